@@ -1,0 +1,219 @@
+#include "dsp/fft.h"
+
+#include <cmath>
+#include <mutex>
+#include <numbers>
+#include <utility>
+#include <vector>
+
+#include "dsp/fft_internal.h"
+
+namespace fft_detail {
+
+void StageConstants(int log2M, double& wpr, double& wpi) {
+    const double M = static_cast<double>(int64_t{1} << log2M);
+    const double sign = -1.0;
+    const double wtemp = sign * std::sin(std::numbers::pi / M);
+    wpr = -2.0 * wtemp * wtemp;
+    wpi = sign * std::sin(2.0 * std::numbers::pi / M);
+}
+
+void RunRecurrence(double* w, int64_t count, double& wr, double& wi, double wpr, double wpi) {
+    for (int64_t k = 0; k < count; ++k) {
+        w[2 * k] = wr;
+        w[2 * k + 1] = wi;
+        const double wrOld = wr;
+        wr = wr + (wr * wpr - wi * wpi);
+        wi = wi + (wi * wpr + wrOld * wpi);
+    }
+}
+
+namespace {
+struct TableSet {
+    std::once_flag once[kMaxTableLog2 + 1];
+    std::vector<double> table[kMaxTableLog2 + 1];
+};
+TableSet& Tables() {
+    static TableSet set;
+    return set;
+}
+}  // namespace
+
+const double* TwiddleTable(int log2M) {
+    if (log2M < 1 || log2M > kMaxTableLog2) return nullptr;
+    TableSet& set = Tables();
+    std::call_once(set.once[log2M], [&] {
+        const int64_t half = int64_t{1} << (log2M - 1);
+        std::vector<double>& t = set.table[log2M];
+        t.resize(2 * half);
+        double wpr, wpi;
+        StageConstants(log2M, wpr, wpi);
+        double wr = 1.0, wi = 0.0;
+        RunRecurrence(t.data(), half, wr, wi, wpr, wpi);
+    });
+    return set.table[log2M].data();
+}
+
+void ButterflyRangeScalar(float* a, float* b, const double* w, int64_t len, int sign) {
+    const double s = sign < 0 ? 1.0 : -1.0;  // the table holds sign -1 values
+    for (int64_t k = 0; k < len; ++k) {
+        const double wr = w[2 * k];
+        const double wi = s * w[2 * k + 1];
+        const float br = b[2 * k], bi = b[2 * k + 1];
+        const float tr = static_cast<float>(wr * br - wi * bi);
+        const float ti = static_cast<float>(wr * bi + wi * br);
+        const float ar = a[2 * k], ai = a[2 * k + 1];
+        b[2 * k] = ar - tr;
+        b[2 * k + 1] = ai - ti;
+        a[2 * k] = ar + tr;
+        a[2 * k + 1] = ai + ti;
+    }
+}
+
+bool HaveAvx512() {
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const bool have =
+        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
+    return have;
+#else
+    return false;
+#endif
+}
+
+}  // namespace fft_detail
+
+using namespace fft_detail;
+
+namespace {
+
+// Blocks up to this size (log2 points) are transformed stage by stage while they sit in cache;
+// larger transforms finish each half before combining it, as the recursive formulation does.
+constexpr int kBlockLog2 = 15;
+constexpr int64_t kRecurrenceChunk = 1024;
+
+// Bit-reversal permutation on complex points; a permutation, so any visiting order gives the
+// same result as the classic counter.
+void BitReverse(float* x, int log2n) {
+    const int64_t n = int64_t{1} << log2n;
+    // Reverse the low and high halves of the index with a byte-wise table.
+    static const auto kRev8 = [] {
+        std::vector<uint8_t> t(256);
+        for (int i = 0; i < 256; ++i) {
+            int r = 0;
+            for (int b = 0; b < 8; ++b)
+                if (i & (1 << b)) r |= 1 << (7 - b);
+            t[i] = static_cast<uint8_t>(r);
+        }
+        return t;
+    }();
+    auto rev = [&](uint64_t i) {
+        uint64_t r = 0;
+        for (int b = 0; b < 32; b += 8) r = (r << 8) | kRev8[(i >> b) & 0xFF];
+        return r >> (32 - log2n);
+    };
+    for (int64_t i = 0; i < n; ++i) {
+        const int64_t j = static_cast<int64_t>(rev(static_cast<uint64_t>(i)));
+        if (j > i) {
+            std::swap(x[2 * i], x[2 * j]);
+            std::swap(x[2 * i + 1], x[2 * j + 1]);
+        }
+    }
+}
+
+void Combine(float* x, int log2M, int sign, bool vec) {
+    const int64_t h = int64_t{1} << (log2M - 1);
+    float* a = x;
+    float* b = x + 2 * h;
+    auto bfly = vec ? ButterflyRangeAvx512 : ButterflyRangeScalar;
+    if (const double* w = TwiddleTable(log2M)) {
+        bfly(a, b, w, h, sign);
+        return;
+    }
+    double wpr, wpi;
+    StageConstants(log2M, wpr, wpi);
+    double wr = 1.0, wi = 0.0;
+    double w[2 * kRecurrenceChunk];
+    for (int64_t k = 0; k < h; k += kRecurrenceChunk) {
+        const int64_t len = std::min(kRecurrenceChunk, h - k);
+        RunRecurrence(w, len, wr, wi, wpr, wpi);
+        bfly(a + 2 * k, b + 2 * k, w, len, sign);
+    }
+}
+
+// All stages of a block of 2^log2B points, one stage over the whole block at a time.
+void TransformBlock(float* x, int log2B, int sign, bool vec) {
+    const int64_t n = int64_t{1} << log2B;
+    int first = 1;
+    if (vec && log2B >= 4) {
+        FirstStagesAvx512(x, n, sign);
+        first = 4;
+    }
+    for (int s = first; s <= log2B; ++s) {
+        const int64_t M = int64_t{1} << s;
+        for (int64_t j = 0; j < n; j += M) Combine(x + 2 * j, s, sign, vec);
+    }
+}
+
+void TransformRecursive(float* x, int log2M, int sign, bool vec) {
+    if (log2M <= kBlockLog2) {
+        TransformBlock(x, log2M, sign, vec);
+        return;
+    }
+    const int64_t h = int64_t{1} << (log2M - 1);
+    TransformRecursive(x, log2M - 1, sign, vec);
+    TransformRecursive(x + 2 * h, log2M - 1, sign, vec);
+    Combine(x, log2M, sign, vec);
+}
+
+}  // namespace
+
+int FftSizeLog2(int64_t n, int lo, int hi) {
+    if (n < 1) return -1;
+    // Truncated ln(n)/ln(1.99) equals log2(n) for every power of two in range.
+    const int m = static_cast<int>(std::log(static_cast<double>(n)) / std::log(1.99));
+    if (m < lo || m > hi || m > 62 || (int64_t{1} << m) != n) return -1;
+    return m;
+}
+
+void fft_detail::ComplexFFTPath(float* data, int64_t n, int sign, bool vectorised) {
+    const int m = FftSizeLog2(n, kFftMinLog2, kFftMaxLog2);
+    if (m < 0 || data == nullptr || (sign != 1 && sign != -1)) return;
+    BitReverse(data, m);
+    TransformRecursive(data, m, sign, vectorised && HaveAvx512());
+}
+
+void ComplexFFT(float* data, int64_t n, int sign) {
+    ComplexFFTPath(data, n, sign, true);
+}
+
+void RealFFT(float* data, int64_t n) {
+    const int m = FftSizeLog2(n, kFftMinLog2 + 1, kFftMaxLog2 + 1);
+    if (m < 0 || data == nullptr) return;
+    ComplexFFT(data, n / 2, +1);
+
+    const double theta = std::numbers::pi / static_cast<double>(n / 2);
+    const double wtemp = std::sin(theta / 2.0);
+    const double wpr = -2.0 * wtemp * wtemp;
+    const double wpi = std::sin(theta);
+    double wr = 1.0 + wpr;
+    double wi = wpi;
+    const int64_t half = n / 2;
+    for (int64_t k = 1; k < n / 4; ++k) {
+        float* a = data + 2 * k;
+        float* b = data + 2 * (half - k);
+        const float h1r = 0.5f * (a[0] + b[0]);
+        const float h1i = 0.5f * (a[1] - b[1]);
+        const float h2r = 0.5f * (a[1] + b[1]);
+        const float h2i = -0.5f * (a[0] - b[0]);
+        a[0] = static_cast<float>(h1r + wr * h2r - wi * h2i);
+        a[1] = static_cast<float>(h1i + wr * h2i + wi * h2r);
+        b[0] = static_cast<float>(h1r - wr * h2r + wi * h2i);
+        b[1] = static_cast<float>(-h1i + wr * h2i + wi * h2r);
+        const double wrOld = wr;
+        wr = wr + (wr * wpr - wi * wpi);
+        wi = wi + (wi * wpr + wrOld * wpi);
+    }
+    const float r0 = data[0], i0 = data[1];
+    data[0] = r0 + i0;
+    data[1] = r0 - i0;
+}

@@ -1,0 +1,96 @@
+#pragma once
+// One complex baseband waveform: I and Q samples (float, full scale 1.0), the sample rate, the
+// file type it was read in and is written in, the bytes of that file (for re-parsing), and an
+// on-demand zero-padded spectrum form of the same samples. Operations build results in the
+// scratch arrays and exchange them in, so the old arrays stay valid until the result is whole.
+
+#include <cstdint>
+#include <string>
+
+#include "waveform/allocator.h"
+#include "waveform/file_types.h"
+
+// Which representation of the samples is current.
+enum class DomainState : int { TimeOnly = 0, SpectrumOnly = 1, Both = 2 };
+
+// Error code of a failed load (nothing decoded, or the file could not be opened or read).
+constexpr int kErrLoadFailed = 0x1000001A;
+
+constexpr int64_t kDefaultSampleRateHz = 491'520'000;
+// Rate given to a waveform whose rate would otherwise be below 1 kHz after a load.
+constexpr int64_t kFallbackSampleRateHz = 245'760'000;
+constexpr int kNewWaveformLength = 65536;
+
+class cWaveform {
+public:
+    int sampleCount = 0;
+    int64_t sampleRate = kDefaultSampleRateHz;  // Hz
+    FloatArray I;                               // sampleCount in-phase samples
+    FloatArray Q;                               // sampleCount quadrature samples
+    FloatArray spectrum;                        // interleaved (re, im), spectrumFloatCount floats
+    int spectrumFloatCount = 0;                 // 2 * spectrumSize
+    int spectrumSize = 0;                       // transform length N
+    MarkerArray markers;                        // per-sample marker words
+    int markerCount = 0;
+    double centreFrequencyKHz = 0.0;  // for the instrument CSV header
+    double inputRange = 1.0;          // for the instrument CSV header
+    std::string title;
+    // Default name for spectrum exports (relative: resolved by the shell's path rules).
+    std::string exportFileName = "fft_data.csv";
+    int fileType = kDefaultFileType;  // a WaveformFileType
+    int saveTypeMode = 0;  // 0: a File Type command re-parses the raw bytes; 1: it only sets the save format
+    int filterShape = 1;   // channel filter pulse: 1 Gaussian, 2 raised cosine, 3 root raised cosine
+    DomainState domainState = DomainState::TimeOnly;
+    ByteArray rawFile;  // bytes of the last file read
+    int rawByteCount = 0;
+    FloatArray scratchI;
+    FloatArray scratchQ;
+    int scratchCount = 0;
+
+    cWaveform() = default;
+    ~cWaveform() { Clear(); }
+    // Copies samples, spectrum, markers, counts, state, file type and rate (see CopyFrom).
+    cWaveform(const cWaveform& other) { CopyFrom(other); }
+    cWaveform& operator=(const cWaveform&) = delete;
+
+    // Samples start .. start+count-1 of src (clipped to its end) with src's rate and file type;
+    // empty when start is past the end or the count comes out below 1. Only I and Q are copied.
+    cWaveform(const cWaveform& src, int start, int count);
+    static cWaveform CopyRange(const cWaveform& src, int start, int count) {
+        return cWaveform(src, start, count);
+    }
+
+    // Releases every array and zeroes the counts; centre frequency 0, input range 1. The raw
+    // byte count, strings and settings stay.
+    void Clear();
+
+    // Makes this a copy of src: counts, N, state, file type, rate, and the arrays the state
+    // says are current, plus markers. Not copied: title, export name, save-type mode, filter
+    // shape, raw bytes, scratch; centre frequency and input range reset to 0.0 and 1.0.
+    void CopyFrom(const cWaveform& src);
+
+    // Releases the scratch arrays and allocates n (uninitialised) floats for each.
+    void AllocateScratch(int n);
+    // Exchanges the sample arrays and count with the scratch ones; nothing is copied or freed.
+    void SwapScratch();
+
+    // Makes the spectrum form current (zero-padded to the next power of two >= 8, forward
+    // transform, scaled by 1/N). willModify marks the time samples stale.
+    void EnsureSpectrum(bool willModify);
+    // Makes the time samples current from the spectrum form (inverse transform, first
+    // sampleCount points). willModify marks the spectrum stale.
+    void EnsureTimeDomain(bool willModify);
+
+    // The New command's reset: 65536 zero samples, no raw bytes, save-type mode 1, title
+    // "New Waveform"; rate and file type stay. Returns 0.
+    int ResetToNew();
+
+    // Reads a file (at most 500,000,000 bytes) into the raw buffer and decodes it by fileType.
+    // Returns 0, or kErrLoadFailed when it cannot be opened or read or decodes to nothing; then
+    // with keepOnFailure false the waveform becomes one zero sample, else the samples stay.
+    int LoadFile(const std::string& path, bool keepOnFailure);
+
+    // Decodes the raw buffer by fileType into I and Q. Returns the sample count, or 0 (and the
+    // samples unchanged) when the type is unknown or nothing can be decoded.
+    int ParseRaw();
+};

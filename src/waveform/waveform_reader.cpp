@@ -1,0 +1,310 @@
+// Loading and decoding of the headerless waveform formats.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "waveform/message_pump.h"
+#include "waveform/parse_decimal.h"
+#include "waveform/sample_rate_name.h"
+#include "waveform/waveform.h"
+
+const char* FileTypeMenuText(int type) {
+    switch (type) {
+        case kFileAsciiIQLines: return "ASCII floating point (I line Q line)";
+        case kFileAsciiIQPair: return "ASCII floating point (IQ pair per line)";
+        case kFileAsciiInt16: return "ASCII Integer (16b)";
+        case kFileAsciiHex16: return "ASCII HEX (16b)";
+        case kFileBin16BeOffset: return "Binary 16b BE OB - IQ Interleave";
+        case kFileBin16BeTwos: return "Binary 16b BE 2s - IQ Interleave";
+        case kFileBin16LeOffset: return "Binary 16b LE OB - IQ Interleave";
+        case kFileBin16LeTwos: return "Binary 16b LE 2s - IQ Interleave";
+        case kFileBin32BeTwos: return "Binary 32b BE 2s - IQ Interleave";
+        case kFileCpriMantExp: return "Binary 16b CPRI Mantissa Exponent";
+        case kFileReal16BeOffset: return "Binary 16b BE OB - real";
+        case kFileReal16BeTwos: return "Binary 16b BE 2s - real";
+        case kFileReal16LeOffset: return "Binary 16b LE OB - real";
+        case kFileReal16LeTwos: return "Binary 16b LE 2s - real";
+        default: return nullptr;
+    }
+}
+
+namespace {
+
+// value / 32767 rounded to float. Multiplying by the double reciprocal gives the same float
+// as the division for every 16-bit value (checked exhaustively by the tests), and vectorises.
+constexpr double kRecip16 = 1.0 / kScale16;
+inline float Scale16(int v) { return static_cast<float>(v * kRecip16); }
+
+inline uint16_t WordBE(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline uint16_t WordLE(const uint8_t* p) { return static_cast<uint16_t>((p[1] << 8) | p[0]); }
+
+template <bool BigEndian, bool Offset>
+inline float Decode16(const uint8_t* p) {
+    uint16_t w = BigEndian ? WordBE(p) : WordLE(p);
+    if (Offset) w = static_cast<uint16_t>(w ^ 0x8000u);
+    return Scale16(static_cast<int16_t>(w));
+}
+
+template <bool BigEndian, bool Offset>
+void DecodeInterleaved16(const uint8_t* raw, int count, float* I, float* Q) {
+    for (int k = 0; k < count; ++k) {
+        I[k] = Decode16<BigEndian, Offset>(raw + 4 * static_cast<size_t>(k));
+        Q[k] = Decode16<BigEndian, Offset>(raw + 4 * static_cast<size_t>(k) + 2);
+    }
+}
+
+template <bool BigEndian, bool Offset>
+void DecodeReal16(const uint8_t* raw, int count, float* I, float* Q) {
+    for (int k = 0; k < count; ++k) I[k] = Decode16<BigEndian, Offset>(raw + 2 * static_cast<size_t>(k));
+    std::fill(Q, Q + count, 0.0f);
+}
+
+void DecodeBin32(const uint8_t* raw, int count, float* I, float* Q) {
+    auto word = [](const uint8_t* p) {
+        const uint32_t u = (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+        return static_cast<int32_t>(u);
+    };
+    for (int k = 0; k < count; ++k) {
+        const uint8_t* p = raw + 8 * static_cast<size_t>(k);
+        I[k] = static_cast<float>(word(p) / kScale32);
+        Q[k] = static_cast<float>(word(p + 4) / kScale32);
+    }
+}
+
+// Shared-exponent format: two big-endian words, 13-bit mantissas in bits 13..1 of each word
+// and a 3-bit exponent from bit 15 of I (bit 2), bit 14 of Q (bit 1) and bit 14 of I (bit 0).
+void DecodeCpri(const uint8_t* raw, int count, float* I, float* Q) {
+    auto mantissa = [](unsigned v) {
+        const int m = static_cast<int>(v & 0x1FFFu);
+        return (m & 0x1000) ? m - 0x2000 : m;
+    };
+    for (int k = 0; k < count; ++k) {
+        const uint8_t* p = raw + 4 * static_cast<size_t>(k);
+        const unsigned a = WordBE(p) >> 1;
+        const unsigned b = WordBE(p + 2) >> 1;
+        const int e = static_cast<int>((((a >> 1) & 0x1000u) | (a & 0x4000u) | (b & 0x2000u)) >> 12);
+        const double scale = static_cast<double>(1 << e) * 1.9073486328125e-06;  // 2^e * 2^-19
+        I[k] = static_cast<float>(mantissa(a) * scale);
+        Q[k] = static_cast<float>(mantissa(b) * scale);
+    }
+}
+
+void DecodeMarker(const uint8_t* raw, int count, float* I, float* Q) {
+    for (int k = 0; k < count; ++k) {
+        I[k] = (raw[k] & 0x08) ? 1.0f : 0.0f;
+        Q[k] = (raw[k] & 0x04) ? 1.0f : 0.0f;
+    }
+}
+
+// Cursor over the text of an ASCII file. Every sample owns one line (two for type 400): when a
+// sample's parse does not end by consuming a line feed, the cursor moves past the next one, so
+// text that is not a number costs the samples of its own line only.
+struct TextCursor {
+    const char* p;
+    const char* end;
+
+    bool Skip(char c) {
+        if (p < end && *p == c) {
+            ++p;
+            return true;
+        }
+        return false;
+    }
+    void EndLine(bool lineFeedSkipped) {
+        if (lineFeedSkipped) return;
+        const void* lf = std::memchr(p, '\n', static_cast<size_t>(end - p));
+        p = lf ? static_cast<const char*>(lf) + 1 : end;
+    }
+    float Decimal() { return ParseDecimal(p, end, &p); }
+    // strtol at the cursor, but its white-space skip stops at the end of the line.
+    int64_t Integer(int base) {
+        while (p < end && *p != '\n' && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
+        if (p >= end || *p == '\n') return 0;
+        return ParseInteger(p, end, base, &p);
+    }
+};
+
+float Scale16Text(int64_t v) {
+    if (v > 32767) v -= 65536;
+    return static_cast<float>(static_cast<double>(v) / kScale16);
+}
+
+void DecodeAscii(int type, const char* text, size_t bytes, int count, float* I, float* Q) {
+    TextCursor c{text, text + bytes};
+    for (int k = 0; k < count; ++k) {
+        switch (type) {
+            case kFileAsciiIQLines:
+                I[k] = c.Decimal();
+                c.Skip('\r');
+                c.EndLine(c.Skip('\n'));
+                Q[k] = c.Decimal();
+                c.Skip('\r');
+                c.EndLine(c.Skip('\n'));
+                break;
+            case kFileAsciiIQPair:
+                I[k] = c.Decimal();
+                c.Skip(',');
+                c.Skip('\t');
+                c.Skip('+');
+                Q[k] = c.Decimal();
+                c.Skip('i');
+                c.Skip('\t');
+                c.Skip('\r');
+                c.EndLine(c.Skip('\n'));
+                break;
+            default: {  // 402 and 403
+                const int base = type == kFileAsciiHex16 ? 16 : 10;
+                const int64_t i = c.Integer(base);
+                c.Skip(',');
+                c.Skip('\t');
+                c.Skip('+');
+                c.Skip('\r');
+                const int64_t q = (c.p < c.end && *c.p != '\n') ? c.Integer(base) : 0;
+                c.Skip('i');
+                c.Skip('\r');
+                c.EndLine(c.Skip('\n'));
+                I[k] = Scale16Text(i);
+                Q[k] = Scale16Text(q);
+                break;
+            }
+        }
+    }
+}
+
+int64_t CountLineFeeds(const uint8_t* data, size_t bytes) {
+    int64_t n = 0;
+    const uint8_t* p = data;
+    const uint8_t* end = data + bytes;
+    while (p < end) {
+        const void* lf = std::memchr(p, '\n', static_cast<size_t>(end - p));
+        if (!lf) break;
+        ++n;
+        p = static_cast<const uint8_t*>(lf) + 1;
+    }
+    return n;
+}
+
+// Samples the raw bytes hold for a file type, or -1 for a type the reader does not know.
+int64_t SampleCountFor(int type, const uint8_t* raw, size_t bytes) {
+    switch (type) {
+        case kFileAsciiIQLines: return CountLineFeeds(raw, bytes) / 2;
+        case kFileAsciiIQPair:
+        case kFileAsciiInt16:
+        case kFileAsciiHex16: return CountLineFeeds(raw, bytes);
+        case kFileBin16BeOffset:
+        case kFileBin16BeTwos:
+        case kFileBin16LeOffset:
+        case kFileBin16LeTwos:
+        case kFileCpriMantExp: return static_cast<int64_t>(bytes / 4);
+        case kFileBin32BeTwos: return static_cast<int64_t>(bytes / 8);
+        case kFileReal16BeOffset:
+        case kFileReal16BeTwos:
+        case kFileReal16LeOffset:
+        case kFileReal16LeTwos:
+        case kFileReal16BeTwosAlt:
+        case kFileReal16LeTwosAlt: return static_cast<int64_t>(bytes / 2);
+        case kFileMarker: return static_cast<int64_t>(bytes);
+        default: return -1;
+    }
+}
+
+// Reads up to maxBytes of the file at path into buf. Returns false when it cannot be opened
+// or is empty; a failed read leaves bytes at 0.
+bool ReadWholeFile(const std::string& path, ByteArray& buf, int64_t& bytes) {
+    bytes = 0;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+        ::close(fd);
+        return false;
+    }
+    const int64_t length = std::min<int64_t>(st.st_size, kMaxFileBytes);
+    ByteArray().swap(buf);
+    buf.resize(static_cast<size_t>(length));
+    int64_t got = 0;
+    while (got < length) {
+        const ssize_t r = ::read(fd, buf.data() + got, static_cast<size_t>(length - got));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        got += r;
+    }
+    ::close(fd);
+    // A file cut short while we read it keeps what actually arrived; a failed read, nothing.
+    bytes = got;
+    buf.resize(static_cast<size_t>(got));
+    return true;
+}
+
+}  // namespace
+
+int cWaveform::ParseRaw() {
+    if (rawByteCount < 2 || rawFile.empty()) return 0;
+    const size_t bytes = std::min(static_cast<size_t>(rawByteCount), rawFile.size());
+    const uint8_t* raw = rawFile.data();
+    const int64_t count = SampleCountFor(fileType, raw, bytes);
+    if (count < 1) return 0;
+    const int n = static_cast<int>(count);
+    AllocateScratch(n);
+    SwapScratch();
+    float* i = I.data();
+    float* q = Q.data();
+    switch (fileType) {
+        case kFileBin16BeOffset: DecodeInterleaved16<true, true>(raw, n, i, q); break;
+        case kFileBin16BeTwos: DecodeInterleaved16<true, false>(raw, n, i, q); break;
+        case kFileBin16LeOffset: DecodeInterleaved16<false, true>(raw, n, i, q); break;
+        case kFileBin16LeTwos: DecodeInterleaved16<false, false>(raw, n, i, q); break;
+        case kFileBin32BeTwos: DecodeBin32(raw, n, i, q); break;
+        case kFileCpriMantExp: DecodeCpri(raw, n, i, q); break;
+        case kFileReal16BeOffset: DecodeReal16<true, true>(raw, n, i, q); break;
+        case kFileReal16BeTwos:
+        case kFileReal16BeTwosAlt: DecodeReal16<true, false>(raw, n, i, q); break;
+        case kFileReal16LeOffset: DecodeReal16<false, true>(raw, n, i, q); break;
+        case kFileReal16LeTwos:
+        case kFileReal16LeTwosAlt: DecodeReal16<false, false>(raw, n, i, q); break;
+        case kFileMarker: DecodeMarker(raw, n, i, q); break;
+        default:
+            DecodeAscii(fileType, reinterpret_cast<const char*>(raw), bytes, n, i, q);
+            break;
+    }
+    domainState = DomainState::TimeOnly;
+    return n;
+}
+
+int cWaveform::LoadFile(const std::string& path, bool keepOnFailure) {
+    title = path;
+    PumpMessagesFor(1);
+    int64_t bytes = 0;
+    // Read-only: a capture on a read-only disk or without write permission must load.
+    if (ReadWholeFile(path, rawFile, bytes)) {
+        rawByteCount = static_cast<int>(bytes);
+        const int count = ParseRaw();
+        if (count >= 1) {
+            ReleaseArray(markers);
+            markerCount = 0;
+            const int64_t rate = SampleRateFromName(title);
+            if (rate > 0) sampleRate = rate;
+            if (sampleRate < 1000) sampleRate = kFallbackSampleRateHz;
+            saveTypeMode = 0;
+            domainState = DomainState::TimeOnly;
+            return 0;
+        }
+    }
+    if (!keepOnFailure) {
+        AllocateScratch(1);
+        scratchI[0] = 0.0f;
+        scratchQ[0] = 0.0f;
+        SwapScratch();
+        ReleaseArray(scratchI);
+        ReleaseArray(scratchQ);
+        scratchCount = 0;
+        saveTypeMode = 0;
+        domainState = DomainState::TimeOnly;
+    }
+    return kErrLoadFailed;
+}
