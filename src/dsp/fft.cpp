@@ -1,6 +1,7 @@
 #include "dsp/fft.h"
 
 #include <cmath>
+#include <cstring>
 #include <mutex>
 #include <numbers>
 #include <utility>
@@ -20,8 +21,7 @@ void StageConstants(int log2M, double& wpr, double& wpi) {
 
 void RunRecurrence(double* w, int64_t count, double& wr, double& wi, double wpr, double wpi) {
     for (int64_t k = 0; k < count; ++k) {
-        w[2 * k] = wr;
-        w[2 * k + 1] = wi;
+        StoreTwiddle(w, k, wr, wi);
         const double wrOld = wr;
         wr = wr + (wr * wpr - wi * wpi);
         wi = wi + (wi * wpr + wrOld * wpi);
@@ -45,7 +45,7 @@ const double* TwiddleTable(int log2M) {
     std::call_once(set.once[log2M], [&] {
         const int64_t half = int64_t{1} << (log2M - 1);
         std::vector<double>& t = set.table[log2M];
-        t.resize(2 * half);
+        t.assign(static_cast<size_t>(TwiddleDoubles(half)), 0.0);
         double wpr, wpi;
         StageConstants(log2M, wpr, wpi);
         double wr = 1.0, wi = 0.0;
@@ -54,11 +54,11 @@ const double* TwiddleTable(int log2M) {
     return set.table[log2M].data();
 }
 
-void ButterflyRangeScalar(float* a, float* b, const double* w, int64_t len, int sign) {
-    const double s = sign < 0 ? 1.0 : -1.0;  // the table holds sign -1 values
+void ButterflyRangeScalar(float* a, float* b, const double* w, int64_t len, int sign,
+                          bool /*startsAtK0: wi is zero only there, which TwiddleImForSign sees*/) {
     for (int64_t k = 0; k < len; ++k) {
-        const double wr = w[2 * k];
-        const double wi = s * w[2 * k + 1];
+        const double wr = TwiddleRe(w, k);
+        const double wi = TwiddleImForSign(w, k, sign);
         const float br = b[2 * k], bi = b[2 * k + 1];
         const float tr = static_cast<float>(wr * br - wi * bi);
         const float ti = static_cast<float>(wr * bi + wi * br);
@@ -91,32 +91,52 @@ namespace {
 constexpr int kBlockLog2 = 15;
 constexpr int64_t kRecurrenceChunk = 1024;
 
+uint64_t ReverseBits(uint64_t v, int bits) {
+    uint64_t r = 0;
+    for (int b = 0; b < bits; ++b) r |= ((v >> b) & 1u) << (bits - 1 - b);
+    return r;
+}
+
 // Bit-reversal permutation on complex points; a permutation, so any visiting order gives the
-// same result as the classic counter.
+// same result as the classic counter. Index (a, mid, c) with 3-bit a and c goes to
+// (rev c, rev mid, rev a): the 64 points sharing mid form eight rows of eight consecutive points
+// (one cache line each), exchanged as a tile with the tile of rev mid.
 void BitReverse(float* x, int log2n) {
-    const int64_t n = int64_t{1} << log2n;
-    // Reverse the low and high halves of the index with a byte-wise table.
-    static const auto kRev8 = [] {
-        std::vector<uint8_t> t(256);
-        for (int i = 0; i < 256; ++i) {
-            int r = 0;
-            for (int b = 0; b < 8; ++b)
-                if (i & (1 << b)) r |= 1 << (7 - b);
-            t[i] = static_cast<uint8_t>(r);
-        }
-        return t;
-    }();
-    auto rev = [&](uint64_t i) {
-        uint64_t r = 0;
-        for (int b = 0; b < 32; b += 8) r = (r << 8) | kRev8[(i >> b) & 0xFF];
-        return r >> (32 - log2n);
+    struct Point {
+        float re, im;
     };
-    for (int64_t i = 0; i < n; ++i) {
-        const int64_t j = static_cast<int64_t>(rev(static_cast<uint64_t>(i)));
-        if (j > i) {
-            std::swap(x[2 * i], x[2 * j]);
-            std::swap(x[2 * i + 1], x[2 * j + 1]);
+    Point* p = reinterpret_cast<Point*>(x);
+    const int64_t n = int64_t{1} << log2n;
+    if (log2n < 6) {
+        for (int64_t i = 0; i < n; ++i) {
+            const int64_t j = static_cast<int64_t>(ReverseBits(static_cast<uint64_t>(i), log2n));
+            if (j > i) std::swap(p[i], p[j]);
         }
+        return;
+    }
+    static constexpr int kRev3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+    const int midBits = log2n - 6;
+    const int rowShift = log2n - 3;
+    const int64_t mids = int64_t{1} << midBits;
+    Point t1[8][8], t2[8][8];
+    auto load = [&](Point (&t)[8][8], int64_t mid) {
+        for (int64_t a = 0; a < 8; ++a)
+            for (int64_t c = 0; c < 8; ++c) t[a][c] = p[(a << rowShift) | (mid << 3) | c];
+    };
+    auto store = [&](const Point (&t)[8][8], int64_t mid) {
+        for (int c = 0; c < 8; ++c)
+            for (int a = 0; a < 8; ++a)
+                p[(int64_t{kRev3[c]} << rowShift) | (mid << 3) | kRev3[a]] = t[a][c];
+    };
+    for (int64_t mid = 0; mid < mids; ++mid) {
+        const int64_t midRev = static_cast<int64_t>(ReverseBits(static_cast<uint64_t>(mid), midBits));
+        if (midRev < mid) continue;
+        load(t1, mid);
+        if (midRev != mid) {
+            load(t2, midRev);
+            store(t2, mid);
+        }
+        store(t1, midRev);
     }
 }
 
@@ -126,29 +146,29 @@ void Combine(float* x, int log2M, int sign, bool vec) {
     float* b = x + 2 * h;
     auto bfly = vec ? ButterflyRangeAvx512 : ButterflyRangeScalar;
     if (const double* w = TwiddleTable(log2M)) {
-        bfly(a, b, w, h, sign);
+        bfly(a, b, w, h, sign, true);
         return;
     }
     double wpr, wpi;
     StageConstants(log2M, wpr, wpi);
     double wr = 1.0, wi = 0.0;
-    double w[2 * kRecurrenceChunk];
+    double w[TwiddleDoubles(kRecurrenceChunk)];
     for (int64_t k = 0; k < h; k += kRecurrenceChunk) {
         const int64_t len = std::min(kRecurrenceChunk, h - k);
         RunRecurrence(w, len, wr, wi, wpr, wpi);
-        bfly(a + 2 * k, b + 2 * k, w, len, sign);
+        bfly(a + 2 * k, b + 2 * k, w, len, sign, k == 0);
     }
 }
 
 // All stages of a block of 2^log2B points, one stage over the whole block at a time.
 void TransformBlock(float* x, int log2B, int sign, bool vec) {
     const int64_t n = int64_t{1} << log2B;
-    int first = 1;
     if (vec && log2B >= 4) {
         FirstStagesAvx512(x, n, sign);
-        first = 4;
+        StagesAvx512(x, n, 4, log2B, sign);
+        return;
     }
-    for (int s = first; s <= log2B; ++s) {
+    for (int s = 1; s <= log2B; ++s) {
         const int64_t M = int64_t{1} << s;
         for (int64_t j = 0; j < n; j += M) Combine(x + 2 * j, s, sign, vec);
     }

@@ -14,13 +14,13 @@
 namespace fft_detail {
 namespace {
 
-// Negates the even (real) or odd (imaginary) lanes of the twiddle cross term.
-QRVN_AVX512 inline __m512d CrossSignMask(int sign) {
+// Negates the even (real) lanes of the twiddle cross term: t = (wr*br - wi*bi, wr*bi + wi*br).
+QRVN_AVX512 inline __m512d CrossSignMask() {
     const double z = 0.0, n = -0.0;
-    return sign < 0 ? _mm512_setr_pd(n, z, n, z, n, z, n, z) : _mm512_setr_pd(z, n, z, n, z, n, z, n);
+    return _mm512_setr_pd(n, z, n, z, n, z, n, z);
 }
 
-// t = w * b for four complex points: b widened to double, w as (wr, wi) pairs of the -1 table.
+// t = w * b for four complex points: b widened to double, w as (wr, wi) pairs of this sign.
 QRVN_AVX512 inline __m512d Twiddle(__m512d b, __m512d w, __m512d mask) {
     const __m512d wr = _mm512_movedup_pd(w);
     const __m512d wi = _mm512_permute_pd(w, 0xFF);
@@ -41,33 +41,140 @@ QRVN_AVX512 inline void Butterfly8(__m512& a, __m512& b, __m512d w0, __m512d w1,
     a = _mm512_add_ps(a, t);
 }
 
+// Four butterflies: the lower operands widened to double, multiplied by the duplicated (wr, wr)
+// and signed (-wi, wi) factors at w, summed, rounded to float, then added and subtracted in
+// float. Sign +1 subtracts the cross term instead of adding it (its wi is exactly -wi).
+template <bool Forward>
+QRVN_AVX512 inline void Butterfly4(__m256& a, __m256& b, const double* w) {
+    const __m512d vb = _mm512_cvtps_pd(b);
+    const __m512d p = _mm512_mul_pd(_mm512_loadu_pd(w), vb);
+    const __m512d q = _mm512_mul_pd(_mm512_loadu_pd(w + 8), _mm512_permute_pd(vb, 0x55));
+    const __m256 t = _mm512_cvtpd_ps(Forward ? _mm512_add_pd(p, q) : _mm512_sub_pd(p, q));
+    b = _mm256_sub_ps(a, t);
+    a = _mm256_add_ps(a, t);
+}
+
+// The stored factors are those of sign -1; sign +1 uses exactly -wi, except at k = 0, where
+// both signs start from wi = +0.0. For sign +1 the group holding k = 0 is therefore used with
+// its k = 0 cross factors negated, so that subtracting the cross term adds +0.0 * b as the
+// recurrence does.
+struct FirstGroup {
+    alignas(64) double w[16];
+    explicit FirstGroup(const double* group) {
+        for (int i = 0; i < 16; ++i) w[i] = group[i];
+        w[8] = -w[8];
+        w[9] = -w[9];
+    }
+};
+
+template <bool Forward>
+QRVN_AVX512 void ButterflyRangeImpl(float* a, float* b, const double* w, int64_t len,
+                                    bool startsAtK0) {
+    int64_t k = 0;
+    if (!Forward && startsAtK0 && len >= 4) {
+        const FirstGroup g(w);
+        __m256 va = _mm256_loadu_ps(a);
+        __m256 vb = _mm256_loadu_ps(b);
+        Butterfly4<Forward>(va, vb, g.w);
+        _mm256_storeu_ps(a, va);
+        _mm256_storeu_ps(b, vb);
+        k = 4;
+    }
+    for (; k < len; k += 4) {
+        __m256 va = _mm256_loadu_ps(a + 2 * k);
+        __m256 vb = _mm256_loadu_ps(b + 2 * k);
+        Butterfly4<Forward>(va, vb, w + 4 * k);
+        _mm256_storeu_ps(a + 2 * k, va);
+        _mm256_storeu_ps(b + 2 * k, vb);
+    }
+}
+
+// Stages s and s+1 over every block of 2^(s+1) points in the region, done together while the
+// four quarter-blocks are in registers: (Q0,Q1) and (Q2,Q3) with stage s's factors, then
+// (Q0,Q2) and (Q1,Q3) with stage s+1's.
+template <bool Forward>
+QRVN_AVX512 void StagePairImpl(float* x, int64_t count, int s) {
+    const int64_t h = int64_t{1} << (s - 1);
+    const double* ws = TwiddleTable(s);
+    const double* wn = TwiddleTable(s + 1);
+    const FirstGroup ws0(ws), wn0(wn);
+    const double* ws0p = Forward ? ws : ws0.w;
+    const double* wn0p = Forward ? wn : wn0.w;
+    for (int64_t base = 0; base < count; base += 4 * h) {
+        float* q0 = x + 2 * base;
+        float* q1 = q0 + 2 * h;
+        float* q2 = q1 + 2 * h;
+        float* q3 = q2 + 2 * h;
+        for (int64_t k = 0; k < h; k += 4) {
+            __m256 v0 = _mm256_loadu_ps(q0 + 2 * k);
+            __m256 v1 = _mm256_loadu_ps(q1 + 2 * k);
+            __m256 v2 = _mm256_loadu_ps(q2 + 2 * k);
+            __m256 v3 = _mm256_loadu_ps(q3 + 2 * k);
+            const double* wsk = k == 0 ? ws0p : ws + 4 * k;
+            const double* wnk = k == 0 ? wn0p : wn + 4 * k;
+            Butterfly4<Forward>(v0, v1, wsk);
+            Butterfly4<Forward>(v2, v3, wsk);
+            Butterfly4<Forward>(v0, v2, wnk);
+            Butterfly4<Forward>(v1, v3, wn + 4 * (k + h));
+            _mm256_storeu_ps(q0 + 2 * k, v0);
+            _mm256_storeu_ps(q1 + 2 * k, v1);
+            _mm256_storeu_ps(q2 + 2 * k, v2);
+            _mm256_storeu_ps(q3 + 2 * k, v3);
+        }
+    }
+}
+
+template <bool Forward>
+QRVN_AVX512 void StageImpl(float* x, int64_t count, int s) {
+    const int64_t h = int64_t{1} << (s - 1);
+    const double* w = TwiddleTable(s);
+    for (int64_t base = 0; base < count; base += 2 * h)
+        ButterflyRangeImpl<Forward>(x + 2 * base, x + 2 * (base + h), w, h, true);
+}
+
 }  // namespace
 
 QRVN_AVX512 void ButterflyRangeAvx512(float* a, float* b, const double* w, int64_t len,
-                                      int sign) {
-    if (len % 8 != 0) {
-        ButterflyRangeScalar(a, b, w, len, sign);
+                                      int sign, bool startsAtK0) {
+    if (len % 4 != 0) {
+        ButterflyRangeScalar(a, b, w, len, sign, startsAtK0);
         return;
     }
-    const __m512d mask = CrossSignMask(sign);
-    for (int64_t k = 0; k < len; k += 8) {
-        __m512 va = _mm512_loadu_ps(a + 2 * k);
-        __m512 vb = _mm512_loadu_ps(b + 2 * k);
-        Butterfly8(va, vb, _mm512_loadu_pd(w + 2 * k), _mm512_loadu_pd(w + 2 * k + 8), mask);
-        _mm512_storeu_ps(a + 2 * k, va);
-        _mm512_storeu_ps(b + 2 * k, vb);
+    if (sign < 0)
+        ButterflyRangeImpl<true>(a, b, w, len, startsAtK0);
+    else
+        ButterflyRangeImpl<false>(a, b, w, len, startsAtK0);
+}
+
+QRVN_AVX512 void StagesAvx512(float* x, int64_t count, int firstStage, int lastStage, int sign) {
+    int s = firstStage;
+    for (; s + 1 <= lastStage; s += 2) {
+        if (sign < 0)
+            StagePairImpl<true>(x, count, s);
+        else
+            StagePairImpl<false>(x, count, s);
+    }
+    if (s == lastStage) {
+        if (sign < 0)
+            StageImpl<true>(x, count, s);
+        else
+            StageImpl<false>(x, count, s);
     }
 }
 
 QRVN_AVX512 void FirstStagesAvx512(float* x, int64_t count, int sign) {
-    const __m512d mask = CrossSignMask(sign);
-    const double* w2 = TwiddleTable(1);
-    const double* w4 = TwiddleTable(2);
-    const double* w8 = TwiddleTable(3);
-    // Twiddles as they line up with the shuffled operands of each stage.
-    const __m512d t2 = _mm512_setr_pd(w2[0], w2[1], w2[0], w2[1], w2[0], w2[1], w2[0], w2[1]);
-    const __m512d t4 = _mm512_setr_pd(w4[0], w4[1], w4[2], w4[3], w4[0], w4[1], w4[2], w4[3]);
-    const __m512d t8 = _mm512_loadu_pd(w8);
+    const __m512d mask = CrossSignMask();
+    // (wr, wi) pairs of this sign as they line up with the shuffled operands of each stage.
+    auto pair = [sign](int log2M, int64_t k, int slot) {
+        const double* w = TwiddleTable(log2M);
+        return slot == 0 ? TwiddleRe(w, k) : TwiddleImForSign(w, k, sign);
+    };
+    const __m512d t2 = _mm512_setr_pd(pair(1, 0, 0), pair(1, 0, 1), pair(1, 0, 0), pair(1, 0, 1),
+                                      pair(1, 0, 0), pair(1, 0, 1), pair(1, 0, 0), pair(1, 0, 1));
+    const __m512d t4 = _mm512_setr_pd(pair(2, 0, 0), pair(2, 0, 1), pair(2, 1, 0), pair(2, 1, 1),
+                                      pair(2, 0, 0), pair(2, 0, 1), pair(2, 1, 0), pair(2, 1, 1));
+    const __m512d t8 = _mm512_setr_pd(pair(3, 0, 0), pair(3, 0, 1), pair(3, 1, 0), pair(3, 1, 1),
+                                      pair(3, 2, 0), pair(3, 2, 1), pair(3, 3, 0), pair(3, 3, 1));
     for (int64_t i = 0; i < count; i += 16) {
         __m512 z0 = _mm512_loadu_ps(x + 2 * i);
         __m512 z1 = _mm512_loadu_ps(x + 2 * i + 16);
@@ -107,10 +214,12 @@ QRVN_AVX512 void FirstStagesAvx512(float* x, int64_t count, int sign) {
 #else
 
 namespace fft_detail {
-void ButterflyRangeAvx512(float* a, float* b, const double* w, int64_t len, int sign) {
-    ButterflyRangeScalar(a, b, w, len, sign);
+void ButterflyRangeAvx512(float* a, float* b, const double* w, int64_t len, int sign,
+                          bool startsAtK0) {
+    ButterflyRangeScalar(a, b, w, len, sign, startsAtK0);
 }
 void FirstStagesAvx512(float*, int64_t, int) {}
+void StagesAvx512(float*, int64_t, int, int, int) {}
 }  // namespace fft_detail
 
 #endif
