@@ -248,6 +248,70 @@ TEST(RealFft, PackedLayoutAndPositiveExponent) {
     EXPECT_FLOAT_EQ(x[1], 64.0f);
 }
 
+// One combine stage of M = 2^log2M points over every block of x, with the recurrence run here.
+void ReferenceStage(std::vector<float>& x, int log2M, int sign) {
+    const int64_t M = int64_t{1} << log2M, h = M / 2;
+    const double wtemp = sign * std::sin(kPi / double(M));
+    const double wpr = -2.0 * wtemp * wtemp;
+    const double wpi = sign * std::sin(2.0 * kPi / double(M));
+    for (size_t base = 0; base < x.size() / 2; base += M) {
+        double wr = 1.0, wi = 0.0;
+        for (int64_t k = 0; k < h; ++k) {
+            float* a = &x[2 * (base + k)];
+            float* b = &x[2 * (base + k + h)];
+            const float tr = static_cast<float>(wr * b[0] - wi * b[1]);
+            const float ti = static_cast<float>(wr * b[1] + wi * b[0]);
+            b[0] = a[0] - tr;
+            b[1] = a[1] - ti;
+            a[0] += tr;
+            a[1] += ti;
+            const double wOld = wr;
+            wr = wr + (wr * wpr - wi * wpi);
+            wi = wi + (wi * wpr + wOld * wpi);
+        }
+    }
+}
+
+// Signed zeros mostly vanish in a whole transform (+0 absorbs -0), so each stage kernel is
+// checked on its own: the k = 0 factor is (1, +0) for both signs, never (1, -0).
+TEST(ComplexFft, EveryStageKernelMatchesTheRecurrenceOnSignedZeros) {
+    const int64_t n = 1024;
+    std::mt19937 rng(9);
+    std::vector<float> input(2 * n);
+    for (auto& v : input) v = rng() % 3 == 0 ? 0.5f : (rng() % 2 ? -0.0f : 0.0f);
+    for (int sign : {-1, +1}) {
+        for (int log2M = 1; log2M <= 10; ++log2M) {
+            std::vector<float> expected = input;
+            ReferenceStage(expected, log2M, sign);
+            std::vector<float> scalar = input;
+            const int64_t h = int64_t{1} << (log2M - 1);
+            for (int64_t base = 0; base < n; base += 2 * h)
+                fft_detail::ButterflyRangeScalar(&scalar[2 * base], &scalar[2 * (base + h)],
+                                                 fft_detail::TwiddleTable(log2M), h, sign, true);
+            size_t at = 0;
+            EXPECT_TRUE(SameBits(expected, scalar, &at)) << "scalar M=2^" << log2M << " sign " << sign;
+            if (!fft_detail::HaveAvx512()) continue;
+            if (log2M >= 3) {
+                std::vector<float> one = input;
+                fft_detail::StagesAvx512(one.data(), n, log2M, log2M, sign);
+                EXPECT_TRUE(SameBits(expected, one, &at)) << "vector M=2^" << log2M << " sign " << sign;
+            }
+            if (log2M >= 3 && log2M < 10) {
+                std::vector<float> two = input, expected2 = expected;
+                ReferenceStage(expected2, log2M + 1, sign);
+                fft_detail::StagesAvx512(two.data(), n, log2M, log2M + 1, sign);
+                EXPECT_TRUE(SameBits(expected2, two, &at)) << "paired M=2^" << log2M << " sign " << sign;
+            }
+        }
+        if (!fft_detail::HaveAvx512()) continue;
+        std::vector<float> expected = input, first = input;
+        for (int s = 1; s <= 3; ++s) ReferenceStage(expected, s, sign);
+        fft_detail::FirstStagesAvx512(first.data(), n, sign);
+        size_t at = 0;
+        EXPECT_TRUE(SameBits(expected, first, &at)) << "first stages, sign " << sign;
+    }
+}
+
 TEST(ComplexFft, TwiddleTablesMatchTheRecurrenceTheyReplace) {
     // Stage 2^10: table entries equal a freshly run recurrence, and the last one is close to
     // e^{-i pi (M/2-1)/(M/2)}.
