@@ -88,7 +88,7 @@ namespace {
 
 // Blocks up to this size (log2 points) are transformed stage by stage while they sit in cache;
 // larger transforms finish each half before combining it, as the recursive formulation does.
-constexpr int kBlockLog2 = 15;
+constexpr int kBlockLog2 = 17;
 constexpr int64_t kRecurrenceChunk = 1024;
 
 uint64_t ReverseBits(uint64_t v, int bits) {
@@ -161,10 +161,11 @@ void Combine(float* x, int log2M, int sign, bool vec) {
 }
 
 // All stages of a block of 2^log2B points, one stage over the whole block at a time.
-void TransformBlock(float* x, int log2B, int sign, bool vec) {
+// firstDone: the stages M = 2, 4, 8 were already done with the bit reversal.
+void TransformBlock(float* x, int log2B, int sign, bool vec, bool firstDone) {
     const int64_t n = int64_t{1} << log2B;
     if (vec && log2B >= 4) {
-        FirstStagesAvx512(x, n, sign);
+        if (!firstDone) FirstStagesAvx512(x, n, sign);
         StagesAvx512(x, n, 4, log2B, sign);
         return;
     }
@@ -174,14 +175,14 @@ void TransformBlock(float* x, int log2B, int sign, bool vec) {
     }
 }
 
-void TransformRecursive(float* x, int log2M, int sign, bool vec) {
+void TransformRecursive(float* x, int log2M, int sign, bool vec, bool firstDone) {
     if (log2M <= kBlockLog2) {
-        TransformBlock(x, log2M, sign, vec);
+        TransformBlock(x, log2M, sign, vec, firstDone);
         return;
     }
     const int64_t h = int64_t{1} << (log2M - 1);
-    TransformRecursive(x, log2M - 1, sign, vec);
-    TransformRecursive(x + 2 * h, log2M - 1, sign, vec);
+    TransformRecursive(x, log2M - 1, sign, vec, firstDone);
+    TransformRecursive(x + 2 * h, log2M - 1, sign, vec, firstDone);
     Combine(x, log2M, sign, vec);
 }
 
@@ -198,8 +199,13 @@ int FftSizeLog2(int64_t n, int lo, int hi) {
 void fft_detail::ComplexFFTPath(float* data, int64_t n, int sign, bool vectorised) {
     const int m = FftSizeLog2(n, kFftMinLog2, kFftMaxLog2);
     if (m < 0 || data == nullptr || (sign != 1 && sign != -1)) return;
-    BitReverse(data, m);
-    TransformRecursive(data, m, sign, vectorised && HaveAvx512());
+    const bool vec = vectorised && HaveAvx512();
+    const bool fused = vec && m >= 6;
+    if (fused)
+        BitReverseFirstStagesAvx512(data, m, sign);
+    else
+        BitReverse(data, m);
+    TransformRecursive(data, m, sign, vec, fused);
 }
 
 void ComplexFFT(float* data, int64_t n, int sign) {

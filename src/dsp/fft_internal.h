@@ -48,6 +48,9 @@ void ButterflyRangeAvx512(float* a, float* b, const double* w, int64_t len, int 
 // Stages M = 2, 4 and 8 over count complex points (count a multiple of 16), fused in registers.
 void FirstStagesAvx512(float* x, int64_t count, int sign);
 
+// Bit-reversal permutation fused with stages M = 2, 4, 8 (log2n >= 6).
+void BitReverseFirstStagesAvx512(float* x, int log2n, int sign);
+
 // Stages firstStage .. lastStage (log2 of M, firstStage >= 3) over count complex points, two
 // stages per pass over memory.
 void StagesAvx512(float* x, int64_t count, int firstStage, int lastStage, int sign);
