@@ -1,1 +1,336 @@
+// Loading and decoding of every file type: scale, sign, byte order, counts, the ASCII corner
+// cases, the rate in the name and the failure paths.
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "waveform/waveform.h"
+
+namespace {
+
+class Reader : public ::testing::Test {
+protected:
+    std::string Write(const std::string& name, const std::string& bytes) {
+        const std::string path = ::testing::TempDir() + name;
+        std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
+        paths_.push_back(path);
+        return path;
+    }
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        return Write(name, std::string(bytes.begin(), bytes.end()));
+    }
+    // Loads bytes as the given type; returns the load result.
+    int Load(cWaveform& w, int type, const std::string& bytes, const std::string& name = "wave.bin") {
+        w.fileType = type;
+        return w.LoadFile(Write(name, bytes), false);
+    }
+    void TearDown() override {
+        for (const auto& p : paths_) {
+            chmod(p.c_str(), 0644);
+            std::remove(p.c_str());
+        }
+    }
+    std::vector<std::string> paths_;
+};
+
+float Expect16(int v) { return static_cast<float>(static_cast<double>(v) / 32767.0); }
+
+std::string Words(const std::vector<uint16_t>& words, bool bigEndian) {
+    std::string s;
+    for (uint16_t w : words) {
+        const char hi = static_cast<char>(w >> 8), lo = static_cast<char>(w & 0xFF);
+        s += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+    }
+    return s;
+}
+
+struct BinaryCase {
+    int type;
+    bool bigEndian, offset, real;
+};
+
+class BinaryTypes : public Reader, public ::testing::WithParamInterface<BinaryCase> {};
+
+TEST_P(BinaryTypes, ScaleSignAndByteOrder) {
+    const BinaryCase c = GetParam();
+    const std::vector<uint16_t> words = {0x7FFF, 0x8000, 0x0000, 0x0001, 0xFFFF, 0x1234};
+    cWaveform w;
+    ASSERT_EQ(Load(w, c.type, Words(words, c.bigEndian)), 0);
+    const size_t per = c.real ? 1 : 2;
+    ASSERT_EQ(size_t(w.sampleCount), words.size() / per);
+    for (size_t k = 0; k < words.size(); ++k) {
+        // Offset binary: 0x8000 is zero; two's complement: the signed word.
+        const int v = c.offset ? int(words[k]) - 32768 : int(int16_t(words[k]));
+        const float got = c.real ? w.I[k] : (k % 2 ? w.Q[k / 2] : w.I[k / 2]);
+        EXPECT_EQ(got, Expect16(v)) << "word " << k;
+    }
+    if (c.real) {
+        for (int k = 0; k < w.sampleCount; ++k) EXPECT_EQ(w.Q[k], 0.0f);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(All16Bit, BinaryTypes,
+                         ::testing::Values(BinaryCase{404, true, true, false}, BinaryCase{405, true, false, false},
+                                           BinaryCase{406, false, true, false}, BinaryCase{407, false, false, false},
+                                           BinaryCase{409, true, true, true}, BinaryCase{410, true, false, true},
+                                           BinaryCase{411, false, true, true}, BinaryCase{412, false, false, true},
+                                           BinaryCase{413, true, false, true}, BinaryCase{414, false, false, true}));
+
+TEST_F(Reader, EverySixteenBitWordDecodesAsItsQuotient) {
+    // All 65536 words: the decoder's arithmetic must give exactly (double)v / 32767 as float.
+    std::vector<uint16_t> words(65536);
+    for (int k = 0; k < 65536; ++k) words[k] = static_cast<uint16_t>(k);
+    cWaveform w;
+    ASSERT_EQ(Load(w, 412, Words(words, false)), 0);
+    ASSERT_EQ(w.sampleCount, 65536);
+    int mismatches = 0;
+    for (int k = 0; k < 65536; ++k) mismatches += w.I[k] != Expect16(int16_t(k));
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(w.I[0x7FFF], 1.0f);
+    EXPECT_EQ(w.I[0x8000], static_cast<float>(-32768.0 / 32767.0));
+}
+
+TEST_F(Reader, ThirtyTwoBitBigEndian) {
+    std::string bytes;
+    for (int32_t v : {131071, -131072, 2147483647, -1}) {
+        const uint32_t u = static_cast<uint32_t>(v);
+        bytes += {char(u >> 24), char(u >> 16), char(u >> 8), char(u)};
+    }
+    bytes += "xyz";  // a partial sample is ignored
+    cWaveform w;
+    ASSERT_EQ(Load(w, 408, bytes), 0);
+    ASSERT_EQ(w.sampleCount, 2);
+    EXPECT_EQ(w.I[0], 1.0f);
+    EXPECT_EQ(w.Q[0], static_cast<float>(-131072.0 / 131071.0));
+    EXPECT_EQ(w.I[1], static_cast<float>(2147483647.0 / 131071.0));
+    EXPECT_EQ(w.Q[1], static_cast<float>(-1.0 / 131071.0));
+}
+
+// Shared-exponent words built from fields: 13-bit mantissas in bits 13..1, exponent bit 2 in
+// bit 15 of I, bit 1 in bit 14 of Q, bit 0 in bit 14 of I.
+std::string Cpri(int mI, int mQ, int e, bool junkBits = false) {
+    const uint16_t wI = static_cast<uint16_t>(((e >> 2) & 1) << 15 | (e & 1) << 14 | (mI & 0x1FFF) << 1 | junkBits);
+    const uint16_t wQ = static_cast<uint16_t>(junkBits << 15 | ((e >> 1) & 1) << 14 | (mQ & 0x1FFF) << 1 | junkBits);
+    return Words({wI, wQ}, true);
+}
+
+TEST_F(Reader, CpriMantissaExponent) {
+    cWaveform w;
+    ASSERT_EQ(Load(w, 418, Words({0x7FFE, 0x0000}, true)), 0);
+    EXPECT_EQ(w.I[0], -2.0f * std::ldexp(1.0f, -19));
+    EXPECT_EQ(w.Q[0], 0.0f);
+
+    std::string bytes;
+    struct Field { int mI, mQ, e; };
+    const std::vector<Field> fields = {{-4096, 4095, 7}, {1, -1, 0}, {100, -200, 3}, {-4096, 0, 0}, {2047, 5, 5}};
+    for (const auto& f : fields) bytes += Cpri(f.mI, f.mQ, f.e, &f != &fields[0]);
+    ASSERT_EQ(Load(w, 418, bytes), 0);
+    ASSERT_EQ(w.sampleCount, 5);
+    for (size_t k = 0; k < fields.size(); ++k) {
+        EXPECT_EQ(w.I[k], std::ldexp(float(fields[k].mI), fields[k].e - 19)) << k;
+        EXPECT_EQ(w.Q[k], std::ldexp(float(fields[k].mQ), fields[k].e - 19)) << k;
+    }
+    EXPECT_EQ(w.I[0], -1.0f);  // full scale
+}
+
+TEST_F(Reader, MarkerBytes) {
+    cWaveform w;
+    ASSERT_EQ(Load(w, 419, std::string{0x08, 0x04, 0x0C, 0x00, char(0xF3)}), 0);
+    ASSERT_EQ(w.sampleCount, 5);
+    const float i[] = {1, 0, 1, 0, 0}, q[] = {0, 1, 1, 0, 0};
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_EQ(w.I[k], i[k]);
+        EXPECT_EQ(w.Q[k], q[k]);
+    }
+}
+
+TEST_F(Reader, SampleCountsFromBytesAndLines) {
+    cWaveform w;
+    ASSERT_EQ(Load(w, 405, std::string(7, '\x01')), 0);
+    EXPECT_EQ(w.sampleCount, 1);  // three trailing bytes ignored
+    ASSERT_EQ(Load(w, 400, "1\n2\n3\n4\n5\n"), 0);
+    EXPECT_EQ(w.sampleCount, 2);  // five lines: two pairs
+    ASSERT_EQ(Load(w, 401, "1,2\n3,4\n5,6"), 0);
+    EXPECT_EQ(w.sampleCount, 2);  // the unterminated last line is not counted
+    EXPECT_EQ(w.I[1], 3.0f);
+    ASSERT_EQ(Load(w, 410, "abc"), 0);
+    EXPECT_EQ(w.sampleCount, 1);
+}
+
+TEST_F(Reader, AsciiPairNotations) {
+    const char* lines[] = {"0.5,0.25\n", "0.5, 0.25\n", "0.5 0.25\n", "0.5\t0.25\n",
+                           "0.5+0.25i\n", "0.5,0.25\r\n", "+0.5\t+0.25i\r\n"};
+    for (const char* line : lines) {
+        cWaveform w;
+        ASSERT_EQ(Load(w, 401, std::string(line) + line), 0) << line;
+        ASSERT_EQ(w.sampleCount, 2) << line;
+        for (int k = 0; k < 2; ++k) {
+            EXPECT_EQ(w.I[k], 0.5f) << line;
+            EXPECT_EQ(w.Q[k], 0.25f) << line;
+        }
+    }
+    cWaveform w;
+    ASSERT_EQ(Load(w, 401, "0.5-0.25i\n1e40,1\n"), 0);
+    EXPECT_EQ(w.Q[0], -0.25f);
+    EXPECT_EQ(w.I[1], 1e38f);
+    EXPECT_EQ(w.Q[1], 1.0f);
+    ASSERT_EQ(Load(w, 400, "0.125\r\n-3\r\n"), 0);
+    EXPECT_EQ(w.I[0], 0.125f);
+    EXPECT_EQ(w.Q[0], -3.0f);
+}
+
+TEST_F(Reader, AsciiIntegers) {
+    cWaveform w;
+    ASSERT_EQ(Load(w, 403, "0xffff,0x0001\n7fff 8000\n"), 0);
+    EXPECT_EQ(w.I[0], Expect16(-1));
+    EXPECT_EQ(w.Q[0], Expect16(1));
+    EXPECT_EQ(w.I[1], 1.0f);
+    EXPECT_EQ(w.Q[1], Expect16(-32768));
+    ASSERT_EQ(Load(w, 402, "100\n-5,7\n40000\t1\n12+34i\r\n"), 0);
+    ASSERT_EQ(w.sampleCount, 4);
+    EXPECT_EQ(w.I[0], Expect16(100));
+    EXPECT_EQ(w.Q[0], 0.0f);
+    EXPECT_EQ(w.I[1], Expect16(-5));
+    EXPECT_EQ(w.Q[1], Expect16(7));
+    EXPECT_EQ(w.I[2], Expect16(40000 - 65536));
+    EXPECT_EQ(w.I[3], Expect16(12));
+    EXPECT_EQ(w.Q[3], Expect16(34));
+}
+
+TEST_F(Reader, TextThatIsNotANumberCostsOnlyItsOwnLine) {
+    cWaveform w;
+    // A header line gives one zero sample; the data after it decodes.
+    ASSERT_EQ(Load(w, 401, "I,Q\n0.5,0.25\n-1,1\n"), 0);
+    ASSERT_EQ(w.sampleCount, 3);
+    EXPECT_EQ(w.I[0], 0.0f);
+    EXPECT_EQ(w.Q[0], 0.0f);
+    EXPECT_EQ(w.I[1], 0.5f);
+    EXPECT_EQ(w.Q[2], 1.0f);
+    // Trailing blanks and a second value that is text stay on their line.
+    ASSERT_EQ(Load(w, 401, "0.5,0.25  \n1,abc\n2,3\n"), 0);
+    EXPECT_EQ(w.I[0], 0.5f);
+    EXPECT_EQ(w.I[1], 1.0f);
+    EXPECT_EQ(w.Q[1], 0.0f);
+    EXPECT_EQ(w.I[2], 2.0f);
+    EXPECT_EQ(w.Q[2], 3.0f);
+    // Integers: an empty line is a zero sample, it does not pull in the next line's number.
+    ASSERT_EQ(Load(w, 402, "# hdr\n\n5 \n6,7\n"), 0);
+    ASSERT_EQ(w.sampleCount, 4);
+    EXPECT_EQ(w.I[1], 0.0f);
+    EXPECT_EQ(w.I[2], Expect16(5));
+    EXPECT_EQ(w.Q[2], 0.0f);
+    EXPECT_EQ(w.Q[3], Expect16(7));
+    // I line / Q line: a text line zeroes only the value it held.
+    ASSERT_EQ(Load(w, 400, "hdr\n1\n2\n3\n"), 0);
+    EXPECT_EQ(w.I[0], 0.0f);
+    EXPECT_EQ(w.Q[0], 1.0f);
+    EXPECT_EQ(w.I[1], 2.0f);
+    EXPECT_EQ(w.Q[1], 3.0f);
+}
+
+TEST_F(Reader, RateFromNameAndFallback) {
+    cWaveform w;
+    w.sampleRate = 500;
+    ASSERT_EQ(Load(w, 405, "\1\2\3\4", "x_61.44MSPS.dat"), 0);
+    EXPECT_EQ(w.sampleRate, 61'440'000);
+    ASSERT_EQ(Load(w, 405, "\1\2\3\4", "x_0MSPS.dat"), 0);
+    EXPECT_EQ(w.sampleRate, 61'440'000);  // no rate in the name: kept
+    w.sampleRate = 999;
+    ASSERT_EQ(Load(w, 405, "\1\2\3\4", "plain.dat"), 0);
+    EXPECT_EQ(w.sampleRate, 245'760'000);  // below 1 kHz: the fallback
+}
+
+TEST_F(Reader, SuccessfulLoadResetsStateAndMarkers) {
+    cWaveform w;
+    w.markers.assign(3, 1);
+    w.markerCount = 3;
+    w.saveTypeMode = 1;
+    w.domainState = DomainState::SpectrumOnly;
+    const std::string path = Write("m_1MSPS.bin", std::string(8, '\0'));
+    ASSERT_EQ(w.LoadFile(path, false), 0);
+    EXPECT_EQ(w.title, path);
+    EXPECT_EQ(w.markerCount, 0);
+    EXPECT_TRUE(w.markers.empty());
+    EXPECT_EQ(w.saveTypeMode, 0);
+    EXPECT_EQ(w.domainState, DomainState::TimeOnly);
+    EXPECT_EQ(w.rawByteCount, 8);
+}
+
+TEST_F(Reader, FailuresGiveOneZeroSampleOrKeepTheSamples) {
+    const std::string missing = ::testing::TempDir() + "does_not_exist.bin";
+    const std::string empty = Write("empty.bin", std::string());
+    const std::string oneByte = Write("one.bin", std::string("\x7f"));
+    for (const std::string& path : {missing, empty, oneByte, ::testing::TempDir()}) {
+        cWaveform w;
+        ASSERT_EQ(Load(w, 405, std::string(40, '\x10')), 0);
+        EXPECT_EQ(w.LoadFile(path, true), kErrLoadFailed) << path;
+        EXPECT_EQ(w.sampleCount, 10);  // kept
+        EXPECT_EQ(w.title, path);
+        EXPECT_EQ(w.LoadFile(path, false), kErrLoadFailed) << path;
+        ASSERT_EQ(w.sampleCount, 1);
+        EXPECT_EQ(w.I[0], 0.0f);
+        EXPECT_EQ(w.Q[0], 0.0f);
+        EXPECT_EQ(w.domainState, DomainState::TimeOnly);
+    }
+    // Text without a line feed decodes to nothing under an ASCII type.
+    cWaveform w;
+    EXPECT_EQ(Load(w, 401, "1,2"), kErrLoadFailed);
+    EXPECT_EQ(Load(w, 999, "1,2\n"), kErrLoadFailed);  // unknown type
+}
+
+TEST_F(Reader, ReadOnlyFilesLoad) {
+    // A file nobody may write: the running test program (writing it fails even for root).
+    cWaveform w;
+    w.fileType = 405;
+    EXPECT_EQ(w.LoadFile("/proc/self/exe", false), 0);
+    EXPECT_GT(w.sampleCount, 1000);
+    const std::string path = Write("ro.bin", std::string(16, '\x20'));
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    EXPECT_EQ(w.LoadFile(path, false), 0);
+    EXPECT_EQ(w.sampleCount, 4);
+}
+
+TEST_F(Reader, ReparseDecodesTheKeptBytesAgain) {
+    cWaveform w;
+    ASSERT_EQ(Load(w, 405, Words({0x0001, 0x0002, 0x0003, 0x0004}, true)), 0);
+    w.fileType = 407;  // little-endian reading of the same bytes
+    EXPECT_EQ(w.ParseRaw(), 2);
+    EXPECT_EQ(w.I[0], Expect16(0x0100));
+    w.fileType = 412;
+    EXPECT_EQ(w.ParseRaw(), 4);
+    // A type that decodes nothing leaves the samples as they were.
+    w.fileType = 401;
+    EXPECT_EQ(w.ParseRaw(), 0);
+    EXPECT_EQ(w.sampleCount, 4);
+    EXPECT_EQ(w.I[0], Expect16(0x0100));
+}
+
+TEST_F(Reader, OnlyTheFirst500MillionBytesAreRead) {
+    // A sparse file just over the cap: line feeds at the first byte, the last byte inside the
+    // cap and the first byte past it. Type 402 counts the two inside.
+    const std::string path = ::testing::TempDir() + "big_sparse.txt";
+    paths_.push_back(path);
+    {
+        std::ofstream f(path, std::ios::binary | std::ios::trunc);
+        f.put('\n');
+        f.seekp(kMaxFileBytes - 1);
+        f.put('\n');
+        f.put('\n');
+    }
+    cWaveform w;
+    w.fileType = 402;
+    ASSERT_EQ(w.LoadFile(path, false), 0);
+    EXPECT_EQ(w.rawByteCount, kMaxFileBytes);
+    EXPECT_EQ(w.sampleCount, 2);
+    std::remove(path.c_str());
+}
+
+}  // namespace

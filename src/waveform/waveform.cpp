@@ -124,3 +124,9 @@ int cWaveform::ResetToNew() {
     title = "New Waveform";
     return 0;
 }
+
+void UndoExchange(cWaveform& main, cWaveform& undo) {
+    const cWaveform temporary(main);
+    main.CopyFrom(undo);
+    undo.CopyFrom(temporary);
+}

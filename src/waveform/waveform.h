@@ -94,3 +94,7 @@ public:
     // samples unchanged) when the type is unknown or nothing can be decoded.
     int ParseRaw();
 };
+
+// The undo command's exchange: main takes undo's samples and undo takes main's, through a
+// temporary copy, so a second call restores the first. The raw file bytes stay with neither.
+void UndoExchange(cWaveform& main, cWaveform& undo);
