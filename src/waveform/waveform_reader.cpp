@@ -8,9 +8,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "waveform/decode_kernels.h"
 #include "waveform/message_pump.h"
 #include "waveform/parse_decimal.h"
 #include "waveform/sample_rate_name.h"
+#include "waveform/split_work.h"
 #include "waveform/waveform.h"
 
 const char* FileTypeMenuText(int type) {
@@ -52,7 +54,10 @@ inline float Decode16(const uint8_t* p) {
 
 template <bool BigEndian, bool Offset>
 void DecodeInterleaved16(const uint8_t* raw, int count, float* I, float* Q) {
-    for (int k = 0; k < count; ++k) {
+    int k = 0;
+    if (decode_detail::HaveAvx512Bw())
+        k = decode_detail::DecodeInterleaved16Avx512(raw, count, I, Q, BigEndian, Offset);
+    for (; k < count; ++k) {
         I[k] = Decode16<BigEndian, Offset>(raw + 4 * static_cast<size_t>(k));
         Q[k] = Decode16<BigEndian, Offset>(raw + 4 * static_cast<size_t>(k) + 2);
     }
@@ -60,7 +65,9 @@ void DecodeInterleaved16(const uint8_t* raw, int count, float* I, float* Q) {
 
 template <bool BigEndian, bool Offset>
 void DecodeReal16(const uint8_t* raw, int count, float* I, float* Q) {
-    for (int k = 0; k < count; ++k) I[k] = Decode16<BigEndian, Offset>(raw + 2 * static_cast<size_t>(k));
+    int k = 0;
+    if (decode_detail::HaveAvx512Bw()) k = decode_detail::DecodeReal16Avx512(raw, count, I, BigEndian, Offset);
+    for (; k < count; ++k) I[k] = Decode16<BigEndian, Offset>(raw + 2 * static_cast<size_t>(k));
     std::fill(Q, Q + count, 0.0f);
 }
 
@@ -213,8 +220,25 @@ int64_t SampleCountFor(int type, const uint8_t* raw, size_t bytes) {
     }
 }
 
-// Reads up to maxBytes of the file at path into buf. Returns false when it cannot be opened
-// or is empty; a failed read leaves bytes at 0.
+// Reads bytes [begin, end) of the file at offset begin into buf; returns the bytes read before
+// an error or the end of the file.
+int64_t ReadRange(int fd, uint8_t* buf, int64_t begin, int64_t end) {
+    int64_t at = begin;
+    while (at < end) {
+        const ssize_t r = ::pread(fd, buf + at, static_cast<size_t>(end - at), static_cast<off_t>(at));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        at += r;
+    }
+    return at - begin;
+}
+
+// Files from this size on are read and decoded by two threads.
+constexpr int64_t kParallelBytes = int64_t{32} << 20;
+
+// Reads up to kMaxFileBytes of the file at path into buf. Returns false when it cannot be
+// opened (for reading only) or is not a non-empty regular file. bytes receives the length of
+// the part that was read without error (0 when the read failed).
 bool ReadWholeFile(const std::string& path, ByteArray& buf, int64_t& bytes) {
     bytes = 0;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -227,34 +251,39 @@ bool ReadWholeFile(const std::string& path, ByteArray& buf, int64_t& bytes) {
     const int64_t length = std::min<int64_t>(st.st_size, kMaxFileBytes);
     ByteArray().swap(buf);
     buf.resize(static_cast<size_t>(length));
-    int64_t got = 0;
-    while (got < length) {
-        const ssize_t r = ::read(fd, buf.data() + got, static_cast<size_t>(length - got));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;
-        got += r;
-    }
+    int64_t got[2] = {0, 0};
+    int64_t firstEnd = length;
+    SplitInTwo(length, kParallelBytes, 4096, [&](int64_t begin, int64_t end) {
+        if (begin == 0) firstEnd = end;
+        got[begin == 0 ? 0 : 1] = ReadRange(fd, buf.data(), begin, end);
+    });
     ::close(fd);
-    // A file cut short while we read it keeps what actually arrived; a failed read, nothing.
-    bytes = got;
-    buf.resize(static_cast<size_t>(got));
+    // A file cut short while we read it keeps the part that arrived in one piece.
+    bytes = got[0] < firstEnd ? got[0] : firstEnd + got[1];
+    buf.resize(static_cast<size_t>(bytes));
     return true;
 }
 
-}  // namespace
+// Bytes per sample of a binary type; 0 for the ASCII types.
+int64_t BytesPerSample(int type) {
+    switch (type) {
+        case kFileBin32BeTwos: return 8;
+        case kFileBin16BeOffset:
+        case kFileBin16BeTwos:
+        case kFileBin16LeOffset:
+        case kFileBin16LeTwos:
+        case kFileCpriMantExp: return 4;
+        case kFileMarker: return 1;
+        case kFileAsciiIQLines:
+        case kFileAsciiIQPair:
+        case kFileAsciiInt16:
+        case kFileAsciiHex16: return 0;
+        default: return 2;
+    }
+}
 
-int cWaveform::ParseRaw() {
-    if (rawByteCount < 2 || rawFile.empty()) return 0;
-    const size_t bytes = std::min(static_cast<size_t>(rawByteCount), rawFile.size());
-    const uint8_t* raw = rawFile.data();
-    const int64_t count = SampleCountFor(fileType, raw, bytes);
-    if (count < 1) return 0;
-    const int n = static_cast<int>(count);
-    AllocateScratch(n);
-    SwapScratch();
-    float* i = I.data();
-    float* q = Q.data();
-    switch (fileType) {
+void DecodeBinary(int type, const uint8_t* raw, int n, float* i, float* q) {
+    switch (type) {
         case kFileBin16BeOffset: DecodeInterleaved16<true, true>(raw, n, i, q); break;
         case kFileBin16BeTwos: DecodeInterleaved16<true, false>(raw, n, i, q); break;
         case kFileBin16LeOffset: DecodeInterleaved16<false, true>(raw, n, i, q); break;
@@ -268,9 +297,30 @@ int cWaveform::ParseRaw() {
         case kFileReal16LeTwos:
         case kFileReal16LeTwosAlt: DecodeReal16<false, false>(raw, n, i, q); break;
         case kFileMarker: DecodeMarker(raw, n, i, q); break;
-        default:
-            DecodeAscii(fileType, reinterpret_cast<const char*>(raw), bytes, n, i, q);
-            break;
+        default: break;
+    }
+}
+
+}  // namespace
+
+int cWaveform::ParseRaw() {
+    if (rawByteCount < 2 || rawFile.empty()) return 0;
+    const size_t bytes = std::min(static_cast<size_t>(rawByteCount), rawFile.size());
+    const uint8_t* raw = rawFile.data();
+    const int64_t count = SampleCountFor(fileType, raw, bytes);
+    if (count < 1) return 0;
+    const int n = static_cast<int>(count);
+    AllocateScratch(n);
+    SwapScratch();
+    const int type = fileType;
+    const int64_t stride = BytesPerSample(type);
+    if (stride == 0) {
+        DecodeAscii(type, reinterpret_cast<const char*>(raw), bytes, n, I.data(), Q.data());
+    } else {
+        SplitInTwo(n, kParallelBytes / stride, 64, [&](int64_t begin, int64_t end) {
+            DecodeBinary(type, raw + begin * stride, static_cast<int>(end - begin), I.data() + begin,
+                         Q.data() + begin);
+        });
     }
     domainState = DomainState::TimeOnly;
     return n;
