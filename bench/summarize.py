@@ -1,0 +1,52 @@
+"""Prints the benchmark comparisons of bench/run as ratios (ours / reference)."""
+import json
+import statistics
+import sys
+from pathlib import Path
+
+
+def load(path):
+    runs = {}
+    for b in json.loads(Path(path).read_text())["benchmarks"]:
+        if b.get("run_type") == "aggregate":
+            continue
+        runs.setdefault(b["run_name"], []).append(b)
+    return runs
+
+
+def median_time(runs, name):
+    return statistics.median(r["real_time"] for r in runs[name])
+
+
+def fft(out):
+    runs = load(out / "fft.json")
+    print("ComplexFFT vs FFTW (single precision, FFTW_MEASURE, in place); median of interleaved runs")
+    targets = {16: 2.0, 20: 3.0}
+    for log2n in (10, 16, 20, 24):
+        ours = median_time(runs, f"BM_Ours/{log2n}")
+        ref = median_time(runs, f"BM_Fftw/{log2n}")
+        target = f"  (target <= {targets[log2n]})" if log2n in targets else ""
+        print(f"  2^{log2n:<2}  ours {ours:10.1f} us  fftw {ref:10.1f} us  ratio {ours / ref:5.2f}{target}")
+
+
+def reader(out):
+    runs = load(out / "reader.json")
+    read = median_time(runs, "BM_ReadBytesOnly/min_time:2.000")
+    load_ = median_time(runs, "BM_LoadFile405/min_time:2.000")
+    print("500,000,000-byte type-405 file, warm page cache")
+    print(f"  load+decode {load_:.0f} ms, read bytes only {read:.0f} ms, ratio {load_ / read:.2f}  (target <= 1.3)")
+    for name in ("ReadBytesOnly", "LoadFile405"):
+        rss = runs[f"BM_PeakRss/{name}/iterations:1"][0]["peak_rss_MB"]
+        print(f"  peak RSS {name}: {rss:.0f} MB" + ("  (target <= 1600)" if name == "LoadFile405" else ""))
+    ascii_ = runs["BM_DecodeAscii401/min_time:2.000"][0]
+    print(f"10-million-line type-401 decode: {ascii_['bytes_per_second'] / 1e6:.0f} MB/s  (target >= 150)")
+
+
+def main():
+    out = Path(sys.argv[1])
+    for suite in sys.argv[2:]:
+        {"fft": fft, "reader": reader}[suite](out)
+
+
+if __name__ == "__main__":
+    main()
