@@ -129,17 +129,17 @@ TEST(WaveformCopy, CopiesCurrentFormsAndResetsInstrumentFields) {
 
     // A copy taken while only the spectrum is current has no samples until it is brought back.
     src.EnsureSpectrum(true);
-    cWaveform spec;
-    spec.title = "kept";
-    spec.centreFrequencyKHz = 5.0;
-    spec.CopyFrom(src);
-    EXPECT_EQ(spec.title, "kept");
-    EXPECT_EQ(spec.centreFrequencyKHz, 0.0);
-    EXPECT_EQ(spec.domainState, DomainState::SpectrumOnly);
-    EXPECT_TRUE(spec.I.empty());
-    spec.EnsureTimeDomain(false);
-    ASSERT_EQ(spec.I.size(), 100u);
-    for (int k = 0; k < 100; ++k) EXPECT_NEAR(spec.I[k], copy.I[k], 2e-6);
+    cWaveform fromSpectrum;
+    fromSpectrum.title = "kept";
+    fromSpectrum.centreFrequencyKHz = 5.0;
+    fromSpectrum.CopyFrom(src);
+    EXPECT_EQ(fromSpectrum.title, "kept");
+    EXPECT_EQ(fromSpectrum.centreFrequencyKHz, 0.0);
+    EXPECT_EQ(fromSpectrum.domainState, DomainState::SpectrumOnly);
+    EXPECT_TRUE(fromSpectrum.I.empty());
+    fromSpectrum.EnsureTimeDomain(false);
+    ASSERT_EQ(fromSpectrum.I.size(), 100u);
+    for (int k = 0; k < 100; ++k) EXPECT_NEAR(fromSpectrum.I[k], copy.I[k], 2e-6);
 }
 
 TEST(WaveformCopy, CopyRangeClipsAtTheEnd) {
