@@ -16,14 +16,16 @@ std::vector<float> Input(int64_t n) {
     std::mt19937 rng(1);
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
     std::vector<float> v(static_cast<size_t>(2 * n));
-    for (auto& x : v) x = u(rng);
+    for (auto& x : v)
+        x = u(rng);
     return v;
 }
 
 void BM_Ours(benchmark::State& state) {
     const int64_t n = int64_t{1} << state.range(0);
     const std::vector<float> input = Input(n);
-    float* buf = static_cast<float*>(fftwf_malloc(sizeof(float) * 2 * n));  // same alignment as FFTW's
+    float* buf =
+        static_cast<float*>(fftwf_malloc(sizeof(float) * 2 * n));  // same alignment as FFTW's
     for (auto _ : state) {
         std::memcpy(buf, input.data(), sizeof(float) * 2 * n);
         ComplexFFT(buf, n, -1);
@@ -51,7 +53,8 @@ void BM_Fftw(benchmark::State& state) {
 }
 
 void Sizes(benchmark::internal::Benchmark* b) {
-    for (int log2n : {10, 16, 20, 24}) b->Arg(log2n);
+    for (int log2n : {10, 16, 20, 24})
+        b->Arg(log2n);
     b->Unit(benchmark::kMicrosecond);
 }
 

@@ -36,10 +36,12 @@ const std::string& Capture() {
         if (std::filesystem::file_size(p, ec) != static_cast<uintmax_t>(kCaptureBytes)) {
             std::vector<char> block(1 << 20);
             std::mt19937 rng(1);
-            for (auto& b : block) b = static_cast<char>(rng());
+            for (auto& b : block)
+                b = static_cast<char>(rng());
             std::ofstream f(p, std::ios::binary | std::ios::trunc);
             for (int64_t left = kCaptureBytes; left > 0;) {
-                const auto n = static_cast<std::streamsize>(std::min<int64_t>(left, int64_t(block.size())));
+                const auto n =
+                    static_cast<std::streamsize>(std::min<int64_t>(left, int64_t(block.size())));
                 f.write(block.data(), n);
                 left -= n;
             }
@@ -78,13 +80,15 @@ void LoadCapture(const std::string& path) {
 
 void BM_ReadBytesOnly(benchmark::State& state) {
     const std::string& path = Capture();
-    for (auto _ : state) ReadBytesOnly(path);
+    for (auto _ : state)
+        ReadBytesOnly(path);
     state.SetBytesProcessed(state.iterations() * kCaptureBytes);
 }
 
 void BM_LoadFile405(benchmark::State& state) {
     const std::string& path = Capture();
-    for (auto _ : state) LoadCapture(path);
+    for (auto _ : state)
+        LoadCapture(path);
     state.SetBytesProcessed(state.iterations() * kCaptureBytes);
 }
 
@@ -139,8 +143,14 @@ void BM_DecodeAscii401(benchmark::State& state) {
 
 BENCHMARK(BM_ReadBytesOnly)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_LoadFile405)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_PeakRss<ReadBytesOnly>)->Name("BM_PeakRss/ReadBytesOnly")->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PeakRss<LoadCapture>)->Name("BM_PeakRss/LoadFile405")->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PeakRss<ReadBytesOnly>)
+    ->Name("BM_PeakRss/ReadBytesOnly")
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PeakRss<LoadCapture>)
+    ->Name("BM_PeakRss/LoadFile405")
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeAscii401)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const int kTypes[] = {400, 401, 402, 403, 404, 405, 406, 407, 408, 409,
-                                 410, 411, 412, 413, 414, 418, 419, 0, 415, -1};
+                                 410, 411, 412, 413, 414, 418, 419, 0,   415, -1};
     for (int type : kTypes) {
         cWaveform w;
         w.fileType = type;
@@ -16,11 +16,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         w.rawByteCount = static_cast<int>(size);
         const int n = w.ParseRaw();
         if (n < 0) std::abort();
-        if (n > 0 && (w.sampleCount != n || w.I.size() != size_t(n) || w.Q.size() != size_t(n))) std::abort();
+        if (n > 0 && (w.sampleCount != n || w.I.size() != size_t(n) || w.Q.size() != size_t(n)))
+            std::abort();
         // Every sample has been written (reading an unwritten float would show under MSan/UBSan
         // only as garbage; touching each one at least proves the arrays are whole).
         volatile float sink = 0;
-        for (int k = 0; k < n; ++k) sink = sink + w.I[k] * 0.0f + w.Q[k] * 0.0f;
+        for (int k = 0; k < n; ++k)
+            sink = sink + w.I[k] * 0.0f + w.Q[k] * 0.0f;
         (void)sink;
     }
     return 0;

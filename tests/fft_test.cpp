@@ -93,10 +93,13 @@ std::vector<float> RandomSignal(size_t floats, unsigned seed) {
     std::mt19937 rng(seed);
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
     std::vector<float> v(floats);
-    for (auto& x : v) x = u(rng);
+    for (auto& x : v)
+        x = u(rng);
     // Signed zeros and exact small integers exercise the rounding of the twiddle products.
-    for (size_t k = 0; k < floats; k += 97) v[k] = (k / 97) % 2 ? -0.0f : 0.0f;
-    for (size_t k = 5; k < floats; k += 131) v[k] = static_cast<float>(static_cast<int>(k % 7) - 3);
+    for (size_t k = 0; k < floats; k += 97)
+        v[k] = (k / 97) % 2 ? -0.0f : 0.0f;
+    for (size_t k = 5; k < floats; k += 131)
+        v[k] = static_cast<float>(static_cast<int>(k % 7) - 3);
     return v;
 }
 
@@ -115,7 +118,8 @@ bool SameBits(const std::vector<float>& a, const std::vector<float>& b, size_t* 
 std::vector<float> SignedZeros(size_t floats, unsigned seed) {
     std::mt19937 rng(seed);
     std::vector<float> v(floats);
-    for (auto& x : v) x = rng() % 2 ? -0.0f : 0.0f;
+    for (auto& x : v)
+        x = rng() % 2 ? -0.0f : 0.0f;
     return v;
 }
 
@@ -125,21 +129,22 @@ TEST_P(ComplexFftBits, MatchesTextbookRoutineForBothSignsAndBothPaths) {
     const int log2n = GetParam();
     const int64_t n = int64_t{1} << log2n;
     for (int sign : {-1, +1})
-    for (int kind = 0; kind < 2; ++kind) {
-        const std::vector<float> input = kind == 0
-            ? RandomSignal(static_cast<size_t>(2 * n), 1000u + log2n)
-            : SignedZeros(static_cast<size_t>(2 * n), 2000u + log2n);
-        std::vector<float> expected = input;
-        ReferenceComplexFFT(expected.data(), n, sign);
-        for (bool vectorised : {true, false}) {
-            std::vector<float> got = input;
-            fft_detail::ComplexFFTPath(got.data(), n, sign, vectorised);
-            size_t at = 0;
-            EXPECT_TRUE(SameBits(expected, got, &at))
-                << "n=" << n << " sign=" << sign << " input=" << kind << " vectorised=" << vectorised << " first difference at float " << at
-                << ": " << expected[at] << " vs " << got[at];
+        for (int kind = 0; kind < 2; ++kind) {
+            const std::vector<float> input =
+                kind == 0 ? RandomSignal(static_cast<size_t>(2 * n), 1000u + log2n)
+                          : SignedZeros(static_cast<size_t>(2 * n), 2000u + log2n);
+            std::vector<float> expected = input;
+            ReferenceComplexFFT(expected.data(), n, sign);
+            for (bool vectorised : {true, false}) {
+                std::vector<float> got = input;
+                fft_detail::ComplexFFTPath(got.data(), n, sign, vectorised);
+                size_t at = 0;
+                EXPECT_TRUE(SameBits(expected, got, &at))
+                    << "n=" << n << " sign=" << sign << " input=" << kind
+                    << " vectorised=" << vectorised << " first difference at float " << at << ": "
+                    << expected[at] << " vs " << got[at];
+            }
         }
-    }
 }
 
 // Every size the trace uses, plus 2^21, whose last stage runs the recurrence instead of a table.
@@ -199,7 +204,8 @@ TEST(ComplexFft, AgreesWithDirectSumAndRoundTripsToNTimesInput) {
         EXPECT_NEAR(x[2 * k + 1], sum.imag(), 1e-4);
     }
     ComplexFFT(x.data(), n, +1);
-    for (int64_t j = 0; j < 2 * n; ++j) EXPECT_NEAR(x[j], n * input[j], 1e-3);
+    for (int64_t j = 0; j < 2 * n; ++j)
+        EXPECT_NEAR(x[j], n * input[j], 1e-3);
 }
 
 TEST(ComplexFft, SizesOutOfRangeOrNotPowersOfTwoLeaveDataUnchanged) {
@@ -223,7 +229,8 @@ TEST(ComplexFft, SizesOutOfRangeOrNotPowersOfTwoLeaveDataUnchanged) {
 TEST(RealFft, PackedLayoutAndPositiveExponent) {
     const int64_t n = 64;
     std::vector<float> x(n);
-    for (int64_t j = 0; j < n; ++j) x[j] = static_cast<float>(std::cos(2 * kPi * 5 * j / n));
+    for (int64_t j = 0; j < n; ++j)
+        x[j] = static_cast<float>(std::cos(2 * kPi * 5 * j / n));
     RealFFT(x.data(), n);
     EXPECT_NEAR(x[10], 32.0f, 1e-4);
     EXPECT_NEAR(x[11], 0.0f, 1e-4);
@@ -236,13 +243,15 @@ TEST(RealFft, PackedLayoutAndPositiveExponent) {
     EXPECT_FLOAT_EQ(x[1], 0.0f);
 
     // sin has a negative imaginary part under e^{-i}, so a positive one here.
-    for (int64_t j = 0; j < n; ++j) x[j] = static_cast<float>(std::sin(2 * kPi * 7 * j / n));
+    for (int64_t j = 0; j < n; ++j)
+        x[j] = static_cast<float>(std::sin(2 * kPi * 7 * j / n));
     RealFFT(x.data(), n);
     EXPECT_NEAR(x[14], 0.0f, 1e-4);
     EXPECT_NEAR(x[15], 32.0f, 1e-4);
 
     // Nyquist: alternating +-1 lands in position 1.
-    for (int64_t j = 0; j < n; ++j) x[j] = j % 2 ? -1.0f : 1.0f;
+    for (int64_t j = 0; j < n; ++j)
+        x[j] = j % 2 ? -1.0f : 1.0f;
     RealFFT(x.data(), n);
     EXPECT_FLOAT_EQ(x[0], 0.0f);
     EXPECT_FLOAT_EQ(x[1], 64.0f);
@@ -278,7 +287,8 @@ TEST(ComplexFft, EveryStageKernelMatchesTheRecurrenceOnSignedZeros) {
     const int64_t n = 1024;
     std::mt19937 rng(9);
     std::vector<float> input(2 * n);
-    for (auto& v : input) v = rng() % 3 == 0 ? 0.5f : (rng() % 2 ? -0.0f : 0.0f);
+    for (auto& v : input)
+        v = rng() % 3 == 0 ? 0.5f : (rng() % 2 ? -0.0f : 0.0f);
     for (int sign : {-1, +1}) {
         for (int log2M = 1; log2M <= 10; ++log2M) {
             std::vector<float> expected = input;
@@ -289,23 +299,27 @@ TEST(ComplexFft, EveryStageKernelMatchesTheRecurrenceOnSignedZeros) {
                 fft_detail::ButterflyRangeScalar(&scalar[2 * base], &scalar[2 * (base + h)],
                                                  fft_detail::TwiddleTable(log2M), h, sign, true);
             size_t at = 0;
-            EXPECT_TRUE(SameBits(expected, scalar, &at)) << "scalar M=2^" << log2M << " sign " << sign;
+            EXPECT_TRUE(SameBits(expected, scalar, &at))
+                << "scalar M=2^" << log2M << " sign " << sign;
             if (!fft_detail::HaveAvx512()) continue;
             if (log2M >= 3) {
                 std::vector<float> one = input;
                 fft_detail::StagesAvx512(one.data(), n, log2M, log2M, sign);
-                EXPECT_TRUE(SameBits(expected, one, &at)) << "vector M=2^" << log2M << " sign " << sign;
+                EXPECT_TRUE(SameBits(expected, one, &at))
+                    << "vector M=2^" << log2M << " sign " << sign;
             }
             if (log2M >= 3 && log2M < 10) {
                 std::vector<float> two = input, expected2 = expected;
                 ReferenceStage(expected2, log2M + 1, sign);
                 fft_detail::StagesAvx512(two.data(), n, log2M, log2M + 1, sign);
-                EXPECT_TRUE(SameBits(expected2, two, &at)) << "paired M=2^" << log2M << " sign " << sign;
+                EXPECT_TRUE(SameBits(expected2, two, &at))
+                    << "paired M=2^" << log2M << " sign " << sign;
             }
         }
         if (!fft_detail::HaveAvx512()) continue;
         std::vector<float> expected = input, first = input;
-        for (int s = 1; s <= 3; ++s) ReferenceStage(expected, s, sign);
+        for (int s = 1; s <= 3; ++s)
+            ReferenceStage(expected, s, sign);
         fft_detail::FirstStagesAvx512(first.data(), n, sign);
         size_t at = 0;
         EXPECT_TRUE(SameBits(expected, first, &at)) << "first stages, sign " << sign;

@@ -20,7 +20,8 @@ class Reader : public ::testing::Test {
 protected:
     std::string Write(const std::string& name, const std::string& bytes) {
         const std::string path = ::testing::TempDir() + name;
-        std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            .write(bytes.data(), std::streamsize(bytes.size()));
         paths_.push_back(path);
         return path;
     }
@@ -28,7 +29,8 @@ protected:
         return Write(name, std::string(bytes.begin(), bytes.end()));
     }
     // Loads bytes as the given type; returns the load result.
-    int Load(cWaveform& w, int type, const std::string& bytes, const std::string& name = "wave.bin") {
+    int Load(cWaveform& w, int type, const std::string& bytes,
+             const std::string& name = "wave.bin") {
         w.fileType = type;
         return w.LoadFile(Write(name, bytes), false);
     }
@@ -41,7 +43,9 @@ protected:
     std::vector<std::string> paths_;
 };
 
-float Expect16(int v) { return static_cast<float>(static_cast<double>(v) / 32767.0); }
+float Expect16(int v) {
+    return static_cast<float>(static_cast<double>(v) / 32767.0);
+}
 
 std::string Words(const std::vector<uint16_t>& words, bool bigEndian) {
     std::string s;
@@ -73,26 +77,30 @@ TEST_P(BinaryTypes, ScaleSignAndByteOrder) {
         EXPECT_EQ(got, Expect16(v)) << "word " << k;
     }
     if (c.real) {
-        for (int k = 0; k < w.sampleCount; ++k) EXPECT_EQ(w.Q[k], 0.0f);
+        for (int k = 0; k < w.sampleCount; ++k)
+            EXPECT_EQ(w.Q[k], 0.0f);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(All16Bit, BinaryTypes,
-                         ::testing::Values(BinaryCase{404, true, true, false}, BinaryCase{405, true, false, false},
-                                           BinaryCase{406, false, true, false}, BinaryCase{407, false, false, false},
-                                           BinaryCase{409, true, true, true}, BinaryCase{410, true, false, true},
-                                           BinaryCase{411, false, true, true}, BinaryCase{412, false, false, true},
-                                           BinaryCase{413, true, false, true}, BinaryCase{414, false, false, true}));
+INSTANTIATE_TEST_SUITE_P(
+    All16Bit, BinaryTypes,
+    ::testing::Values(BinaryCase{404, true, true, false}, BinaryCase{405, true, false, false},
+                      BinaryCase{406, false, true, false}, BinaryCase{407, false, false, false},
+                      BinaryCase{409, true, true, true}, BinaryCase{410, true, false, true},
+                      BinaryCase{411, false, true, true}, BinaryCase{412, false, false, true},
+                      BinaryCase{413, true, false, true}, BinaryCase{414, false, false, true}));
 
 TEST_F(Reader, EverySixteenBitWordDecodesAsItsQuotient) {
     // All 65536 words: the decoder's arithmetic must give exactly (double)v / 32767 as float.
     std::vector<uint16_t> words(65536);
-    for (int k = 0; k < 65536; ++k) words[k] = static_cast<uint16_t>(k);
+    for (int k = 0; k < 65536; ++k)
+        words[k] = static_cast<uint16_t>(k);
     cWaveform w;
     ASSERT_EQ(Load(w, 412, Words(words, false)), 0);
     ASSERT_EQ(w.sampleCount, 65536);
     int mismatches = 0;
-    for (int k = 0; k < 65536; ++k) mismatches += w.I[k] != Expect16(int16_t(k));
+    for (int k = 0; k < 65536; ++k)
+        mismatches += w.I[k] != Expect16(int16_t(k));
     EXPECT_EQ(mismatches, 0);
     EXPECT_EQ(w.I[0x7FFF], 1.0f);
     EXPECT_EQ(w.I[0x8000], static_cast<float>(-32768.0 / 32767.0));
@@ -117,8 +125,10 @@ TEST_F(Reader, ThirtyTwoBitBigEndian) {
 // Shared-exponent words built from fields: 13-bit mantissas in bits 13..1, exponent bit 2 in
 // bit 15 of I, bit 1 in bit 14 of Q, bit 0 in bit 14 of I.
 std::string Cpri(int mI, int mQ, int e, bool junkBits = false) {
-    const uint16_t wI = static_cast<uint16_t>(((e >> 2) & 1) << 15 | (e & 1) << 14 | (mI & 0x1FFF) << 1 | junkBits);
-    const uint16_t wQ = static_cast<uint16_t>(junkBits << 15 | ((e >> 1) & 1) << 14 | (mQ & 0x1FFF) << 1 | junkBits);
+    const uint16_t wI =
+        static_cast<uint16_t>(((e >> 2) & 1) << 15 | (e & 1) << 14 | (mI & 0x1FFF) << 1 | junkBits);
+    const uint16_t wQ = static_cast<uint16_t>(junkBits << 15 | ((e >> 1) & 1) << 14 |
+                                              (mQ & 0x1FFF) << 1 | junkBits);
     return Words({wI, wQ}, true);
 }
 
@@ -129,9 +139,13 @@ TEST_F(Reader, CpriMantissaExponent) {
     EXPECT_EQ(w.Q[0], 0.0f);
 
     std::string bytes;
-    struct Field { int mI, mQ, e; };
-    const std::vector<Field> fields = {{-4096, 4095, 7}, {1, -1, 0}, {100, -200, 3}, {-4096, 0, 0}, {2047, 5, 5}};
-    for (const auto& f : fields) bytes += Cpri(f.mI, f.mQ, f.e, &f != &fields[0]);
+    struct Field {
+        int mI, mQ, e;
+    };
+    const std::vector<Field> fields = {
+        {-4096, 4095, 7}, {1, -1, 0}, {100, -200, 3}, {-4096, 0, 0}, {2047, 5, 5}};
+    for (const auto& f : fields)
+        bytes += Cpri(f.mI, f.mQ, f.e, &f != &fields[0]);
     ASSERT_EQ(Load(w, 418, bytes), 0);
     ASSERT_EQ(w.sampleCount, 5);
     for (size_t k = 0; k < fields.size(); ++k) {
@@ -166,7 +180,7 @@ TEST_F(Reader, SampleCountsFromBytesAndLines) {
 }
 
 TEST_F(Reader, AsciiPairNotations) {
-    const char* lines[] = {"0.5,0.25\n", "0.5, 0.25\n", "0.5 0.25\n", "0.5\t0.25\n",
+    const char* lines[] = {"0.5,0.25\n",  "0.5, 0.25\n",  "0.5 0.25\n",      "0.5\t0.25\n",
                            "0.5+0.25i\n", "0.5,0.25\r\n", "+0.5\t+0.25i\r\n"};
     for (const char* line : lines) {
         cWaveform w;
@@ -348,15 +362,26 @@ Decoded DecodeOne(int type, const uint8_t* p) {
     auto twos = [](uint16_t w) { return float(double(int16_t(w)) / 32767.0); };
     auto ob = [](uint16_t w) { return float((double(w) - 32768.0) / 32767.0); };
     switch (type) {
-        case 404: return {ob(be(p)), ob(be(p + 2))};
-        case 405: return {twos(be(p)), twos(be(p + 2))};
-        case 406: return {ob(le(p)), ob(le(p + 2))};
-        case 407: return {twos(le(p)), twos(le(p + 2))};
-        case 409: return {ob(be(p)), 0.0f};
-        case 410: case 413: return {twos(be(p)), 0.0f};
-        case 411: return {ob(le(p)), 0.0f};
-        case 412: case 414: return {twos(le(p)), 0.0f};
-        default: return {0, 0};
+        case 404:
+            return {ob(be(p)), ob(be(p + 2))};
+        case 405:
+            return {twos(be(p)), twos(be(p + 2))};
+        case 406:
+            return {ob(le(p)), ob(le(p + 2))};
+        case 407:
+            return {twos(le(p)), twos(le(p + 2))};
+        case 409:
+            return {ob(be(p)), 0.0f};
+        case 410:
+        case 413:
+            return {twos(be(p)), 0.0f};
+        case 411:
+            return {ob(le(p)), 0.0f};
+        case 412:
+        case 414:
+            return {twos(le(p)), 0.0f};
+        default:
+            return {0, 0};
     }
 }
 
@@ -376,18 +401,20 @@ TEST_P(LargeFiles, VectorisedAndSplitDecodingMatchesPerSampleDecoding) {
     ASSERT_EQ(w.sampleCount, bytes / per);
     int mismatches = 0;
     for (int k = 0; k < w.sampleCount; ++k) {
-        const Decoded d = DecodeOne(type, reinterpret_cast<const uint8_t*>(data.data()) + size_t(k) * per);
+        const Decoded d =
+            DecodeOne(type, reinterpret_cast<const uint8_t*>(data.data()) + size_t(k) * per);
         mismatches += (w.I[k] != d.i) + (w.Q[k] != d.q);
     }
     EXPECT_EQ(mismatches, 0);
 }
 
 // Odd lengths leave tails for the scalar loop; 34 MB files take the two-thread path.
-INSTANTIATE_TEST_SUITE_P(
-    Types, LargeFiles,
-    ::testing::Values(std::pair{404, 100003}, std::pair{405, 100003}, std::pair{406, 100003},
-                      std::pair{407, 100003}, std::pair{409, 100003}, std::pair{410, 100003},
-                      std::pair{411, 100003}, std::pair{412, 100003}, std::pair{413, 100003},
-                      std::pair{414, 100003}, std::pair{405, 34'000'002}, std::pair{411, 34'000'001}));
+INSTANTIATE_TEST_SUITE_P(Types, LargeFiles,
+                         ::testing::Values(std::pair{404, 100003}, std::pair{405, 100003},
+                                           std::pair{406, 100003}, std::pair{407, 100003},
+                                           std::pair{409, 100003}, std::pair{410, 100003},
+                                           std::pair{411, 100003}, std::pair{412, 100003},
+                                           std::pair{413, 100003}, std::pair{414, 100003},
+                                           std::pair{405, 34'000'002}, std::pair{411, 34'000'001}));
 
 }  // namespace

@@ -66,7 +66,9 @@ TEST(ParseDecimal, NeverReadsPastTheEnd) {
 
 TEST(ParseInteger, StrtolRulesWithinBounds) {
     const char* after = nullptr;
-    auto parse = [&](const char* s, int base) { return ParseInteger(s, s + std::strlen(s), base, &after); };
+    auto parse = [&](const char* s, int base) {
+        return ParseInteger(s, s + std::strlen(s), base, &after);
+    };
     EXPECT_EQ(parse("0xffff", 16), 0xffff);
     EXPECT_EQ(parse("ffff", 16), 0xffff);
     EXPECT_EQ(parse(" -0x10,", 16), -16);

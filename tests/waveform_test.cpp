@@ -139,7 +139,8 @@ TEST(WaveformCopy, CopiesCurrentFormsAndResetsInstrumentFields) {
     EXPECT_TRUE(fromSpectrum.I.empty());
     fromSpectrum.EnsureTimeDomain(false);
     ASSERT_EQ(fromSpectrum.I.size(), 100u);
-    for (int k = 0; k < 100; ++k) EXPECT_NEAR(fromSpectrum.I[k], copy.I[k], 2e-6);
+    for (int k = 0; k < 100; ++k)
+        EXPECT_NEAR(fromSpectrum.I[k], copy.I[k], 2e-6);
 }
 
 TEST(WaveformCopy, CopyRangeClipsAtTheEnd) {
@@ -185,7 +186,8 @@ TEST(WaveformReset, NewWaveformKeepsRateAndType) {
     EXPECT_EQ(w.ResetToNew(), 0);
     EXPECT_EQ(w.I.data(), data);  // zeroed in place
     EXPECT_EQ(w.sampleCount, 65536);
-    for (int k = 0; k < 65536; k += 4099) EXPECT_EQ(w.I[k], 0.0f);
+    for (int k = 0; k < 65536; k += 4099)
+        EXPECT_EQ(w.I[k], 0.0f);
     EXPECT_EQ(w.title, "New Waveform");
     EXPECT_EQ(w.saveTypeMode, 1);
     EXPECT_EQ(w.rawByteCount, 0);
@@ -207,7 +209,7 @@ TEST(WaveformUndo, TwoUndosRestoreTheEdit) {
     cWaveform main, undo;
     Fill(main, 50);
     const FloatArray before = main.I;
-    undo.CopyFrom(main);  // taken before the edit
+    undo.CopyFrom(main);   // taken before the edit
     Fill(main, 80, 2.0f);  // the edit
     const FloatArray edited = main.I;
 

@@ -12,7 +12,8 @@ namespace {
 
 double Rms(const std::vector<float>& w) {
     double s = 0;
-    for (float v : w) s += double(v) * v;
+    for (float v : w)
+        s += double(v) * v;
     return std::sqrt(s / w.size());
 }
 

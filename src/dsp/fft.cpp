@@ -1,5 +1,6 @@
 #include "dsp/fft.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -93,7 +94,8 @@ constexpr int64_t kRecurrenceChunk = 1024;
 
 uint64_t ReverseBits(uint64_t v, int bits) {
     uint64_t r = 0;
-    for (int b = 0; b < bits; ++b) r |= ((v >> b) & 1u) << (bits - 1 - b);
+    for (int b = 0; b < bits; ++b)
+        r |= ((v >> b) & 1u) << (bits - 1 - b);
     return r;
 }
 
@@ -119,17 +121,19 @@ void BitReverse(float* x, int log2n) {
     const int rowShift = log2n - 3;
     const int64_t mids = int64_t{1} << midBits;
     Point t1[8][8], t2[8][8];
-    auto load = [&](Point (&t)[8][8], int64_t mid) {
+    auto load = [&](Point(&t)[8][8], int64_t mid) {
         for (int64_t a = 0; a < 8; ++a)
-            for (int64_t c = 0; c < 8; ++c) t[a][c] = p[(a << rowShift) | (mid << 3) | c];
+            for (int64_t c = 0; c < 8; ++c)
+                t[a][c] = p[(a << rowShift) | (mid << 3) | c];
     };
-    auto store = [&](const Point (&t)[8][8], int64_t mid) {
+    auto store = [&](const Point(&t)[8][8], int64_t mid) {
         for (int c = 0; c < 8; ++c)
             for (int a = 0; a < 8; ++a)
                 p[(int64_t{kRev3[c]} << rowShift) | (mid << 3) | kRev3[a]] = t[a][c];
     };
     for (int64_t mid = 0; mid < mids; ++mid) {
-        const int64_t midRev = static_cast<int64_t>(ReverseBits(static_cast<uint64_t>(mid), midBits));
+        const int64_t midRev =
+            static_cast<int64_t>(ReverseBits(static_cast<uint64_t>(mid), midBits));
         if (midRev < mid) continue;
         load(t1, mid);
         if (midRev != mid) {
@@ -140,15 +144,18 @@ void BitReverse(float* x, int log2n) {
     }
 }
 
+// Combine stage of M = 2^log2M points with a twiddle table, for one block at x.
 void Combine(float* x, int log2M, int sign, bool vec) {
     const int64_t h = int64_t{1} << (log2M - 1);
-    float* a = x;
-    float* b = x + 2 * h;
     auto bfly = vec ? ButterflyRangeAvx512 : ButterflyRangeScalar;
-    if (const double* w = TwiddleTable(log2M)) {
-        bfly(a, b, w, h, sign, true);
-        return;
-    }
+    bfly(x, x + 2 * h, TwiddleTable(log2M), h, sign, true);
+}
+
+// A stage too large for a table, over all n points: the recurrence runs once, chunk by chunk,
+// and each chunk of factors serves every block before the next chunk is made.
+void CombineWithRecurrence(float* x, int64_t n, int log2M, int sign, bool vec) {
+    const int64_t M = int64_t{1} << log2M, h = M / 2;
+    auto bfly = vec ? ButterflyRangeAvx512 : ButterflyRangeScalar;
     double wpr, wpi;
     StageConstants(log2M, wpr, wpi);
     double wr = 1.0, wi = 0.0;
@@ -156,7 +163,8 @@ void Combine(float* x, int log2M, int sign, bool vec) {
     for (int64_t k = 0; k < h; k += kRecurrenceChunk) {
         const int64_t len = std::min(kRecurrenceChunk, h - k);
         RunRecurrence(w, len, wr, wi, wpr, wpi);
-        bfly(a + 2 * k, b + 2 * k, w, len, sign, k == 0);
+        for (int64_t base = 0; base < n; base += M)
+            bfly(x + 2 * (base + k), x + 2 * (base + k + h), w, len, sign, k == 0);
     }
 }
 
@@ -171,7 +179,8 @@ void TransformBlock(float* x, int log2B, int sign, bool vec, bool firstDone) {
     }
     for (int s = 1; s <= log2B; ++s) {
         const int64_t M = int64_t{1} << s;
-        for (int64_t j = 0; j < n; j += M) Combine(x + 2 * j, s, sign, vec);
+        for (int64_t j = 0; j < n; j += M)
+            Combine(x + 2 * j, s, sign, vec);
     }
 }
 
@@ -205,7 +214,12 @@ void fft_detail::ComplexFFTPath(float* data, int64_t n, int sign, bool vectorise
         BitReverseFirstStagesAvx512(data, m, sign);
     else
         BitReverse(data, m);
-    TransformRecursive(data, m, sign, vec, fused);
+    // Depth first while the stages have tables, then the remaining stages one at a time.
+    const int tabled = std::min(m, kMaxTableLog2);
+    for (int64_t base = 0; base < n; base += int64_t{1} << tabled)
+        TransformRecursive(data + 2 * base, tabled, sign, vec, fused);
+    for (int s = tabled + 1; s <= m; ++s)
+        CombineWithRecurrence(data, n, s, sign, vec);
 }
 
 void ComplexFFT(float* data, int64_t n, int sign) {

@@ -45,8 +45,8 @@ QRVN_AVX512 inline void Butterfly8(__m512& a, __m512& b, const Factors4& lo, con
 // are exact, so the same floats (signed zeros included) come from float arithmetic:
 // t = (br + (-0)*bi, bi + 0*br).
 QRVN_AVX512 inline void ButterflyUnit8(__m512& a, __m512& b) {
-    const __m512 cross = _mm512_setr_ps(-0.0f, 0.0f, -0.0f, 0.0f, -0.0f, 0.0f, -0.0f, 0.0f,
-                                        -0.0f, 0.0f, -0.0f, 0.0f, -0.0f, 0.0f, -0.0f, 0.0f);
+    const __m512 cross = _mm512_setr_ps(-0.0f, 0.0f, -0.0f, 0.0f, -0.0f, 0.0f, -0.0f, 0.0f, -0.0f,
+                                        0.0f, -0.0f, 0.0f, -0.0f, 0.0f, -0.0f, 0.0f);
     const __m512 t = _mm512_add_ps(b, _mm512_mul_ps(cross, _mm512_permute_ps(b, 0xB1)));
     b = _mm512_sub_ps(a, t);
     a = _mm512_add_ps(a, t);
@@ -145,7 +145,8 @@ QRVN_AVX512 inline void Butterfly4(__m256& a, __m256& b, const double* w) {
 struct FirstGroup {
     alignas(64) double w[16];
     explicit FirstGroup(const double* group) {
-        for (int i = 0; i < 16; ++i) w[i] = group[i];
+        for (int i = 0; i < 16; ++i)
+            w[i] = group[i];
         w[8] = -w[8];
         w[9] = -w[9];
     }
@@ -218,8 +219,8 @@ QRVN_AVX512 void StageImpl(float* x, int64_t count, int s) {
 
 }  // namespace
 
-QRVN_AVX512 void ButterflyRangeAvx512(float* a, float* b, const double* w, int64_t len,
-                                      int sign, bool startsAtK0) {
+QRVN_AVX512 void ButterflyRangeAvx512(float* a, float* b, const double* w, int64_t len, int sign,
+                                      bool startsAtK0) {
     if (len % 4 != 0) {
         ButterflyRangeScalar(a, b, w, len, sign, startsAtK0);
         return;
@@ -270,7 +271,8 @@ struct TileGeometry {
 // Loads the tile of mid, transposes it and runs the first stages on each destination row.
 QRVN_AVX512 inline void LoadTile(const TileGeometry& g, int64_t mid, const FirstFactors& f,
                                  __m512d (&r)[8]) {
-    for (int a = 0; a < 8; ++a) r[kRev3[a]] = _mm512_loadu_pd(g.Row(a, mid));
+    for (int a = 0; a < 8; ++a)
+        r[kRev3[a]] = _mm512_loadu_pd(g.Row(a, mid));
     Transpose8(r);
     for (int c = 0; c < 8; c += 2) {
         __m512 z0 = _mm512_castpd_ps(r[c]), z1 = _mm512_castpd_ps(r[c + 1]);
@@ -281,7 +283,8 @@ QRVN_AVX512 inline void LoadTile(const TileGeometry& g, int64_t mid, const First
 }
 
 QRVN_AVX512 inline void StoreTile(const TileGeometry& g, int64_t mid, const __m512d (&r)[8]) {
-    for (int c = 0; c < 8; ++c) _mm512_storeu_pd(g.Row(kRev3[c], mid), r[c]);
+    for (int c = 0; c < 8; ++c)
+        _mm512_storeu_pd(g.Row(kRev3[c], mid), r[c]);
 }
 }  // namespace
 
@@ -292,7 +295,8 @@ QRVN_AVX512 void BitReverseFirstStagesAvx512(float* x, int log2n, int sign) {
     const int64_t mids = int64_t{1} << midBits;
     for (int64_t mid = 0; mid < mids; ++mid) {
         uint64_t rev = 0;
-        for (int b = 0; b < midBits; ++b) rev |= ((static_cast<uint64_t>(mid) >> b) & 1u) << (midBits - 1 - b);
+        for (int b = 0; b < midBits; ++b)
+            rev |= ((static_cast<uint64_t>(mid) >> b) & 1u) << (midBits - 1 - b);
         const int64_t midRev = static_cast<int64_t>(rev);
         if (midRev < mid) continue;
         __m512d t1[8];

@@ -29,8 +29,8 @@ void ComputeWindow(WindowType type, int L, std::vector<float>& table) {
                 break;
             case kWindowBlackmanHarris: {
                 const double x = n / span;
-                w = (0.35875 - 0.48829 * std::cos(kTwoPi * x) + 0.14128 * std::cos(2.0 * kTwoPi * x) -
-                     0.01168 * std::cos(3.0 * kTwoPi * x)) /
+                w = (0.35875 - 0.48829 * std::cos(kTwoPi * x) +
+                     0.14128 * std::cos(2.0 * kTwoPi * x) - 0.01168 * std::cos(3.0 * kTwoPi * x)) /
                     kBlackmanHarrisRms;
                 break;
             }

@@ -16,17 +16,19 @@ constexpr double kRecip16 = 1.0 / 32767.0;
 // Swaps the two bytes of every 16-bit word.
 QRVN_AVX512BW inline __m512i SwapBytes(__m512i v) {
     const __m512i shuffle = _mm512_set_epi8(
-        62, 63, 60, 61, 58, 59, 56, 57, 54, 55, 52, 53, 50, 51, 48, 49, 46, 47, 44, 45, 42, 43, 40, 41,
-        38, 39, 36, 37, 34, 35, 32, 33, 30, 31, 28, 29, 26, 27, 24, 25, 22, 23, 20, 21, 18, 19, 16, 17,
-        14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1);
+        62, 63, 60, 61, 58, 59, 56, 57, 54, 55, 52, 53, 50, 51, 48, 49, 46, 47, 44, 45, 42, 43, 40,
+        41, 38, 39, 36, 37, 34, 35, 32, 33, 30, 31, 28, 29, 26, 27, 24, 25, 22, 23, 20, 21, 18, 19,
+        16, 17, 14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1);
     return _mm512_shuffle_epi8(v, shuffle);
 }
 
 // Sixteen int32 values scaled to floats.
 QRVN_AVX512BW inline __m512 Scale16(__m512i v) {
     const __m512d r = _mm512_set1_pd(kRecip16);
-    const __m256 lo = _mm512_cvtpd_ps(_mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_castsi512_si256(v)), r));
-    const __m256 hi = _mm512_cvtpd_ps(_mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(v, 1)), r));
+    const __m256 lo =
+        _mm512_cvtpd_ps(_mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_castsi512_si256(v)), r));
+    const __m256 hi =
+        _mm512_cvtpd_ps(_mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(v, 1)), r));
     return _mm512_insertf32x8(_mm512_castps256_ps512(lo), hi, 1);
 }
 
@@ -56,7 +58,8 @@ QRVN_AVX512BW int Real(const uint8_t* raw, int count, float* I) {
         if (BigEndian) v = SwapBytes(v);
         if (Offset) v = _mm512_xor_si512(v, flip);
         _mm512_storeu_ps(I + k, Scale16(_mm512_cvtepi16_epi32(_mm512_castsi512_si256(v))));
-        _mm512_storeu_ps(I + k + 16, Scale16(_mm512_cvtepi16_epi32(_mm512_extracti64x4_epi64(v, 1))));
+        _mm512_storeu_ps(I + k + 16,
+                         Scale16(_mm512_cvtepi16_epi32(_mm512_extracti64x4_epi64(v, 1))));
     }
     return k;
 }
@@ -64,19 +67,24 @@ QRVN_AVX512BW int Real(const uint8_t* raw, int count, float* I) {
 }  // namespace
 
 bool HaveAvx512Bw() {
-    static const bool have = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+    static const bool have = __builtin_cpu_supports("avx512f") &&
+                             __builtin_cpu_supports("avx512bw") &&
                              __builtin_cpu_supports("avx512dq");
     return have;
 }
 
 int DecodeInterleaved16Avx512(const uint8_t* raw, int count, float* I, float* Q, bool bigEndian,
                               bool offset) {
-    if (bigEndian) return offset ? Interleaved<true, true>(raw, count, I, Q) : Interleaved<true, false>(raw, count, I, Q);
-    return offset ? Interleaved<false, true>(raw, count, I, Q) : Interleaved<false, false>(raw, count, I, Q);
+    if (bigEndian)
+        return offset ? Interleaved<true, true>(raw, count, I, Q)
+                      : Interleaved<true, false>(raw, count, I, Q);
+    return offset ? Interleaved<false, true>(raw, count, I, Q)
+                  : Interleaved<false, false>(raw, count, I, Q);
 }
 
 int DecodeReal16Avx512(const uint8_t* raw, int count, float* I, bool bigEndian, bool offset) {
-    if (bigEndian) return offset ? Real<true, true>(raw, count, I) : Real<true, false>(raw, count, I);
+    if (bigEndian)
+        return offset ? Real<true, true>(raw, count, I) : Real<true, false>(raw, count, I);
     return offset ? Real<false, true>(raw, count, I) : Real<false, false>(raw, count, I);
 }
 
@@ -85,9 +93,15 @@ int DecodeReal16Avx512(const uint8_t* raw, int count, float* I, bool bigEndian, 
 #else
 
 namespace decode_detail {
-bool HaveAvx512Bw() { return false; }
-int DecodeInterleaved16Avx512(const uint8_t*, int, float*, float*, bool, bool) { return 0; }
-int DecodeReal16Avx512(const uint8_t*, int, float*, bool, bool) { return 0; }
+bool HaveAvx512Bw() {
+    return false;
+}
+int DecodeInterleaved16Avx512(const uint8_t*, int, float*, float*, bool, bool) {
+    return 0;
+}
+int DecodeReal16Avx512(const uint8_t*, int, float*, bool, bool) {
+    return 0;
+}
 }  // namespace decode_detail
 
 #endif

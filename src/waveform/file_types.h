@@ -5,23 +5,23 @@
 #include <cstdint>
 
 enum WaveformFileType : int {
-    kFileAsciiIQLines = 400,      // "ASCII floating point (I line Q line)"
-    kFileAsciiIQPair = 401,       // "ASCII floating point (IQ pair per line)"
-    kFileAsciiInt16 = 402,        // "ASCII Integer (16b)"
-    kFileAsciiHex16 = 403,        // "ASCII HEX (16b)"
-    kFileBin16BeOffset = 404,     // "Binary 16b BE OB - IQ Interleave"
-    kFileBin16BeTwos = 405,       // "Binary 16b BE 2s - IQ Interleave"
-    kFileBin16LeOffset = 406,     // "Binary 16b LE OB - IQ Interleave"
-    kFileBin16LeTwos = 407,       // "Binary 16b LE 2s - IQ Interleave"
-    kFileBin32BeTwos = 408,       // "Binary 32b BE 2s - IQ Interleave"
-    kFileReal16BeOffset = 409,    // "Binary 16b BE OB - real"
-    kFileReal16BeTwos = 410,      // "Binary 16b BE 2s - real"
-    kFileReal16LeOffset = 411,    // "Binary 16b LE OB - real"
-    kFileReal16LeTwos = 412,      // "Binary 16b LE 2s - real"
-    kFileReal16BeTwosAlt = 413,   // no menu entry: read as 410
-    kFileReal16LeTwosAlt = 414,   // no menu entry: read as 412
-    kFileCpriMantExp = 418,       // "Binary 16b CPRI Mantissa Exponent"
-    kFileMarker = 419,            // marker file, one byte per sample
+    kFileAsciiIQLines = 400,     // "ASCII floating point (I line Q line)"
+    kFileAsciiIQPair = 401,      // "ASCII floating point (IQ pair per line)"
+    kFileAsciiInt16 = 402,       // "ASCII Integer (16b)"
+    kFileAsciiHex16 = 403,       // "ASCII HEX (16b)"
+    kFileBin16BeOffset = 404,    // "Binary 16b BE OB - IQ Interleave"
+    kFileBin16BeTwos = 405,      // "Binary 16b BE 2s - IQ Interleave"
+    kFileBin16LeOffset = 406,    // "Binary 16b LE OB - IQ Interleave"
+    kFileBin16LeTwos = 407,      // "Binary 16b LE 2s - IQ Interleave"
+    kFileBin32BeTwos = 408,      // "Binary 32b BE 2s - IQ Interleave"
+    kFileReal16BeOffset = 409,   // "Binary 16b BE OB - real"
+    kFileReal16BeTwos = 410,     // "Binary 16b BE 2s - real"
+    kFileReal16LeOffset = 411,   // "Binary 16b LE OB - real"
+    kFileReal16LeTwos = 412,     // "Binary 16b LE 2s - real"
+    kFileReal16BeTwosAlt = 413,  // no menu entry: read as 410
+    kFileReal16LeTwosAlt = 414,  // no menu entry: read as 412
+    kFileCpriMantExp = 418,      // "Binary 16b CPRI Mantissa Exponent"
+    kFileMarker = 419,           // marker file, one byte per sample
 };
 
 constexpr int kDefaultFileType = kFileBin16BeTwos;

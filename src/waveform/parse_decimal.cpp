@@ -5,24 +5,27 @@
 
 namespace {
 // Powers of ten as the nearest floats.
-constexpr float kPow10[38] = {
-    1e0f,  1e1f,  1e2f,  1e3f,  1e4f,  1e5f,  1e6f,  1e7f,  1e8f,  1e9f,  1e10f, 1e11f, 1e12f,
-    1e13f, 1e14f, 1e15f, 1e16f, 1e17f, 1e18f, 1e19f, 1e20f, 1e21f, 1e22f, 1e23f, 1e24f, 1e25f,
-    1e26f, 1e27f, 1e28f, 1e29f, 1e30f, 1e31f, 1e32f, 1e33f, 1e34f, 1e35f, 1e36f, 1e37f};
-constexpr float kPow10Neg[38] = {
-    1e-0f,  1e-1f,  1e-2f,  1e-3f,  1e-4f,  1e-5f,  1e-6f,  1e-7f,  1e-8f,  1e-9f,
-    1e-10f, 1e-11f, 1e-12f, 1e-13f, 1e-14f, 1e-15f, 1e-16f, 1e-17f, 1e-18f, 1e-19f,
-    1e-20f, 1e-21f, 1e-22f, 1e-23f, 1e-24f, 1e-25f, 1e-26f, 1e-27f, 1e-28f, 1e-29f,
-    1e-30f, 1e-31f, 1e-32f, 1e-33f, 1e-34f, 1e-35f, 1e-36f, 1e-37f};
+constexpr float kPow10[38] = {1e0f,  1e1f,  1e2f,  1e3f,  1e4f,  1e5f,  1e6f,  1e7f,  1e8f,  1e9f,
+                              1e10f, 1e11f, 1e12f, 1e13f, 1e14f, 1e15f, 1e16f, 1e17f, 1e18f, 1e19f,
+                              1e20f, 1e21f, 1e22f, 1e23f, 1e24f, 1e25f, 1e26f, 1e27f, 1e28f, 1e29f,
+                              1e30f, 1e31f, 1e32f, 1e33f, 1e34f, 1e35f, 1e36f, 1e37f};
+constexpr float kPow10Neg[38] = {1e-0f,  1e-1f,  1e-2f,  1e-3f,  1e-4f,  1e-5f,  1e-6f,  1e-7f,
+                                 1e-8f,  1e-9f,  1e-10f, 1e-11f, 1e-12f, 1e-13f, 1e-14f, 1e-15f,
+                                 1e-16f, 1e-17f, 1e-18f, 1e-19f, 1e-20f, 1e-21f, 1e-22f, 1e-23f,
+                                 1e-24f, 1e-25f, 1e-26f, 1e-27f, 1e-28f, 1e-29f, 1e-30f, 1e-31f,
+                                 1e-32f, 1e-33f, 1e-34f, 1e-35f, 1e-36f, 1e-37f};
 
 // Exponents beyond this cannot change the outcome; clamping keeps the sums in range.
 constexpr int kExponentClamp = 100000;
 
-inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 }  // namespace
 
 float ParseDecimal(const char* p, const char* end, const char** after) {
-    while (p < end && *p == ' ') ++p;
+    while (p < end && *p == ' ')
+        ++p;
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-')) {
         negative = *p == '-';
@@ -78,7 +81,8 @@ float ParseDecimal(const char* text, const char** after) {
 
 int64_t ParseInteger(const char* text, const char* end, int base, const char** after) {
     const char* p = text;
-    while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
+    while (p < end && (*p == ' ' || (*p >= '\t' && *p <= '\r')))
+        ++p;
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-')) {
         negative = *p == '-';
@@ -86,9 +90,12 @@ int64_t ParseInteger(const char* text, const char* end, int base, const char** a
     }
     auto digitValue = [base](char c) -> int {
         int v = -1;
-        if (c >= '0' && c <= '9') v = c - '0';
-        else if (c >= 'a' && c <= 'z') v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'Z') v = c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            v = c - '0';
+        else if (c >= 'a' && c <= 'z')
+            v = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'Z')
+            v = c - 'A' + 10;
         return v < base ? v : -1;
     };
     // "0x" counts as a prefix only when a hex digit follows; otherwise the "0" is the number.
@@ -98,7 +105,8 @@ int64_t ParseInteger(const char* text, const char* end, int base, const char** a
     const char* digits = p;
     uint64_t magnitude = 0;
     bool overflow = false;
-    const uint64_t limit = negative ? uint64_t{1} << 63 : uint64_t{std::numeric_limits<int64_t>::max()};
+    const uint64_t limit =
+        negative ? uint64_t{1} << 63 : uint64_t{std::numeric_limits<int64_t>::max()};
     while (p < end) {
         const int d = digitValue(*p);
         if (d < 0) break;
@@ -115,6 +123,7 @@ int64_t ParseInteger(const char* text, const char* end, int base, const char** a
         return 0;
     }
     if (after) *after = p;
-    if (overflow) return negative ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
+    if (overflow)
+        return negative ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
     return negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
 }

@@ -73,7 +73,8 @@ void cWaveform::EnsureSpectrum(bool willModify) {
         return;
     }
     int64_t n = 8;
-    while (n < sampleCount) n *= 2;
+    while (n < sampleCount)
+        n *= 2;
     spectrumSize = static_cast<int>(n);
     spectrumFloatCount = static_cast<int>(2 * n);
     ReleaseArray(spectrum);
@@ -86,7 +87,8 @@ void cWaveform::EnsureSpectrum(bool willModify) {
     std::fill(s + 2 * static_cast<int64_t>(sampleCount), s + 2 * n, 0.0f);
     ComplexFFT(s, n, -1);
     const float scale = 1.0f / static_cast<float>(n);
-    for (int64_t k = 0; k < 2 * n; ++k) s[k] *= scale;
+    for (int64_t k = 0; k < 2 * n; ++k)
+        s[k] *= scale;
     domainState = willModify ? DomainState::SpectrumOnly : DomainState::Both;
 }
 

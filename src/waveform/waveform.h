@@ -38,8 +38,9 @@ public:
     // Default name for spectrum exports (relative: resolved by the shell's path rules).
     std::string exportFileName = "fft_data.csv";
     int fileType = kDefaultFileType;  // a WaveformFileType
-    int saveTypeMode = 0;  // 0: a File Type command re-parses the raw bytes; 1: it only sets the save format
-    int filterShape = 1;   // channel filter pulse: 1 Gaussian, 2 raised cosine, 3 root raised cosine
+    int saveTypeMode =
+        0;  // 0: a File Type command re-parses the raw bytes; 1: it only sets the save format
+    int filterShape = 1;  // channel filter pulse: 1 Gaussian, 2 raised cosine, 3 root raised cosine
     DomainState domainState = DomainState::TimeOnly;
     ByteArray rawFile;  // bytes of the last file read
     int rawByteCount = 0;

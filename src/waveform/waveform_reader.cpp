@@ -17,21 +17,36 @@
 
 const char* FileTypeMenuText(int type) {
     switch (type) {
-        case kFileAsciiIQLines: return "ASCII floating point (I line Q line)";
-        case kFileAsciiIQPair: return "ASCII floating point (IQ pair per line)";
-        case kFileAsciiInt16: return "ASCII Integer (16b)";
-        case kFileAsciiHex16: return "ASCII HEX (16b)";
-        case kFileBin16BeOffset: return "Binary 16b BE OB - IQ Interleave";
-        case kFileBin16BeTwos: return "Binary 16b BE 2s - IQ Interleave";
-        case kFileBin16LeOffset: return "Binary 16b LE OB - IQ Interleave";
-        case kFileBin16LeTwos: return "Binary 16b LE 2s - IQ Interleave";
-        case kFileBin32BeTwos: return "Binary 32b BE 2s - IQ Interleave";
-        case kFileCpriMantExp: return "Binary 16b CPRI Mantissa Exponent";
-        case kFileReal16BeOffset: return "Binary 16b BE OB - real";
-        case kFileReal16BeTwos: return "Binary 16b BE 2s - real";
-        case kFileReal16LeOffset: return "Binary 16b LE OB - real";
-        case kFileReal16LeTwos: return "Binary 16b LE 2s - real";
-        default: return nullptr;
+        case kFileAsciiIQLines:
+            return "ASCII floating point (I line Q line)";
+        case kFileAsciiIQPair:
+            return "ASCII floating point (IQ pair per line)";
+        case kFileAsciiInt16:
+            return "ASCII Integer (16b)";
+        case kFileAsciiHex16:
+            return "ASCII HEX (16b)";
+        case kFileBin16BeOffset:
+            return "Binary 16b BE OB - IQ Interleave";
+        case kFileBin16BeTwos:
+            return "Binary 16b BE 2s - IQ Interleave";
+        case kFileBin16LeOffset:
+            return "Binary 16b LE OB - IQ Interleave";
+        case kFileBin16LeTwos:
+            return "Binary 16b LE 2s - IQ Interleave";
+        case kFileBin32BeTwos:
+            return "Binary 32b BE 2s - IQ Interleave";
+        case kFileCpriMantExp:
+            return "Binary 16b CPRI Mantissa Exponent";
+        case kFileReal16BeOffset:
+            return "Binary 16b BE OB - real";
+        case kFileReal16BeTwos:
+            return "Binary 16b BE 2s - real";
+        case kFileReal16LeOffset:
+            return "Binary 16b LE OB - real";
+        case kFileReal16LeTwos:
+            return "Binary 16b LE 2s - real";
+        default:
+            return nullptr;
     }
 }
 
@@ -40,10 +55,16 @@ namespace {
 // value / 32767 rounded to float. Multiplying by the double reciprocal gives the same float
 // as the division for every 16-bit value (checked exhaustively by the tests), and vectorises.
 constexpr double kRecip16 = 1.0 / kScale16;
-inline float Scale16(int v) { return static_cast<float>(v * kRecip16); }
+inline float Scale16(int v) {
+    return static_cast<float>(v * kRecip16);
+}
 
-inline uint16_t WordBE(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
-inline uint16_t WordLE(const uint8_t* p) { return static_cast<uint16_t>((p[1] << 8) | p[0]); }
+inline uint16_t WordBE(const uint8_t* p) {
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+inline uint16_t WordLE(const uint8_t* p) {
+    return static_cast<uint16_t>((p[1] << 8) | p[0]);
+}
 
 template <bool BigEndian, bool Offset>
 inline float Decode16(const uint8_t* p) {
@@ -66,14 +87,17 @@ void DecodeInterleaved16(const uint8_t* raw, int count, float* I, float* Q) {
 template <bool BigEndian, bool Offset>
 void DecodeReal16(const uint8_t* raw, int count, float* I, float* Q) {
     int k = 0;
-    if (decode_detail::HaveAvx512Bw()) k = decode_detail::DecodeReal16Avx512(raw, count, I, BigEndian, Offset);
-    for (; k < count; ++k) I[k] = Decode16<BigEndian, Offset>(raw + 2 * static_cast<size_t>(k));
+    if (decode_detail::HaveAvx512Bw())
+        k = decode_detail::DecodeReal16Avx512(raw, count, I, BigEndian, Offset);
+    for (; k < count; ++k)
+        I[k] = Decode16<BigEndian, Offset>(raw + 2 * static_cast<size_t>(k));
     std::fill(Q, Q + count, 0.0f);
 }
 
 void DecodeBin32(const uint8_t* raw, int count, float* I, float* Q) {
     auto word = [](const uint8_t* p) {
-        const uint32_t u = (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+        const uint32_t u =
+            (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
         return static_cast<int32_t>(u);
     };
     for (int k = 0; k < count; ++k) {
@@ -94,7 +118,8 @@ void DecodeCpri(const uint8_t* raw, int count, float* I, float* Q) {
         const uint8_t* p = raw + 4 * static_cast<size_t>(k);
         const unsigned a = WordBE(p) >> 1;
         const unsigned b = WordBE(p + 2) >> 1;
-        const int e = static_cast<int>((((a >> 1) & 0x1000u) | (a & 0x4000u) | (b & 0x2000u)) >> 12);
+        const int e =
+            static_cast<int>((((a >> 1) & 0x1000u) | (a & 0x4000u) | (b & 0x2000u)) >> 12);
         const double scale = static_cast<double>(1 << e) * 1.9073486328125e-06;  // 2^e * 2^-19
         I[k] = static_cast<float>(mantissa(a) * scale);
         Q[k] = static_cast<float>(mantissa(b) * scale);
@@ -130,7 +155,8 @@ struct TextCursor {
     float Decimal() { return ParseDecimal(p, end, &p); }
     // strtol at the cursor, but its white-space skip stops at the end of the line.
     int64_t Integer(int base) {
-        while (p < end && *p != '\n' && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
+        while (p < end && *p != '\n' && (*p == ' ' || (*p >= '\t' && *p <= '\r')))
+            ++p;
         if (p >= end || *p == '\n') return 0;
         return ParseInteger(p, end, base, &p);
     }
@@ -199,24 +225,31 @@ int64_t CountLineFeeds(const uint8_t* data, size_t bytes) {
 // Samples the raw bytes hold for a file type, or -1 for a type the reader does not know.
 int64_t SampleCountFor(int type, const uint8_t* raw, size_t bytes) {
     switch (type) {
-        case kFileAsciiIQLines: return CountLineFeeds(raw, bytes) / 2;
+        case kFileAsciiIQLines:
+            return CountLineFeeds(raw, bytes) / 2;
         case kFileAsciiIQPair:
         case kFileAsciiInt16:
-        case kFileAsciiHex16: return CountLineFeeds(raw, bytes);
+        case kFileAsciiHex16:
+            return CountLineFeeds(raw, bytes);
         case kFileBin16BeOffset:
         case kFileBin16BeTwos:
         case kFileBin16LeOffset:
         case kFileBin16LeTwos:
-        case kFileCpriMantExp: return static_cast<int64_t>(bytes / 4);
-        case kFileBin32BeTwos: return static_cast<int64_t>(bytes / 8);
+        case kFileCpriMantExp:
+            return static_cast<int64_t>(bytes / 4);
+        case kFileBin32BeTwos:
+            return static_cast<int64_t>(bytes / 8);
         case kFileReal16BeOffset:
         case kFileReal16BeTwos:
         case kFileReal16LeOffset:
         case kFileReal16LeTwos:
         case kFileReal16BeTwosAlt:
-        case kFileReal16LeTwosAlt: return static_cast<int64_t>(bytes / 2);
-        case kFileMarker: return static_cast<int64_t>(bytes);
-        default: return -1;
+        case kFileReal16LeTwosAlt:
+            return static_cast<int64_t>(bytes / 2);
+        case kFileMarker:
+            return static_cast<int64_t>(bytes);
+        default:
+            return -1;
     }
 }
 
@@ -225,7 +258,8 @@ int64_t SampleCountFor(int type, const uint8_t* raw, size_t bytes) {
 int64_t ReadRange(int fd, uint8_t* buf, int64_t begin, int64_t end) {
     int64_t at = begin;
     while (at < end) {
-        const ssize_t r = ::pread(fd, buf + at, static_cast<size_t>(end - at), static_cast<off_t>(at));
+        const ssize_t r =
+            ::pread(fd, buf + at, static_cast<size_t>(end - at), static_cast<off_t>(at));
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) break;
         at += r;
@@ -267,37 +301,65 @@ bool ReadWholeFile(const std::string& path, ByteArray& buf, int64_t& bytes) {
 // Bytes per sample of a binary type; 0 for the ASCII types.
 int64_t BytesPerSample(int type) {
     switch (type) {
-        case kFileBin32BeTwos: return 8;
+        case kFileBin32BeTwos:
+            return 8;
         case kFileBin16BeOffset:
         case kFileBin16BeTwos:
         case kFileBin16LeOffset:
         case kFileBin16LeTwos:
-        case kFileCpriMantExp: return 4;
-        case kFileMarker: return 1;
+        case kFileCpriMantExp:
+            return 4;
+        case kFileMarker:
+            return 1;
         case kFileAsciiIQLines:
         case kFileAsciiIQPair:
         case kFileAsciiInt16:
-        case kFileAsciiHex16: return 0;
-        default: return 2;
+        case kFileAsciiHex16:
+            return 0;
+        default:
+            return 2;
     }
 }
 
 void DecodeBinary(int type, const uint8_t* raw, int n, float* i, float* q) {
     switch (type) {
-        case kFileBin16BeOffset: DecodeInterleaved16<true, true>(raw, n, i, q); break;
-        case kFileBin16BeTwos: DecodeInterleaved16<true, false>(raw, n, i, q); break;
-        case kFileBin16LeOffset: DecodeInterleaved16<false, true>(raw, n, i, q); break;
-        case kFileBin16LeTwos: DecodeInterleaved16<false, false>(raw, n, i, q); break;
-        case kFileBin32BeTwos: DecodeBin32(raw, n, i, q); break;
-        case kFileCpriMantExp: DecodeCpri(raw, n, i, q); break;
-        case kFileReal16BeOffset: DecodeReal16<true, true>(raw, n, i, q); break;
+        case kFileBin16BeOffset:
+            DecodeInterleaved16<true, true>(raw, n, i, q);
+            break;
+        case kFileBin16BeTwos:
+            DecodeInterleaved16<true, false>(raw, n, i, q);
+            break;
+        case kFileBin16LeOffset:
+            DecodeInterleaved16<false, true>(raw, n, i, q);
+            break;
+        case kFileBin16LeTwos:
+            DecodeInterleaved16<false, false>(raw, n, i, q);
+            break;
+        case kFileBin32BeTwos:
+            DecodeBin32(raw, n, i, q);
+            break;
+        case kFileCpriMantExp:
+            DecodeCpri(raw, n, i, q);
+            break;
+        case kFileReal16BeOffset:
+            DecodeReal16<true, true>(raw, n, i, q);
+            break;
         case kFileReal16BeTwos:
-        case kFileReal16BeTwosAlt: DecodeReal16<true, false>(raw, n, i, q); break;
-        case kFileReal16LeOffset: DecodeReal16<false, true>(raw, n, i, q); break;
+        case kFileReal16BeTwosAlt:
+            DecodeReal16<true, false>(raw, n, i, q);
+            break;
+        case kFileReal16LeOffset:
+            DecodeReal16<false, true>(raw, n, i, q);
+            break;
         case kFileReal16LeTwos:
-        case kFileReal16LeTwosAlt: DecodeReal16<false, false>(raw, n, i, q); break;
-        case kFileMarker: DecodeMarker(raw, n, i, q); break;
-        default: break;
+        case kFileReal16LeTwosAlt:
+            DecodeReal16<false, false>(raw, n, i, q);
+            break;
+        case kFileMarker:
+            DecodeMarker(raw, n, i, q);
+            break;
+        default:
+            break;
     }
 }
 
@@ -318,8 +380,8 @@ int cWaveform::ParseRaw() {
         DecodeAscii(type, reinterpret_cast<const char*>(raw), bytes, n, I.data(), Q.data());
     } else {
         SplitInTwo(n, kParallelBytes / stride, 64, [&](int64_t begin, int64_t end) {
-            DecodeBinary(type, raw + begin * stride, static_cast<int>(end - begin), I.data() + begin,
-                         Q.data() + begin);
+            DecodeBinary(type, raw + begin * stride, static_cast<int>(end - begin),
+                         I.data() + begin, Q.data() + begin);
         });
     }
     domainState = DomainState::TimeOnly;
