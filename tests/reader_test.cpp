@@ -43,9 +43,7 @@ protected:
     std::vector<std::string> paths_;
 };
 
-float Expect16(int v) {
-    return static_cast<float>(static_cast<double>(v) / 32767.0);
-}
+float Expect16(int v) { return static_cast<float>(static_cast<double>(v) / 32767.0); }
 
 std::string Words(const std::vector<uint16_t>& words, bool bigEndian) {
     std::string s;
@@ -362,26 +360,17 @@ Decoded DecodeOne(int type, const uint8_t* p) {
     auto twos = [](uint16_t w) { return float(double(int16_t(w)) / 32767.0); };
     auto ob = [](uint16_t w) { return float((double(w) - 32768.0) / 32767.0); };
     switch (type) {
-        case 404:
-            return {ob(be(p)), ob(be(p + 2))};
-        case 405:
-            return {twos(be(p)), twos(be(p + 2))};
-        case 406:
-            return {ob(le(p)), ob(le(p + 2))};
-        case 407:
-            return {twos(le(p)), twos(le(p + 2))};
-        case 409:
-            return {ob(be(p)), 0.0f};
+        case 404: return {ob(be(p)), ob(be(p + 2))};
+        case 405: return {twos(be(p)), twos(be(p + 2))};
+        case 406: return {ob(le(p)), ob(le(p + 2))};
+        case 407: return {twos(le(p)), twos(le(p + 2))};
+        case 409: return {ob(be(p)), 0.0f};
         case 410:
-        case 413:
-            return {twos(be(p)), 0.0f};
-        case 411:
-            return {ob(le(p)), 0.0f};
+        case 413: return {twos(be(p)), 0.0f};
+        case 411: return {ob(le(p)), 0.0f};
         case 412:
-        case 414:
-            return {twos(le(p)), 0.0f};
-        default:
-            return {0, 0};
+        case 414: return {twos(le(p)), 0.0f};
+        default: return {0, 0};
     }
 }
 

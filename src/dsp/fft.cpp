@@ -222,9 +222,7 @@ void fft_detail::ComplexFFTPath(float* data, int64_t n, int sign, bool vectorise
         CombineWithRecurrence(data, n, s, sign, vec);
 }
 
-void ComplexFFT(float* data, int64_t n, int sign) {
-    ComplexFFTPath(data, n, sign, true);
-}
+void ComplexFFT(float* data, int64_t n, int sign) { ComplexFFTPath(data, n, sign, true); }
 
 void RealFFT(float* data, int64_t n) {
     const int m = FftSizeLog2(n, kFftMinLog2 + 1, kFftMaxLog2 + 1);

@@ -8,9 +8,7 @@ namespace fft_detail {
 // Twiddle layout: groups of four k, each 16 doubles: (wr, wr) for the four k, then (-wi, wi) for
 // them, so a vector of four complex points meets its factors without shuffles. Sign -1 values;
 // sign +1 has the same wr and exactly -wi, except at k = 0 (see TwiddleImForSign).
-constexpr int64_t TwiddleDoubles(int64_t count) {
-    return 16 * ((count + 3) / 4);
-}
+constexpr int64_t TwiddleDoubles(int64_t count) { return 16 * ((count + 3) / 4); }
 inline void StoreTwiddle(double* w, int64_t k, double wr, double wi) {
     double* g = w + 16 * (k / 4) + 2 * (k % 4);
     g[0] = wr;
@@ -18,12 +16,8 @@ inline void StoreTwiddle(double* w, int64_t k, double wr, double wi) {
     g[8] = -wi;
     g[9] = wi;
 }
-inline double TwiddleRe(const double* w, int64_t k) {
-    return w[16 * (k / 4) + 2 * (k % 4)];
-}
-inline double TwiddleIm(const double* w, int64_t k) {
-    return w[16 * (k / 4) + 2 * (k % 4) + 9];
-}
+inline double TwiddleRe(const double* w, int64_t k) { return w[16 * (k / 4) + 2 * (k % 4)]; }
+inline double TwiddleIm(const double* w, int64_t k) { return w[16 * (k / 4) + 2 * (k % 4) + 9]; }
 // wi of the given sign: -wi for sign +1, except that k = 0 starts at +0.0 for both signs (wi is
 // zero nowhere else).
 inline double TwiddleImForSign(const double* w, int64_t k, int sign) {

@@ -24,9 +24,7 @@ void ComputeWindow(WindowType type, int L, std::vector<float>& table) {
     for (int n = 0; n < L; ++n) {
         double w = 0.0;
         switch (type) {
-            case kWindowHann:
-                w = (1.0 - std::cos(kTwoPi * n / span)) * 0.5 / kHannRms;
-                break;
+            case kWindowHann: w = (1.0 - std::cos(kTwoPi * n / span)) * 0.5 / kHannRms; break;
             case kWindowBlackmanHarris: {
                 const double x = n / span;
                 w = (0.35875 - 0.48829 * std::cos(kTwoPi * x) +
@@ -40,8 +38,7 @@ void ComputeWindow(WindowType type, int L, std::vector<float>& table) {
                 w = (1.0 - std::fabs(d / c)) / kBartlettRms;
                 break;
             }
-            default:
-                break;
+            default: break;
         }
         table[static_cast<size_t>(n)] = static_cast<float>(w);
     }

@@ -93,15 +93,9 @@ int DecodeReal16Avx512(const uint8_t* raw, int count, float* I, bool bigEndian, 
 #else
 
 namespace decode_detail {
-bool HaveAvx512Bw() {
-    return false;
-}
-int DecodeInterleaved16Avx512(const uint8_t*, int, float*, float*, bool, bool) {
-    return 0;
-}
-int DecodeReal16Avx512(const uint8_t*, int, float*, bool, bool) {
-    return 0;
-}
+bool HaveAvx512Bw() { return false; }
+int DecodeInterleaved16Avx512(const uint8_t*, int, float*, float*, bool, bool) { return 0; }
+int DecodeReal16Avx512(const uint8_t*, int, float*, bool, bool) { return 0; }
 }  // namespace decode_detail
 
 #endif

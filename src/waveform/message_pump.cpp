@@ -16,6 +16,4 @@ void PumpMessagesFor(int ms) {
     if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-MessagePumpHook SetMessagePumpHook(MessagePumpHook hook) {
-    return g_hook.exchange(hook);
-}
+MessagePumpHook SetMessagePumpHook(MessagePumpHook hook) { return g_hook.exchange(hook); }

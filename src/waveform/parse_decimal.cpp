@@ -18,9 +18,7 @@ constexpr float kPow10Neg[38] = {1e-0f,  1e-1f,  1e-2f,  1e-3f,  1e-4f,  1e-5f, 
 // Exponents beyond this cannot change the outcome; clamping keeps the sums in range.
 constexpr int kExponentClamp = 100000;
 
-inline bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 float ParseDecimal(const char* p, const char* end, const char** after) {

@@ -17,36 +17,21 @@
 
 const char* FileTypeMenuText(int type) {
     switch (type) {
-        case kFileAsciiIQLines:
-            return "ASCII floating point (I line Q line)";
-        case kFileAsciiIQPair:
-            return "ASCII floating point (IQ pair per line)";
-        case kFileAsciiInt16:
-            return "ASCII Integer (16b)";
-        case kFileAsciiHex16:
-            return "ASCII HEX (16b)";
-        case kFileBin16BeOffset:
-            return "Binary 16b BE OB - IQ Interleave";
-        case kFileBin16BeTwos:
-            return "Binary 16b BE 2s - IQ Interleave";
-        case kFileBin16LeOffset:
-            return "Binary 16b LE OB - IQ Interleave";
-        case kFileBin16LeTwos:
-            return "Binary 16b LE 2s - IQ Interleave";
-        case kFileBin32BeTwos:
-            return "Binary 32b BE 2s - IQ Interleave";
-        case kFileCpriMantExp:
-            return "Binary 16b CPRI Mantissa Exponent";
-        case kFileReal16BeOffset:
-            return "Binary 16b BE OB - real";
-        case kFileReal16BeTwos:
-            return "Binary 16b BE 2s - real";
-        case kFileReal16LeOffset:
-            return "Binary 16b LE OB - real";
-        case kFileReal16LeTwos:
-            return "Binary 16b LE 2s - real";
-        default:
-            return nullptr;
+        case kFileAsciiIQLines: return "ASCII floating point (I line Q line)";
+        case kFileAsciiIQPair: return "ASCII floating point (IQ pair per line)";
+        case kFileAsciiInt16: return "ASCII Integer (16b)";
+        case kFileAsciiHex16: return "ASCII HEX (16b)";
+        case kFileBin16BeOffset: return "Binary 16b BE OB - IQ Interleave";
+        case kFileBin16BeTwos: return "Binary 16b BE 2s - IQ Interleave";
+        case kFileBin16LeOffset: return "Binary 16b LE OB - IQ Interleave";
+        case kFileBin16LeTwos: return "Binary 16b LE 2s - IQ Interleave";
+        case kFileBin32BeTwos: return "Binary 32b BE 2s - IQ Interleave";
+        case kFileCpriMantExp: return "Binary 16b CPRI Mantissa Exponent";
+        case kFileReal16BeOffset: return "Binary 16b BE OB - real";
+        case kFileReal16BeTwos: return "Binary 16b BE 2s - real";
+        case kFileReal16LeOffset: return "Binary 16b LE OB - real";
+        case kFileReal16LeTwos: return "Binary 16b LE 2s - real";
+        default: return nullptr;
     }
 }
 
@@ -55,16 +40,10 @@ namespace {
 // value / 32767 rounded to float. Multiplying by the double reciprocal gives the same float
 // as the division for every 16-bit value (checked exhaustively by the tests), and vectorises.
 constexpr double kRecip16 = 1.0 / kScale16;
-inline float Scale16(int v) {
-    return static_cast<float>(v * kRecip16);
-}
+inline float Scale16(int v) { return static_cast<float>(v * kRecip16); }
 
-inline uint16_t WordBE(const uint8_t* p) {
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
-inline uint16_t WordLE(const uint8_t* p) {
-    return static_cast<uint16_t>((p[1] << 8) | p[0]);
-}
+inline uint16_t WordBE(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline uint16_t WordLE(const uint8_t* p) { return static_cast<uint16_t>((p[1] << 8) | p[0]); }
 
 template <bool BigEndian, bool Offset>
 inline float Decode16(const uint8_t* p) {
@@ -222,37 +201,6 @@ int64_t CountLineFeeds(const uint8_t* data, size_t bytes) {
     return n;
 }
 
-// Samples the raw bytes hold for a file type, or -1 for a type the reader does not know.
-int64_t SampleCountFor(int type, const uint8_t* raw, size_t bytes) {
-    switch (type) {
-        case kFileAsciiIQLines:
-            return CountLineFeeds(raw, bytes) / 2;
-        case kFileAsciiIQPair:
-        case kFileAsciiInt16:
-        case kFileAsciiHex16:
-            return CountLineFeeds(raw, bytes);
-        case kFileBin16BeOffset:
-        case kFileBin16BeTwos:
-        case kFileBin16LeOffset:
-        case kFileBin16LeTwos:
-        case kFileCpriMantExp:
-            return static_cast<int64_t>(bytes / 4);
-        case kFileBin32BeTwos:
-            return static_cast<int64_t>(bytes / 8);
-        case kFileReal16BeOffset:
-        case kFileReal16BeTwos:
-        case kFileReal16LeOffset:
-        case kFileReal16LeTwos:
-        case kFileReal16BeTwosAlt:
-        case kFileReal16LeTwosAlt:
-            return static_cast<int64_t>(bytes / 2);
-        case kFileMarker:
-            return static_cast<int64_t>(bytes);
-        default:
-            return -1;
-    }
-}
-
 // Reads bytes [begin, end) of the file at offset begin into buf; returns the bytes read before
 // an error or the end of the file.
 int64_t ReadRange(int fd, uint8_t* buf, int64_t begin, int64_t end) {
@@ -298,68 +246,57 @@ bool ReadWholeFile(const std::string& path, ByteArray& buf, int64_t& bytes) {
     return true;
 }
 
-// Bytes per sample of a binary type; 0 for the ASCII types.
+// Bytes per sample of a binary type, 0 for the ASCII types, -1 for a type the reader does not
+// know. 413 and 414 have no menu entry and read like 410 and 412.
 int64_t BytesPerSample(int type) {
     switch (type) {
-        case kFileBin32BeTwos:
-            return 8;
+        case kFileAsciiIQLines:
+        case kFileAsciiIQPair:
+        case kFileAsciiInt16:
+        case kFileAsciiHex16: return 0;
         case kFileBin16BeOffset:
         case kFileBin16BeTwos:
         case kFileBin16LeOffset:
         case kFileBin16LeTwos:
-        case kFileCpriMantExp:
-            return 4;
-        case kFileMarker:
-            return 1;
-        case kFileAsciiIQLines:
-        case kFileAsciiIQPair:
-        case kFileAsciiInt16:
-        case kFileAsciiHex16:
-            return 0;
-        default:
-            return 2;
+        case kFileCpriMantExp: return 4;
+        case kFileBin32BeTwos: return 8;
+        case kFileReal16BeOffset:
+        case kFileReal16BeTwos:
+        case kFileReal16LeOffset:
+        case kFileReal16LeTwos:
+        case kFileReal16BeTwosAlt:
+        case kFileReal16LeTwosAlt: return 2;
+        case kFileMarker: return 1;
+        default: return -1;
     }
+}
+
+// Samples the raw bytes hold for a file type (binary: whole samples; text: line feeds, two per
+// sample for 400), or -1 for an unknown type.
+int64_t SampleCountFor(int type, const uint8_t* raw, size_t bytes) {
+    const int64_t stride = BytesPerSample(type);
+    if (stride < 0) return -1;
+    if (stride > 0) return static_cast<int64_t>(bytes) / stride;
+    const int64_t lines = CountLineFeeds(raw, bytes);
+    return type == kFileAsciiIQLines ? lines / 2 : lines;
 }
 
 void DecodeBinary(int type, const uint8_t* raw, int n, float* i, float* q) {
     switch (type) {
-        case kFileBin16BeOffset:
-            DecodeInterleaved16<true, true>(raw, n, i, q);
-            break;
-        case kFileBin16BeTwos:
-            DecodeInterleaved16<true, false>(raw, n, i, q);
-            break;
-        case kFileBin16LeOffset:
-            DecodeInterleaved16<false, true>(raw, n, i, q);
-            break;
-        case kFileBin16LeTwos:
-            DecodeInterleaved16<false, false>(raw, n, i, q);
-            break;
-        case kFileBin32BeTwos:
-            DecodeBin32(raw, n, i, q);
-            break;
-        case kFileCpriMantExp:
-            DecodeCpri(raw, n, i, q);
-            break;
-        case kFileReal16BeOffset:
-            DecodeReal16<true, true>(raw, n, i, q);
-            break;
+        case kFileBin16BeOffset: DecodeInterleaved16<true, true>(raw, n, i, q); break;
+        case kFileBin16BeTwos: DecodeInterleaved16<true, false>(raw, n, i, q); break;
+        case kFileBin16LeOffset: DecodeInterleaved16<false, true>(raw, n, i, q); break;
+        case kFileBin16LeTwos: DecodeInterleaved16<false, false>(raw, n, i, q); break;
+        case kFileBin32BeTwos: DecodeBin32(raw, n, i, q); break;
+        case kFileCpriMantExp: DecodeCpri(raw, n, i, q); break;
+        case kFileReal16BeOffset: DecodeReal16<true, true>(raw, n, i, q); break;
         case kFileReal16BeTwos:
-        case kFileReal16BeTwosAlt:
-            DecodeReal16<true, false>(raw, n, i, q);
-            break;
-        case kFileReal16LeOffset:
-            DecodeReal16<false, true>(raw, n, i, q);
-            break;
+        case kFileReal16BeTwosAlt: DecodeReal16<true, false>(raw, n, i, q); break;
+        case kFileReal16LeOffset: DecodeReal16<false, true>(raw, n, i, q); break;
         case kFileReal16LeTwos:
-        case kFileReal16LeTwosAlt:
-            DecodeReal16<false, false>(raw, n, i, q);
-            break;
-        case kFileMarker:
-            DecodeMarker(raw, n, i, q);
-            break;
-        default:
-            break;
+        case kFileReal16LeTwosAlt: DecodeReal16<false, false>(raw, n, i, q); break;
+        case kFileMarker: DecodeMarker(raw, n, i, q); break;
+        default: break;
     }
 }
 
