@@ -1,0 +1,72 @@
+#include "dsp/spectrum_recompute.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "waveform/waveform.h"
+
+bool ComputesSpectrum(int viewType) {
+    return viewType == kViewMulti || viewType == kViewAnalysisSpectrum ||
+           (viewType >= kViewI && viewType <= kViewQIDcFs);
+}
+
+bool IsRealWaveform(const cWaveform& wave) {
+    const int n = std::min<int>(wave.sampleCount, static_cast<int>(wave.Q.size()));
+    return std::all_of(wave.Q.begin(), wave.Q.begin() + n, [](float q) { return q == 0.0f; });
+}
+
+void cSpectrumRecompute::Recompute(cSpectrumTrace& trace, const cWaveform& wave,
+                                   const SpectrumSettings& settings, const std::atomic<bool>& stopRequest,
+                                   const RecomputeHooks& hooks, int start) {
+    if (busy.load()) return;
+    auto finish = [&] {
+        if (hooks.measure) hooks.measure();
+        if (hooks.redraw) hooks.redraw();
+    };
+    int viewType = hooks.viewType ? hooks.viewType() : kViewIQ;
+    if (!ComputesSpectrum(viewType)) {
+        if (hooks.redraw) hooks.redraw();
+        return;
+    }
+    if (hooks.maskMeasurementActive && hooks.maskMeasurementActive()) recomputeNeeded = true;
+    if (!recomputeNeeded.exchange(false)) {
+        finish();
+        return;
+    }
+    if (wave.sampleCount < 2) return;
+    // Claim the flag atomically: a recompute from another thread or from inside a callback
+    // that started meanwhile returns at once.
+    if (busy.exchange(true)) return;
+    const auto t0 = std::chrono::steady_clock::now();
+
+    const bool real = IsRealWaveform(wave);
+    if (real && !lastWasReal && viewType != kViewMulti && viewType != kViewI && viewType != kViewQ) {
+        if (hooks.selectViewType) hooks.selectViewType(kViewI);
+    } else if (!real && lastWasReal && (viewType == kViewI || viewType == kViewQ)) {
+        if (hooks.selectViewType) hooks.selectViewType(kViewIQ);
+    }
+    lastWasReal = real;
+    if (hooks.viewType) viewType = hooks.viewType();
+    const int transformView = viewType == kViewMulti ? kViewIQ : viewType;
+
+    const int N = settings.fftSize;
+    const int L = std::min(N, wave.sampleCount);
+    trace.phaseWanted = settings.phaseWanted;
+    trace.Setup(settings.acCoupling, L, N, settings.window, wave.sampleRate, !real);
+
+    const int step = std::max(1, N / std::max(1, settings.frameStepDivisor));
+    framesLastRecompute = 0;
+    bool first = true;
+    for (int64_t s = start; s >= 0 && s + L <= wave.sampleCount && !stopRequest.load(); s += step) {
+        if (!settings.averaging || first) {
+            trace.resetRequest = true;
+            first = false;
+        }
+        if (trace.RunFrame(transformView, wave, static_cast<int>(s)) == 0) ++framesLastRecompute;
+        if (!settings.averaging) break;
+    }
+
+    lastDurationSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    busy = false;
+    finish();
+}
