@@ -29,6 +29,17 @@ def fft(out):
         print(f"  2^{log2n:<2}  ours {ours:10.1f} us  fftw {ref:10.1f} us  ratio {ours / ref:5.2f}{target}")
 
 
+def trace(out):
+    runs = load(out / "trace.json")
+    numpy = json.loads((out / "trace_numpy.json").read_text())
+    print("Averaged recompute of 2^26 complex samples, Blackman-Harris, vs numpy (window, np.fft.fft, mean |X|^2)")
+    for n, target in ((16384, 0.7), (524288, None)):
+        ours = median_time(runs, f"BM_AveragedRecompute/{n}/iterations:3") / 1000.0
+        ref = numpy[str(n)]
+        note = f"  (target <= {target})" if target else ""
+        print(f"  N={n:<6}  ours {ours:7.3f} s  numpy {ref:7.3f} s  ratio {ours / ref:5.2f}{note}")
+
+
 def reader(out):
     runs = load(out / "reader.json")
     read = median_time(runs, "BM_ReadBytesOnly/min_time:2.000")
@@ -45,7 +56,7 @@ def reader(out):
 def main():
     out = Path(sys.argv[1])
     for suite in sys.argv[2:]:
-        {"fft": fft, "reader": reader}[suite](out)
+        {"fft": fft, "trace": trace, "reader": reader}[suite](out)
 
 
 if __name__ == "__main__":
