@@ -21,6 +21,15 @@ constexpr int64_t kDefaultSampleRateHz = 491'520'000;
 constexpr int64_t kFallbackSampleRateHz = 245'760'000;
 constexpr int kNewWaveformLength = 65536;
 
+// Why a save failed.
+enum class SaveFailure {
+    None,
+    CannotCreate,     // the file (or its temporary sibling) could not be created
+    WriteFailed,      // a write, the sync or the rename failed: the old file is untouched
+    NoEncoder,        // the file type has no writer (419, unknown values)
+    NoSpectrumBuffer  // type 40112 needs the spectrum buffer
+};
+
 class cWaveform {
 public:
     int sampleCount = 0;
@@ -94,6 +103,11 @@ public:
     // Decodes the raw buffer by fileType into I and Q. Returns the sample count, or 0 (and the
     // samples unchanged) when the type is unknown or nothing can be decoded.
     int ParseRaw();
+
+    // Writes the samples to path in fileType's format (see waveform_writer.h). Returns 1 when
+    // the whole file is written, else 0 with the reason in *failure; an existing file at path
+    // is replaced only by a complete new one. The title becomes path on success.
+    int SaveFile(const std::string& path, SaveFailure* failure = nullptr);
 };
 
 // The undo command's exchange: main takes undo's samples and undo takes main's, through a

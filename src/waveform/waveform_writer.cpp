@@ -1,0 +1,242 @@
+#include "waveform/waveform_writer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <locale.h>
+
+#include "waveform/fast_file.h"
+#include "waveform/number_format.h"
+#include "waveform/waveform.h"
+
+bool HasEncoder(int fileType) {
+    switch (fileType) {
+        case kFileAsciiIQLines:
+        case kFileAsciiIQPair:
+        case kFileAsciiInt16:
+        case kFileAsciiHex16:
+        case kFileBin16BeOffset:
+        case kFileBin16BeTwos:
+        case kFileBin16LeOffset:
+        case kFileBin16LeTwos:
+        case kFileBin32BeTwos:
+        case kFileReal16BeOffset:
+        case kFileReal16BeTwos:
+        case kFileReal16LeOffset:
+        case kFileReal16LeTwos:
+        case kFileCpriMantExp:
+        case kFileInstrumentCsv:
+        case kFileTableMhzQ3:
+        case kFileTableMhzQSpec:
+        case kFileTableMilli:
+        case kFileTableMhzQ4: return true;
+        default: return false;
+    }
+}
+
+int64_t RoundHalfAway(double v) {
+    if (std::isnan(v)) return 0;
+    const double r = std::trunc(v > 0 ? v + 0.5 : v - 0.5);
+    if (r >= 9.2233720368547758e18) return INT64_MAX;
+    if (r <= -9.2233720368547758e18) return INT64_MIN;
+    return static_cast<int64_t>(r);
+}
+
+void EncodeCpri(float i, float q, uint16_t& wordI, uint16_t& wordQ) {
+    constexpr int64_t kMin = -4096, kMax = 4095;
+    int e = 0;
+    int64_t mi = 0, mq = 0;
+    for (; e <= 7; ++e) {
+        const double scale = std::ldexp(1.0, 19 - e);
+        mi = RoundHalfAway(i * scale);
+        mq = RoundHalfAway(q * scale);
+        if (mi >= kMin && mi <= kMax && mq >= kMin && mq <= kMax) break;
+    }
+    if (e > 7) {  // beyond full scale: the largest exponent, mantissas saturated
+        e = 7;
+        mi = std::clamp(mi, kMin, kMax);
+        mq = std::clamp(mq, kMin, kMax);
+    }
+    const auto field = [](int64_t m) { return static_cast<unsigned>((static_cast<uint64_t>(m) & 0x1FFFu) << 1); };
+    wordI = static_cast<uint16_t>(((e >> 2) & 1) << 15 | (e & 1) << 14 | field(mi));
+    wordQ = static_cast<uint16_t>(((e >> 1) & 1) << 14 | field(mq));
+}
+
+std::string BuildInstrumentHeader(int64_t sampleRateHz, double centreFrequencyKHz, double inputRange,
+                                  std::time_t now) {
+    const int64_t c = static_cast<int64_t>(std::trunc(centreFrequencyKHz * 1000.0));
+    const int64_t h = sampleRateHz == 61'440'000 ? 30'000'000 : sampleRateHz / 2;
+    std::string s;
+    s += "InputZoom,TRUE\r\n";
+    s += "InputCenter," + General(static_cast<double>(c), 6) + "\r\n";
+    s += "InputRange," + Fixed(inputRange, 10) + "\r\n";
+    s += "InputRefImped,50.0\r\n";
+    s += "XStart,0.0\r\n";
+    s += "XDelta," + General(1.0 / static_cast<double>(sampleRateHz), 14) + "\r\n";
+    s += "XDomain,2\r\n";
+    s += "XUnit,Sec\r\n";
+    s += "YUnit,V\r\n";
+    s += "FreqValidMax," + General(static_cast<double>(c + h), 6) + "\r\n";
+    s += "FreqValidMin," + General(static_cast<double>(c - h), 6) + "\r\n";
+    // The C locale's date form, whatever locale the application runs in.
+    char line[101] = {0};
+    std::tm local {};
+    localtime_r(&now, &local);
+    if (locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr)) {
+        strftime_l(line, sizeof line, "TimeString,%c\r\n", &local, cLocale);
+        freelocale(cLocale);
+    }
+    s += line;
+    s += "Y\r\n";
+    return s;
+}
+
+namespace {
+
+// Gathers records into 64 KB blocks for the file; each record is appended whole.
+class RecordSink {
+public:
+    explicit RecordSink(CFastFile& file) : file_(file) {}
+    ~RecordSink() { Flush(); }
+    char* Reserve() {
+        if (fill_ > sizeof block_ - kMaxRecord) Flush();
+        return block_ + fill_;
+    }
+    void Commit(char* end) { fill_ = static_cast<size_t>(end - block_); }
+    void Append(const std::string& s) {
+        Flush();
+        file_.Write(s.data(), s.size());
+    }
+    void Flush() {
+        if (fill_ > 0) file_.Write(block_, fill_);
+        fill_ = 0;
+    }
+
+private:
+    static constexpr size_t kMaxRecord = 256;
+    CFastFile& file_;
+    char block_[65536];
+    size_t fill_ = 0;
+};
+
+inline char* Put16(char* p, int64_t v, bool bigEndian) {
+    const uint16_t w = static_cast<uint16_t>(static_cast<uint64_t>(v));
+    *p++ = static_cast<char>(bigEndian ? w >> 8 : w & 0xFF);
+    *p++ = static_cast<char>(bigEndian ? w & 0xFF : w >> 8);
+    return p;
+}
+
+inline char* Put32BE(char* p, int64_t v) {
+    const uint32_t u = static_cast<uint32_t>(static_cast<uint64_t>(v));
+    for (int shift = 24; shift >= 0; shift -= 8) *p++ = static_cast<char>(u >> shift);
+    return p;
+}
+
+inline char* PutText(char* p, const char* text) {
+    while (*text) *p++ = *text++;
+    return p;
+}
+
+inline char* PutHex4(char* p, uint16_t w) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    for (int shift = 12; shift >= 0; shift -= 4) *p++ = kDigits[(w >> shift) & 0xF];
+    return p;
+}
+
+inline char* PutInt(char* p, int64_t v) { return std::to_chars(p, p + 24, v).ptr; }
+
+// One record of sample k in the given type.
+char* EncodeRecord(int type, const cWaveform& w, int k, char* p) {
+    const double i = w.I[k], q = w.Q[k];
+    const auto twos = [](double x) { return RoundHalfAway(x * 32767.0); };
+    const auto offset = [](double x) { return RoundHalfAway(x * 32767.0 + 32768.0); };
+    switch (type) {
+        case kFileBin16BeOffset: p = Put16(p, offset(i), true); return Put16(p, offset(q), true);
+        case kFileBin16BeTwos: p = Put16(p, twos(i), true); return Put16(p, twos(q), true);
+        case kFileBin16LeOffset: p = Put16(p, offset(i), false); return Put16(p, offset(q), false);
+        case kFileBin16LeTwos: p = Put16(p, twos(i), false); return Put16(p, twos(q), false);
+        case kFileBin32BeTwos: p = Put32BE(p, RoundHalfAway(i * 131071.0)); return Put32BE(p, RoundHalfAway(q * 131071.0));
+        case kFileReal16BeOffset: return Put16(p, offset(i), true);
+        case kFileReal16BeTwos: return Put16(p, twos(i), true);
+        case kFileReal16LeOffset: return Put16(p, offset(i), false);
+        case kFileReal16LeTwos: return Put16(p, twos(i), false);
+        case kFileCpriMantExp: {
+            uint16_t wi, wq;
+            EncodeCpri(w.I[k], w.Q[k], wi, wq);
+            p = Put16(p, wi, true);
+            return Put16(p, wq, true);
+        }
+        case kFileInstrumentCsv:
+        case kFileAsciiIQPair:
+            p = FormatSignedExp6(i, p);
+            *p++ = ',';
+            p = FormatSignedExp6(q, p);
+            return PutText(p, "\r\n");
+        case kFileAsciiIQLines:
+            p = PutText(FormatSignedExp6(i, p), "\r\n");
+            return PutText(FormatSignedExp6(q, p), "\r\n");
+        case kFileAsciiInt16:
+            p = PutInt(p, static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint64_t>(twos(i)))));
+            *p++ = ' ';
+            p = PutInt(p, static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint64_t>(twos(q)))));
+            *p++ = '\n';
+            return p;
+        case kFileAsciiHex16:
+            p = PutHex4(PutText(p, "0x"), static_cast<uint16_t>(static_cast<uint64_t>(twos(i))));
+            p = PutHex4(PutText(p, ",0x"), static_cast<uint16_t>(static_cast<uint64_t>(twos(q))));
+            return PutText(p, "\r\n");
+        case kFileTableMhzQ3:
+        case kFileTableMhzQ4:
+            p = FormatFixed(i * 1e-6, type == kFileTableMhzQ3 ? 3 : 4, p);
+            *p++ = ',';
+            p = FormatFixed(q, 2, p);
+            *p++ = '\n';
+            return p;
+        case kFileTableMhzQSpec:
+            p = FormatFixed(i * 1e-6, 3, p);
+            *p++ = ',';
+            p = FormatFixed(q, 2, p);
+            *p++ = ',';
+            p = FormatFixed(w.spectrum[k], 2, p);
+            *p++ = '\n';
+            return p;
+        case kFileTableMilli:
+            if (w.I[k] == 0.0f) return p;
+            // The whole integer: kHz-scaled values pass 2^31 and must not wrap.
+            p = PutInt(p, RoundHalfAway(i * 1000.0));
+            *p++ = ',';
+            p = PutInt(p, RoundHalfAway(q * 1000.0));
+            *p++ = '\n';
+            return p;
+        default: return p;
+    }
+}
+
+}  // namespace
+
+int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
+    const auto fail = [failure](SaveFailure why) {
+        if (failure) *failure = why;
+        return 0;
+    };
+    if (failure) *failure = SaveFailure::None;
+    EnsureTimeDomain(false);
+    // Refused before anything is created, so an existing file is never lost to them.
+    if (!HasEncoder(fileType)) return fail(SaveFailure::NoEncoder);
+    const int n = std::min<int>(sampleCount, static_cast<int>(std::min(I.size(), Q.size())));
+    if (fileType == kFileTableMhzQSpec && (spectrum.empty() || static_cast<int>(spectrum.size()) < n))
+        return fail(SaveFailure::NoSpectrumBuffer);
+
+    AtomicFileReplace out(path);
+    if (!out.Opened()) return fail(SaveFailure::CannotCreate);
+    {
+        RecordSink sink(out.File());
+        if (fileType == kFileInstrumentCsv)
+            sink.Append(BuildInstrumentHeader(sampleRate, centreFrequencyKHz, inputRange, std::time(nullptr)));
+        for (int k = 0; k < n; ++k) sink.Commit(EncodeRecord(fileType, *this, k, sink.Reserve()));
+    }
+    if (!out.Commit()) return fail(SaveFailure::WriteFailed);
+    title = path;
+    return 1;
+}

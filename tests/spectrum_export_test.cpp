@@ -1,0 +1,97 @@
+// The spectrum CSV export: point layout, frequency axis and level texts.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "dsp/spectrum_trace.h"
+#include "waveform/spectrum_export.h"
+#include "waveform/waveform.h"
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(f, line)) {
+        EXPECT_FALSE(line.empty());
+        EXPECT_EQ(line.back(), '\r');
+        line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+cSpectrumTrace TraceOf(int n, int N, int64_t fs, double cyclesPerSample, bool complex) {
+    cWaveform w;
+    w.AllocateScratch(n);
+    for (int k = 0; k < n; ++k) {
+        const double a = 2 * std::numbers::pi * cyclesPerSample * k;
+        w.scratchI[k] = static_cast<float>(std::cos(a));
+        w.scratchQ[k] = complex ? static_cast<float>(std::sin(a)) : 0.0f;
+    }
+    w.SwapScratch();
+    cSpectrumTrace t;
+    t.Setup(false, n, N, kWindowRect, fs, complex);
+    t.resetRequest = true;
+    EXPECT_EQ(t.RunFrame(kViewIQ, w, 0), 0);
+    return t;
+}
+
+class Export : public ::testing::Test {
+protected:
+    std::string path_ = ::testing::TempDir() + "export_" + std::to_string(::getpid()) + ".csv";
+    void TearDown() override { std::filesystem::remove(path_); }
+};
+
+TEST_F(Export, RealTraceRunsFromDcToHalfTheRate) {
+    const cSpectrumTrace t = TraceOf(1024, 1024, 1'000'000, 0.0, false);
+    ASSERT_EQ(ExportSpectrum(t, kViewI, path_), ExportResult::Exported);
+    const auto lines = Lines(path_);
+    ASSERT_EQ(lines.size(), 512u);
+    // A constant 1.0: all power at DC, where the real frame's doubled scale gives +6.02 dB.
+    EXPECT_EQ(lines[0], "0.0,6.02");
+    EXPECT_EQ(lines[1].substr(0, 6), "978.5,");  // 500000 / 511
+    EXPECT_EQ(lines[511].substr(0, 9), "500000.0,");
+}
+
+TEST_F(Export, ComplexTraceFromMinusHalfRateOrFromDc) {
+    const int N = 1024;
+    const int64_t fs = 1'024'000;
+    const cSpectrumTrace t = TraceOf(N, N, fs, -0.25, true);  // a tone at -fs/4
+    ASSERT_EQ(ExportSpectrum(t, kViewIQ, path_), ExportResult::Exported);
+    auto lines = Lines(path_);
+    ASSERT_EQ(lines.size(), size_t(N));
+    EXPECT_EQ(lines[0].substr(0, 10), "-512000.0,");
+    EXPECT_EQ(lines[256], "-256000.0,0.00");  // the tone, at 0 dBFS
+    // DC-FS kinds start at DC and show the negative half above fs/2: the tone at 3 fs/4.
+    for (int view : {kViewIQDcFs, kViewQIDcFs}) {
+        ASSERT_EQ(ExportSpectrum(t, view, path_), ExportResult::Exported);
+        lines = Lines(path_);
+        ASSERT_EQ(lines.size(), size_t(N));
+        EXPECT_EQ(lines[0].substr(0, 4), "0.0,");
+        EXPECT_EQ(lines[768], "768000.0,0.00") << view;
+    }
+}
+
+TEST_F(Export, RefusesWithoutATraceOrAFolder) {
+    cSpectrumTrace empty;
+    EXPECT_EQ(ExportSpectrum(empty, kViewIQ, path_), ExportResult::NoTrace);
+    EXPECT_FALSE(std::filesystem::exists(path_));
+    const cSpectrumTrace t = TraceOf(64, 64, 64, 0.0, true);
+    EXPECT_EQ(ExportSpectrum(t, kViewIQ, ::testing::TempDir() + "no/such/dir/x.csv"), ExportResult::CannotCreate);
+}
+
+TEST(ExportLine, Texts) {
+    EXPECT_EQ(ExportLine(-512000.0, -123.456), "-512000.0,-123.46\r\n");
+    EXPECT_EQ(ExportLine(0.05, 0.0), "0.1,0.00\r\n");
+}
+
+}  // namespace
