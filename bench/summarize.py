@@ -53,10 +53,18 @@ def reader(out):
     print(f"10-million-line type-401 decode: {ascii_['bytes_per_second'] / 1e6:.0f} MB/s  (target >= 150)")
 
 
+def writer(out):
+    runs = load(out / "writer.json")
+    print("Saving 125,000,000 samples (including the sync to disk)")
+    for t in (405, 401):
+        r = runs[f"BM_Save/{t}/iterations:1"][0]
+        print(f"  type {t}: {r['file_MB']:.0f} MB in {r['real_time'] / 1000:.2f} s, {r['MB_per_s']:.0f} MB/s")
+
+
 def main():
     out = Path(sys.argv[1])
     for suite in sys.argv[2:]:
-        {"fft": fft, "trace": trace, "reader": reader}[suite](out)
+        {"fft": fft, "trace": trace, "reader": reader, "writer": writer}[suite](out)
 
 
 if __name__ == "__main__":

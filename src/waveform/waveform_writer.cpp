@@ -6,6 +6,8 @@
 #include <cstring>
 #include <locale.h>
 
+#include <memory>
+
 #include "waveform/fast_file.h"
 #include "waveform/number_format.h"
 #include "waveform/waveform.h"
@@ -213,6 +215,44 @@ char* EncodeRecord(int type, const cWaveform& w, int k, char* p) {
     }
 }
 
+// R(v) for the integer types, where only the low 16 or 32 bits are kept: the clamp to +-2^62
+// only keeps the conversion defined, since such values wrap to meaningless bits either way.
+// Branch-free, as the signs of real samples are random: copysign gives -0.5 for v = -0.0 and
+// +0.5 for +0.0, both truncating to 0 as R does. NaN becomes 0.
+inline int64_t RoundForWrap(double v) {
+    double r = v + std::copysign(0.5, v);
+    r = r == r ? r : 0.0;
+    r = std::fmin(std::fmax(r, -4.6e18), 4.6e18);
+    return static_cast<int64_t>(r);
+}
+
+// The 16-bit binary types in tight loops (they carry the large captures).
+template <bool BigEndian, bool Offset, bool Real>
+char* Encode16(const float* I, const float* Q, int count, char* p) {
+    const double add = Offset ? 32768.0 : 0.0;
+    for (int k = 0; k < count; ++k) {
+        p = Put16(p, RoundForWrap(I[k] * 32767.0 + add), BigEndian);
+        if (!Real) p = Put16(p, RoundForWrap(Q[k] * 32767.0 + add), BigEndian);
+    }
+    return p;
+}
+
+using BlockEncoder = char* (*)(const float*, const float*, int, char*);
+
+BlockEncoder BlockEncoderFor(int type) {
+    switch (type) {
+        case kFileBin16BeOffset: return Encode16<true, true, false>;
+        case kFileBin16BeTwos: return Encode16<true, false, false>;
+        case kFileBin16LeOffset: return Encode16<false, true, false>;
+        case kFileBin16LeTwos: return Encode16<false, false, false>;
+        case kFileReal16BeOffset: return Encode16<true, true, true>;
+        case kFileReal16BeTwos: return Encode16<true, false, true>;
+        case kFileReal16LeOffset: return Encode16<false, true, true>;
+        case kFileReal16LeTwos: return Encode16<false, false, true>;
+        default: return nullptr;
+    }
+}
+
 }  // namespace
 
 int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
@@ -234,7 +274,16 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
         RecordSink sink(out.File());
         if (fileType == kFileInstrumentCsv)
             sink.Append(BuildInstrumentHeader(sampleRate, centreFrequencyKHz, inputRange, std::time(nullptr)));
-        for (int k = 0; k < n; ++k) sink.Commit(EncodeRecord(fileType, *this, k, sink.Reserve()));
+        if (const BlockEncoder encode = BlockEncoderFor(fileType)) {
+            constexpr int kBlock = 8192;  // samples: at most 32 kB of output
+            std::unique_ptr<char[]> block(new char[4 * kBlock]);
+            for (int k = 0; k < n; k += kBlock) {
+                const int count = std::min(kBlock, n - k);
+                out.File().Write(block.get(), static_cast<size_t>(encode(&I[k], &Q[k], count, block.get()) - block.get()));
+            }
+        } else {
+            for (int k = 0; k < n; ++k) sink.Commit(EncodeRecord(fileType, *this, k, sink.Reserve()));
+        }
     }
     if (!out.Commit()) return fail(SaveFailure::WriteFailed);
     title = path;
