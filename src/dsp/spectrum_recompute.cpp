@@ -18,13 +18,17 @@ bool IsRealWaveform(const cWaveform& wave) {
 void cSpectrumRecompute::Recompute(cSpectrumTrace& trace, const cWaveform& wave,
                                    const SpectrumSettings& settings, const std::atomic<bool>& stopRequest,
                                    const RecomputeHooks& hooks, int start) {
-    if (busy.load()) return;
+    // Claimed first and atomically: a recompute from another thread, or from inside a
+    // callback, returns at once instead of consuming the recompute-needed flag.
+    if (busy.exchange(true)) return;
     auto finish = [&] {
+        busy = false;
         if (hooks.measure) hooks.measure();
         if (hooks.redraw) hooks.redraw();
     };
     int viewType = hooks.viewType ? hooks.viewType() : kViewIQ;
     if (!ComputesSpectrum(viewType)) {
+        busy = false;
         if (hooks.redraw) hooks.redraw();
         return;
     }
@@ -33,10 +37,10 @@ void cSpectrumRecompute::Recompute(cSpectrumTrace& trace, const cWaveform& wave,
         finish();
         return;
     }
-    if (wave.sampleCount < 2) return;
-    // Claim the flag atomically: a recompute from another thread or from inside a callback
-    // that started meanwhile returns at once.
-    if (busy.exchange(true)) return;
+    if (wave.sampleCount < 2) {
+        busy = false;
+        return;
+    }
     const auto t0 = std::chrono::steady_clock::now();
 
     const bool real = IsRealWaveform(wave);
@@ -67,6 +71,5 @@ void cSpectrumRecompute::Recompute(cSpectrumTrace& trace, const cWaveform& wave,
     }
 
     lastDurationSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    busy = false;
     finish();
 }
