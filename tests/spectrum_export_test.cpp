@@ -89,9 +89,4 @@ TEST_F(Export, RefusesWithoutATraceOrAFolder) {
     EXPECT_EQ(ExportSpectrum(t, kViewIQ, ::testing::TempDir() + "no/such/dir/x.csv"), ExportResult::CannotCreate);
 }
 
-TEST(ExportLine, Texts) {
-    EXPECT_EQ(ExportLine(-512000.0, -123.456), "-512000.0,-123.46\r\n");
-    EXPECT_EQ(ExportLine(0.05, 0.0), "0.1,0.00\r\n");
-}
-
 }  // namespace

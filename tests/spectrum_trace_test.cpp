@@ -350,11 +350,4 @@ TEST(SpectrumRecompute, GuardsAndShortcuts) {
     EXPECT_FALSE(rc.busy);
 }
 
-TEST(SpectrumSettings, FftSizeCommands) {
-    EXPECT_EQ(FftSizeForCommand(204), 128);
-    EXPECT_EQ(FftSizeForCommand(211), 16384);
-    EXPECT_EQ(FftSizeForCommand(216), 524288);
-    EXPECT_EQ(FftSizeForCommand(217), 0);
-}
-
 }  // namespace

@@ -222,22 +222,4 @@ TEST(WaveformUndo, TwoUndosRestoreTheEdit) {
     EXPECT_EQ(main.I, edited);
 }
 
-TEST(WaveformClear, ReleasesArraysKeepsNames) {
-    cWaveform w;
-    Fill(w, 10);
-    w.title = "t";
-    w.rawFile.assign(4, 0);
-    w.rawByteCount = 4;
-    w.centreFrequencyKHz = 3.0;
-    w.inputRange = 2.0;
-    w.Clear();
-    EXPECT_EQ(w.sampleCount, 0);
-    EXPECT_TRUE(w.I.empty() && w.Q.empty() && w.rawFile.empty() && w.scratchI.empty());
-    EXPECT_EQ(w.centreFrequencyKHz, 0.0);
-    EXPECT_EQ(w.inputRange, 1.0);
-    EXPECT_EQ(w.title, "t");
-    EXPECT_EQ(w.rawByteCount, 4);
-    EXPECT_EQ(w.ParseRaw(), 0);  // the count alone cannot revive released bytes
-}
-
 }  // namespace
