@@ -176,20 +176,25 @@ double cSpectrumTrace::PointFrequency(int64_t k) const {
     return complex ? f - static_cast<double>(sampleRate / 2) : f;
 }
 
-void cSpectrumTrace::MeasurePeak() {
+double cSpectrumTrace::PeakFrequencyAt(int point) const {
     double weighted = 0.0, sum = 0.0;
-    for (int64_t j = peakPoint - 3; j <= peakPoint + 3; ++j) {
+    for (int64_t j = point - 3; j <= point + 3; ++j) {
         const double p = power[MapIndex(j)];
         weighted += PointFrequency(j) * p;
         sum += p;
     }
-    peakFrequency = sum > 0.0 ? weighted / sum : PointFrequency(peakPoint);
+    return sum > 0.0 ? weighted / sum : PointFrequency(point);
+}
 
-    markerPower = 0.0;
-    if (traceValid && L >= 32) {
-        double band = 0.0;
-        for (int64_t j = peakPoint - dcHalfWidth; j <= peakPoint + dcHalfWidth; ++j) band += power[MapIndex(j)];
-        markerPower = PowerDb(band);
-    }
+double cSpectrumTrace::MarkerPowerAt(int point) const {
+    if (!traceValid || L < 32) return 0.0;
+    double band = 0.0;
+    for (int64_t j = point - dcHalfWidth; j <= point + dcHalfWidth; ++j) band += power[MapIndex(j)];
+    return PowerDb(band);
+}
+
+void cSpectrumTrace::MeasurePeak() {
+    peakFrequency = PeakFrequencyAt(peakPoint);
+    markerPower = MarkerPowerAt(peakPoint);
     totalPowerDb = PowerDb(totalPower);
 }

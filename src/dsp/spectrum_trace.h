@@ -49,6 +49,12 @@ public:
     // around it) and total power in dB, from the current trace.
     void MeasurePeak();
 
+    // Power-weighted centroid frequency (Hz) of the 7 points around point.
+    double PeakFrequencyAt(int point) const;
+    // 10*log10 of the power of the 2w+1 points around point; 0.0 while the trace is invalid
+    // or the frame is shorter than 32 samples.
+    double MarkerPowerAt(int point) const;
+
     // Trace index of an unwrapped point index: complex traces repeat with period N, real
     // traces mirror at DC and at fs/2.
     int MapIndex(int64_t j) const;
