@@ -1,0 +1,66 @@
+#include "display/axis_labels.h"
+
+#include <cmath>
+
+#include "display/anchored_text.h"
+#include "display/pixel_round.h"
+#include "display/value_format.h"
+
+namespace {
+
+// Index range 0 … divisions of an axis's numbers, kept finite and bounded.
+int LastNumberIndex(double divisions) {
+    if (!(divisions > 0) || !std::isfinite(divisions)) return 0;
+    return static_cast<int>(std::fmin(divisions, kMaxAxisNumbers - 1));
+}
+
+}  // namespace
+
+void DrawYAxisNumber(QPainter& painter, const PlotStyle& style, double gridOffset,
+                     const QString& text) {
+    const PlotMargins& m = style.margins;
+    const int y = RoundGridPixel(m.top - 6 + gridOffset);
+    DrawAnchoredText(painter, style.smallFont, style.axisTextColour, QPoint(m.left - 3, y),
+                     TextAnchor::RightTop, text);
+}
+
+void DrawDbAxisNumbers(QPainter& painter, const PlotStyle& style, const AxisScale& axis,
+                       double dbmOffsetDb, int ph) {
+    const int last = LastNumberIndex(axis.divisions);
+    for (int i = 0; i <= last; ++i) {
+        const double level = axis.reference - i * axis.scale + dbmOffsetDb;
+        const double offset = i == 0 ? 0.0 : i * ph / axis.divisions;
+        DrawYAxisNumber(painter, style, offset, QString::fromStdString(FormatTrimmed(level)));
+    }
+}
+
+void DrawXAxisNumber(QPainter& painter, const PlotStyle& style, int H, double gridOffset,
+                     const QString& text) {
+    const PlotMargins& m = style.margins;
+    const QPoint at(m.left + RoundGridPixel(gridOffset), H - m.bottom + 3);
+    DrawAnchoredText(painter, style.smallFont, style.axisTextColour, at, TextAnchor::CentreTop,
+                     text);
+}
+
+void DrawSampleAxisNumbers(QPainter& painter, const PlotStyle& style, int H, int pw,
+                           double startSample, double sampleSpan, double divisions) {
+    const int last = LastNumberIndex(divisions);
+    for (int i = 0; i <= last; ++i) {
+        const double sample = i == 0 ? startSample : startSample + i * sampleSpan / divisions;
+        const double offset = i == 0 ? 0.0 : i * pw / divisions;
+        // Sample numbers count from 1 on screen.
+        const long long number = std::isfinite(sample) ? std::llround(sample) + 1 : 1;
+        DrawXAxisNumber(painter, style, H, offset, QString::number(number));
+    }
+}
+
+void DrawYAxisTitle(QPainter& painter, const PlotStyle& style, int H, const QString& title) {
+    DrawAnchoredTextUpwards(painter, style.verticalFont, style.axisTextColour,
+                            QPoint(style.margins.yTitleX, H / 2 - 9), TextAnchor::CentreTop, title);
+}
+
+void DrawXAxisTitle(QPainter& painter, const PlotStyle& style, int H, int pw,
+                    const QString& title) {
+    DrawAnchoredText(painter, style.titleFont, style.axisTextColour,
+                     QPoint(style.margins.left + pw / 2, H - 3), TextAnchor::CentreBottom, title);
+}

@@ -1,0 +1,28 @@
+// Fonts resolve only under a QGuiApplication, made once in SetUp (listing tests needs none).
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <memory>
+
+namespace {
+
+class QtGuiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        app_ = std::make_unique<QGuiApplication>(argc_, argv_);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[14] = "display_tests";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QGuiApplication> app_;
+};
+
+[[maybe_unused]] ::testing::Environment* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtGuiEnvironment);
+
+}  // namespace
