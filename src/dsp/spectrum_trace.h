@@ -62,7 +62,7 @@ public:
     double PointFrequency(int64_t k) const;
 
     // Setup and frame state.
-    int frameStart = 0;
+    int frameStart = -1;  // -1 until the first frame
     int frameEnd = 0;
     bool resetRequest = false;
     int N = 0;

@@ -1,0 +1,3 @@
+#include "display/plot_engine.h"
+
+cPlotEngine::cPlotEngine() { SetAllDefaults(axes); }

@@ -1,0 +1,344 @@
+#include "display/spectrum_plot.h"
+
+#include <QPolygon>
+#include <algorithm>
+#include <cmath>
+
+#include "display/anchored_text.h"
+#include "display/axis_labels.h"
+#include "display/level_marker.h"
+#include "display/pixel_round.h"
+#include "display/plot_engine.h"
+#include "display/plot_frame.h"
+#include "display/value_format.h"
+#include "display/value_to_pixel.h"
+#include "waveform/number_format.h"
+
+namespace {
+
+constexpr int kLinePitch = 15;  // panel lines, pixels
+constexpr int kMaxMaskPoints = 64;
+const QColor kNegativeSnrColour(255, 50, 50);
+
+std::string F2(double v) { return Fixed(v, 2); }
+std::string F3(double v) { return Fixed(v, 3); }
+
+// Where things land on the plot: frequency to x, level to y, both clamped when asked.
+struct PlotGeometry {
+    int left, top, pw, ph;
+    double f0, f1;
+    const AxisScale* axis;
+
+    double X(double f) const { return left + (f - f0) * pw / (f1 - f0); }
+    int XClamped(double f) const { return std::clamp(RoundHalfAwayPixel(X(f)), left, left + pw); }
+    int YClamped(double levelDb) const {
+        return std::clamp(RoundHalfAwayPixel(DbLevelToY(*axis, levelDb, top, ph)), top, top + ph);
+    }
+};
+
+// Writes panel lines at a fixed x, one pitch apart, and records them in the engine.
+class Panel {
+public:
+    Panel(QPainter& p, const PlotStyle& s, std::vector<PanelLine>& out, int x, int y, TextAnchor anchor, QColor colour)
+        : p_(p), s_(s), out_(out), x_(x), y_(y), anchor_(anchor), colour_(colour) {
+        out_.clear();
+    }
+    void Line(const std::string& text) {
+        Draw(text, colour_);
+        y_ += kLinePitch;
+    }
+    // Text at the current place without moving on (the SNR warning overprints its line).
+    void Overprint(const std::string& text, QColor colour) { Draw(text, colour); }
+    void Advance() { y_ += kLinePitch; }
+    int y() const { return y_; }
+
+private:
+    void Draw(const std::string& text, QColor colour) {
+        const QPoint at(x_, y_);
+        DrawAnchoredText(p_, s_.panelFont, colour, at, anchor_, QString::fromStdString(text));
+        out_.push_back({text, colour, at});
+    }
+    QPainter& p_;
+    const PlotStyle& s_;
+    std::vector<PanelLine>& out_;
+    int x_, y_;
+    TextAnchor anchor_;
+    QColor colour_;
+};
+
+void DrawAclrBars(QPainter& p, const cPlotEngine& e, const PlotGeometry& g) {
+    const MeasurementSettings& s = e.measurements.settings;
+    const auto& levels = e.measurements.results.aclrDb;
+    const bool wcdma = s.aclrBandwidthHz == kWcdmaBandwidthHz;
+    const double S = wcdma ? 5e6 : s.aclrBandwidthHz;
+    const double m = (wcdma ? 0.116 : 0.0485) * S;
+    const double leftEdges[5] = {-0.5 * S, -1.5 * S, 0.5 * S, -2.5 * S, 1.5 * S};
+    for (size_t k = 0; k < levels.size() && k < 5; ++k) {
+        const int x0 = g.XClamped(leftEdges[k] + m), x1 = g.XClamped(leftEdges[k] + S - m);
+        const int y0 = g.YClamped(levels[k]), y1 = g.top + g.ph;
+        const QRect bar(QPoint(x0, y0), QPoint(x1, y1));
+        p.fillRect(bar, e.style.blueBrush);
+        p.setPen(k == 0 ? e.style.lightBluePen : e.style.lightBluePen2);
+        p.drawRect(bar);
+    }
+}
+
+void DrawMaskLine(QPainter& p, const cPlotEngine& e, const PlotGeometry& g) {
+    const cEmissionMask& mask = e.measurements.mask;
+    QPolygon line;
+    for (const cEmissionMask::Point& pt : mask.limit) {
+        if (line.size() >= kMaxMaskPoints) break;
+        double f = pt.x, level = pt.y;
+        if (f < g.f0) level = mask.Limit(f = g.f0);
+        else if (f > g.f1) level = mask.Limit(f = g.f1);
+        line << QPoint(g.XClamped(f), g.YClamped(level));
+    }
+    p.setPen(e.style.redPen);
+    p.drawPolyline(line);
+}
+
+void DrawObwLine(QPainter& p, const cPlotEngine& e, const PlotGeometry& g) {
+    const OccupiedBandwidthResult& obw = e.measurements.results.obw;
+    const double level = PowerDb(e.trace.power[e.tonePoint]);
+    const int y = g.YClamped(level);
+    const double xLow = g.X(obw.lowerEdgeHz), xHigh = g.X(obw.upperEdgeHz);
+    const int x0 = g.XClamped(obw.lowerEdgeHz), x1 = g.XClamped(obw.upperEdgeHz);
+    p.setPen(e.style.lightBluePen);
+    p.drawLine(x0, y, x1, y);
+    // Arrow heads only at ends inside the plot.
+    if (xLow >= g.left && xLow <= g.left + g.pw) {
+        p.drawLine(x0 + 1, y - 1, x0 + 1, y + 2);
+        p.drawLine(x0 + 2, y - 2, x0 + 2, y + 3);
+    }
+    if (xHigh >= g.left && xHigh <= g.left + g.pw) {
+        p.drawLine(x1 - 1, y - 1, x1 - 1, y + 2);
+        p.drawLine(x1 - 2, y - 2, x1 - 2, y + 3);
+    }
+}
+
+// The +fs rule of the DC-to-fs kinds: a complex trace shown beyond fs/2 reports negative
+// frequencies above fs/2, where they are drawn.
+double Shown(const cSpectrumTrace& t, double f, double f1) {
+    return (t.complex && f1 > t.sampleRate / 2.0 && f < 0) ? f + static_cast<double>(t.sampleRate) : f;
+}
+
+}  // namespace
+
+FrequencyGrid FrequencyGridFor(double f0, double f1) {
+    FrequencyGrid grid;
+    const double span = f1 - f0;
+    if (!(span > 0.0) || !std::isfinite(span)) return grid;
+    const double x = span / 10.0;
+    const int e = static_cast<int>(std::log10(x));
+    const double decade = std::pow(10.0, e);
+    const double m = std::trunc(x / decade + 0.5);
+    grid.step = m * decade;
+    const double q = f0 / (grid.step + 1e-20);
+    const double k0 = q >= 0 ? std::trunc(q + 0.999999999999) : std::trunc(q);
+    grid.first = k0 * grid.step;
+    grid.lines = static_cast<int>(std::trunc((f1 - grid.first) / grid.step)) + 1;
+    return grid;
+}
+
+FrequencyUnit FrequencyUnitFor(double m) {
+    if (m > 999'999'900.0) return {"Frequency (GHz)", 1e-9};
+    if (m > 999'999.9) return {"Frequency (MHz)", 1e-6};
+    if (m > 999.9999) return {"Frequency (kHz)", 1e-3};
+    return {"Frequency (Hz)", 1.0};
+}
+
+void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f1) {
+    cSpectrumTrace& t = e.trace;
+    if (!t.traceValid || t.N <= 0 || t.pointCount <= 0) {
+        e.rightPanel.clear();
+        e.leftPanel.clear();
+        return;
+    }
+    const PlotStyle& st = e.style;
+    const PlotMargins& mg = st.margins;
+    const int pw = mg.PlotWidth(W), ph = mg.PlotHeight(H);
+    if (pw < 1 || ph < 1 || !(f1 > f0)) return;
+    const AxisScale& axis = e.axes[kSpectrumAxis];
+    const PlotGeometry g{mg.left, mg.top, pw, ph, f0, f1, &axis};
+    const MeasurementSettings& ms = e.measurements.settings;
+    const MeasurementResults& mr = e.measurements.results;
+    const bool maskOn = ms.MaskOn(), aclrOn = ms.aclrBandwidthHz != 0, obwOn = ms.obwOn;
+
+    FillPlotBackground(p, st, W, H);
+    if (aclrOn && !mr.aclrDb.empty()) DrawAclrBars(p, e, g);
+
+    // Horizontal grid, accumulated in floating point.
+    p.setPen(st.graticulePen);
+    if (axis.divisions > 0 && std::isfinite(axis.divisions)) {
+        const double pitch = ph / axis.divisions;
+        double y = mg.top;
+        for (int i = 0; i <= axis.divisions && i < 1000; ++i, y += pitch) {
+            const int yi = static_cast<int>(y + 0.5);
+            p.drawLine(mg.left, yi, mg.left + pw, yi);
+        }
+    }
+    // Vertical grid at round frequencies.
+    const FrequencyGrid grid = FrequencyGridFor(f0, f1);
+    const double span = f1 - f0;
+    const double x0 = mg.left + std::trunc((grid.first - f0) * pw / span);
+    const int lines = std::min(grid.lines, 1000);
+    for (int i = 0; i < lines; ++i) {
+        const int x = static_cast<int>(x0 + i * grid.step * pw / span + 0.5);
+        p.drawLine(x, mg.top, x, mg.top + ph);
+    }
+    p.setPen(st.axisPen);
+    p.drawLine(mg.left, mg.top, mg.left, mg.top + ph);
+    p.drawLine(mg.left, mg.top + ph, mg.left + pw, mg.top + ph);
+
+    DrawDbAxisNumbers(p, st, axis, e.dbmOffsetDb, ph);
+    const double lastLine = grid.first + (lines - 1) * grid.step;
+    const FrequencyUnit unit = FrequencyUnitFor(std::max(std::fabs(grid.first), std::fabs(lastLine)));
+    for (int i = 0; i < lines; ++i) {
+        const double f = grid.first + i * grid.step;
+        const double offset = std::trunc((grid.first - f0) * pw / span) + i * grid.step * pw / span;
+        DrawXAxisNumber(p, st, H, offset, QString::fromStdString(FormatFrequencyTick(f * unit.factor)));
+    }
+    DrawYAxisTitle(p, st, H, e.dbmOffsetDb != 0.0 ? "Level (dBm)" : "Level (dBFS)");
+    DrawXAxisTitle(p, st, H, pw, unit.title);
+
+    // The trace, one column at a time; a column that skips points strokes their extremes.
+    const int nb = t.pointCount;
+    const double fs = static_cast<double>(t.sampleRate);
+    const double halfFs = static_cast<double>(t.sampleRate / 2);
+    const double dbPerPixel = axis.scale * axis.divisions / ph;
+    auto pointAt = [&](double f) {
+        int idx = t.complex ? RoundHalfAwayPixel((f + halfFs) / fs * t.N) : static_cast<int>(f / fs * t.N + 0.5);
+        if (idx < 0) idx = 0;
+        if (idx >= nb) idx -= nb;
+        return std::clamp(idx, 0, nb - 1);
+    };
+    auto rowOf = [&](float power) {
+        const double y = (axis.reference - PowerDb(power)) / dbPerPixel;
+        return mg.top + std::clamp(RoundHalfAwayPixel(y), 0, ph);
+    };
+    QPolygon trace;
+    trace.reserve(3 * (pw + 1));
+    int previous = -1;
+    float tonePower = 0.0f;
+    int tone = 0;
+    auto visit = [&](int k) {
+        if (t.power[k] > tonePower) {
+            tonePower = t.power[k];
+            tone = k;
+        }
+    };
+    for (int c = 0; c <= pw; ++c) {
+        const int idx = pointAt(f0 + c * span / pw);
+        const int x = mg.left + c;
+        if (previous >= 0 && idx > previous + 1) {
+            float lo = t.power[previous + 1], hi = lo;
+            for (int k = previous + 1; k < idx; ++k) {
+                lo = std::min(lo, t.power[k]);
+                hi = std::max(hi, t.power[k]);
+                visit(k);
+            }
+            trace << QPoint(x, rowOf(lo)) << QPoint(x, rowOf(hi));
+        }
+        visit(idx);
+        trace << QPoint(x, rowOf(t.power[idx]));
+        previous = idx;
+    }
+    p.setPen(st.tracePen);
+    p.drawPolyline(trace);
+
+    // Tone 1 and the draw-time tone measurements.
+    e.tonePoint = tone;
+    e.toneMarkerPowerDb = t.MarkerPowerAt(tone);
+    e.tonePeakFrequencyHz = Shown(t, t.PeakFrequencyAt(tone), f1);
+    e.measurements.MeasureTones(t, tone, e.toneMarkerPowerDb, f0, f1);
+    if (!maskOn && !aclrOn && !obwOn && e.toneMarkerPowerDb > -295.0) {
+        p.setPen(st.cyanPen);
+        DrawLevelMarker(p, st, e.axes, e.tonePeakFrequencyHz, e.toneMarkerPowerDb, f0, f1, pw, ph);
+    }
+
+    const double offset = e.dbmOffsetDb;
+    Panel right(p, st, e.rightPanel, W - 20, mg.top - 10 + kLinePitch, TextAnchor::RightTop, st.panelCyanColour);
+    if (t.frameStart > 0) right.Line("FFT Position: " + FormatDuration(t.frameStart, t.sampleRate));
+    if (t.frameStart >= 0) right.Line("FFT Time: " + FormatDuration(t.frameEnd - t.frameStart, t.sampleRate));
+    const std::string tdd = "TDD Burst(s) Detected";
+    if (maskOn) {
+        const cEmissionMask& mask = e.measurements.mask;
+        right.Line("Carrier Power: " + F2(ms.carrierPowerDbm) + " dBm");
+        DrawMaskLine(p, e, g);
+        if (e.measurements.tddBurstDetected) right.Line(tdd);
+        right.Line(std::string("SEM Mask Compliance: ") + (mask.pass ? "PASS" : "FAIL"));
+        const std::string where = " at " + F3(mask.smallestMarginFrequencyHz / 1e6) + " MHz";
+        right.Line(mask.pass ? "Min Margin " + F2(mask.smallestMarginDb) + "dB" + where
+                             : "Fail by " + F2(-mask.smallestMarginDb) + "dB" + where);
+    }
+    if (aclrOn && !mr.aclrDb.empty()) {
+        const auto& a = mr.aclrDb;
+        if (e.measurements.tddBurstDetected) right.Line(tdd);
+        right.Line(std::fabs(offset) > 0.0001 ? "Carrier Power: " + F2(a[0] + offset) + " dBm"
+                                              : "Carrier Power: " + F2(a[0]) + " dB");
+        if (a.size() >= 3) {
+            right.Line("ACLR lower1: " + F2(a[1] - a[0]) + " dBc");
+            right.Line("ACLR upper1: " + F2(a[2] - a[0]) + " dBc");
+        }
+        if (a.size() >= 5) {
+            right.Line("ACLR lower2: " + F2(a[3] - a[0]) + " dBc");
+            right.Line("ACLR upper2: " + F2(a[4] - a[0]) + " dBc");
+        }
+    }
+    if (ms.imdOn) {
+        if (const auto& pair = mr.tonePair) {
+            right.Line("Carrier1 Frequency: " + F3(e.tonePeakFrequencyHz / 1e6) + " MHz");
+            right.Line("Carrier2 Frequency: " + F3(Shown(t, pair->carrier2FrequencyHz, f1) / 1e6) + " MHz");
+            right.Line("Carrier1 Power: " + F2(e.toneMarkerPowerDb) + " dB");
+            right.Line("Carrier2 Power: " + F2(pair->carrier2Db) + " dB");
+            right.Line("IMD3-1: " + F2(pair->imd3LowerDbc) + " dBc");
+            right.Line("IMD3-2: " + F2(pair->imd3UpperDbc) + " dBc");
+            right.Line("IP3: " + F2(pair->ip3Dbfs) + " dBFS");
+            p.setPen(st.cyanPen);
+            DrawLevelMarker(p, st, e.axes, Shown(t, pair->carrier2FrequencyHz, f1), pair->carrier2Db, f0, f1, pw, ph);
+            p.setPen(st.redPen);
+            for (int product : {pair->lowerProduct, pair->upperProduct})
+                DrawLevelMarker(p, st, e.axes, Shown(t, t.PeakFrequencyAt(product), f1), t.MarkerPowerAt(product), f0,
+                                f1, pw, ph);
+        } else {
+            right.Line("No valid tone pair found");
+        }
+    }
+    if (!maskOn && !aclrOn && !ms.imdOn && !obwOn) {
+        right.Line("Peak Frequency: " + FormatFrequency(e.tonePeakFrequencyHz));
+        right.Line("Marker Power: " + F2(e.toneMarkerPowerDb + offset) + (offset != 0.0 ? " dBm" : " dB"));
+    }
+    if (ms.snrOn && mr.snrDb && *mr.snrDb > -15.0 && *mr.snrDb < 300.0) {
+        const std::string line =
+            "SNR: " + F2(*mr.snrDb) + " dB " + FormatBandwidthInParens(ms.snrBandwidthHz, f0, f1) + " ";
+        if (*mr.snrDb < 0.0) {
+            right.Overprint(line, st.panelCyanColour);
+            right.Overprint(line + "!", kNegativeSnrColour);
+            right.Advance();
+        } else {
+            right.Line(line);
+        }
+    }
+    if (ms.sfdrOn) {
+        right.Line("SFDR: " + F2(mr.sfdrDb) + " dB");
+        p.setPen(st.redPen);
+        for (int i = 1; i <= 6; ++i) {
+            const SpurEntry& s = mr.spurs[i];
+            right.Line("Spur: " + F2(s.levelDb) + " dB " + FormatFrequency(Shown(t, s.frequencyHz, f1)));
+            DrawLevelMarker(p, st, e.axes, Shown(t, s.frequencyHz, f1), s.levelDb, f0, f1, pw, ph);
+        }
+    }
+    if (obwOn) {
+        if (e.measurements.tddBurstDetected) right.Line(tdd);
+        right.Line("Occupied BW: " + FormatFrequency(mr.obw.bandwidthHz));
+        DrawObwLine(p, e, g);
+    }
+
+    Panel left(p, st, e.leftPanel, 55, mg.top - 10 + kLinePitch, TextAnchor::LeftTop, st.panelWhiteColour);
+    left.Line("Sample Rate: " + FormatSampleRate(t.sampleRate));
+    left.Line("Resolution BW: " + FormatResolutionBandwidth(t.sampleRate, t.N));
+    if (!maskOn && !aclrOn && !obwOn) left.Line("DC Offset: " + F2(t.dcLevel) + " dB");
+    const double total = obwOn ? mr.obw.powerDb : t.totalPowerDb;
+    const std::string label = obwOn ? "OBW Power" : "Total Power";
+    left.Line(std::fabs(offset) > 0.001 ? label + ": " + F2(total + offset) + " dBm" : label + ": " + F2(total) + " dB");
+}

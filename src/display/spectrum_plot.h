@@ -1,0 +1,28 @@
+#pragma once
+// The frequency-domain view: the spectrum trace over f0 .. f1 with its grid at round
+// frequencies, the channel marks (ACLR bars, mask line, occupied-bandwidth line), level
+// markers, and the two annotation panels with every measurement result.
+
+#include <QPainter>
+
+class cPlotEngine;
+
+// Draws into a W x H rectangle for the displayed range f0Hz .. f1Hz. Runs the draw-time tone
+// measurements (tone 1 is the strongest point shown) and stores the panel lines in the engine.
+// Draws nothing while the trace is invalid.
+void DrawSpectrum(cPlotEngine& engine, QPainter& painter, int W, int H, double f0Hz, double f1Hz);
+
+// The vertical grid of a frequency axis: step and first line for the span f0 .. f1.
+struct FrequencyGrid {
+    double step = 0.0;   // Hz between lines, a whole multiple of a power of ten
+    double first = 0.0;  // frequency of the first line, the first multiple of step at or above f0
+    int lines = 0;       // number of lines (first, first + step, ...)
+};
+FrequencyGrid FrequencyGridFor(double f0Hz, double f1Hz);
+
+// Axis title and scale factor for frequencies up to maxAbsHz ("Frequency (MHz)", 1e-6, ...).
+struct FrequencyUnit {
+    const char* title;
+    double factor;
+};
+FrequencyUnit FrequencyUnitFor(double maxAbsHz);
