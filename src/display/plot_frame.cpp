@@ -5,10 +5,18 @@
 void FillPlotBackground(QPainter& painter, const PlotStyle& style, int W, int H) {
     const PlotMargins& m = style.margins;
     painter.setBackground(QBrush(style.textBackgroundColour));
-    painter.fillRect(QRect(0, 0, W, H), style.backgroundBrush);
     const int pw = m.PlotWidth(W);
     const int ph = m.PlotHeight(H);
-    if (pw > 0 && ph > 0) painter.fillRect(QRect(m.left, m.top, pw, ph), style.plotBrush);
+    if (pw <= 0 || ph <= 0) {
+        painter.fillRect(QRect(0, 0, W, H), style.backgroundBrush);
+        return;
+    }
+    // The margins and the plot area each once: no pixel is filled twice.
+    painter.fillRect(QRect(0, 0, W, m.top), style.backgroundBrush);
+    painter.fillRect(QRect(0, m.top + ph, W, H - m.top - ph), style.backgroundBrush);
+    painter.fillRect(QRect(0, m.top, m.left, ph), style.backgroundBrush);
+    painter.fillRect(QRect(m.left + pw, m.top, W - m.left - pw, ph), style.backgroundBrush);
+    painter.fillRect(QRect(m.left, m.top, pw, ph), style.plotBrush);
 }
 
 void DrawGraticule(QPainter& painter, const PlotStyle& style, int pw, int ph, int nY, double nX) {

@@ -25,6 +25,23 @@ int MaskBandwidthForCommand(int id) {
     }
 }
 
+const char* MaskCommandLabel(int id) {
+    switch (id) {
+        case kMaskType706: return "SEM 3GPP Cat A (706)";
+        case kMaskType705: return "SEM 3GPP Cat A, 1 MHz beyond 10 MHz (705)";
+        case kMaskType707: return "SEM 3GPP Cat B (707)";
+        case kMaskType40128: return "SEM Narrowband absolute (40128)";
+        case kMaskType1016: return "SEM LTE by channel bandwidth (1016)";
+        case kCmdMask5: return "SEM 5 MHz";
+        case kCmdMask10: return "SEM 10 MHz";
+        case kCmdMask15: return "SEM 15 MHz";
+        case kCmdMask20: return "SEM 20 MHz";
+        case kCmdMaskAutoBw: return "SEM Auto BW Detect";
+        case kCmdCarrierPower: return "SEM Carrier Power...";
+        default: return nullptr;
+    }
+}
+
 cMeasurements::cMeasurements() = default;
 
 void cMeasurements::Measure(cSpectrumTrace& trace, double dbmOffsetDb) {

@@ -51,6 +51,10 @@ public:
     bool tddBurstDetected = false;
 };
 
+// Menu label of an emission-mask command (types, bandwidths, automatic bandwidth, carrier
+// power), or nullptr for other ids.
+const char* MaskCommandLabel(int commandId);
+
 // Bandwidth in Hz of an ACLR or mask bandwidth command, 0 for other ids.
 int AclrBandwidthForCommand(int commandId);
 int MaskBandwidthForCommand(int commandId);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "dsp/range_scan.h"
 #include "dsp/spectrum_trace.h"
 
 namespace {
@@ -45,17 +46,51 @@ std::optional<double> SignalToNoise(const cSpectrumTrace& t, double spanLowHz, d
         span += 2 * w;
         start -= w;
     }
+    // Walk the band in runs whose mapping into the trace is one contiguous stretch (the
+    // period before, the trace itself, the period after), so the inner loop is plain.
+    const int64_t nb = t.pointCount;
+    const int64_t first = start, end = start + static_cast<int64_t>(std::ceil(span));
     double bandSum = 0.0, maxPower = 0.0;
     int maxPoint = -1;
-    for (int64_t c = 0; c < span; ++c) {
-        const std::optional<int> k = MapWithinOnePeriod(t, start + c);
+    const float* p = t.power.data();
+    for (int64_t j = first; j < end;) {
+        const std::optional<int> k = MapWithinOnePeriod(t, j);
         if (!k) return std::nullopt;
-        const double p = t.power[*k];
-        bandSum += p;
-        if (maxPoint < 0 || p > maxPower) {
-            maxPower = p;
-            maxPoint = *k;
+        // Length of the run from j on which the mapping moves by +1 (or -1 when mirrored).
+        int64_t runEnd;
+        int step = 1;
+        if (j < 0) {
+            runEnd = std::min<int64_t>(end, 0);
+            if (!t.complex) step = -1;
+        } else if (j < nb) {
+            runEnd = std::min(end, nb);
+        } else {
+            runEnd = end;
+            if (!t.complex) step = -1;
         }
+        int idx = *k;
+        const int64_t last = runEnd - 1;
+        if (!MapWithinOnePeriod(t, last)) return std::nullopt;
+        if (step == 1) {
+            const int64_t count = runEnd - j;
+            bandSum += Sum(p, idx, idx + count);
+            float value;
+            int64_t at;
+            if (FirstMax(p, idx, idx + count, value, at) && (maxPoint < 0 || value > maxPower)) {
+                maxPower = value;
+                maxPoint = static_cast<int>(at);
+            }
+        } else {
+            for (int64_t c = j; c < runEnd; ++c, idx += step) {
+                const double v = p[idx];
+                bandSum += v;
+                if (maxPoint < 0 || v > maxPower) {
+                    maxPower = v;
+                    maxPoint = idx;
+                }
+            }
+        }
+        j = runEnd;
     }
     if (maxPoint < 0) return std::nullopt;
     double signal = 0.0;
@@ -65,29 +100,74 @@ std::optional<double> SignalToNoise(const cSpectrumTrace& t, double spanLowHz, d
     return 10.0 * std::log10(signal / noise);
 }
 
+namespace {
+
+// Maxima of blocks of the trace, so repeated searches for the strongest point outside a few
+// excluded ranges touch each point once instead of once per search.
+class BlockMaxima {
+public:
+    static constexpr int kBlock = 512;
+    BlockMaxima(const float* p, int n) : p_(p), n_(n) {
+        for (int b = 0; b < n; b += kBlock) {
+            float value;
+            int64_t at = b;
+            FirstMax(p, b, std::min(n, b + kBlock), value, at);
+            index_.push_back(static_cast<int>(at));
+        }
+    }
+    // Strongest point of [s, e) against best/bestPoint; strictly larger replaces, so with the
+    // ranges scanned in increasing order the first of equal maxima wins.
+    void Scan(int s, int e, float& best, int& bestPoint) const {
+        e = std::min(e, n_);
+        int k = std::max(s, 0);
+        const int head = std::min(e, (k + kBlock - 1) / kBlock * kBlock);
+        TakeRange(k, head, best, bestPoint);
+        for (k = head; k + kBlock <= e; k += kBlock) Take(index_[k / kBlock], best, bestPoint);
+        TakeRange(std::max(k, head), e, best, bestPoint);
+    }
+
+private:
+    void TakeRange(int s, int e, float& best, int& bestPoint) const {
+        float value;
+        int64_t at;
+        if (FirstMax(p_, s, e, value, at) && value > best) {
+            best = value;
+            bestPoint = static_cast<int>(at);
+        }
+    }
+    void Take(int k, float& best, int& bestPoint) const {
+        if (p_[k] > best) {
+            best = p_[k];
+            bestPoint = k;
+        }
+    }
+    const float* p_;
+    int n_;
+    std::vector<int> index_;
+};
+
+}  // namespace
+
 std::array<SpurEntry, 10> FindSpurs(const cSpectrumTrace& t) {
     std::array<SpurEntry, 10> list{};
     // Each find excludes [point - round(1.5 w), point + round(1.5 w)), its end point staying
-    // open to later passes. Membership is tested against every range, so ranges that overlap
-    // still exclude their points (jumping only from a range's first point would let the scan
-    // skip over the start of an overlapping range and list the same spur again).
-    struct Range {
-        int first, last;
-    };
-    std::vector<Range> excluded;
+    // open to later passes. The scan covers the gaps between all excluded ranges, so ranges
+    // that overlap still exclude their points (jumping only from a range's first point would
+    // let the scan pass over the start of an overlapping range and list the same spur again).
     const int nb = t.pointCount;
     const int half = RoundHalfAway(1.5 * t.dcHalfWidth);
+    const BlockMaxima maxima(t.power.data(), nb);
+    std::vector<std::pair<int, int>> excluded;
     for (auto& entry : list) {
+        std::sort(excluded.begin(), excluded.end());
         float best = 0.0f;
         int bestPoint = 0;
-        for (int c = 0; c < nb; ++c) {
-            bool skip = false;
-            for (const Range& r : excluded) skip = skip || (c >= r.first && c < r.last);
-            if (!skip && t.power[c] > best) {
-                best = t.power[c];
-                bestPoint = c;
-            }
+        int from = 0;
+        for (const auto& [first, last] : excluded) {
+            if (first > from) maxima.Scan(from, first, best, bestPoint);
+            from = std::max(from, last);
         }
+        maxima.Scan(from, nb, best, bestPoint);
         entry.frequencyHz = t.PeakFrequencyAt(bestPoint);
         entry.levelDb = t.MarkerPowerAt(bestPoint);
         excluded.push_back({std::max(0, bestPoint - half), std::min(nb, bestPoint + half)});
@@ -99,12 +179,16 @@ std::optional<TonePairResult> FindTonePair(const cSpectrumTrace& t, int tone1, d
     if (!t.traceValid) return std::nullopt;
     const int nb = t.pointCount, w = t.dcHalfWidth;
     TonePairResult r;
-    double best = -200.0;
-    for (int c = 0; c < nb; ++c) {
-        if (c >= tone1 - w && c <= tone1 + w) continue;
-        if (t.power[c] > best) {
-            best = t.power[c];
-            r.tone2 = c;
+    float best = -200.0f;
+    const float* p = t.power.data();
+    // Outside tone 1's lobe: below tone1 - w and above tone1 + w, in increasing order.
+    const std::pair<int64_t, int64_t> parts[2] = {{0, std::min(nb, tone1 - w)}, {std::max(0, tone1 + w + 1), nb}};
+    for (const auto& [begin, end] : parts) {
+        float value;
+        int64_t at;
+        if (FirstMax(p, begin, end, value, at) && value > best) {
+            best = value;
+            r.tone2 = static_cast<int>(at);
         }
     }
     if (r.tone2 <= 0 || r.tone2 >= nb) return std::nullopt;
