@@ -40,5 +40,8 @@ constexpr int64_t kMaxFileBytes = 500'000'000;
 constexpr double kScale16 = 32767.0;
 constexpr double kScale32 = 131071.0;
 
+// True for the types the reader decodes.
+bool IsReadableFileType(int type);
+
 // Menu text of a file type, or nullptr for the types without a menu entry.
 const char* FileTypeMenuText(int type);

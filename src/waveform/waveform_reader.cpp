@@ -302,6 +302,8 @@ void DecodeBinary(int type, const uint8_t* raw, int n, float* i, float* q) {
 
 }  // namespace
 
+bool IsReadableFileType(int type) { return BytesPerSample(type) >= 0; }
+
 int cWaveform::ParseRaw() {
     if (rawByteCount < 2 || rawFile.empty()) return 0;
     const size_t bytes = std::min(static_cast<size_t>(rawByteCount), rawFile.size());

@@ -1,0 +1,58 @@
+#include "cli/arguments.h"
+
+#include <charconv>
+
+std::optional<double> ParseNumber(const std::string& text) {
+    double v = 0.0;
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (first != last && *first == '+') ++first;
+    const auto r = std::from_chars(first, last, v);
+    if (r.ec != std::errc() || r.ptr != last || first == last) return std::nullopt;
+    return v;
+}
+
+std::optional<long long> ParseInt(const std::string& text) {
+    long long v = 0;
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    const auto r = std::from_chars(first, last, v);
+    if (r.ec != std::errc() || r.ptr != last || first == last) return std::nullopt;
+    return v;
+}
+
+std::optional<ParsedArguments> ParseArguments(const std::vector<std::string>& args,
+                                              const std::vector<OptionSpec>& specs, std::string& error) {
+    ParsedArguments parsed;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a.size() > 1 && a[0] == '-' && !ParseNumber(a)) {
+            const OptionSpec* spec = nullptr;
+            for (const auto& s : specs)
+                if (s.name == a) spec = &s;
+            if (!spec) {
+                error = "unknown option " + a;
+                return std::nullopt;
+            }
+            std::string value;
+            if (spec->takesValue) {
+                // An optional value is taken only when it is a number, so "--snr FILE" keeps FILE.
+                const bool haveNext = i + 1 < args.size();
+                const bool next = haveNext && (spec->valueOptional
+                                                   ? ParseNumber(args[i + 1]).has_value()
+                                                   : (args[i + 1].empty() || args[i + 1][0] != '-' ||
+                                                      ParseNumber(args[i + 1]).has_value()));
+                if (next) {
+                    value = args[++i];
+                } else if (!spec->valueOptional) {
+                    error = "option " + a + " needs a value";
+                    return std::nullopt;
+                }
+            }
+            parsed.options[a] = value;
+        } else {
+            parsed.positional.push_back(a);
+        }
+    }
+    return parsed;
+}

@@ -1,0 +1,526 @@
+#include "cli/commands.h"
+
+#include <sys/stat.h>
+
+#include <QImage>
+#include <QPainter>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <sstream>
+
+#include "cli/arguments.h"
+#include "cli/json_writer.h"
+#include "display/plot_engine.h"
+#include "display/spectrum_plot.h"
+#include "display/value_format.h"
+#include "dsp/spectrum_recompute.h"
+#include "waveform/number_format.h"
+#include "waveform/sample_rate_name.h"
+#include "waveform/waveform.h"
+#include "waveform/waveform_writer.h"
+
+namespace {
+
+const char* kTopHelp =
+    "qrvn: IQ waveform measurements, conversion and plots without a window\n"
+    "\n"
+    "usage: qrvn VERB [arguments]   (qrvn VERB --help for each verb)\n"
+    "  info FILE       samples, rate, duration, RMS, peak, crest factor, DC\n"
+    "  measure FILE    spectrum measurements as the spectrum view shows them\n"
+    "  convert IN OUT  re-encode a waveform file in another file type\n"
+    "  render FILE     draw a view into a PNG file\n"
+    "\n"
+    "exit status: 0 done, 2 bad arguments or unreadable file, 3 emission mask failed\n";
+
+const char* kLoadHelp =
+    "  --type ID       file type (400-414, 418, 419; default 405)\n"
+    "  --rate HZ       sample rate (default: the number before MSPS in the name)\n";
+
+const char* kMeasureOptionsHelp =
+    "  --fft N         FFT size, a power of two from 128 to 524288 (default 16384)\n"
+    "  --window W      rect, hann, blackman-harris (default) or bartlett\n"
+    "  --average       average every whole frame (default)   --clear-write   one frame\n"
+    "  --ac            AC coupling (subtract the frame mean)\n"
+    "  --view V        i, q, iq (default), qi, iq-dcfs, qi-dcfs or 301-306\n"
+    "  --span F0:F1    frequency span in Hz for the tone measurements (default: the view's)\n"
+    "  --snr [BW]      SNR (on by default) over BW Hz around the peak (default: the span)\n"
+    "  --sfdr          spur search and SFDR\n"
+    "  --imd           two-tone third-order intermodulation and IP3\n"
+    "  --obw           occupied bandwidth (99 %)\n"
+    "  --aclr C        5, 10, 15, 20 (LTE MHz), wcdma or auto\n"
+    "  --mask T        emission mask 705, 706, 707, 40128 or 1016, with --mask-bw\n"
+    "  --mask-bw B     5, 10, 15, 20 (MHz) or auto\n"
+    "  --carrier-dbm P carrier power for the mask, -100 < P < 100 (default 47)\n"
+    "  --dbm-offset X  dBFS-to-dBm offset added to printed levels\n";
+
+const std::vector<OptionSpec> kLoadOptions = {{"--type", true, false}, {"--rate", true, false}, {"--help", false, false},
+                                              {"--json", false, false}};
+
+const std::vector<OptionSpec> kMeasureOptions = {
+    {"--fft", true, false},      {"--window", true, false},  {"--average", false, false}, {"--clear-write", false, false},
+    {"--ac", false, false},      {"--view", true, false},    {"--span", true, false},     {"--snr", true, true},
+    {"--sfdr", false, false},    {"--imd", false, false},    {"--obw", false, false},     {"--aclr", true, false},
+    {"--mask", true, false},     {"--mask-bw", true, false}, {"--carrier-dbm", true, false},
+    {"--dbm-offset", true, false}};
+
+std::vector<OptionSpec> Join(std::vector<OptionSpec> a, const std::vector<OptionSpec>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Thrown inside a verb for a one-line error with exit status 2; caught at the verb's edge.
+struct UsageError {
+    std::string message;
+};
+
+[[noreturn]] void Fail(const std::string& message) { throw UsageError{message}; }
+
+struct Loaded {
+    cWaveform wave;
+    std::string rateSource;  // "option", "name" or "default"
+};
+
+void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out) {
+    int type = kDefaultFileType;
+    if (a.Has("--type")) {
+        const auto t = ParseInt(a.Get("--type"));
+        if (!t || !IsReadableFileType(static_cast<int>(*t))) Fail("unknown file type '" + a.Get("--type") + "'");
+        type = static_cast<int>(*t);
+    }
+    std::optional<double> rate;
+    if (a.Has("--rate")) {
+        rate = ParseNumber(a.Get("--rate"));
+        if (!rate || !(*rate >= 1.0) || *rate > 9e18) Fail("invalid sample rate '" + a.Get("--rate") + "'");
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) Fail("cannot open " + path + ": " + std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) Fail(path + " is not a file");
+    if (st.st_size == 0) Fail(path + " is empty");
+    out.wave.fileType = type;
+    if (out.wave.LoadFile(path, false) != 0) {
+        Fail("no samples in " + path + " as file type " + std::to_string(type) +
+             (type <= kFileAsciiHex16 ? " (text types need one sample per line)" : ""));
+    }
+    if (rate) {
+        out.wave.sampleRate = static_cast<int64_t>(std::llround(*rate));
+        out.rateSource = "option";
+    } else {
+        out.rateSource = SampleRateFromName(path) > 0 ? "name" : "default";
+    }
+}
+
+std::string RateText(int64_t hz) { return FormatSampleRate(hz); }
+
+// ---- info ----------------------------------------------------------------------------------
+
+int Info(const ParsedArguments& a, std::ostream& out) {
+    if (a.positional.size() != 1) Fail("info needs one FILE");
+    Loaded l;
+    LoadOrFail(a.positional[0], a, l);
+    const cWaveform& w = l.wave;
+    const int n = w.sampleCount;
+    double power = 0.0, peak = 0.0, sumI = 0.0, sumQ = 0.0;
+    for (int k = 0; k < n; ++k) {
+        const double p = double(w.I[k]) * w.I[k] + double(w.Q[k]) * w.Q[k];
+        power += p;
+        peak = std::max(peak, p);
+        sumI += w.I[k];
+        sumQ += w.Q[k];
+    }
+    const double meanPower = power / n;
+    const double rmsDb = 10 * std::log10(meanPower + kPowerFloor);
+    const double peakDb = 10 * std::log10(peak + kPowerFloor);
+    const bool real = IsRealWaveform(w);
+    const double duration = static_cast<double>(n) / static_cast<double>(w.sampleRate);
+    if (a.Has("--json")) {
+        JsonWriter j(out);
+        j.Begin();
+        j.Field("file", a.positional[0]);
+        j.Field("file_type", static_cast<double>(w.fileType));
+        j.Field("samples", static_cast<double>(n));
+        j.Field("sample_rate_hz", static_cast<double>(w.sampleRate));
+        j.Field("sample_rate_source", l.rateSource);
+        j.Field("duration_s", duration);
+        j.Field("rms_dbfs", rmsDb);
+        j.Field("peak_dbfs", peakDb);
+        j.Field("crest_factor_db", peakDb - rmsDb);
+        j.Field("dc_i", sumI / n);
+        j.Field("dc_q", sumQ / n);
+        j.Field("complex", !real);
+        j.End();
+        return kExitOk;
+    }
+    const char* typeName = FileTypeMenuText(w.fileType);
+    out << "file: " << a.positional[0] << "\n";
+    out << "type: " << w.fileType << (typeName ? std::string(" (") + typeName + ")" : std::string()) << "\n";
+    out << "samples: " << n << "\n";
+    out << "sample rate: " << RateText(w.sampleRate) << " (" << (l.rateSource == "default" ? "default, none in the name" : "from the " + l.rateSource) << ")\n";
+    out << "duration: " << FormatDuration(n, w.sampleRate) << "\n";
+    out << "rms: " << Fixed(rmsDb, 2) << " dBFS\n";
+    out << "peak: " << Fixed(peakDb, 2) << " dBFS\n";
+    out << "crest factor: " << Fixed(peakDb - rmsDb, 2) << " dB\n";
+    out << "dc: I " << Fixed(sumI / n, 6) << ", Q " << Fixed(sumQ / n, 6) << "\n";
+    out << "signal: " << (real ? "real (Q is zero)" : "complex") << "\n";
+    return kExitOk;
+}
+
+// ---- measure and render --------------------------------------------------------------------
+
+int ViewFromText(const std::string& v) {
+    static const std::pair<const char*, int> names[] = {{"i", kViewI},         {"q", kViewQ},
+                                                        {"iq", kViewIQ},       {"qi", kViewQI},
+                                                        {"iq-dcfs", kViewIQDcFs}, {"qi-dcfs", kViewQIDcFs}};
+    for (auto [name, id] : names)
+        if (v == name) return id;
+    if (const auto id = ParseInt(v)) return static_cast<int>(*id);
+    return -1;
+}
+
+struct SpectrumRun {
+    cPlotEngine engine;
+    int view = kViewIQ;
+    double f0 = 0, f1 = 0;
+    int frames = 0;
+    bool maskRequested = false;
+};
+
+// Settings from the options, the recompute and Measure exactly as the view runs them, then the
+// spectrum drawing (which runs the draw-time tone measurements and writes the panel lines).
+void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run, int W, int H, QImage* image) {
+    SpectrumSettings s;
+    if (a.Has("--fft")) {
+        const auto n = ParseInt(a.Get("--fft"));
+        if (!n || *n < kMinFftSize || *n > kMaxFftSize || (*n & (*n - 1)) != 0)
+            Fail("--fft must be a power of two from 128 to 524288");
+        s.fftSize = static_cast<int>(*n);
+    }
+    if (a.Has("--window")) {
+        const std::string v = a.Get("--window");
+        if (v == "rect") s.window = kWindowRect;
+        else if (v == "hann") s.window = kWindowHann;
+        else if (v == "blackman-harris") s.window = kWindowBlackmanHarris;
+        else if (v == "bartlett") s.window = kWindowBartlett;
+        else Fail("unknown window '" + v + "'");
+    }
+    if (a.Has("--average") && a.Has("--clear-write")) Fail("--average and --clear-write exclude each other");
+    s.averaging = !a.Has("--clear-write");
+    s.acCoupling = a.Has("--ac");
+    if (a.Has("--view")) {
+        run.view = ViewFromText(a.Get("--view"));
+        if (run.view < kViewI || run.view > kViewQIDcFs) Fail("view '" + a.Get("--view") + "' is not a spectrum view");
+    }
+    cMeasurements& m = run.engine.measurements;
+    if (a.Has("--snr")) {
+        if (!a.Get("--snr").empty()) {
+            const auto bw = ParseNumber(a.Get("--snr"));
+            if (!bw || m.SetSnrBandwidth(*bw, static_cast<double>(w.sampleRate)).empty())
+                Fail("--snr bandwidth must lie between 0 and the sample rate");
+        }
+    }
+    m.settings.sfdrOn = a.Has("--sfdr");
+    m.settings.imdOn = a.Has("--imd");
+    m.settings.obwOn = a.Has("--obw");
+    if (a.Has("--aclr")) {
+        const std::string v = a.Get("--aclr");
+        if (v == "auto") m.ToggleLteAutoBandwidth();
+        else if (v == "wcdma") m.SelectAclrBandwidth(kCmdAclrWcdma);
+        else if (v == "5") m.SelectAclrBandwidth(kCmdAclr5);
+        else if (v == "10") m.SelectAclrBandwidth(kCmdAclr10);
+        else if (v == "15") m.SelectAclrBandwidth(kCmdAclr15);
+        else if (v == "20") m.SelectAclrBandwidth(kCmdAclr20);
+        else Fail("--aclr takes 5, 10, 15, 20, wcdma or auto");
+    }
+    if (a.Has("--mask") != a.Has("--mask-bw")) Fail("--mask and --mask-bw go together");
+    if (a.Has("--mask")) {
+        const auto type = ParseInt(a.Get("--mask"));
+        if (!type || MaskNumberForType(static_cast<int>(*type)) == 0) Fail("--mask takes 705, 706, 707, 40128 or 1016");
+        m.SelectMaskType(static_cast<int>(*type));
+        const std::string bw = a.Get("--mask-bw");
+        if (bw == "auto") m.ToggleMaskAutoBandwidth();
+        else if (bw == "5") m.SelectMaskBandwidth(kCmdMask5);
+        else if (bw == "10") m.SelectMaskBandwidth(kCmdMask10);
+        else if (bw == "15") m.SelectMaskBandwidth(kCmdMask15);
+        else if (bw == "20") m.SelectMaskBandwidth(kCmdMask20);
+        else Fail("--mask-bw takes 5, 10, 15, 20 or auto");
+        run.maskRequested = true;
+    }
+    if (a.Has("--carrier-dbm")) {
+        const auto p = ParseNumber(a.Get("--carrier-dbm"));
+        if (!p || m.SetCarrierPower(*p)[0] == 'E') Fail("--carrier-dbm must lie between -100 and 100");
+    }
+    if (a.Has("--dbm-offset")) {
+        const auto x = ParseNumber(a.Get("--dbm-offset"));
+        if (!x || !std::isfinite(*x)) Fail("invalid --dbm-offset");
+        run.engine.dbmOffsetDb = *x;
+    }
+    if (w.sampleCount < 2) Fail("a spectrum needs at least two samples");
+
+    cSpectrumRecompute rc;
+    std::atomic<bool> stop{false};
+    RecomputeHooks hooks;
+    hooks.viewType = [&] { return run.view; };
+    hooks.selectViewType = [&](int v) { run.view = v; };  // real waveforms switch to "I"
+    hooks.maskMeasurementActive = [&] { return m.settings.MaskOn() || m.settings.maskAutoBandwidth; };
+    hooks.measure = [&] { run.engine.Measure(); };
+    rc.Recompute(run.engine.trace, w, s, stop, hooks, 0);
+    run.frames = rc.framesLastRecompute;
+    if (!run.engine.trace.traceValid) Fail("the waveform is too short for a spectrum (8 samples at least)");
+
+    const double fs = static_cast<double>(w.sampleRate);
+    if (run.view == kViewI || run.view == kViewQ) {
+        run.f0 = 0;
+        run.f1 = fs / 2;
+    } else if (run.view == kViewIQDcFs || run.view == kViewQIDcFs) {
+        run.f0 = 0;
+        run.f1 = fs;
+    } else {
+        run.f0 = -fs / 2;
+        run.f1 = fs / 2;
+    }
+    if (a.Has("--span")) {
+        const std::string v = a.Get("--span");
+        const size_t colon = v.find(':');
+        const auto lo = colon == std::string::npos ? std::nullopt : ParseNumber(v.substr(0, colon));
+        const auto hi = colon == std::string::npos ? std::nullopt : ParseNumber(v.substr(colon + 1));
+        if (!lo || !hi || !(*hi > *lo)) Fail("--span takes F0:F1 in Hz with F0 < F1");
+        run.f0 = *lo;
+        run.f1 = *hi;
+    }
+    QImage scratch;
+    if (!image) {
+        scratch = QImage(W, H, QImage::Format_RGB32);
+        image = &scratch;
+    }
+    QPainter p(image);
+    DrawSpectrum(run.engine, p, W, H, run.f0, run.f1);
+    p.end();
+    if (run.maskRequested && !m.settings.MaskOn())
+        Fail("the emission mask needs a finer resolution: raise --fft (the narrowest mask bandwidth is below fs/N)");
+}
+
+void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& out) {
+    const cPlotEngine& e = run.engine;
+    const cSpectrumTrace& t = e.trace;
+    const MeasurementSettings& s = e.measurements.settings;
+    const MeasurementResults& r = e.measurements.results;
+    JsonWriter j(out);
+    j.Begin();
+    j.Field("file", file);
+    j.Field("view", static_cast<double>(run.view));
+    j.Field("sample_rate_hz", static_cast<double>(t.sampleRate));
+    j.Field("fft_size", static_cast<double>(t.N));
+    j.Field("resolution_bw_hz", static_cast<double>(t.sampleRate) / t.N);
+    j.Field("frames", static_cast<double>(run.frames));
+    j.Field("span_low_hz", run.f0);
+    j.Field("span_high_hz", run.f1);
+    j.Field("dbm_offset_db", e.dbmOffsetDb);
+    j.Field("total_power_db", t.totalPowerDb);
+    j.Field("dc_offset_db", t.dcLevel);
+    // As on the panel: peak and marker only while no channel measurement or two-tone search
+    // runs (the mask replaces the trace by its integral, which a marker would misread).
+    if (!s.MaskOn() && s.aclrBandwidthHz == 0 && !s.imdOn && !s.obwOn) {
+        j.Field("peak_frequency_hz", e.tonePeakFrequencyHz);
+        j.Field("marker_power_db", e.toneMarkerPowerDb);
+    }
+    if (s.snrOn) {
+        if (r.snrDb) j.Field("snr_db", *r.snrDb);
+        else j.Null("snr_db");
+        j.Field("snr_bandwidth_hz", s.snrBandwidthHz >= 1.0 ? s.snrBandwidthHz : run.f1 - run.f0);
+    }
+    if (s.sfdrOn) {
+        j.Field("sfdr_db", r.sfdrDb);
+        j.BeginArray("spurs");
+        for (int i = 1; i <= 6; ++i) {
+            j.BeginObject();
+            j.Field("frequency_hz", r.spurs[i].frequencyHz);
+            j.Field("level_db", r.spurs[i].levelDb);
+            j.EndObject();
+        }
+        j.EndArray();
+    }
+    if (s.imdOn) {
+        if (const auto& pair = r.tonePair) {
+            j.BeginObject("imd");
+            j.Field("carrier1_frequency_hz", e.tonePeakFrequencyHz);
+            j.Field("carrier2_frequency_hz", pair->carrier2FrequencyHz);
+            j.Field("carrier1_power_db", e.toneMarkerPowerDb);
+            j.Field("carrier2_power_db", pair->carrier2Db);
+            j.Field("imd3_lower_dbc", pair->imd3LowerDbc);
+            j.Field("imd3_upper_dbc", pair->imd3UpperDbc);
+            j.Field("ip3_dbfs", pair->ip3Dbfs);
+            j.EndObject();
+        } else {
+            j.Null("imd");
+        }
+    }
+    if (s.obwOn) {
+        j.BeginObject("obw");
+        j.Field("bandwidth_hz", r.obw.bandwidthHz);
+        j.Field("lower_edge_hz", r.obw.lowerEdgeHz);
+        j.Field("upper_edge_hz", r.obw.upperEdgeHz);
+        j.Field("power_db", r.obw.powerDb);
+        j.EndObject();
+    }
+    if (s.aclrBandwidthHz != 0) {
+        j.BeginObject("aclr");
+        j.Field("channel_bandwidth_hz", static_cast<double>(s.aclrBandwidthHz));
+        const auto& c = r.aclrDb;
+        if (!c.empty()) j.Field("carrier_power_db", c[0]);
+        const char* names[] = {"lower1_dbc", "upper1_dbc", "lower2_dbc", "upper2_dbc"};
+        for (size_t i = 1; i < c.size() && i < 5; ++i) j.Field(names[i - 1], c[i] - c[0]);
+        j.EndObject();
+    }
+    if (s.MaskOn()) {
+        const cEmissionMask& mask = e.measurements.mask;
+        j.BeginObject("mask");
+        j.Field("type", static_cast<double>(s.maskType));
+        j.Field("bandwidth_mhz", static_cast<double>(s.maskBandwidthMHz));
+        j.Field("carrier_power_dbm", s.carrierPowerDbm);
+        j.Field("pass", mask.pass);
+        j.Field("min_margin_db", mask.smallestMarginDb);
+        j.Field("min_margin_frequency_hz", mask.smallestMarginFrequencyHz);
+        j.EndObject();
+    }
+    j.End();
+}
+
+int Measure(const ParsedArguments& a, std::ostream& out) {
+    if (a.positional.size() != 1) Fail("measure needs one FILE");
+    Loaded l;
+    LoadOrFail(a.positional[0], a, l);
+    SpectrumRun run;
+    RunSpectrum(a, l.wave, run, 1600, 1000, nullptr);
+    if (a.Has("--json")) {
+        MeasureJson(run, a.positional[0], out);
+    } else {
+        for (const PanelLine& line : run.engine.rightPanel)
+            if (line.text.back() != '!') out << line.text << "\n";  // the red overprint repeats its line
+        for (const PanelLine& line : run.engine.leftPanel) out << line.text << "\n";
+    }
+    const bool maskFailed = run.engine.measurements.settings.MaskOn() && !run.engine.measurements.mask.pass;
+    return maskFailed ? kExitMaskFailed : kExitOk;
+}
+
+int Render(const ParsedArguments& a, std::ostream& out) {
+    if (a.positional.size() != 1) Fail("render needs one FILE");
+    if (!a.Has("-o") || a.Get("-o").empty()) Fail("render needs -o OUT.png");
+    int W = 1600, H = 1000;
+    if (a.Has("--size")) {
+        const std::string v = a.Get("--size");
+        const size_t x = v.find('x');
+        const auto w = x == std::string::npos ? std::nullopt : ParseInt(v.substr(0, x));
+        const auto h = x == std::string::npos ? std::nullopt : ParseInt(v.substr(x + 1));
+        if (!w || !h || *w < 100 || *h < 80 || *w > 10000 || *h > 10000) Fail("--size takes WxH from 100x80 to 10000x10000");
+        W = static_cast<int>(*w);
+        H = static_cast<int>(*h);
+    }
+    if (a.Has("--view")) {
+        const int v = ViewFromText(a.Get("--view"));
+        if (v < kViewI || v > kViewQIDcFs)
+            Fail("view '" + a.Get("--view") + "' cannot be rendered by this build (spectrum views 301-306 only)");
+    }
+    Loaded l;
+    LoadOrFail(a.positional[0], a, l);
+    SpectrumRun run;
+    QImage image(W, H, QImage::Format_RGB32);
+    image.fill(QColor(28, 28, 28));
+    RunSpectrum(a, l.wave, run, W, H, &image);
+    if (!image.save(QString::fromStdString(a.Get("-o")), "PNG")) Fail("cannot write " + a.Get("-o"));
+    out << "wrote " << a.Get("-o") << " (" << W << "x" << H << ", view " << run.view << ")\n";
+    return kExitOk;
+}
+
+int Convert(const ParsedArguments& a, std::ostream& out) {
+    if (a.positional.size() != 2) Fail("convert needs IN and OUT");
+    if (!a.Has("--from") || !a.Has("--to")) Fail("convert needs --from ID and --to ID");
+    ParsedArguments load = a;
+    load.options["--type"] = a.Get("--from");
+    Loaded l;
+    LoadOrFail(a.positional[0], load, l);
+    const auto to = ParseInt(a.Get("--to"));
+    if (!to || !HasEncoder(static_cast<int>(*to))) Fail("file type '" + a.Get("--to") + "' cannot be written");
+    l.wave.fileType = static_cast<int>(*to);
+    SaveFailure why = SaveFailure::None;
+    if (l.wave.SaveFile(a.positional[1], &why) != 1) {
+        Fail(why == SaveFailure::CannotCreate ? "cannot create " + a.positional[1]
+                                              : "writing " + a.positional[1] + " failed; nothing was replaced");
+    }
+    out << "wrote " << l.wave.sampleCount << " samples to " << a.positional[1] << " as type " << *to << "\n";
+    return kExitOk;
+}
+
+using Verb = int (*)(const ParsedArguments&, std::ostream&);
+
+int RunVerb(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs, const std::string& help,
+            Verb verb, std::ostream& out, std::ostream& err) {
+    std::string error;
+    const auto parsed = ParseArguments(args, specs, error);
+    if (!parsed) {
+        err << "qrvn: " << error << "\n";
+        return kExitUsage;
+    }
+    if (parsed->Has("--help")) {
+        out << help;
+        return kExitOk;
+    }
+    try {
+        return verb(*parsed, out);
+    } catch (const UsageError& e) {
+        err << "qrvn: " << e.message << "\n";
+        return kExitUsage;
+    }
+}
+
+}  // namespace
+
+int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return RunVerb(args, kLoadOptions,
+                   std::string("usage: qrvn info FILE [--type ID] [--rate HZ] [--json]\n") + kLoadHelp +
+                       "  --json          one JSON object\n",
+                   Info, out, err);
+}
+
+int RunMeasure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return RunVerb(args, Join(kLoadOptions, kMeasureOptions),
+                   std::string("usage: qrvn measure FILE [options]\n") + kLoadHelp + kMeasureOptionsHelp +
+                       "  --json          one JSON object, units in the key names\n"
+                       "exit status 3 when the emission mask fails\n",
+                   Measure, out, err);
+}
+
+int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return RunVerb(args, {{"--from", true, false}, {"--to", true, false}, {"--rate", true, false}, {"--help", false, false}},
+                   "usage: qrvn convert IN OUT --from ID --to ID\n"
+                   "  --from ID       file type of IN (400-414, 418, 419)\n"
+                   "  --to ID         file type of OUT (400-412, 418, 399, 40111-40114)\n"
+                   "OUT is replaced only once it is completely written\n",
+                   Convert, out, err);
+}
+
+int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return RunVerb(args,
+                   Join(Join(kLoadOptions, kMeasureOptions), {{"-o", true, false}, {"--size", true, false}}),
+                   std::string("usage: qrvn render FILE -o OUT.png [--view V] [--size WxH] [measure options]\n") +
+                       "  -o OUT.png      the picture to write\n"
+                       "  --size WxH      picture size (default 1600x1000)\n" +
+                       kLoadHelp + kMeasureOptionsHelp,
+                   Render, out, err);
+}
+
+int RunQrvn(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        (args.empty() ? err : out) << kTopHelp;
+        return args.empty() ? kExitUsage : kExitOk;
+    }
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (args[0] == "info") return RunInfo(rest, out, err);
+    if (args[0] == "measure") return RunMeasure(rest, out, err);
+    if (args[0] == "convert") return RunConvert(rest, out, err);
+    if (args[0] == "render") return RunRender(rest, out, err);
+    err << "qrvn: unknown verb '" << args[0] << "' (qrvn --help lists them)\n";
+    return kExitUsage;
+}

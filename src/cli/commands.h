@@ -1,0 +1,20 @@
+#pragma once
+// The verbs of qrvn. Each takes the arguments after the verb, writes its results to out and
+// one-line errors to err, and returns the exit status: 0 done, 2 bad arguments or an
+// unreadable file, 3 (measure) the emission mask failed.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+constexpr int kExitOk = 0;
+constexpr int kExitUsage = 2;
+constexpr int kExitMaskFailed = 3;
+
+int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunMeasure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The whole program: verb dispatch and the top-level help.
+int RunQrvn(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

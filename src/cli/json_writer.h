@@ -1,0 +1,47 @@
+#pragma once
+// A small JSON writer for qrvn's results: one object, nested objects and arrays, numbers in
+// the C locale with full precision, NaN and infinities as null.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+class JsonWriter {
+public:
+    explicit JsonWriter(std::ostream& out) : out_(out) {}
+    void Begin() { Open('{'); }
+    void End() {
+        Close('}');
+        out_ << "\n";
+    }
+    void BeginObject(const std::string& key) {
+        Key(key);
+        Open('{');
+    }
+    void BeginObject() {
+        Separator();
+        Open('{');
+    }
+    void EndObject() { Close('}'); }
+    void BeginArray(const std::string& key) {
+        Key(key);
+        Open('[');
+    }
+    void EndArray() { Close(']'); }
+    void Field(const std::string& key, double value);
+    void Field(const std::string& key, const std::string& value);
+    void Field(const std::string& key, const char* value) { Field(key, std::string(value)); }
+    void Field(const std::string& key, bool value);
+    void Null(const std::string& key);
+
+    static std::string Quote(const std::string& s);
+
+private:
+    void Separator();
+    void Key(const std::string& key);
+    void Open(char c);
+    void Close(char c);
+
+    std::ostream& out_;
+    std::vector<bool> first_;  // per open level: nothing written yet
+};

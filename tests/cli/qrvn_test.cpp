@@ -1,0 +1,267 @@
+// qrvn run as a program on files made by the project's writer: texts and JSON against the
+// library, exit statuses, and clear errors for bad input.
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+#include <cmath>
+#include <complex>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+
+#include "display/plot_engine.h"
+#include "display/spectrum_plot.h"
+#include "dsp/spectrum_recompute.h"
+#include "waveform/number_format.h"
+#include "waveform/waveform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using cd = std::complex<double>;
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string Slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+class Qrvn : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::path(::testing::TempDir()) / ("qrvn_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    Result Run(std::vector<std::string> args) const {
+        args.insert(args.begin(), QRVN_BINARY);
+        const std::string outPath = Path("stdout"), errPath = Path("stderr");
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int o = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int e = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(o, 1);
+            dup2(e, 2);
+            std::vector<char*> argv;
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(outPath), Slurp(errPath)};
+    }
+
+    // A waveform written with the project's writer (type 405 unless given).
+    std::string Save(const std::string& name, int n, const std::function<cd(int)>& f, int type = 405) const {
+        cWaveform w;
+        w.AllocateScratch(n);
+        for (int k = 0; k < n; ++k) {
+            w.scratchI[k] = static_cast<float>(f(k).real());
+            w.scratchQ[k] = static_cast<float>(f(k).imag());
+        }
+        w.SwapScratch();
+        w.fileType = type;
+        EXPECT_EQ(w.SaveFile(Path(name)), 1);
+        return Path(name);
+    }
+    fs::path dir_;
+};
+
+constexpr double kFs = 30.72e6;
+cd Tone(double a, double hz, int k) { return std::polar(a, 2 * M_PI * hz * k / kFs); }
+
+TEST_F(Qrvn, InfoAgreesWithTheSamplesToThePrintedPrecision) {
+    const std::string file = Save("tone_30.72MSPS.bin", 10000, [](int k) { return Tone(0.5, 1e6, k) + cd(0.01, 0); });
+    cWaveform w;
+    w.fileType = 405;
+    ASSERT_EQ(w.LoadFile(file, false), 0);
+    double power = 0, peak = 0;
+    for (int k = 0; k < w.sampleCount; ++k) {
+        const double p = std::norm(cd(w.I[k], w.Q[k]));
+        power += p;
+        peak = std::max(peak, p);
+    }
+    const Result r = Run({"info", file});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("samples: 10000\n"), std::string::npos);
+    EXPECT_NE(r.out.find("sample rate: 30.72 Msps (from the name)"), std::string::npos);
+    EXPECT_NE(r.out.find("rms: " + Fixed(10 * std::log10(power / 10000), 2) + " dBFS"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("peak: " + Fixed(10 * std::log10(peak), 2) + " dBFS"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("signal: complex"), std::string::npos);
+
+    const Result j = Run({"info", file, "--rate", "1e6", "--json"});
+    ASSERT_EQ(j.status, 0);
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(j.out)).object();
+    EXPECT_EQ(o["sample_rate_hz"].toDouble(), 1e6);
+    EXPECT_EQ(o["sample_rate_source"].toString(), "option");
+    EXPECT_DOUBLE_EQ(o["duration_s"].toDouble(), 0.01);
+}
+
+TEST_F(Qrvn, MeasureJsonMatchesTheLibrary) {
+    const std::string file = Save("two_30.72MSPS.bin", 1 << 16, [](int k) {
+        const cd x = Tone(0.3, 2e6, k) + Tone(0.3, 2.5e6, k);
+        return x - 0.05 * std::norm(x) * x;
+    });
+    const Result r = Run({"measure", file, "--imd", "--sfdr", "--obw", "--fft", "8192", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    QJsonParseError error;
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out;
+
+    // The same pipeline in-process.
+    cWaveform w;
+    w.fileType = 405;
+    ASSERT_EQ(w.LoadFile(file, false), 0);
+    cPlotEngine e;
+    e.measurements.settings.imdOn = e.measurements.settings.sfdrOn = e.measurements.settings.obwOn = true;
+    cSpectrumRecompute rc;
+    SpectrumSettings s;
+    s.fftSize = 8192;
+    std::atomic<bool> stop{false};
+    RecomputeHooks hooks;
+    hooks.measure = [&] { e.Measure(); };
+    rc.Recompute(e.trace, w, s, stop, hooks, 0);
+    QImage image(1600, 1000, QImage::Format_RGB32);
+    QPainter p(&image);
+    DrawSpectrum(e, p, 1600, 1000, -kFs / 2, kFs / 2);
+    p.end();
+
+    EXPECT_EQ(o["fft_size"].toDouble(), 8192);
+    EXPECT_EQ(o["frames"].toDouble(), 8);
+    EXPECT_EQ(o["total_power_db"].toDouble(), e.trace.totalPowerDb);
+    EXPECT_EQ(o["imd"].toObject()["carrier1_power_db"].toDouble(), e.toneMarkerPowerDb);
+    EXPECT_FALSE(o.contains("marker_power_db"));  // not on the panel while the two-tone search runs
+    EXPECT_EQ(o["sfdr_db"].toDouble(), e.measurements.results.sfdrDb);
+    ASSERT_TRUE(e.measurements.results.tonePair.has_value());
+    EXPECT_EQ(o["imd"].toObject()["ip3_dbfs"].toDouble(), e.measurements.results.tonePair->ip3Dbfs);
+    EXPECT_EQ(o["obw"].toObject()["bandwidth_hz"].toDouble(), e.measurements.results.obw.bandwidthHz);
+
+    // The text form is the panel as the window shows it.
+    const Result text = Run({"measure", file, "--imd", "--fft", "8192"});
+    ASSERT_EQ(text.status, 0);
+    EXPECT_NE(text.out.find("IP3: " + Fixed(e.measurements.results.tonePair->ip3Dbfs, 2) + " dBFS\n"), std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("Resolution BW: 3.75 kHz\n"), std::string::npos);
+}
+
+TEST_F(Qrvn, EmissionMaskExitStatus) {
+    std::mt19937 rng(1);
+    std::normal_distribution<double> g(0.0, 0.05);
+    // A clean carrier spread over +-2 MHz (tones on bins, 60 kHz apart) passes; the same with
+    // broadband noise 30 dB above the out-of-band limits fails.
+    std::vector<double> phase(67);
+    for (double& p : phase) p = std::uniform_real_distribution<double>(0, 2 * M_PI)(rng);
+    auto carrier = [&](int k) {
+        cd s = 0;
+        for (int i = -33; i <= 33; ++i) s += Tone(0.03, i * 60e3, k) * std::polar(1.0, phase[i + 33]);
+        return s;
+    };
+    const std::string clean = Save("clean_30.72MSPS.bin", 1 << 16, carrier);
+    const std::string noisy = Save("noisy_30.72MSPS.bin", 1 << 16, [&](int k) { return carrier(k) + cd(g(rng), g(rng)); });
+    const std::vector<std::string> mask = {"--mask", "707", "--mask-bw", "5", "--carrier-dbm", "40", "--json"};
+    auto run = [&](const std::string& f) {
+        std::vector<std::string> a = {"measure", f};
+        a.insert(a.end(), mask.begin(), mask.end());
+        return Run(a);
+    };
+    const Result pass = run(clean), fail = run(noisy);
+    EXPECT_EQ(pass.status, 0) << pass.err << pass.out;
+    EXPECT_EQ(fail.status, 3) << fail.err << fail.out;
+    EXPECT_TRUE(QJsonDocument::fromJson(QByteArray::fromStdString(pass.out)).object()["mask"].toObject()["pass"].toBool());
+    // Too coarse a resolution for the 30 kHz bandwidths: a clear error instead of silence.
+    const Result coarse = Run({"measure", clean, "--mask", "707", "--mask-bw", "5", "--fft", "512"});
+    EXPECT_EQ(coarse.status, 2);
+    EXPECT_NE(coarse.err.find("finer resolution"), std::string::npos);
+}
+
+TEST_F(Qrvn, BadInputGivesOneLineErrors) {
+    const std::string good = Save("g_30.72MSPS.bin", 4096, [](int k) { return Tone(0.5, 1e6, k); });
+    std::ofstream(Path("empty.bin")).close();
+    struct Case {
+        std::vector<std::string> args;
+        std::string expect;
+    };
+    const Case cases[] = {
+        {{"measure", Path("missing.bin")}, "cannot open"},
+        {{"measure", Path("empty.bin")}, "is empty"},
+        {{"info", good, "--type", "999"}, "unknown file type"},
+        {{"measure", good, "--fft", "1000"}, "power of two"},
+        {{"measure", good, "--frobnicate"}, "unknown option --frobnicate"},
+        {{"measure", good, "--aclr", "7"}, "--aclr takes"},
+        {{"measure", good, "--mask", "707"}, "go together"},
+        {{"convert", good, Path("o.bin"), "--from", "405", "--to", "419"}, "cannot be written"},
+        {{"render", good, "-o", Path("v.png"), "--view", "309"}, "cannot be rendered"},
+        {{"frobnicate"}, "unknown verb"},
+        {{"info", Path("no_dir/x.bin")}, "cannot open"},
+    };
+    for (const Case& c : cases) {
+        const Result r = Run(c.args);
+        EXPECT_EQ(r.status, 2) << c.args[0] << " " << c.expect;
+        EXPECT_NE(r.err.find(c.expect), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+}
+
+TEST_F(Qrvn, ZerosAreMeasuredNotCrashedOn) {
+    const std::string zeros = Save("zeros_30.72MSPS.bin", 4096, [](int) { return cd(0, 0); });
+    const Result info = Run({"info", zeros, "--json"});
+    ASSERT_EQ(info.status, 0) << info.err;
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(info.out)).object();
+    EXPECT_EQ(o["complex"].toBool(), false);
+    EXPECT_LT(o["rms_dbfs"].toDouble(), -250.0);
+    const Result m = Run({"measure", zeros, "--sfdr", "--json"});
+    EXPECT_EQ(m.status, 0) << m.err;
+    EXPECT_FALSE(QJsonDocument::fromJson(QByteArray::fromStdString(m.out)).isNull());
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(m.out)).object()["view"].toDouble(), 301);  // real
+}
+
+TEST_F(Qrvn, ConvertRenderAndHelp) {
+    const std::string in = Save("c_30.72MSPS.bin", 2000, [](int k) { return Tone(0.25, 3e6, k); });
+    ASSERT_EQ(Run({"convert", in, Path("c.txt"), "--from", "405", "--to", "401"}).status, 0);
+    ASSERT_EQ(Run({"convert", Path("c.txt"), Path("back.bin"), "--from", "401", "--to", "405"}).status, 0);
+    EXPECT_EQ(Slurp(Path("back.bin")), Slurp(in));  // text keeps the quantised values exactly enough
+
+    const Result r = Run({"render", in, "-o", Path("p.png"), "--size", "640x400", "--view", "iq-dcfs"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QImage png(QString::fromStdString(Path("p.png")));
+    EXPECT_EQ(png.size(), QSize(640, 400));
+    EXPECT_EQ(QColor(png.pixel(200, 200)), QColor(0, 0, 0));  // plot area
+
+    for (const char* verb : {"info", "measure", "convert", "render"}) {
+        const Result h = Run({verb, "--help"});
+        EXPECT_EQ(h.status, 0) << verb;
+        EXPECT_EQ(h.out.rfind(std::string("usage: qrvn ") + verb, 0), 0u) << h.out;
+    }
+    EXPECT_EQ(Run({}).status, 2);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The in-process comparison draws with fonts, which need a GUI application.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
