@@ -27,24 +27,24 @@ std::optional<ParsedArguments> ParseArguments(const std::vector<std::string>& ar
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a.size() > 1 && a[0] == '-' && !ParseNumber(a)) {
-            const OptionSpec* spec = nullptr;
+            const OptionSpec* known = nullptr;
             for (const auto& s : specs)
-                if (s.name == a) spec = &s;
-            if (!spec) {
+                if (s.name == a) known = &s;
+            if (!known) {
                 error = "unknown option " + a;
                 return std::nullopt;
             }
             std::string value;
-            if (spec->takesValue) {
+            if (known->takesValue) {
                 // An optional value is taken only when it is a number, so "--snr FILE" keeps FILE.
                 const bool haveNext = i + 1 < args.size();
-                const bool next = haveNext && (spec->valueOptional
+                const bool next = haveNext && (known->valueOptional
                                                    ? ParseNumber(args[i + 1]).has_value()
                                                    : (args[i + 1].empty() || args[i + 1][0] != '-' ||
                                                       ParseNumber(args[i + 1]).has_value()));
                 if (next) {
                     value = args[++i];
-                } else if (!spec->valueOptional) {
+                } else if (!known->valueOptional) {
                     error = "option " + a + " needs a value";
                     return std::nullopt;
                 }
