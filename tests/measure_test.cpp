@@ -35,7 +35,9 @@ cWaveform Wave(int n, int64_t rate, const std::function<cd(int)>& f) {
     return w;
 }
 
-cd Tone(double amplitude, double bin, int N, int k) { return std::polar(amplitude, 2 * kPi * bin * k / N); }
+cd Tone(double amplitude, double bin, int N, int k) {
+    return std::polar(amplitude, 2 * kPi * bin * k / N);
+}
 
 // The averaged trace of a waveform, as the view computes it.
 cSpectrumTrace Trace(const cWaveform& w, int N, WindowType win = kWindowBlackmanHarris) {
@@ -58,14 +60,16 @@ TEST(SignalToNoise, ToneInNoiseOverSpanAndBand) {
     std::mt19937 rng(1);
     const double noisePower = 0.25e-3;  // against a tone of power 0.25: 30 dB over the full band
     std::normal_distribution<double> g(0.0, std::sqrt(noisePower / 2));
-    const cWaveform w = Wave(N * 64, fs, [&](int k) { return Tone(0.5, 512, N, k) + cd(g(rng), g(rng)); });
+    const cWaveform w =
+        Wave(N * 64, fs, [&](int k) { return Tone(0.5, 512, N, k) + cd(g(rng), g(rng)); });
     const cSpectrumTrace t = Trace(w, N);
     ASSERT_EQ(t.peakPoint, N / 2 + 512);
     // Full span (a complex trace of N points is not widened).
     auto snr = SignalToNoise(t, -fs / 2.0, fs / 2.0, 0.0, t.peakFrequency);
     ASSERT_TRUE(snr);
     EXPECT_NEAR(*snr, 30.0, 0.2);
-    EXPECT_NEAR(*SignalToNoise(t, -fs / 2.0, fs / 2.0, 0.5, t.peakFrequency), *snr, 1e-12);  // 0.5 Hz: span
+    EXPECT_NEAR(*SignalToNoise(t, -fs / 2.0, fs / 2.0, 0.5, t.peakFrequency), *snr,
+                1e-12);  // 0.5 Hz: span
     // A quarter of the band around the tone, widened by w points each side.
     snr = SignalToNoise(t, 0, 0, fs / 4.0, t.peakFrequency);
     ASSERT_TRUE(snr);
@@ -82,8 +86,8 @@ TEST(Spurs, CarrierThenSpursByStrength) {
     const int64_t fs = 8'192'000;
     // Carrier at 0 dBFS, spurs at -40, -50, -60 dBFS.
     const cWaveform w = Wave(N * 4, fs, [&](int k) {
-        return Tone(1.0, 1000, N, k) + Tone(0.01, -2000, N, k) + Tone(std::pow(10, -2.5), 300, N, k) +
-               Tone(0.001, 3000, N, k);
+        return Tone(1.0, 1000, N, k) + Tone(0.01, -2000, N, k) +
+               Tone(std::pow(10, -2.5), 300, N, k) + Tone(0.001, 3000, N, k);
     });
     const cSpectrumTrace t = Trace(w, N);
     const auto spurs = FindSpurs(t);
@@ -147,8 +151,9 @@ TEST(TonePair, AcceptanceRules) {
         return FindTonePair(t, t.peakPoint, t.MarkerPowerAt(t.peakPoint)).has_value();
     };
     const double a = std::pow(10.0, -10.0 / 20);
-    EXPECT_TRUE(found({a, a * std::pow(10.0, -1.4 / 20), 0.0, 100, 160}));   // -10.0 and -11.4 dBFS
-    EXPECT_FALSE(found({a, a * std::pow(10.0, -1.55 / 20), 0.0, 100, 160}));  // -10.0 and -11.55 dBFS
+    EXPECT_TRUE(found({a, a * std::pow(10.0, -1.4 / 20), 0.0, 100, 160}));  // -10.0 and -11.4 dBFS
+    EXPECT_FALSE(
+        found({a, a * std::pow(10.0, -1.55 / 20), 0.0, 100, 160}));  // -10.0 and -11.55 dBFS
     EXPECT_TRUE(found({a, a, 0.0, 100, 400}, 1024));    // 300 points apart in 1025: within a third
     EXPECT_FALSE(found({a, a, 0.0, 0, 400}, 1024));     // 400 points apart: too far
     EXPECT_FALSE(found({0.25, 0.25, -3.4, 100, 130}));  // products 4.6 dB below the tones
@@ -201,7 +206,7 @@ TEST(Aclr, BandLimitedNoiseCarrierWithLeakage) {
     m.SelectAclrBandwidth(kCmdAclr20);
     m.Measure(t, 0.0);
     const auto& a = m.results.aclrDb;
-    ASSERT_EQ(a.size(), 5u);  // x = 8193 * 15000 / 20e6 = 6.1: all five channels
+    ASSERT_EQ(a.size(), 5u);               // x = 8193 * 15000 / 20e6 = 6.1: all five channels
     EXPECT_NEAR(a[2] - a[0], -30.0, 0.3);  // upper 1
     EXPECT_LT(a[1] - a[0], -80.0);         // lower 1: only window leakage
     EXPECT_NEAR(a[0], t.totalPowerDb, 0.05);
@@ -252,8 +257,9 @@ TEST(EmissionMask, LimitsAtTheBreakPoints) {
 
     ASSERT_EQ(m.BuildMask(5, 10, pc, o), 0);
     const double edge = 5e6;
-    const std::pair<double, double> expected[] = {{0.5, -18}, {1.5, -10}, {2.6, -10}, {4, -10}, {5.5, -13},
-                                                  {8, -13},   {12, -25},  {17, -25},  {22, -30}, {30, -30}};
+    const std::pair<double, double> expected[] = {{0.5, -18}, {1.5, -10}, {2.6, -10}, {4, -10},
+                                                  {5.5, -13}, {8, -13},   {12, -25},  {17, -25},
+                                                  {22, -30},  {30, -30}};
     for (auto [mhz, level] : expected) {
         EXPECT_DOUBLE_EQ(m.Limit(edge + mhz * 1e6), level + o) << mhz;
         EXPECT_DOUBLE_EQ(m.Limit(-edge - mhz * 1e6), level + o) << mhz;
@@ -268,14 +274,16 @@ TEST(EmissionMask, CheckPassFailAndResolution) {
     cEmissionMask m;
     m.BuildMask(3, 5, 40.0, -40.0);  // the carrier power setting equals the trace's 0 dB
     std::vector<float> power(kMaxTracePoints, 0.0f);
-    EXPECT_EQ(m.CheckMask(power, 1025, static_cast<float>(fs / 1024.0)), kErrResolutionTooCoarse);  // 60 kHz
+    EXPECT_EQ(m.CheckMask(power, 1025, static_cast<float>(fs / 1024.0)),
+              kErrResolutionTooCoarse);  // 60 kHz
     // N = 2048 gives exactly 30 kHz: accepted. A flat carrier over +-2.25 MHz at 0 dB in total,
     // nothing outside but a floor far below every limit.
     const int N = 2048, nb = N + 1;
     const float df = static_cast<float>(fs / double(N));
     auto carrier = [&](std::vector<float>& p) {
         const int halfPoints = static_cast<int>(2.25e6 / df);
-        for (int j = 0; j < nb; ++j) p[j] = std::abs(j - N / 2) <= halfPoints ? 1.0f / (2 * halfPoints + 1) : 1e-12f;
+        for (int j = 0; j < nb; ++j)
+            p[j] = std::abs(j - N / 2) <= halfPoints ? 1.0f / (2 * halfPoints + 1) : 1e-12f;
     };
     carrier(power);
     ASSERT_EQ(m.CheckMask(power, nb, df), 0);

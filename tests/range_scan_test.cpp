@@ -11,7 +11,8 @@ TEST(RangeScan, AgreesWithPlainLoopsIncludingTies) {
     std::mt19937 rng(3);
     std::uniform_int_distribution<int> level(0, 20);  // few distinct values: many ties
     std::vector<float> p(5000);
-    for (auto& v : p) v = static_cast<float>(level(rng));
+    for (auto& v : p)
+        v = static_cast<float>(level(rng));
     std::uniform_int_distribution<int> pos(0, 4999);
     for (int trial = 0; trial < 300; ++trial) {
         int a = pos(rng), b = pos(rng);

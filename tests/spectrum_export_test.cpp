@@ -86,7 +86,8 @@ TEST_F(Export, RefusesWithoutATraceOrAFolder) {
     EXPECT_EQ(ExportSpectrum(empty, kViewIQ, path_), ExportResult::NoTrace);
     EXPECT_FALSE(std::filesystem::exists(path_));
     const cSpectrumTrace t = TraceOf(64, 64, 64, 0.0, true);
-    EXPECT_EQ(ExportSpectrum(t, kViewIQ, ::testing::TempDir() + "no/such/dir/x.csv"), ExportResult::CannotCreate);
+    EXPECT_EQ(ExportSpectrum(t, kViewIQ, ::testing::TempDir() + "no/such/dir/x.csv"),
+              ExportResult::CannotCreate);
 }
 
 }  // namespace

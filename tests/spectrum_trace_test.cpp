@@ -39,8 +39,8 @@ cWaveform Tone(int n, double cyclesPerSample, double amplitude = 1.0, bool compl
 }
 
 // One frame of the whole waveform (L = N) through Setup and RunFrame.
-void OneFrame(cSpectrumTrace& t, const cWaveform& w, int N, WindowType win, bool complex, int start = 0,
-              int view = kViewIQ) {
+void OneFrame(cSpectrumTrace& t, const cWaveform& w, int N, WindowType win, bool complex,
+              int start = 0, int view = kViewIQ) {
     t.Setup(false, std::min(N, w.sampleCount), N, win, w.sampleRate, complex);
     t.resetRequest = true;
     ASSERT_EQ(t.RunFrame(view, w, start), 0);
@@ -68,7 +68,8 @@ TEST(SpectrumTrace, RectTotalPowerIsTheMeanSquareOfTheFrame) {
     std::normal_distribution<double> g(0.0, 0.3);
     const cWaveform w = MakeWave(4096, [&](int) { return std::pair{g(rng), g(rng)}; });
     double meanSquare = 0;
-    for (int k = 0; k < 4096; ++k) meanSquare += double(w.I[k]) * w.I[k] + double(w.Q[k]) * w.Q[k];
+    for (int k = 0; k < 4096; ++k)
+        meanSquare += double(w.I[k]) * w.I[k] + double(w.Q[k]) * w.Q[k];
     meanSquare /= 4096;
     cSpectrumTrace t;
     OneFrame(t, w, 4096, kWindowRect, true);
@@ -98,14 +99,17 @@ TEST(SpectrumTrace, AverageIsTheMeanOfTheSingleFrames) {
     std::mt19937 rng(5);
     std::normal_distribution<double> g(0.0, 0.2);
     const int N = 512, frames = 6;
-    const cWaveform w = MakeWave(N * frames, [&](int k) { return std::pair{g(rng) + 0.3 * std::cos(0.1 * k), g(rng)}; });
+    const cWaveform w = MakeWave(N * frames, [&](int k) {
+        return std::pair{g(rng) + 0.3 * std::cos(0.1 * k), g(rng)};
+    });
     std::vector<double> mean(N + 1, 0.0);
     cSpectrumTrace single;
     for (int f = 0; f < frames; ++f) {
         single.Setup(false, N, N, kWindowHann, w.sampleRate, true);
         single.resetRequest = true;
         ASSERT_EQ(single.RunFrame(kViewIQ, w, f * N), 0);
-        for (int k = 0; k <= N; ++k) mean[k] += single.power[k] / frames;
+        for (int k = 0; k <= N; ++k)
+            mean[k] += single.power[k] / frames;
     }
     cSpectrumTrace avg;
     cSpectrumRecompute rc;
@@ -115,7 +119,8 @@ TEST(SpectrumTrace, AverageIsTheMeanOfTheSingleFrames) {
     std::atomic<bool> stop{false};
     rc.Recompute(avg, w, s, stop, {}, 0);
     EXPECT_EQ(avg.averageCount, frames);
-    for (int k = 0; k <= N; ++k) EXPECT_NEAR(avg.power[k] / mean[k], 1.0, 1e-5) << k;
+    for (int k = 0; k <= N; ++k)
+        EXPECT_NEAR(avg.power[k] / mean[k], 1.0, 1e-5) << k;
 }
 
 TEST(SpectrumTrace, RealTransformGivesHalfTheTraceAndFullLevel) {
@@ -183,14 +188,18 @@ TEST(SpectrumTrace, AcCouplingSubtractsTheMeanOverTheWholePaddedFrame) {
     // L = 3000 of N = 4096: the mean is taken over all N points, subtracted from all of them,
     // and only the first L are windowed, so the padding holds -mean and DC does not vanish.
     const int L = 3000, N = 4096;
-    const cWaveform w = MakeWave(L, [](int k) { return std::pair{0.5 + 0.1 * std::cos(0.3 * k), 0.25}; });
+    const cWaveform w = MakeWave(L, [](int k) {
+        return std::pair{0.5 + 0.1 * std::cos(0.3 * k), 0.25};
+    });
     std::vector<float> win;
     ComputeWindow(kWindowBlackmanHarris, L, win);
     std::complex<double> mean = 0;
-    for (int k = 0; k < L; ++k) mean += std::complex<double>(w.I[k], w.Q[k]);
+    for (int k = 0; k < L; ++k)
+        mean += std::complex<double>(w.I[k], w.Q[k]);
     mean /= N;
     std::complex<double> dcBin = -double(N - L) * mean;
-    for (int k = 0; k < L; ++k) dcBin += double(win[k]) * (std::complex<double>(w.I[k], w.Q[k]) - mean);
+    for (int k = 0; k < L; ++k)
+        dcBin += double(win[k]) * (std::complex<double>(w.I[k], w.Q[k]) - mean);
     const double scale = std::sqrt(double(N) / L) / N;
     const double expected = std::norm(dcBin * scale);
 
@@ -215,7 +224,9 @@ TEST(SpectrumTrace, AcCouplingSubtractsTheMeanOverTheWholePaddedFrame) {
 TEST(SpectrumTrace, ChannelsFollowTheViewType) {
     // I carries a tone at +100 bins, Q is zero: I+jQ, Q+jI and Q alone differ.
     const int N = 1024;
-    const cWaveform w = MakeWave(N, [](int k) { return std::pair{std::cos(2 * kPi * 100 * k / N), 0.0}; });
+    const cWaveform w = MakeWave(N, [](int k) {
+        return std::pair{std::cos(2 * kPi * 100 * k / N), 0.0};
+    });
     cSpectrumTrace t;
     OneFrame(t, w, N, kWindowRect, true, 0, kViewQI);  // jI: still a tone at +-100 bins
     EXPECT_NEAR(PowerDb(t.power[612]), -6.02, 0.01);

@@ -2,8 +2,8 @@
 // the table formats, failures that must leave an existing file alone, and the number texts
 // against printf.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -45,7 +45,8 @@ protected:
     // Everything in the folder: a failed save must leave no temporary file behind.
     std::vector<std::string> Entries() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(dir_))
+            names.push_back(e.path().filename().string());
         return names;
     }
     fs::path dir_;
@@ -80,7 +81,8 @@ TEST_F(Writer, ExactBytesOfEachType) {
     EXPECT_EQ(Saved(w, 410, Path("a")), std::string("\x7f\xff", 2));
     EXPECT_EQ(Saved(w, 408, Path("a")), std::string("\x00\x01\xff\xff\xff\xfe\x00\x01", 8));
     cWaveform half = Samples({{0.5f, -0.25f}});
-    EXPECT_EQ(Saved(half, 407, Path("a")).substr(0, 2), std::string("\x00\x40", 2));  // 16383.5 + 0.5
+    EXPECT_EQ(Saved(half, 407, Path("a")).substr(0, 2),
+              std::string("\x00\x40", 2));  // 16383.5 + 0.5
     EXPECT_EQ(Saved(half, 401, Path("a")), "+5.000000e-01,-2.500000e-01\r\n");
     EXPECT_EQ(Saved(half, 400, Path("a")), "+5.000000e-01\r\n-2.500000e-01\r\n");
     EXPECT_EQ(Saved(half, 402, Path("a")), "16384 -8192\n");  // -8191.75 - 0.5 truncates to -8192
@@ -142,11 +144,13 @@ TEST_P(WriterRoundTrip, ReadsBackWithinTheQuantisationStep) {
 constexpr double kStep16 = 0.5 / 32767 + 1e-9;
 INSTANTIATE_TEST_SUITE_P(
     Types, WriterRoundTrip,
-    ::testing::Values(RoundTrip{404, kStep16, false}, RoundTrip{405, kStep16, false}, RoundTrip{406, kStep16, false},
-                      RoundTrip{407, kStep16, false}, RoundTrip{408, 0.5 / 131071 + 1e-9, false},
-                      RoundTrip{409, kStep16, true}, RoundTrip{410, kStep16, true}, RoundTrip{411, kStep16, true},
-                      RoundTrip{412, kStep16, true}, RoundTrip{402, kStep16, false}, RoundTrip{403, kStep16, false},
-                      RoundTrip{400, 1e-6, false}, RoundTrip{401, 1e-6, false}, RoundTrip{418, 0, false}));
+    ::testing::Values(RoundTrip{404, kStep16, false}, RoundTrip{405, kStep16, false},
+                      RoundTrip{406, kStep16, false}, RoundTrip{407, kStep16, false},
+                      RoundTrip{408, 0.5 / 131071 + 1e-9, false}, RoundTrip{409, kStep16, true},
+                      RoundTrip{410, kStep16, true}, RoundTrip{411, kStep16, true},
+                      RoundTrip{412, kStep16, true}, RoundTrip{402, kStep16, false},
+                      RoundTrip{403, kStep16, false}, RoundTrip{400, 1e-6, false},
+                      RoundTrip{401, 1e-6, false}, RoundTrip{418, 0, false}));
 
 TEST(Cpri, ExponentKeepsTheMostMantissaBitsAndDecodesBack) {
     uint16_t wi, wq;
@@ -174,9 +178,10 @@ TEST_F(Writer, InstrumentCsvHeaderThenPairLines) {
     std::snprintf(xdelta, sizeof xdelta, "%.14g", 1.0 / 30'720'000);
     std::snprintf(fmax, sizeof fmax, "%g", 1.8e9 + 15'360'000);
     std::snprintf(fmin, sizeof fmin, "%g", 1.8e9 - 15'360'000);
-    const std::string head = std::string("InputZoom,TRUE\r\nInputCenter,1.8e+09\r\nInputRange,0.5000000000\r\n") +
-                             "InputRefImped,50.0\r\nXStart,0.0\r\nXDelta," + xdelta + "\r\nXDomain,2\r\nXUnit,Sec\r\n" +
-                             "YUnit,V\r\nFreqValidMax," + fmax + "\r\nFreqValidMin," + fmin + "\r\nTimeString,";
+    const std::string head =
+        std::string("InputZoom,TRUE\r\nInputCenter,1.8e+09\r\nInputRange,0.5000000000\r\n") +
+        "InputRefImped,50.0\r\nXStart,0.0\r\nXDelta," + xdelta + "\r\nXDomain,2\r\nXUnit,Sec\r\n" +
+        "YUnit,V\r\nFreqValidMax," + fmax + "\r\nFreqValidMin," + fmin + "\r\nTimeString,";
     ASSERT_EQ(text.substr(0, head.size()), head);
     const size_t y = text.find("\r\nY\r\n");
     ASSERT_NE(y, std::string::npos);
@@ -227,7 +232,9 @@ TEST_F(Writer, AFailingWriteReportsFailureAndKeepsTheOldFile) {
     const pid_t pid = fork();
     if (pid == 0) {
         signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit {100'000, 100'000};
+        struct rlimit limit {
+            100'000, 100'000
+        };
         setrlimit(RLIMIT_FSIZE, &limit);
         cWaveform w;
         w.AllocateScratch(1'000'000);

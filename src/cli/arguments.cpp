@@ -22,7 +22,8 @@ std::optional<long long> ParseInt(const std::string& text) {
 }
 
 std::optional<ParsedArguments> ParseArguments(const std::vector<std::string>& args,
-                                              const std::vector<OptionSpec>& specs, std::string& error) {
+                                              const std::vector<OptionSpec>& specs,
+                                              std::string& error) {
     ParsedArguments parsed;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -38,10 +39,11 @@ std::optional<ParsedArguments> ParseArguments(const std::vector<std::string>& ar
             if (known->takesValue) {
                 // An optional value is taken only when it is a number, so "--snr FILE" keeps FILE.
                 const bool haveNext = i + 1 < args.size();
-                const bool next = haveNext && (known->valueOptional
-                                                   ? ParseNumber(args[i + 1]).has_value()
-                                                   : (args[i + 1].empty() || args[i + 1][0] != '-' ||
-                                                      ParseNumber(args[i + 1]).has_value()));
+                const bool next =
+                    haveNext &&
+                    (known->valueOptional ? ParseNumber(args[i + 1]).has_value()
+                                          : (args[i + 1].empty() || args[i + 1][0] != '-' ||
+                                             ParseNumber(args[i + 1]).has_value()));
                 if (next) {
                     value = args[++i];
                 } else if (!known->valueOptional) {

@@ -8,9 +8,9 @@
 #include <vector>
 
 struct OptionSpec {
-    std::string name;       // "--fft"
-    bool takesValue;        // "--fft 4096"
-    bool valueOptional;     // "--snr" or "--snr 1e6"
+    std::string name;    // "--fft"
+    bool takesValue;     // "--fft 4096"
+    bool valueOptional;  // "--snr" or "--snr 1e6"
 };
 
 struct ParsedArguments {
@@ -25,7 +25,8 @@ struct ParsedArguments {
 
 // Parses args against specs. Returns the result, or nothing with the message in error.
 std::optional<ParsedArguments> ParseArguments(const std::vector<std::string>& args,
-                                              const std::vector<OptionSpec>& specs, std::string& error);
+                                              const std::vector<OptionSpec>& specs,
+                                              std::string& error);
 
 // Number parsing that rejects trailing text ("12x") and is independent of the C locale.
 std::optional<double> ParseNumber(const std::string& text);

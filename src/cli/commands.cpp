@@ -57,14 +57,17 @@ const char* kMeasureOptionsHelp =
     "  --carrier-dbm P carrier power for the mask, -100 < P < 100 (default 47)\n"
     "  --dbm-offset X  dBFS-to-dBm offset added to printed levels\n";
 
-const std::vector<OptionSpec> kLoadOptions = {{"--type", true, false}, {"--rate", true, false}, {"--help", false, false},
+const std::vector<OptionSpec> kLoadOptions = {{"--type", true, false},
+                                              {"--rate", true, false},
+                                              {"--help", false, false},
                                               {"--json", false, false}};
 
 const std::vector<OptionSpec> kMeasureOptions = {
-    {"--fft", true, false},      {"--window", true, false},  {"--average", false, false}, {"--clear-write", false, false},
-    {"--ac", false, false},      {"--view", true, false},    {"--span", true, false},     {"--snr", true, true},
-    {"--sfdr", false, false},    {"--imd", false, false},    {"--obw", false, false},     {"--aclr", true, false},
-    {"--mask", true, false},     {"--mask-bw", true, false}, {"--carrier-dbm", true, false},
+    {"--fft", true, false},          {"--window", true, false},  {"--average", false, false},
+    {"--clear-write", false, false}, {"--ac", false, false},     {"--view", true, false},
+    {"--span", true, false},         {"--snr", true, true},      {"--sfdr", false, false},
+    {"--imd", false, false},         {"--obw", false, false},    {"--aclr", true, false},
+    {"--mask", true, false},         {"--mask-bw", true, false}, {"--carrier-dbm", true, false},
     {"--dbm-offset", true, false}};
 
 std::vector<OptionSpec> Join(std::vector<OptionSpec> a, const std::vector<OptionSpec>& b) {
@@ -88,13 +91,15 @@ void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out) 
     int type = kDefaultFileType;
     if (a.Has("--type")) {
         const auto t = ParseInt(a.Get("--type"));
-        if (!t || !IsReadableFileType(static_cast<int>(*t))) Fail("unknown file type '" + a.Get("--type") + "'");
+        if (!t || !IsReadableFileType(static_cast<int>(*t)))
+            Fail("unknown file type '" + a.Get("--type") + "'");
         type = static_cast<int>(*t);
     }
     std::optional<double> rate;
     if (a.Has("--rate")) {
         rate = ParseNumber(a.Get("--rate"));
-        if (!rate || !(*rate >= 1.0) || *rate > 9e18) Fail("invalid sample rate '" + a.Get("--rate") + "'");
+        if (!rate || !(*rate >= 1.0) || *rate > 9e18)
+            Fail("invalid sample rate '" + a.Get("--rate") + "'");
     }
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) Fail("cannot open " + path + ": " + std::strerror(errno));
@@ -156,9 +161,12 @@ int Info(const ParsedArguments& a, std::ostream& out) {
     }
     const char* typeName = FileTypeMenuText(w.fileType);
     out << "file: " << a.positional[0] << "\n";
-    out << "type: " << w.fileType << (typeName ? std::string(" (") + typeName + ")" : std::string()) << "\n";
+    out << "type: " << w.fileType << (typeName ? std::string(" (") + typeName + ")" : std::string())
+        << "\n";
     out << "samples: " << n << "\n";
-    out << "sample rate: " << RateText(w.sampleRate) << " (" << (l.rateSource == "default" ? "default, none in the name" : "from the " + l.rateSource) << ")\n";
+    out << "sample rate: " << RateText(w.sampleRate) << " ("
+        << (l.rateSource == "default" ? "default, none in the name" : "from the " + l.rateSource)
+        << ")\n";
     out << "duration: " << FormatDuration(n, w.sampleRate) << "\n";
     out << "rms: " << Fixed(rmsDb, 2) << " dBFS\n";
     out << "peak: " << Fixed(peakDb, 2) << " dBFS\n";
@@ -171,9 +179,12 @@ int Info(const ParsedArguments& a, std::ostream& out) {
 // ---- measure and render --------------------------------------------------------------------
 
 int ViewFromText(const std::string& v) {
-    static const std::pair<const char*, int> names[] = {{"i", kViewI},         {"q", kViewQ},
-                                                        {"iq", kViewIQ},       {"qi", kViewQI},
-                                                        {"iq-dcfs", kViewIQDcFs}, {"qi-dcfs", kViewQIDcFs}};
+    static const std::pair<const char*, int> names[] = {{"i", kViewI},
+                                                        {"q", kViewQ},
+                                                        {"iq", kViewIQ},
+                                                        {"qi", kViewQI},
+                                                        {"iq-dcfs", kViewIQDcFs},
+                                                        {"qi-dcfs", kViewQIDcFs}};
     for (auto [name, id] : names)
         if (v == name) return id;
     if (const auto id = ParseInt(v)) return static_cast<int>(*id);
@@ -190,7 +201,8 @@ struct SpectrumRun {
 
 // Settings from the options, the recompute and Measure exactly as the view runs them, then the
 // spectrum drawing (which runs the draw-time tone measurements and writes the panel lines).
-void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run, int W, int H, QImage* image) {
+void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run, int W, int H,
+                 QImage* image) {
     SpectrumSettings s;
     if (a.Has("--fft")) {
         const auto n = ParseInt(a.Get("--fft"));
@@ -200,18 +212,25 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
     }
     if (a.Has("--window")) {
         const std::string v = a.Get("--window");
-        if (v == "rect") s.window = kWindowRect;
-        else if (v == "hann") s.window = kWindowHann;
-        else if (v == "blackman-harris") s.window = kWindowBlackmanHarris;
-        else if (v == "bartlett") s.window = kWindowBartlett;
-        else Fail("unknown window '" + v + "'");
+        if (v == "rect")
+            s.window = kWindowRect;
+        else if (v == "hann")
+            s.window = kWindowHann;
+        else if (v == "blackman-harris")
+            s.window = kWindowBlackmanHarris;
+        else if (v == "bartlett")
+            s.window = kWindowBartlett;
+        else
+            Fail("unknown window '" + v + "'");
     }
-    if (a.Has("--average") && a.Has("--clear-write")) Fail("--average and --clear-write exclude each other");
+    if (a.Has("--average") && a.Has("--clear-write"))
+        Fail("--average and --clear-write exclude each other");
     s.averaging = !a.Has("--clear-write");
     s.acCoupling = a.Has("--ac");
     if (a.Has("--view")) {
         run.view = ViewFromText(a.Get("--view"));
-        if (run.view < kViewI || run.view > kViewQIDcFs) Fail("view '" + a.Get("--view") + "' is not a spectrum view");
+        if (run.view < kViewI || run.view > kViewQIDcFs)
+            Fail("view '" + a.Get("--view") + "' is not a spectrum view");
     }
     cMeasurements& m = run.engine.measurements;
     if (a.Has("--snr")) {
@@ -226,31 +245,46 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
     m.settings.obwOn = a.Has("--obw");
     if (a.Has("--aclr")) {
         const std::string v = a.Get("--aclr");
-        if (v == "auto") m.ToggleLteAutoBandwidth();
-        else if (v == "wcdma") m.SelectAclrBandwidth(kCmdAclrWcdma);
-        else if (v == "5") m.SelectAclrBandwidth(kCmdAclr5);
-        else if (v == "10") m.SelectAclrBandwidth(kCmdAclr10);
-        else if (v == "15") m.SelectAclrBandwidth(kCmdAclr15);
-        else if (v == "20") m.SelectAclrBandwidth(kCmdAclr20);
-        else Fail("--aclr takes 5, 10, 15, 20, wcdma or auto");
+        if (v == "auto")
+            m.ToggleLteAutoBandwidth();
+        else if (v == "wcdma")
+            m.SelectAclrBandwidth(kCmdAclrWcdma);
+        else if (v == "5")
+            m.SelectAclrBandwidth(kCmdAclr5);
+        else if (v == "10")
+            m.SelectAclrBandwidth(kCmdAclr10);
+        else if (v == "15")
+            m.SelectAclrBandwidth(kCmdAclr15);
+        else if (v == "20")
+            m.SelectAclrBandwidth(kCmdAclr20);
+        else
+            Fail("--aclr takes 5, 10, 15, 20, wcdma or auto");
     }
     if (a.Has("--mask") != a.Has("--mask-bw")) Fail("--mask and --mask-bw go together");
     if (a.Has("--mask")) {
         const auto type = ParseInt(a.Get("--mask"));
-        if (!type || MaskNumberForType(static_cast<int>(*type)) == 0) Fail("--mask takes 705, 706, 707, 40128 or 1016");
+        if (!type || MaskNumberForType(static_cast<int>(*type)) == 0)
+            Fail("--mask takes 705, 706, 707, 40128 or 1016");
         m.SelectMaskType(static_cast<int>(*type));
         const std::string bw = a.Get("--mask-bw");
-        if (bw == "auto") m.ToggleMaskAutoBandwidth();
-        else if (bw == "5") m.SelectMaskBandwidth(kCmdMask5);
-        else if (bw == "10") m.SelectMaskBandwidth(kCmdMask10);
-        else if (bw == "15") m.SelectMaskBandwidth(kCmdMask15);
-        else if (bw == "20") m.SelectMaskBandwidth(kCmdMask20);
-        else Fail("--mask-bw takes 5, 10, 15, 20 or auto");
+        if (bw == "auto")
+            m.ToggleMaskAutoBandwidth();
+        else if (bw == "5")
+            m.SelectMaskBandwidth(kCmdMask5);
+        else if (bw == "10")
+            m.SelectMaskBandwidth(kCmdMask10);
+        else if (bw == "15")
+            m.SelectMaskBandwidth(kCmdMask15);
+        else if (bw == "20")
+            m.SelectMaskBandwidth(kCmdMask20);
+        else
+            Fail("--mask-bw takes 5, 10, 15, 20 or auto");
         run.maskRequested = true;
     }
     if (a.Has("--carrier-dbm")) {
         const auto p = ParseNumber(a.Get("--carrier-dbm"));
-        if (!p || m.SetCarrierPower(*p)[0] == 'E') Fail("--carrier-dbm must lie between -100 and 100");
+        if (!p || m.SetCarrierPower(*p)[0] == 'E')
+            Fail("--carrier-dbm must lie between -100 and 100");
     }
     if (a.Has("--dbm-offset")) {
         const auto x = ParseNumber(a.Get("--dbm-offset"));
@@ -264,11 +298,14 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
     RecomputeHooks hooks;
     hooks.viewType = [&] { return run.view; };
     hooks.selectViewType = [&](int v) { run.view = v; };  // real waveforms switch to "I"
-    hooks.maskMeasurementActive = [&] { return m.settings.MaskOn() || m.settings.maskAutoBandwidth; };
+    hooks.maskMeasurementActive = [&] {
+        return m.settings.MaskOn() || m.settings.maskAutoBandwidth;
+    };
     hooks.measure = [&] { run.engine.Measure(); };
     rc.Recompute(run.engine.trace, w, s, stop, hooks, 0);
     run.frames = rc.framesLastRecompute;
-    if (!run.engine.trace.traceValid) Fail("the waveform is too short for a spectrum (8 samples at least)");
+    if (!run.engine.trace.traceValid)
+        Fail("the waveform is too short for a spectrum (8 samples at least)");
 
     const double fs = static_cast<double>(w.sampleRate);
     if (run.view == kViewI || run.view == kViewQ) {
@@ -285,7 +322,8 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
         const std::string v = a.Get("--span");
         const size_t colon = v.find(':');
         const auto lo = colon == std::string::npos ? std::nullopt : ParseNumber(v.substr(0, colon));
-        const auto hi = colon == std::string::npos ? std::nullopt : ParseNumber(v.substr(colon + 1));
+        const auto hi =
+            colon == std::string::npos ? std::nullopt : ParseNumber(v.substr(colon + 1));
         if (!lo || !hi || !(*hi > *lo)) Fail("--span takes F0:F1 in Hz with F0 < F1");
         run.f0 = *lo;
         run.f1 = *hi;
@@ -299,7 +337,9 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
     DrawSpectrum(run.engine, p, W, H, run.f0, run.f1);
     p.end();
     if (run.maskRequested && !m.settings.MaskOn())
-        Fail("the emission mask needs a finer resolution: raise --fft (the narrowest mask bandwidth is below fs/N)");
+        Fail(
+            "the emission mask needs a finer resolution: raise --fft (the narrowest mask bandwidth "
+            "is below fs/N)");
 }
 
 void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& out) {
@@ -327,8 +367,10 @@ void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& 
         j.Field("marker_power_db", e.toneMarkerPowerDb);
     }
     if (s.snrOn) {
-        if (r.snrDb) j.Field("snr_db", *r.snrDb);
-        else j.Null("snr_db");
+        if (r.snrDb)
+            j.Field("snr_db", *r.snrDb);
+        else
+            j.Null("snr_db");
         j.Field("snr_bandwidth_hz", s.snrBandwidthHz >= 1.0 ? s.snrBandwidthHz : run.f1 - run.f0);
     }
     if (s.sfdrOn) {
@@ -371,7 +413,8 @@ void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& 
         const auto& c = r.aclrDb;
         if (!c.empty()) j.Field("carrier_power_db", c[0]);
         const char* names[] = {"lower1_dbc", "upper1_dbc", "lower2_dbc", "upper2_dbc"};
-        for (size_t i = 1; i < c.size() && i < 5; ++i) j.Field(names[i - 1], c[i] - c[0]);
+        for (size_t i = 1; i < c.size() && i < 5; ++i)
+            j.Field(names[i - 1], c[i] - c[0]);
         j.EndObject();
     }
     if (s.MaskOn()) {
@@ -398,10 +441,13 @@ int Measure(const ParsedArguments& a, std::ostream& out) {
         MeasureJson(run, a.positional[0], out);
     } else {
         for (const PanelLine& line : run.engine.rightPanel)
-            if (line.text.back() != '!') out << line.text << "\n";  // the red overprint repeats its line
-        for (const PanelLine& line : run.engine.leftPanel) out << line.text << "\n";
+            if (line.text.back() != '!')
+                out << line.text << "\n";  // the red overprint repeats its line
+        for (const PanelLine& line : run.engine.leftPanel)
+            out << line.text << "\n";
     }
-    const bool maskFailed = run.engine.measurements.settings.MaskOn() && !run.engine.measurements.mask.pass;
+    const bool maskFailed =
+        run.engine.measurements.settings.MaskOn() && !run.engine.measurements.mask.pass;
     return maskFailed ? kExitMaskFailed : kExitOk;
 }
 
@@ -414,14 +460,16 @@ int Render(const ParsedArguments& a, std::ostream& out) {
         const size_t x = v.find('x');
         const auto w = x == std::string::npos ? std::nullopt : ParseInt(v.substr(0, x));
         const auto h = x == std::string::npos ? std::nullopt : ParseInt(v.substr(x + 1));
-        if (!w || !h || *w < 100 || *h < 80 || *w > 10000 || *h > 10000) Fail("--size takes WxH from 100x80 to 10000x10000");
+        if (!w || !h || *w < 100 || *h < 80 || *w > 10000 || *h > 10000)
+            Fail("--size takes WxH from 100x80 to 10000x10000");
         W = static_cast<int>(*w);
         H = static_cast<int>(*h);
     }
     if (a.Has("--view")) {
         const int v = ViewFromText(a.Get("--view"));
         if (v < kViewI || v > kViewQIDcFs)
-            Fail("view '" + a.Get("--view") + "' cannot be rendered by this build (spectrum views 301-306 only)");
+            Fail("view '" + a.Get("--view") +
+                 "' cannot be rendered by this build (spectrum views 301-306 only)");
     }
     Loaded l;
     LoadOrFail(a.positional[0], a, l);
@@ -429,7 +477,8 @@ int Render(const ParsedArguments& a, std::ostream& out) {
     QImage image(W, H, QImage::Format_RGB32);
     image.fill(QColor(28, 28, 28));
     RunSpectrum(a, l.wave, run, W, H, &image);
-    if (!image.save(QString::fromStdString(a.Get("-o")), "PNG")) Fail("cannot write " + a.Get("-o"));
+    if (!image.save(QString::fromStdString(a.Get("-o")), "PNG"))
+        Fail("cannot write " + a.Get("-o"));
     out << "wrote " << a.Get("-o") << " (" << W << "x" << H << ", view " << run.view << ")\n";
     return kExitOk;
 }
@@ -442,21 +491,24 @@ int Convert(const ParsedArguments& a, std::ostream& out) {
     Loaded l;
     LoadOrFail(a.positional[0], load, l);
     const auto to = ParseInt(a.Get("--to"));
-    if (!to || !HasEncoder(static_cast<int>(*to))) Fail("file type '" + a.Get("--to") + "' cannot be written");
+    if (!to || !HasEncoder(static_cast<int>(*to)))
+        Fail("file type '" + a.Get("--to") + "' cannot be written");
     l.wave.fileType = static_cast<int>(*to);
     SaveFailure why = SaveFailure::None;
     if (l.wave.SaveFile(a.positional[1], &why) != 1) {
-        Fail(why == SaveFailure::CannotCreate ? "cannot create " + a.positional[1]
-                                              : "writing " + a.positional[1] + " failed; nothing was replaced");
+        Fail(why == SaveFailure::CannotCreate
+                 ? "cannot create " + a.positional[1]
+                 : "writing " + a.positional[1] + " failed; nothing was replaced");
     }
-    out << "wrote " << l.wave.sampleCount << " samples to " << a.positional[1] << " as type " << *to << "\n";
+    out << "wrote " << l.wave.sampleCount << " samples to " << a.positional[1] << " as type " << *to
+        << "\n";
     return kExitOk;
 }
 
 using Verb = int (*)(const ParsedArguments&, std::ostream&);
 
-int RunVerb(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs, const std::string& help,
-            Verb verb, std::ostream& out, std::ostream& err) {
+int RunVerb(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+            const std::string& help, Verb verb, std::ostream& out, std::ostream& err) {
     std::string error;
     const auto parsed = ParseArguments(args, specs, error);
     if (!parsed) {
@@ -479,21 +531,26 @@ int RunVerb(const std::vector<std::string>& args, const std::vector<OptionSpec>&
 
 int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     return RunVerb(args, kLoadOptions,
-                   std::string("usage: qrvn info FILE [--type ID] [--rate HZ] [--json]\n") + kLoadHelp +
-                       "  --json          one JSON object\n",
+                   std::string("usage: qrvn info FILE [--type ID] [--rate HZ] [--json]\n") +
+                       kLoadHelp + "  --json          one JSON object\n",
                    Info, out, err);
 }
 
 int RunMeasure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     return RunVerb(args, Join(kLoadOptions, kMeasureOptions),
-                   std::string("usage: qrvn measure FILE [options]\n") + kLoadHelp + kMeasureOptionsHelp +
+                   std::string("usage: qrvn measure FILE [options]\n") + kLoadHelp +
+                       kMeasureOptionsHelp +
                        "  --json          one JSON object, units in the key names\n"
                        "exit status 3 when the emission mask fails\n",
                    Measure, out, err);
 }
 
 int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    return RunVerb(args, {{"--from", true, false}, {"--to", true, false}, {"--rate", true, false}, {"--help", false, false}},
+    return RunVerb(args,
+                   {{"--from", true, false},
+                    {"--to", true, false},
+                    {"--rate", true, false},
+                    {"--help", false, false}},
                    "usage: qrvn convert IN OUT --from ID --to ID\n"
                    "  --from ID       file type of IN (400-414, 418, 419)\n"
                    "  --to ID         file type of OUT (400-412, 418, 399, 40111-40114)\n"
@@ -502,13 +559,15 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
 }
 
 int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    return RunVerb(args,
-                   Join(Join(kLoadOptions, kMeasureOptions), {{"-o", true, false}, {"--size", true, false}}),
-                   std::string("usage: qrvn render FILE -o OUT.png [--view V] [--size WxH] [measure options]\n") +
-                       "  -o OUT.png      the picture to write\n"
-                       "  --size WxH      picture size (default 1600x1000)\n" +
-                       kLoadHelp + kMeasureOptionsHelp,
-                   Render, out, err);
+    return RunVerb(
+        args,
+        Join(Join(kLoadOptions, kMeasureOptions), {{"-o", true, false}, {"--size", true, false}}),
+        std::string(
+            "usage: qrvn render FILE -o OUT.png [--view V] [--size WxH] [measure options]\n") +
+            "  -o OUT.png      the picture to write\n"
+            "  --size WxH      picture size (default 1600x1000)\n" +
+            kLoadHelp + kMeasureOptionsHelp,
+        Render, out, err);
 }
 
 int RunQrvn(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

@@ -15,7 +15,8 @@ namespace {
 // Scripts read stderr for the one-line error; Qt's own notices (a missing runtime folder and
 // the like) stay out of it. Critical and fatal messages still go through.
 void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) fprintf(stderr, "qrvn: %s\n", qPrintable(message));
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        fprintf(stderr, "qrvn: %s\n", qPrintable(message));
 }
 }  // namespace
 

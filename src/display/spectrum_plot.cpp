@@ -42,7 +42,8 @@ struct PlotGeometry {
 // Writes panel lines at a fixed x, one pitch apart, and records them in the engine.
 class Panel {
 public:
-    Panel(QPainter& p, const PlotStyle& s, std::vector<PanelLine>& out, int x, int y, TextAnchor anchor, QColor colour)
+    Panel(QPainter& p, const PlotStyle& s, std::vector<PanelLine>& out, int x, int y,
+          TextAnchor anchor, QColor colour)
         : p_(p), s_(s), out_(out), x_(x), y_(y), anchor_(anchor), colour_(colour) {
         out_.clear();
     }
@@ -92,8 +93,10 @@ void DrawMaskLine(QPainter& p, const cPlotEngine& e, const PlotGeometry& g) {
     for (const cEmissionMask::Point& pt : mask.limit) {
         if (line.size() >= kMaxMaskPoints) break;
         double f = pt.x, level = pt.y;
-        if (f < g.f0) level = mask.Limit(f = g.f0);
-        else if (f > g.f1) level = mask.Limit(f = g.f1);
+        if (f < g.f0)
+            level = mask.Limit(f = g.f0);
+        else if (f > g.f1)
+            level = mask.Limit(f = g.f1);
         line << QPoint(g.XClamped(f), g.YClamped(level));
     }
     p.setPen(e.style.redPen);
@@ -125,9 +128,10 @@ void DrawObwLine(QPainter& p, const cPlotEngine& e, const PlotGeometry& g) {
 // trace of thousands of strokes; on any other device the painter draws the polyline.
 void DrawTrace(QPainter& p, const QPolygon& poly, const QPen& pen) {
     auto* image = dynamic_cast<QImage*>(p.device());
-    const bool direct = image && !p.hasClipping() && p.transform().isIdentity() &&
-                        (image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32 ||
-                         image->format() == QImage::Format_ARGB32_Premultiplied);
+    const bool direct =
+        image && !p.hasClipping() && p.transform().isIdentity() &&
+        (image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32 ||
+         image->format() == QImage::Format_ARGB32_Premultiplied);
     if (!direct || poly.isEmpty()) {
         p.setPen(pen);
         p.drawPolyline(poly);
@@ -167,7 +171,8 @@ void DrawTrace(QPainter& p, const QPolygon& poly, const QPen& pen) {
 // The +fs rule of the DC-to-fs kinds: a complex trace shown beyond fs/2 reports negative
 // frequencies above fs/2, where they are drawn.
 double Shown(const cSpectrumTrace& t, double f, double f1) {
-    return (t.complex && f1 > t.sampleRate / 2.0 && f < 0) ? f + static_cast<double>(t.sampleRate) : f;
+    return (t.complex && f1 > t.sampleRate / 2.0 && f < 0) ? f + static_cast<double>(t.sampleRate)
+                                                           : f;
 }
 
 }  // namespace
@@ -240,11 +245,13 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
 
     DrawDbAxisNumbers(p, st, axis, e.dbmOffsetDb, ph);
     const double lastLine = grid.first + (lines - 1) * grid.step;
-    const FrequencyUnit unit = FrequencyUnitFor(std::max(std::fabs(grid.first), std::fabs(lastLine)));
+    const FrequencyUnit unit =
+        FrequencyUnitFor(std::max(std::fabs(grid.first), std::fabs(lastLine)));
     for (int i = 0; i < lines; ++i) {
         const double f = grid.first + i * grid.step;
         const double offset = std::trunc((grid.first - f0) * pw / span) + i * grid.step * pw / span;
-        DrawXAxisNumber(p, st, H, offset, QString::fromStdString(FormatFrequencyTick(f * unit.factor)));
+        DrawXAxisNumber(p, st, H, offset,
+                        QString::fromStdString(FormatFrequencyTick(f * unit.factor)));
     }
     DrawYAxisTitle(p, st, H, e.dbmOffsetDb != 0.0 ? "Level (dBm)" : "Level (dBFS)");
     DrawXAxisTitle(p, st, H, pw, unit.title);
@@ -255,7 +262,8 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
     const double halfFs = static_cast<double>(t.sampleRate / 2);
     const double dbPerPixel = axis.scale * axis.divisions / ph;
     auto pointAt = [&](double f) {
-        int idx = t.complex ? RoundHalfAwayPixel((f + halfFs) / fs * t.N) : static_cast<int>(f / fs * t.N + 0.5);
+        int idx = t.complex ? RoundHalfAwayPixel((f + halfFs) / fs * t.N)
+                            : static_cast<int>(f / fs * t.N + 0.5);
         if (idx < 0) idx = 0;
         if (idx >= nb) idx -= nb;
         return std::clamp(idx, 0, nb - 1);
@@ -306,9 +314,11 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
     }
 
     const double offset = e.dbmOffsetDb;
-    Panel right(p, st, e.rightPanel, W - 20, mg.top - 10 + kLinePitch, TextAnchor::RightTop, st.panelCyanColour);
+    Panel right(p, st, e.rightPanel, W - 20, mg.top - 10 + kLinePitch, TextAnchor::RightTop,
+                st.panelCyanColour);
     if (t.frameStart > 0) right.Line("FFT Position: " + FormatDuration(t.frameStart, t.sampleRate));
-    if (t.frameStart >= 0) right.Line("FFT Time: " + FormatDuration(t.frameEnd - t.frameStart, t.sampleRate));
+    if (t.frameStart >= 0)
+        right.Line("FFT Time: " + FormatDuration(t.frameEnd - t.frameStart, t.sampleRate));
     const std::string tdd = "TDD Burst(s) Detected";
     if (maskOn) {
         const cEmissionMask& mask = e.measurements.mask;
@@ -337,29 +347,32 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
     if (ms.imdOn) {
         if (const auto& pair = mr.tonePair) {
             right.Line("Carrier1 Frequency: " + F3(e.tonePeakFrequencyHz / 1e6) + " MHz");
-            right.Line("Carrier2 Frequency: " + F3(Shown(t, pair->carrier2FrequencyHz, f1) / 1e6) + " MHz");
+            right.Line("Carrier2 Frequency: " + F3(Shown(t, pair->carrier2FrequencyHz, f1) / 1e6) +
+                       " MHz");
             right.Line("Carrier1 Power: " + F2(e.toneMarkerPowerDb) + " dB");
             right.Line("Carrier2 Power: " + F2(pair->carrier2Db) + " dB");
             right.Line("IMD3-1: " + F2(pair->imd3LowerDbc) + " dBc");
             right.Line("IMD3-2: " + F2(pair->imd3UpperDbc) + " dBc");
             right.Line("IP3: " + F2(pair->ip3Dbfs) + " dBFS");
             p.setPen(st.cyanPen);
-            DrawLevelMarker(p, st, e.axes, Shown(t, pair->carrier2FrequencyHz, f1), pair->carrier2Db, f0, f1, pw, ph);
+            DrawLevelMarker(p, st, e.axes, Shown(t, pair->carrier2FrequencyHz, f1),
+                            pair->carrier2Db, f0, f1, pw, ph);
             p.setPen(st.redPen);
             for (int product : {pair->lowerProduct, pair->upperProduct})
-                DrawLevelMarker(p, st, e.axes, Shown(t, t.PeakFrequencyAt(product), f1), t.MarkerPowerAt(product), f0,
-                                f1, pw, ph);
+                DrawLevelMarker(p, st, e.axes, Shown(t, t.PeakFrequencyAt(product), f1),
+                                t.MarkerPowerAt(product), f0, f1, pw, ph);
         } else {
             right.Line("No valid tone pair found");
         }
     }
     if (!maskOn && !aclrOn && !ms.imdOn && !obwOn) {
         right.Line("Peak Frequency: " + FormatFrequency(e.tonePeakFrequencyHz));
-        right.Line("Marker Power: " + F2(e.toneMarkerPowerDb + offset) + (offset != 0.0 ? " dBm" : " dB"));
+        right.Line("Marker Power: " + F2(e.toneMarkerPowerDb + offset) +
+                   (offset != 0.0 ? " dBm" : " dB"));
     }
     if (ms.snrOn && mr.snrDb && *mr.snrDb > -15.0 && *mr.snrDb < 300.0) {
-        const std::string line =
-            "SNR: " + F2(*mr.snrDb) + " dB " + FormatBandwidthInParens(ms.snrBandwidthHz, f0, f1) + " ";
+        const std::string line = "SNR: " + F2(*mr.snrDb) + " dB " +
+                                 FormatBandwidthInParens(ms.snrBandwidthHz, f0, f1) + " ";
         if (*mr.snrDb < 0.0) {
             right.Overprint(line, st.panelCyanColour);
             right.Overprint(line + "!", kNegativeSnrColour);
@@ -373,7 +386,8 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
         p.setPen(st.redPen);
         for (int i = 1; i <= 6; ++i) {
             const SpurEntry& s = mr.spurs[i];
-            right.Line("Spur: " + F2(s.levelDb) + " dB " + FormatFrequency(Shown(t, s.frequencyHz, f1)));
+            right.Line("Spur: " + F2(s.levelDb) + " dB " +
+                       FormatFrequency(Shown(t, s.frequencyHz, f1)));
             DrawLevelMarker(p, st, e.axes, Shown(t, s.frequencyHz, f1), s.levelDb, f0, f1, pw, ph);
         }
     }
@@ -383,11 +397,13 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
         DrawObwLine(p, e, g);
     }
 
-    Panel left(p, st, e.leftPanel, 55, mg.top - 10 + kLinePitch, TextAnchor::LeftTop, st.panelWhiteColour);
+    Panel left(p, st, e.leftPanel, 55, mg.top - 10 + kLinePitch, TextAnchor::LeftTop,
+               st.panelWhiteColour);
     left.Line("Sample Rate: " + FormatSampleRate(t.sampleRate));
     left.Line("Resolution BW: " + FormatResolutionBandwidth(t.sampleRate, t.N));
     if (!maskOn && !aclrOn && !obwOn) left.Line("DC Offset: " + F2(t.dcLevel) + " dB");
     const double total = obwOn ? mr.obw.powerDb : t.totalPowerDb;
     const std::string label = obwOn ? "OBW Power" : "Total Power";
-    left.Line(std::fabs(offset) > 0.001 ? label + ": " + F2(total + offset) + " dBm" : label + ": " + F2(total) + " dB");
+    left.Line(std::fabs(offset) > 0.001 ? label + ": " + F2(total + offset) + " dBm"
+                                        : label + ": " + F2(total) + " dB");
 }

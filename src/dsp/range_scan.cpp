@@ -12,19 +12,24 @@ constexpr int kLanes = 16;
 // Portable scans with independent partial results.
 float MaxPortable(const float* p, int64_t begin, int64_t end) {
     float lanes[kLanes];
-    for (float& l : lanes) l = p[begin];
+    for (float& l : lanes)
+        l = p[begin];
     int64_t k = begin;
     for (; k + kLanes <= end; k += kLanes)
-        for (int i = 0; i < kLanes; ++i) lanes[i] = p[k + i] > lanes[i] ? p[k + i] : lanes[i];
+        for (int i = 0; i < kLanes; ++i)
+            lanes[i] = p[k + i] > lanes[i] ? p[k + i] : lanes[i];
     float best = lanes[0];
-    for (int i = 1; i < kLanes; ++i) best = lanes[i] > best ? lanes[i] : best;
-    for (; k < end; ++k) best = p[k] > best ? p[k] : best;
+    for (int i = 1; i < kLanes; ++i)
+        best = lanes[i] > best ? lanes[i] : best;
+    for (; k < end; ++k)
+        best = p[k] > best ? p[k] : best;
     return best;
 }
 
 void MinMaxPortable(const float* p, int64_t begin, int64_t end, float& lo, float& hi) {
     float los[kLanes], his[kLanes];
-    for (int i = 0; i < kLanes; ++i) los[i] = his[i] = p[begin];
+    for (int i = 0; i < kLanes; ++i)
+        los[i] = his[i] = p[begin];
     int64_t k = begin;
     for (; k + kLanes <= end; k += kLanes)
         for (int i = 0; i < kLanes; ++i) {
@@ -46,7 +51,8 @@ void MinMaxPortable(const float* p, int64_t begin, int64_t end, float& lo, float
 #ifdef QRVN_HAVE_AVX2_PATH
 // The same with eight-float vectors. _mm256_max_ps(x, acc) is "x > acc ? x : acc", exactly
 // the portable comparison.
-__attribute__((target("avx2"))) void MinMaxAvx2(const float* p, int64_t begin, int64_t end, float& lo, float& hi) {
+__attribute__((target("avx2"))) void MinMaxAvx2(const float* p, int64_t begin, int64_t end,
+                                                float& lo, float& hi) {
     __m256 vlo = _mm256_set1_ps(p[begin]), vhi = vlo;
     int64_t k = begin;
     for (; k + 8 <= end; k += 8) {
@@ -69,7 +75,8 @@ __attribute__((target("avx2"))) void MinMaxAvx2(const float* p, int64_t begin, i
     }
 }
 
-__attribute__((target("avx2"))) int64_t FindFirstAvx2(const float* p, int64_t begin, int64_t end, float value) {
+__attribute__((target("avx2"))) int64_t FindFirstAvx2(const float* p, int64_t begin, int64_t end,
+                                                      float value) {
     const __m256 v = _mm256_set1_ps(value);
     int64_t k = begin;
     for (; k + 8 <= end; k += 8) {
@@ -102,7 +109,8 @@ bool FirstMax(const float* p, int64_t begin, int64_t end, float& value, int64_t&
 #endif
     {
         best = MaxPortable(p, begin, end);
-        while (at < end && !(p[at] == best)) ++at;
+        while (at < end && !(p[at] == best))
+            ++at;
     }
     if (at == end) {  // NaN-only ranges: fall back to the plain scan's answer
         at = begin;
@@ -124,9 +132,12 @@ double Sum(const float* p, int64_t begin, int64_t end) {
     double partial[kLanes] = {};
     int64_t k = begin;
     for (; k + kLanes <= end; k += kLanes)
-        for (int i = 0; i < kLanes; ++i) partial[i] += p[k + i];
+        for (int i = 0; i < kLanes; ++i)
+            partial[i] += p[k + i];
     double sum = 0.0;
-    for (double s : partial) sum += s;
-    for (; k < end; ++k) sum += p[k];
+    for (double s : partial)
+        sum += s;
+    for (; k < end; ++k)
+        sum += p[k];
     return sum;
 }

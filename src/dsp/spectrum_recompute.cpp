@@ -16,7 +16,8 @@ bool IsRealWaveform(const cWaveform& wave) {
 }
 
 void cSpectrumRecompute::Recompute(cSpectrumTrace& trace, const cWaveform& wave,
-                                   const SpectrumSettings& settings, const std::atomic<bool>& stopRequest,
+                                   const SpectrumSettings& settings,
+                                   const std::atomic<bool>& stopRequest,
                                    const RecomputeHooks& hooks, int start) {
     // Claimed first and atomically: a recompute from another thread, or from inside a
     // callback, returns at once instead of consuming the recompute-needed flag.
@@ -44,7 +45,8 @@ void cSpectrumRecompute::Recompute(cSpectrumTrace& trace, const cWaveform& wave,
     const auto t0 = std::chrono::steady_clock::now();
 
     const bool real = IsRealWaveform(wave);
-    if (real && !lastWasReal && viewType != kViewMulti && viewType != kViewI && viewType != kViewQ) {
+    if (real && !lastWasReal && viewType != kViewMulti && viewType != kViewI &&
+        viewType != kViewQ) {
         if (hooks.selectViewType) hooks.selectViewType(kViewI);
     } else if (!real && lastWasReal && (viewType == kViewI || viewType == kViewQ)) {
         if (hooks.selectViewType) hooks.selectViewType(kViewIQ);
@@ -70,6 +72,7 @@ void cSpectrumRecompute::Recompute(cSpectrumTrace& trace, const cWaveform& wave,
         if (!settings.averaging) break;
     }
 
-    lastDurationSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    lastDurationSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     finish();
 }

@@ -17,10 +17,10 @@ constexpr int kViewMulti = 300;
 constexpr int kViewAnalysisSpectrum = 324;
 
 struct RecomputeHooks {
-    std::function<int()> viewType;                 // the view's current kind
-    std::function<void(int)> selectViewType;       // switch the view's kind
-    std::function<bool()> maskMeasurementActive;   // emission mask or its automatic bandwidth on
-    std::function<void()> measure;                 // Measure() of the engine
+    std::function<int()> viewType;                // the view's current kind
+    std::function<void(int)> selectViewType;      // switch the view's kind
+    std::function<bool()> maskMeasurementActive;  // emission mask or its automatic bandwidth on
+    std::function<void()> measure;                // Measure() of the engine
     std::function<void()> redraw;
 };
 
@@ -34,9 +34,9 @@ public:
 
     std::atomic<bool> busy{false};
     std::atomic<bool> recomputeNeeded{true};
-    bool lastWasReal = false;         // the waveform's Q was all zero at the last recompute
+    bool lastWasReal = false;  // the waveform's Q was all zero at the last recompute
     double lastDurationSeconds = 0.0;
-    int framesLastRecompute = 0;      // frames accumulated by the last recompute
+    int framesLastRecompute = 0;  // frames accumulated by the last recompute
 };
 
 // True for the view kinds whose recompute computes a spectrum.

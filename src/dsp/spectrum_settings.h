@@ -8,13 +8,13 @@ constexpr int kMinFftSize = 128;
 constexpr int kMaxFftSize = 524288;
 
 struct SpectrumSettings {
-    int fftSize = 16384;                       // N, a power of two in [kMinFftSize, kMaxFftSize]
+    int fftSize = 16384;  // N, a power of two in [kMinFftSize, kMaxFftSize]
     WindowType window = kWindowBlackmanHarris;
-    bool acCoupling = false;                   // subtract the frame mean before windowing
-    bool averaging = true;                     // average all frames; off: one frame ("Clear/Write")
-    int frameStepDivisor = 1;                  // frames advance by N / divisor samples
-    int fftPosition = 0;                       // first sample of the single Clear/Write frame
-    bool phaseWanted = false;                  // also compute the phase trace
+    bool acCoupling = false;   // subtract the frame mean before windowing
+    bool averaging = true;     // average all frames; off: one frame ("Clear/Write")
+    int frameStepDivisor = 1;  // frames advance by N / divisor samples
+    int fftPosition = 0;       // first sample of the single Clear/Write frame
+    bool phaseWanted = false;  // also compute the phase trace
 };
 
 // FFT size of an FFT size command id 204 .. 216 (128 .. 512k): 2^(id - 197); 0 for other ids.

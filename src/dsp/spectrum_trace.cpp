@@ -15,8 +15,8 @@ int FftSizeForCommand(int commandId) {
 
 cSpectrumTrace::cSpectrumTrace() : power(kMaxTracePoints, 0.0f), phase(kMaxTracePoints, 0.0f) {}
 
-void cSpectrumTrace::Setup(bool ac, int frameLength, int fftSize, WindowType window, int64_t sampleRateHz,
-                           bool complexFrame) {
+void cSpectrumTrace::Setup(bool ac, int frameLength, int fftSize, WindowType window,
+                           int64_t sampleRateHz, bool complexFrame) {
     if (fftSize != N) resetRequest = true;
     sampleRate = sampleRateHz;
     acCoupling = ac;
@@ -91,26 +91,32 @@ int cSpectrumTrace::RunFrame(int viewType, const cWaveform& wave, int start) {
         std::fill(buf + L, buf + N, 0.0f);
         if (acCoupling) {
             float sum = 0.0f;
-            for (int k = 0; k < N; ++k) sum += buf[k];
+            for (int k = 0; k < N; ++k)
+                sum += buf[k];
             const float mean = sum / static_cast<float>(N);
-            for (int k = 0; k < N; ++k) buf[k] -= mean;
+            for (int k = 0; k < N; ++k)
+                buf[k] -= mean;
         }
         if (windowType != kWindowRect && static_cast<int>(windowTable_.size()) >= L) {
             const float* w = windowTable_.data();
-            for (int k = 0; k < L; ++k) buf[k] *= w[k];
+            for (int k = 0; k < L; ++k)
+                buf[k] *= w[k];
         }
         RealFFT(buf, N);
     }
 
-    float scale = std::sqrt(static_cast<float>(N) / static_cast<float>(L)) * (1.0f / static_cast<float>(N));
+    float scale =
+        std::sqrt(static_cast<float>(N) / static_cast<float>(L)) * (1.0f / static_cast<float>(N));
     if (!complex) scale *= 2.0f;
-    for (float& v : work_) v *= scale;
+    for (float& v : work_)
+        v *= scale;
 
     Accumulate();
     return 0;
 }
 
-void cSpectrumTrace::AccumulatePoint(int k, float re, float im, bool searchPeak, double& runningMax) {
+void cSpectrumTrace::AccumulatePoint(int k, float re, float im, bool searchPeak,
+                                     double& runningMax) {
     double p = static_cast<double>(re) * re + static_cast<double>(im) * im + 1e-38;
     if (phaseWanted) phase[k] = p >= 1e-6 ? static_cast<float>(std::atan2(im, re)) : 0.0f;
     const int n = averageCount;
@@ -147,15 +153,18 @@ void cSpectrumTrace::Accumulate() {
         power[N] = power[0];
         if (phaseWanted) phase[N] = phase[0];
         // w points below DC, DC and w - 1 above; a band wider than the trace stops at its ends.
-        for (int k = std::max(0, half - w); k < std::min(N, half + w); ++k) dcSum += power[k];
+        for (int k = std::max(0, half - w); k < std::min(N, half + w); ++k)
+            dcSum += power[k];
     } else {
         const int half = N / 2;
         double unusedMax = 0.0;
         AccumulatePoint(0, buf[0], 0.0f, false, unusedMax);
         AccumulatePoint(half, buf[1], 0.0f, false, unusedMax);
         if (phaseWanted) phase[0] = phase[half] = 0.0f;
-        for (int k = 1; k < half; ++k) AccumulatePoint(k, buf[2 * k], buf[2 * k + 1], true, runningMax);
-        for (int k = 0; k < std::min(w, pointCount); ++k) dcSum += power[k];
+        for (int k = 1; k < half; ++k)
+            AccumulatePoint(k, buf[2 * k], buf[2 * k + 1], true, runningMax);
+        for (int k = 0; k < std::min(w, pointCount); ++k)
+            dcSum += power[k];
     }
     traceValid = L > 7;
     dcLevel = PowerDb(dcSum);
@@ -172,7 +181,8 @@ int cSpectrumTrace::MapIndex(int64_t j) const {
 
 double cSpectrumTrace::PointFrequency(int64_t k) const {
     if (N <= 0) return 0.0;
-    const double f = static_cast<double>(k) * static_cast<double>(sampleRate) / static_cast<double>(N);
+    const double f =
+        static_cast<double>(k) * static_cast<double>(sampleRate) / static_cast<double>(N);
     return complex ? f - static_cast<double>(sampleRate / 2) : f;
 }
 
@@ -189,7 +199,8 @@ double cSpectrumTrace::PeakFrequencyAt(int point) const {
 double cSpectrumTrace::MarkerPowerAt(int point) const {
     if (!traceValid || L < 32) return 0.0;
     double band = 0.0;
-    for (int64_t j = point - dcHalfWidth; j <= point + dcHalfWidth; ++j) band += power[MapIndex(j)];
+    for (int64_t j = point - dcHalfWidth; j <= point + dcHalfWidth; ++j)
+        band += power[MapIndex(j)];
     return PowerDb(band);
 }
 

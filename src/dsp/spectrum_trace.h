@@ -38,7 +38,8 @@ public:
     // Prepares buffers, the window table and the DC half-width for frames of L samples
     // transformed at N points (N a power of two, 8 <= L <= N). A change of N restarts the
     // average; sampleRateHz is the rate of the frequency axis.
-    void Setup(bool acCoupling, int L, int N, WindowType window, int64_t sampleRateHz, bool complexFrame);
+    void Setup(bool acCoupling, int L, int N, WindowType window, int64_t sampleRateHz,
+               bool complexFrame);
 
     // Fills one frame from sample start of the waveform (channels by view type), removes the
     // mean when AC coupled, windows, transforms, scales and accumulates it. Returns 0, or
@@ -79,10 +80,10 @@ public:
     bool traceValid = false;
     double dcLevel = 0.0;  // dB
     int peakPoint = 0;
-    double totalPower = 0.0;  // linear
-    std::vector<float> power;  // kMaxTracePoints, linear power per point
-    std::vector<float> phase;  // kMaxTracePoints, radians
-    int pointCount = 0;        // N + 1 (complex) or N/2 + 1 (real)
+    double totalPower = 0.0;     // linear
+    std::vector<float> power;    // kMaxTracePoints, linear power per point
+    std::vector<float> phase;    // kMaxTracePoints, radians
+    int pointCount = 0;          // N + 1 (complex) or N/2 + 1 (real)
     double peakFrequency = 0.0;  // Hz
     double markerPower = 0.0;    // dB
     double totalPowerDb = 0.0;   // dB

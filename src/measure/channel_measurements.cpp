@@ -12,9 +12,11 @@ OccupiedBandwidthResult OccupiedBandwidth(const cSpectrumTrace& t) {
     const double tail = 0.005 * total;
     double sumLow = 0.0, sumHigh = 0.0;
     int iLow = 0;
-    while (iLow < nb && sumLow < tail) sumLow += t.power[iLow++];
+    while (iLow < nb && sumLow < tail)
+        sumLow += t.power[iLow++];
     int jHigh = nb - 1;
-    while (jHigh >= 0 && sumHigh < tail) sumHigh += t.power[jHigh--];
+    while (jHigh >= 0 && sumHigh < tail)
+        sumHigh += t.power[jHigh--];
     const double fs = static_cast<double>(t.sampleRate);
     const double offset = t.complex ? static_cast<double>(t.sampleRate / 2) : 0.0;
     const double fLow = iLow * fs / t.N - offset;
@@ -22,7 +24,7 @@ OccupiedBandwidthResult OccupiedBandwidth(const cSpectrumTrace& t) {
     r.bandwidthHz = std::fabs(fHigh - fLow);
     r.lowerEdgeHz = std::min(fLow, fHigh);
     r.upperEdgeHz = std::max(fLow, fHigh);
-    r.powerDb = PowerDb(total - sumLow - sumHigh) ;
+    r.powerDb = PowerDb(total - sumLow - sumHigh);
     return r;
 }
 

@@ -28,11 +28,13 @@ const double* Mask5Levels(int bandwidthMHz) {
 }
 
 // The right half mirrored from a left half given from the far end to the channel edge.
-std::vector<cEmissionMask::Point> Symmetric(const std::vector<cEmissionMask::Point>& left, double h, double carrier) {
+std::vector<cEmissionMask::Point> Symmetric(const std::vector<cEmissionMask::Point>& left, double h,
+                                            double carrier) {
     std::vector<cEmissionMask::Point> all = left;
     all.push_back({-h, carrier});
     all.push_back({h, carrier});
-    for (auto it = left.rbegin(); it != left.rend(); ++it) all.push_back({-it->x, it->y});
+    for (auto it = left.rbegin(); it != left.rend(); ++it)
+        all.push_back({-it->x, it->y});
     return all;
 }
 }  // namespace
@@ -52,7 +54,8 @@ double cEmissionMask::Evaluate(const std::vector<Point>& t, double f) {
     if (t.empty()) return 0.0;
     if (t.size() == 1) return t[0].y;
     size_t i = 0;
-    while (i < t.size() && t[i].x < f) ++i;
+    while (i < t.size() && t[i].x < f)
+        ++i;
     if (i == t.size()) return t.back().y;
     const Point& b = t[i];
     const Point& a = i == 0 ? t[1] : t[i - 1];
@@ -73,7 +76,8 @@ void cEmissionMask::AdjacentChannelPower(const std::vector<float>& power, int po
         const int c = RoundHalfAway(offsets[k] / df) + c0;
         if (c < h || c >= pointCount - h) continue;
         double sum = 0.0;
-        for (int i = c - h; i <= c + h; ++i) sum += power[static_cast<size_t>(i)];
+        for (int i = c - h; i <= c + h; ++i)
+            sum += power[static_cast<size_t>(i)];
         aclrDb.push_back(static_cast<float>(10.0 * std::log10(sum)));
     }
 }
@@ -113,23 +117,26 @@ int cEmissionMask::BuildMask(int maskNumber, int bandwidthMHz, double pc, double
                                {-h, -12.5 + o}},
                               h, lc);
             const double e = h + 1.515 * kMHz;
-            bandwidth = {{-h - far, kMHz}, {-e, kMHz}, {-e, 30 * kKHz}, {e, 30 * kKHz}, {e, kMHz}, {h + far, kMHz}};
+            bandwidth = {{-h - far, kMHz}, {-e, kMHz}, {-e, 30 * kKHz},
+                         {e, 30 * kKHz},   {e, kMHz},  {h + far, kMHz}};
             break;
         }
         case 4: {
             // Absolute levels, independent of the bandwidth and the carrier.
-            const std::vector<Point> left = {{-far, -88},           {-6 * kMHz, -88},      {-6 * kMHz, -83},
-                                             {-1.8 * kMHz, -83},    {-1.8 * kMHz, -81},    {-1.2 * kMHz, -81},
-                                             {-1.2 * kMHz, -78},    {-600 * kKHz, -78},    {-400 * kKHz, -68},
-                                             {-250 * kKHz, -41},    {-200 * kKHz, -38},    {-100 * kKHz, -7.5}};
+            const std::vector<Point> left = {
+                {-far, -88},        {-6 * kMHz, -88},   {-6 * kMHz, -83},   {-1.8 * kMHz, -83},
+                {-1.8 * kMHz, -81}, {-1.2 * kMHz, -81}, {-1.2 * kMHz, -78}, {-600 * kKHz, -78},
+                {-400 * kKHz, -68}, {-250 * kKHz, -41}, {-200 * kKHz, -38}, {-100 * kKHz, -7.5}};
             limit = Symmetric(left, 100 * kKHz, 0.0);
             const double e = 1.8 * kMHz;
-            bandwidth = {{-far, 100 * kKHz}, {-e, 100 * kKHz}, {-e, 30 * kKHz}, {e, 30 * kKHz}, {e, 100 * kKHz}, {far, 100 * kKHz}};
+            bandwidth = {{-far, 100 * kKHz}, {-e, 100 * kKHz}, {-e, 30 * kKHz},
+                         {e, 30 * kKHz},     {e, 100 * kKHz},  {far, 100 * kKHz}};
             break;
         }
         case 5: {
             const double* T = Mask5Levels(bandwidthMHz);
-            const double edges[9] = {25, 20, 15, 10, 6, 5, 2.8, 2.5, 1};  // MHz from the channel edge
+            const double edges[9] = {25, 20,  15,  10, 6,
+                                     5,  2.8, 2.5, 1};  // MHz from the channel edge
             std::vector<Point> left = {{-h - far, T[9] + o}};
             for (int band = 9, e = 0; band >= 1; --band, ++e) {
                 left.push_back({-h - edges[e] * kMHz, T[band] + o});
@@ -138,7 +145,8 @@ int cEmissionMask::BuildMask(int maskNumber, int bandwidthMHz, double pc, double
             left.push_back({-h, T[0] + o});
             limit = Symmetric(left, h, lc);
             const double e = h + kMHz;
-            bandwidth = {{-h - far, kMHz}, {-e, kMHz}, {-e, 30 * kKHz}, {e, 30 * kKHz}, {e, kMHz}, {h + far, kMHz}};
+            bandwidth = {{-h - far, kMHz}, {-e, kMHz}, {-e, 30 * kKHz},
+                         {e, 30 * kKHz},   {e, kMHz},  {h + far, kMHz}};
             break;
         }
         default: return kErrUnknownMask;
@@ -148,7 +156,8 @@ int cEmissionMask::BuildMask(int maskNumber, int bandwidthMHz, double pc, double
 
 int cEmissionMask::CheckMask(std::vector<float>& power, int nb, float df) {
     double narrowest = 1e300;
-    for (const Point& p : bandwidth) narrowest = std::min(narrowest, p.y);
+    for (const Point& p : bandwidth)
+        narrowest = std::min(narrowest, p.y);
     if (bandwidth.empty() || narrowest < df) return kErrResolutionTooCoarse;
     const int c = nb / 2;
     std::vector<float> m(static_cast<size_t>(nb), 0.0f);
@@ -161,7 +170,8 @@ int cEmissionMask::CheckMask(std::vector<float>& power, int nb, float df) {
         int j0 = i - k / 2;
         if (j0 > c - k) j0 = c - k;
         // Both windows must lie inside the trace.
-        if (c + j0 < 0 || c + j0 + k - 1 > nb - 1 || c - j0 > nb - 1 || c - (j0 + k - 1) < 0) continue;
+        if (c + j0 < 0 || c + j0 + k - 1 > nb - 1 || c - j0 > nb - 1 || c - (j0 + k - 1) < 0)
+            continue;
         double upper = 0.0, lower = 0.0;
         for (int j = j0; j < j0 + k; ++j) {
             upper += power[c + j];

@@ -33,8 +33,8 @@ public:
     // Channel powers (dB) of the main channel and the channels at -S, +S, -2S, +2S, each
     // integrated over S * ratio around its centre; channels that do not fit are left out, and
     // only 3 (or 1) channels are tried when the trace spans less than 5 (3) spacings.
-    void AdjacentChannelPower(const std::vector<float>& power, int pointCount, float df, double spacingHz,
-                              double widthRatio);
+    void AdjacentChannelPower(const std::vector<float>& power, int pointCount, float df,
+                              double spacingHz, double widthRatio);
 
     // Builds both tables for mask 1 .. 5, a channel bandwidth in MHz, the carrier power Pc (dBm)
     // and the offset o from dBm to trace units. Returns 0, or kErrUnknownMask.

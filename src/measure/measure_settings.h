@@ -9,7 +9,8 @@
 // Command ids that double as stored values.
 constexpr int kCmdSnr = 599, kCmdSfdr = 600, kCmdSnrBandwidth = 601, kCmdObw = 616;
 constexpr int kCmdImd = 32880;
-constexpr int kCmdAclr5 = 801, kCmdAclr10 = 802, kCmdAclr15 = 803, kCmdAclr20 = 804, kCmdAclrWcdma = 806;
+constexpr int kCmdAclr5 = 801, kCmdAclr10 = 802, kCmdAclr15 = 803, kCmdAclr20 = 804,
+              kCmdAclrWcdma = 806;
 constexpr int kCmdLteAutoBw = 40117;
 constexpr int kCmdMask5 = 710, kCmdMask10 = 709, kCmdMask15 = 805, kCmdMask20 = 708;
 constexpr int kCmdMaskAutoBw = 40118;
@@ -58,7 +59,7 @@ struct OccupiedBandwidthResult {
 
 struct MeasurementResults {
     OccupiedBandwidthResult obw;
-    std::vector<float> aclrDb;  // main, lower 1, upper 1, lower 2, upper 2 (those that fit)
+    std::vector<float> aclrDb;          // main, lower 1, upper 1, lower 2, upper 2 (those that fit)
     std::array<SpurEntry, 10> spurs{};  // carrier first, then spurs by falling level
     double sfdrDb = 0.0;
     std::optional<double> snrDb;

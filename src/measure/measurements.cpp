@@ -79,13 +79,14 @@ void cMeasurements::Measure(cSpectrumTrace& trace, double dbmOffsetDb) {
     }
 }
 
-void cMeasurements::MeasureTones(const cSpectrumTrace& trace, int tone1, double tone1Db, double spanLowHz,
-                                 double spanHighHz) {
+void cMeasurements::MeasureTones(const cSpectrumTrace& trace, int tone1, double tone1Db,
+                                 double spanLowHz, double spanHighHz) {
     results.snrDb.reset();
     results.tonePair.reset();
     if (!trace.traceValid) return;
     if (settings.snrOn)
-        results.snrDb = SignalToNoise(trace, spanLowHz, spanHighHz, settings.snrBandwidthHz, trace.PeakFrequencyAt(tone1));
+        results.snrDb = SignalToNoise(trace, spanLowHz, spanHighHz, settings.snrBandwidthHz,
+                                      trace.PeakFrequencyAt(tone1));
     if (settings.sfdrOn) {
         results.spurs = FindSpurs(trace);
         results.sfdrDb = results.spurs[0].levelDb - results.spurs[1].levelDb;
@@ -108,8 +109,8 @@ bool cMeasurements::ToggleLteAutoBandwidth() {
 }
 
 void cMeasurements::RebuildMask(double totalPowerDb) {
-    mask.BuildMask(MaskNumberForType(settings.maskType), settings.maskBandwidthMHz, settings.carrierPowerDbm,
-                   totalPowerDb - settings.carrierPowerDbm);
+    mask.BuildMask(MaskNumberForType(settings.maskType), settings.maskBandwidthMHz,
+                   settings.carrierPowerDbm, totalPowerDb - settings.carrierPowerDbm);
 }
 
 bool cMeasurements::SelectMaskBandwidth(int id) {
@@ -168,12 +169,14 @@ bool cMeasurements::IsChecked(int id) const {
         case kCmdAclr10:
         case kCmdAclr15:
         case kCmdAclr20:
-        case kCmdAclrWcdma: return !s.lteAutoBandwidth && s.aclrBandwidthHz == AclrBandwidthForCommand(id);
+        case kCmdAclrWcdma:
+            return !s.lteAutoBandwidth && s.aclrBandwidthHz == AclrBandwidthForCommand(id);
         case kCmdLteAutoBw: return s.lteAutoBandwidth;
         case kCmdMask5:
         case kCmdMask10:
         case kCmdMask15:
-        case kCmdMask20: return !s.maskAutoBandwidth && s.maskBandwidthHz == MaskBandwidthForCommand(id);
+        case kCmdMask20:
+            return !s.maskAutoBandwidth && s.maskBandwidthHz == MaskBandwidthForCommand(id);
         case kCmdMaskAutoBw: return s.maskAutoBandwidth;
         case kMaskType705:
         case kMaskType706:

@@ -24,15 +24,16 @@ public:
     // Tone measurements at draw time, for tone 1 (the strongest point shown) and the shown
     // span [spanLowHz, spanHighHz]: SNR (when on), spur list and SFDR (when on), tone pair
     // (when on).
-    void MeasureTones(const cSpectrumTrace& trace, int tone1, double tone1Db, double spanLowHz, double spanHighHz);
+    void MeasureTones(const cSpectrumTrace& trace, int tone1, double tone1Db, double spanLowHz,
+                      double spanHighHz);
 
     // Measure menu commands. Each returns true when the spectrum must be recomputed.
-    bool SelectAclrBandwidth(int commandId);    // 801 .. 804, 806: set, or off when chosen again
-    bool ToggleLteAutoBandwidth();              // 40117
-    bool SelectMaskBandwidth(int commandId);    // 710, 709, 805, 708
-    bool ToggleMaskAutoBandwidth();             // 40118
-    bool SelectMaskType(int maskType);          // 705, 706, 707, 40128, 1016
-    bool ToggleSwitch(int commandId);           // 599 SNR, 600 SFDR, 616 OBW, 32880 IMD
+    bool SelectAclrBandwidth(int commandId);  // 801 .. 804, 806: set, or off when chosen again
+    bool ToggleLteAutoBandwidth();            // 40117
+    bool SelectMaskBandwidth(int commandId);  // 710, 709, 805, 708
+    bool ToggleMaskAutoBandwidth();           // 40118
+    bool SelectMaskType(int maskType);        // 705, 706, 707, 40128, 1016
+    bool ToggleSwitch(int commandId);         // 599 SNR, 600 SFDR, 616 OBW, 32880 IMD
     // 40110: stores -100 < v < 100 and returns the status text for either outcome.
     std::string SetCarrierPower(double dbm);
     // 601: stores 0 <= v <= sampleRateHz; returns "SNR Measurement BW Set", or "" when ignored.

@@ -13,12 +13,16 @@ namespace {
 std::optional<int> MapWithinOnePeriod(const cSpectrumTrace& t, int64_t j) {
     const int64_t nb = t.pointCount;
     if (t.complex) {
-        if (j < 0) j += nb - 1;
-        else if (j >= nb) j -= nb - 1;
+        if (j < 0)
+            j += nb - 1;
+        else if (j >= nb)
+            j -= nb - 1;
         if (j < 0 || j >= nb) return std::nullopt;
     } else {
-        if (j < 0) j = -j;
-        else if (j >= nb) j = 2 * nb - j - 2;
+        if (j < 0)
+            j = -j;
+        else if (j >= nb)
+            j = 2 * nb - j - 2;
         if (j < 0 || j >= nb) return std::nullopt;
     }
     return static_cast<int>(j);
@@ -94,7 +98,8 @@ std::optional<double> SignalToNoise(const cSpectrumTrace& t, double spanLowHz, d
     }
     if (maxPoint < 0) return std::nullopt;
     double signal = 0.0;
-    for (int64_t k = maxPoint - w; k <= maxPoint + w; ++k) signal += t.power[t.MapIndex(k)];
+    for (int64_t k = maxPoint - w; k <= maxPoint + w; ++k)
+        signal += t.power[t.MapIndex(k)];
     const double noise = bandSum - signal;
     if (!(noise > 0.0)) return std::nullopt;
     return 10.0 * std::log10(signal / noise);
@@ -122,7 +127,8 @@ public:
         int k = std::max(s, 0);
         const int head = std::min(e, (k + kBlock - 1) / kBlock * kBlock);
         TakeRange(k, head, best, bestPoint);
-        for (k = head; k + kBlock <= e; k += kBlock) Take(index_[k / kBlock], best, bestPoint);
+        for (k = head; k + kBlock <= e; k += kBlock)
+            Take(index_[k / kBlock], best, bestPoint);
         TakeRange(std::max(k, head), e, best, bestPoint);
     }
 
@@ -182,7 +188,8 @@ std::optional<TonePairResult> FindTonePair(const cSpectrumTrace& t, int tone1, d
     float best = -200.0f;
     const float* p = t.power.data();
     // Outside tone 1's lobe: below tone1 - w and above tone1 + w, in increasing order.
-    const std::pair<int64_t, int64_t> parts[2] = {{0, std::min(nb, tone1 - w)}, {std::max(0, tone1 + w + 1), nb}};
+    const std::pair<int64_t, int64_t> parts[2] = {{0, std::min(nb, tone1 - w)},
+                                                  {std::max(0, tone1 + w + 1), nb}};
     for (const auto& [begin, end] : parts) {
         float value;
         int64_t at;

@@ -16,8 +16,9 @@ class cSpectrumTrace;
 // 1 Hz, else [spanLowHz, spanHighHz], widened by w points each side when that still fits in N.
 // 0.0 for frames shorter than 32 samples; no value when the band reaches beyond one trace
 // period on either side or holds no noise.
-std::optional<double> SignalToNoise(const cSpectrumTrace& trace, double spanLowHz, double spanHighHz,
-                                    double snrBandwidthHz, double peakFrequencyHz);
+std::optional<double> SignalToNoise(const cSpectrumTrace& trace, double spanLowHz,
+                                    double spanHighHz, double snrBandwidthHz,
+                                    double peakFrequencyHz);
 
 // Ten passes of "strongest point outside the ranges found so far" (each range +-round(1.5 w)):
 // entry 0 is the carrier, 1 .. 9 the spurs. Returns the list; SFDR = level[0] - level[1].

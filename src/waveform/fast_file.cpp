@@ -75,7 +75,8 @@ std::string ResolveTarget(const std::string& path) {
 
 AtomicFileReplace::AtomicFileReplace(const std::string& target) : target_(ResolveTarget(target)) {
     const size_t slash = target_.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
+    const std::string dir =
+        slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
     std::string pattern = dir + "." + base + ".saving-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());

@@ -25,11 +25,11 @@ enum WaveformFileType : int {
 };
 
 // Formats that are only written, chosen through the stored file type setting.
-constexpr int kFileInstrumentCsv = 399;      // header, then the lines of 401
-constexpr int kFileTableMhzQ3 = 40111;       // "%.3f,%.2f\n": I * 1e-6, Q
-constexpr int kFileTableMhzQSpec = 40112;    // "%.3f,%.2f,%.2f\n": I * 1e-6, Q, spectrum float
-constexpr int kFileTableMilli = 40113;       // "%d,%d\n": R(I * 1000), R(Q * 1000) where I != 0
-constexpr int kFileTableMhzQ4 = 40114;       // "%.4f,%.2f\n": I * 1e-6, Q
+constexpr int kFileInstrumentCsv = 399;    // header, then the lines of 401
+constexpr int kFileTableMhzQ3 = 40111;     // "%.3f,%.2f\n": I * 1e-6, Q
+constexpr int kFileTableMhzQSpec = 40112;  // "%.3f,%.2f,%.2f\n": I * 1e-6, Q, spectrum float
+constexpr int kFileTableMilli = 40113;     // "%d,%d\n": R(I * 1000), R(Q * 1000) where I != 0
+constexpr int kFileTableMhzQ4 = 40114;     // "%.4f,%.2f\n": I * 1e-6, Q
 
 constexpr int kDefaultFileType = kFileBin16BeTwos;
 

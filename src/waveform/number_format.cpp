@@ -11,7 +11,8 @@ char* ToChars(double value, std::chars_format fmt, int precision, char* out) {
     // to_chars writes "inf"/"nan" where printf does too; fixed notation of 1e308 needs ~320
     // characters, so out-of-range fixed values fall back to scientific.
     auto r = std::to_chars(out, out + kRoom, value, fmt, precision);
-    if (r.ec != std::errc()) r = std::to_chars(out, out + kRoom, value, std::chars_format::scientific, precision);
+    if (r.ec != std::errc())
+        r = std::to_chars(out, out + kRoom, value, std::chars_format::scientific, precision);
     return r.ptr;
 }
 }  // namespace
@@ -29,11 +30,14 @@ char* FormatGeneral(double value, int precision, char* out) {
     return ToChars(value, std::chars_format::general, precision, out);
 }
 
-char* FormatExp(double value, char* out) { return ToChars(value, std::chars_format::scientific, 6, out); }
+char* FormatExp(double value, char* out) {
+    return ToChars(value, std::chars_format::scientific, 6, out);
+}
 
 char* FormatExportNumber(double value, int p, char* out) {
     if (std::isnan(value)) {
-        for (char c : {'n', 'a', 'n'}) *out++ = c;
+        for (char c : {'n', 'a', 'n'})
+            *out++ = c;
         return out;
     }
     if (std::fabs(value) > 2147483647.0) return FormatExp(value, out);
@@ -43,7 +47,8 @@ char* FormatExportNumber(double value, int p, char* out) {
     int64_t whole = static_cast<int64_t>(magnitude);
     const double fraction = magnitude - static_cast<double>(whole);
     int64_t scaleP = 1;
-    for (int i = 0; i < p; ++i) scaleP *= 10;
+    for (int i = 0; i < p; ++i)
+        scaleP *= 10;
     const double t = fraction * static_cast<double>(scaleP);
     int64_t F = static_cast<int64_t>(t);
     const double rest = t - static_cast<double>(F);
@@ -55,7 +60,8 @@ char* FormatExportNumber(double value, int p, char* out) {
     if (value < 0) *out++ = '-';
     out = std::to_chars(out, out + 20, whole).ptr;
     *out++ = '.';
-    for (int64_t d = scaleP / 10; d >= 1; d /= 10) *out++ = static_cast<char>('0' + (F / d) % 10);
+    for (int64_t d = scaleP / 10; d >= 1; d /= 10)
+        *out++ = static_cast<char>('0' + (F / d) % 10);
     return out;
 }
 

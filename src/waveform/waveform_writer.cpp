@@ -1,10 +1,10 @@
 #include "waveform/waveform_writer.h"
 
+#include <locale.h>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <locale.h>
 
 #include <memory>
 
@@ -60,13 +60,15 @@ void EncodeCpri(float i, float q, uint16_t& wordI, uint16_t& wordQ) {
         mi = std::clamp(mi, kMin, kMax);
         mq = std::clamp(mq, kMin, kMax);
     }
-    const auto field = [](int64_t m) { return static_cast<unsigned>((static_cast<uint64_t>(m) & 0x1FFFu) << 1); };
+    const auto field = [](int64_t m) {
+        return static_cast<unsigned>((static_cast<uint64_t>(m) & 0x1FFFu) << 1);
+    };
     wordI = static_cast<uint16_t>(((e >> 2) & 1) << 15 | (e & 1) << 14 | field(mi));
     wordQ = static_cast<uint16_t>(((e >> 1) & 1) << 14 | field(mq));
 }
 
-std::string BuildInstrumentHeader(int64_t sampleRateHz, double centreFrequencyKHz, double inputRange,
-                                  std::time_t now) {
+std::string BuildInstrumentHeader(int64_t sampleRateHz, double centreFrequencyKHz,
+                                  double inputRange, std::time_t now) {
     const int64_t c = static_cast<int64_t>(std::trunc(centreFrequencyKHz * 1000.0));
     const int64_t h = sampleRateHz == 61'440'000 ? 30'000'000 : sampleRateHz / 2;
     std::string s;
@@ -83,7 +85,7 @@ std::string BuildInstrumentHeader(int64_t sampleRateHz, double centreFrequencyKH
     s += "FreqValidMin," + General(static_cast<double>(c - h), 6) + "\r\n";
     // The C locale's date form, whatever locale the application runs in.
     char line[101] = {0};
-    std::tm local {};
+    std::tm local{};
     localtime_r(&now, &local);
     if (locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr)) {
         strftime_l(line, sizeof line, "TimeString,%c\r\n", &local, cLocale);
@@ -131,18 +133,21 @@ inline char* Put16(char* p, int64_t v, bool bigEndian) {
 
 inline char* Put32BE(char* p, int64_t v) {
     const uint32_t u = static_cast<uint32_t>(static_cast<uint64_t>(v));
-    for (int shift = 24; shift >= 0; shift -= 8) *p++ = static_cast<char>(u >> shift);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        *p++ = static_cast<char>(u >> shift);
     return p;
 }
 
 inline char* PutText(char* p, const char* text) {
-    while (*text) *p++ = *text++;
+    while (*text)
+        *p++ = *text++;
     return p;
 }
 
 inline char* PutHex4(char* p, uint16_t w) {
     static constexpr char kDigits[] = "0123456789abcdef";
-    for (int shift = 12; shift >= 0; shift -= 4) *p++ = kDigits[(w >> shift) & 0xF];
+    for (int shift = 12; shift >= 0; shift -= 4)
+        *p++ = kDigits[(w >> shift) & 0xF];
     return p;
 }
 
@@ -158,7 +163,9 @@ char* EncodeRecord(int type, const cWaveform& w, int k, char* p) {
         case kFileBin16BeTwos: p = Put16(p, twos(i), true); return Put16(p, twos(q), true);
         case kFileBin16LeOffset: p = Put16(p, offset(i), false); return Put16(p, offset(q), false);
         case kFileBin16LeTwos: p = Put16(p, twos(i), false); return Put16(p, twos(q), false);
-        case kFileBin32BeTwos: p = Put32BE(p, RoundHalfAway(i * 131071.0)); return Put32BE(p, RoundHalfAway(q * 131071.0));
+        case kFileBin32BeTwos:
+            p = Put32BE(p, RoundHalfAway(i * 131071.0));
+            return Put32BE(p, RoundHalfAway(q * 131071.0));
         case kFileReal16BeOffset: return Put16(p, offset(i), true);
         case kFileReal16BeTwos: return Put16(p, twos(i), true);
         case kFileReal16LeOffset: return Put16(p, offset(i), false);
@@ -179,9 +186,11 @@ char* EncodeRecord(int type, const cWaveform& w, int k, char* p) {
             p = PutText(FormatSignedExp6(i, p), "\r\n");
             return PutText(FormatSignedExp6(q, p), "\r\n");
         case kFileAsciiInt16:
-            p = PutInt(p, static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint64_t>(twos(i)))));
+            p = PutInt(p,
+                       static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint64_t>(twos(i)))));
             *p++ = ' ';
-            p = PutInt(p, static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint64_t>(twos(q)))));
+            p = PutInt(p,
+                       static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint64_t>(twos(q)))));
             *p++ = '\n';
             return p;
         case kFileAsciiHex16:
@@ -265,7 +274,8 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
     // Refused before anything is created, so an existing file is never lost to them.
     if (!HasEncoder(fileType)) return fail(SaveFailure::NoEncoder);
     const int n = std::min<int>(sampleCount, static_cast<int>(std::min(I.size(), Q.size())));
-    if (fileType == kFileTableMhzQSpec && (spectrum.empty() || static_cast<int>(spectrum.size()) < n))
+    if (fileType == kFileTableMhzQSpec &&
+        (spectrum.empty() || static_cast<int>(spectrum.size()) < n))
         return fail(SaveFailure::NoSpectrumBuffer);
 
     AtomicFileReplace out(path);
@@ -273,16 +283,20 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
     {
         RecordSink sink(out.File());
         if (fileType == kFileInstrumentCsv)
-            sink.Append(BuildInstrumentHeader(sampleRate, centreFrequencyKHz, inputRange, std::time(nullptr)));
+            sink.Append(BuildInstrumentHeader(sampleRate, centreFrequencyKHz, inputRange,
+                                              std::time(nullptr)));
         if (const BlockEncoder encode = BlockEncoderFor(fileType)) {
             constexpr int kBlock = 8192;  // samples: at most 32 kB of output
             std::unique_ptr<char[]> block(new char[4 * kBlock]);
             for (int k = 0; k < n; k += kBlock) {
                 const int count = std::min(kBlock, n - k);
-                out.File().Write(block.get(), static_cast<size_t>(encode(&I[k], &Q[k], count, block.get()) - block.get()));
+                out.File().Write(
+                    block.get(),
+                    static_cast<size_t>(encode(&I[k], &Q[k], count, block.get()) - block.get()));
             }
         } else {
-            for (int k = 0; k < n; ++k) sink.Commit(EncodeRecord(fileType, *this, k, sink.Reserve()));
+            for (int k = 0; k < n; ++k)
+                sink.Commit(EncodeRecord(fileType, *this, k, sink.Reserve()));
         }
     }
     if (!out.Commit()) return fail(SaveFailure::WriteFailed);

@@ -19,8 +19,8 @@ int64_t RoundHalfAway(double v);
 
 // The instrument CSV header (13 lines, each ending CR LF) for a rate in Hz, a centre frequency
 // in kHz, an input range and the local time of writing.
-std::string BuildInstrumentHeader(int64_t sampleRateHz, double centreFrequencyKHz, double inputRange,
-                                  std::time_t now);
+std::string BuildInstrumentHeader(int64_t sampleRateHz, double centreFrequencyKHz,
+                                  double inputRange, std::time_t now);
 
 // The two words of one CPRI mantissa/exponent sample (big-endian on disk, I first).
 void EncodeCpri(float i, float q, uint16_t& wordI, uint16_t& wordQ);

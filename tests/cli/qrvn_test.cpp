@@ -1,8 +1,8 @@
 // qrvn run as a program on files made by the project's writer: texts and JSON against the
 // library, exit statuses, and clear errors for bad input.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,7 +61,8 @@ protected:
             dup2(o, 1);
             dup2(e, 2);
             std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
+            for (auto& a : args)
+                argv.push_back(a.data());
             argv.push_back(nullptr);
             execv(argv[0], argv.data());
             _exit(127);
@@ -72,7 +73,8 @@ protected:
     }
 
     // A waveform written with the project's writer (type 405 unless given).
-    std::string Save(const std::string& name, int n, const std::function<cd(int)>& f, int type = 405) const {
+    std::string Save(const std::string& name, int n, const std::function<cd(int)>& f,
+                     int type = 405) const {
         cWaveform w;
         w.AllocateScratch(n);
         for (int k = 0; k < n; ++k) {
@@ -91,7 +93,8 @@ constexpr double kFs = 30.72e6;
 cd Tone(double a, double hz, int k) { return std::polar(a, 2 * M_PI * hz * k / kFs); }
 
 TEST_F(Qrvn, InfoAgreesWithTheSamplesToThePrintedPrecision) {
-    const std::string file = Save("tone_30.72MSPS.bin", 10000, [](int k) { return Tone(0.5, 1e6, k) + cd(0.01, 0); });
+    const std::string file =
+        Save("tone_30.72MSPS.bin", 10000, [](int k) { return Tone(0.5, 1e6, k) + cd(0.01, 0); });
     cWaveform w;
     w.fileType = 405;
     ASSERT_EQ(w.LoadFile(file, false), 0);
@@ -106,8 +109,11 @@ TEST_F(Qrvn, InfoAgreesWithTheSamplesToThePrintedPrecision) {
     EXPECT_EQ(r.err, "");
     EXPECT_NE(r.out.find("samples: 10000\n"), std::string::npos);
     EXPECT_NE(r.out.find("sample rate: 30.72 Msps (from the name)"), std::string::npos);
-    EXPECT_NE(r.out.find("rms: " + Fixed(10 * std::log10(power / 10000), 2) + " dBFS"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("peak: " + Fixed(10 * std::log10(peak), 2) + " dBFS"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("rms: " + Fixed(10 * std::log10(power / 10000), 2) + " dBFS"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("peak: " + Fixed(10 * std::log10(peak), 2) + " dBFS"), std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("signal: complex"), std::string::npos);
 
     const Result j = Run({"info", file, "--rate", "1e6", "--json"});
@@ -126,7 +132,8 @@ TEST_F(Qrvn, MeasureJsonMatchesTheLibrary) {
     const Result r = Run({"measure", file, "--imd", "--sfdr", "--obw", "--fft", "8192", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
     QJsonParseError error;
-    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &error).object();
+    const QJsonObject o =
+        QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &error).object();
     ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out;
 
     // The same pipeline in-process.
@@ -134,7 +141,8 @@ TEST_F(Qrvn, MeasureJsonMatchesTheLibrary) {
     w.fileType = 405;
     ASSERT_EQ(w.LoadFile(file, false), 0);
     cPlotEngine e;
-    e.measurements.settings.imdOn = e.measurements.settings.sfdrOn = e.measurements.settings.obwOn = true;
+    e.measurements.settings.imdOn = e.measurements.settings.sfdrOn = e.measurements.settings.obwOn =
+        true;
     cSpectrumRecompute rc;
     SpectrumSettings s;
     s.fftSize = 8192;
@@ -155,12 +163,15 @@ TEST_F(Qrvn, MeasureJsonMatchesTheLibrary) {
     EXPECT_EQ(o["sfdr_db"].toDouble(), e.measurements.results.sfdrDb);
     ASSERT_TRUE(e.measurements.results.tonePair.has_value());
     EXPECT_EQ(o["imd"].toObject()["ip3_dbfs"].toDouble(), e.measurements.results.tonePair->ip3Dbfs);
-    EXPECT_EQ(o["obw"].toObject()["bandwidth_hz"].toDouble(), e.measurements.results.obw.bandwidthHz);
+    EXPECT_EQ(o["obw"].toObject()["bandwidth_hz"].toDouble(),
+              e.measurements.results.obw.bandwidthHz);
 
     // The text form is the panel as the window shows it.
     const Result text = Run({"measure", file, "--imd", "--fft", "8192"});
     ASSERT_EQ(text.status, 0);
-    EXPECT_NE(text.out.find("IP3: " + Fixed(e.measurements.results.tonePair->ip3Dbfs, 2) + " dBFS\n"), std::string::npos)
+    EXPECT_NE(
+        text.out.find("IP3: " + Fixed(e.measurements.results.tonePair->ip3Dbfs, 2) + " dBFS\n"),
+        std::string::npos)
         << text.out;
     EXPECT_NE(text.out.find("Resolution BW: 3.75 kHz\n"), std::string::npos);
 }
@@ -171,15 +182,19 @@ TEST_F(Qrvn, EmissionMaskExitStatus) {
     // A clean carrier spread over +-2 MHz (tones on bins, 60 kHz apart) passes; the same with
     // broadband noise 30 dB above the out-of-band limits fails.
     std::vector<double> phase(67);
-    for (double& p : phase) p = std::uniform_real_distribution<double>(0, 2 * M_PI)(rng);
+    for (double& p : phase)
+        p = std::uniform_real_distribution<double>(0, 2 * M_PI)(rng);
     auto carrier = [&](int k) {
         cd s = 0;
-        for (int i = -33; i <= 33; ++i) s += Tone(0.03, i * 60e3, k) * std::polar(1.0, phase[i + 33]);
+        for (int i = -33; i <= 33; ++i)
+            s += Tone(0.03, i * 60e3, k) * std::polar(1.0, phase[i + 33]);
         return s;
     };
     const std::string clean = Save("clean_30.72MSPS.bin", 1 << 16, carrier);
-    const std::string noisy = Save("noisy_30.72MSPS.bin", 1 << 16, [&](int k) { return carrier(k) + cd(g(rng), g(rng)); });
-    const std::vector<std::string> mask = {"--mask", "707", "--mask-bw", "5", "--carrier-dbm", "40", "--json"};
+    const std::string noisy = Save("noisy_30.72MSPS.bin", 1 << 16,
+                                   [&](int k) { return carrier(k) + cd(g(rng), g(rng)); });
+    const std::vector<std::string> mask = {"--mask",        "707", "--mask-bw", "5",
+                                           "--carrier-dbm", "40",  "--json"};
     auto run = [&](const std::string& f) {
         std::vector<std::string> a = {"measure", f};
         a.insert(a.end(), mask.begin(), mask.end());
@@ -188,9 +203,13 @@ TEST_F(Qrvn, EmissionMaskExitStatus) {
     const Result pass = run(clean), fail = run(noisy);
     EXPECT_EQ(pass.status, 0) << pass.err << pass.out;
     EXPECT_EQ(fail.status, 3) << fail.err << fail.out;
-    EXPECT_TRUE(QJsonDocument::fromJson(QByteArray::fromStdString(pass.out)).object()["mask"].toObject()["pass"].toBool());
+    EXPECT_TRUE(QJsonDocument::fromJson(QByteArray::fromStdString(pass.out))
+                    .object()["mask"]
+                    .toObject()["pass"]
+                    .toBool());
     // Too coarse a resolution for the 30 kHz bandwidths: a clear error instead of silence.
-    const Result coarse = Run({"measure", clean, "--mask", "707", "--mask-bw", "5", "--fft", "512"});
+    const Result coarse =
+        Run({"measure", clean, "--mask", "707", "--mask-bw", "5", "--fft", "512"});
     EXPECT_EQ(coarse.status, 2);
     EXPECT_NE(coarse.err.find("finer resolution"), std::string::npos);
 }
@@ -233,16 +252,21 @@ TEST_F(Qrvn, ZerosAreMeasuredNotCrashedOn) {
     const Result m = Run({"measure", zeros, "--sfdr", "--json"});
     EXPECT_EQ(m.status, 0) << m.err;
     EXPECT_FALSE(QJsonDocument::fromJson(QByteArray::fromStdString(m.out)).isNull());
-    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(m.out)).object()["view"].toDouble(), 301);  // real
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(m.out)).object()["view"].toDouble(),
+              301);  // real
 }
 
 TEST_F(Qrvn, ConvertRenderAndHelp) {
     const std::string in = Save("c_30.72MSPS.bin", 2000, [](int k) { return Tone(0.25, 3e6, k); });
     ASSERT_EQ(Run({"convert", in, Path("c.txt"), "--from", "405", "--to", "401"}).status, 0);
-    ASSERT_EQ(Run({"convert", Path("c.txt"), Path("back.bin"), "--from", "401", "--to", "405"}).status, 0);
-    EXPECT_EQ(Slurp(Path("back.bin")), Slurp(in));  // text keeps the quantised values exactly enough
+    ASSERT_EQ(
+        Run({"convert", Path("c.txt"), Path("back.bin"), "--from", "401", "--to", "405"}).status,
+        0);
+    EXPECT_EQ(Slurp(Path("back.bin")),
+              Slurp(in));  // text keeps the quantised values exactly enough
 
-    const Result r = Run({"render", in, "-o", Path("p.png"), "--size", "640x400", "--view", "iq-dcfs"});
+    const Result r =
+        Run({"render", in, "-o", Path("p.png"), "--size", "640x400", "--view", "iq-dcfs"});
     ASSERT_EQ(r.status, 0) << r.err;
     const QImage png(QString::fromStdString(Path("p.png")));
     EXPECT_EQ(png.size(), QSize(640, 400));

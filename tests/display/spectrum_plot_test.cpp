@@ -37,15 +37,17 @@ cWaveform Wave(int n, const std::function<cd(int)>& f) {
     return w;
 }
 
-cd Tone(double amplitude, double hz, int k) { return std::polar(amplitude, 2 * std::numbers::pi * hz * k / kFs); }
+cd Tone(double amplitude, double hz, int k) {
+    return std::polar(amplitude, 2 * std::numbers::pi * hz * k / kFs);
+}
 
 struct View {
     cPlotEngine engine;
     QImage image{kWidth, kHeight, QImage::Format_RGB32};
 
     // Recomputes the trace of w as the view does (view kind 303 unless given) and draws it.
-    void Show(const cWaveform& w, double f0, double f1, int N = 4096, WindowType win = kWindowBlackmanHarris,
-              int viewType = kViewIQ) {
+    void Show(const cWaveform& w, double f0, double f1, int N = 4096,
+              WindowType win = kWindowBlackmanHarris, int viewType = kViewIQ) {
         cSpectrumRecompute rc;
         SpectrumSettings s;
         s.fftSize = N;
@@ -64,12 +66,14 @@ struct View {
     }
     std::vector<std::string> Right() const {
         std::vector<std::string> lines;
-        for (const auto& l : engine.rightPanel) lines.push_back(l.text);
+        for (const auto& l : engine.rightPanel)
+            lines.push_back(l.text);
         return lines;
     }
     bool RightHas(const std::string& prefix) const {
         const auto lines = Right();
-        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
     }
     std::string RightLine(const std::string& prefix) const {
         for (const auto& l : Right())
@@ -84,7 +88,8 @@ TEST(SpectrumPlot, TraceRowFollowsTheLevel) {
     // A -30 dBFS tone on a bin with Rect: the trace reaches the row 30 dB below the top.
     View v;
     const double hz = 100.0 * kFs / 4096;
-    v.Show(Wave(4096, [&](int k) { return Tone(std::pow(10, -1.5), hz, k); }), -kFs / 2.0, kFs / 2.0, 4096, kWindowRect);
+    v.Show(Wave(4096, [&](int k) { return Tone(std::pow(10, -1.5), hz, k); }), -kFs / 2.0,
+           kFs / 2.0, 4096, kWindowRect);
     const int top = 12, ph = kHeight - 12 - 30, pw = kWidth - 44 - 12;
     const double dbPerPixel = 10.0 * 13 / ph;
     const int toneX = 44 + static_cast<int>(std::lround((hz + kFs / 2.0) / kFs * pw));
@@ -138,17 +143,20 @@ TEST(SpectrumPlot, DbmOffsetMovesTextsNotTheTrace) {
     EXPECT_EQ(a.RightLine("Marker Power:"), "Marker Power: -20.00 dB");
     EXPECT_EQ(b.RightLine("Marker Power:"), "Marker Power: 10.00 dBm");
     EXPECT_EQ(b.engine.leftPanel.back().text.substr(0, 13), "Total Power: ");
-    EXPECT_EQ(b.engine.leftPanel.back().text.substr(b.engine.leftPanel.back().text.size() - 3), "dBm");
+    EXPECT_EQ(b.engine.leftPanel.back().text.substr(b.engine.leftPanel.back().text.size() - 3),
+              "dBm");
     // Same trace pixels in the plot area.
     int differing = 0;
     for (int y = 12; y < kHeight - 30; ++y)
-        for (int x = 45; x < kWidth - 12; ++x) differing += IsGreen(a.image.pixel(x, y)) != IsGreen(b.image.pixel(x, y));
+        for (int x = 45; x < kWidth - 12; ++x)
+            differing += IsGreen(a.image.pixel(x, y)) != IsGreen(b.image.pixel(x, y));
     EXPECT_EQ(differing, 0);
 }
 
 TEST(SpectrumPlot, DcToFsShowsNegativeFrequenciesAboveHalfTheRate) {
     View v;
-    v.Show(Wave(8192, [&](int k) { return Tone(0.5, -kFs / 4.0, k); }), 0.0, kFs, 4096, kWindowBlackmanHarris, kViewIQDcFs);
+    v.Show(Wave(8192, [&](int k) { return Tone(0.5, -kFs / 4.0, k); }), 0.0, kFs, 4096,
+           kWindowBlackmanHarris, kViewIQDcFs);
     EXPECT_NEAR(v.engine.tonePeakFrequencyHz, 0.75 * kFs, 100.0);
     EXPECT_EQ(v.RightLine("Peak Frequency:"), "Peak Frequency: 23.04 MHz");
 }
@@ -187,9 +195,11 @@ TEST(SpectrumPlot, NegativeSnrIsOverprintedInRed) {
     std::mt19937 rng(6);
     std::normal_distribution<double> g(0.0, std::sqrt(0.02 / 2));
     View v;
-    v.Show(Wave(1 << 16, [&](int k) { return Tone(0.1, 3e6, k) + cd(g(rng), g(rng)); }), -kFs / 2.0, kFs / 2.0);
+    v.Show(Wave(1 << 16, [&](int k) { return Tone(0.1, 3e6, k) + cd(g(rng), g(rng)); }), -kFs / 2.0,
+           kFs / 2.0);
     const auto& lines = v.engine.rightPanel;
-    const auto snr = std::find_if(lines.begin(), lines.end(), [](const PanelLine& l) { return l.text.rfind("SNR: ", 0) == 0; });
+    const auto snr = std::find_if(lines.begin(), lines.end(),
+                                  [](const PanelLine& l) { return l.text.rfind("SNR: ", 0) == 0; });
     ASSERT_NE(snr, lines.end());
     ASSERT_NE(snr + 1, lines.end());
     EXPECT_EQ((snr + 1)->text, snr->text + "!");
@@ -204,10 +214,12 @@ TEST(SpectrumPlot, ChannelMeasurementTexts) {
     std::normal_distribution<double> g(0.0, 0.05);
     // A carrier of band-limited noise: a sum of many tones within +-2.25 MHz.
     std::vector<std::pair<double, double>> tones;
-    for (int i = 0; i < 150; ++i) tones.push_back({-2.25e6 + i * 30e3, std::uniform_real_distribution<double>(0, 6.28)(rng)});
+    for (int i = 0; i < 150; ++i)
+        tones.push_back({-2.25e6 + i * 30e3, std::uniform_real_distribution<double>(0, 6.28)(rng)});
     const cWaveform carrier = Wave(1 << 15, [&](int k) {
         cd s = 0;
-        for (auto [f, ph] : tones) s += std::polar(0.02, 2 * std::numbers::pi * f * k / kFs + ph);
+        for (auto [f, ph] : tones)
+            s += std::polar(0.02, 2 * std::numbers::pi * f * k / kFs + ph);
         return s;
     });
     View v;
