@@ -1,0 +1,27 @@
+// The program: one application object holding the main window.
+
+#include <QApplication>
+#include <clocale>
+#include <string>
+#include <vector>
+
+#include "app/main_frame.h"
+
+class CQuorvalenApp : public QApplication {
+public:
+    CQuorvalenApp(int& argc, char** argv) : QApplication(argc, argv) {
+        // Qt takes the C locale from the environment; numbers in files and texts must not.
+        std::setlocale(LC_NUMERIC, "C");
+    }
+};
+
+int main(int argc, char** argv) {
+    CQuorvalenApp app(argc, argv);
+    std::vector<std::string> args;
+    for (const QString& a : QApplication::arguments().mid(1))
+        args.push_back(a.toStdString());
+    CMainFrame frame;
+    frame.show();
+    frame.OnInitialUpdate(args);
+    return app.exec();
+}

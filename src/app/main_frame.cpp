@@ -1,0 +1,496 @@
+#include "app/main_frame.h"
+
+#include <unistd.h>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <climits>
+#include <cmath>
+
+#include "app/command_line.h"
+#include "app/menu_layout.h"
+#include "app/view.h"
+#include "measure/measurements.h"
+#include "ui/dialog_prompter.h"
+#include "ui/status_bar.h"
+#include "waveform/message_pump.h"
+#include "waveform/spectrum_export.h"
+#include "waveform/waveform_writer.h"
+
+namespace {
+const std::vector<int> kFileTypeIds = {400, 401, 402, 403, 404, 405, 406,
+                                       407, 408, 409, 410, 411, 412, 418};
+const std::vector<int> kViewIds = {300, 301, 302, 303, 304, 305, 306, 307,
+                                   308, 309, 310, 311, 312, 313, 314};
+const std::vector<int> kWindowIds = {221, 222, 223, 224};
+const std::vector<int> kFilterShapeIds = {415, 416, 417};
+const std::vector<int> kMaskTypeIds = {705, 706, 707, 1016, 40128};
+const std::vector<int> kMeasureIds = {599, 600, 32880, 616, 40117, 801, 802,  803,
+                                      804, 806, 708,   709, 710,   805, 40118};
+bool IsToolCommand(int id) {
+    return (id >= 502 && id <= 721 && id != 599 && id != 600 && id != 601 && id != 616) ||
+           id == 32845 || id == 39506 || (id >= 40001 && id <= 40091);
+}
+}  // namespace
+
+CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettings()) {
+    char cwd[4096];
+    startDirectory = getcwd(cwd, sizeof cwd) ? cwd : ".";
+    settings_ = ReadAppSettings(*store_);
+    mainWave.fileType = settings_.fileType;
+    mainWave.sampleRate = settings_.sampleRateHz;
+    lteDuplex = settings_.lteDuplex;
+
+    view = new CView(&mainWave, &stopRequest, this);
+    view->settings.fftSize = settings_.fftSize;
+    view->onViewTypeChanged = [this](int type) { CheckOnly(kViewIds, type); };
+    view->onFileDropped = [this](const QString& path) {
+        if (path.isEmpty()) {
+            SetStatusText("Dropping multiple files is not supported.");
+            return;
+        }
+        OpenWaveformFile(path.toStdString(), true);
+        RecomputeNow();
+    };
+    setCentralWidget(view);
+    statusBar = new cQRVNStatusBar(stopRequest, this);
+    setStatusBar(statusBar);
+    BuildMenus(
+        menuBar(), MainMenuLayout(), [this](int id) { OnCommand(id); }, actions_);
+    ownPrompter_ = std::make_unique<cDialogPrompter>(this);
+    prompter = ownPrompter_.get();
+    chooseOpenFile = [this] {
+        const QString folder =
+            QString::fromStdString(settings_.waveformFolder.value_or(startDirectory));
+        return QFileDialog::getOpenFileName(this, "Open Waveform", folder, "Waveform Files (*)")
+            .toStdString();
+    };
+    chooseSaveFile = [this] {
+        return QFileDialog::getSaveFileName(this, "Save Waveform as",
+                                            QString::fromStdString(currentFileName),
+                                            "Waveform Files (*)")
+            .toStdString();
+    };
+    chooseExportFile = [this] {
+        return QFileDialog::getSaveFileName(this, "Export FFT Data", QString(),
+                                            "text files (*.csv)")
+            .toStdString();
+    };
+    setAcceptDrops(true);
+    setWindowTitle("Quorvalen");
+    resize(1200, 800);
+}
+
+CMainFrame::~CMainFrame() {
+    stopRequest = true;
+    settings_.fileType = mainWave.fileType;
+    settings_.sampleRateHz = mainWave.sampleRate;
+    settings_.fftSize = view->settings.fftSize;
+    settings_.lteDuplex = lteDuplex;
+    WriteAppSettings(*store_, settings_);
+}
+
+void CMainFrame::SetStatusText(const std::string& text) {
+    lastStatus = text;
+    if (statusBar) statusBar->PostStatusMessage(text);
+}
+
+bool CMainFrame::IsChecked(int id) const {
+    auto it = actions_.find(id);
+    return it != actions_.end() && it->second->isChecked();
+}
+
+void CMainFrame::CheckMenuItem(int id, bool checked) {
+    if (auto it = actions_.find(id); it != actions_.end()) it->second->setChecked(checked);
+}
+
+void CMainFrame::CheckOnly(const std::vector<int>& group, int id) {
+    for (int g : group)
+        CheckMenuItem(g, g == id);
+}
+
+void CMainFrame::SyncMeasureChecks() {
+    for (int id : kMeasureIds)
+        CheckMenuItem(id, view->engine.measurements.IsChecked(id));
+    for (int id : kMaskTypeIds)
+        CheckMenuItem(id, view->engine.measurements.IsChecked(id));
+}
+
+void CMainFrame::RecomputeNow() {
+    view->recompute.recomputeNeeded = true;
+    view->Recompute(0);
+    view->update();
+}
+
+void CMainFrame::SetTitleFromPath(const std::string& path) {
+    setWindowTitle(QString::fromStdString("Quorvalen - " + path));
+}
+
+void CMainFrame::OnInitialUpdate(const std::vector<std::string>& args) {
+    const CommandLine cl = ParseCommandLine(args);
+    if (cl.newWaveform) {
+        NewWaveform();
+    } else {
+        for (const CommandLineAction& a : cl.actions) {
+            switch (a.kind) {
+                case CommandLineAction::SetFileType: mainWave.fileType = a.value; break;
+                case CommandLineAction::OpenFile: OpenWaveformFile(a.path, true); break;
+                case CommandLineAction::SetLteBandwidth: lteBandwidthMHz = a.value; break;
+                case CommandLineAction::SetLteTestModel: lteTestModel = a.value; break;
+                case CommandLineAction::SetLteDuplex: lteDuplex = a.value; break;
+            }
+        }
+    }
+    CheckOnly(kFileTypeIds, mainWave.fileType);
+    const int sizeCommand =
+        204 + static_cast<int>(std::log(view->settings.fftSize) / std::log(2) - 7);
+    for (int id = 204; id <= 216; ++id)
+        CheckMenuItem(id, id == sizeCommand);
+    SetStatusText("Ready");
+    RecomputeNow();
+}
+
+int CMainFrame::NewWaveform() {
+    SetStatusText("Creating new waveform...");
+    if (undoEnabled) undoWave.CopyFrom(mainWave);
+    if (mainWave.ResetToNew() != 0) {
+        SetStatusText("ERR: New File creation failed");
+        return 1;
+    }
+    currentFileName = "New Waveform";
+    SetTitleFromPath(currentFileName);
+    CheckMenuItem(431, true);
+    CheckMenuItem(430, false);
+    view->SelectViewType(kViewMulti);
+    view->recompute.recomputeNeeded = true;
+    SetStatusText("New File created");
+    return 0;
+}
+
+int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent) {
+    std::string path = requested;
+    if (path.size() < 4) {
+        PumpMessagesFor(50);
+        path = chooseOpenFile ? chooseOpenFile() : std::string();
+        if (path.empty() || path.back() == '*') {
+            SetStatusText("Open File cancelled");
+            return 0;
+        }
+        const size_t slash = path.rfind('/');
+        if (slash != std::string::npos) {
+            settings_.waveformFolder = path.substr(0, slash + 1);
+            WriteWaveformFolder(*store_, *settings_.waveformFolder);
+        }
+        if (path.size() < 4) {
+            SetStatusText("ERR: Invalid File name to open");
+            return 0x10000016;
+        }
+    }
+    path = ResolveOpenPath(path, settings_.installPath.value_or(""), startDirectory);
+    SetStatusText("Opening File...");
+    // A failed open must not destroy the waveform on screen: load aside, take over on success.
+    cWaveform loaded;
+    loaded.fileType = mainWave.fileType;
+    loaded.sampleRate = mainWave.sampleRate;
+    const int result = loaded.LoadFile(path, false);
+    if (result != 0) {
+        SetStatusText("ERR: File Open Failed");
+        return result;
+    }
+    mainWave.Clear();
+    mainWave.I.swap(loaded.I);
+    mainWave.Q.swap(loaded.Q);
+    mainWave.rawFile.swap(loaded.rawFile);
+    mainWave.sampleCount = loaded.sampleCount;
+    mainWave.rawByteCount = loaded.rawByteCount;
+    mainWave.sampleRate = loaded.sampleRate;
+    mainWave.title = loaded.title;
+    mainWave.saveTypeMode = 0;
+    mainWave.domainState = DomainState::TimeOnly;
+    currentFileName = path;
+    (void)addToRecent;  // the recent-file list comes with the complete menu handling
+    SetTitleFromPath(path);
+    CheckMenuItem(430, true);
+    CheckMenuItem(431, false);
+    view->SelectViewType(kViewMulti);
+    view->recompute.recomputeNeeded = true;
+    SetStatusText("File Opened");
+    return 0;
+}
+
+void CMainFrame::SaveWaveform() {
+    if (currentFileName.empty() || currentFileName == "New Waveform") {
+        SaveWaveformAs("", true, true);
+        return;
+    }
+    SetStatusText("Saving File...");
+    if (mainWave.SaveFile(currentFileName) == 1) {
+        SetTitleFromPath(currentFileName);
+        SetStatusText("File Saved");
+    } else {
+        SetStatusText("ERR: File Save Failed");
+    }
+}
+
+void CMainFrame::SaveWaveformAs(const std::string& requested, bool, bool setTitle) {
+    SetStatusText("Saving File...");
+    std::string path = requested;
+    if (path.size() < 4) {
+        path = chooseSaveFile ? chooseSaveFile() : std::string();
+        if (path.size() < 4) {
+            SetStatusText("Save File Cancelled");
+            return;
+        }
+    }
+    SaveFailure why = SaveFailure::None;
+    if (mainWave.SaveFile(path, &why) == 1) {
+        currentFileName = path;
+        if (setTitle) SetTitleFromPath(path);
+        SetStatusText("File Saved");
+        return;
+    }
+    if (why == SaveFailure::CannotCreate)
+        QMessageBox::warning(this, "Error",
+                             QString::fromStdString("Failed to open file for writing\r\n" + path));
+    SetStatusText("ERR: Save File operation failed");
+}
+
+void CMainFrame::SelectFileType(int type) {
+    const int previous = mainWave.fileType;
+    if (mainWave.saveTypeMode == 0) {
+        mainWave.fileType = type;
+        if (mainWave.ParseRaw() < 1) {
+            SetStatusText("ERR: No valid samples identified for Requested File type");
+            mainWave.fileType = previous;
+            return;
+        }
+        view->recompute.recomputeNeeded = true;
+        RecomputeNow();
+        SetStatusText("Waveform reloaded as New File type selected");
+    } else {
+        SetStatusText("New File type selected for use when Saving");
+        mainWave.fileType = type;
+    }
+    CheckMenuItem(previous, false);
+    CheckMenuItem(type, true);
+}
+
+void CMainFrame::ToolDispatch(int id) {
+    // The common steps around a tool; the tools themselves come later.
+    statusBar->StartTiming();
+    const int previousMode = statusBar->Mode();
+    statusBar->SetMode(kModeCalculating);
+    SetStatusText("Tool " + std::to_string(id) + " is not available yet");
+    mainWave.EnsureTimeDomain(true);
+    RecomputeNow();
+    statusBar->StopTiming();
+    statusBar->SetMode(previousMode == kModeCalculating ? kModeIdle : kModeIdle);
+    view->setFocus();
+}
+
+void CMainFrame::ExportFft() {
+    if (!view->engine.trace.traceValid) return;
+    if (view->ViewType() > kViewQIDcFs) {
+        view->SelectViewType(view->recompute.lastWasReal ? kViewI : kViewIQ);
+        view->settings.phaseWanted = true;
+        RecomputeNow();
+        view->settings.phaseWanted = false;
+    }
+    const std::string path = chooseExportFile ? chooseExportFile() : std::string();
+    if (path.empty()) {
+        SetStatusText("FFT Export Cancelled");
+        return;
+    }
+    mainWave.exportFileName = path;
+    switch (ExportSpectrum(view->engine.trace, view->ViewType(), path)) {
+        case ExportResult::Exported: SetStatusText("FFT Exported"); break;
+        case ExportResult::CannotCreate:
+            QMessageBox::warning(this, "Error", "Failed to open file for writing");
+            SetStatusText("FFT Export Failed");
+            break;
+        default: SetStatusText("FFT Export Failed"); break;
+    }
+}
+
+int CMainFrame::OnCommand(int id) {
+    cMeasurements& m = view->engine.measurements;
+    SpectrumSettings& s = view->settings;
+    switch (id) {
+        case 101:
+            if (NewWaveform() == 0) RecomputeNow();
+            return 1;
+        case 102:
+            if (OpenWaveformFile("", true) == 0) RecomputeNow();
+            return 1;
+        case 103: SaveWaveform(); return 1;
+        case 104: SaveWaveformAs("", true, true); return 1;
+        case 107: close(); return 1;
+        case 430:
+            mainWave.saveTypeMode = 0;
+            CheckOnly({430, 431}, 430);
+            SetStatusText("File type change will cause a reload to the type selected");
+            return 1;
+        case 431:
+            mainWave.saveTypeMode = 1;
+            CheckOnly({430, 431}, 431);
+            SetStatusText("File type change will set the format in which to save");
+            return 1;
+        case 44:
+            statusBar->setVisible(!statusBar->isVisible());
+            CheckMenuItem(44, statusBar->isVisible());
+            return 1;
+        case 32798:
+        case 32797:
+            s.averaging = id == 32798;
+            CheckOnly({32798, 32797}, id);
+            CheckMenuItem(201, false);
+            SetStatusText(s.averaging ? "Averaged Trace selected" : "Clear/Write Trace selected");
+            RecomputeNow();
+            return 1;
+        case 32801:
+        case 32800:
+            s.acCoupling = id == 32800;
+            CheckOnly({32801, 32800}, id);
+            SetStatusText(s.acCoupling ? "AC Coupling selected" : "DC Coupling selected");
+            RecomputeNow();
+            return 1;
+        case 221:
+        case 222:
+        case 223:
+        case 224:
+            CheckOnly(kWindowIds, id);
+            s.window = static_cast<WindowType>(id);
+            RecomputeNow();
+            return 1;
+        case 229: {
+            const double x = static_cast<float>(prompter->PromptDouble(
+                "Enter the offset for dBFS-to-dBm",
+                "This de-normalising scaler is used for power related measurements", 50.0,
+                "dBFS2dBm"));
+            if (x > -150 && x < 150) view->engine.dbmOffsetDb = x;
+            RecomputeNow();
+            return 1;
+        }
+        case 525: {
+            const int v = prompter->PromptInt("Enter the sample rate of the waveform", "",
+                                              61'440'000, "UpdateFS");
+            if (v > 0 && v < 2'000'000'000) {
+                mainWave.sampleRate = v;
+                SetStatusText("Sampling frequency changed");
+            }
+            RecomputeNow();
+            return 1;
+        }
+        case 415:
+        case 416:
+        case 417:
+            mainWave.filterShape = id - 414;
+            CheckOnly(kFilterShapeIds, id);
+            return 1;
+        case 601: {
+            const float v = prompter->PromptFloat(
+                "Enter SNR Measurement Bandwidth Hz", "Default SNR bandwidth is current Zoom View",
+                static_cast<float>(m.settings.snrBandwidthHz), "");
+            const std::string text = m.SetSnrBandwidth(v, static_cast<double>(mainWave.sampleRate));
+            if (!text.empty()) SetStatusText(text);
+            RecomputeNow();
+            return 1;
+        }
+        case 40110: {
+            const double v = prompter->PromptDouble("Please enter the RMS power of the carrier",
+                                                    "Spectral Emission Mask Configuration",
+                                                    m.settings.carrierPowerDbm, "");
+            SetStatusText(m.SetCarrierPower(v));
+            return 1;
+        }
+        case 133:
+            QMessageBox::information(this, "Basic Help",
+                                     "Middle mouse button returns to the 4-up multi "
+                                     "view\r\n\r\nLeft click on multi view "
+                                     "panes to focus single view\r\n\r\nLeft mouse button hold and "
+                                     "pan for zoom features\r\n\r\n"
+                                     "Mouse wheel to zoom in and out\r\n\r\nRight mouse button to "
+                                     "zoom out to maximum X Span");
+            return 1;
+        case 120:
+            QMessageBox::about(this, "About Quorvalen", "Quorvalen 0.1\nIQ waveform workbench");
+            return 1;
+        case 40002:
+            UndoExchange(mainWave, undoWave);
+            RecomputeNow();
+            return 1;
+        case 105: return 1;
+        case 32827: ExportFft(); return 1;
+        default: break;
+    }
+    if ((id >= 400 && id <= 412) || id == 418 || id == 419) {
+        SelectFileType(id);
+        return 1;
+    }
+    if (id >= 300 && id <= 314) {
+        view->SelectViewType(id);
+        SetStatusText(id >= 301 && id <= 306 ? "Frequency domain view type selected"
+                                             : "View type selected");
+        RecomputeNow();
+        return 1;
+    }
+    if (id >= 204 && id <= 216) {
+        s.fftSize = FftSizeForCommand(id);
+        for (int k = 204; k <= 216; ++k)
+            CheckMenuItem(k, k == id);
+        SetStatusText("New FFT size selected");
+        RecomputeNow();
+        return 1;
+    }
+    if (id == 599 || id == 600 || id == 32880 || id == 616) {
+        if (id == 32880 && !m.settings.imdOn && view->ViewType() >= 309)
+            view->SelectViewType(view->recompute.lastWasReal ? kViewI : kViewIQ);
+        m.ToggleSwitch(id);
+        SyncMeasureChecks();
+        RecomputeNow();
+        return 1;
+    }
+    if (AclrBandwidthForCommand(id) || id == kCmdLteAutoBw) {
+        id == kCmdLteAutoBw ? m.ToggleLteAutoBandwidth() : m.SelectAclrBandwidth(id);
+        SyncMeasureChecks();
+        RecomputeNow();
+        return 1;
+    }
+    if (MaskBandwidthForCommand(id) || id == kCmdMaskAutoBw) {
+        id == kCmdMaskAutoBw ? m.ToggleMaskAutoBandwidth() : m.SelectMaskBandwidth(id);
+        m.RebuildMask(view->engine.trace.totalPowerDb);
+        SyncMeasureChecks();
+        RecomputeNow();
+        return 1;
+    }
+    if (MaskNumberForType(id)) {
+        if (m.SelectMaskType(id)) RecomputeNow();
+        SyncMeasureChecks();
+        return 1;
+    }
+    if (IsToolCommand(id) || id == 32845) {
+        ToolDispatch(id);
+        return 1;
+    }
+    return 1;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    stopRequest = true;
+    event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (view->onFileDropped)
+        view->onFileDropped(urls.size() == 1 && urls[0].isLocalFile() ? urls[0].toLocalFile()
+                                                                      : QString());
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The menu bar as data: popups, entries with their command ids and initial check marks,
+// separators and section headings (disabled entries).
+
+#include <QMenuBar>
+#include <functional>
+#include <map>
+#include <vector>
+
+struct MenuEntry {
+    enum Kind { Command, Separator, Heading, Popup } kind = Command;
+    const char* text = "";
+    int id = 0;
+    bool checked = false;
+    std::vector<MenuEntry> children;  // Popup
+};
+
+// The whole menu bar of the main window.
+const std::vector<MenuEntry>& MainMenuLayout();
+
+// Fills bar from layout; every command entry calls onCommand(id) and is recorded in actions
+// (checkable, with its initial mark). Accelerators Ctrl+N/O/S are set on their entries.
+void BuildMenus(QMenuBar* bar, const std::vector<MenuEntry>& layout,
+                const std::function<void(int)>& onCommand, std::map<int, QAction*>& actions);

@@ -1,0 +1,207 @@
+// The real main window, driven headless: start-up, command line, open/save/undo, file type
+// re-parse, prompts with remembered answers, and a failed open that must not lose the waveform.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QSettings>
+#include <cmath>
+#include <complex>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "app/main_frame.h"
+#include "app/view.h"
+#include "waveform/waveform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Answers prompts from a script instead of dialogs.
+class ScriptedPrompter : public IPrompter {
+public:
+    std::map<std::string, double> numbers;  // by prompt text; missing: Cancel
+    float PromptFloat(const std::string& p, const std::string&, float,
+                      const std::string&) override {
+        return numbers.count(p) ? static_cast<float>(numbers[p]) : kCancelFloat;
+    }
+    double PromptDouble(const std::string& p, const std::string&, double,
+                        const std::string&) override {
+        return numbers.count(p) ? numbers[p] : kCancelDouble;
+    }
+    int PromptInt(const std::string& p, const std::string&, int, const std::string&) override {
+        return numbers.count(p) ? static_cast<int>(numbers[p]) : kCancelInt;
+    }
+    std::string PromptString(const std::string&, const std::string&, const std::string&,
+                             const std::string&) override {
+        return "";
+    }
+};
+
+class Frame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::path(::testing::TempDir()) / ("frame_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        store_ = std::make_unique<QSettings>(
+            QString::fromStdString((dir_ / "settings.conf").string()), QSettings::IniFormat);
+    }
+    void TearDown() override {
+        store_.reset();
+        fs::remove_all(dir_);
+    }
+    std::unique_ptr<CMainFrame> Start(const std::vector<std::string>& args) {
+        auto f = std::make_unique<CMainFrame>(store_.get());
+        f->prompter = &prompter_;
+        f->OnInitialUpdate(args);
+        return f;
+    }
+    std::string Tone(const std::string& name, int n, int type = 405) {
+        cWaveform w;
+        w.AllocateScratch(n);
+        for (int k = 0; k < n; ++k) {
+            const auto x = std::polar(0.5, 0.37 * k);
+            w.scratchI[k] = static_cast<float>(x.real());
+            w.scratchQ[k] = static_cast<float>(x.imag());
+        }
+        w.SwapScratch();
+        w.fileType = type;
+        const std::string path = (dir_ / name).string();
+        EXPECT_EQ(w.SaveFile(path), 1);
+        return path;
+    }
+    fs::path dir_;
+    std::unique_ptr<QSettings> store_;
+    ScriptedPrompter prompter_;
+};
+
+TEST_F(Frame, StartsWithANewWaveform) {
+    auto f = Start({});
+    EXPECT_EQ(f->mainWave.sampleCount, 65536);
+    EXPECT_EQ(f->currentFileName, "New Waveform");
+    EXPECT_TRUE(f->IsChecked(431));
+    EXPECT_FALSE(f->IsChecked(430));
+    EXPECT_TRUE(f->IsChecked(405));
+    EXPECT_TRUE(f->IsChecked(211));  // FFT size 16384
+    EXPECT_TRUE(f->IsChecked(300));
+    EXPECT_EQ(f->lastStatus, "Ready");
+    EXPECT_EQ(f->windowTitle(), "Quorvalen - New Waveform");
+}
+
+TEST_F(Frame, CommandLineOptionsApplyInOrder) {
+    const std::string file = Tone("x_30.72MSPS.bin", 4096, 418);
+    auto f = Start({"-t", "CPRI_ManExp", "-f", file});
+    EXPECT_EQ(f->mainWave.fileType, 418);
+    EXPECT_EQ(f->mainWave.sampleCount, 4096);
+    EXPECT_EQ(f->mainWave.sampleRate, 30'720'000);
+    EXPECT_EQ(f->lastStatus, "Ready");
+    auto g = Start({"-f", file, "-t", "CPRI_ManExp"});  // loaded as the stored type 405 first
+    EXPECT_EQ(g->mainWave.fileType, 418);
+    EXPECT_EQ(g->mainWave.sampleCount, 4096);  // 405 and 418 both take 4 bytes a sample
+    auto h = Start({"-d", "TDD14"});           // an argument that opens nothing
+    EXPECT_EQ(h->mainWave.sampleCount, 0);
+    EXPECT_EQ(h->lteDuplex, 40144);
+}
+
+TEST_F(Frame, RelativePathsFollowTheInstallPath) {
+    fs::create_directories(dir_ / "data");
+    Tone("data/a_1MSPS.bin", 100);
+    store_->setValue("InstallPath", QString::fromStdString(dir_.string()));
+    store_->sync();
+    auto f = Start({"-f", "data/a_1MSPS.bin"});
+    EXPECT_EQ(f->mainWave.sampleCount, 100);
+    EXPECT_EQ(f->currentFileName, (dir_ / "data/a_1MSPS.bin").string());
+}
+
+TEST_F(Frame, FailedOpenKeepsTheWaveformOnScreen) {
+    auto f = Start({"-f", Tone("keep_1MSPS.bin", 300)});
+    const float first = f->mainWave.I[7];
+    EXPECT_NE(f->OpenWaveformFile((dir_ / "missing.bin").string(), true), 0);
+    EXPECT_EQ(f->lastStatus, "ERR: File Open Failed");
+    EXPECT_EQ(f->mainWave.sampleCount, 300);
+    EXPECT_EQ(f->mainWave.I[7], first);
+    EXPECT_EQ(f->windowTitle().toStdString(), "Quorvalen - " + (dir_ / "keep_1MSPS.bin").string());
+}
+
+TEST_F(Frame, ReparseSaveOpenAndUndo) {
+    auto f = Start({"-f", Tone("r_1MSPS.bin", 1000)});
+    f->OnCommand(407);  // the same bytes read little-endian
+    EXPECT_EQ(f->lastStatus, "Waveform reloaded as New File type selected");
+    EXPECT_TRUE(f->IsChecked(407));
+    EXPECT_FALSE(f->IsChecked(405));
+    f->OnCommand(405);
+    const std::string saved = (dir_ / "s_1MSPS.bin").string();
+    f->SaveWaveformAs(saved, true, true);
+    EXPECT_EQ(f->lastStatus, "File Saved");
+    auto g = Start({"-f", saved});
+    EXPECT_EQ(g->mainWave.I, f->mainWave.I);
+
+    // New takes an undo copy; undo twice goes back to the new waveform.
+    const FloatArray loaded = f->mainWave.I;
+    f->OnCommand(101);
+    EXPECT_EQ(f->mainWave.sampleCount, 65536);
+    f->OnCommand(40002);
+    EXPECT_EQ(f->mainWave.I, loaded);
+    f->OnCommand(40002);
+    EXPECT_EQ(f->mainWave.sampleCount, 65536);
+
+    // A new waveform has no file bytes to decode again.
+    f->OnCommand(430);
+    f->OnCommand(401);
+    EXPECT_EQ(f->lastStatus, "ERR: No valid samples identified for Requested File type");
+    EXPECT_EQ(f->mainWave.fileType, 405);
+    EXPECT_TRUE(f->IsChecked(405));
+}
+
+TEST_F(Frame, SettingsAndPromptsSurviveARestart) {
+    {
+        auto f = Start({});
+        f->OnCommand(213);  // 64k
+        f->OnCommand(410);  // a New waveform is in save-type mode: only the save format changes
+        EXPECT_EQ(f->lastStatus, "New File type selected for use when Saving");
+        prompter_.numbers["Enter the sample rate of the waveform"] = 15'360'000;
+        f->OnCommand(525);
+        EXPECT_EQ(f->lastStatus, "Sampling frequency changed");
+        prompter_.numbers["Enter the offset for dBFS-to-dBm"] = 30;
+        f->OnCommand(229);
+        EXPECT_EQ(f->view->engine.dbmOffsetDb, 30.0);
+        f->OnCommand(40110);  // cancelled: the refusal text
+        EXPECT_EQ(f->lastStatus, "ERR: Invalid Carrier Power entered!");
+    }
+    auto g = Start({});
+    EXPECT_EQ(g->view->settings.fftSize, 65536);
+    EXPECT_TRUE(g->IsChecked(213));
+    EXPECT_EQ(g->mainWave.fileType, 410);
+    EXPECT_EQ(g->mainWave.sampleRate, 15'360'000);
+}
+
+TEST_F(Frame, MeasurementAndViewCommandsMoveTheirChecks) {
+    auto f = Start({"-f", Tone("m_30.72MSPS.bin", 1 << 15)});
+    f->OnCommand(804);
+    EXPECT_TRUE(f->IsChecked(804));
+    f->OnCommand(806);
+    EXPECT_FALSE(f->IsChecked(804));
+    EXPECT_TRUE(f->IsChecked(806));
+    f->OnCommand(600);
+    EXPECT_TRUE(f->IsChecked(600));
+    f->OnCommand(222);
+    EXPECT_TRUE(f->IsChecked(222));
+    EXPECT_FALSE(f->IsChecked(223));
+    f->OnCommand(303);
+    EXPECT_TRUE(f->IsChecked(303));
+    EXPECT_FALSE(f->IsChecked(300));
+    EXPECT_TRUE(f->view->engine.trace.traceValid);
+    EXPECT_FALSE(f->view->engine.rightPanel.empty() && f->view->Render(800, 500).isNull());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
