@@ -52,7 +52,8 @@ TEST_F(Settings, MissingOrDamagedValuesGiveDefaults) {
     EXPECT_EQ(s.installPath.value_or(""), "/opt/q");
     EXPECT_FALSE(s.waveformFolder);  // read back as a list, not a text
 
-    s = ReadFile(std::string("\x00\xff\x13garbage[[[\n=\n\x7f", 20));
+    static const char kJunk[] = "\x00\xff\x13garbage[[[\n=\n\x7f";
+    s = ReadFile(std::string(kJunk, sizeof kJunk - 1));
     EXPECT_EQ(s.fftSize, defaults.fftSize);
 }
 
