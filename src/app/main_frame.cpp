@@ -5,9 +5,12 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QStringList>
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -61,6 +64,10 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
     setStatusBar(statusBar);
     BuildMenus(
         menuBar(), MainMenuLayout(), [this](int id) { OnCommand(id); }, actions_);
+    recentMenu_ = menuBar()->findChild<QMenu*>("Recent Files");
+    for (const QString& p : store_->value("RecentFiles").toStringList())
+        if (recentFiles_.size() < 8 && !p.isEmpty()) recentFiles_.push_back(p.toStdString());
+    RebuildRecentMenu();
     ownPrompter_ = std::make_unique<cDialogPrompter>(this);
     prompter = ownPrompter_.get();
     chooseOpenFile = [this] {
@@ -87,6 +94,10 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
 
 CMainFrame::~CMainFrame() {
     stopRequest = true;
+    QStringList recent;
+    for (const std::string& p : recentFiles_)
+        recent << QString::fromStdString(p);
+    store_->setValue("RecentFiles", recent);
     settings_.fileType = mainWave.fileType;
     settings_.sampleRateHz = mainWave.sampleRate;
     settings_.fftSize = view->settings.fftSize;
@@ -212,7 +223,7 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent)
     mainWave.saveTypeMode = 0;
     mainWave.domainState = DomainState::TimeOnly;
     currentFileName = path;
-    (void)addToRecent;  // the recent-file list comes with the complete menu handling
+    if (addToRecent) AddRecentFile(path);
     SetTitleFromPath(path);
     CheckMenuItem(430, true);
     CheckMenuItem(431, false);
@@ -220,6 +231,31 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent)
     view->recompute.recomputeNeeded = true;
     SetStatusText("File Opened");
     return 0;
+}
+
+void CMainFrame::AddRecentFile(const std::string& path) {
+    RemoveRecentFile(path);
+    recentFiles_.insert(recentFiles_.begin(), path);
+    if (recentFiles_.size() > 8) recentFiles_.resize(8);
+    RebuildRecentMenu();
+}
+
+void CMainFrame::RemoveRecentFile(const std::string& path) {
+    recentFiles_.erase(std::remove(recentFiles_.begin(), recentFiles_.end(), path),
+                       recentFiles_.end());
+    RebuildRecentMenu();
+}
+
+void CMainFrame::RebuildRecentMenu() {
+    if (!recentMenu_) return;
+    recentMenu_->clear();
+    for (size_t i = 0; i < recentFiles_.size(); ++i) {
+        const int id = 66 + static_cast<int>(i);
+        QAction* a = recentMenu_->addAction(
+            QString("&%1 %2").arg(i + 1).arg(QString::fromStdString(recentFiles_[i])));
+        QObject::connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    }
+    recentMenu_->setEnabled(!recentFiles_.empty());
 }
 
 void CMainFrame::SaveWaveform() {
@@ -424,6 +460,24 @@ int CMainFrame::OnCommand(int id) {
             RecomputeNow();
             return 1;
         case 105: return 1;
+        case 66:
+        case 67:
+        case 68:
+        case 69:
+        case 70:
+        case 71:
+        case 72:
+        case 73: {
+            const size_t index = static_cast<size_t>(id - 66);
+            if (index >= recentFiles_.size()) return 1;
+            const std::string path = recentFiles_[index];
+            if (OpenWaveformFile(path, true) != 0) {
+                RemoveRecentFile(path);
+                return 1;
+            }
+            RecomputeNow();
+            return 1;
+        }
         case 32827: ExportFft(); return 1;
         default: break;
     }

@@ -70,9 +70,14 @@ private:
     void CheckOnly(const std::vector<int>& group, int id);
     void SyncMeasureChecks();
     void ExportFft();
+    void AddRecentFile(const std::string& path);
+    void RemoveRecentFile(const std::string& path);
+    void RebuildRecentMenu();
 
     QSettings* store_;
     AppSettings settings_;
     std::map<int, QAction*> actions_;
     std::unique_ptr<IPrompter> ownPrompter_;
+    std::vector<std::string> recentFiles_;  // newest first, at most 8
+    QMenu* recentMenu_ = nullptr;
 };

@@ -156,6 +156,23 @@ TEST_F(Frame, ReparseSaveOpenAndUndo) {
     EXPECT_TRUE(f->IsChecked(405));
 }
 
+TEST_F(Frame, RecentFilesOpenAndForgetMissingOnes) {
+    const std::string a = Tone("a_1MSPS.bin", 10), b = Tone("b_1MSPS.bin", 20);
+    {
+        auto f = Start({"-f", a});
+        f->OpenWaveformFile(b, true);
+    }
+    auto g = Start({"-d", "FDD"});  // the list survives a restart, newest first
+    g->OnCommand(67);
+    EXPECT_EQ(g->mainWave.sampleCount, 10);
+    EXPECT_EQ(g->currentFileName, a);
+    fs::remove(b);
+    g->OnCommand(67);  // now b, which is gone: removed from the list
+    EXPECT_EQ(g->lastStatus, "ERR: File Open Failed");
+    g->OnCommand(67);  // nothing left at that place
+    EXPECT_EQ(g->mainWave.sampleCount, 10);
+}
+
 TEST_F(Frame, SettingsAndPromptsSurviveARestart) {
     {
         auto f = Start({});
