@@ -34,6 +34,35 @@ const std::vector<int> kFilterShapeIds = {415, 416, 417};
 const std::vector<int> kMaskTypeIds = {705, 706, 707, 1016, 40128};
 const std::vector<int> kMeasureIds = {599, 600, 32880, 616, 40117, 801, 802,  803,
                                       804, 806, 708,   709, 710,   805, 40118};
+// The Y-axis record a view kind scales, or -1.
+int AxisRecordFor(int viewType) {
+    if (viewType >= 301 && viewType <= 306) return 1;
+    if (viewType >= 307 && viewType <= 309) return 2;
+    if (viewType == 310) return 0;
+    if (viewType == 311) return 3;
+    if (viewType == 315 || viewType == 316) return 4;
+    return -1;
+}
+
+struct AxisHints {
+    const char *reference, *scale, *divisions;
+};
+AxisHints HintsFor(int record) {
+    switch (record) {
+        case 2:
+            return {"Y Axis Center. Enter Reference Level in the Range -1 to +1",
+                    "Normalised linear units / div", "Y Axis Graticule"};
+        case 3:
+            return {"Y Axis Centre Phase degrees (-180 to +180)", "Y Axis Scale Phase Degrees/Div",
+                    ""};
+        default:
+            return {"Y Axis Top Level dB", "Y Axis Scale dB/Div (0.1 - 20)",
+                    "Y Axis Graticule (2-20)"};
+    }
+}
+
+int QueryValue(double v) { return static_cast<int>(v < 0 ? v - 0.5 : v + 0.5); }
+
 bool IsToolCommand(int id) {
     return (id >= 502 && id <= 721 && id != 599 && id != 600 && id != 601 && id != 616) ||
            id == 32845 || id == 39506 || (id >= 40001 && id <= 40091);
@@ -460,6 +489,84 @@ int CMainFrame::OnCommand(int id) {
             RecomputeNow();
             return 1;
         case 105: return 1;
+        case 225:
+        case 226:
+        case 227: {
+            const int record = AxisRecordFor(view->ViewType());
+            if (record < 0 || record == 4) {
+                SetStatusText("Cannot scale in multi-view mode");
+                return 1;
+            }
+            AxisScale& axis = view->engine.axes[static_cast<size_t>(record)];
+            const AxisHints hints = HintsFor(record);
+            const double offset = view->engine.dbmOffsetDb;
+            if (id == 225) {
+                const double v =
+                    prompter->PromptDouble("Please enter the desired Reference Level",
+                                           hints.reference, axis.reference + offset, "");
+                if (v == IPrompter::kCancelDouble) return 1;
+                axis.reference = v - offset;
+            } else if (id == 226) {
+                const double v = prompter->PromptDouble("Please enter the number of divisions",
+                                                        hints.divisions, axis.divisions, "");
+                if (!(v >= 2 && v <= 100)) return 1;
+                axis.divisions = v;
+            } else {
+                const double v = prompter->PromptDouble("Please enter the scale per division",
+                                                        hints.scale, axis.scale, "");
+                if (!(v >= 0 && v <= 100)) return 1;
+                axis.scale = v;
+            }
+            view->update();
+            return 1;
+        }
+        case 40040:
+        case 40041:
+            loopedRetrieval = id == 40041;
+            CheckOnly({40040, 40041}, id);
+            return 1;
+        case 40042:
+        case 40043:
+            appendDownload = id == 40043;
+            CheckOnly({40042, 40043}, id);
+            return 1;
+        case 40103:
+            if (downloadToFile) {
+                downloadToFile = false;
+                downloadFileName.clear();
+            } else {
+                const std::string name = chooseSaveFile ? chooseSaveFile() : std::string();
+                if (name.size() > 3) {
+                    downloadFileName = name;
+                    downloadToFile = true;
+                }
+            }
+            CheckMenuItem(40103, downloadToFile);
+            return 1;
+        case 201:
+        case 40007:
+        case 40090:
+        case 40089:
+            // Play-through and file monitoring run on worker threads that come with their own
+            // work; until then the command leaves its entry unchecked.
+            CheckMenuItem(id, false);
+            SetStatusText("Play-through and file monitoring are not available yet");
+            return 1;
+        case 228:
+            SetAllDefaults(view->engine.axes);
+            view->update();
+            return 1;
+        case 41008:
+        case 41009:
+        case 41010: {
+            const int record = AxisRecordFor(view->ViewType());
+            if (record < 0) return 0;
+            const AxisScale& axis = view->engine.axes[static_cast<size_t>(record)];
+            if (id == 41008)
+                return QueryValue(100 * (axis.reference + view->engine.dbmOffsetDb));
+            if (id == 41009) return QueryValue(axis.divisions);
+            return QueryValue(100 * axis.scale);
+        }
         case 66:
         case 67:
         case 68:

@@ -51,6 +51,9 @@ public:
     std::string lastStatus;  // the last text given to the status bar
     int lteDuplex = 40106, lteBandwidthMHz = 10, lteTestModel = 0x31;
     bool undoEnabled = true;
+    bool loopedRetrieval = true, appendDownload = false,
+         downloadToFile = false;  // instrument download settings
+    std::string downloadFileName;
 
     // Answers prompts (the dialogs, or scripted answers in tests).
     IPrompter* prompter = nullptr;

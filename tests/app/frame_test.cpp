@@ -214,6 +214,28 @@ TEST_F(Frame, MeasurementAndViewCommandsMoveTheirChecks) {
     EXPECT_FALSE(f->view->engine.rightPanel.empty() && f->view->Render(800, 500).isNull());
 }
 
+TEST_F(Frame, YAxisCommandsAndQueries) {
+    auto f = Start({"-f", Tone("y_30.72MSPS.bin", 4096)});
+    prompter_.numbers["Please enter the desired Reference Level"] = -20;
+    f->OnCommand(225);  // the multi-overview cannot be scaled
+    EXPECT_EQ(f->lastStatus, "Cannot scale in multi-view mode");
+    EXPECT_EQ(f->OnCommand(41008), 0);
+    f->OnCommand(303);
+    f->view->engine.dbmOffsetDb = 30;
+    f->OnCommand(225);
+    EXPECT_EQ(f->view->engine.axes[1].reference, -50.0);  // entered in dBm, kept in dBFS
+    EXPECT_EQ(f->OnCommand(41008), -2000);
+    prompter_.numbers["Please enter the number of divisions"] = 1;  // below 2: refused
+    f->OnCommand(226);
+    EXPECT_EQ(f->OnCommand(41009), 13);
+    prompter_.numbers["Please enter the scale per division"] = 2.5;
+    f->OnCommand(227);
+    EXPECT_EQ(f->OnCommand(41010), 250);
+    f->OnCommand(228);
+    EXPECT_EQ(f->OnCommand(41010), 1000);
+    EXPECT_EQ(f->OnCommand(41008), 3000);  // reference 0 dBFS shown with the offset
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
