@@ -185,17 +185,17 @@ TEST(OccupiedBandwidth, FlatSpectrumHolds99PercentOfTheSpan) {
 cWaveform BandNoise(int64_t fs, int n, double halfWidthHz, double leakCentreHz, double leakDb) {
     std::mt19937 rng(2);
     std::normal_distribution<float> g(0.0f, 1.0f);
-    std::vector<float> spec(2 * static_cast<size_t>(n), 0.0f);
+    std::vector<float> bins(2 * static_cast<size_t>(n), 0.0f);
     const double leak = std::pow(10.0, leakDb / 20);
     for (int b = 0; b < n; ++b) {
         const double f = (b < n / 2 ? b : b - n) * double(fs) / n;
         double gain = std::fabs(f) < halfWidthHz ? 1.0 : 0.0;
         if (std::fabs(f - leakCentreHz) < halfWidthHz) gain = leak;
-        spec[2 * b] = static_cast<float>(gain * g(rng));
-        spec[2 * b + 1] = static_cast<float>(gain * g(rng));
+        bins[2 * b] = static_cast<float>(gain * g(rng));
+        bins[2 * b + 1] = static_cast<float>(gain * g(rng));
     }
-    ComplexFFT(spec.data(), n, +1);
-    return Wave(n, fs, [&](int k) { return cd(spec[2 * k], spec[2 * k + 1]) * 1e-3; });
+    ComplexFFT(bins.data(), n, +1);
+    return Wave(n, fs, [&](int k) { return cd(bins[2 * k], bins[2 * k + 1]) * 1e-3; });
 }
 
 TEST(Aclr, BandLimitedNoiseCarrierWithLeakage) {
