@@ -61,8 +61,8 @@ def writer(out):
         print(f"  type {t}: {r['file_MB']:.0f} MB in {r['real_time'] / 1000:.2f} s, {r['MB_per_s']:.0f} MB/s")
 
 
-def spectrum_plot(out):
-    runs = load(out / "spectrum_plot.json")
+def frequency_plot(out):
+    runs = load(out / "frequency_plot.json")
     t = median_time(runs, "BM_DrawSpectrum512k")
     print(f"Drawing a 524,289-point spectrum into 1600x1000 with SNR, SFDR and IMD panels: {t:.2f} ms  (target <= 2)")
 
@@ -70,7 +70,7 @@ def spectrum_plot(out):
 def main():
     out = Path(sys.argv[1])
     for suite in sys.argv[2:]:
-        {"fft": fft, "trace": trace, "reader": reader, "writer": writer, "spectrum_plot": spectrum_plot}[suite](out)
+        {"fft": fft, "trace": trace, "reader": reader, "writer": writer, "frequency_plot": frequency_plot}[suite](out)
 
 
 if __name__ == "__main__":

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <random>
 
-#include "dsp/spectrum_recompute.h"
+#include "dsp/trace_recompute.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -45,7 +45,11 @@ void BM_AveragedRecompute(benchmark::State& state) {
     state.counters["frames"] = trace.averageCount;
 }
 
-BENCHMARK(BM_AveragedRecompute)->Arg(16384)->Arg(524288)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_AveragedRecompute)
+    ->Arg(16384)
+    ->Arg(524288)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 }  // namespace
 

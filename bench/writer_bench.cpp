@@ -30,14 +30,16 @@ cWaveform& Wave() {
 void BM_Save(benchmark::State& state) {
     cWaveform& w = Wave();
     w.fileType = static_cast<int>(state.range(0));
-    const std::string path = (std::filesystem::temp_directory_path() / "qrvn_bench_save.bin").string();
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "qrvn_bench_save.bin").string();
     uintmax_t bytes = 0;
     for (auto _ : state) {
         if (w.SaveFile(path) != 1) state.SkipWithError("save failed");
         bytes = std::filesystem::file_size(path);
     }
     std::filesystem::remove(path);
-    state.counters["MB_per_s"] = benchmark::Counter(static_cast<double>(bytes) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["MB_per_s"] = benchmark::Counter(static_cast<double>(bytes) / 1e6,
+                                                    benchmark::Counter::kIsIterationInvariantRate);
     state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
 }
 

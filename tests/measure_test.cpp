@@ -10,7 +10,7 @@
 #include <random>
 
 #include "dsp/fft.h"
-#include "dsp/spectrum_recompute.h"
+#include "dsp/trace_recompute.h"
 #include "measure/channel_measurements.h"
 #include "measure/emission_mask.h"
 #include "measure/measurements.h"

@@ -21,7 +21,7 @@
 #include "ui/dialog_prompter.h"
 #include "ui/status_bar.h"
 #include "waveform/message_pump.h"
-#include "waveform/spectrum_export.h"
+#include "waveform/trace_export.h"
 #include "waveform/waveform_writer.h"
 
 namespace {
@@ -562,8 +562,7 @@ int CMainFrame::OnCommand(int id) {
             const int record = AxisRecordFor(view->ViewType());
             if (record < 0) return 0;
             const AxisScale& axis = view->engine.axes[static_cast<size_t>(record)];
-            if (id == 41008)
-                return QueryValue(100 * (axis.reference + view->engine.dbmOffsetDb));
+            if (id == 41008) return QueryValue(100 * (axis.reference + view->engine.dbmOffsetDb));
             if (id == 41009) return QueryValue(axis.divisions);
             return QueryValue(100 * axis.scale);
         }

@@ -5,8 +5,8 @@
 #include <QPainter>
 
 #include "display/anchored_text.h"
+#include "display/frequency_plot.h"
 #include "display/plot_frame.h"
-#include "display/spectrum_plot.h"
 #include "waveform/waveform.h"
 
 CView::CView(cWaveform* wave, const std::atomic<bool>* stopRequest, QWidget* parent)

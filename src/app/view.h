@@ -10,8 +10,8 @@
 #include <functional>
 
 #include "display/plot_engine.h"
-#include "dsp/spectrum_recompute.h"
-#include "dsp/spectrum_settings.h"
+#include "dsp/fft_settings.h"
+#include "dsp/trace_recompute.h"
 
 class cWaveform;
 

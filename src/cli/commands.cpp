@@ -14,10 +14,10 @@
 
 #include "cli/arguments.h"
 #include "cli/json_writer.h"
+#include "display/frequency_plot.h"
 #include "display/plot_engine.h"
-#include "display/spectrum_plot.h"
 #include "display/value_format.h"
-#include "dsp/spectrum_recompute.h"
+#include "dsp/trace_recompute.h"
 #include "waveform/number_format.h"
 #include "waveform/sample_rate_name.h"
 #include "waveform/waveform.h"

@@ -10,7 +10,7 @@
 
 #include "display/axis_scale.h"
 #include "display/plot_style.h"
-#include "dsp/spectrum_trace.h"
+#include "dsp/power_trace.h"
 #include "measure/measurements.h"
 
 // One line of an annotation panel as drawn, kept so tests and tools can read what the plot says.

@@ -1,6 +1,6 @@
 #include "measure/measurements.h"
 
-#include "dsp/spectrum_trace.h"
+#include "dsp/power_trace.h"
 #include "measure/channel_measurements.h"
 #include "measure/tone_measurements.h"
 

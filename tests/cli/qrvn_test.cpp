@@ -19,9 +19,9 @@
 #include <random>
 #include <sstream>
 
+#include "display/frequency_plot.h"
 #include "display/plot_engine.h"
-#include "display/spectrum_plot.h"
-#include "dsp/spectrum_recompute.h"
+#include "dsp/trace_recompute.h"
 #include "waveform/number_format.h"
 #include "waveform/waveform.h"
 

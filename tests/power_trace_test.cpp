@@ -9,8 +9,8 @@
 #include <numbers>
 #include <random>
 
-#include "dsp/spectrum_recompute.h"
-#include "dsp/spectrum_trace.h"
+#include "dsp/power_trace.h"
+#include "dsp/trace_recompute.h"
 #include "waveform/waveform.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "dsp/spectrum_recompute.h"
+#include "dsp/trace_recompute.h"
 
 #include <algorithm>
 #include <chrono>

@@ -10,9 +10,9 @@
 #include <complex>
 #include <random>
 
+#include "display/frequency_plot.h"
 #include "display/plot_engine.h"
-#include "display/spectrum_plot.h"
-#include "dsp/spectrum_recompute.h"
+#include "dsp/trace_recompute.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -25,7 +25,8 @@ void BM_DrawSpectrum512k(benchmark::State& state) {
     std::mt19937 rng(1);
     std::normal_distribution<float> g(0.0f, 1e-3f);
     for (int k = 0; k < N; ++k) {
-        const std::complex<double> x = std::polar(0.3, 2 * M_PI * 10e6 * k / fs) + std::polar(0.3, 2 * M_PI * 12e6 * k / fs);
+        const std::complex<double> x =
+            std::polar(0.3, 2 * M_PI * 10e6 * k / fs) + std::polar(0.3, 2 * M_PI * 12e6 * k / fs);
         const std::complex<double> y = x - 0.05 * std::norm(x) * x;
         w.scratchI[k] = static_cast<float>(y.real()) + g(rng);
         w.scratchQ[k] = static_cast<float>(y.imag()) + g(rng);
@@ -47,7 +48,8 @@ void BM_DrawSpectrum512k(benchmark::State& state) {
         QPainter p(&image);
         DrawSpectrum(engine, p, 1600, 1000, -fs / 2.0, fs / 2.0);
     }
-    state.counters["panel_lines"] = static_cast<double>(engine.rightPanel.size() + engine.leftPanel.size());
+    state.counters["panel_lines"] =
+        static_cast<double>(engine.rightPanel.size() + engine.leftPanel.size());
 }
 
 BENCHMARK(BM_DrawSpectrum512k)->Unit(benchmark::kMillisecond);

@@ -1,4 +1,4 @@
-#include "dsp/spectrum_trace.h"
+#include "dsp/power_trace.h"
 
 #include <algorithm>
 #include <cmath>

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "dsp/spectrum_trace.h"
-#include "waveform/spectrum_export.h"
+#include "dsp/power_trace.h"
+#include "waveform/trace_export.h"
 #include "waveform/waveform.h"
 
 namespace {

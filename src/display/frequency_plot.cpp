@@ -1,4 +1,4 @@
-#include "display/spectrum_plot.h"
+#include "display/frequency_plot.h"
 
 #include <QPolygon>
 #include <algorithm>

@@ -13,9 +13,9 @@
 #include <numbers>
 #include <random>
 
+#include "display/frequency_plot.h"
 #include "display/plot_engine.h"
-#include "display/spectrum_plot.h"
-#include "dsp/spectrum_recompute.h"
+#include "dsp/trace_recompute.h"
 #include "waveform/waveform.h"
 
 namespace {

@@ -1,8 +1,8 @@
-#include "waveform/spectrum_export.h"
+#include "waveform/trace_export.h"
 
 #include <cmath>
 
-#include "dsp/spectrum_trace.h"
+#include "dsp/power_trace.h"
 #include "waveform/fast_file.h"
 #include "waveform/number_format.h"
 

@@ -7,8 +7,8 @@
 #include <atomic>
 #include <functional>
 
-#include "dsp/spectrum_settings.h"
-#include "dsp/spectrum_trace.h"
+#include "dsp/fft_settings.h"
+#include "dsp/power_trace.h"
 
 class cWaveform;
 
