@@ -15,6 +15,7 @@
 #include "measure/emission_mask.h"
 #include "measure/measurements.h"
 #include "measure/tone_measurements.h"
+#include "test_signals.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -23,16 +24,7 @@ constexpr double kPi = std::numbers::pi;
 using cd = std::complex<double>;
 
 cWaveform Wave(int n, int64_t rate, const std::function<cd(int)>& f) {
-    cWaveform w;
-    w.AllocateScratch(n);
-    for (int k = 0; k < n; ++k) {
-        const cd v = f(k);
-        w.scratchI[k] = static_cast<float>(v.real());
-        w.scratchQ[k] = static_cast<float>(v.imag());
-    }
-    w.SwapScratch();
-    w.sampleRate = rate;
-    return w;
+    return SignalWave(n, rate, f);
 }
 
 cd Tone(double amplitude, double bin, int N, int k) {

@@ -11,6 +11,7 @@
 
 #include "dsp/power_trace.h"
 #include "dsp/trace_recompute.h"
+#include "test_signals.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -19,16 +20,10 @@ constexpr double kPi = std::numbers::pi;
 
 cWaveform MakeWave(int n, const std::function<std::pair<double, double>(int)>& sample,
                    int64_t rate = 1'024'000) {
-    cWaveform w;
-    w.AllocateScratch(n);
-    for (int k = 0; k < n; ++k) {
+    return SignalWave(n, rate, [&](int k) {
         const auto [i, q] = sample(k);
-        w.scratchI[k] = static_cast<float>(i);
-        w.scratchQ[k] = static_cast<float>(q);
-    }
-    w.SwapScratch();
-    w.sampleRate = rate;
-    return w;
+        return std::complex<double>(i, q);
+    });
 }
 
 cWaveform Tone(int n, double cyclesPerSample, double amplitude = 1.0, bool complex = true) {

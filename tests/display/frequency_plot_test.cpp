@@ -13,6 +13,7 @@
 #include <numbers>
 #include <random>
 
+#include "../test_signals.h"
 #include "display/frequency_plot.h"
 #include "display/plot_engine.h"
 #include "dsp/trace_recompute.h"
@@ -24,18 +25,7 @@ using cd = std::complex<double>;
 constexpr int kWidth = 800, kHeight = 500;
 constexpr int64_t kFs = 30'720'000;
 
-cWaveform Wave(int n, const std::function<cd(int)>& f) {
-    cWaveform w;
-    w.AllocateScratch(n);
-    for (int k = 0; k < n; ++k) {
-        const cd v = f(k);
-        w.scratchI[k] = static_cast<float>(v.real());
-        w.scratchQ[k] = static_cast<float>(v.imag());
-    }
-    w.SwapScratch();
-    w.sampleRate = kFs;
-    return w;
-}
+cWaveform Wave(int n, const std::function<cd(int)>& f) { return SignalWave(n, kFs, f); }
 
 cd Tone(double amplitude, double hz, int k) {
     return std::polar(amplitude, 2 * std::numbers::pi * hz * k / kFs);

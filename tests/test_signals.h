@@ -1,0 +1,22 @@
+#pragma once
+// Waveforms for tests, sample by sample from a function.
+
+#include <complex>
+#include <cstdint>
+#include <functional>
+
+#include "waveform/waveform.h"
+
+inline cWaveform SignalWave(int n, int64_t rateHz,
+                            const std::function<std::complex<double>(int)>& sample) {
+    cWaveform w;
+    w.AllocateScratch(n);
+    for (int k = 0; k < n; ++k) {
+        const std::complex<double> v = sample(k);
+        w.scratchI[k] = static_cast<float>(v.real());
+        w.scratchQ[k] = static_cast<float>(v.imag());
+    }
+    w.SwapScratch();
+    w.sampleRate = rateHz;
+    return w;
+}
