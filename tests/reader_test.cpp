@@ -19,7 +19,9 @@ namespace {
 class Reader : public ::testing::Test {
 protected:
     std::string Write(const std::string& name, const std::string& bytes) {
-        const std::string path = ::testing::TempDir() + name;
+        // Per process: CTest may run several of these tests at once.
+        const std::string path =
+            ::testing::TempDir() + std::to_string(::getpid()) + "_" + name;
         std::ofstream(path, std::ios::binary | std::ios::trunc)
             .write(bytes.data(), std::streamsize(bytes.size()));
         paths_.push_back(path);
