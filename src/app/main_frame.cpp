@@ -80,6 +80,7 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
     view = new CView(&mainWave, &stopRequest, this);
     view->settings.fftSize = settings_.fftSize;
     view->onViewTypeChanged = [this](int type) { CheckOnly(kViewIds, type); };
+    view->onSelectViewType = [this](int kind) { SelectViewType(kind); };
     view->onFileDropped = [this](const QString& path) {
         if (path.isEmpty()) {
             SetStatusText("Dropping multiple files is not supported.");
@@ -205,7 +206,7 @@ int CMainFrame::NewWaveform() {
     SetTitleFromPath(currentFileName);
     CheckMenuItem(431, true);
     CheckMenuItem(430, false);
-    view->SelectViewType(kViewMulti);
+    SelectViewType(kViewMulti);
     view->recompute.recomputeNeeded = true;
     SetStatusText("New File created");
     return 0;
@@ -256,7 +257,7 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent)
     SetTitleFromPath(path);
     CheckMenuItem(430, true);
     CheckMenuItem(431, false);
-    view->SelectViewType(kViewMulti);
+    SelectViewType(kViewMulti);
     view->recompute.recomputeNeeded = true;
     SetStatusText("File Opened");
     return 0;
@@ -360,7 +361,7 @@ void CMainFrame::ToolDispatch(int id) {
 void CMainFrame::ExportFft() {
     if (!view->engine.trace.traceValid) return;
     if (view->ViewType() > kViewQIDcFs) {
-        view->SelectViewType(view->recompute.lastWasReal ? kViewI : kViewIQ);
+        SelectViewType(view->recompute.lastWasReal ? kViewI : kViewIQ);
         view->settings.phaseWanted = true;
         RecomputeNow();
         view->settings.phaseWanted = false;
@@ -517,7 +518,7 @@ int CMainFrame::OnCommand(int id) {
                 if (!(v >= 0 && v <= 100)) return 1;
                 axis.scale = v;
             }
-            view->update();
+            view->RequestRedraw();
             return 1;
         }
         case 40040:
@@ -554,7 +555,7 @@ int CMainFrame::OnCommand(int id) {
             return 1;
         case 228:
             SetAllDefaults(view->engine.axes);
-            view->update();
+            view->RequestRedraw();
             return 1;
         case 41008:
         case 41009:
@@ -591,10 +592,8 @@ int CMainFrame::OnCommand(int id) {
         SelectFileType(id);
         return 1;
     }
-    if (id >= 300 && id <= 314) {
-        view->SelectViewType(id);
-        SetStatusText(id >= 301 && id <= 306 ? "Frequency domain view type selected"
-                                             : "View type selected");
+    if ((id >= 300 && id <= 314) || id == kCmdPhaseDisplay) {
+        SelectViewType(id);
         RecomputeNow();
         return 1;
     }
@@ -608,7 +607,7 @@ int CMainFrame::OnCommand(int id) {
     }
     if (id == 599 || id == 600 || id == 32880 || id == 616) {
         if (id == 32880 && !m.settings.imdOn && view->ViewType() >= 309)
-            view->SelectViewType(view->recompute.lastWasReal ? kViewI : kViewIQ);
+            SelectViewType(view->recompute.lastWasReal ? kViewI : kViewIQ);
         m.ToggleSwitch(id);
         SyncMeasureChecks();
         RecomputeNow();
@@ -637,6 +636,62 @@ int CMainFrame::OnCommand(int id) {
         return 1;
     }
     return 1;
+}
+
+void CMainFrame::SelectViewType(int kind) {
+    CView& v = *view;
+    if (kind >= 300 && kind <= 314) CheckMenuItem(v.ViewType(), false);
+    if (kind == kViewMulti) {
+        v.SetViewType(kind, true);
+        CheckOnly(kViewIds, v.ViewType());
+        SetStatusText("Multi view type selected");
+        v.settings.fftPosition = 0;
+    } else if (kind >= kViewI && kind <= kViewQIDcFs) {
+        v.SetViewType(kind, true);
+        CheckOnly(kViewIds, v.ViewType());
+        SetStatusText("Frequency domain view type selected");
+        v.settings.fftPosition = 0;
+        v.recompute.recomputeNeeded = true;
+    } else if ((kind >= kViewTimeI && kind <= kViewPhase) || kind == kViewCcdf) {
+        CheckOnly(kViewIds, kind);
+        v.phaseDisplay = false;
+        const bool keepZoom = v.ViewType() >= kViewTimeI && v.ViewType() <= kViewPhase;
+        v.SetViewType(kind, !keepZoom);
+        SetStatusText(kind == kViewCcdf ? "CCDF view type selected"
+                                        : "Time domain view type selected");
+    } else if (kind == kViewVector) {
+        SetStatusText("Vector view type selected");
+        CheckOnly(kViewIds, kind);
+        v.phaseDisplay = false;
+        v.SetViewType(kind, true);
+        v.RequestRedraw();
+        PumpMessagesFor(1);
+        // The trail travels through the waveform until it ends, or a right click, a new
+        // waveform, another view or closing the window clears the animation state.
+        const int n = mainWave.sampleCount;
+        for (int i = 0; i + 10 < n; ++i) {
+            v.xStart = i;
+            v.xEnd = i + 10;
+            v.animationState = 2;
+            v.RequestRedraw();
+            PumpMessagesFor(1);
+            if (v.animationState == 0 || stopRequest || v.ViewType() != kViewVector) break;
+        }
+        v.animationState = 0;
+        v.update();
+        PumpMessagesFor(1);
+    } else if (kind == kViewConstellation) {
+        SetStatusText("Constellation view type selected");
+        CheckOnly(kViewIds, kind);
+        v.SetViewType(kind, true);
+    } else if (kind == kCmdPhaseDisplay) {
+        v.phaseDisplay = !v.phaseDisplay;
+        CheckMenuItem(kCmdPhaseDisplay, v.phaseDisplay);
+        SetStatusText(v.phaseDisplay ? "Frequency domain view of phase"
+                                     : "Frequency domain view of Magnitude");
+        v.settings.phaseWanted = v.phaseDisplay;
+        v.engine.trace.phaseWanted = v.phaseDisplay;
+    }
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

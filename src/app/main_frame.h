@@ -35,6 +35,8 @@ public:
     void SaveWaveform();
     void SaveWaveformAs(const std::string& path, bool addToRecent, bool setTitle);
     int NewWaveform();
+    // Switches the view kind (menu commands 300-314, 40014, and clicks in the view).
+    void SelectViewType(int kind);
     void SetStatusText(const std::string& text);
 
     bool IsChecked(int id) const;

@@ -2,12 +2,39 @@
 
 #include <QDragEnterEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
 
-#include "display/anchored_text.h"
-#include "display/frequency_plot.h"
-#include "display/plot_frame.h"
+#include "display/view_kinds.h"
+#include "waveform/message_pump.h"
+#include "waveform/sample_edits.h"
 #include "waveform/waveform.h"
+
+namespace {
+
+constexpr int kSpectrumZoom = 32768;
+constexpr int kMaxWheelZoom = 4194304;
+constexpr int kMaxDragZoom = 536870912;
+constexpr int kXAxisStrip = 30;  // presses this close to the bottom never start a drag
+constexpr auto kRedrawInterval = std::chrono::milliseconds(5);
+
+bool IsSpectrumKind(int kind) { return kind >= kViewI && kind <= kViewQIDcFs; }
+bool IsTimeKind(int kind) { return kind >= kViewTimeI && kind <= kViewPhase; }
+bool IsMultiKind(int kind) { return kind == kViewMultiKind || kind == 318 || kind == 324; }
+
+// Zoom step of a 2-D drag whose box fits `ratio` times into the window.
+int DragZoomStep(double ratio) {
+    int k = 1;
+    for (double limit = 2; limit <= 128 && ratio >= limit; limit *= 2)
+        k *= 2;
+    return k;
+}
+
+}  // namespace
 
 CView::CView(cWaveform* wave, const std::atomic<bool>* stopRequest, QWidget* parent)
     : QWidget(parent), wave_(wave), stopRequest_(stopRequest) {
@@ -17,30 +44,50 @@ CView::CView(cWaveform* wave, const std::atomic<bool>* stopRequest, QWidget* par
     setMinimumSize(320, 200);
 }
 
-void CView::SelectViewType(int type) {
-    viewType_ = type;
-    if (onViewTypeChanged) onViewTypeChanged(type);
-    update();
+bool CView::HasSamples() const { return wave_->sampleCount > 0; }
+
+void CView::SetViewType(int kind, bool resetZoom) {
+    animationState = 0;
+    viewType_ = kind;
+    if (IsMultiKind(kind)) homeMultiView = kind;
+    if (recompute.lastWasReal && kind == kViewIQ) viewType_ = kViewI;
+    if (resetZoom) ResetZoom();
+    if (kind == kViewLogMag) zoom = 4;
 }
 
-void CView::FrequencyRange(double& f0, double& f1) const {
-    const double fs = static_cast<double>(engine.trace.sampleRate);
-    if (viewType_ == kViewI || viewType_ == kViewQ) {
-        f0 = 0.0;
-        f1 = fs / 2;
-    } else if (viewType_ == kViewIQDcFs || viewType_ == kViewQIDcFs) {
-        f0 = 0.0;
-        f1 = fs;
+void CView::ResetZoom() {
+    xStart = xEnd = 0.0;
+    dragX0 = dragY0 = dragX1 = dragY1 = 0;
+    zoom = viewType_ < kViewTimeI ? kSpectrumZoom : 1;
+    if (viewType_ == kViewLogMag) zoom = 4;
+    if (viewType_ == kViewMultiKind) zoom = 1;
+}
+
+void CView::RequestRedraw() {
+    if (redrawGuard_) return;
+    redrawGuard_ = true;
+    const auto now = std::chrono::steady_clock::now();
+    if (now < lastRedraw_) lastRedraw_ = {};
+    if (now > lastRedraw_ + kRedrawInterval) {
+        lastRedraw_ = now;
+        update();
     } else {
-        f0 = -fs / 2;
-        f1 = fs / 2;
+        PumpMessagesFor(1);
+        // The request that was collapsed may carry the last change of a burst: make sure the
+        // window shows it once the interval is over.
+        QTimer::singleShot(kRedrawInterval, this, [this] { update(); });
     }
+    redrawGuard_ = false;
 }
 
 void CView::Recompute(int start) {
+    engine.WaveformChanged();
     RecomputeHooks hooks;
     hooks.viewType = [this] { return viewType_; };
-    hooks.selectViewType = [this](int type) { SelectViewType(type); };
+    hooks.selectViewType = [this](int type) {
+        SetViewType(type, true);
+        if (onViewTypeChanged) onViewTypeChanged(viewType_);
+    };
     hooks.maskMeasurementActive = [this] {
         return engine.measurements.settings.MaskOn() ||
                engine.measurements.settings.maskAutoBandwidth;
@@ -52,28 +99,292 @@ void CView::Recompute(int start) {
                         hooks, start);
 }
 
+void CView::DrawView(QPainter& p, int W, int H) {
+    const int n = wave_->sampleCount;
+    if (n <= 0) return;
+    const double fs = static_cast<double>(wave_->sampleRate);
+    if (n != lastSampleCount) {
+        if (viewType_ >= kViewTimeI) {
+            ResetZoom();
+            animationState = 0;
+            lastSampleCount = n;
+        } else if (xStart < -fs / 2 || xEnd > fs / 2) {
+            ResetZoom();
+        }
+    }
+    if (viewType_ >= 315 && viewType_ <= 317) {  // analysis kinds: no results in this program
+        viewType_ = kViewTimeIQ;
+        ResetZoom();
+    }
+    const int centreX = dragX1, centreY = dragY1;
+    if (dragY0 < 0 || dragX0 == dragX1) {
+        FullViewRange(viewType_, wave_->sampleRate, n, xStart, xEnd);
+        dragX0 = dragX1 = 0;
+    }
+    const PlotMargins& mg = engine.style.margins;
+    if (dragX1 == 0) dragX1 = W - mg.right;
+    dragX0 = std::clamp(dragX0, mg.left, std::max(mg.left, W - mg.right));
+    dragX1 = std::clamp(dragX1, mg.left, std::max(mg.left, W - mg.right));
+    if (dragX0 > dragX1) std::swap(dragX0, dragX1);
+    if (zoomPending) {
+        const double span = xEnd - xStart;
+        const double pw = W - mg.left - mg.right;
+        const double a = xStart + (dragX0 - mg.left) / pw * span;
+        const double b = xStart + (dragX1 - mg.left) / pw * span;
+        if (b - a > 0.1) {
+            xStart = a;
+            xEnd = b;
+        }
+        zoomPending = false;
+    }
+    if (viewType_ == kViewConstellation) {
+        dragX1 = centreX;
+        dragY1 = centreY;
+    }
+
+    KindDrawing d;
+    d.kind = viewType_;
+    d.xStart = xStart;
+    d.xEnd = xEnd;
+    d.zoom = zoom;
+    d.mode = animationState + 1;
+    d.centreX = centreX;
+    d.centreY = centreY;
+    d.phaseDisplay = phaseDisplay;
+    DrawKind(engine, p, W, H, *wave_, d);
+}
+
 QImage CView::Render(int W, int H) {
     QImage image(std::max(W, 1), std::max(H, 1), QImage::Format_RGB32);
+    image.fill(engine.style.backgroundBrush.color());
+    if (W <= 0 || H <= 0 || viewType_ == 318 || viewType_ == 324) return image;
     QPainter p(&image);
-    FillPlotBackground(p, engine.style, W, H);
-    const bool spectrum =
-        viewType_ == kViewMulti || (viewType_ >= kViewI && viewType_ <= kViewQIDcFs);
-    if (spectrum && engine.trace.traceValid) {
-        double f0, f1;
-        FrequencyRange(f0, f1);
-        DrawSpectrum(engine, p, W, H, f0, f1);
-    } else if (!spectrum) {
-        DrawAnchoredText(p, engine.style.panelFont, engine.style.panelWhiteColour,
-                         QPoint(W / 2, H / 2), TextAnchor::CentreTop,
-                         "This view kind is not available yet");
+    if (viewType_ == kViewMultiKind) {
+        DrawMultiView(engine, p, W, H, *wave_, recompute.lastWasReal);
+        if (wave_->sampleCount != lastSampleCount) lastSampleCount = wave_->sampleCount;
+        homeMultiView = kViewMultiKind;
+        animationState = 0;
+        ResetZoom();
+    } else {
+        engine.hideStatistics = false;
+        DrawView(p, W, H);
     }
     return image;
 }
 
+void CView::ShadeDragBand(QImage& image, int mouseX, int mouseY) const {
+    const PlotMargins& mg = engine.style.margins;
+    const int W = image.width(), H = image.height();
+    const int x0 = std::max(std::min(anchorX, mouseX), mg.left);
+    const int x1 = std::min(std::max(anchorX, mouseX), W - mg.right + 1);
+    int y0 = mg.top, y1 = H - mg.bottom;
+    if (viewType_ == kViewConstellation) {
+        y0 = std::max(std::min(anchorY, mouseY), mg.top);
+        y1 = std::min(std::max(anchorY, mouseY), H - mg.bottom);
+    }
+    const QRect band = QRect(QPoint(x0, y0), QPoint(x1, y1)) & image.rect();
+    if (band.isEmpty()) return;
+    for (int y = band.top(); y <= band.bottom(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = band.left(); x <= band.right(); ++x) {
+            const QRgb c = row[x];
+            auto lighten = [](int b) { return b * 186 / 256 + 70; };
+            row[x] = qRgb(lighten(qRed(c)), lighten(qGreen(c)), lighten(qBlue(c)));
+        }
+    }
+}
+
 void CView::paintEvent(QPaintEvent*) {
-    const QImage image = Render(width(), height());
     QPainter p(this);
-    p.drawImage(0, 0, image);
+    if (dragging && mouseRecorded_ && !snapshot_.isNull() && snapshot_.size() == size()) {
+        // The band is drawn over the picture saved when the drag began: no re-plot.
+        QImage work = snapshot_;
+        ShadeDragBand(work, mouseX_, mouseY_);
+        p.drawImage(0, 0, work);
+        return;
+    }
+    lastFrame_ = Render(width(), height());
+    p.drawImage(0, 0, lastFrame_);
+}
+
+void CView::resizeEvent(QResizeEvent*) { RequestRedraw(); }
+
+void CView::showEvent(QShowEvent*) { setFocus(); }
+
+void CView::mousePressEvent(QMouseEvent* event) {
+    const int x = static_cast<int16_t>(event->position().x());
+    const int y = static_cast<int16_t>(event->position().y());
+    if (event->button() == Qt::LeftButton) {
+        if (!HasSamples()) return;
+        setFocus();
+        if (viewType_ == kViewMultiKind) {
+            const int kind = MultiViewPaneKind(x, y, width(), height());
+            if (kind && onSelectViewType) onSelectViewType(kind);
+            RequestRedraw();
+        } else if (y <= height() - kXAxisStrip) {
+            dragging = true;
+            dragX0 = anchorX = x;
+            dragY0 = anchorY = y;
+            mouseRecorded_ = false;
+        }
+    } else if (event->button() == Qt::RightButton) {
+        setFocus();
+        ResetZoom();
+        zoomPending = true;
+        animationState = 0;
+        RequestRedraw();
+    } else if (event->button() == Qt::MiddleButton) {
+        if (viewType_ != kViewMultiKind && onSelectViewType) onSelectViewType(homeMultiView);
+        RequestRedraw();
+    }
+}
+
+void CView::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton) || !dragging || viewType_ == kViewMultiKind ||
+        viewType_ == kViewVector)
+        return;
+    mouseX_ = static_cast<int16_t>(event->position().x());
+    mouseY_ = static_cast<int16_t>(event->position().y());
+    if (!mouseRecorded_) {
+        mouseRecorded_ = true;
+        if (static_cast<int64_t>(width()) * height() >= 100) {
+            if (lastFrame_.size() != size()) lastFrame_ = Render(width(), height());
+            snapshot_ = lastFrame_;
+        }
+    }
+    update();
+}
+
+void CView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const int x = static_cast<int16_t>(event->position().x());
+    const int y = static_cast<int16_t>(event->position().y());
+    const bool wasDragging = dragging;
+    dragging = false;
+    mouseRecorded_ = false;
+    snapshot_ = QImage();
+    if (!wasDragging || (x == dragX0 && y == dragY0)) {
+        update();
+        return;
+    }
+    const int previousX1 = dragX1, previousY1 = dragY1;
+    dragX1 = x;
+    dragY1 = y;
+    if (viewType_ == kViewConstellation) {
+        const int dx = dragX1 - dragX0, dy = dragY1 - dragY0;
+        if (dx == 0 || dy == 0) {
+            dragX1 = previousX1;
+            dragY1 = previousY1;
+            update();
+            return;
+        }
+        const int cx = dragX0 + dx / 2, cy = dragY0 + dy / 2;
+        const double ratio = std::min(std::fabs(static_cast<double>(width()) / dx),
+                                      std::fabs(static_cast<double>(height()) / dy));
+        const int k = DragZoomStep(ratio);
+        if (zoom == 1) {
+            zoom = k;
+            dragX1 = cx;
+            dragY1 = cy;
+        } else {
+            dragX1 = (cx - width() / 2) / zoom + previousX1;
+            dragY1 = (cy - height() / 2) / zoom + previousY1;
+            if (static_cast<int64_t>(zoom) * k < kMaxDragZoom) zoom *= k;
+        }
+    }
+    zoomPending = true;
+    RequestRedraw();
+}
+
+void CView::WheelYAxis(bool back) {
+    if (IsSpectrumKind(viewType_) || viewType_ == kViewLogMag) {
+        AxisScale& a = engine.axes[viewType_ == kViewLogMag ? kLogMagAxis : kSpectrumAxis];
+        if (back) {
+            if (a.divisions >= 9)
+                a.divisions -= 1;
+            else if (a.StepDown())
+                a.divisions = 15;
+        } else {
+            if (a.divisions <= 15)
+                a.divisions += 1;
+            else if (a.StepUp())
+                a.divisions = 9;
+        }
+    } else if (viewType_ == kViewTimeI || viewType_ == kViewTimeQ || viewType_ == kViewTimeIQ ||
+               viewType_ == kViewPhase) {
+        AxisScale& a = engine.axes[viewType_ == kViewPhase ? kPhaseAxis : kLinearAxis];
+        back ? a.StepDown() : a.StepUp();
+    }
+}
+
+void CView::wheelEvent(QWheelEvent* event) {
+    const int delta = event->angleDelta().y();
+    // A sideways scroll has no vertical delta; it is not a wheel notch.
+    if (!HasSamples() || delta == 0) return;
+    if (delta < 0) {
+        if (zoom < kMaxWheelZoom) zoom *= 2;
+    } else if (zoom > 1) {
+        zoom /= 2;
+    }
+    WheelYAxis(delta < 0);
+    RequestRedraw();
+}
+
+void CView::EditAndRecompute(const std::function<void()>& edit) {
+    if (!HasSamples()) return;
+    edit();
+    Recompute(0);
+    RequestRedraw();
+}
+
+void CView::keyPressEvent(QKeyEvent* event) {
+    if (playThroughState != 0) return;
+    const int n = wave_->sampleCount;
+    const bool clearWriteSpectrum =
+        viewType_ >= kViewI && viewType_ <= kViewQI && !settings.averaging;
+    const int N = settings.fftSize;
+    const int s = static_cast<int>(std::floor(xStart + 0.5));
+    const int e = static_cast<int>(std::floor(xEnd + 0.5));
+    const int span = e - s;
+    switch (event->key()) {
+        case Qt::Key_Left:
+            if (IsTimeKind(viewType_) && s > 2) {
+                xEnd = s - 1;
+                xStart = std::max(0, s - 1 - span);
+                RequestRedraw();
+            } else if (clearWriteSpectrum && settings.fftPosition - N >= 0) {
+                settings.fftPosition -= N;
+                recompute.recomputeNeeded = true;
+                Recompute(settings.fftPosition);
+            }
+            break;
+        case Qt::Key_Right:
+            if (IsTimeKind(viewType_) && e < n - 1) {
+                xStart = e + 1;
+                xEnd = std::min(n - 1, e + 1 + span);
+                RequestRedraw();
+            } else if (clearWriteSpectrum &&
+                       static_cast<int64_t>(settings.fftPosition) + 2 * int64_t{N} <= n) {
+                // Only whole frames: a frame past the end would not be computed.
+                settings.fftPosition += N;
+                recompute.recomputeNeeded = true;
+                Recompute(settings.fftPosition);
+            }
+            break;
+        case Qt::Key_BracketLeft:
+            EditAndRecompute([this] { RotateOneSample(*wave_, true); });
+            break;
+        case Qt::Key_BracketRight:
+            EditAndRecompute([this] { RotateOneSample(*wave_, false); });
+            break;
+        case Qt::Key_Q:
+            EditAndRecompute([this] { PhaseShift(*wave_, 1.0f, PhaseShiftChannels::Both); });
+            break;
+        case Qt::Key_W:
+            EditAndRecompute([this] { PhaseShift(*wave_, -1.0f, PhaseShiftChannels::Both); });
+            break;
+        default: QWidget::keyPressEvent(event); break;
+    }
 }
 
 void CView::dragEnterEvent(QDragEnterEvent* event) {

@@ -1,12 +1,13 @@
 #pragma once
-// The plot view: draws the current view kind off-screen into an image and copies it to the
-// window in one step, recomputes the spectrum through the engine, and passes dropped files
-// to the frame. The spectrum kinds (301-306) are drawn; the multi-overview shows its spectrum
-// pane alone until the other kinds exist.
+// The plot view: draws the current view kind off-screen and copies it to the window in one
+// step; owns the plot engine, the spectrum settings, the displayed range and the zoom state;
+// turns mouse, wheel and keys into zooms, view changes and small edits; recomputes the
+// spectrum and passes dropped files to the frame.
 
 #include <QImage>
 #include <QWidget>
 #include <atomic>
+#include <chrono>
 #include <functional>
 
 #include "display/plot_engine.h"
@@ -15,33 +16,86 @@
 
 class cWaveform;
 
+// View kinds; the values are also the menu commands that select them.
+enum ViewKind : int {
+    kViewMultiKind = 300,
+    kViewTimeI = 307,
+    kViewTimeQ = 308,
+    kViewTimeIQ = 309,
+    kViewLogMag = 310,
+    kViewPhase = 311,
+    kViewVector = 312,
+    kViewCcdf = 313,
+    kViewConstellation = 314,
+    kCmdPhaseDisplay = 40014,
+};
+
 class CView : public QWidget {
 public:
     CView(cWaveform* wave, const std::atomic<bool>* stopRequest, QWidget* parent = nullptr);
 
-    // The spectrum recompute from sample start, then the measurements and a redraw.
+    // The spectrum recompute from sample start, then the measurements and a redraw. The
+    // samples may have changed, so statistics kept for redraws are dropped.
     void Recompute(int start);
-    // Stores the view kind; onViewTypeChanged lets the frame move its check marks.
-    void SelectViewType(int type);
+    // Stores the kind (a real waveform shows "I" for "IQ"); 4-up kinds become the home view.
+    void SetViewType(int kind, bool resetZoom);
     int ViewType() const { return viewType_; }
-    // Displayed frequency range of the spectrum kinds.
-    void FrequencyRange(double& f0, double& f1) const;
-    // The picture as the window shows it.
+    // Full range on the next draw; zoom factor back to the kind's default.
+    void ResetZoom();
+    // Invalidates the window, at most once per 5 ms; closer requests collapse into one.
+    void RequestRedraw();
+    // Draws the current kind into a W x H rectangle.
+    void DrawView(QPainter& painter, int W, int H);
+    // The picture as the window shows it (the multi view's four panes, or one kind).
     QImage Render(int W, int H);
 
     cPlotEngine engine;
     SpectrumSettings settings;
     cSpectrumRecompute recompute;
+
+    int homeMultiView = kViewMultiKind;
+    int playThroughState = 0;  // keys are ignored while it is not 0
+    int animationState = 0;    // 2 while the vector animation runs
+    int lastSampleCount = 0;
+    double xStart = 0.0, xEnd = 0.0;  // Hz for spectrum kinds, samples for kinds >= 307
+    int dragX0 = 0, dragY0 = 0, dragX1 = 0, dragY1 = 0;  // 314: x1, y1 = zoom centre
+    int anchorX = 0, anchorY = 0;
+    bool dragging = false;
+    bool zoomPending = true;
+    int zoom = 1;  // Z
+    bool phaseDisplay = false;
+
+    // The frame's view selection (quadrant clicks and the middle button go through it).
+    std::function<void(int)> onSelectViewType;
+    // Check marks follow the stored kind.
     std::function<void(int)> onViewTypeChanged;
     std::function<void(const QString&)> onFileDropped;
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void showEvent(QShowEvent*) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void ShadeDragBand(QImage& image, int mouseX, int mouseY) const;
+    void WheelYAxis(bool back);
+    void EditAndRecompute(const std::function<void()>& edit);
+    bool HasSamples() const;
+
     cWaveform* wave_;
     const std::atomic<bool>* stopRequest_;
-    int viewType_ = 300;
+    int viewType_ = kViewMultiKind;
+    bool mouseRecorded_ = false;
+    int mouseX_ = 0, mouseY_ = 0;
+    QImage snapshot_;      // the window when the drag began
+    QImage lastFrame_;     // the last painted picture
+    bool redrawGuard_ = false;
+    std::chrono::steady_clock::time_point lastRedraw_{};
 };

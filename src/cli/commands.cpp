@@ -15,6 +15,7 @@
 #include "cli/arguments.h"
 #include "cli/json_writer.h"
 #include "display/frequency_plot.h"
+#include "display/view_kinds.h"
 #include "display/plot_engine.h"
 #include "display/value_format.h"
 #include "dsp/trace_recompute.h"
@@ -184,7 +185,16 @@ int ViewFromText(const std::string& v) {
                                                         {"iq", kViewIQ},
                                                         {"qi", kViewQI},
                                                         {"iq-dcfs", kViewIQDcFs},
-                                                        {"qi-dcfs", kViewQIDcFs}};
+                                                        {"qi-dcfs", kViewQIDcFs},
+                                                        {"multi", 300},
+                                                        {"time-i", 307},
+                                                        {"time-q", 308},
+                                                        {"time-iq", 309},
+                                                        {"logmag", 310},
+                                                        {"phase", 311},
+                                                        {"vector", 312},
+                                                        {"ccdf", 313},
+                                                        {"constellation", 314}};
     for (auto [name, id] : names)
         if (v == name) return id;
     if (const auto id = ParseInt(v)) return static_cast<int>(*id);
@@ -193,7 +203,8 @@ int ViewFromText(const std::string& v) {
 
 struct SpectrumRun {
     cPlotEngine engine;
-    int view = kViewIQ;
+    int view = kViewIQ;  // the spectrum kind computed and measured
+    int drawKind = 0;    // a non-spectrum kind to draw instead (render only)
     double f0 = 0, f1 = 0;
     int frames = 0;
     bool maskRequested = false;
@@ -202,7 +213,7 @@ struct SpectrumRun {
 // Settings from the options, the recompute and Measure exactly as the view runs them, then the
 // spectrum drawing (which runs the draw-time tone measurements and writes the panel lines).
 void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run, int W, int H,
-                 QImage* image) {
+                 QImage* image, bool anyKind = false) {
     SpectrumSettings s;
     if (a.Has("--fft")) {
         const auto n = ParseInt(a.Get("--fft"));
@@ -229,8 +240,14 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
     s.acCoupling = a.Has("--ac");
     if (a.Has("--view")) {
         run.view = ViewFromText(a.Get("--view"));
+        if (anyKind && run.view >= 300 && run.view <= 314 &&
+            (run.view < kViewI || run.view > kViewQIDcFs)) {
+            run.drawKind = run.view;
+            run.view = kViewIQ;  // the multi view's spectrum pane shows IQ (I when real)
+        }
         if (run.view < kViewI || run.view > kViewQIDcFs)
-            Fail("view '" + a.Get("--view") + "' is not a spectrum view");
+            Fail("view '" + a.Get("--view") + "' is not a " +
+                 (anyKind ? "view kind (300-314 or a name)" : "spectrum view"));
     }
     cMeasurements& m = run.engine.measurements;
     if (a.Has("--snr")) {
@@ -291,7 +308,7 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
         if (!x || !std::isfinite(*x)) Fail("invalid --dbm-offset");
         run.engine.dbmOffsetDb = *x;
     }
-    if (w.sampleCount < 2) Fail("a spectrum needs at least two samples");
+    if (w.sampleCount < 2 && run.drawKind == 0) Fail("a spectrum needs at least two samples");
 
     cSpectrumRecompute rc;
     std::atomic<bool> stop{false};
@@ -304,7 +321,7 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
     hooks.measure = [&] { run.engine.Measure(); };
     rc.Recompute(run.engine.trace, w, s, stop, hooks, 0);
     run.frames = rc.framesLastRecompute;
-    if (!run.engine.trace.traceValid)
+    if (!run.engine.trace.traceValid && run.drawKind == 0)
         Fail("the waveform is too short for a spectrum (8 samples at least)");
 
     const double fs = static_cast<double>(w.sampleRate);
@@ -334,7 +351,16 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
         image = &scratch;
     }
     QPainter p(image);
-    DrawSpectrum(run.engine, p, W, H, run.f0, run.f1);
+    if (run.drawKind == 300) {
+        DrawMultiView(run.engine, p, W, H, w, rc.lastWasReal);
+    } else if (run.drawKind != 0) {
+        KindDrawing d;
+        d.kind = run.drawKind;
+        FullViewRange(d.kind, w.sampleRate, w.sampleCount, d.xStart, d.xEnd);
+        DrawKind(run.engine, p, W, H, w, d);
+    } else {
+        DrawSpectrum(run.engine, p, W, H, run.f0, run.f1);
+    }
     p.end();
     if (run.maskRequested && !m.settings.MaskOn())
         Fail(
@@ -465,21 +491,15 @@ int Render(const ParsedArguments& a, std::ostream& out) {
         W = static_cast<int>(*w);
         H = static_cast<int>(*h);
     }
-    if (a.Has("--view")) {
-        const int v = ViewFromText(a.Get("--view"));
-        if (v < kViewI || v > kViewQIDcFs)
-            Fail("view '" + a.Get("--view") +
-                 "' cannot be rendered by this build (spectrum views 301-306 only)");
-    }
     Loaded l;
     LoadOrFail(a.positional[0], a, l);
     SpectrumRun run;
     QImage image(W, H, QImage::Format_RGB32);
     image.fill(QColor(28, 28, 28));
-    RunSpectrum(a, l.wave, run, W, H, &image);
+    RunSpectrum(a, l.wave, run, W, H, &image, true);
     if (!image.save(QString::fromStdString(a.Get("-o")), "PNG"))
         Fail("cannot write " + a.Get("-o"));
-    out << "wrote " << a.Get("-o") << " (" << W << "x" << H << ", view " << run.view << ")\n";
+    out << "wrote " << a.Get("-o") << " (" << W << "x" << H << ", view " << (run.drawKind ? run.drawKind : run.view) << ")\n";
     return kExitOk;
 }
 
@@ -565,7 +585,9 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
         std::string(
             "usage: qrvn render FILE -o OUT.png [--view V] [--size WxH] [measure options]\n") +
             "  -o OUT.png      the picture to write\n"
-            "  --size WxH      picture size (default 1600x1000)\n" +
+            "  --size WxH      picture size (default 1600x1000)\n"
+            "  --view V        also any view kind: multi, time-i, time-q, time-iq, logmag, phase,\n"
+            "                  vector, ccdf, constellation or 300-314 (full range)\n" +
             kLoadHelp + kMeasureOptionsHelp,
         Render, out, err);
 }

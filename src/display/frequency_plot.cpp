@@ -9,6 +9,7 @@
 #include "display/anchored_text.h"
 #include "display/axis_labels.h"
 #include "display/level_marker.h"
+#include "display/panel_writer.h"
 #include "display/pixel_round.h"
 #include "display/plot_engine.h"
 #include "display/plot_frame.h"
@@ -19,7 +20,7 @@
 
 namespace {
 
-constexpr int kLinePitch = 15;  // panel lines, pixels
+constexpr int kLinePitch = kPanelLinePitch;
 constexpr int kMaxMaskPoints = 64;
 const QColor kNegativeSnrColour(255, 50, 50);
 
@@ -37,37 +38,6 @@ struct PlotGeometry {
     int YClamped(double levelDb) const {
         return std::clamp(RoundHalfAwayPixel(DbLevelToY(*axis, levelDb, top, ph)), top, top + ph);
     }
-};
-
-// Writes panel lines at a fixed x, one pitch apart, and records them in the engine.
-class Panel {
-public:
-    Panel(QPainter& p, const PlotStyle& s, std::vector<PanelLine>& out, int x, int y,
-          TextAnchor anchor, QColor colour)
-        : p_(p), s_(s), out_(out), x_(x), y_(y), anchor_(anchor), colour_(colour) {
-        out_.clear();
-    }
-    void Line(const std::string& text) {
-        Draw(text, colour_);
-        y_ += kLinePitch;
-    }
-    // Text at the current place without moving on (the SNR warning overprints its line).
-    void Overprint(const std::string& text, QColor colour) { Draw(text, colour); }
-    void Advance() { y_ += kLinePitch; }
-    int y() const { return y_; }
-
-private:
-    void Draw(const std::string& text, QColor colour) {
-        const QPoint at(x_, y_);
-        DrawAnchoredText(p_, s_.panelFont, colour, at, anchor_, QString::fromStdString(text));
-        out_.push_back({text, colour, at});
-    }
-    QPainter& p_;
-    const PlotStyle& s_;
-    std::vector<PanelLine>& out_;
-    int x_, y_;
-    TextAnchor anchor_;
-    QColor colour_;
 };
 
 void DrawAclrBars(QPainter& p, const cPlotEngine& e, const PlotGeometry& g) {
@@ -200,6 +170,35 @@ FrequencyUnit FrequencyUnitFor(double m) {
     return {"Frequency (Hz)", 1.0};
 }
 
+void DrawFrequencyGrid(QPainter& p, const PlotStyle& st, int pw, int ph, double f0, double f1) {
+    const PlotMargins& mg = st.margins;
+    p.setPen(st.graticulePen);
+    const FrequencyGrid grid = FrequencyGridFor(f0, f1);
+    const double span = f1 - f0;
+    const double x0 = mg.left + std::trunc((grid.first - f0) * pw / span);
+    const int lines = std::min(grid.lines, 1000);
+    for (int i = 0; i < lines; ++i) {
+        const int x = static_cast<int>(x0 + i * grid.step * pw / span + 0.5);
+        p.drawLine(x, mg.top, x, mg.top + ph);
+    }
+}
+
+void DrawFrequencyNumbers(QPainter& p, const PlotStyle& st, int H, int pw, double f0, double f1) {
+    const FrequencyGrid grid = FrequencyGridFor(f0, f1);
+    const double span = f1 - f0;
+    const int lines = std::min(grid.lines, 1000);
+    const double lastLine = grid.first + (lines - 1) * grid.step;
+    const FrequencyUnit unit =
+        FrequencyUnitFor(std::max(std::fabs(grid.first), std::fabs(lastLine)));
+    for (int i = 0; i < lines; ++i) {
+        const double f = grid.first + i * grid.step;
+        const double offset = std::trunc((grid.first - f0) * pw / span) + i * grid.step * pw / span;
+        DrawXAxisNumber(p, st, H, offset,
+                        QString::fromStdString(FormatFrequencyTick(f * unit.factor)));
+    }
+    DrawXAxisTitle(p, st, H, pw, unit.title);
+}
+
 void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f1) {
     cSpectrumTrace& t = e.trace;
     if (!t.traceValid || t.N <= 0 || t.pointCount <= 0) {
@@ -230,31 +229,14 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
             p.drawLine(mg.left, yi, mg.left + pw, yi);
         }
     }
-    // Vertical grid at round frequencies.
-    const FrequencyGrid grid = FrequencyGridFor(f0, f1);
-    const double span = f1 - f0;
-    const double x0 = mg.left + std::trunc((grid.first - f0) * pw / span);
-    const int lines = std::min(grid.lines, 1000);
-    for (int i = 0; i < lines; ++i) {
-        const int x = static_cast<int>(x0 + i * grid.step * pw / span + 0.5);
-        p.drawLine(x, mg.top, x, mg.top + ph);
-    }
+    DrawFrequencyGrid(p, st, pw, ph, f0, f1);
     p.setPen(st.axisPen);
     p.drawLine(mg.left, mg.top, mg.left, mg.top + ph);
     p.drawLine(mg.left, mg.top + ph, mg.left + pw, mg.top + ph);
 
     DrawDbAxisNumbers(p, st, axis, e.dbmOffsetDb, ph);
-    const double lastLine = grid.first + (lines - 1) * grid.step;
-    const FrequencyUnit unit =
-        FrequencyUnitFor(std::max(std::fabs(grid.first), std::fabs(lastLine)));
-    for (int i = 0; i < lines; ++i) {
-        const double f = grid.first + i * grid.step;
-        const double offset = std::trunc((grid.first - f0) * pw / span) + i * grid.step * pw / span;
-        DrawXAxisNumber(p, st, H, offset,
-                        QString::fromStdString(FormatFrequencyTick(f * unit.factor)));
-    }
+    DrawFrequencyNumbers(p, st, H, pw, f0, f1);
     DrawYAxisTitle(p, st, H, e.dbmOffsetDb != 0.0 ? "Level (dBm)" : "Level (dBFS)");
-    DrawXAxisTitle(p, st, H, pw, unit.title);
 
     // The trace, one column at a time; a column that skips points strokes their extremes.
     const int nb = t.pointCount;
@@ -284,7 +266,7 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
         }
     };
     for (int c = 0; c <= pw; ++c) {
-        const int idx = pointAt(f0 + c * span / pw);
+        const int idx = pointAt(f0 + c * (f1 - f0) / pw);
         const int x = mg.left + c;
         if (previous >= 0 && idx > previous + 1) {
             float lo, hi;

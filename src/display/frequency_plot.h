@@ -12,6 +12,14 @@ class cPlotEngine;
 // Draws nothing while the trace is invalid.
 void DrawSpectrum(cPlotEngine& engine, QPainter& painter, int W, int H, double f0Hz, double f1Hz);
 
+struct PlotStyle;
+// Vertical grid lines at round frequencies over a pw x ph plot area showing f0 .. f1.
+void DrawFrequencyGrid(QPainter& painter, const PlotStyle& style, int pw, int ph, double f0Hz,
+                       double f1Hz);
+// The frequency numbers under those lines and the X title with their unit.
+void DrawFrequencyNumbers(QPainter& painter, const PlotStyle& style, int H, int pw, double f0Hz,
+                          double f1Hz);
+
 // The vertical grid of a frequency axis: step and first line for the span f0 .. f1.
 struct FrequencyGrid {
     double step = 0.0;   // Hz between lines, a whole multiple of a power of ten

@@ -1,3 +1,42 @@
 #include "display/plot_engine.h"
 
-cPlotEngine::cPlotEngine() { SetAllDefaults(axes); }
+#include "waveform/waveform.h"
+
+namespace {
+// Peak-to-average ratio (dB) and 10·log10 of the exceedance probability in percent.
+constexpr double kReferenceKnots[][2] = {{0, 15.656},     {3.62, 10},     {6.63, 0},
+                                         {8.4, -10},      {9.65, -20},    {10.624, -30},
+                                         {11.3913, -40},  {12.1, -50}};
+}  // namespace
+
+cPlotEngine::cPlotEngine() {
+    SetAllDefaults(axes);
+    for (const auto& knot : kReferenceKnots)
+        ccdfReference.AddKnot(knot[0], knot[1]);
+    ccdfReference.Prepare();
+}
+
+const PowerStatistics& cPlotEngine::StatisticsFor(const cWaveform& wave, int64_t first,
+                                                  int64_t last, bool complex) {
+    const StatisticsKey key{wave.I.data(), wave.Q.data(), wave.sampleCount, first, last, complex};
+    if (!(key == statisticsKey_)) {
+        statistics_ = ComputePowerStatistics(wave.I.data(), wave.Q.data(), first, last, complex);
+        statisticsKey_ = key;
+    }
+    return statistics_;
+}
+
+const CcdfStatistics& cPlotEngine::CcdfFor(const cWaveform& wave) {
+    const StatisticsKey key{wave.I.data(), wave.Q.data(), wave.sampleCount, 0, 0, true};
+    if (!(key == ccdfKey_)) {
+        ccdf_ = ComputeCcdfStatistics(wave.I.data(), wave.Q.data(), wave.sampleCount);
+        ccdfKey_ = key;
+    }
+    return ccdf_;
+}
+
+void cPlotEngine::WaveformChanged() {
+    statisticsKey_ = StatisticsKey{};
+    ccdfKey_ = StatisticsKey{};
+    ccdf_ = CcdfStatistics{};
+}

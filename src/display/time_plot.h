@@ -1,0 +1,41 @@
+#pragma once
+// The time-domain views: per pixel column the minimum-to-maximum envelope of the samples that
+// fall into it (sampled with a stride in very wide columns), sample-and-hold steps once a
+// sample spans two pixels or more, and the statistics panel.
+
+#include <QPainter>
+#include <cstdint>
+
+class cPlotEngine;
+class cWaveform;
+
+// Channel selector of the linear view.
+enum LinearChannels : int { kLinearQ = 1, kLinearI = 2, kLinearIQ = 3 };
+
+// start, end: first and last displayed sample. Nothing is drawn for an empty waveform.
+// Instantaneous power in dB (Y record 0).
+void DrawLogMag(cPlotEngine& engine, QPainter& painter, int W, int H, int start, int end,
+                const cWaveform& wave);
+// I and/or Q against full scale (Y record 2), with the milli/micro/nano unit choice.
+void DrawLinear(cPlotEngine& engine, QPainter& painter, int W, int H, int start, int end,
+                const cWaveform& wave, int channels);
+// Phase in degrees (Y record 3).
+void DrawPhase(cPlotEngine& engine, QPainter& painter, int W, int H, int start, int end,
+               const cWaveform& wave);
+
+// RMS, peak, crest factor, DC, rate and duration of samples start … end, right column ending
+// at rightX. mode 3: complex; any other: single-channel from the I samples. The lines are
+// recorded in the engine's panels.
+void PowerStatsPanel(cPlotEngine& engine, QPainter& painter, int rightX, int64_t start,
+                     int64_t end, const cWaveform& wave, int mode);
+
+// Unit of the linear view for its top value: title and the factor its numbers are scaled by.
+struct LinearUnit {
+    const char* title;
+    double factor;
+};
+LinearUnit LinearUnitFor(double topValue);
+
+// Stride of the scan of a column covering d samples.
+int LogMagStride(int64_t d);
+int LinearStride(int64_t d);
