@@ -67,10 +67,27 @@ def frequency_plot(out):
     print(f"Drawing a 524,289-point spectrum into 1600x1000 with SNR, SFDR and IMD panels: {t:.2f} ms  (target <= 2)")
 
 
+def view(out):
+    runs = load(out / "view.json")
+    names = {0: "IQ", 1: "LogMag", 2: "CCDF"}
+    targets = {(0, 1, 100000000): 150, (0, 0, 100000000): 10, (1, 1, 100000000): 150,
+               (1, 0, 100000000): 10, (0, 1, 1000000): 5, (1, 1, 1000000): 5,
+               (2, 1, 10000000): 400, (2, 0, 10000000): 10}
+    print("Views drawn into 1600x1000; ratio against one plain pass over the whole capture")
+    for (kind, first, shown), target in targets.items():
+        capture = 10 if kind == 2 else 100
+        name = f"BM_View/kind:{kind}/first:{first}/shown:{shown}/capture_M:{capture}"
+        t = median_time(runs, name)
+        ref = median_time(runs, f"BM_PlainPass/{capture}")
+        what = "first draw" if first else "redraw"
+        print(f"  {names[kind]:6} {what:10} {shown:>11,} of {capture}M samples: {t:7.2f} ms"
+              f"  plain pass {ref:6.1f} ms  ratio {t / ref:5.2f}  (target <= {target} ms)")
+
+
 def main():
     out = Path(sys.argv[1])
     for suite in sys.argv[2:]:
-        {"fft": fft, "trace": trace, "reader": reader, "writer": writer, "frequency_plot": frequency_plot}[suite](out)
+        {"fft": fft, "trace": trace, "reader": reader, "writer": writer, "frequency_plot": frequency_plot, "view": view}[suite](out)
 
 
 if __name__ == "__main__":

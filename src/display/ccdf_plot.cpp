@@ -52,7 +52,7 @@ void DrawCcdf(cPlotEngine& e, QPainter& p, int W, int H, int start, int end,
 
     {
         p.setPen(st.darkLinePen);
-        TracePath path(p);
+        TracePath path(p, p.pen());
         const double lastKnot = e.ccdfReference.KnotX(e.ccdfReference.KnotCount() - 1);
         for (int i = 0; i <= pw; ++i) {
             const float x = xAt(i);
@@ -63,7 +63,7 @@ void DrawCcdf(cPlotEngine& e, QPainter& p, int W, int H, int start, int end,
     }
     {
         p.setPen(st.tracePen);
-        TracePath path(p);
+        TracePath path(p, p.pen());
         const double A = c.power.RmsAmplitude(), Apk = c.power.PeakAmplitude();
         const size_t m = c.above.size();
         size_t k = 0;

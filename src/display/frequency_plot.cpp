@@ -13,6 +13,7 @@
 #include "display/pixel_round.h"
 #include "display/plot_engine.h"
 #include "display/plot_frame.h"
+#include "display/trace_path.h"
 #include "display/value_format.h"
 #include "display/value_to_pixel.h"
 #include "dsp/range_scan.h"
@@ -92,50 +93,11 @@ void DrawObwLine(QPainter& p, const cPlotEngine& e, const PlotGeometry& g) {
     }
 }
 
-// The trace as a polyline whose points step at most one column at a time. On a plain 32-bit
-// image it is rasterised here as one vertical span per column (a step between neighbouring
-// columns splits at its midpoint), several times faster than the general line drawer for a
-// trace of thousands of strokes; on any other device the painter draws the polyline.
+// The trace as one pen path (see TracePath).
 void DrawTrace(QPainter& p, const QPolygon& poly, const QPen& pen) {
-    auto* image = dynamic_cast<QImage*>(p.device());
-    const bool direct =
-        image && !p.hasClipping() && p.transform().isIdentity() &&
-        (image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32 ||
-         image->format() == QImage::Format_ARGB32_Premultiplied);
-    if (!direct || poly.isEmpty()) {
-        p.setPen(pen);
-        p.drawPolyline(poly);
-        return;
-    }
-    const int W = image->width(), H = image->height();
-    std::vector<int> lo(static_cast<size_t>(W), INT_MAX), hi(static_cast<size_t>(W), INT_MIN);
-    auto extend = [&](int x, int a, int b) {
-        if (x < 0 || x >= W) return;
-        lo[x] = std::min({lo[x], a, b});
-        hi[x] = std::max({hi[x], a, b});
-    };
-    extend(poly[0].x(), poly[0].y(), poly[0].y());
-    for (int i = 1; i < poly.size(); ++i) {
-        const QPoint a = poly[i - 1], b = poly[i];
-        if (a.x() == b.x()) {
-            extend(a.x(), a.y(), b.y());
-        } else if (b.x() == a.x() + 1) {
-            const int mid = (a.y() + b.y()) / 2;
-            extend(a.x(), a.y(), mid);
-            extend(b.x(), mid, b.y());
-        } else {
-            p.setPen(pen);
-            p.drawLine(a, b);
-        }
-    }
-    const QRgb colour = pen.color().rgb();
-    uchar* bits = image->bits();
-    const qsizetype stride = image->bytesPerLine();
-    for (int x = 0; x < W; ++x) {
-        if (lo[x] > hi[x]) continue;
-        for (int y = std::max(lo[x], 0); y <= std::min(hi[x], H - 1); ++y)
-            reinterpret_cast<QRgb*>(bits + y * stride)[x] = colour;
-    }
+    TracePath path(p, pen);
+    for (int i = 0; i < poly.size(); ++i)
+        i == 0 ? path.MoveTo(poly[i].x(), poly[i].y()) : path.LineTo(poly[i].x(), poly[i].y());
 }
 
 // The +fs rule of the DC-to-fs kinds: a complex trace shown beyond fs/2 reports negative

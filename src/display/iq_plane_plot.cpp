@@ -83,11 +83,11 @@ void DrawVector(cPlotEngine& e, QPainter& p, int W, int H, int start, int end, i
         };
         if (mode == 1) {
             p.setPen(QPen(QColor(0, 255, 0), 1));
-            TracePath path(p);
-            for (int i = std::max(start, 0); i < last; i += step) {
-                const QPoint q = point(i);
-                i == std::max(start, 0) ? path.MoveTo(q.x(), q.y()) : path.LineTo(q.x(), q.y());
-            }
+            std::vector<QPoint> line;
+            for (int i = std::max(start, 0); i < last; i += step)
+                line.push_back(point(i));
+            if (line.size() == 1) line.push_back(line.back());
+            if (!line.empty()) p.drawPolyline(line.data(), static_cast<int>(line.size()));
         } else {
             QPoint previous;
             for (int i = std::max(start, 0); i < last; i += step) {
@@ -253,7 +253,7 @@ void DrawFrequencyPhase(cPlotEngine& e, QPainter& p, int W, int H, double f0, do
         return top + std::clamp(RoundHalfAwayPixel(ph / 2.0 - radians / kTwoPi * ph), 0, ph);
     };
     p.setPen(st.tracePen);
-    TracePath path(p);
+    TracePath path(p, p.pen());
     int previous = 0;
     for (int j = 0; j <= pw; ++j) {
         const double f = f0 + j * (f1 - f0) / pw;

@@ -18,7 +18,8 @@ cPlotEngine::cPlotEngine() {
 
 const PowerStatistics& cPlotEngine::StatisticsFor(const cWaveform& wave, int64_t first,
                                                   int64_t last, bool complex) {
-    const StatisticsKey key{wave.I.data(), wave.Q.data(), wave.sampleCount, first, last, complex};
+    const StatisticsKey key{wave.I.data(), wave.Q.data(), wave.sampleCount, first, last, complex,
+                             generation_};
     if (!(key == statisticsKey_)) {
         statistics_ = ComputePowerStatistics(wave.I.data(), wave.Q.data(), first, last, complex);
         statisticsKey_ = key;
@@ -27,7 +28,8 @@ const PowerStatistics& cPlotEngine::StatisticsFor(const cWaveform& wave, int64_t
 }
 
 const CcdfStatistics& cPlotEngine::CcdfFor(const cWaveform& wave) {
-    const StatisticsKey key{wave.I.data(), wave.Q.data(), wave.sampleCount, 0, 0, true};
+    const StatisticsKey key{wave.I.data(), wave.Q.data(), wave.sampleCount, 0, 0, true,
+                             generation_};
     if (!(key == ccdfKey_)) {
         ccdf_ = ComputeCcdfStatistics(wave.I.data(), wave.Q.data(), wave.sampleCount);
         ccdfKey_ = key;
@@ -39,4 +41,18 @@ void cPlotEngine::WaveformChanged() {
     statisticsKey_ = StatisticsKey{};
     ccdfKey_ = StatisticsKey{};
     ccdf_ = CcdfStatistics{};
+    envelopes_.clear();
+    ++generation_;
+}
+
+const std::vector<cPlotEngine::EnvelopeColumn>* cPlotEngine::FindEnvelope(
+    const EnvelopeKey& key) const {
+    for (const auto& [k, columns] : envelopes_)
+        if (k == key) return &columns;
+    return nullptr;
+}
+
+void cPlotEngine::KeepEnvelope(const EnvelopeKey& key, std::vector<EnvelopeColumn> columns) {
+    if (envelopes_.size() >= kKeptEnvelopes) envelopes_.erase(envelopes_.begin());
+    envelopes_.emplace_back(key, std::move(columns));
 }

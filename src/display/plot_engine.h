@@ -63,14 +63,39 @@ public:
     const CcdfStatistics& CcdfFor(const cWaveform& wave);
     void WaveformChanged();
 
+    // Per-column envelopes of the time-domain traces, kept for redraws of the same range:
+    // the value of the column's own sample and the extremes of the samples it covers.
+    struct EnvelopeColumn {
+        int64_t idx = 0;  // the column's sample
+        int64_t d = 0;    // samples since the previous column's
+        double value = 0.0, lo = 0.0, hi = 0.0;
+    };
+    struct EnvelopeKey {
+        int trace = 0;  // which trace (LogMag, a linear channel, phase)
+        const float* I = nullptr;
+        const float* Q = nullptr;
+        int64_t count = -1, start = 0, end = 0;
+        int pw = 0;
+        uint64_t generation = 0;
+        bool operator==(const EnvelopeKey&) const = default;
+    };
+    // The kept envelope for key, or nullptr.
+    const std::vector<EnvelopeColumn>* FindEnvelope(const EnvelopeKey& key) const;
+    void KeepEnvelope(const EnvelopeKey& key, std::vector<EnvelopeColumn> columns);
+    uint64_t Generation() const { return generation_; }
+
 private:
     struct StatisticsKey {
         const float* I = nullptr;
         const float* Q = nullptr;
         int64_t count = -1, first = 0, last = 0;
         bool complex = false;
+        uint64_t generation = 0;
         bool operator==(const StatisticsKey&) const = default;
     };
+    static constexpr size_t kKeptEnvelopes = 4;
+    uint64_t generation_ = 1;
+    std::vector<std::pair<EnvelopeKey, std::vector<EnvelopeColumn>>> envelopes_;
     StatisticsKey statisticsKey_, ccdfKey_;
     PowerStatistics statistics_;
     CcdfStatistics ccdf_;

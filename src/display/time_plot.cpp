@@ -80,79 +80,128 @@ void DrawCentredAxisNumbers(QPainter& p, const PlotStyle& st, const AxisScale& a
                         QString::fromStdString(text(top - i * axis.scale)));
 }
 
-// The column walk shared by the three traces: pw + 1 columns, each the envelope of the
-// samples since the previous column.
-void DrawTrace(QPainter& p, const Frame& f, int start, int end, const cWaveform& w,
-               TraceKind kind, const float* channel, double topValue, const AxisScale& axis) {
+using Column = cPlotEngine::EnvelopeColumn;
+
+// Smallest and largest of x[b], x[b + k], … below e.
+inline void StridedMinMax(const float* x, int64_t b, int64_t e, int k, double& lo, double& hi) {
+    float flo = static_cast<float>(lo), fhi = static_cast<float>(hi);
+    if (k == 1) {
+        float l, h;
+        MinMax(x, b, e, l, h);
+        flo = std::min(flo, l);
+        fhi = std::max(fhi, h);
+    } else {
+        for (int64_t m = b; m < e; m += k) {
+            flo = std::min(flo, x[m]);
+            fhi = std::max(fhi, x[m]);
+        }
+    }
+    lo = flo;
+    hi = fhi;
+}
+
+// The samples of each of the pw + 1 columns: the column's own sample idx and, when it covers
+// more than one new sample, the extremes of those (scanned with the kind's stride). LogMag
+// extremes are linear powers; the others are values in the plotted unit.
+std::vector<Column> ComputeColumns(const Frame& f, int start, int end, const cWaveform& w,
+                                   TraceKind kind, const float* channel) {
     const int n = w.sampleCount;
     const float* I = w.I.data();
     const float* Q = w.Q.data();
-    const double S = static_cast<double>(end) - start;
-    const double s = f.pw > 0 ? S / f.pw : 0.0;
-    const double unitsPerPixel = axis.scale * axis.divisions / f.ph;
-    const bool steps = f.pw / S > 1.999;
-    auto pixel = [&](double v) { return std::clamp(RoundHalfAwayPixel((topValue - v) / unitsPerPixel), 0, f.ph); };
-    auto value = [&](int64_t k) -> double {
-        switch (kind) {
-            case TraceKind::LogMag: return 10.0 * std::log10(static_cast<double>(Power(I, Q, k)) + 1e-30);
-            case TraceKind::Linear: return channel[k];
-            case TraceKind::Phase: return PhaseDegrees(I, Q, k);
-        }
-        return 0.0;
-    };
-
-    TracePath path(p);
+    const double s = f.pw > 0 ? (static_cast<double>(end) - start) / f.pw : 0.0;
+    std::vector<Column> columns(static_cast<size_t>(std::max(f.pw + 1, 0)));
     int64_t prevIdx = 0;
-    int prevY = 0, lastBottom = 0;
     for (int j = 0; j <= f.pw; ++j) {
-        const int64_t idx =
-            std::clamp(static_cast<int64_t>(std::floor(start + j * s + 0.5)), int64_t{0},
-                       static_cast<int64_t>(n - 1));
-        if (j == 0) prevIdx = idx;
-        const int64_t d = idx - prevIdx;
-        const int x = f.left + j;
-        int y;
-        if (d > 1 && kind == TraceKind::LogMag) {
-            float lo = Power(I, Q, idx), hi = lo;
-            const int k = LogMagStride(d);
-            if (k == 1) {
-                PowerMinMax(I, Q, prevIdx + 1, idx, lo, hi);
+        Column& c = columns[static_cast<size_t>(j)];
+        c.idx = std::clamp(static_cast<int64_t>(std::floor(start + j * s + 0.5)), int64_t{0},
+                           static_cast<int64_t>(n - 1));
+        if (j == 0) prevIdx = c.idx;
+        c.d = c.idx - prevIdx;
+        switch (kind) {
+            case TraceKind::LogMag: c.value = Power(I, Q, c.idx); break;
+            case TraceKind::Linear: c.value = channel[c.idx]; break;
+            case TraceKind::Phase: c.value = PhaseDegrees(I, Q, c.idx); break;
+        }
+        c.lo = c.hi = c.value;
+        if (c.d > 1) {
+            const int64_t b = prevIdx + 1, e = c.idx;
+            if (kind == TraceKind::LogMag) {
+                float lo = static_cast<float>(c.value), hi = lo;
+                const int k = LogMagStride(c.d);
+                if (k == 1) {
+                    PowerMinMax(I, Q, b, e, lo, hi);
+                } else {
+                    for (int64_t m = b; m < e; m += k) {
+                        const float pm = Power(I, Q, m);
+                        lo = std::min(lo, pm);
+                        hi = std::max(hi, pm);
+                    }
+                }
+                c.lo = lo;
+                c.hi = hi;
+            } else if (kind == TraceKind::Linear) {
+                StridedMinMax(channel, b, e, LinearStride(c.d), c.lo, c.hi);
             } else {
-                for (int64_t m = prevIdx + 1; m < idx; m += k) {
-                    const float pm = Power(I, Q, m);
-                    lo = std::min(lo, pm);
-                    hi = std::max(hi, pm);
+                const int k = LinearStride(c.d);
+                for (int64_t m = b; m < e; m += k) {
+                    const double v = PhaseDegrees(I, Q, m);
+                    c.lo = std::min(c.lo, v);
+                    c.hi = std::max(c.hi, v);
                 }
             }
-            const int yLo = pixel(10.0 * std::log10(static_cast<double>(lo) + 1e-30));
+        }
+        prevIdx = c.idx;
+    }
+    return columns;
+}
+
+// The column walk shared by the three traces: pw + 1 columns, each the envelope of the
+// samples since the previous column. The envelope is kept in the engine, so redrawing the
+// same range (a new scale, a panel change) does not scan the samples again.
+void DrawTrace(cPlotEngine& e, QPainter& p, const Frame& f, int start, int end,
+               const cWaveform& w, TraceKind kind, const float* channel, double topValue,
+               const AxisScale& axis) {
+    const cPlotEngine::EnvelopeKey key{static_cast<int>(kind) * 4 + (channel == w.Q.data()),
+                                       w.I.data(), w.Q.data(), w.sampleCount, start, end, f.pw,
+                                       e.Generation()};
+    const std::vector<Column>* kept = e.FindEnvelope(key);
+    if (!kept) {
+        e.KeepEnvelope(key, ComputeColumns(f, start, end, w, kind, channel));
+        kept = e.FindEnvelope(key);
+    }
+    const std::vector<Column>& columns = *kept;
+
+    const double S = static_cast<double>(end) - start;
+    const double unitsPerPixel = axis.scale * axis.divisions / f.ph;
+    const bool steps = f.pw / S > 1.999;
+    const bool logMag = kind == TraceKind::LogMag;
+    auto pixel = [&](double v) {
+        if (logMag) v = 10.0 * std::log10(v + 1e-30);
+        return std::clamp(RoundHalfAwayPixel((topValue - v) / unitsPerPixel), 0, f.ph);
+    };
+
+    TracePath path(p, p.pen());
+    int prevY = 0, lastBottom = 0;
+    for (int j = 0; j <= f.pw; ++j) {
+        const Column& c = columns[static_cast<size_t>(j)];
+        const int x = f.left + j;
+        int y;
+        if (c.d > 1 && logMag) {
+            const int yLo = pixel(c.lo);
             if (yLo > prevY && yLo >= lastBottom)
                 path.MoveTo(x, f.top + lastBottom);
             else if (yLo <= prevY && yLo == lastBottom)
                 path.LineTo(x, f.top + lastBottom);
             path.LineTo(x, f.top + yLo);
             lastBottom = yLo;
-            y = pixel(10.0 * std::log10(static_cast<double>(hi) + 1e-30));
-        } else if (d > 1) {
-            double lo = value(idx), hi = lo;
-            const int k = LinearStride(d);
-            if (kind == TraceKind::Linear && k == 1) {
-                float flo, fhi;
-                MinMax(channel, prevIdx + 1, idx, flo, fhi);
-                lo = std::min(lo, static_cast<double>(flo));
-                hi = std::max(hi, static_cast<double>(fhi));
-            } else {
-                for (int64_t m = prevIdx + 1; m < idx; m += k) {
-                    const double v = value(m);
-                    lo = std::min(lo, v);
-                    hi = std::max(hi, v);
-                }
-            }
+            y = pixel(c.hi);
+        } else if (c.d > 1) {
             // Linear: the minimum first (drawn lower), phase: the maximum first.
             const bool linear = kind == TraceKind::Linear;
-            path.LineTo(x, f.top + pixel(linear ? lo : hi));
-            y = pixel(linear ? hi : lo);
+            path.LineTo(x, f.top + pixel(linear ? c.lo : c.hi));
+            y = pixel(linear ? c.hi : c.lo);
         } else {
-            y = pixel(value(idx));
+            y = pixel(c.value);
         }
         if (j == 0) {
             path.MoveTo(x, f.top + y);
@@ -160,10 +209,9 @@ void DrawTrace(QPainter& p, const Frame& f, int start, int end, const cWaveform&
         } else {
             if (y != prevY && j > 2 && steps) path.LineTo(x - 1, f.top + y);
             path.LineTo(x, f.top + y);
-            if (kind == TraceKind::LogMag && d == 1) lastBottom = y;
+            if (logMag && c.d == 1) lastBottom = y;
         }
         prevY = y;
-        prevIdx = idx;
     }
 }
 
@@ -197,7 +245,7 @@ void DrawLogMag(cPlotEngine& e, QPainter& p, int W, int H, int start, int end,
     DrawDbAxisNumbers(p, e.style, axis, e.dbmOffsetDb, f.ph);
     DrawYAxisTitle(p, e.style, H, e.dbmOffsetDb == 0.0 ? "Level (dB)" : "Level (dBm)");
     p.setPen(e.style.tracePen);
-    DrawTrace(p, f, start, end, w, TraceKind::LogMag, nullptr, axis.reference, axis);
+    DrawTrace(e, p, f, start, end, w, TraceKind::LogMag, nullptr, axis.reference, axis);
     e.rightPanel.clear();
     e.leftPanel.clear();
     if (!e.hideStatistics) PowerStatsPanel(e, p, W - 20, start, end, w, kLinearIQ);
@@ -215,11 +263,11 @@ void DrawLinear(cPlotEngine& e, QPainter& p, int W, int H, int start, int end,
     DrawYAxisTitle(p, e.style, H, unit.title);
     if (channels == kLinearQ || channels == kLinearIQ) {
         p.setPen(e.style.secondTracePen);
-        DrawTrace(p, f, start, end, w, TraceKind::Linear, w.Q.data(), T, axis);
+        DrawTrace(e, p, f, start, end, w, TraceKind::Linear, w.Q.data(), T, axis);
     }
     if (channels == kLinearI || channels == kLinearIQ) {
         p.setPen(e.style.tracePen);
-        DrawTrace(p, f, start, end, w, TraceKind::Linear, w.I.data(), T, axis);
+        DrawTrace(e, p, f, start, end, w, TraceKind::Linear, w.I.data(), T, axis);
     }
     // The linear view's panel stays on in the multi view's pane as well.
     PowerStatsPanel(e, p, W - 20, start, end, w, channels);
@@ -234,7 +282,7 @@ void DrawPhase(cPlotEngine& e, QPainter& p, int W, int H, int start, int end,
     DrawCentredAxisNumbers(p, e.style, axis, f.ph, T, FormatLinearTick);
     DrawYAxisTitle(p, e.style, H, "Phase (Deg)");
     p.setPen(e.style.tracePen);
-    DrawTrace(p, f, start, end, w, TraceKind::Phase, nullptr, T, axis);
+    DrawTrace(e, p, f, start, end, w, TraceKind::Phase, nullptr, T, axis);
     e.rightPanel.clear();
     e.leftPanel.clear();
     if (!e.hideStatistics) PowerStatsPanel(e, p, W - 20, start, end, w, kLinearIQ);

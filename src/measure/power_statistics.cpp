@@ -149,21 +149,27 @@ void SortPositiveFloats(std::vector<float>& values) {
         std::sort(values.begin(), values.end());
         return;
     }
-    // Positive floats order as their bit patterns do: three 11-bit digit passes.
+    // Positive floats order as their bit patterns do: byte-wise passes, least significant
+    // first, with all four histograms counted in one read. A byte that every key shares (the
+    // exponent of powers in a narrow range) needs no pass.
     std::vector<uint32_t> keys(m), spare(m);
     std::memcpy(keys.data(), values.data(), m * sizeof(float));
-    for (int shift = 0; shift < 32; shift += 11) {
-        size_t counts[2048] = {};
-        for (uint32_t k : keys)
-            ++counts[(k >> shift) & 2047];
+    std::vector<size_t> counts(4 * 256, 0);
+    for (uint32_t k : keys)
+        for (int digit = 0; digit < 4; ++digit)
+            ++counts[static_cast<size_t>(digit) * 256 + ((k >> (8 * digit)) & 255)];
+    for (int digit = 0; digit < 4; ++digit) {
+        size_t* c = &counts[static_cast<size_t>(digit) * 256];
+        if (c[(keys[0] >> (8 * digit)) & 255] == m) continue;
         size_t sum = 0;
-        for (size_t& c : counts) {
-            const size_t here = c;
-            c = sum;
+        for (int b = 0; b < 256; ++b) {
+            const size_t here = c[b];
+            c[b] = sum;
             sum += here;
         }
+        const int shift = 8 * digit;
         for (uint32_t k : keys)
-            spare[counts[(k >> shift) & 2047]++] = k;
+            spare[c[(k >> shift) & 255]++] = k;
         keys.swap(spare);
     }
     std::memcpy(values.data(), keys.data(), m * sizeof(float));

@@ -230,7 +230,7 @@ TEST_F(Qrvn, BadInputGivesOneLineErrors) {
         {{"measure", good, "--aclr", "7"}, "--aclr takes"},
         {{"measure", good, "--mask", "707"}, "go together"},
         {{"convert", good, Path("o.bin"), "--from", "405", "--to", "419"}, "cannot be written"},
-        {{"render", good, "-o", Path("v.png"), "--view", "309"}, "cannot be rendered"},
+        {{"render", good, "-o", Path("v.png"), "--view", "315"}, "is not a view kind"},
         {{"frobnicate"}, "unknown verb"},
         {{"info", Path("no_dir/x.bin")}, "cannot open"},
     };
@@ -271,6 +271,25 @@ TEST_F(Qrvn, ConvertRenderAndHelp) {
     const QImage png(QString::fromStdString(Path("p.png")));
     EXPECT_EQ(png.size(), QSize(640, 400));
     EXPECT_EQ(QColor(png.pixel(200, 200)), QColor(0, 0, 0));  // plot area
+
+    // Every other kind draws its trace somewhere: green, red for Q, or the constellation's
+    // bright green towards white.
+    for (const char* view : {"multi", "time-i", "time-q", "309", "logmag", "phase", "vector",
+                             "ccdf", "constellation"}) {
+        const Result k = Run({"render", in, "-o", Path("k.png"), "--size", "500x320", "--view", view});
+        ASSERT_EQ(k.status, 0) << view << ": " << k.err;
+        const QImage kind(QString::fromStdString(Path("k.png")));
+        ASSERT_EQ(kind.size(), QSize(500, 320)) << view;
+        int green = 0;
+        for (int y = 0; y < kind.height(); ++y)
+            for (int x = 0; x < kind.width(); ++x)
+            {
+                const QColor c(kind.pixel(x, y));
+                green += c == QColor(255, 0, 0) ||
+                         (c.green() >= 175 && c.red() < c.green() && c.blue() < c.green());
+            }
+        EXPECT_GT(green, 20) << view;
+    }
 
     for (const char* verb : {"info", "measure", "convert", "render"}) {
         const Result h = Run({verb, "--help"});
