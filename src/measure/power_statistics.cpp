@@ -181,18 +181,24 @@ CcdfStatistics ComputeCcdfStatistics(const float* I, const float* Q, int64_t n) 
     r.count = n;
     r.power = ComputePowerStatistics(I, Q, 0, n - 1, true);
     const double mean = r.power.meanPower;
+    // Written unconditionally, kept by advancing: no branch to mispredict on noise.
+    r.above.resize(static_cast<size_t>(n));
+    float* out = r.above.data();
+    size_t m = 0;
     for (int64_t k = 0; k < n; ++k) {
         const float p = SamplePower(I[k], Q[k], true);
-        if (p > mean) r.above.push_back(p);
+        out[m] = p;
+        m += p > mean;
     }
+    r.above.resize(m);
+    r.above.shrink_to_fit();
     SortPositiveFloats(r.above);
-    const int64_t m = static_cast<int64_t>(r.above.size());
     r.percentAboveMean = 100.0 * static_cast<double>(m) / static_cast<double>(n);
     const double rmsDb = 20.0 * std::log10(r.power.RmsAmplitude());
     for (size_t i = 0; i < r.parDb.size(); ++i) {
         const double q = CcdfStatistics::kProbabilitiesPercent[i];
         const int64_t j = static_cast<int64_t>(std::round(q / 100.0 * static_cast<double>(n)));
-        const int64_t idx = m - j - 1;
+        const int64_t idx = static_cast<int64_t>(m) - j - 1;
         r.parDb[i] =
             idx > 0 ? 10.0 * std::log10(r.above[static_cast<size_t>(idx)]) - rmsDb : 0.0;
     }
