@@ -664,18 +664,19 @@ void CMainFrame::SelectViewType(int kind) {
         CheckOnly(kViewIds, kind);
         v.phaseDisplay = false;
         v.SetViewType(kind, true);
+        const int stops = v.animationStops;
         v.RequestRedraw();
         PumpMessagesFor(1);
         // The trail travels through the waveform until it ends, or a right click, a new
-        // waveform, another view or closing the window clears the animation state.
+        // waveform, another view or closing the window stops it.
         const int n = mainWave.sampleCount;
         for (int i = 0; i + 10 < n; ++i) {
+            if (v.animationStops != stops || stopRequest || v.ViewType() != kViewVector) break;
             v.xStart = i;
             v.xEnd = i + 10;
             v.animationState = 2;
             v.RequestRedraw();
             PumpMessagesFor(1);
-            if (v.animationState == 0 || stopRequest || v.ViewType() != kViewVector) break;
         }
         v.animationState = 0;
         v.update();

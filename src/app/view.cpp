@@ -46,8 +46,13 @@ CView::CView(cWaveform* wave, const std::atomic<bool>* stopRequest, QWidget* par
 
 bool CView::HasSamples() const { return wave_->sampleCount > 0; }
 
-void CView::SetViewType(int kind, bool resetZoom) {
+void CView::StopAnimation() {
     animationState = 0;
+    ++animationStops;
+}
+
+void CView::SetViewType(int kind, bool resetZoom) {
+    StopAnimation();
     viewType_ = kind;
     if (IsMultiKind(kind)) homeMultiView = kind;
     if (recompute.lastWasReal && kind == kViewIQ) viewType_ = kViewI;
@@ -106,7 +111,7 @@ void CView::DrawView(QPainter& p, int W, int H) {
     if (n != lastSampleCount) {
         if (viewType_ >= kViewTimeI) {
             ResetZoom();
-            animationState = 0;
+            StopAnimation();
             lastSampleCount = n;
         } else if (xStart < -fs / 2 || xEnd > fs / 2) {
             ResetZoom();
@@ -231,7 +236,7 @@ void CView::mousePressEvent(QMouseEvent* event) {
         setFocus();
         ResetZoom();
         zoomPending = true;
-        animationState = 0;
+        StopAnimation();
         RequestRedraw();
     } else if (event->button() == Qt::MiddleButton) {
         if (viewType_ != kViewMultiKind && onSelectViewType) onSelectViewType(homeMultiView);

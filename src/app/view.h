@@ -56,6 +56,9 @@ public:
     int homeMultiView = kViewMultiKind;
     int playThroughState = 0;  // keys are ignored while it is not 0
     int animationState = 0;    // 2 while the vector animation runs
+    // Counts what stops the animation (a right click, a view change, a new waveform), so one
+    // that comes before the first frame still counts.
+    int animationStops = 0;
     int lastSampleCount = 0;
     double xStart = 0.0, xEnd = 0.0;  // Hz for spectrum kinds, samples for kinds >= 307
     int dragX0 = 0, dragY0 = 0, dragX1 = 0, dragY1 = 0;  // 314: x1, y1 = zoom centre
@@ -88,6 +91,7 @@ private:
     void WheelYAxis(bool back);
     void EditAndRecompute(const std::function<void()>& edit);
     bool HasSamples() const;
+    void StopAnimation();
 
     cWaveform* wave_;
     const std::atomic<bool>* stopRequest_;
