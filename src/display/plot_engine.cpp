@@ -1,5 +1,7 @@
 #include "display/plot_engine.h"
 
+#include <utility>
+
 #include "waveform/waveform.h"
 
 namespace {
@@ -17,18 +19,25 @@ cPlotEngine::cPlotEngine() {
 }
 
 const PowerStatistics& cPlotEngine::StatisticsFor(const cWaveform& wave, int64_t first,
-                                                  int64_t last, bool complex) {
-    const StatisticsKey key{wave.I.data(), wave.Q.data(), wave.sampleCount, first, last, complex,
+                                                  int64_t last, int channels) {
+    const StatisticsKey key{wave.I.data(), wave.Q.data(), wave.sampleCount, first, last, channels,
                              generation_};
     if (!(key == statisticsKey_)) {
-        statistics_ = ComputePowerStatistics(wave.I.data(), wave.Q.data(), first, last, complex);
+        if (channels == 1) {
+            // The Q view describes Q: its samples take the place of I.
+            statistics_ = ComputePowerStatistics(wave.Q.data(), wave.I.data(), first, last, false);
+            std::swap(statistics_.meanI, statistics_.meanQ);
+        } else {
+            statistics_ = ComputePowerStatistics(wave.I.data(), wave.Q.data(), first, last,
+                                                 channels == 3);
+        }
         statisticsKey_ = key;
     }
     return statistics_;
 }
 
 const CcdfStatistics& cPlotEngine::CcdfFor(const cWaveform& wave) {
-    const StatisticsKey key{wave.I.data(), wave.Q.data(), wave.sampleCount, 0, 0, true,
+    const StatisticsKey key{wave.I.data(), wave.Q.data(), wave.sampleCount, 0, 0, 3,
                              generation_};
     if (!(key == ccdfKey_)) {
         ccdf_ = ComputeCcdfStatistics(wave.I.data(), wave.Q.data(), wave.sampleCount);

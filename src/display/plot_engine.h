@@ -58,8 +58,9 @@ public:
     // Statistics of the last drawings, kept while the waveform and range stay the same: a
     // redraw must not scan a long capture again. Edits of the samples call
     // WaveformChanged, which drops them.
+    // channels: 3 complex, 1 the Q samples alone, anything else the I samples alone.
     const PowerStatistics& StatisticsFor(const cWaveform& wave, int64_t first, int64_t last,
-                                         bool complex);
+                                         int channels);
     const CcdfStatistics& CcdfFor(const cWaveform& wave);
     void WaveformChanged();
 
@@ -89,7 +90,7 @@ private:
         const float* I = nullptr;
         const float* Q = nullptr;
         int64_t count = -1, first = 0, last = 0;
-        bool complex = false;
+        int channels = 3;
         uint64_t generation = 0;
         bool operator==(const StatisticsKey&) const = default;
     };

@@ -295,7 +295,7 @@ void PowerStatsPanel(cPlotEngine& e, QPainter& p, int rightX, int64_t start, int
     e.trace.sampleRate = w.sampleRate;
     CorrectStatisticsRange(n, start, end);
     const bool complex = mode == kLinearIQ;
-    const PowerStatistics& s = e.StatisticsFor(w, start, end, complex);
+    const PowerStatistics& s = e.StatisticsFor(w, start, end, mode);
     const int64_t N = end - start + 1;
     const double A = s.RmsAmplitude(), Apk = s.PeakAmplitude();
     const double o = e.dbmOffsetDb;
@@ -319,7 +319,9 @@ void PowerStatsPanel(cPlotEngine& e, QPainter& p, int rightX, int64_t start, int
         left.Line(Line2("IQ DC Offset: ",
                         10.0 * std::log10(s.meanI * s.meanI + s.meanQ * s.meanQ + 1e-15), " dBFS"));
     else
-        left.Line(Line2("DC: ", 20.0 * std::log10(std::fabs(s.meanI) + 1e-15), " dBFS"));
+        left.Line(Line2("DC: ",
+                        20.0 * std::log10(std::fabs(mode == kLinearQ ? s.meanQ : s.meanI) + 1e-15),
+                        " dBFS"));
     if (N < n) {
         left.Line("ZoomView Position:" + FormatDuration(static_cast<int>(start), w.sampleRate));
         left.Line("ZoomView Duration:" + FormatDuration(static_cast<int>(N), w.sampleRate));

@@ -24,8 +24,8 @@ void DrawPhase(cPlotEngine& engine, QPainter& painter, int W, int H, int start, 
                const cWaveform& wave);
 
 // RMS, peak, crest factor, DC, rate and duration of samples start … end, right column ending
-// at rightX. mode 3: complex; any other: single-channel from the I samples. The lines are
-// recorded in the engine's panels.
+// at rightX. mode 3: complex; 1 (the Q view): single-channel from the Q samples; any other:
+// single-channel from the I samples. The lines are recorded in the engine's panels.
 void PowerStatsPanel(cPlotEngine& engine, QPainter& painter, int rightX, int64_t start,
                      int64_t end, const cWaveform& wave, int mode);
 

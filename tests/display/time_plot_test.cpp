@@ -156,6 +156,11 @@ TEST(TimeViews, StatisticsPanelLinesForEachMode) {
                                         "DC: -6.02 dBFS", "ZoomView Position:3.25521 us",
                                         "ZoomView Duration:3.25521 us"}));
 
+    // The Q view describes the Q samples (here silent), not I.
+    Draw(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 0, 999, w, kLinearQ); });
+    EXPECT_EQ(e.rightPanel[1].text, "RMS Power: -270.00 dBm");
+    EXPECT_EQ(e.leftPanel[2].text, "DC: -300.00 dBFS");
+
     // Silence reads the floor; the multi view's panes hide LogMag's panel, not the IQ view's.
     cWaveform silence = SignalWave(64, 30'720'000, [](int) { return cd(0, 0); });
     e.dbmOffsetDb = 0;
