@@ -164,7 +164,8 @@ QImage CView::Render(int W, int H) {
     image.fill(engine.style.backgroundBrush.color());
     if (W <= 0 || H <= 0 || viewType_ == 318 || viewType_ == 324) return image;
     QPainter p(&image);
-    if (viewType_ == kViewMultiKind) {
+    // The phase display replaces every kind, the 4-up view included.
+    if (viewType_ == kViewMultiKind && !phaseDisplay) {
         DrawMultiView(engine, p, W, H, *wave_, recompute.lastWasReal);
         if (wave_->sampleCount != lastSampleCount) lastSampleCount = wave_->sampleCount;
         homeMultiView = kViewMultiKind;

@@ -238,6 +238,7 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
         Fail("--average and --clear-write exclude each other");
     s.averaging = !a.Has("--clear-write");
     s.acCoupling = a.Has("--ac");
+    s.phaseWanted = a.Has("--phase");
     if (a.Has("--view")) {
         run.view = ViewFromText(a.Get("--view"));
         if (anyKind && run.view >= 300 && run.view <= 314 &&
@@ -351,7 +352,15 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
         image = &scratch;
     }
     QPainter p(image);
-    if (run.drawKind == 300) {
+    if (a.Has("--phase")) {
+        // The spectrum's phase against frequency, as the window's phase display shows it.
+        KindDrawing d;
+        d.kind = run.drawKind ? run.drawKind : run.view;
+        d.xStart = run.f0;
+        d.xEnd = run.f1;
+        d.phaseDisplay = true;
+        DrawKind(run.engine, p, W, H, w, d);
+    } else if (run.drawKind == 300) {
         DrawMultiView(run.engine, p, W, H, w, rc.lastWasReal);
     } else if (run.drawKind != 0) {
         KindDrawing d;
@@ -581,13 +590,15 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
 int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     return RunVerb(
         args,
-        Join(Join(kLoadOptions, kMeasureOptions), {{"-o", true, false}, {"--size", true, false}}),
+        Join(Join(kLoadOptions, kMeasureOptions),
+             {{"-o", true, false}, {"--size", true, false}, {"--phase", false, false}}),
         std::string(
             "usage: qrvn render FILE -o OUT.png [--view V] [--size WxH] [measure options]\n") +
             "  -o OUT.png      the picture to write\n"
             "  --size WxH      picture size (default 1600x1000)\n"
             "  --view V        also any view kind: multi, time-i, time-q, time-iq, logmag, phase,\n"
-            "                  vector, ccdf, constellation or 300-314 (full range)\n" +
+            "                  vector, ccdf, constellation or 300-314 (full range)\n"
+            "  --phase         the spectrum's phase against frequency instead\n" +
             kLoadHelp + kMeasureOptionsHelp,
         Render, out, err);
 }

@@ -401,6 +401,11 @@ TEST_F(ViewEvents, ARealWaveformShowsIForIqAndScalingIsRefusedInTheIqPlaneViews)
     frame_->OnCommand(40014);
     EXPECT_TRUE(v.phaseDisplay);
     EXPECT_EQ(frame_->lastStatus, "Frequency domain view of phase");
+    frame_->OnCommand(300);  // the phase plot replaces the 4-up view too
+    const QImage phase = v.Render(800, 500);
+    EXPECT_EQ(v.engine.leftPanel.at(0).text.rfind("Sample Rate: ", 0), 0u);
+    EXPECT_EQ(v.engine.leftPanel.size(), 4u);
+    EXPECT_EQ(QColor(phase.pixel(400, 250)).blue(), 0);
     frame_->OnCommand(309);  // time kinds switch the phase display off
     EXPECT_FALSE(v.phaseDisplay);
 }

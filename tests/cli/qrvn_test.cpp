@@ -275,8 +275,11 @@ TEST_F(Qrvn, ConvertRenderAndHelp) {
     // Every other kind draws its trace somewhere: green, red for Q, or the constellation's
     // bright green towards white.
     for (const char* view : {"multi", "time-i", "time-q", "309", "logmag", "phase", "vector",
-                             "ccdf", "constellation"}) {
-        const Result k = Run({"render", in, "-o", Path("k.png"), "--size", "500x320", "--view", view});
+                             "ccdf", "constellation", "--phase"}) {
+        const Result k =
+            std::string(view) == "--phase"
+                ? Run({"render", in, "-o", Path("k.png"), "--size", "500x320", "--phase"})
+                : Run({"render", in, "-o", Path("k.png"), "--size", "500x320", "--view", view});
         ASSERT_EQ(k.status, 0) << view << ": " << k.err;
         const QImage kind(QString::fromStdString(Path("k.png")));
         ASSERT_EQ(kind.size(), QSize(500, 320)) << view;
