@@ -14,6 +14,7 @@
 #include <string>
 
 #include "../test_signals.h"
+#include "render_helpers.h"
 #include "display/ccdf_plot.h"
 #include "display/iq_plane_plot.h"
 #include "display/plot_engine.h"
@@ -22,16 +23,6 @@
 namespace {
 
 using cd = std::complex<double>;
-constexpr int kLeft = 44, kTop = 12;
-
-QImage Draw(int W, int H, const std::function<void(QPainter&)>& draw) {
-    QImage image(W, H, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter p(&image);
-    draw(p);
-    p.end();
-    return image;
-}
 
 std::string Line(const std::vector<PanelLine>& lines, const std::string& prefix) {
     for (const PanelLine& l : lines)
@@ -50,7 +41,7 @@ TEST(CcdfView, GaussianNoiseLiesOnTheReferenceCurve) {
     const int n = 1'000'000;
     cWaveform w = SignalWave(n, 10'000'000, [&](int) { return cd(g(rng), g(rng)); });
     cPlotEngine e;
-    Draw(800, 500, [&](QPainter& p) { DrawCcdf(e, p, 800, 500, 0, n - 1, w); });
+    DrawOnWhite(800, 500, [&](QPainter& p) { DrawCcdf(e, p, 800, 500, 0, n - 1, w); });
     // The reference passes 1 % at 6.63 dB and 0.01 % at 9.65 dB.
     EXPECT_NEAR(ParDb(e.rightPanel, "PAR (1%): "), 6.63, 0.3);
     EXPECT_NEAR(ParDb(e.rightPanel, "PAR (0.01%): "), 9.65, 0.3);
@@ -66,7 +57,7 @@ TEST(CcdfView, ConstantEnvelopeDropsToTheBottomAtOnce) {
     });
     cPlotEngine e;
     e.dbmOffsetDb = 0.0005;  // below the 0.001 threshold: still dBFS
-    const QImage image = Draw(W, H, [&](QPainter& p) { DrawCcdf(e, p, W, H, 0, 999, w); });
+    const QImage image = DrawOnWhite(W, H, [&](QPainter& p) { DrawCcdf(e, p, W, H, 0, 999, w); });
     EXPECT_EQ(Line(e.rightPanel, "Average"), "Average: 0.00 %");
     EXPECT_EQ(Line(e.rightPanel, "PAR (0.10%)"), "PAR (0.10%): 0.00 dB");
     EXPECT_EQ(Line(e.rightPanel, "RMS"), "RMS Power: -6.02 dBFS");
@@ -82,7 +73,7 @@ TEST(CcdfView, ConstantEnvelopeDropsToTheBottomAtOnce) {
     e.dbmOffsetDb = 0.002;
     e.hideStatistics = true;
     cWaveform spike = SignalWave(1000, 1'000'000, [](int k) { return cd(k == 3 ? 1 : 0, 0); });
-    Draw(W, H, [&](QPainter& p) { DrawCcdf(e, p, W, H, 0, 999, spike); });
+    DrawOnWhite(W, H, [&](QPainter& p) { DrawCcdf(e, p, W, H, 0, 999, spike); });
     EXPECT_EQ(Line(e.rightPanel, "RMS"), "RMS Power: -30.00 dBm");
     EXPECT_EQ(Line(e.rightPanel, "Crest"), "Crest Factor: 30.00 dB");
     EXPECT_EQ(Line(e.rightPanel, "Average"), "Average: 0.10 %");
@@ -122,7 +113,7 @@ TEST(Constellation, RepeatsBrightenAndTheDensestGreenIsFull) {
     cWaveform w = SignalWave(static_cast<int>(samples.size()), 1'000'000,
                              [&](int k) { return samples[static_cast<size_t>(k)]; });
     cPlotEngine e;
-    const QImage image = Draw(sq.W, sq.H, [&](QPainter& p) {
+    const QImage image = DrawOnWhite(sq.W, sq.H, [&](QPainter& p) {
         DrawConstellation(e, p, sq.W, sq.H, 1, 1, 0, 0, w);
     });
     // C went past full green towards white (19 steps of +4 red and blue), so no rescaling:
@@ -138,7 +129,7 @@ TEST(Constellation, RepeatsBrightenAndTheDensestGreenIsFull) {
     // Without C the densest pixel (B, 191) is raised to full green, A by the same amount.
     samples.resize(4);
     cWaveform w2 = SignalWave(4, 1'000'000, [&](int k) { return samples[static_cast<size_t>(k)]; });
-    const QImage raised = Draw(sq.W, sq.H, [&](QPainter& p) {
+    const QImage raised = DrawOnWhite(sq.W, sq.H, [&](QPainter& p) {
         DrawConstellation(e, p, sq.W, sq.H, 1, 1, 0, 0, w2);
     });
     EXPECT_EQ(QColor(raised.pixel(sq.Pixel(-0.3, 0.3))), QColor(0, 255, 0));
@@ -159,7 +150,7 @@ TEST(Constellation, MarkerClassesPaintThreeByThreeMarks) {
     w.markers[1] = 0x0002;  // class 2 (red), another group
     cPlotEngine e;
     const QImage image =
-        Draw(sq.W, sq.H, [&](QPainter& p) { DrawConstellation(e, p, sq.W, sq.H, 1, 1, 0, 0, w); });
+        DrawOnWhite(sq.W, sq.H, [&](QPainter& p) { DrawConstellation(e, p, sq.W, sq.H, 1, 1, 0, 0, w); });
     // Off the grid lines, which the marks are ORed with.
     const QPoint a = sq.Pixel(-0.5, 0.1), b = sq.Pixel(0.5, 0.1);
     for (int dy = -1; dy <= 1; ++dy)
@@ -174,19 +165,19 @@ TEST(VectorView, SamplesBeyondTheEdgeAreClampedToIt) {
     const Square sq{500, 400};
     cWaveform w = SignalWave(3, 1'000'000, [](int k) { return cd(k == 1 ? 2.0 : 0.1, 0.0); });
     cPlotEngine e;
-    const QImage still = Draw(sq.W, sq.H, [&](QPainter& p) {
+    const QImage still = DrawOnWhite(sq.W, sq.H, [&](QPainter& p) {
         DrawVector(e, p, sq.W, sq.H, 0, 3, 1, 1, w);
     });
     const int y = kTop + sq.ph() / 2;
     EXPECT_EQ(QColor(still.pixel(kLeft + sq.pw(), y)), QColor(0, 255, 0));
     // Zoom 2: the same sample at 0.1 lands twice as far from the centre.
-    const QImage zoomed = Draw(sq.W, sq.H, [&](QPainter& p) {
+    const QImage zoomed = DrawOnWhite(sq.W, sq.H, [&](QPainter& p) {
         DrawVector(e, p, sq.W, sq.H, 0, 3, 2, 1, w);
     });
     EXPECT_EQ(QColor(zoomed.pixel(kLeft + static_cast<int>(sq.pw() / 2.0 + 0.2 * sq.h()), y)),
               QColor(0, 255, 0));
     // Mode 2 (neither still nor animation) draws the frame without the trace.
-    const QImage frame = Draw(sq.W, sq.H, [&](QPainter& p) {
+    const QImage frame = DrawOnWhite(sq.W, sq.H, [&](QPainter& p) {
         DrawVector(e, p, sq.W, sq.H, 0, 3, 1, 2, w);
     });
     EXPECT_NE(QColor(frame.pixel(kLeft + sq.pw(), y)), QColor(0, 255, 0));
@@ -197,7 +188,7 @@ TEST(PhasePlot, PhaseRowsRunFromMinusPiAtTheBottomToPiAtTheTop) {
     cPlotEngine e;
     cSpectrumTrace& t = e.trace;
     // Nothing without the phase.
-    const QImage none = Draw(W, H, [&](QPainter& p) { DrawFrequencyPhase(e, p, W, H, -1e6, 1e6); });
+    const QImage none = DrawOnWhite(W, H, [&](QPainter& p) { DrawFrequencyPhase(e, p, W, H, -1e6, 1e6); });
     EXPECT_EQ(QColor(none.pixel(10, 10)), QColor(Qt::white));
     t.phaseWanted = true;
     t.traceValid = true;
@@ -207,7 +198,7 @@ TEST(PhasePlot, PhaseRowsRunFromMinusPiAtTheBottomToPiAtTheTop) {
     t.sampleRate = 2'000'000;
     t.frameStart = 0;
     t.phase.assign(65, 1.0f);  // one radian: 1/2π of the height above the centre
-    const QImage image = Draw(W, H, [&](QPainter& p) { DrawFrequencyPhase(e, p, W, H, -1e6, 1e6); });
+    const QImage image = DrawOnWhite(W, H, [&](QPainter& p) { DrawFrequencyPhase(e, p, W, H, -1e6, 1e6); });
     const int row = kTop + static_cast<int>(std::round(ph / 2.0 - ph / (2 * std::numbers::pi)));
     for (int x = kLeft + 5; x < kLeft + pw; x += 37) {
         // Columns clear of the panel texts at the top.

@@ -40,3 +40,14 @@ inline QRect Bounds(const QImage& image, const QRect& area, const std::function<
     }
     return bounds;
 }
+
+// A W x H white image with whatever `draw` paints on it (plots that fill their own background,
+// or draw nothing at all).
+inline QImage DrawOnWhite(int W, int H, const std::function<void(QPainter&)>& draw) {
+    QImage image(W, H, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    draw(p);
+    p.end();
+    return image;
+}

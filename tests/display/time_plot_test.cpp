@@ -13,6 +13,7 @@
 #include <string>
 
 #include "../test_signals.h"
+#include "render_helpers.h"
 #include "display/plot_engine.h"
 #include "display/time_plot.h"
 #include "waveform/waveform.h"
@@ -20,17 +21,7 @@
 namespace {
 
 using cd = std::complex<double>;
-constexpr int kLeft = 44, kTop = 12;
 const QColor kGreen(0, 255, 0), kRed(255, 0, 0);
-
-QImage Draw(int W, int H, const std::function<void(QPainter&)>& draw) {
-    QImage image(W, H, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter p(&image);
-    draw(p);
-    p.end();
-    return image;
-}
 
 std::set<int> RowsOf(const QImage& image, int x, QColor colour) {
     std::set<int> rows;
@@ -49,7 +40,7 @@ std::vector<std::string> Texts(const std::vector<PanelLine>& lines) {
 TEST(TimeViews, AnEmptyWaveformDrawsNothingAtAll) {
     cPlotEngine e;
     cWaveform empty;
-    const QImage image = Draw(400, 300, [&](QPainter& p) {
+    const QImage image = DrawOnWhite(400, 300, [&](QPainter& p) {
         DrawLinear(e, p, 400, 300, 0, 0, empty, kLinearIQ);
         DrawLogMag(e, p, 400, 300, 0, 0, empty);
         DrawPhase(e, p, 400, 300, 0, 0, empty);
@@ -68,7 +59,7 @@ TEST(TimeViews, EveryColumnSpansTheSineEnvelopeInTheIqView) {
     });
     cPlotEngine e;
     const QImage image =
-        Draw(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 0, n - 1, w, kLinearIQ); });
+        DrawOnWhite(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 0, n - 1, w, kLinearIQ); });
     const int top = kTop + static_cast<int>(std::round(0.5 * ph / 2.0));
     const int bottom = kTop + static_cast<int>(std::round(1.5 * ph / 2.0));
     for (int x = kLeft + 2; x <= kLeft + pw; ++x) {
@@ -79,7 +70,7 @@ TEST(TimeViews, EveryColumnSpansTheSineEnvelopeInTheIqView) {
         EXPECT_EQ(*rows.rbegin(), bottom) << x;
     }
     // Q shows where I does not cover it: the Q-only view is all red.
-    const QImage q = Draw(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 0, n - 1, w, kLinearQ); });
+    const QImage q = DrawOnWhite(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 0, n - 1, w, kLinearQ); });
     EXPECT_EQ(*RowsOf(q, kLeft + 300, kRed).begin(), top);
     EXPECT_TRUE(RowsOf(q, kLeft + 300, kGreen).empty());
 }
@@ -90,7 +81,7 @@ TEST(TimeViews, AFewSamplesShowAsStepsOverOneDivisionEach) {
     cWaveform w = SignalWave(40, 1'000'000, [](int k) { return cd(0.1 * (k - 12), 0); });
     cPlotEngine e;
     const QImage image =
-        Draw(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 10, 15, w, kLinearI); });
+        DrawOnWhite(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 10, 15, w, kLinearI); });
     // Sample 12 (value 0) owns columns 180 … 299: flat at the centre row throughout.
     const int centre = kTop + ph / 2;
     for (int j = 185; j < 295; ++j)
@@ -125,7 +116,7 @@ TEST(TimeViews, WideColumnsAreScannedWithTheirStride) {
         cWaveform w = SignalWave(n, 1'000'000, [&](int k) { return cd(k == spike ? 0.9 : 0, 0); });
         cPlotEngine e;
         const QImage image =
-            Draw(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 0, n - 1, w, kLinearI); });
+            DrawOnWhite(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 0, n - 1, w, kLinearI); });
         const int spikeRow = kTop + static_cast<int>(std::round(0.1 * ph / 2.0));
         EXPECT_EQ(RowsOf(image, kLeft + 300, kGreen).count(spikeRow), visible ? 1u : 0u) << spike;
     }
@@ -135,7 +126,7 @@ TEST(TimeViews, StatisticsPanelLinesForEachMode) {
     const int W = 800, H = 500;
     cWaveform w = SignalWave(1000, 30'720'000, [](int) { return cd(0.5, 0); });
     cPlotEngine e;
-    Draw(W, H, [&](QPainter& p) { DrawLogMag(e, p, W, H, 0, 999, w); });
+    DrawOnWhite(W, H, [&](QPainter& p) { DrawLogMag(e, p, W, H, 0, 999, w); });
     EXPECT_EQ(Texts(e.rightPanel),
               (std::vector<std::string>{"RMS Power: -6.02 dBFS", "Peak Power: -6.02 dBFS",
                                         "Crest Factor: 0.00 dB"}));
@@ -147,7 +138,7 @@ TEST(TimeViews, StatisticsPanelLinesForEachMode) {
 
     // Single channel, zoomed, with a dBm offset: the (sin) line, DC, and the zoom lines.
     e.dbmOffsetDb = 30;
-    Draw(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 100, 199, w, kLinearI); });
+    DrawOnWhite(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 100, 199, w, kLinearI); });
     EXPECT_EQ(Texts(e.rightPanel),
               (std::vector<std::string>{"RMS Power: 26.99 dBm(sin)", "RMS Power: 23.98 dBm",
                                         "Peak Power: 23.98 dBm", "Crest Factor: 0.00 dB"}));
@@ -157,7 +148,7 @@ TEST(TimeViews, StatisticsPanelLinesForEachMode) {
                                         "ZoomView Duration:3.25521 us"}));
 
     // The Q view describes the Q samples (here silent), not I.
-    Draw(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 0, 999, w, kLinearQ); });
+    DrawOnWhite(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 0, 999, w, kLinearQ); });
     EXPECT_EQ(e.rightPanel[1].text, "RMS Power: -270.00 dBm");
     EXPECT_EQ(e.leftPanel[2].text, "DC: -300.00 dBFS");
 
@@ -165,9 +156,9 @@ TEST(TimeViews, StatisticsPanelLinesForEachMode) {
     cWaveform silence = SignalWave(64, 30'720'000, [](int) { return cd(0, 0); });
     e.dbmOffsetDb = 0;
     e.hideStatistics = true;
-    Draw(W, H, [&](QPainter& p) { DrawLogMag(e, p, W, H, 0, 63, silence); });
+    DrawOnWhite(W, H, [&](QPainter& p) { DrawLogMag(e, p, W, H, 0, 63, silence); });
     EXPECT_TRUE(e.rightPanel.empty());
-    Draw(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 0, 63, silence, kLinearIQ); });
+    DrawOnWhite(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 0, 63, silence, kLinearIQ); });
     EXPECT_EQ(Texts(e.rightPanel),
               (std::vector<std::string>{"RMS Power: -300.00 dBFS", "Peak Power: -300.00 dBFS",
                                         "Crest Factor: 0.00 dB"}));
@@ -177,12 +168,12 @@ TEST(TimeViews, KeptStatisticsFollowEditsReportedToTheEngine) {
     const int W = 600, H = 400;
     cWaveform w = SignalWave(500, 1'000'000, [](int) { return cd(0.5, 0); });
     cPlotEngine e;
-    Draw(W, H, [&](QPainter& p) { DrawLogMag(e, p, W, H, 0, 499, w); });
+    DrawOnWhite(W, H, [&](QPainter& p) { DrawLogMag(e, p, W, H, 0, 499, w); });
     ASSERT_EQ(e.rightPanel[0].text, "RMS Power: -6.02 dBFS");
     for (float& i : w.I)
         i = 0.25f;
     e.WaveformChanged();
-    const QImage image = Draw(W, H, [&](QPainter& p) { DrawLogMag(e, p, W, H, 0, 499, w); });
+    const QImage image = DrawOnWhite(W, H, [&](QPainter& p) { DrawLogMag(e, p, W, H, 0, 499, w); });
     EXPECT_EQ(e.rightPanel[0].text, "RMS Power: -12.04 dBFS");
     // The trace moved with it: −12.04 dB at 5 dB per division from the top at 0 dB.
     const int ph = H - 42;
@@ -201,7 +192,7 @@ TEST(TimeViews, LinearUnitAndPhaseOfASilentSample) {
     const int W = 400, H = 300, ph = 258;
     cWaveform w = SignalWave(100, 1'000'000, [](int) { return cd(0, 0); });
     cPlotEngine e;
-    const QImage image = Draw(W, H, [&](QPainter& p) { DrawPhase(e, p, W, H, 0, 99, w); });
+    const QImage image = DrawOnWhite(W, H, [&](QPainter& p) { DrawPhase(e, p, W, H, 0, 99, w); });
     EXPECT_EQ(RowsOf(image, kLeft + 100, kGreen), std::set<int>{kTop + ph / 2});
 }
 
