@@ -106,6 +106,50 @@ TEST(Spurs, OverlappingExclusionsListEachToneOnce) {
             EXPECT_NE(spurs[i].frequencyHz, spurs[j].frequencyHz) << i << " " << j;
 }
 
+// A -1 dBFS tone at a fraction of a bin over noise 100 dB down, under each window. The first
+// spur is the carrier's skirt or the noise; its level must not take in the carrier's own main
+// lobe (that read 29 dB under every window). Reference: the carrier's band against the band
+// of the strongest point outside the search's exclusion with the carrier's band left out,
+// found by brute force over the trace.
+class CleanToneSfdr : public testing::TestWithParam<std::tuple<WindowType, double>> {};
+
+TEST_P(CleanToneSfdr, ReadsTheSkirtOrNoiseNotTheMainLobe) {
+    const auto [window, fraction] = GetParam();
+    const int N = 8192;
+    std::mt19937 rng(7);
+    std::normal_distribution<double> g(0.0, std::sqrt(std::pow(10, -10.1) / 2));
+    const cWaveform w = Wave(N * 4, 30'720'000, [&](int k) {
+        return Tone(std::pow(10, -1 / 20.0), 1000 + fraction, N, k) + cd(g(rng), g(rng));
+    });
+    const cSpectrumTrace t = Trace(w, N, window);
+    const int c = t.peakPoint, hw = t.dcHalfWidth;
+    const int exclusion = static_cast<int>(1.5 * hw + 0.5);
+    auto bandOutsideCarrier = [&](int q) {
+        double sum = 0;
+        for (int j = q - hw; j <= q + hw; ++j)
+            if (std::abs(j - c) > hw) sum += t.power[t.MapIndex(j)];
+        return sum;
+    };
+    int strongest = -1;
+    for (int q = 0; q < N; ++q)
+        if (std::abs(q - c) >= exclusion && (strongest < 0 || t.power[q] > t.power[strongest]))
+            strongest = q;
+    double carrierBand = 0;
+    for (int j = c - hw; j <= c + hw; ++j)
+        carrierBand += t.power[j];
+    const double reference = 10 * std::log10(carrierBand / bandOutsideCarrier(strongest));
+    const auto spurs = FindSpurs(t);
+    EXPECT_NEAR(spurs[0].levelDb - spurs[1].levelDb, reference, 1.0);
+    // Every window but Rect off a bin has its skirt 40 dB down within a band's width.
+    if (window != kWindowRect || fraction == 0.0)
+        EXPECT_GT(spurs[0].levelDb - spurs[1].levelDb, 40.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowsAndFractions, CleanToneSfdr,
+                         testing::Combine(testing::Values(kWindowRect, kWindowHann,
+                                                          kWindowBlackmanHarris, kWindowBartlett),
+                                          testing::Values(0.0, 0.25, 0.37, 0.5)));
+
 struct TwoTone {
     double a1, a2, a3;  // tone amplitudes, cubic coefficient of y = x + a3 |x|^2 x
     int bin1, bin2;
@@ -302,12 +346,40 @@ TEST(Measure, AutomaticBandwidthAndMaskSwitchingItselfOff) {
     EXPECT_EQ(m.settings.aclrBandwidthHz, 10'000'000);
     EXPECT_FALSE(m.settings.MaskOn());  // turned on by the automatic choice, then off: too coarse
     EXPECT_FALSE(m.settings.maskAutoBandwidth);
+    EXPECT_EQ(m.results.notice, "Emission mask needs a resolution of 30 kHz or finer");
     cSpectrumTrace fine = Trace(w, 4096);
     m.ToggleMaskAutoBandwidth();
     m.Measure(fine, 0.0);
     EXPECT_TRUE(m.settings.MaskOn());
     EXPECT_EQ(m.settings.maskBandwidthMHz, 10);
     EXPECT_NEAR(m.results.obw.bandwidthHz, 0.99 * 9.2e6, 0.05e6);
+}
+
+TEST(Measure, MaskLeavesThePowerTraceToTheToneMeasurements) {
+    // A tone 90 dB over the noise: its SNR is the same with the emission mask on, and the mask
+    // keeps its integrated trace to itself.
+    const int N = 16384;
+    const int64_t fs = 61'440'000;
+    std::mt19937 rng(3);
+    std::normal_distribution<double> g(0.0, std::sqrt(1e-9 / 2));
+    const cWaveform w =
+        Wave(N * 4, fs, [&](int k) { return Tone(0.5, 300, N, k) + cd(g(rng), g(rng)); });
+    cSpectrumTrace t = Trace(w, N);
+    cMeasurements m;
+    m.Measure(t, 0.0);
+    m.MeasureTones(t, t.peakPoint, t.markerPower, -fs / 2.0, fs / 2.0);
+    ASSERT_TRUE(m.results.snrDb);
+    const double snr = *m.results.snrDb;
+    EXPECT_GT(snr, 80.0);
+    const std::vector<float> before(t.power.begin(), t.power.begin() + t.pointCount);
+    m.SelectMaskBandwidth(kCmdMask5);
+    m.Measure(t, 0.0);
+    ASSERT_TRUE(m.settings.MaskOn());
+    EXPECT_EQ(m.mask.integrated.size(), size_t(t.pointCount));
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), t.power.begin()));
+    m.MeasureTones(t, t.peakPoint, t.markerPower, -fs / 2.0, fs / 2.0);
+    ASSERT_TRUE(m.results.snrDb);
+    EXPECT_DOUBLE_EQ(*m.results.snrDb, snr);
 }
 
 TEST(Measure, CommandRules) {

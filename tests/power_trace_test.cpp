@@ -11,6 +11,7 @@
 
 #include "dsp/power_trace.h"
 #include "dsp/trace_recompute.h"
+#include "measure/tone_measurements.h"
 #include "test_signals.h"
 #include "waveform/waveform.h"
 
@@ -133,6 +134,28 @@ TEST(SpectrumTrace, RealTransformGivesHalfTheTraceAndFullLevel) {
     EXPECT_NEAR(PowerDb(t.power[512 - 64]), -6.0206, 1e-3);
 }
 
+TEST(SpectrumTrace, RealFrameReadsTheTruePowerOfDc) {
+    // A cosine of amplitude 0.5 on a bin plus DC 0.01: the DC Offset reads the DC's power
+    // (-40 dB), as the complex frame does, the cosine keeps its peak level, and the SNR counts
+    // the DC at its true share: (0.5^2 / 2) / 0.01^2 = 30.97 dB.
+    const int N = 16384;
+    const cWaveform w = MakeWave(N, [](int k) {
+        return std::pair{0.01 + 0.5 * std::cos(2 * kPi * 1000.0 * k / N), 0.0};
+    });
+    for (WindowType win : {kWindowRect, kWindowHann, kWindowBlackmanHarris, kWindowBartlett}) {
+        cSpectrumTrace t;
+        for (bool complex : {false, true}) {
+            OneFrame(t, w, N, win, complex);
+            EXPECT_NEAR(t.dcLevel, -40.0, 0.01) << win << complex;
+        }
+        OneFrame(t, w, N, kWindowRect, false);
+        EXPECT_NEAR(PowerDb(t.power[1000]), PowerDb(0.25), 1e-4);
+        const auto snr = SignalToNoise(t, 0.0, 0.5 * w.sampleRate, 0.0, t.PointFrequency(1000));
+        ASSERT_TRUE(snr.has_value());
+        EXPECT_NEAR(*snr, 10 * std::log10(0.125 / 1e-4), 0.01);
+    }
+}
+
 TEST(SpectrumTrace, ZeroPaddedFrameScalesWidthAndLevel) {
     const cWaveform w = Tone(10000, 0.1);
     cSpectrumTrace t;
@@ -179,9 +202,9 @@ TEST(SpectrumTrace, MarkerPowerNeedsThirtyTwoSamples) {
     EXPECT_NEAR(t.totalPowerDb, 0.0, 1e-3);
 }
 
-TEST(SpectrumTrace, AcCouplingSubtractsTheMeanOverTheWholePaddedFrame) {
-    // L = 3000 of N = 4096: the mean is taken over all N points, subtracted from all of them,
-    // and only the first L are windowed, so the padding holds -mean and DC does not vanish.
+TEST(SpectrumTrace, AcCouplingRemovesTheMeanOfTheSamplesNotOfThePadding) {
+    // L = 3000 of N = 4096: the mean of the L samples is removed from those samples only and
+    // the padding stays zero, so the DC point is the windowed sum of x - mean.
     const int L = 3000, N = 4096;
     const cWaveform w = MakeWave(L, [](int k) {
         return std::pair{0.5 + 0.1 * std::cos(0.3 * k), 0.25};
@@ -191,8 +214,8 @@ TEST(SpectrumTrace, AcCouplingSubtractsTheMeanOverTheWholePaddedFrame) {
     std::complex<double> mean = 0;
     for (int k = 0; k < L; ++k)
         mean += std::complex<double>(w.I[k], w.Q[k]);
-    mean /= N;
-    std::complex<double> dcBin = -double(N - L) * mean;
+    mean /= L;
+    std::complex<double> dcBin = 0;
     for (int k = 0; k < L; ++k)
         dcBin += double(win[k]) * (std::complex<double>(w.I[k], w.Q[k]) - mean);
     const double scale = std::sqrt(double(N) / L) / N;
@@ -203,6 +226,17 @@ TEST(SpectrumTrace, AcCouplingSubtractsTheMeanOverTheWholePaddedFrame) {
     t.resetRequest = true;
     ASSERT_EQ(t.RunFrame(kViewIQ, w, 0), 0);
     EXPECT_NEAR(t.power[N / 2] / expected, 1.0, 1e-3);
+
+    // A pure DC of 0.01 in 10,000 samples at N = 16384 goes entirely, real or complex.
+    for (bool complex : {true, false}) {
+        const cWaveform dc10k = MakeWave(10000, [&](int) {
+            return std::pair{0.01, complex ? 0.01 : 0.0};
+        });
+        t.Setup(true, 10000, 16384, kWindowBlackmanHarris, dc10k.sampleRate, complex);
+        t.resetRequest = true;
+        ASSERT_EQ(t.RunFrame(kViewIQ, dc10k, 0), 0);
+        EXPECT_LT(t.dcLevel, -200.0) << complex;
+    }
 
     // Without padding and with Rect the mean goes entirely.
     const cWaveform dc = MakeWave(1024, [](int) { return std::pair{0.5, -0.5}; });
@@ -304,6 +338,17 @@ TEST(SpectrumRecompute, RealAndComplexWaveformsSwitchTheView) {
     cSpectrumRecompute rc2;
     rc2.Recompute(t, Tone(4096, 0.1, 1.0, false), s, stop, multi.Hooks(), 0);
     EXPECT_TRUE(multi.switches.empty());
+    // "I" and "Q" of a complex waveform are the real transforms of one channel, 0 .. fs/2:
+    // cos and sin of amplitude 1 on a bin both read 0 dB there.
+    for (int view : {kViewI, kViewQ}) {
+        Probe single;
+        single.view = view;
+        cSpectrumRecompute rc3;
+        rc3.Recompute(t, Tone(4096, 100.0 / 1024), s, stop, single.Hooks(), 0);
+        EXPECT_FALSE(t.complex) << view;
+        EXPECT_EQ(t.pointCount, 513);
+        EXPECT_EQ(t.peakPoint, 100);
+    }
 }
 
 TEST(SpectrumRecompute, GuardsAndShortcuts) {
@@ -342,10 +387,18 @@ TEST(SpectrumRecompute, GuardsAndShortcuts) {
     rc.Recompute(t, w, s, stop, idle.Hooks(), 0);
     EXPECT_EQ(rc.framesLastRecompute, 4);
 
-    Probe tiny;  // fewer than two samples: no measurement, no redraw
-    rc.recomputeNeeded = true;
-    rc.Recompute(t, Tone(1, 0.1), s, stop, tiny.Hooks(), 0);
-    EXPECT_EQ(tiny.measures + tiny.redraws, 0);
+    // Too short for a frame (3 samples after a long capture): the old trace must not stand
+    // for the new waveform; the view measures and redraws an invalid trace.
+    for (int n : {1, 3, 7}) {
+        Probe tiny;
+        rc.recomputeNeeded = true;
+        ASSERT_TRUE(t.traceValid);
+        rc.Recompute(t, Tone(n, 0.1), s, stop, tiny.Hooks(), 0);
+        EXPECT_FALSE(t.traceValid) << n;
+        EXPECT_EQ(tiny.redraws, 1);
+        rc.recomputeNeeded = true;
+        rc.Recompute(t, w, s, stop, {}, 0);
+    }
 
     Probe stopped;  // a stop request ends the frame loop before its first frame
     stop = true;

@@ -56,8 +56,9 @@ TEST_F(Export, RealTraceRunsFromDcToHalfTheRate) {
     ASSERT_EQ(ExportSpectrum(t, kViewI, path_), ExportResult::Exported);
     const auto lines = Lines(path_);
     ASSERT_EQ(lines.size(), 512u);
-    // A constant 1.0: all power at DC, where the real frame's doubled scale gives +6.02 dB.
-    EXPECT_EQ(lines[0], "0.0,6.02");
+    // A constant 1.0: all power at DC. The real trace is twice the one-sided power spectrum
+    // at every point, DC included: +3.01 dB.
+    EXPECT_EQ(lines[0], "0.0,3.01");
     EXPECT_EQ(lines[1].substr(0, 6), "978.5,");  // 500000 / 511
     EXPECT_EQ(lines[511].substr(0, 9), "500000.0,");
 }

@@ -15,9 +15,9 @@
 #include "cli/arguments.h"
 #include "cli/json_writer.h"
 #include "display/frequency_plot.h"
-#include "display/view_kinds.h"
 #include "display/plot_engine.h"
 #include "display/value_format.h"
+#include "display/view_kinds.h"
 #include "dsp/trace_recompute.h"
 #include "waveform/number_format.h"
 #include "waveform/sample_rate_name.h"
@@ -396,7 +396,7 @@ void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& 
     j.Field("total_power_db", t.totalPowerDb);
     j.Field("dc_offset_db", t.dcLevel);
     // As on the panel: peak and marker only while no channel measurement or two-tone search
-    // runs (the mask replaces the trace by its integral, which a marker would misread).
+    // runs.
     if (!s.MaskOn() && s.aclrBandwidthHz == 0 && !s.imdOn && !s.obwOn) {
         j.Field("peak_frequency_hz", e.tonePeakFrequencyHz);
         j.Field("marker_power_db", e.toneMarkerPowerDb);
@@ -413,7 +413,7 @@ void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& 
         j.BeginArray("spurs");
         for (int i = 1; i <= 6; ++i) {
             j.BeginObject();
-            j.Field("frequency_hz", r.spurs[i].frequencyHz);
+            j.Field("frequency_hz", ShownFrequency(t, r.spurs[i].frequencyHz, run.f1));
             j.Field("level_db", r.spurs[i].levelDb);
             j.EndObject();
         }
@@ -423,7 +423,7 @@ void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& 
         if (const auto& pair = r.tonePair) {
             j.BeginObject("imd");
             j.Field("carrier1_frequency_hz", e.tonePeakFrequencyHz);
-            j.Field("carrier2_frequency_hz", pair->carrier2FrequencyHz);
+            j.Field("carrier2_frequency_hz", ShownFrequency(t, pair->carrier2FrequencyHz, run.f1));
             j.Field("carrier1_power_db", e.toneMarkerPowerDb);
             j.Field("carrier2_power_db", pair->carrier2Db);
             j.Field("imd3_lower_dbc", pair->imd3LowerDbc);
@@ -508,7 +508,8 @@ int Render(const ParsedArguments& a, std::ostream& out) {
     RunSpectrum(a, l.wave, run, W, H, &image, true);
     if (!image.save(QString::fromStdString(a.Get("-o")), "PNG"))
         Fail("cannot write " + a.Get("-o"));
-    out << "wrote " << a.Get("-o") << " (" << W << "x" << H << ", view " << (run.drawKind ? run.drawKind : run.view) << ")\n";
+    out << "wrote " << a.Get("-o") << " (" << W << "x" << H << ", view "
+        << (run.drawKind ? run.drawKind : run.view) << ")\n";
     return kExitOk;
 }
 

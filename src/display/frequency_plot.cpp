@@ -100,14 +100,14 @@ void DrawTrace(QPainter& p, const QPolygon& poly, const QPen& pen) {
         i == 0 ? path.MoveTo(poly[i].x(), poly[i].y()) : path.LineTo(poly[i].x(), poly[i].y());
 }
 
-// The +fs rule of the DC-to-fs kinds: a complex trace shown beyond fs/2 reports negative
-// frequencies above fs/2, where they are drawn.
-double Shown(const cSpectrumTrace& t, double f, double f1) {
+double Shown(const cSpectrumTrace& t, double f, double f1) { return ShownFrequency(t, f, f1); }
+
+}  // namespace
+
+double ShownFrequency(const cSpectrumTrace& t, double f, double f1) {
     return (t.complex && f1 > t.sampleRate / 2.0 && f < 0) ? f + static_cast<double>(t.sampleRate)
                                                            : f;
 }
-
-}  // namespace
 
 FrequencyGrid FrequencyGridFor(double f0, double f1) {
     FrequencyGrid grid;
@@ -209,9 +209,15 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
         int idx = t.complex ? RoundHalfAwayPixel((f + halfFs) / fs * t.N)
                             : static_cast<int>(f / fs * t.N + 0.5);
         if (idx < 0) idx = 0;
-        if (idx >= nb) idx -= nb;
+        // Beyond fs/2 (the DC-to-fs kinds) a complex trace repeats with period N.
+        if (t.complex && idx > t.N) idx -= t.N;
         return std::clamp(idx, 0, nb - 1);
     };
+    // With the emission mask on, the trace shown is the mask's integrated one (the line it is
+    // checked against); tone 1 and the tone measurements still read the power trace.
+    const std::vector<float>& integrated = e.measurements.mask.integrated;
+    const float* shown =
+        maskOn && static_cast<int>(integrated.size()) == nb ? integrated.data() : t.power.data();
     auto rowOf = [&](float power) {
         const double y = (axis.reference - PowerDb(power)) / dbPerPixel;
         return mg.top + std::clamp(RoundHalfAwayPixel(y), 0, ph);
@@ -232,17 +238,18 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
         const int x = mg.left + c;
         if (previous >= 0 && idx > previous + 1) {
             float lo, hi;
-            MinMax(t.power.data(), previous + 1, idx, lo, hi);
+            MinMax(shown, previous + 1, idx, lo, hi);
+            trace << QPoint(x, rowOf(lo)) << QPoint(x, rowOf(hi));
             // Only the first maximum of the skipped points can become tone 1.
+            if (shown != t.power.data()) MinMax(t.power.data(), previous + 1, idx, lo, hi);
             if (hi > tonePower) {
                 int64_t hiPoint;
                 FirstMax(t.power.data(), previous + 1, idx, hi, hiPoint);
                 visit(static_cast<int>(hiPoint));
             }
-            trace << QPoint(x, rowOf(lo)) << QPoint(x, rowOf(hi));
         }
         visit(idx);
-        trace << QPoint(x, rowOf(t.power[idx]));
+        trace << QPoint(x, rowOf(shown[idx]));
         previous = idx;
     }
     DrawTrace(p, trace, st.tracePen);
@@ -315,8 +322,10 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
                    (offset != 0.0 ? " dBm" : " dB"));
     }
     if (ms.snrOn && mr.snrDb && *mr.snrDb > -15.0 && *mr.snrDb < 300.0) {
-        const std::string line = "SNR: " + F2(*mr.snrDb) + " dB " +
-                                 FormatBandwidthInParens(ms.snrBandwidthHz, f0, f1) + " ";
+        // Below 1 Hz the measurement used the span shown: label that.
+        const double bandwidth = ms.snrBandwidthHz >= 1.0 ? ms.snrBandwidthHz : 0.0;
+        const std::string line =
+            "SNR: " + F2(*mr.snrDb) + " dB " + FormatBandwidthInParens(bandwidth, f0, f1) + " ";
         if (*mr.snrDb < 0.0) {
             right.Overprint(line, st.panelCyanColour);
             right.Overprint(line + "!", kNegativeSnrColour);

@@ -6,6 +6,11 @@
 #include <QPainter>
 
 class cPlotEngine;
+class cSpectrumTrace;
+
+// A frequency as the view whose span ends at f1Hz reports it: the DC-to-fs kinds show a
+// complex trace's negative frequencies above fs/2, so those read f + fs.
+double ShownFrequency(const cSpectrumTrace& trace, double fHz, double f1Hz);
 
 // Draws into a W x H rectangle for the displayed range f0Hz .. f1Hz. Runs the draw-time tone
 // measurements (tone 1 is the strongest point shown) and stores the panel lines in the engine.

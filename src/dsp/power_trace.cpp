@@ -65,15 +65,17 @@ int cSpectrumTrace::RunFrame(int viewType, const cWaveform& wave, int start) {
             buf[2 * k + 1] = q[k];
         }
         std::fill(buf + 2 * static_cast<int64_t>(L), buf + 2 * static_cast<int64_t>(N), 0.0f);
+        // The mean of the L samples, removed from those samples only: the zero padding carries
+        // no DC, and averaging it in would leave part of the DC behind.
         if (acCoupling) {
-            float sumRe = 0.0f, sumIm = 0.0f;
-            for (int k = 0; k < N; ++k) {
+            double sumRe = 0.0, sumIm = 0.0;
+            for (int k = 0; k < L; ++k) {
                 sumRe += buf[2 * k];
                 sumIm += buf[2 * k + 1];
             }
-            const float meanRe = sumRe / static_cast<float>(N);
-            const float meanIm = sumIm / static_cast<float>(N);
-            for (int k = 0; k < N; ++k) {
+            const float meanRe = static_cast<float>(sumRe / L);
+            const float meanIm = static_cast<float>(sumIm / L);
+            for (int k = 0; k < L; ++k) {
                 buf[2 * k] -= meanRe;
                 buf[2 * k + 1] -= meanIm;
             }
@@ -90,11 +92,11 @@ int cSpectrumTrace::RunFrame(int viewType, const cWaveform& wave, int start) {
         std::copy(r, r + L, buf);
         std::fill(buf + L, buf + N, 0.0f);
         if (acCoupling) {
-            float sum = 0.0f;
-            for (int k = 0; k < N; ++k)
+            double sum = 0.0;
+            for (int k = 0; k < L; ++k)
                 sum += buf[k];
-            const float mean = sum / static_cast<float>(N);
-            for (int k = 0; k < N; ++k)
+            const float mean = static_cast<float>(sum / L);
+            for (int k = 0; k < L; ++k)
                 buf[k] -= mean;
         }
         if (windowType != kWindowRect && static_cast<int>(windowTable_.size()) >= L) {
@@ -110,6 +112,14 @@ int cSpectrumTrace::RunFrame(int viewType, const cWaveform& wave, int start) {
     if (!complex) scale *= 2.0f;
     for (float& v : work_)
         v *= scale;
+    // A real frame doubles every point so a tone reads its peak amplitude, but DC and fs/2
+    // have no mirror image to fold in: they take half the power (1/sqrt 2 in amplitude), so the
+    // whole trace is twice the one-sided power spectrum and a DC offset reads its true power.
+    if (!complex) {
+        constexpr float kOneSided = 0.70710678f;
+        work_[0] *= kOneSided;
+        work_[1] *= kOneSided;
+    }
 
     Accumulate();
     return 0;
@@ -130,7 +140,10 @@ void cSpectrumTrace::AccumulatePoint(int k, float re, float im, bool searchPeak,
 }
 
 void cSpectrumTrace::Accumulate() {
-    if (work_.empty() || L < 8) return;
+    if (work_.empty() || L < 8) {
+        traceValid = false;  // no frame: the previous trace must not stand for this waveform
+        return;
+    }
     if (resetRequest) {
         traceValid = false;
         resetRequest = false;
@@ -165,6 +178,7 @@ void cSpectrumTrace::Accumulate() {
             AccumulatePoint(k, buf[2 * k], buf[2 * k + 1], true, runningMax);
         for (int k = 0; k < std::min(w, pointCount); ++k)
             dcSum += power[k];
+        dcSum /= 2.0;  // the real trace is twice the one-sided power spectrum
     }
     traceValid = L > 7;
     dcLevel = PowerDb(dcSum);

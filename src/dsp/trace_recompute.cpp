@@ -38,8 +38,11 @@ void cSpectrumRecompute::Recompute(cSpectrumTrace& trace, const cWaveform& wave,
         finish();
         return;
     }
-    if (wave.sampleCount < 2) {
-        busy = false;
+    if (wave.sampleCount < 8) {
+        // Too short for a frame: no trace, so no panel shows values of an earlier waveform.
+        trace.traceValid = false;
+        framesLastRecompute = 0;
+        finish();
         return;
     }
     const auto t0 = std::chrono::steady_clock::now();
@@ -58,7 +61,9 @@ void cSpectrumRecompute::Recompute(cSpectrumTrace& trace, const cWaveform& wave,
     const int N = settings.fftSize;
     const int L = std::min(N, wave.sampleCount);
     trace.phaseWanted = settings.phaseWanted;
-    trace.Setup(settings.acCoupling, L, N, settings.window, wave.sampleRate, !real);
+    // "I" and "Q" are the real transform of one channel, 0 .. fs/2, whatever the waveform.
+    const bool realFrame = real || transformView == kViewI || transformView == kViewQ;
+    trace.Setup(settings.acCoupling, L, N, settings.window, wave.sampleRate, !realFrame);
 
     const int step = std::max(1, N / std::max(1, settings.frameStepDivisor));
     framesLastRecompute = 0;

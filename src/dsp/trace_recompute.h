@@ -27,8 +27,8 @@ struct RecomputeHooks {
 class cSpectrumRecompute {
 public:
     // Recomputes the trace from sample start when needed, then measures and redraws.
-    // Returns at once while another recompute runs (busy), or without measuring or redrawing
-    // when a recompute is needed but the waveform has fewer than 2 samples.
+    // Returns at once while another recompute runs (busy). A waveform too short for a frame
+    // (fewer than 8 samples) leaves the trace invalid, then measures and redraws as usual.
     void Recompute(cSpectrumTrace& trace, const cWaveform& wave, const SpectrumSettings& settings,
                    const std::atomic<bool>& stopRequest, const RecomputeHooks& hooks, int start);
 

@@ -154,13 +154,15 @@ int cEmissionMask::BuildMask(int maskNumber, int bandwidthMHz, double pc, double
     return 0;
 }
 
-int cEmissionMask::CheckMask(std::vector<float>& power, int nb, float df) {
+int cEmissionMask::CheckMask(const std::vector<float>& power, int nb, float df) {
+    integrated.clear();
     double narrowest = 1e300;
     for (const Point& p : bandwidth)
         narrowest = std::min(narrowest, p.y);
     if (bandwidth.empty() || narrowest < df) return kErrResolutionTooCoarse;
     const int c = nb / 2;
-    std::vector<float> m(static_cast<size_t>(nb), 0.0f);
+    std::vector<float>& m = integrated;
+    m.assign(static_cast<size_t>(nb), 0.0f);
     m[c] = power[c];
     for (int i = 0; i < c; ++i) {
         const double b = MeasurementBandwidth(static_cast<float>(i * df));
@@ -196,6 +198,5 @@ int cEmissionMask::CheckMask(std::vector<float>& power, int nb, float df) {
             smallestMarginFrequencyHz = f;
         }
     }
-    std::copy(m.begin(), m.end(), power.begin());
     return 0;
 }

@@ -40,14 +40,16 @@ public:
     // and the offset o from dBm to trace units. Returns 0, or kErrUnknownMask.
     int BuildMask(int maskNumber, int bandwidthMHz, double carrierPowerDbm, double offsetDb);
 
-    // Integrates the trace over the measurement bandwidth around each point, compares it with
-    // the limit (pass flag, smallest margin and where), and leaves the integrated trace in
-    // power. Returns 0, or kErrResolutionTooCoarse when a measurement bandwidth is below df.
-    int CheckMask(std::vector<float>& power, int pointCount, float df);
+    // Integrates the trace over the measurement bandwidth around each point into integrated,
+    // and compares that with the limit (pass flag, smallest margin and where). The power
+    // trace itself is left alone: tone measurements read it. Returns 0, or
+    // kErrResolutionTooCoarse (integrated empty) when a measurement bandwidth is below df.
+    int CheckMask(const std::vector<float>& power, int pointCount, float df);
 
     std::vector<Point> limit;
     std::vector<Point> bandwidth;
     std::vector<float> aclrDb;
+    std::vector<float> integrated;  // the trace integrated by the last CheckMask, pointCount points
     bool pass = false;
     float smallestMarginDb = 100.0f;
     double smallestMarginFrequencyHz = 0.0;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <vector>
 
 // Command ids that double as stored values.
@@ -64,4 +65,7 @@ struct MeasurementResults {
     double sfdrDb = 0.0;
     std::optional<double> snrDb;
     std::optional<TonePairResult> tonePair;
+    // Why a switched-on channel measurement has no result (a mask that switched itself off,
+    // ACLR channels that do not fit), for the status bar; empty when nothing is missing.
+    std::string notice;
 };

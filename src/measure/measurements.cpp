@@ -1,8 +1,11 @@
 #include "measure/measurements.h"
 
+#include <algorithm>
+
 #include "dsp/power_trace.h"
 #include "measure/channel_measurements.h"
 #include "measure/tone_measurements.h"
+#include "waveform/number_format.h"
 
 int AclrBandwidthForCommand(int id) {
     switch (id) {
@@ -46,7 +49,8 @@ cMeasurements::cMeasurements() = default;
 
 void cMeasurements::Measure(cSpectrumTrace& trace, double dbmOffsetDb) {
     trace.MeasurePeak();
-    if (trace.N <= 0) return;
+    results.notice.clear();
+    if (trace.N <= 0 || !trace.traceValid) return;
     MeasurementSettings& s = settings;
     if (s.lteAutoBandwidth || s.maskAutoBandwidth) {
         results.obw = OccupiedBandwidth(trace);
@@ -64,6 +68,9 @@ void cMeasurements::Measure(cSpectrumTrace& trace, double dbmOffsetDb) {
         else
             mask.AdjacentChannelPower(trace.power, trace.pointCount, df, s.aclrBandwidthHz, 0.903);
         results.aclrDb = mask.aclrDb;
+        if (results.aclrDb.size() < 5)
+            results.notice = "ACLR: " + std::to_string(results.aclrDb.size()) +
+                             " of 5 channels fit in the spectrum";
     }
     if (s.obwOn) results.obw = OccupiedBandwidth(trace);
     if (s.MaskOn()) {
@@ -75,6 +82,11 @@ void cMeasurements::Measure(cSpectrumTrace& trace, double dbmOffsetDb) {
         if (mask.CheckMask(trace.power, trace.pointCount, df) != 0) {
             s.maskBandwidthHz = 0;  // resolution too coarse: the measurement turns itself off
             s.maskAutoBandwidth = false;
+            double narrowest = 1e300;
+            for (const cEmissionMask::Point& p : mask.bandwidth)
+                narrowest = std::min(narrowest, p.y);
+            results.notice = "Emission mask needs a resolution of " + General(narrowest / 1e3, 6) +
+                             " kHz or finer";
         }
     }
 }

@@ -16,9 +16,9 @@ public:
 
     // After every recompute: peak frequency, marker power and total power (trace), then the
     // automatic bandwidth, ACLR, occupied bandwidth and the emission mask, in that order. The
-    // mask leaves the trace integrated over its measurement bandwidth; a mask whose
-    // measurement bandwidth is below the resolution switches itself off. dbmOffsetDb is the
-    // user's dBFS-to-dBm offset.
+    // mask keeps its own trace integrated over its measurement bandwidth; a mask whose
+    // measurement bandwidth is below the resolution switches itself off (maskSwitchedOff).
+    // dbmOffsetDb is the user's dBFS-to-dBm offset.
     void Measure(cSpectrumTrace& trace, double dbmOffsetDb);
 
     // Tone measurements at draw time, for tone 1 (the strongest point shown) and the shown

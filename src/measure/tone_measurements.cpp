@@ -164,6 +164,19 @@ std::array<SpurEntry, 10> FindSpurs(const cSpectrumTrace& t) {
     const int half = RoundHalfAway(1.5 * t.dcHalfWidth);
     const BlockMaxima maxima(t.power.data(), nb);
     std::vector<std::pair<int, int>> excluded;
+    // Points inside the +-w band of an entry already found: a later spur's band leaves them
+    // out, so a spur next to the carrier does not read the carrier's own main lobe.
+    std::vector<char> taken(static_cast<size_t>(std::max(nb, 1)), 0);
+    const int w = t.dcHalfWidth;
+    auto bandPowerDb = [&](int point) {
+        if (!t.traceValid || t.L < 32) return 0.0;
+        double band = 0.0;
+        for (int64_t j = point - w; j <= point + w; ++j) {
+            const int k = t.MapIndex(j);
+            if (!taken[static_cast<size_t>(k)]) band += t.power[static_cast<size_t>(k)];
+        }
+        return PowerDb(band);
+    };
     for (auto& entry : list) {
         std::sort(excluded.begin(), excluded.end());
         float best = 0.0f;
@@ -175,8 +188,10 @@ std::array<SpurEntry, 10> FindSpurs(const cSpectrumTrace& t) {
         }
         maxima.Scan(from, nb, best, bestPoint);
         entry.frequencyHz = t.PeakFrequencyAt(bestPoint);
-        entry.levelDb = t.MarkerPowerAt(bestPoint);
+        entry.levelDb = bandPowerDb(bestPoint);
         excluded.push_back({std::max(0, bestPoint - half), std::min(nb, bestPoint + half)});
+        for (int64_t j = bestPoint - w; j <= bestPoint + w; ++j)
+            taken[static_cast<size_t>(t.MapIndex(j))] = 1;
     }
     return list;
 }

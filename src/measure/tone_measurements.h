@@ -21,7 +21,9 @@ std::optional<double> SignalToNoise(const cSpectrumTrace& trace, double spanLowH
                                     double peakFrequencyHz);
 
 // Ten passes of "strongest point outside the ranges found so far" (each range +-round(1.5 w)):
-// entry 0 is the carrier, 1 .. 9 the spurs. Returns the list; SFDR = level[0] - level[1].
+// entry 0 is the carrier, 1 .. 9 the spurs. An entry's level is the power of the 2w+1 points
+// around it, leaving out points inside the +-w band of an earlier entry. Returns the list;
+// SFDR = level[0] - level[1].
 std::array<SpurEntry, 10> FindSpurs(const cSpectrumTrace& trace);
 
 // Two-tone search from tone 1 (the view's strongest shown point, whose marker power is

@@ -8,6 +8,7 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
@@ -174,6 +175,24 @@ TEST_F(Qrvn, MeasureJsonMatchesTheLibrary) {
         std::string::npos)
         << text.out;
     EXPECT_NE(text.out.find("Resolution BW: 3.75 kHz\n"), std::string::npos);
+
+    // Tones below DC in a DC-to-fs view: JSON reports them above fs/2, as the text does.
+    const std::string negative = Save("neg_30.72MSPS.bin", 1 << 16, [](int k) {
+        const cd x = Tone(0.3, -2e6, k) + Tone(0.3, -2.5e6, k);
+        return x - 0.05 * std::norm(x) * x;
+    });
+    const Result dcfs =
+        Run({"measure", negative, "--imd", "--sfdr", "--view", "iq-dcfs", "--json"});
+    ASSERT_EQ(dcfs.status, 0) << dcfs.err;
+    const QJsonObject d = QJsonDocument::fromJson(QByteArray::fromStdString(dcfs.out)).object();
+    const double carrier2 = d["imd"].toObject()["carrier2_frequency_hz"].toDouble();
+    EXPECT_GT(carrier2, kFs / 2);
+    const Result dcfsText = Run({"measure", negative, "--imd", "--view", "iq-dcfs"});
+    EXPECT_NE(dcfsText.out.find("Carrier2 Frequency: " + Fixed(carrier2 / 1e6, 3) + " MHz"),
+              std::string::npos)
+        << dcfsText.out;
+    for (const auto& spur : d["spurs"].toArray())
+        EXPECT_GE(spur.toObject()["frequency_hz"].toDouble(), 0.0);
 }
 
 TEST_F(Qrvn, EmissionMaskExitStatus) {
@@ -285,8 +304,7 @@ TEST_F(Qrvn, ConvertRenderAndHelp) {
         ASSERT_EQ(kind.size(), QSize(500, 320)) << view;
         int green = 0;
         for (int y = 0; y < kind.height(); ++y)
-            for (int x = 0; x < kind.width(); ++x)
-            {
+            for (int x = 0; x < kind.width(); ++x) {
                 const QColor c(kind.pixel(x, y));
                 green += c == QColor(255, 0, 0) ||
                          (c.green() >= 175 && c.red() < c.green() && c.blue() < c.green());

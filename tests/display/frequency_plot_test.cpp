@@ -149,6 +149,22 @@ TEST(SpectrumPlot, DcToFsShowsNegativeFrequenciesAboveHalfTheRate) {
            kWindowBlackmanHarris, kViewIQDcFs);
     EXPECT_NEAR(v.engine.tonePeakFrequencyHz, 0.75 * kFs, 100.0);
     EXPECT_EQ(v.RightLine("Peak Frequency:"), "Peak Frequency: 23.04 MHz");
+
+    // Zoomed to 40 points around it (18.6 px a point), the tone's top is drawn at its own
+    // frequency, not a point to the right of its marker.
+    const double bin = kFs / 4096.0, tone = 0.75 * kFs;
+    v.Show(Wave(8192, [&](int k) { return Tone(0.5, -kFs / 4.0, k); }), tone - 20 * bin,
+           tone + 20 * bin, 4096, kWindowRect, kViewIQDcFs);
+    const int pw = kWidth - 44 - 12;
+    int top = kHeight, sumX = 0, count = 0;
+    for (int x = 44; x <= 44 + pw; ++x)
+        for (int y = 0; y < kHeight; ++y)
+            if (IsGreen(v.image.pixel(x, y))) {
+                if (y < top) top = y, sumX = 0, count = 0;
+                if (y == top) sumX += x, ++count;
+            }
+    ASSERT_GT(count, 0);
+    EXPECT_NEAR(double(sumX) / count, 44 + pw / 2.0, pw / 40.0 / 2);
 }
 
 TEST(SpectrumPlot, PanelsUnderEachMeasurement) {
@@ -185,6 +201,7 @@ TEST(SpectrumPlot, NegativeSnrIsOverprintedInRed) {
     std::mt19937 rng(6);
     std::normal_distribution<double> g(0.0, std::sqrt(0.02 / 2));
     View v;
+    v.engine.measurements.settings.snrBandwidthHz = 0.5;  // below 1 Hz: the span shown
     v.Show(Wave(1 << 16, [&](int k) { return Tone(0.1, 3e6, k) + cd(g(rng), g(rng)); }), -kFs / 2.0,
            kFs / 2.0);
     const auto& lines = v.engine.rightPanel;
