@@ -141,8 +141,9 @@ TEST_P(CleanToneSfdr, ReadsTheSkirtOrNoiseNotTheMainLobe) {
     const auto spurs = FindSpurs(t);
     EXPECT_NEAR(spurs[0].levelDb - spurs[1].levelDb, reference, 1.0);
     // Every window but Rect off a bin has its skirt 40 dB down within a band's width.
-    if (window != kWindowRect || fraction == 0.0)
+    if (window != kWindowRect || fraction == 0.0) {
         EXPECT_GT(spurs[0].levelDb - spurs[1].levelDb, 40.0);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowsAndFractions, CleanToneSfdr,
