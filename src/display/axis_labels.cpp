@@ -1,5 +1,7 @@
 #include "display/axis_labels.h"
 
+#include <QFontMetrics>
+#include <algorithm>
 #include <cmath>
 
 #include "display/anchored_text.h"
@@ -37,7 +39,14 @@ void DrawDbAxisNumbers(QPainter& painter, const PlotStyle& style, const AxisScal
 void DrawXAxisNumber(QPainter& painter, const PlotStyle& style, int H, double gridOffset,
                      const QString& text) {
     const PlotMargins& m = style.margins;
-    const QPoint at(m.left + RoundGridPixel(gridOffset), H - m.bottom + 3);
+    int x = m.left + RoundGridPixel(gridOffset);
+    // The numbers at the ends move inward rather than run off the picture.
+    if (const QPaintDevice* device = painter.device()) {
+        const int half = QFontMetrics(style.smallFont, device).horizontalAdvance(text) / 2;
+        x = std::max(x, half);
+        x = std::min(x, device->width() - 1 - half);
+    }
+    const QPoint at(x, H - m.bottom + 3);
     DrawAnchoredText(painter, style.smallFont, style.axisTextColour, at, TextAnchor::CentreTop,
                      text);
 }

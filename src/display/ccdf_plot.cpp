@@ -32,8 +32,7 @@ int CcdfRow(double v, int ph) {
     return std::clamp(ph - RoundHalfAwayPixel((v + 50.0) / 70.0 * ph), 0, ph);
 }
 
-void DrawCcdf(cPlotEngine& e, QPainter& p, int W, int H, int start, int end,
-              const cWaveform& w) {
+void DrawCcdf(cPlotEngine& e, QPainter& p, int W, int H, int start, int end, const cWaveform& w) {
     const int64_t n = w.sampleCount;
     if (n <= 0) return;
     e.trace.sampleRate = w.sampleRate;
@@ -73,24 +72,24 @@ void DrawCcdf(cPlotEngine& e, QPainter& p, int W, int H, int start, int end,
             const double t = amplitude * amplitude;
             while (k < m && c.above[k] <= t)
                 ++k;
-            const double percent =
-                static_cast<double>(m - k) / static_cast<double>(n) * 100.0;
+            const double percent = static_cast<double>(m - k) / static_cast<double>(n) * 100.0;
             const int y = top + CcdfRow(10.0 * std::log10(percent + 1e-13), ph);
             i == 0 ? path.MoveTo(left + i, y) : path.LineTo(left + i, y);
             if (t > Apk * Apk) break;
         }
     }
 
+    // Titles first: a number that reaches under a title stays readable over it.
+    DrawAnchoredTextUpwards(p, st.verticalFont, st.axisTextColour,
+                            QPoint(st.margins.yTitleX, H / 2 - top), TextAnchor::CentreTop,
+                            "Probability (%)");
+    DrawXAxisTitle(p, st, H, pw, "Peak to Average Ratio (dB)");
     for (int i = 0; i <= kDecades; ++i)
         DrawYAxisNumber(p, st, static_cast<double>(i) * ph / kDecades,
                         QString::fromStdString(PercentText(100.0 / std::pow(10.0, i))));
     for (int i = 0; nX > 0 && i <= nX; ++i)
         DrawXAxisNumber(p, st, H, i * pw / nX,
                         QString::fromStdString(FormatTrimmed(x0 + i / nX * (x1 - x0))));
-    DrawAnchoredTextUpwards(p, st.verticalFont, st.axisTextColour,
-                            QPoint(st.margins.yTitleX, H / 2 - top), TextAnchor::CentreTop,
-                            "Probability (%)");
-    DrawXAxisTitle(p, st, H, pw, "Peak to Average Ratio (dB)");
 
     const double rmsDb = 20.0 * std::log10(c.power.RmsAmplitude());
     const double peakDb = 20.0 * std::log10(c.power.PeakAmplitude());

@@ -26,7 +26,9 @@ constexpr double kTwoPi = 6.283185307179586;
 struct Square {
     int left, top, pw, ph, h, sqLeft, sqTop;
     Square(const PlotStyle& st, int W, int H)
-        : left(st.margins.left), top(st.margins.top), pw(st.margins.PlotWidth(W)),
+        : left(st.margins.left),
+          top(st.margins.top),
+          pw(st.margins.PlotWidth(W)),
           ph(st.margins.PlotHeight(H)) {
         h = ph / 2;
         if (pw / 2 < ph / 2) h = pw / 2;
@@ -55,8 +57,8 @@ constexpr uint32_t kClassColours[4] = {0, 0x03FC7F00, 0x03FC0000, 0x015420A0};
 
 }  // namespace
 
-void DrawVector(cPlotEngine& e, QPainter& p, int W, int H, int start, int end, int zoom,
-                int mode, const cWaveform& w) {
+void DrawVector(cPlotEngine& e, QPainter& p, int W, int H, int start, int end, int zoom, int mode,
+                const cWaveform& w) {
     if (w.sampleCount <= 0) return;
     const PlotStyle& st = e.style;
     const int step = 1 + (end - start) / 20000;
@@ -100,14 +102,14 @@ void DrawVector(cPlotEngine& e, QPainter& p, int W, int H, int start, int end, i
         }
     }
 
+    DrawYAxisTitle(p, st, H, "Sample Q");
+    DrawXAxisTitle(p, st, H, sq.pw, "Sample I");
     for (int k = 0; k <= kGridDivisions; ++k) {
         DrawYAxisNumber(p, st, sq.sqTop - sq.top + sq.GridStep(k),
                         QString::fromStdString(FormatLinearTick((10.0 - k) / (10.0 * zoom))));
         DrawXAxisNumber(p, st, H, sq.sqLeft - sq.left + sq.GridStep(k),
                         QString::fromStdString(FormatLinearTick((k - 10.0) / (10.0 * zoom))));
     }
-    DrawYAxisTitle(p, st, H, "Sample Q");
-    DrawXAxisTitle(p, st, H, sq.pw, "Sample I");
     e.rightPanel.clear();
     e.leftPanel.clear();
     if (!e.hideStatistics) PowerStatsPanel(e, p, W - 20, start, end, w, kLinearIQ);
@@ -233,10 +235,10 @@ void DrawFrequencyPhase(cPlotEngine& e, QPainter& p, int W, int H, double f0, do
     if (f1 > f0) DrawFrequencyGrid(p, st, pw, ph, f0, f1);
     DrawPlotEdges(p, st, left, top, pw, ph);
     // Degrees down the left edge: +180 at the top, −180 at the bottom.
+    DrawYAxisTitle(p, st, H, "Phase (Deg)");
     for (int i = 0; i <= 10; ++i)
         DrawYAxisNumber(p, st, static_cast<double>(i) * ph / 10,
                         QString::fromStdString(FormatTrimmed(180.0 - 36.0 * i)));
-    DrawYAxisTitle(p, st, H, "Phase (Deg)");
     if (f1 > f0) DrawFrequencyNumbers(p, st, H, pw, f0, f1);
     e.rightPanel.clear();
     e.leftPanel.clear();
@@ -275,8 +277,7 @@ void DrawFrequencyPhase(cPlotEngine& e, QPainter& p, int W, int H, double f0, do
     path.Flush();
 
     if (t.frameStart >= 0) {
-        Panel right(p, st, e.rightPanel, W - 20, top + 5, TextAnchor::RightTop,
-                    st.panelCyanColour);
+        Panel right(p, st, e.rightPanel, W - 20, top + 5, TextAnchor::RightTop, st.panelCyanColour);
         right.Line("FFT Time Position: " + FormatDuration(t.frameStart, t.sampleRate));
     }
     Panel left_(p, st, e.leftPanel, 55, top + 5, TextAnchor::LeftTop, st.panelWhiteColour);

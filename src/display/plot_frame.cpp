@@ -1,5 +1,7 @@
 #include "display/plot_frame.h"
 
+#include <cmath>
+
 #include "display/pixel_round.h"
 
 void FillPlotBackground(QPainter& painter, const PlotStyle& style, int W, int H) {
@@ -19,18 +21,20 @@ void FillPlotBackground(QPainter& painter, const PlotStyle& style, int W, int H)
     painter.fillRect(QRect(m.left, m.top, pw, ph), style.plotBrush);
 }
 
-void DrawGraticule(QPainter& painter, const PlotStyle& style, int pw, int ph, int nY, double nX) {
+void DrawGraticule(QPainter& painter, const PlotStyle& style, int pw, int ph, double nY,
+                   double nX) {
     if (pw < 0 || ph < 0) return;
     const PlotMargins& m = style.margins;
     const int left = m.left;
     const int top = m.top;
     painter.setPen(style.graticulePen);
 
-    if (nY >= 1) {
+    if (nY >= 1 && std::isfinite(nY)) {
         if (nY > ph) {
             for (int y = top; y <= top + ph; ++y)
                 painter.drawLine(left, y, left + pw, y);
         } else {
+            // A fractional count (7.5) spaces the lines as the numbers are: i * ph / nY.
             for (int i = 0; i <= nY; ++i) {
                 const int y = RoundGridPixel(top + static_cast<double>(i) * ph / nY);
                 painter.drawLine(left, y, left + pw, y);

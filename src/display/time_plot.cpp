@@ -65,8 +65,8 @@ Frame DrawTimeFrame(cPlotEngine& e, QPainter& p, int W, int H, int start, int en
     const double S = static_cast<double>(end) - start;
     const double nX = SampleAxisDivisions(S);
     DrawGraticule(p, st, f.pw, f.ph, axis.divisions, nX);
+    DrawXAxisTitle(p, st, H, f.pw, "Sample");  // first, so numbers stay readable over it
     DrawSampleAxisNumbers(p, st, H, f.pw, start, S, nX);
-    DrawXAxisTitle(p, st, H, f.pw, "Sample");
     return f;
 }
 
@@ -158,11 +158,15 @@ std::vector<Column> ComputeColumns(const Frame& f, int start, int end, const cWa
 // The column walk shared by the three traces: pw + 1 columns, each the envelope of the
 // samples since the previous column. The envelope is kept in the engine, so redrawing the
 // same range (a new scale, a panel change) does not scan the samples again.
-void DrawTrace(cPlotEngine& e, QPainter& p, const Frame& f, int start, int end,
-               const cWaveform& w, TraceKind kind, const float* channel, double topValue,
-               const AxisScale& axis) {
+void DrawTrace(cPlotEngine& e, QPainter& p, const Frame& f, int start, int end, const cWaveform& w,
+               TraceKind kind, const float* channel, double topValue, const AxisScale& axis) {
     const cPlotEngine::EnvelopeKey key{static_cast<int>(kind) * 4 + (channel == w.Q.data()),
-                                       w.I.data(), w.Q.data(), w.sampleCount, start, end, f.pw,
+                                       w.I.data(),
+                                       w.Q.data(),
+                                       w.sampleCount,
+                                       start,
+                                       end,
+                                       f.pw,
                                        e.Generation()};
     const std::vector<Column>* kept = e.FindEnvelope(key);
     if (!kept) {
@@ -237,13 +241,12 @@ LinearUnit LinearUnitFor(double T) {
     return {"Level", 1.0};
 }
 
-void DrawLogMag(cPlotEngine& e, QPainter& p, int W, int H, int start, int end,
-                const cWaveform& w) {
+void DrawLogMag(cPlotEngine& e, QPainter& p, int W, int H, int start, int end, const cWaveform& w) {
     if (w.sampleCount <= 0) return;
     const AxisScale& axis = e.axes[kLogMagAxis];
     const Frame f = DrawTimeFrame(e, p, W, H, start, end, axis);
-    DrawDbAxisNumbers(p, e.style, axis, e.dbmOffsetDb, f.ph);
     DrawYAxisTitle(p, e.style, H, e.dbmOffsetDb == 0.0 ? "Level (dB)" : "Level (dBm)");
+    DrawDbAxisNumbers(p, e.style, axis, e.dbmOffsetDb, f.ph);
     p.setPen(e.style.tracePen);
     DrawTrace(e, p, f, start, end, w, TraceKind::LogMag, nullptr, axis.reference, axis);
     e.rightPanel.clear();
@@ -251,16 +254,16 @@ void DrawLogMag(cPlotEngine& e, QPainter& p, int W, int H, int start, int end,
     if (!e.hideStatistics) PowerStatsPanel(e, p, W - 20, start, end, w, kLinearIQ);
 }
 
-void DrawLinear(cPlotEngine& e, QPainter& p, int W, int H, int start, int end,
-                const cWaveform& w, int channels) {
+void DrawLinear(cPlotEngine& e, QPainter& p, int W, int H, int start, int end, const cWaveform& w,
+                int channels) {
     if (w.sampleCount <= 0) return;
     const AxisScale& axis = e.axes[kLinearAxis];
     const Frame f = DrawTimeFrame(e, p, W, H, start, end, axis);
     const double T = axis.reference + axis.scale * axis.divisions / 2;
     const LinearUnit unit = LinearUnitFor(T);
+    DrawYAxisTitle(p, e.style, H, unit.title);
     DrawCentredAxisNumbers(p, e.style, axis, f.ph, T,
                            [&](double v) { return General(v * unit.factor, 3); });
-    DrawYAxisTitle(p, e.style, H, unit.title);
     if (channels == kLinearQ || channels == kLinearIQ) {
         p.setPen(e.style.secondTracePen);
         DrawTrace(e, p, f, start, end, w, TraceKind::Linear, w.Q.data(), T, axis);
@@ -273,14 +276,13 @@ void DrawLinear(cPlotEngine& e, QPainter& p, int W, int H, int start, int end,
     PowerStatsPanel(e, p, W - 20, start, end, w, channels);
 }
 
-void DrawPhase(cPlotEngine& e, QPainter& p, int W, int H, int start, int end,
-               const cWaveform& w) {
+void DrawPhase(cPlotEngine& e, QPainter& p, int W, int H, int start, int end, const cWaveform& w) {
     if (w.sampleCount <= 0) return;
     const AxisScale& axis = e.axes[kPhaseAxis];
     const Frame f = DrawTimeFrame(e, p, W, H, start, end, axis);
     const double T = axis.reference + axis.scale * axis.divisions / 2;
-    DrawCentredAxisNumbers(p, e.style, axis, f.ph, T, FormatLinearTick);
     DrawYAxisTitle(p, e.style, H, "Phase (Deg)");
+    DrawCentredAxisNumbers(p, e.style, axis, f.ph, T, FormatLinearTick);
     p.setPen(e.style.tracePen);
     DrawTrace(e, p, f, start, end, w, TraceKind::Phase, nullptr, T, axis);
     e.rightPanel.clear();
@@ -319,9 +321,9 @@ void PowerStatsPanel(cPlotEngine& e, QPainter& p, int rightX, int64_t start, int
         left.Line(Line2("IQ DC Offset: ",
                         10.0 * std::log10(s.meanI * s.meanI + s.meanQ * s.meanQ + 1e-15), " dBFS"));
     else
-        left.Line(Line2("DC: ",
-                        20.0 * std::log10(std::fabs(mode == kLinearQ ? s.meanQ : s.meanI) + 1e-15),
-                        " dBFS"));
+        left.Line(Line2(
+            "DC: ", 20.0 * std::log10(std::fabs(mode == kLinearQ ? s.meanQ : s.meanI) + 1e-15),
+            " dBFS"));
     if (N < n) {
         left.Line("ZoomView Position:" + FormatDuration(static_cast<int>(start), w.sampleRate));
         left.Line("ZoomView Duration:" + FormatDuration(static_cast<int>(N), w.sampleRate));

@@ -61,6 +61,20 @@ TEST(AxisLabels, NumbersAndTitlesAtTheirAnchors) {
 
 // dB numbers carry the dBm offset and stop at the last whole division; sample numbers count
 // from 1. Each is compared with the same numbers placed one by one.
+TEST(AxisLabels, EndNumbersMoveInwardWhole) {
+    // "65536" under the right edge and "1" under the left one move inward, whole.
+    const PlotStyle style;
+    const int advance = QFontMetrics(style.smallFont).horizontalAdvance("65536");
+    const QRect right =
+        Ink([](auto& p, auto& s) { DrawXAxisNumber(p, s, kH, kPw, "65536"); }, kBottomMargin);
+    EXPECT_LE(right.right(), kW - 1);
+    EXPECT_GE(right.width(), advance - 3);
+    const QRect left =
+        Ink([](auto& p, auto& s) { DrawXAxisNumber(p, s, kH, -kLeft, "65536"); }, kBottomMargin);
+    EXPECT_GE(left.left(), 0);
+    EXPECT_GE(left.width(), advance - 3);
+}
+
 TEST(AxisLabels, AxisNumberSequences) {
     AxisScale axis;
     axis.reference = -10;

@@ -11,7 +11,7 @@
 
 namespace {
 
-QImage Frame(int nY, double nX, int W = kW, int H = kH) {
+QImage Frame(double nY, double nX, int W = kW, int H = kH) {
     return Render(
         [&](QPainter& p, const PlotStyle& s) {
             DrawGraticule(p, s, s.margins.PlotWidth(W), s.margins.PlotHeight(H), nY, nX);
@@ -66,6 +66,11 @@ TEST(PlotFrame, GridLinesAtRoundedPositions) {
     for (int k = 1; k <= 16; ++k)
         columns.insert(kLeft + 18 * k);
     EXPECT_EQ(GridLines(Frame(0, 50.0 / 3, 356), false, 300, kPh), columns);
+    // 7.5 divisions (Set Num Div): rows at i·ph/7.5 as the numbers are, not at i·ph/7.
+    std::set<int> rows;
+    for (int i = 0; i <= 7; ++i)
+        rows.insert(static_cast<int>(kTop + i * kPh / 7.5 + 0.5));
+    EXPECT_EQ(GridLines(Frame(7.5, 0), true, kPw, kPh), rows);
 }
 
 // Empty or negative plot areas and sub-pixel grids must finish: a running x that never passes
