@@ -1,35 +1,37 @@
 #include "ui/dlg_user_input.h"
 
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPalette>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
-// Prompt and note are for reading (and copying), never for typing.
-QLineEdit* MakeReadOnlyField(const char* name, QWidget* parent) {
-    auto* field = new QLineEdit(parent);
-    field->setObjectName(QString::fromLatin1(name));
-    field->setReadOnly(true);
-    field->setFocusPolicy(Qt::ClickFocus);
-    // Greyed like any read-only field, so the one to type in stands out.
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
-    field->setPalette(palette);
-    return field;
+// Prompt and note are for reading (and copying), never for typing: labels that wrap, so a
+// long question is shown whole.
+QLabel* MakeTextLabel(const char* name, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setTextFormat(Qt::PlainText);
+    return label;
 }
+
+constexpr int kMinimumWidth = 330;
+constexpr int kMaximumTextWidth = 560;  // beyond this the text wraps instead of widening
 
 }  // namespace
 
 cDlgUserInput::cDlgUserInput(QWidget* parent)
     : QDialog(parent),
       valueEdit_(new QLineEdit(this)),
-      promptEdit_(MakeReadOnlyField("prompt", this)),
-      noteEdit_(MakeReadOnlyField("note", this)) {
+      promptLabel_(MakeTextLabel("prompt", this)),
+      noteLabel_(MakeTextLabel("note", this)) {
     setWindowTitle(QStringLiteral("Input Required"));
     setModal(true);
     // Numbers read best aligned on their last digit.
@@ -42,18 +44,19 @@ cDlgUserInput::cDlgUserInput(QWidget* parent)
     connect(okButton, &QPushButton::clicked, this, &cDlgUserInput::accept);
     connect(cancelButton, &QPushButton::clicked, this, &cDlgUserInput::reject);
 
-    auto* noteLabel = new QLabel(QStringLiteral("Note:"), this);
-    noteLabel->setBuddy(noteEdit_);
+    auto* noteTitle = new QLabel(QStringLiteral("Note:"), this);
+    noteTitle->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(promptEdit_, 0, 0, 1, 2);
+    grid->addWidget(promptLabel_, 0, 0, 1, 2);
     grid->addWidget(valueEdit_, 1, 0, 1, 2);
-    grid->addWidget(noteLabel, 2, 0);
-    grid->addWidget(noteEdit_, 2, 1);
-    grid->addWidget(okButton, 0, 2);
+    grid->addWidget(noteTitle, 2, 0);
+    grid->addWidget(noteLabel_, 2, 1);
+    grid->addWidget(okButton, 0, 2, Qt::AlignTop);
     grid->addWidget(cancelButton, 1, 2);
     grid->setColumnStretch(1, 1);
-    setMinimumWidth(330);
+    grid->setSizeConstraint(QLayout::SetMinimumSize);
+    setMinimumWidth(kMinimumWidth);
 
     setTabOrder(valueEdit_, okButton);
     setTabOrder(okButton, cancelButton);
@@ -65,13 +68,23 @@ void cDlgUserInput::SetValueText(const QString& text) {
 }
 
 void cDlgUserInput::SetPromptText(const QString& text) {
-    promptEdit_->setText(text);
-    promptEdit_->setCursorPosition(0);
+    promptLabel_->setText(text);
+    FitToText();
 }
 
 void cDlgUserInput::SetNoteText(const QString& text) {
-    noteEdit_->setText(text);
-    noteEdit_->setCursorPosition(0);
+    noteLabel_->setText(text);
+    FitToText();
+}
+
+void cDlgUserInput::FitToText() {
+    // Wide enough for the longer text on one line up to a limit, then wrapped and as tall as
+    // the wrapped lines need.
+    const QFontMetrics metrics(font());
+    const int widest = std::max(metrics.horizontalAdvance(promptLabel_->text()),
+                                metrics.horizontalAdvance(noteLabel_->text()) + 60);
+    promptLabel_->setMinimumWidth(std::min(widest, kMaximumTextWidth));
+    adjustSize();
 }
 
 void cDlgUserInput::accept() {

@@ -1,10 +1,11 @@
 #pragma once
-// The small modal dialog through which every typed value is asked: a read-only prompt, the
-// value field and a read-only note, with OK and Cancel.
+// The small modal dialog through which every typed value is asked: the prompt, the value field
+// and a note, with OK and Cancel. Prompt and note wrap, and the dialog sizes itself to them.
 
 #include <QDialog>
 #include <QString>
 
+class QLabel;
 class QLineEdit;
 
 class cDlgUserInput : public QDialog {
@@ -27,6 +28,8 @@ protected:
 private:
     QString valueText_;
     QLineEdit* valueEdit_;
-    QLineEdit* promptEdit_;
-    QLineEdit* noteEdit_;
+    QLabel* promptLabel_;
+    QLabel* noteLabel_;
+
+    void FitToText();
 };

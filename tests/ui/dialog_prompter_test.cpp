@@ -26,6 +26,7 @@ namespace {
 struct Shown {
     QString title, prompt, value, note;
     bool rightAligned = false, noteLabel = false;
+    bool whole = false;  // prompt and note fit their labels, wrapped where needed
 };
 
 // Once the dialog is up: records it into shown, types `typed` over the value when given and
@@ -43,13 +44,19 @@ void Act(Shown* shown, std::optional<QString> typed, QString button, int triesLe
     auto* value = dialog->findChild<QLineEdit*>("value");
     if (shown) {
         *shown = {dialog->windowTitle(),
-                  dialog->findChild<QLineEdit*>("prompt")->text(),
+                  dialog->findChild<QLabel*>("prompt")->text(),
                   value->text(),
-                  dialog->findChild<QLineEdit*>("note")->text(),
+                  dialog->findChild<QLabel*>("note")->text(),
                   (value->alignment() & Qt::AlignRight) != 0,
                   false};
         for (auto* label : dialog->findChildren<QLabel*>())
             shown->noteLabel |= label->text() == "Note:";
+        shown->whole = true;
+        for (const char* name : {"prompt", "note"}) {
+            auto* label = dialog->findChild<QLabel*>(name);
+            shown->whole &= label->geometry().right() < dialog->width() &&
+                            label->height() >= label->heightForWidth(label->width());
+        }
     }
     if (typed) {
         value->selectAll();
@@ -85,6 +92,18 @@ TEST_F(PromptTest, DialogShowsPromptNoteAndFormattedDefault) {
     EXPECT_EQ(shown_.note, "Between 1 kHz and the sample rate");
     EXPECT_EQ(shown_.value, "1.2288e+06");
     EXPECT_TRUE(shown_.rightAligned && shown_.noteLabel);
+}
+
+TEST_F(PromptTest, LongPromptsAndNotesAreShownWhole) {
+    Cancel(&shown_);
+    prompter_.PromptDouble(
+        "Please enter the RMS power of the carrier in dBm as it is measured at the antenna "
+        "connector of the transmitter under test",
+        "Spectral Emission Mask Configuration: the mask limits are placed relative to this "
+        "power, so an error here moves every limit line",
+        47.0, "");
+    EXPECT_TRUE(shown_.whole);
+    EXPECT_TRUE(shown_.prompt.endsWith("transmitter under test"));
 }
 
 TEST_F(PromptTest, CancelReturnsTheCancelResultsAndKeepsRememberedAnswers) {
