@@ -17,10 +17,12 @@
 #include "app/command_line.h"
 #include "app/menu_layout.h"
 #include "app/view.h"
+#include "display/value_format.h"
 #include "measure/measurements.h"
 #include "ui/dialog_prompter.h"
 #include "ui/status_bar.h"
 #include "waveform/message_pump.h"
+#include "waveform/sample_rate_name.h"
 #include "waveform/trace_export.h"
 #include "waveform/waveform_writer.h"
 
@@ -95,6 +97,10 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
     BuildMenus(
         menuBar(), MainMenuLayout(), [this](int id) { OnCommand(id); }, actions_);
     recentMenu_ = menuBar()->findChild<QMenu*>("Recent Files");
+    AddWindowShortcut(105, QKeySequence(Qt::CTRL | Qt::Key_P));
+    // Ctrl+Z answers even while the menu entry is greyed, so an empty undo says so.
+    AddWindowShortcut(40002, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    view->onBeforeSampleEdit = [this] { BeforeKeyEdit(); };
     for (const QString& p : store_->value("RecentFiles").toStringList())
         if (recentFiles_.size() < 8 && !p.isEmpty()) recentFiles_.push_back(p.toStdString());
     RebuildRecentMenu();
@@ -117,9 +123,103 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
                                             "text files (*.csv)")
             .toStdString();
     };
+    confirm = [this](const std::string& title, const std::string& text) {
+        return QMessageBox::question(
+                   this, QString::fromStdString(title), QString::fromStdString(text),
+                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    };
+    showNotice = [this](const std::string& title, const std::string& text) {
+        QMessageBox::warning(this, QString::fromStdString(title), QString::fromStdString(text));
+    };
     setAcceptDrops(true);
-    setWindowTitle("Quorvalen");
+    setWindowTitle("Quorvalen[*]");
+    UpdateUndoAction();
+    ShowDecodeSettings();
     resize(1200, 800);
+}
+
+QAction* CMainFrame::ActionFor(int id) const {
+    auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::AddWindowShortcut(int id, const QKeySequence& key) {
+    // Commands without a menu entry still answer their keys.
+    auto* a = new QAction(this);
+    a->setShortcut(key);
+    a->setData(id);
+    addAction(a);
+    connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    actions_.emplace(id, a);  // a menu entry of the same id stays the one to check and grey
+}
+
+CMainFrame::Identity CMainFrame::CurrentIdentity() const {
+    return {currentFileName, readFileType_, modified_, mainWave.saveTypeMode, rateSource_};
+}
+
+void CMainFrame::RestoreIdentity(const Identity& id) {
+    currentFileName = id.fileName;
+    readFileType_ = id.readFileType;
+    mainWave.saveTypeMode = id.saveTypeMode;
+    mainWave.title = id.fileName;
+    rateSource_ = id.rateSource;
+    CheckOnly({430, 431}, id.saveTypeMode == 0 ? 430 : 431);
+    SetTitleFromPath(id.fileName);
+}
+
+void CMainFrame::SetModified(bool modified) {
+    modified_ = modified;
+    setWindowModified(modified);
+}
+
+void CMainFrame::UpdateUndoAction() {
+    if (QAction* a = ActionFor(40002)) a->setEnabled(undoAvailable_);
+}
+
+void CMainFrame::TakeUndoCopy() {
+    if (!undoEnabled) return;
+    undoWave.CopyFrom(mainWave);
+    undoIdentity_ = CurrentIdentity();
+    undoAvailable_ = true;
+    UpdateUndoAction();
+}
+
+void CMainFrame::UndoLastAction() {
+    if (!undoAvailable_) {
+        SetStatusText("Nothing to undo");
+        return;
+    }
+    UndoExchange(mainWave, undoWave);
+    const Identity restored = undoIdentity_;
+    undoIdentity_ = CurrentIdentity();
+    RestoreIdentity(restored);
+    // The raw bytes stay with the file they came from: after an undo across New or a tool
+    // they may not be these samples' any more, so a re-parse must not decode them.
+    if (restored.fileName != undoIdentity_.fileName) {
+        mainWave.rawFile.swap(undoWave.rawFile);
+        std::swap(mainWave.rawByteCount, undoWave.rawByteCount);
+    }
+    CheckOnly(kFileTypeIds, mainWave.fileType);
+    SetModified(true);
+    view->recompute.recomputeNeeded = true;
+    ShowDecodeSettings();
+    SetStatusText("Undo complete");
+}
+
+void CMainFrame::BeforeKeyEdit() {
+    // One undo copy for a run of key edits: copying a large capture on every key press would
+    // make holding "Q" crawl.
+    if (!keyEditRun_) TakeUndoCopy();
+    keyEditRun_ = true;
+    SetModified(true);
+}
+
+void CMainFrame::ShowDecodeSettings() {
+    if (!statusBar) return;
+    std::string text =
+        std::to_string(mainWave.fileType) + " \u00b7 " + FormatSampleRate(mainWave.sampleRate);
+    if (!rateSource_.empty()) text += " (" + rateSource_ + ")";
+    statusBar->SetDecodeText(text);
 }
 
 CMainFrame::~CMainFrame() {
@@ -165,21 +265,40 @@ void CMainFrame::RecomputeNow() {
     view->recompute.recomputeNeeded = true;
     view->Recompute(0);
     view->update();
+    AfterRecompute();
+}
+
+void CMainFrame::AfterRecompute() {
+    // The work a stop request was for has ended: later recomputes must run again.
+    stopRequest = false;
+    statusBar->PostElapsed(view->recompute.lastDurationSeconds);
+    // A measurement may have switched itself off: the marks follow, and the status bar says
+    // why.
+    SyncMeasureChecks();
+    const std::string& notice = view->engine.measurements.results.notice;
+    if (!notice.empty()) SetStatusText(notice);
+    const int n = mainWave.sampleCount;
+    if (n > 0 && n < 8 && !view->engine.trace.traceValid && ComputesSpectrum(view->ViewType()))
+        SetStatusText("Too few samples for a spectrum: " + std::to_string(n) + " (8 needed)");
 }
 
 void CMainFrame::SetTitleFromPath(const std::string& path) {
-    setWindowTitle(QString::fromStdString("Quorvalen - " + path));
+    setWindowTitle(QString::fromStdString("Quorvalen - " + path + "[*]"));
+    setWindowModified(modified_);
 }
 
 void CMainFrame::OnInitialUpdate(const std::vector<std::string>& args) {
     const CommandLine cl = ParseCommandLine(args);
+    bool openFailed = false;
     if (cl.newWaveform) {
         NewWaveform();
     } else {
         for (const CommandLineAction& a : cl.actions) {
             switch (a.kind) {
                 case CommandLineAction::SetFileType: mainWave.fileType = a.value; break;
-                case CommandLineAction::OpenFile: OpenWaveformFile(a.path, true); break;
+                case CommandLineAction::OpenFile:
+                    if (OpenWaveformFile(a.path, true) != 0) openFailed = true;
+                    break;
                 case CommandLineAction::SetLteBandwidth: lteBandwidthMHz = a.value; break;
                 case CommandLineAction::SetLteTestModel: lteTestModel = a.value; break;
                 case CommandLineAction::SetLteDuplex: lteDuplex = a.value; break;
@@ -191,18 +310,25 @@ void CMainFrame::OnInitialUpdate(const std::vector<std::string>& args) {
         204 + static_cast<int>(std::log(view->settings.fftSize) / std::log(2) - 7);
     for (int id = 204; id <= 216; ++id)
         CheckMenuItem(id, id == sizeCommand);
-    SetStatusText("Ready");
+    // A file that did not open keeps its failure on screen.
+    if (!openFailed) SetStatusText("Ready");
+    ShowDecodeSettings();
     RecomputeNow();
 }
 
 int CMainFrame::NewWaveform() {
     SetStatusText("Creating new waveform...");
-    if (undoEnabled) undoWave.CopyFrom(mainWave);
+    TakeUndoCopy();
+    // The file's bytes go with its samples into the undo slot, so an undo can re-parse them.
+    mainWave.rawFile.swap(undoWave.rawFile);
+    std::swap(mainWave.rawByteCount, undoWave.rawByteCount);
     if (mainWave.ResetToNew() != 0) {
         SetStatusText("ERR: New File creation failed");
         return 1;
     }
     currentFileName = "New Waveform";
+    readFileType_ = 0;
+    SetModified(false);
     SetTitleFromPath(currentFileName);
     CheckMenuItem(431, true);
     CheckMenuItem(430, false);
@@ -253,8 +379,21 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent)
     mainWave.saveTypeMode = 0;
     mainWave.domainState = DomainState::TimeOnly;
     currentFileName = path;
+    // Another capture is on screen now: the undo copy of the previous one is dropped, so an
+    // undo can never put its samples under this file's name (and its memory is free).
+    undoWave.Clear();
+    undoAvailable_ = false;
+    UpdateUndoAction();
+    keyEditRun_ = false;
+    readFileType_ = mainWave.fileType;
+    const int64_t named = SampleRateFromName(path);
+    rateSource_ = named >= 1000                                               ? "from name"
+                  : mainWave.sampleRate == kFallbackSampleRateHz && named > 0 ? "fallback"
+                                                                              : "kept from before";
+    SetModified(false);
     if (addToRecent) AddRecentFile(path);
     SetTitleFromPath(path);
+    ShowDecodeSettings();
     CheckMenuItem(430, true);
     CheckMenuItem(431, false);
     SelectViewType(kViewMulti);
@@ -288,21 +427,66 @@ void CMainFrame::RebuildRecentMenu() {
     recentMenu_->setEnabled(!recentFiles_.empty());
 }
 
+namespace {
+std::string TypeName(int type) {
+    const char* text = FileTypeMenuText(type);
+    return text ? std::string(text) + " (" + std::to_string(type) + ")" : std::to_string(type);
+}
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+}  // namespace
+
 void CMainFrame::SaveWaveform() {
     if (currentFileName.empty() || currentFileName == "New Waveform") {
         SaveWaveformAs("", true, true);
         return;
     }
+    // Saving over the file in another encoding than it was read in is the user's choice,
+    // never a side effect of the save-type setting.
+    if (readFileType_ != 0 && readFileType_ != mainWave.fileType &&
+        !(confirm && confirm("Save", "Save " + BaseName(currentFileName) + " as " +
+                                         TypeName(mainWave.fileType) + "? It was read as " +
+                                         TypeName(readFileType_) + "."))) {
+        SetStatusText("Save File Cancelled");
+        return;
+    }
     SetStatusText("Saving File...");
-    if (mainWave.SaveFile(currentFileName) == 1) {
+    SaveFailure why = SaveFailure::None;
+    if (mainWave.SaveFile(currentFileName, &why) == 1) {
+        readFileType_ = mainWave.fileType;
+        SetModified(false);
         SetTitleFromPath(currentFileName);
         SetStatusText("File Saved");
     } else {
+        ReportSaveFailure(currentFileName, static_cast<int>(why));
         SetStatusText("ERR: File Save Failed");
     }
 }
 
-void CMainFrame::SaveWaveformAs(const std::string& requested, bool, bool setTitle) {
+void CMainFrame::ReportSaveFailure(const std::string& path, int why) {
+    if (!showNotice) return;
+    switch (static_cast<SaveFailure>(why)) {
+        case SaveFailure::CannotCreate:
+            showNotice("Error", "Failed to open file for writing\r\n" + path);
+            break;
+        case SaveFailure::WriteFailed:
+            showNotice("Error",
+                       "Failed to write the whole file; the old file is unchanged\r\n" + path);
+            break;
+        case SaveFailure::NoEncoder:
+            showNotice("Error", "File type " + std::to_string(mainWave.fileType) +
+                                    " cannot be written\r\n" + path);
+            break;
+        case SaveFailure::NoSpectrumBuffer:
+            showNotice("Error", "File type 40112 needs a spectrum\r\n" + path);
+            break;
+        case SaveFailure::None: break;
+    }
+}
+
+void CMainFrame::SaveWaveformAs(const std::string& requested, bool addToRecent, bool setTitle) {
     SetStatusText("Saving File...");
     std::string path = requested;
     if (path.size() < 4) {
@@ -315,13 +499,14 @@ void CMainFrame::SaveWaveformAs(const std::string& requested, bool, bool setTitl
     SaveFailure why = SaveFailure::None;
     if (mainWave.SaveFile(path, &why) == 1) {
         currentFileName = path;
+        readFileType_ = mainWave.fileType;
+        SetModified(false);
+        if (addToRecent) AddRecentFile(path);
         if (setTitle) SetTitleFromPath(path);
         SetStatusText("File Saved");
         return;
     }
-    if (why == SaveFailure::CannotCreate)
-        QMessageBox::warning(this, "Error",
-                             QString::fromStdString("Failed to open file for writing\r\n" + path));
+    ReportSaveFailure(path, static_cast<int>(why));
     SetStatusText("ERR: Save File operation failed");
 }
 
@@ -334,12 +519,16 @@ void CMainFrame::SelectFileType(int type) {
             mainWave.fileType = previous;
             return;
         }
+        readFileType_ = type;
+        SetModified(true);
         view->recompute.recomputeNeeded = true;
         RecomputeNow();
+        ShowDecodeSettings();
         SetStatusText("Waveform reloaded as New File type selected");
     } else {
         SetStatusText("New File type selected for use when Saving");
         mainWave.fileType = type;
+        ShowDecodeSettings();
     }
     CheckMenuItem(previous, false);
     CheckMenuItem(type, true);
@@ -385,6 +574,7 @@ void CMainFrame::ExportFft() {
 int CMainFrame::OnCommand(int id) {
     cMeasurements& m = view->engine.measurements;
     SpectrumSettings& s = view->settings;
+    keyEditRun_ = false;  // any command ends a run of key edits
     switch (id) {
         case 101:
             if (NewWaveform() == 0) RecomputeNow();
@@ -446,6 +636,11 @@ int CMainFrame::OnCommand(int id) {
                                               61'440'000, "UpdateFS");
             if (v > 0 && v < 2'000'000'000) {
                 mainWave.sampleRate = v;
+                rateSource_ = "entered";
+                // The old frequency span means nothing at the new rate.
+                view->ResetZoom();
+                view->zoomPending = true;
+                ShowDecodeSettings();
                 SetStatusText("Sampling frequency changed");
             }
             RecomputeNow();
@@ -456,6 +651,9 @@ int CMainFrame::OnCommand(int id) {
         case 417:
             mainWave.filterShape = id - 414;
             CheckOnly(kFilterShapeIds, id);
+            SetStatusText(id == 415   ? "Gaussian Filter Shape Selected"
+                          : id == 416 ? "Raised Cosine Filter Shape Selected"
+                                      : "Root Raised Cosine Filter Shape Selected");
             return 1;
         case 601: {
             const float v = prompter->PromptFloat(
@@ -470,7 +668,9 @@ int CMainFrame::OnCommand(int id) {
             const double v = prompter->PromptDouble("Please enter the RMS power of the carrier",
                                                     "Spectral Emission Mask Configuration",
                                                     m.settings.carrierPowerDbm, "");
-            SetStatusText(m.SetCarrierPower(v));
+            const std::string text = m.SetCarrierPower(v);
+            RecomputeNow();  // the verdict shown must be for the power just entered
+            SetStatusText(text);
             return 1;
         }
         case 133:
@@ -486,7 +686,7 @@ int CMainFrame::OnCommand(int id) {
             QMessageBox::about(this, "About Quorvalen", "Quorvalen 0.1\nIQ waveform workbench");
             return 1;
         case 40002:
-            UndoExchange(mainWave, undoWave);
+            UndoLastAction();
             RecomputeNow();
             return 1;
         case 105: return 1;
@@ -609,26 +809,23 @@ int CMainFrame::OnCommand(int id) {
         if (id == 32880 && !m.settings.imdOn && view->ViewType() >= 309)
             SelectViewType(view->recompute.lastWasReal ? kViewI : kViewIQ);
         m.ToggleSwitch(id);
-        SyncMeasureChecks();
         RecomputeNow();
         return 1;
     }
     if (AclrBandwidthForCommand(id) || id == kCmdLteAutoBw) {
         id == kCmdLteAutoBw ? m.ToggleLteAutoBandwidth() : m.SelectAclrBandwidth(id);
-        SyncMeasureChecks();
         RecomputeNow();
         return 1;
     }
     if (MaskBandwidthForCommand(id) || id == kCmdMaskAutoBw) {
         id == kCmdMaskAutoBw ? m.ToggleMaskAutoBandwidth() : m.SelectMaskBandwidth(id);
         m.RebuildMask(view->engine.trace.totalPowerDb);
-        SyncMeasureChecks();
         RecomputeNow();
         return 1;
     }
     if (MaskNumberForType(id)) {
-        if (m.SelectMaskType(id)) RecomputeNow();
-        SyncMeasureChecks();
+        m.SelectMaskType(id);
+        RecomputeNow();
         return 1;
     }
     if (IsToolCommand(id) || id == 32845) {
@@ -679,6 +876,7 @@ void CMainFrame::SelectViewType(int kind) {
             PumpMessagesFor(1);
         }
         v.animationState = 0;
+        stopRequest = false;  // the trail it stopped has ended
         v.update();
         PumpMessagesFor(1);
     } else if (kind == kViewConstellation) {

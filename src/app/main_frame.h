@@ -18,6 +18,7 @@
 class CView;
 class cQRVNStatusBar;
 class QAction;
+class QKeySequence;
 
 class CMainFrame : public QMainWindow {
 public:
@@ -35,6 +36,16 @@ public:
     void SaveWaveform();
     void SaveWaveformAs(const std::string& path, bool addToRecent, bool setTitle);
     int NewWaveform();
+    // Copies the main waveform, with its file identity, into the undo slot (when undo is on).
+    // Every edit calls it once its checks have passed, before it changes the samples.
+    void TakeUndoCopy();
+    // Exchanges the main and undo waveforms with their file identities; says so when the undo
+    // slot is empty and changes nothing.
+    void UndoLastAction();
+    bool UndoAvailable() const { return undoAvailable_; }
+    // True while the samples differ from the file they were read from or saved to.
+    bool Modified() const { return modified_; }
+    void SetModified(bool modified);
     // Switches the view kind (menu commands 300-314, 40014, and clicks in the view).
     void SelectViewType(int kind);
     void SetStatusText(const std::string& text);
@@ -61,6 +72,12 @@ public:
     IPrompter* prompter = nullptr;
     // Ask for a file name to open or save (dialogs unless a test replaces them).
     std::function<std::string()> chooseOpenFile, chooseSaveFile, chooseExportFile;
+    // A yes/no question, No by default (a message box unless a test replaces it).
+    std::function<bool(const std::string& title, const std::string& text)> confirm;
+    // A message box with a title and text (replaced by tests).
+    std::function<void(const std::string& title, const std::string& text)> showNotice;
+    // The action of a command id (menu entries and window shortcuts), or nullptr.
+    QAction* ActionFor(int id) const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -78,6 +95,13 @@ private:
     void AddRecentFile(const std::string& path);
     void RemoveRecentFile(const std::string& path);
     void RebuildRecentMenu();
+    void ReportSaveFailure(const std::string& path, int why);
+    // File type, sample rate and where the rate came from, in the status bar.
+    void ShowDecodeSettings();
+    void AfterRecompute();
+    void UpdateUndoAction();
+    void AddWindowShortcut(int id, const QKeySequence& key);
+    void BeforeKeyEdit();
 
     QSettings* store_;
     AppSettings settings_;
@@ -85,4 +109,22 @@ private:
     std::unique_ptr<IPrompter> ownPrompter_;
     std::vector<std::string> recentFiles_;  // newest first, at most 8
     QMenu* recentMenu_ = nullptr;
+
+    // What belongs to the samples shown besides the samples: the file they came from, the
+    // type they were read as, whether they were edited since. The undo slot keeps its own.
+    struct Identity {
+        std::string fileName;
+        int readFileType = 0;  // 0: not read from a file
+        bool modified = false;
+        int saveTypeMode = 1;
+        std::string rateSource;
+    };
+    Identity CurrentIdentity() const;
+    void RestoreIdentity(const Identity& id);
+    Identity undoIdentity_;
+    bool undoAvailable_ = false;
+    int readFileType_ = 0;
+    bool modified_ = false;
+    bool keyEditRun_ = false;  // a run of key edits shares one undo copy
+    std::string rateSource_ = "stored setting";
 };

@@ -13,12 +13,14 @@ struct MenuEntry {
     int id = 0;
     bool checked = false;
     std::vector<MenuEntry> children;  // Popup
+    bool checkable = false;           // a choice or a switch (plain commands carry no mark)
 };
 
 // The whole menu bar of the main window.
 const std::vector<MenuEntry>& MainMenuLayout();
 
 // Fills bar from layout; every command entry calls onCommand(id) and is recorded in actions
-// (checkable, with its initial mark). Accelerators Ctrl+N/O/S are set on their entries.
+// (choices and switches checkable, with their initial marks). Each popup's object name is its
+// text without "&". Accelerators Ctrl+N/O/S are set on their entries.
 void BuildMenus(QMenuBar* bar, const std::vector<MenuEntry>& layout,
                 const std::function<void(int)>& onCommand, std::map<int, QAction*>& actions);

@@ -338,6 +338,7 @@ void CView::wheelEvent(QWheelEvent* event) {
 
 void CView::EditAndRecompute(const std::function<void()>& edit) {
     if (!HasSamples()) return;
+    if (onBeforeSampleEdit) onBeforeSampleEdit();
     edit();
     Recompute(0);
     RequestRedraw();

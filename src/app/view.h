@@ -73,6 +73,9 @@ public:
     // Check marks follow the stored kind.
     std::function<void(int)> onViewTypeChanged;
     std::function<void(const QString&)> onFileDropped;
+    // Called before a key edits the samples ("[", "]", "Q", "W"), so the frame can keep an undo
+    // copy.
+    std::function<void()> onBeforeSampleEdit;
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -98,8 +101,8 @@ private:
     int viewType_ = kViewMultiKind;
     bool mouseRecorded_ = false;
     int mouseX_ = 0, mouseY_ = 0;
-    QImage snapshot_;      // the window when the drag began
-    QImage lastFrame_;     // the last painted picture
+    QImage snapshot_;   // the window when the drag began
+    QImage lastFrame_;  // the last painted picture
     bool redrawGuard_ = false;
     std::chrono::steady_clock::time_point lastRedraw_{};
 };

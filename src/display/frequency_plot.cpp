@@ -152,13 +152,13 @@ void DrawFrequencyNumbers(QPainter& p, const PlotStyle& st, int H, int pw, doubl
     const double lastLine = grid.first + (lines - 1) * grid.step;
     const FrequencyUnit unit =
         FrequencyUnitFor(std::max(std::fabs(grid.first), std::fabs(lastLine)));
+    DrawXAxisTitle(p, st, H, pw, unit.title);  // first, so numbers stay readable over it
     for (int i = 0; i < lines; ++i) {
         const double f = grid.first + i * grid.step;
         const double offset = std::trunc((grid.first - f0) * pw / span) + i * grid.step * pw / span;
         DrawXAxisNumber(p, st, H, offset,
                         QString::fromStdString(FormatFrequencyTick(f * unit.factor)));
     }
-    DrawXAxisTitle(p, st, H, pw, unit.title);
 }
 
 void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f1) {
@@ -196,9 +196,9 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
     p.drawLine(mg.left, mg.top, mg.left, mg.top + ph);
     p.drawLine(mg.left, mg.top + ph, mg.left + pw, mg.top + ph);
 
+    DrawYAxisTitle(p, st, H, e.dbmOffsetDb != 0.0 ? "Level (dBm)" : "Level (dBFS)");
     DrawDbAxisNumbers(p, st, axis, e.dbmOffsetDb, ph);
     DrawFrequencyNumbers(p, st, H, pw, f0, f1);
-    DrawYAxisTitle(p, st, H, e.dbmOffsetDb != 0.0 ? "Level (dBm)" : "Level (dBFS)");
 
     // The trace, one column at a time; a column that skips points strokes their extremes.
     const int nb = t.pointCount;

@@ -27,8 +27,7 @@ void FullViewRange(int kind, int64_t rateHz, int n, double& x0, double& x1) {
     }
 }
 
-void DrawKind(cPlotEngine& e, QPainter& p, int W, int H, const cWaveform& w,
-              const KindDrawing& d) {
+void DrawKind(cPlotEngine& e, QPainter& p, int W, int H, const cWaveform& w, const KindDrawing& d) {
     const double fs = static_cast<double>(w.sampleRate);
     if (d.phaseDisplay) {
         double f0 = d.xStart, f1 = d.xEnd;
@@ -50,11 +49,10 @@ void DrawKind(cPlotEngine& e, QPainter& p, int W, int H, const cWaveform& w,
         case 311: DrawPhase(e, p, W, H, start, end, w); break;
         case 312: DrawVector(e, p, W, H, start, end, d.zoom, d.mode, w); break;
         case 313: DrawCcdf(e, p, W, H, start, end, w); break;
-        case 314:
-            DrawConstellation(e, p, W, H, d.zoom, d.mode, d.centreX, d.centreY, w);
-            break;
+        case 314: DrawConstellation(e, p, W, H, d.zoom, d.mode, d.centreX, d.centreY, w); break;
         default:
-            if (d.kind >= kViewI && d.kind <= kViewQIDcFs && e.trace.traceValid)
+            // Also without a trace: the drawing then clears the panels of the last one.
+            if (d.kind >= kViewI && d.kind <= kViewQIDcFs)
                 DrawSpectrum(e, p, W, H, d.xStart, d.xEnd);
             break;
     }

@@ -38,6 +38,7 @@ cQRVNStatusBar::cQRVNStatusBar(std::atomic<bool>& stopRequest, QWidget* parent)
       stopRequest_(stopRequest),
       timer_(new QTimer(this)),
       messagePane_(new QLabel(this)),
+      decodePane_(new QLabel(this)),
       durationPane_(MakePane("duration", kDurationWidth, this)),
       modePane_(MakePane("mode", kModeWidth, this)),
       stopButton_(new QPushButton(this)),
@@ -73,7 +74,9 @@ cQRVNStatusBar::cQRVNStatusBar(std::atomic<bool>& stopRequest, QWidget* parent)
     progressBar_->setValue(0);
     progressBar_->setTextVisible(false);
 
+    decodePane_->setObjectName(QStringLiteral("decode"));
     addWidget(messagePane_, 1);
+    addPermanentWidget(decodePane_);
     addPermanentWidget(durationPane_);
     addPermanentWidget(modePane_);
     addPermanentWidget(stopHolder);
@@ -117,6 +120,12 @@ void cQRVNStatusBar::PostElapsed(double seconds) {
 double cQRVNStatusBar::Elapsed() const {
     std::lock_guard lock(mutex_);
     return elapsedSeconds_;
+}
+
+void cQRVNStatusBar::SetDecodeText(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    decodeText_ = text;
+    decodePending_ = true;
 }
 
 void cQRVNStatusBar::SetCount(int count) {
@@ -186,13 +195,15 @@ std::string cQRVNStatusBar::DurationText(double seconds) {
 }
 
 void cQRVNStatusBar::OnTimer() {
-    std::string message, duration, count;
-    bool showMessage = false, showDuration = false, showCount = false;
+    std::string message, duration, count, decode;
+    bool showMessage = false, showDuration = false, showCount = false, showDecode = false;
     int mode;
     {
         std::lock_guard lock(mutex_);
         std::swap(showMessage, messagePending_);
         if (showMessage) message.swap(messageText_);
+        std::swap(showDecode, decodePending_);
+        if (showDecode) decode = decodeText_;
         std::swap(showDuration, timingPending_);
         if (showDuration) duration = DurationText(elapsedSeconds_);
         std::swap(showCount, countPending_);
@@ -200,6 +211,7 @@ void cQRVNStatusBar::OnTimer() {
         mode = mode_;
     }
     if (showMessage) messagePane_->setText(QString::fromStdString(message));
+    if (showDecode) decodePane_->setText(QString::fromStdString(decode));
     if (showDuration) durationPane_->setText(QString::fromStdString(duration));
     if (showCount) countPane_->setText(QString::fromStdString(count));
 

@@ -55,6 +55,10 @@ public:
     // Seconds measured by the last StopTiming (or given to PostElapsed).
     double Elapsed() const;
 
+    // Thread-safe. Queues the decode pane: how the shown samples were decoded (file type,
+    // sample rate and where the rate came from).
+    void SetDecodeText(const std::string& text);
+
     // Thread-safe. Queues the count pane: positive counts are shown, others clear the pane.
     void SetCount(int count);
 
@@ -86,6 +90,7 @@ private:
     std::atomic<bool>& stopRequest_;
     QTimer* timer_;
     QLabel* messagePane_;
+    QLabel* decodePane_;
     QLabel* durationPane_;
     QLabel* modePane_;
     QPushButton* stopButton_;
@@ -95,6 +100,8 @@ private:
     // Everything posted from other threads; widgets are only touched in OnTimer.
     mutable std::mutex mutex_;
     std::string messageText_;
+    std::string decodeText_;
+    bool decodePending_ = false;
     double elapsedSeconds_ = 0.0;
     int count_ = 0;
     bool messagePending_ = false;

@@ -5,7 +5,11 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
+#include <QTest>
 #include <cmath>
 #include <complex>
 #include <filesystem>
@@ -14,6 +18,7 @@
 
 #include "app/main_frame.h"
 #include "app/view.h"
+#include "ui/status_bar.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -40,6 +45,28 @@ public:
         return "";
     }
 };
+
+// The title as the window shows it: "[*]" becomes "*" while the samples are modified.
+std::string Title(const CMainFrame& f) {
+    QString t = f.windowTitle();
+    return t.replace("[*]", f.isWindowModified() ? "*" : "").toStdString();
+}
+
+std::string Bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Shows the window, makes it active and presses a key combination on the view, so the
+// shortcut goes through Qt's own shortcut map.
+void PressKeys(CMainFrame& f, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    if (!f.isVisible()) {
+        f.show();
+        QApplication::setActiveWindow(&f);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&f));
+    }
+    QTest::keyClick(f.view, static_cast<Qt::Key>(key), modifiers);
+}
 
 class Frame : public ::testing::Test {
 protected:
@@ -88,7 +115,7 @@ TEST_F(Frame, StartsWithANewWaveform) {
     EXPECT_TRUE(f->IsChecked(211));  // FFT size 16384
     EXPECT_TRUE(f->IsChecked(300));
     EXPECT_EQ(f->lastStatus, "Ready");
-    EXPECT_EQ(f->windowTitle(), "Quorvalen - New Waveform");
+    EXPECT_EQ(Title(*f), "Quorvalen - New Waveform");
 }
 
 TEST_F(Frame, CommandLineOptionsApplyInOrder) {
@@ -123,7 +150,7 @@ TEST_F(Frame, FailedOpenKeepsTheWaveformOnScreen) {
     EXPECT_EQ(f->lastStatus, "ERR: File Open Failed");
     EXPECT_EQ(f->mainWave.sampleCount, 300);
     EXPECT_EQ(f->mainWave.I[7], first);
-    EXPECT_EQ(f->windowTitle().toStdString(), "Quorvalen - " + (dir_ / "keep_1MSPS.bin").string());
+    EXPECT_EQ(Title(*f), "Quorvalen - " + (dir_ / "keep_1MSPS.bin").string());
 }
 
 TEST_F(Frame, ReparseSaveOpenAndUndo) {
@@ -139,16 +166,8 @@ TEST_F(Frame, ReparseSaveOpenAndUndo) {
     auto g = Start({"-f", saved});
     EXPECT_EQ(g->mainWave.I, f->mainWave.I);
 
-    // New takes an undo copy; undo twice goes back to the new waveform.
-    const FloatArray loaded = f->mainWave.I;
-    f->OnCommand(101);
-    EXPECT_EQ(f->mainWave.sampleCount, 65536);
-    f->OnCommand(40002);
-    EXPECT_EQ(f->mainWave.I, loaded);
-    f->OnCommand(40002);
-    EXPECT_EQ(f->mainWave.sampleCount, 65536);
-
     // A new waveform has no file bytes to decode again.
+    f->OnCommand(101);
     f->OnCommand(430);
     f->OnCommand(401);
     EXPECT_EQ(f->lastStatus, "ERR: No valid samples identified for Requested File type");
@@ -212,6 +231,14 @@ TEST_F(Frame, MeasurementAndViewCommandsMoveTheirChecks) {
     EXPECT_FALSE(f->IsChecked(300));
     EXPECT_TRUE(f->view->engine.trace.traceValid);
     EXPECT_FALSE(f->view->engine.rightPanel.empty() && f->view->Render(800, 500).isNull());
+    // Three samples after it: no frame, so no panel shows the previous capture's numbers.
+    f->OpenWaveformFile(Tone("three_30.72MSPS.bin", 3), true);
+    f->OnCommand(303);
+    f->view->Render(800, 500);
+    EXPECT_FALSE(f->view->engine.trace.traceValid);
+    EXPECT_EQ(f->lastStatus, "Too few samples for a spectrum: 3 (8 needed)");
+    EXPECT_TRUE(f->view->engine.rightPanel.empty());
+    EXPECT_TRUE(f->view->engine.leftPanel.empty());
 }
 
 TEST_F(Frame, YAxisCommandsAndQueries) {
@@ -234,6 +261,213 @@ TEST_F(Frame, YAxisCommandsAndQueries) {
     f->OnCommand(228);
     EXPECT_EQ(f->OnCommand(41010), 1000);
     EXPECT_EQ(f->OnCommand(41008), 3000);  // reference 0 dBFS shown with the offset
+}
+
+TEST_F(Frame, UndoNeverEmptiesOrMislabelsACapture) {
+    const std::string a = Tone("a_1MSPS.bin", 1000), b = Tone("b_2MSPS.bin", 500, 407);
+    const std::string aBytes = Bytes(a), bBytes = Bytes(b);
+    auto f = Start({"-f", a});
+    QAction* undo = f->ActionFor(40002);
+    ASSERT_NE(undo, nullptr);
+    EXPECT_FALSE(undo->isEnabled());
+    // Ctrl+Z with nothing to undo changes nothing, and Ctrl+S writes the capture unchanged.
+    PressKeys(*f, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(f->lastStatus, "Nothing to undo");
+    EXPECT_EQ(f->mainWave.sampleCount, 1000);
+    PressKeys(*f, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(f->lastStatus, "File Saved");
+    EXPECT_EQ(Bytes(a), aBytes);
+
+    // New, then undo: A's samples come back with A's name and rate; again: the new waveform.
+    const FloatArray loaded = f->mainWave.I;
+    PressKeys(*f, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(f->mainWave.sampleCount, 65536);
+    EXPECT_TRUE(undo->isEnabled());
+    PressKeys(*f, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(f->mainWave.I, loaded);
+    EXPECT_EQ(f->currentFileName, a);
+    EXPECT_EQ(Title(*f), "Quorvalen - " + a + "*");
+    EXPECT_TRUE(f->IsChecked(430));
+    f->OnCommand(40002);
+    EXPECT_EQ(f->mainWave.sampleCount, 65536);
+    EXPECT_EQ(f->currentFileName, "New Waveform");
+
+    // Open A, New, open B, undo: B's samples stay under B's name; Save writes B unchanged.
+    f->OpenWaveformFile(a, true);
+    f->OnCommand(101);
+    f->OnCommand(430);
+    f->OnCommand(407);
+    f->OpenWaveformFile(b, true);
+    EXPECT_FALSE(undo->isEnabled());
+    f->OnCommand(40002);
+    EXPECT_EQ(f->lastStatus, "Nothing to undo");
+    EXPECT_EQ(f->mainWave.sampleCount, 500);
+    EXPECT_EQ(f->mainWave.sampleRate, 2'000'000);
+    f->OnCommand(103);
+    EXPECT_EQ(Bytes(b), bBytes);
+    EXPECT_EQ(Title(*f), "Quorvalen - " + b);
+}
+
+TEST_F(Frame, KeyEditsShareOneUndoCopyAndMarkTheTitle) {
+    auto f = Start({"-f", Tone("k_1MSPS.bin", 64)});
+    const FloatArray before = f->mainWave.I;
+    for (int i = 0; i < 3; ++i)
+        PressKeys(*f, Qt::Key_Q);
+    const FloatArray turned = f->mainWave.I;
+    EXPECT_NE(turned, before);
+    EXPECT_EQ(Title(*f).back(), '*');
+    f->OnCommand(40002);  // the whole run at once
+    EXPECT_EQ(f->mainWave.I, before);
+    f->OnCommand(40002);
+    EXPECT_EQ(f->mainWave.I, turned);
+    f->OnCommand(103);  // a successful save clears the mark
+    EXPECT_EQ(Title(*f).back(), 'n');
+}
+
+TEST_F(Frame, SaveAsksBeforeChangingTheEncodingAndReportsFailure) {
+    const std::string file = Tone("e_1MSPS.bin", 100);
+    const std::string original = Bytes(file);
+    auto f = Start({"-f", file});
+    std::vector<std::string> asked, notices;
+    bool answer = false;
+    f->confirm = [&](const std::string&, const std::string& text) {
+        asked.push_back(text);
+        return answer;
+    };
+    f->showNotice = [&](const std::string&, const std::string& text) { notices.push_back(text); };
+    f->OnCommand(431);
+    f->OnCommand(401);
+    PressKeys(*f, Qt::Key_S, Qt::ControlModifier);  // No (the default): nothing written
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0],
+              "Save e_1MSPS.bin as ASCII floating point (IQ pair per line) (401)? It was read as "
+              "Binary 16b BE 2s - IQ Interleave (405).");
+    EXPECT_EQ(Bytes(file), original);
+    answer = true;
+    f->OnCommand(103);
+    EXPECT_EQ(f->lastStatus, "File Saved");
+    EXPECT_NE(Bytes(file).find(','), std::string::npos);  // now text
+    f->OnCommand(103);                                    // read as 401 now: no question
+    EXPECT_EQ(asked.size(), 2u);
+    // A save that cannot create its file says so in a message box, as Save As does.
+    f->OnCommand(405);
+    fs::remove_all(dir_ / "gone");
+    f->SaveWaveformAs((dir_ / "gone/x.bin").string(), true, true);
+    ASSERT_EQ(notices.size(), 1u);
+    f->currentFileName = (dir_ / "gone/x.bin").string();
+    f->OnCommand(103);
+    EXPECT_EQ(f->lastStatus, "ERR: File Save Failed");
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_EQ(notices[1], notices[0]);
+    EXPECT_EQ(notices[0].rfind("Failed to open file for writing\r\n", 0), 0u);
+}
+
+TEST_F(Frame, MenusShortcutsAndRecentFiles) {
+    const std::string a = Tone("ra_1MSPS.bin", 10), b = Tone("rb_1MSPS.bin", 20),
+                      c = Tone("rc_1MSPS.bin", 30);
+    auto f = Start({"-f", a});
+    f->OpenWaveformFile(b, true);
+    f->OpenWaveformFile(c, true);
+    QMenu* recent = nullptr;
+    for (QMenu* m : f->menuBar()->findChildren<QMenu*>())
+        if (m->title() == "Recent Files") recent = m;
+    ASSERT_NE(recent, nullptr);
+    QStringList entries;
+    for (QAction* e : recent->actions())
+        entries << e->text();
+    EXPECT_EQ(entries,
+              (QStringList{"&1 " + QString::fromStdString(c), "&2 " + QString::fromStdString(b),
+                           "&3 " + QString::fromStdString(a)}));
+    f->SaveWaveformAs((dir_ / "saved_1MSPS.bin").string(), true, true);  // Save As adds too
+    EXPECT_TRUE(recent->actions()[0]->text().endsWith("saved_1MSPS.bin"));
+    recent->actions()[2]->trigger();  // b
+    EXPECT_EQ(f->mainWave.sampleCount, 20);
+
+    // Every top menu has a mnemonic; actions carry their ids and keys; plain commands carry no
+    // check mark, choices do.
+    for (QAction* top : f->menuBar()->actions())
+        EXPECT_TRUE(top->text().contains('&')) << top->text().toStdString();
+    std::map<int, QAction*> byId;
+    std::map<QKeySequence, int> keyIds;
+    for (QAction* action : f->findChildren<QAction*>()) {
+        if (!action->data().isValid()) continue;
+        const int id = action->data().toInt();
+        if (!byId.count(id) || action->parent() != f.get()) byId[id] = action;  // menu entry first
+        if (!action->shortcut().isEmpty()) keyIds[action->shortcut()] = id;
+    }
+    const std::map<QKeySequence, int> keys = {{QKeySequence("Ctrl+N"), 101},
+                                              {QKeySequence("Ctrl+O"), 102},
+                                              {QKeySequence("Ctrl+S"), 103},
+                                              {QKeySequence("Ctrl+P"), 105},
+                                              {QKeySequence("Ctrl+Z"), 40002}};
+    EXPECT_EQ(keyIds, keys);
+    for (int id : {101, 102, 104, 107, 525, 502, 601, 133, 40002})
+        EXPECT_FALSE(byId.at(id)->isCheckable()) << id;
+    for (int id : {405, 303, 211, 223, 599, 40014, 415})
+        EXPECT_TRUE(byId.at(id)->isCheckable()) << id;
+    // The phase display has its View entry, and its mark follows it.
+    EXPECT_EQ(byId.at(40014)->text(), "Phase (frequency domain)");
+    byId.at(40014)->trigger();
+    EXPECT_TRUE(f->view->phaseDisplay);
+    EXPECT_TRUE(byId.at(40014)->isChecked());
+    byId.at(40014)->trigger();
+    EXPECT_FALSE(byId.at(40014)->isChecked());
+}
+
+TEST_F(Frame, SettingsRecomputeAndExplainThemselves) {
+    auto f = Start({"-f", Tone("s_30.72MSPS.bin", 1 << 16)});
+    cMeasurements& m = f->view->engine.measurements;
+    f->OnCommand(303);
+    f->OnCommand(709);  // a 10 MHz mask at the default 16k FFT: 1.875 kHz resolution
+    ASSERT_TRUE(m.settings.MaskOn());
+    prompter_.numbers["Please enter the RMS power of the carrier"] = 20;
+    f->OnCommand(40110);
+    EXPECT_EQ(f->lastStatus, "Carrier Power for SEM measurement updated");
+    // The verdict on screen is for the power just entered.
+    f->view->Render(800, 500);
+    const auto& panel = f->view->engine.rightPanel;
+    EXPECT_TRUE(std::any_of(panel.begin(), panel.end(), [](const PanelLine& l) {
+        return l.text == "Carrier Power: 20.00 dBm";
+    }));
+    // At 128 points (240 kHz) the mask switches itself off: marks follow, and it says why.
+    f->OnCommand(204);
+    EXPECT_FALSE(m.settings.MaskOn());
+    EXPECT_FALSE(f->IsChecked(709));
+    EXPECT_EQ(f->lastStatus, "Emission mask needs a resolution of 30 kHz or finer");
+    // The recompute's duration reaches the duration pane.
+    EXPECT_EQ(f->statusBar->Elapsed(), f->view->recompute.lastDurationSeconds);
+    // A new sample rate shows the whole new span, not the old zoom.
+    f->view->xStart = 1e6;
+    f->view->xEnd = 2e6;
+    prompter_.numbers["Enter the sample rate of the waveform"] = 10'000'000;
+    f->OnCommand(525);
+    EXPECT_EQ(f->view->xStart, 0.0);
+    EXPECT_EQ(f->view->xEnd, 0.0);
+    // A pressed stop button stops one recompute, not every later one.
+    f->stopRequest = true;
+    f->OnCommand(222);
+    f->OnCommand(223);
+    EXPECT_GT(f->view->recompute.framesLastRecompute, 0);
+    EXPECT_FALSE(f->stopRequest);
+    f->OnCommand(416);
+    EXPECT_EQ(f->lastStatus, "Raised Cosine Filter Shape Selected");
+    EXPECT_EQ(f->mainWave.filterShape, 2);
+}
+
+TEST_F(Frame, StartUpFailureStaysAndDecodeSettingsShow) {
+    auto f = Start({"-f", (dir_ / "missing_30.72MSPS.bin").string()});
+    EXPECT_EQ(f->lastStatus, "ERR: File Open Failed");
+    auto decode = [&] {
+        QTest::qWait(3 * cQRVNStatusBar::kTimerPeriodMs);
+        return f->statusBar->findChild<QLabel*>("decode")->text().toStdString();
+    };
+    f->OpenWaveformFile(Tone("d_61.44MSPS.bin", 100), true);
+    EXPECT_EQ(decode(), "405 \u00b7 61.44 Msps (from name)");
+    prompter_.numbers["Enter the sample rate of the waveform"] = 1'000'000;
+    f->OnCommand(525);
+    EXPECT_EQ(decode(), "405 \u00b7 1 Msps (entered)");
+    f->OpenWaveformFile(Tone("plain.bin", 100), true);
+    EXPECT_EQ(decode(), "405 \u00b7 1 Msps (kept from before)");
 }
 
 }  // namespace

@@ -14,8 +14,10 @@
 #include <random>
 
 #include "../test_signals.h"
+#include "display/axis_labels.h"
 #include "display/frequency_plot.h"
 #include "display/plot_engine.h"
+#include "display/plot_frame.h"
 #include "dsp/trace_recompute.h"
 #include "waveform/waveform.h"
 
@@ -242,6 +244,26 @@ TEST(SpectrumPlot, ChannelMeasurementTexts) {
     EXPECT_FALSE(v.RightHas("Peak Frequency"));
     EXPECT_EQ(v.engine.leftPanel.back().text.substr(0, 11), "OBW Power: ");
     EXPECT_EQ(v.engine.leftPanel.size(), 3u);  // no DC offset line while channel measurements run
+}
+
+TEST(SpectrumPlot, LongLevelNumbersAreNotHiddenUnderTheAxisTitle) {
+    // With a dBm offset of 0.25 the middle number reads "-59.75" and reaches under "Level
+    // (dBm)": its cell must look as it does drawn alone.
+    View v;
+    v.engine.dbmOffsetDb = 0.25;
+    v.Show(Wave(4096, [&](int k) { return Tone(0.5, 1e6, k); }), -kFs / 2.0, kFs / 2.0);
+    const int ph = kHeight - 12 - 30;
+    QImage alone(kWidth, kHeight, QImage::Format_RGB32);
+    QPainter p(&alone);
+    FillPlotBackground(p, v.engine.style, kWidth, kHeight);
+    DrawYAxisNumber(p, v.engine.style, 6.0 * ph / 13, "-59.75");
+    p.end();
+    QRect cell;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < 44; ++x)
+            if (QColor(alone.pixel(x, y)) != QColor(28, 28, 28)) cell |= QRect(x, y, 1, 1);
+    ASSERT_LT(cell.left(), 18);  // it does reach the title's column
+    EXPECT_EQ(v.image.copy(cell), alone.copy(cell));
 }
 
 TEST(SpectrumPlot, InvalidTraceDrawsNothing) {
