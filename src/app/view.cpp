@@ -22,9 +22,6 @@ constexpr int kMaxDragZoom = 536870912;
 constexpr int kXAxisStrip = 30;  // presses this close to the bottom never start a drag
 constexpr auto kRedrawInterval = std::chrono::milliseconds(5);
 
-bool IsSpectrumKind(int kind) { return kind >= kViewI && kind <= kViewQIDcFs; }
-bool IsTimeKind(int kind) { return kind >= kViewTimeI && kind <= kViewPhase; }
-bool IsMultiKind(int kind) { return kind == kViewMultiKind || kind == 318 || kind == 324; }
 
 // Zoom step of a 2-D drag whose box fits `ratio` times into the window.
 int DragZoomStep(double ratio) {
@@ -65,7 +62,7 @@ void CView::ResetZoom() {
     dragX0 = dragY0 = dragX1 = dragY1 = 0;
     zoom = viewType_ < kViewTimeI ? kSpectrumZoom : 1;
     if (viewType_ == kViewLogMag) zoom = 4;
-    if (viewType_ == kViewMultiKind) zoom = 1;
+    if (viewType_ == kViewMulti) zoom = 1;
 }
 
 void CView::RequestRedraw() {
@@ -165,10 +162,10 @@ QImage CView::Render(int W, int H) {
     if (W <= 0 || H <= 0 || viewType_ == 318 || viewType_ == 324) return image;
     QPainter p(&image);
     // The phase display replaces every kind, the 4-up view included.
-    if (viewType_ == kViewMultiKind && !phaseDisplay) {
+    if (viewType_ == kViewMulti && !phaseDisplay) {
         DrawMultiView(engine, p, W, H, *wave_, recompute.lastWasReal);
         if (wave_->sampleCount != lastSampleCount) lastSampleCount = wave_->sampleCount;
-        homeMultiView = kViewMultiKind;
+        homeMultiView = kViewMulti;
         animationState = 0;
         ResetZoom();
     } else {
@@ -223,7 +220,7 @@ void CView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         if (!HasSamples()) return;
         setFocus();
-        if (viewType_ == kViewMultiKind) {
+        if (viewType_ == kViewMulti) {
             const int kind = MultiViewPaneKind(x, y, width(), height());
             if (kind && onSelectViewType) onSelectViewType(kind);
             RequestRedraw();
@@ -240,13 +237,13 @@ void CView::mousePressEvent(QMouseEvent* event) {
         StopAnimation();
         RequestRedraw();
     } else if (event->button() == Qt::MiddleButton) {
-        if (viewType_ != kViewMultiKind && onSelectViewType) onSelectViewType(homeMultiView);
+        if (viewType_ != kViewMulti && onSelectViewType) onSelectViewType(homeMultiView);
         RequestRedraw();
     }
 }
 
 void CView::mouseMoveEvent(QMouseEvent* event) {
-    if (!(event->buttons() & Qt::LeftButton) || !dragging || viewType_ == kViewMultiKind ||
+    if (!(event->buttons() & Qt::LeftButton) || !dragging || viewType_ == kViewMulti ||
         viewType_ == kViewVector)
         return;
     mouseX_ = static_cast<int16_t>(event->position().x());

@@ -13,22 +13,9 @@
 #include "display/plot_engine.h"
 #include "dsp/fft_settings.h"
 #include "dsp/trace_recompute.h"
+#include "tools/command_ids.h"
 
 class cWaveform;
-
-// View kinds; the values are also the menu commands that select them.
-enum ViewKind : int {
-    kViewMultiKind = 300,
-    kViewTimeI = 307,
-    kViewTimeQ = 308,
-    kViewTimeIQ = 309,
-    kViewLogMag = 310,
-    kViewPhase = 311,
-    kViewVector = 312,
-    kViewCcdf = 313,
-    kViewConstellation = 314,
-    kCmdPhaseDisplay = 40014,
-};
 
 class CView : public QWidget {
 public:
@@ -53,7 +40,7 @@ public:
     SpectrumSettings settings;
     cSpectrumRecompute recompute;
 
-    int homeMultiView = kViewMultiKind;
+    int homeMultiView = kViewMulti;
     int playThroughState = 0;  // keys are ignored while it is not 0
     int animationState = 0;    // 2 while the vector animation runs
     // Counts what stops the animation (a right click, a view change, a new waveform), so one
@@ -98,7 +85,7 @@ private:
 
     cWaveform* wave_;
     const std::atomic<bool>* stopRequest_;
-    int viewType_ = kViewMultiKind;
+    int viewType_ = kViewMulti;
     bool mouseRecorded_ = false;
     int mouseX_ = 0, mouseY_ = 0;
     QImage snapshot_;   // the window when the drag began

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dsp/window.h"
+#include "tools/command_ids.h"
 
 class cWaveform;
 
@@ -20,13 +21,8 @@ constexpr int kErrFramePastEnd = 0x1000001B;
 // Added to linear powers before taking 10*log10.
 constexpr double kPowerFloor = 1.0000000031710769e-30;
 
-// View types that select the channels of a frame.
-constexpr int kViewI = 301;       // I real, or I + jQ
-constexpr int kViewQ = 302;       // Q real, or Q + jQ
-constexpr int kViewIQ = 303;      // I + jQ
-constexpr int kViewQI = 304;      // Q + jI
-constexpr int kViewIQDcFs = 305;  // I + jQ, 0 .. fs
-constexpr int kViewQIDcFs = 306;  // Q + jI, 0 .. fs
+// The view kinds that select the channels of a frame (kViewI .. kViewQIDcFs) are in
+// tools/command_ids.h.
 
 // 10*log10(p + floor): the dB form of a linear power.
 double PowerDb(double linear);

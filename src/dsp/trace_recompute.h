@@ -12,10 +12,6 @@
 
 class cWaveform;
 
-// View kinds that compute a spectrum.
-constexpr int kViewMulti = 300;
-constexpr int kViewAnalysisSpectrum = 324;
-
 struct RecomputeHooks {
     std::function<int()> viewType;                // the view's current kind
     std::function<void(int)> selectViewType;      // switch the view's kind

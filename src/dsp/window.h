@@ -4,13 +4,9 @@
 
 #include <vector>
 
-// Window selection; the values double as the FFT menu command ids and the stored setting.
-enum WindowType : int {
-    kWindowRect = 221,
-    kWindowHann = 222,
-    kWindowBlackmanHarris = 223,
-    kWindowBartlett = 224,
-};
+#include "tools/command_ids.h"
+
+// WindowType (the FFT menu commands, also the stored setting) is in tools/command_ids.h.
 
 // True for the four values above.
 bool IsValidWindowType(int type);

@@ -7,18 +7,9 @@
 #include <string>
 #include <vector>
 
-// Command ids that double as stored values.
-constexpr int kCmdSnr = 599, kCmdSfdr = 600, kCmdSnrBandwidth = 601, kCmdObw = 616;
-constexpr int kCmdImd = 32880;
-constexpr int kCmdAclr5 = 801, kCmdAclr10 = 802, kCmdAclr15 = 803, kCmdAclr20 = 804,
-              kCmdAclrWcdma = 806;
-constexpr int kCmdLteAutoBw = 40117;
-constexpr int kCmdMask5 = 710, kCmdMask10 = 709, kCmdMask15 = 805, kCmdMask20 = 708;
-constexpr int kCmdMaskAutoBw = 40118;
-constexpr int kCmdCarrierPower = 40110;
-// Mask types: the command that selects each.
-constexpr int kMaskType706 = 706, kMaskType705 = 705, kMaskType707 = 707, kMaskType40128 = 40128,
-              kMaskType1016 = 1016;
+#include "tools/command_ids.h"
+
+// The Measure menu command ids (which double as stored values) are in tools/command_ids.h.
 
 constexpr int kWcdmaBandwidthHz = 3'840'000;
 

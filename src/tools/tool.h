@@ -1,0 +1,123 @@
+#pragma once
+// An editing tool as one small unit: what it asks (prompt specs), how it checks the answers
+// (Ask), and the operation (Apply), with the context both run in. The window, qrvn edit and
+// the tests run the same tools through different contexts: dialogs, a step's key=value pairs,
+// scripted answers.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/command_ids.h"
+#include "tools/failure_codes.h"
+
+class cWaveform;
+
+enum class PromptType { Float, Double, Int, Text, File };
+
+// One value a tool asks for, in the order it asks.
+struct PromptSpec {
+    const char* name;    // qrvn edit's key: the remembered key when there is one
+    PromptType type;
+    const char* prompt;  // the question the dialog shows
+    const char* note;
+    const char* key;     // where the window remembers the answer; "" never
+    const char* unit;    // "MHz", "dBFS", "degrees", "samples", ... or ""
+    double min, max;     // the range the tool accepts (its own check decides)
+    double defaultValue;      // the default the tool passes, unless defaultText says otherwise
+    const char* defaultText;  // a text default, or how a computed default is found; "" none
+};
+
+// Where the answers come from: the prompt dialogs, a qrvn edit step, a test's script.
+class IToolInput {
+public:
+    virtual ~IToolInput() = default;
+    // Each returns the answer to spec, offered def; cancelling gives what the dialog gives
+    // (1e36, 2147483647, "").
+    virtual float Float(const PromptSpec& spec, float def) = 0;
+    virtual double Double(const PromptSpec& spec, double def) = 0;
+    virtual int Int(const PromptSpec& spec, int def) = 0;
+    virtual std::string Text(const PromptSpec& spec, const std::string& def) = 0;
+    // The path of a second waveform file chosen under a dialog title; "" when cancelled.
+    virtual std::string FileName(const PromptSpec& spec, const std::string& title) = 0;
+};
+
+// What the view shows, for tools that act on the shown span.
+struct ToolViewState {
+    int kind = kViewMulti;
+    int64_t zoomFirst = 0, zoomLast = 0;  // first and last sample shown (time kinds)
+};
+
+// Everything a tool may use besides the waveform. Thread rules: Ask runs on the caller's
+// thread (the GUI thread in the window); Apply may run on another, and there only status,
+// progress, stop and the results are used.
+struct ToolContext {
+    IToolInput* input = nullptr;
+    // A status-bar text. Safe from any thread.
+    std::function<void(const std::string&)> status;
+    // A message box (title, text); Ask only.
+    std::function<void(const std::string&, const std::string&)> notice;
+    ToolViewState view;
+    const std::atomic<bool>* stop = nullptr;
+    // Progress of Apply in percent. Safe from any thread.
+    std::function<void(int)> progress;
+    // The seed random tools start from; negative, so the generator restarts.
+    std::function<int32_t()> seed;
+    // File type the window reads files in (second files are read in it).
+    int fileType = kFileBin16BeTwos;
+
+    // Set by Apply: replaces the tool's success text (results that only the run knows).
+    std::string resultText;
+    // Numbers a run found (qrvn edit --json prints them), by name.
+    std::vector<std::pair<std::string, double>> results;
+
+    void Status(const std::string& text) const {
+        if (status) status(text);
+    }
+    void Progress(int percent) const {
+        if (progress) progress(percent);
+    }
+    bool StopRequested() const { return stop && stop->load(std::memory_order_relaxed); }
+};
+
+class cTool {
+public:
+    virtual ~cTool() = default;
+    // Asks the parameters in order through ctx.input and checks each at once; a rejected one
+    // shows the tool's text (if it has one) and returns its failure code. Reads the waveform
+    // (length, rate) but never changes it. 0 when the tool may run.
+    virtual int Ask(ToolContext& ctx, const cWaveform& wave) = 0;
+    // The operation. Builds its result aside and exchanges it in at the end, so a stop request
+    // (return kErrStopped) or a failure leaves the waveform as it was. 0 on success.
+    virtual int Apply(ToolContext& ctx, cWaveform& wave) = 0;
+};
+
+struct ToolInfo {
+    int id = 0;
+    const char* name = "";          // qrvn edit's step name
+    const char* summary = "";       // one line for qrvn edit --list
+    const char* progressText = "";  // shown when the checks have passed; "" none
+    const char* successText = "";
+    const char* failureText = "";   // when Apply fails; "" none
+    std::vector<PromptSpec> prompts;
+    std::function<std::unique_ptr<cTool>()> make;
+};
+
+// Every tool of the program, in menu order.
+const std::vector<ToolInfo>& AllTools();
+// The tool of a command id or a step name, or nullptr.
+const ToolInfo* FindTool(int id);
+const ToolInfo* FindTool(const std::string& name);
+
+// Makes a ToolInfo's factory for a tool class.
+template <class T>
+std::function<std::unique_ptr<cTool>()> Make() {
+    return [] { return std::make_unique<T>(); };
+}
+
+// True when v is a number within [lo, hi] (NaN is not).
+inline bool InRange(double v, double lo, double hi) { return v >= lo && v <= hi; }

@@ -1,0 +1,28 @@
+#include "tools/tool_dispatch.h"
+
+#include "waveform/waveform.h"
+
+int RunTool(const ToolInfo& info, ToolContext& ctx, cWaveform& wave, const ToolHost& host) {
+    const std::unique_ptr<cTool> tool = info.make();
+    int code = tool->Ask(ctx, wave);
+    if (code != kToolOk) return code;
+    if (*info.progressText) ctx.Status(info.progressText);
+    ctx.resultText.clear();
+    ctx.results.clear();
+    const std::function<int()> work = [&] {
+        if (host.prepareUndo) host.prepareUndo(wave);
+        const int result = tool->Apply(ctx, wave);
+        // Tools that work on the spectrum leave it current; the samples are the truth again.
+        wave.EnsureTimeDomain(true);
+        return result;
+    };
+    code = host.run ? host.run(work) : work();
+    if (host.finishUndo) host.finishUndo(code == kToolOk);
+    if (code == kToolOk)
+        ctx.Status(ctx.resultText.empty() ? std::string(info.successText) : ctx.resultText);
+    else if (code == kErrStopped)
+        ctx.Status("Stopped: the waveform is as it was");
+    else if (*info.failureText)
+        ctx.Status(info.failureText);
+    return code;
+}

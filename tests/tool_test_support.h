@@ -1,0 +1,98 @@
+#pragma once
+// Running tools in tests: scripted answers by prompt name, a context that records every
+// status text, and the dispatcher with an undo slot, all without a window.
+
+#include <atomic>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tools/tool.h"
+#include "tools/tool_dispatch.h"
+#include "waveform/waveform.h"
+
+// Answers prompts by name; "cancel" answers as a cancelled dialog; absent names take the
+// default. Records the names in the order asked.
+class ScriptedInput : public IToolInput {
+public:
+    std::map<std::string, std::string> answers;
+    std::vector<std::string> asked;
+
+    float Float(const PromptSpec& s, float def) override {
+        return static_cast<float>(Number(s, def, 1e36));
+    }
+    double Double(const PromptSpec& s, double def) override { return Number(s, def, 1e36); }
+    int Int(const PromptSpec& s, int def) override {
+        const double v = Number(s, def, 2147483647.0);
+        return static_cast<int>(v > 0 ? v + 0.5 : v - 0.5);
+    }
+    std::string Text(const PromptSpec& s, const std::string& def) override {
+        asked.push_back(s.name);
+        const auto it = answers.find(s.name);
+        if (it == answers.end()) return def;
+        return it->second == "cancel" ? std::string() : it->second;
+    }
+    std::string FileName(const PromptSpec& s, const std::string&) override {
+        return Text(s, "");
+    }
+
+private:
+    double Number(const PromptSpec& s, double def, double cancel) {
+        asked.push_back(s.name);
+        const auto it = answers.find(s.name);
+        if (it == answers.end()) return def;
+        return it->second == "cancel" ? cancel : std::stod(it->second);
+    }
+};
+
+// One tool run: the context, its texts, and an undo slot kept by the dispatcher.
+struct ToolRunner {
+    ScriptedInput input;
+    std::vector<std::string> texts;
+    std::atomic<bool> stop{false};
+    ToolContext ctx;
+    cWaveform undo;
+    bool undoTaken = false;
+    int32_t seed = -12345;
+
+    ToolRunner() {
+        ctx.input = &input;
+        ctx.status = [this](const std::string& t) { texts.push_back(t); };
+        ctx.stop = &stop;
+        ctx.seed = [this] { return seed; };
+    }
+    // Runs tool `id` on wave with the given answers; returns the tool's code.
+    int Run(int id, cWaveform& wave, std::map<std::string, std::string> answers = {}) {
+        input.answers = std::move(answers);
+        input.asked.clear();
+        texts.clear();
+        const ToolInfo* info = FindTool(id);
+        if (!info) return kErrUnknownTool;
+        cWaveform pending;
+        ToolHost host;
+        host.prepareUndo = [&](const cWaveform& before) { pending.CopyFrom(before); };
+        host.finishUndo = [&](bool keep) {
+            if (keep) {
+                undo.CopyFrom(pending);
+                undoTaken = true;
+            }
+        };
+        return RunTool(*info, ctx, wave, host);
+    }
+    std::string LastText() const { return texts.empty() ? "" : texts.back(); }
+};
+
+// A waveform of n samples from a function of the index.
+template <class F>
+cWaveform MakeWaveform(int n, int64_t rateHz, F&& sample) {
+    cWaveform w;
+    w.AllocateScratch(n);
+    for (int k = 0; k < n; ++k) {
+        const auto v = sample(k);
+        w.scratchI[k] = static_cast<float>(v.real());
+        w.scratchQ[k] = static_cast<float>(v.imag());
+    }
+    w.SwapScratch();
+    w.sampleRate = rateHz;
+    return w;
+}
