@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QStringList>
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cmath>
 
@@ -20,6 +21,7 @@
 #include "measure/measurements.h"
 #include "ui/dialog_prompter.h"
 #include "ui/status_bar.h"
+#include "waveform/file_messages.h"
 #include "waveform/message_pump.h"
 #include "waveform/trace_export.h"
 #include "waveform/waveform_writer.h"
@@ -111,6 +113,9 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
                                             QString::fromStdString(currentFileName),
                                             "Waveform Files (*)")
             .toStdString();
+    };
+    showWarning = [this](const std::string& text) {
+        QMessageBox::warning(this, "Error", QString::fromStdString(text));
     };
     chooseExportFile = [this] {
         return QFileDialog::getSaveFileName(this, "Export FFT Data", QString(),
@@ -239,7 +244,7 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent)
     loaded.sampleRate = mainWave.sampleRate;
     const int result = loaded.LoadFile(path, false);
     if (result != 0) {
-        SetStatusText("ERR: File Open Failed");
+        SetStatusText("ERR: File Open Failed: " + LoadFailureText(loaded));
         return result;
     }
     mainWave.Clear();
@@ -250,6 +255,9 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent)
     mainWave.rawByteCount = loaded.rawByteCount;
     mainWave.sampleRate = loaded.sampleRate;
     mainWave.title = loaded.title;
+    mainWave.source = loaded.source;
+    mainWave.unparsedLines = loaded.unparsedLines;
+    mainWave.loadFailure = LoadFailure::None;
     mainWave.saveTypeMode = 0;
     mainWave.domainState = DomainState::TimeOnly;
     currentFileName = path;
@@ -259,7 +267,9 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent)
     CheckMenuItem(431, false);
     SelectViewType(kViewMulti);
     view->recompute.recomputeNeeded = true;
-    SetStatusText("File Opened");
+    // What the file held besides samples (or beyond the bytes read) says more than "Opened".
+    const std::string notes = LoadNotes(mainWave);
+    SetStatusText(notes.empty() ? "File Opened" : notes);
     return 0;
 }
 
@@ -294,12 +304,26 @@ void CMainFrame::SaveWaveform() {
         return;
     }
     SetStatusText("Saving File...");
-    if (mainWave.SaveFile(currentFileName) == 1) {
+    SaveFailure why = SaveFailure::None;
+    if (mainWave.SaveFile(currentFileName, &why) == 1) {
         SetTitleFromPath(currentFileName);
         SetStatusText("File Saved");
     } else {
+        WarnSaveFailed(why, currentFileName);
         SetStatusText("ERR: File Save Failed");
     }
+}
+
+void CMainFrame::WarnSaveFailed(SaveFailure why, const std::string& path) {
+    if (!showWarning) return;
+    if (why == SaveFailure::CannotCreate) {
+        showWarning("Failed to open file for writing\r\n" + path);
+        return;
+    }
+    std::string text = SaveFailureText(why, mainWave.saveErrno, path, mainWave.source);
+    if (!text.empty())
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    showWarning(text);
 }
 
 void CMainFrame::SaveWaveformAs(const std::string& requested, bool, bool setTitle) {
@@ -319,9 +343,7 @@ void CMainFrame::SaveWaveformAs(const std::string& requested, bool, bool setTitl
         SetStatusText("File Saved");
         return;
     }
-    if (why == SaveFailure::CannotCreate)
-        QMessageBox::warning(this, "Error",
-                             QString::fromStdString("Failed to open file for writing\r\n" + path));
+    WarnSaveFailed(why, path);
     SetStatusText("ERR: Save File operation failed");
 }
 

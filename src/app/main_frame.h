@@ -61,6 +61,8 @@ public:
     IPrompter* prompter = nullptr;
     // Ask for a file name to open or save (dialogs unless a test replaces them).
     std::function<std::string()> chooseOpenFile, chooseSaveFile, chooseExportFile;
+    // Shows a warning message box (tests record the text instead).
+    std::function<void(const std::string&)> showWarning;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -75,6 +77,8 @@ private:
     void CheckOnly(const std::vector<int>& group, int id);
     void SyncMeasureChecks();
     void ExportFft();
+    // The message box of a failed save: the writer's reason, or the creation failure's text.
+    void WarnSaveFailed(SaveFailure why, const std::string& path);
     void AddRecentFile(const std::string& path);
     void RemoveRecentFile(const std::string& path);
     void RebuildRecentMenu();

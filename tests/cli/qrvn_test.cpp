@@ -354,11 +354,14 @@ TEST_F(Qrvn, FailedWritesAreReportedAndReplaceNothing) {
 }
 
 TEST_F(Qrvn, AFileReadOnlyInPartIsNotConvertedOverItself) {
-    // A sparse 600,000,000-byte text file: two lines inside the 500,000,000 bytes read.
+    // A sparse 600,000,000-byte text file: a number and a line of zero bytes inside the
+    // 500,000,000 bytes read, another number past them.
     const std::string big = Path("big.txt");
     {
         std::ofstream f(big, std::ios::binary);
         f << "1\n";
+        f.seekp(kMaxFileBytes - 1);
+        f << "\n";
         f.seekp(600'000'000 - 2);
         f << "2\n";
     }
