@@ -581,6 +581,7 @@ int Convert(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
+// A verb writes its results to out and notes about its input to the third stream.
 using Verb = int (*)(const ParsedArguments&, std::ostream&, std::ostream&);
 
 int RunVerb(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
@@ -595,8 +596,12 @@ int RunVerb(const std::vector<std::string>& args, const std::vector<OptionSpec>&
         out << help;
         return kExitOk;
     }
+    // Notes about the input go out only when the verb gets through: a failure is one line.
+    std::ostringstream notes;
     try {
-        return verb(*parsed, out, err);
+        const int status = verb(*parsed, out, notes);
+        err << notes.str();
+        return status;
     } catch (const UsageError& e) {
         err << "qrvn: " << e.message << "\n";
         return kExitUsage;

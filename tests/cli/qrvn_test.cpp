@@ -367,9 +367,11 @@ TEST_F(Qrvn, AFileReadOnlyInPartIsNotConvertedOverItself) {
     }
     const Result r = Run({"convert", big, big, "--from", "402", "--to", "402"});
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("Read the first 500,000,000 of 600,000,000 bytes"), std::string::npos)
+    EXPECT_EQ(r.err.rfind("qrvn: only the first 500,000,000 of the 600,000,000 bytes of " + big, 0),
+              0u)
         << r.err;
     EXPECT_NE(r.err.find("save under another name"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_EQ(fs::file_size(big), 600'000'000u);
 }
 
