@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "unprivileged.h"
+#include "waveform/file_messages.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -20,8 +23,7 @@ class Reader : public ::testing::Test {
 protected:
     std::string Write(const std::string& name, const std::string& bytes) {
         // Per process: CTest may run several of these tests at once.
-        const std::string path =
-            ::testing::TempDir() + std::to_string(::getpid()) + "_" + name;
+        const std::string path = ::testing::TempDir() + std::to_string(::getpid()) + "_" + name;
         std::ofstream(path, std::ios::binary | std::ios::trunc)
             .write(bytes.data(), std::streamsize(bytes.size()));
         paths_.push_back(path);
@@ -224,12 +226,15 @@ TEST_F(Reader, TextThatIsNotANumberCostsOnlyItsOwnLine) {
     // A header line gives one zero sample; the data after it decodes.
     ASSERT_EQ(Load(w, 401, "I,Q\n0.5,0.25\n-1,1\n"), 0);
     ASSERT_EQ(w.sampleCount, 3);
+    EXPECT_EQ(w.unparsedLines, 1);
+    EXPECT_EQ(LoadNotes(w), "1 line was not a number");
     EXPECT_EQ(w.I[0], 0.0f);
     EXPECT_EQ(w.Q[0], 0.0f);
     EXPECT_EQ(w.I[1], 0.5f);
     EXPECT_EQ(w.Q[2], 1.0f);
     // Trailing blanks and a second value that is text stay on their line.
     ASSERT_EQ(Load(w, 401, "0.5,0.25  \n1,abc\n2,3\n"), 0);
+    EXPECT_EQ(w.unparsedLines, 0);  // a line that starts with a number is data
     EXPECT_EQ(w.I[0], 0.5f);
     EXPECT_EQ(w.I[1], 1.0f);
     EXPECT_EQ(w.Q[1], 0.0f);
@@ -238,16 +243,38 @@ TEST_F(Reader, TextThatIsNotANumberCostsOnlyItsOwnLine) {
     // Integers: an empty line is a zero sample, it does not pull in the next line's number.
     ASSERT_EQ(Load(w, 402, "# hdr\n\n5 \n6,7\n"), 0);
     ASSERT_EQ(w.sampleCount, 4);
+    EXPECT_EQ(LoadNotes(w), "2 lines were not numbers");
     EXPECT_EQ(w.I[1], 0.0f);
     EXPECT_EQ(w.I[2], Expect16(5));
     EXPECT_EQ(w.Q[2], 0.0f);
     EXPECT_EQ(w.Q[3], Expect16(7));
     // I line / Q line: a text line zeroes only the value it held.
     ASSERT_EQ(Load(w, 400, "hdr\n1\n2\n3\n"), 0);
+    EXPECT_EQ(w.unparsedLines, 1);
     EXPECT_EQ(w.I[0], 0.0f);
     EXPECT_EQ(w.Q[0], 1.0f);
     EXPECT_EQ(w.I[1], 2.0f);
     EXPECT_EQ(w.Q[1], 3.0f);
+    // The count follows a re-parse of the same bytes; binary types have no lines.
+    w.fileType = 403;
+    ASSERT_EQ(w.ParseRaw(), 4);
+    EXPECT_EQ(w.unparsedLines, 1);  // "hdr" is no hex number either; 1, 2 and 3 are
+    w.fileType = 405;
+    ASSERT_GT(w.ParseRaw(), 0);
+    EXPECT_EQ(w.unparsedLines, 0);
+}
+
+TEST_F(Reader, NumbersTooLargeForAFloatAreCappedNotInfinite) {
+    cWaveform w;
+    const std::string digits39(39, '9');  // above the largest float
+    ASSERT_EQ(Load(w, 401, digits39 + ",-" + digits39 + "5\n99e37,1e999\n" + digits39 + "e-5,1\n"),
+              0);
+    ASSERT_EQ(w.sampleCount, 3);
+    const float expected[3][2] = {{1e38f, -1e38f}, {1e38f, 1e38f}, {1e38f, 1.0f}};
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(w.I[k], expected[k][0]) << k;
+        EXPECT_EQ(w.Q[k], expected[k][1]) << k;
+    }
 }
 
 TEST_F(Reader, RateFromNameAndFallback) {
@@ -282,13 +309,31 @@ TEST_F(Reader, FailuresGiveOneZeroSampleOrKeepTheSamples) {
     const std::string missing = ::testing::TempDir() + "does_not_exist.bin";
     const std::string empty = Write("empty.bin", std::string());
     const std::string oneByte = Write("one.bin", std::string("\x7f"));
-    for (const std::string& path : {missing, empty, oneByte, ::testing::TempDir()}) {
+    // Nothing opens a FIFO for writing: a blocking open would wait for ever.
+    const std::string fifo = ::testing::TempDir() + std::to_string(::getpid()) + "_fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    paths_.push_back(fifo);
+    const struct {
+        std::string path;
+        LoadFailure why;
+        std::string text;
+    } cases[] = {
+        {missing, LoadFailure::CannotOpen, "No such file or directory"},
+        {empty, LoadFailure::Empty, "empty file"},
+        {oneByte, LoadFailure::NoSamples, "no samples as file type 405"},
+        {::testing::TempDir(), LoadFailure::NotRegularFile, "not a regular file"},
+        {fifo, LoadFailure::NotRegularFile, "not a regular file"},
+        {"/dev/zero", LoadFailure::NotRegularFile, "not a regular file"},
+    };
+    for (const auto& c : cases) {
         cWaveform w;
         ASSERT_EQ(Load(w, 405, std::string(40, '\x10')), 0);
-        EXPECT_EQ(w.LoadFile(path, true), kErrLoadFailed) << path;
+        EXPECT_EQ(w.LoadFile(c.path, true), kErrLoadFailed) << c.path;
         EXPECT_EQ(w.sampleCount, 10);  // kept
-        EXPECT_EQ(w.title, path);
-        EXPECT_EQ(w.LoadFile(path, false), kErrLoadFailed) << path;
+        EXPECT_EQ(w.title, c.path);
+        EXPECT_EQ(w.LoadFile(c.path, false), kErrLoadFailed) << c.path;
+        EXPECT_EQ(w.loadFailure, c.why) << c.path;
+        EXPECT_EQ(LoadFailureText(w), c.text);
         ASSERT_EQ(w.sampleCount, 1);
         EXPECT_EQ(w.I[0], 0.0f);
         EXPECT_EQ(w.Q[0], 0.0f);
@@ -298,6 +343,20 @@ TEST_F(Reader, FailuresGiveOneZeroSampleOrKeepTheSamples) {
     cWaveform w;
     EXPECT_EQ(Load(w, 401, "1,2"), kErrLoadFailed);
     EXPECT_EQ(Load(w, 999, "1,2\n"), kErrLoadFailed);  // unknown type
+}
+
+TEST_F(Reader, AFileTheUserMayNotReadGivesTheSystemsReason) {
+    const std::string path = Write("secret.bin", std::string(16, '\x20'));
+    ASSERT_EQ(chmod(path.c_str(), 0), 0);
+    const int status = RunUnprivileged([&] {
+        cWaveform w;
+        return w.LoadFile(path, false) == kErrLoadFailed &&
+                       w.loadFailure == LoadFailure::CannotOpen && w.loadErrno == EACCES &&
+                       LoadFailureText(w) == "Permission denied"
+                   ? 0
+                   : 1;
+    });
+    EXPECT_EQ(status, 0);
 }
 
 TEST_F(Reader, ReadOnlyFilesLoad) {
@@ -327,24 +386,46 @@ TEST_F(Reader, ReparseDecodesTheKeptBytesAgain) {
     EXPECT_EQ(w.I[0], Expect16(0x0100));
 }
 
-TEST_F(Reader, OnlyTheFirst500MillionBytesAreRead) {
-    // A sparse file just over the cap: line feeds at the first byte, the last byte inside the
+TEST_F(Reader, OnlyTheFirst500MillionBytesAreReadAndTheFileIsNotSavedOver) {
+    // A sparse 600,000,000-byte file: line feeds at the first byte, the last byte inside the
     // cap and the first byte past it. Type 402 counts the two inside.
-    const std::string path = ::testing::TempDir() + "big_sparse.txt";
-    paths_.push_back(path);
+    const std::string path = ::testing::TempDir() + std::to_string(::getpid()) + "_big.txt";
+    const std::string link = path + ".link";
+    paths_.insert(paths_.end(), {path, link});
     {
         std::ofstream f(path, std::ios::binary | std::ios::trunc);
         f.put('\n');
         f.seekp(kMaxFileBytes - 1);
         f.put('\n');
         f.put('\n');
+        f.seekp(600'000'000 - 1);
+        f.put('x');
     }
     cWaveform w;
     w.fileType = 402;
     ASSERT_EQ(w.LoadFile(path, false), 0);
     EXPECT_EQ(w.rawByteCount, kMaxFileBytes);
     EXPECT_EQ(w.sampleCount, 2);
-    std::remove(path.c_str());
+    EXPECT_EQ(LoadNotes(w),
+              "Read the first 500,000,000 of 600,000,000 bytes; 2 lines were not numbers");
+
+    // Saving over it, under its own name or another that leads to it, would cut it.
+    ASSERT_EQ(::link(path.c_str(), link.c_str()), 0);
+    for (const std::string& target : {path, link}) {
+        SaveFailure why = SaveFailure::None;
+        EXPECT_EQ(w.SaveFile(target, &why), 0);
+        EXPECT_EQ(why, SaveFailure::WouldCutSource);
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 600'000'000);
+    // Another file takes the part that was read.
+    const std::string other = path + ".part";
+    paths_.push_back(other);
+    EXPECT_EQ(w.SaveFile(other), 1);
+    // A waveform that no longer comes from that file may be saved there by choice.
+    w.ResetToNew();
+    EXPECT_EQ(w.SaveFile(path), 1);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The spectrum CSV export: point layout, frequency axis and level texts.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -89,6 +90,10 @@ TEST_F(Export, RefusesWithoutATraceOrAFolder) {
     const cSpectrumTrace t = TraceOf(64, 64, 64, 0.0, true);
     EXPECT_EQ(ExportSpectrum(t, kViewIQ, ::testing::TempDir() + "no/such/dir/x.csv"),
               ExportResult::CannotCreate);
+    ASSERT_EQ(mkfifo(path_.c_str(), 0644), 0);  // left as it is, never written into
+    EXPECT_EQ(ExportSpectrum(t, kViewIQ, path_), ExportResult::CannotCreate);
+    EXPECT_TRUE(std::filesystem::is_fifo(path_));
+    std::filesystem::remove(path_);
 }
 
 }  // namespace

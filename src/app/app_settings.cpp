@@ -2,6 +2,9 @@
 
 #include <QVariant>
 
+#include "waveform/file_types.h"
+#include "waveform/waveform_writer.h"
+
 namespace {
 
 std::optional<long long> ReadInteger(const QSettings& store, const char* key) {
@@ -33,7 +36,10 @@ QSettings& ProgramSettings() {
 
 AppSettings ReadAppSettings(const QSettings& store) {
     AppSettings s;
-    if (auto v = ReadInteger(store, "Filetype"); v && *v >= INT32_MIN && *v <= INT32_MAX)
+    // Only a type the program can read or write: any other would fail every open and save.
+    if (auto v = ReadInteger(store, "Filetype");
+        v && *v >= INT32_MIN && *v <= INT32_MAX &&
+        (IsReadableFileType(static_cast<int>(*v)) || HasEncoder(static_cast<int>(*v))))
         s.fileType = static_cast<int>(*v);
     if (auto v = ReadInteger(store, "Fs")) s.sampleRateHz = *v > 0 ? *v : kReplacementSampleRateHz;
     // An FFT size the trace cannot use would fail every recompute: keep the default instead.

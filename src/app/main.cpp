@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <chrono>
 #include <clocale>
+#include <csignal>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +37,8 @@ public:
 };
 
 int main(int argc, char** argv) {
+    // Past a file-size limit a save must fail and be reported, not kill the program halfway.
+    std::signal(SIGXFSZ, SIG_IGN);
     CQuorvalenApp app(argc, argv);
     SetMessagePumpHook(PumpWindowEvents);
     std::vector<std::string> args;

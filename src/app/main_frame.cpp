@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QStringList>
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cmath>
 
@@ -21,6 +22,7 @@
 #include "measure/measurements.h"
 #include "ui/dialog_prompter.h"
 #include "ui/status_bar.h"
+#include "waveform/file_messages.h"
 #include "waveform/message_pump.h"
 #include "waveform/sample_rate_name.h"
 #include "waveform/trace_export.h"
@@ -153,6 +155,17 @@ void CMainFrame::AddWindowShortcut(int id, const QKeySequence& key) {
     actions_.emplace(id, a);  // a menu entry of the same id stays the one to check and grey
 }
 
+namespace {
+// What ties samples to the file they came from: its bytes (for a re-parse) and where it lies
+// and how much of it was read (so a save never cuts it). It moves with the samples' identity.
+void SwapFileOrigin(cWaveform& a, cWaveform& b) {
+    a.rawFile.swap(b.rawFile);
+    std::swap(a.rawByteCount, b.rawByteCount);
+    std::swap(a.source, b.source);
+    std::swap(a.unparsedLines, b.unparsedLines);
+}
+}  // namespace
+
 CMainFrame::Identity CMainFrame::CurrentIdentity() const {
     return {currentFileName, readFileType_, modified_, mainWave.saveTypeMode, rateSource_};
 }
@@ -196,8 +209,7 @@ void CMainFrame::UndoLastAction() {
     // The raw bytes stay with the file they came from: after an undo across New or a tool
     // they may not be these samples' any more, so a re-parse must not decode them.
     if (restored.fileName != undoIdentity_.fileName) {
-        mainWave.rawFile.swap(undoWave.rawFile);
-        std::swap(mainWave.rawByteCount, undoWave.rawByteCount);
+        SwapFileOrigin(mainWave, undoWave);
     }
     CheckOnly(kFileTypeIds, mainWave.fileType);
     SetModified(true);
@@ -320,8 +332,7 @@ int CMainFrame::NewWaveform() {
     SetStatusText("Creating new waveform...");
     TakeUndoCopy();
     // The file's bytes go with its samples into the undo slot, so an undo can re-parse them.
-    mainWave.rawFile.swap(undoWave.rawFile);
-    std::swap(mainWave.rawByteCount, undoWave.rawByteCount);
+    SwapFileOrigin(mainWave, undoWave);
     if (mainWave.ResetToNew() != 0) {
         SetStatusText("ERR: New File creation failed");
         return 1;
@@ -365,7 +376,7 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent)
     loaded.sampleRate = mainWave.sampleRate;
     const int result = loaded.LoadFile(path, false);
     if (result != 0) {
-        SetStatusText("ERR: File Open Failed");
+        SetStatusText("ERR: File Open Failed: " + LoadFailureText(loaded));
         return result;
     }
     mainWave.Clear();
@@ -376,6 +387,9 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent)
     mainWave.rawByteCount = loaded.rawByteCount;
     mainWave.sampleRate = loaded.sampleRate;
     mainWave.title = loaded.title;
+    mainWave.source = loaded.source;
+    mainWave.unparsedLines = loaded.unparsedLines;
+    mainWave.loadFailure = LoadFailure::None;
     mainWave.saveTypeMode = 0;
     mainWave.domainState = DomainState::TimeOnly;
     currentFileName = path;
@@ -398,7 +412,9 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent)
     CheckMenuItem(431, false);
     SelectViewType(kViewMulti);
     view->recompute.recomputeNeeded = true;
-    SetStatusText("File Opened");
+    // What the file held besides samples (or beyond the bytes read) says more than "Opened".
+    const std::string notes = LoadNotes(mainWave);
+    SetStatusText(notes.empty() ? "File Opened" : notes);
     return 0;
 }
 
@@ -467,23 +483,15 @@ void CMainFrame::SaveWaveform() {
 
 void CMainFrame::ReportSaveFailure(const std::string& path, int why) {
     if (!showNotice) return;
-    switch (static_cast<SaveFailure>(why)) {
-        case SaveFailure::CannotCreate:
-            showNotice("Error", "Failed to open file for writing\r\n" + path);
-            break;
-        case SaveFailure::WriteFailed:
-            showNotice("Error",
-                       "Failed to write the whole file; the old file is unchanged\r\n" + path);
-            break;
-        case SaveFailure::NoEncoder:
-            showNotice("Error", "File type " + std::to_string(mainWave.fileType) +
-                                    " cannot be written\r\n" + path);
-            break;
-        case SaveFailure::NoSpectrumBuffer:
-            showNotice("Error", "File type 40112 needs a spectrum\r\n" + path);
-            break;
-        case SaveFailure::None: break;
+    const SaveFailure failure = static_cast<SaveFailure>(why);
+    if (failure == SaveFailure::CannotCreate) {
+        showNotice("Error", "Failed to open file for writing\r\n" + path);
+        return;
     }
+    std::string text = SaveFailureText(failure, mainWave.saveErrno, path, mainWave.source);
+    if (!text.empty())
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    showNotice("Error", text);
 }
 
 void CMainFrame::SaveWaveformAs(const std::string& requested, bool addToRecent, bool setTitle) {

@@ -95,6 +95,7 @@ private:
     void AddRecentFile(const std::string& path);
     void RemoveRecentFile(const std::string& path);
     void RebuildRecentMenu();
+    // The message box of a failed save: the writer's reason, or the creation failure's text.
     void ReportSaveFailure(const std::string& path, int why);
     // File type, sample rate and where the rate came from, in the status bar.
     void ShowDecodeSettings();

@@ -1,6 +1,7 @@
 #include "cli/arguments.h"
 
 #include <charconv>
+#include <cstdint>
 
 std::optional<double> ParseNumber(const std::string& text) {
     double v = 0.0;
@@ -21,6 +22,12 @@ std::optional<long long> ParseInt(const std::string& text) {
     return v;
 }
 
+std::optional<int> ParseInt32(const std::string& text) {
+    const auto v = ParseInt(text);
+    if (!v || *v < INT32_MIN || *v > INT32_MAX) return std::nullopt;
+    return static_cast<int>(*v);
+}
+
 std::optional<ParsedArguments> ParseArguments(const std::vector<std::string>& args,
                                               const std::vector<OptionSpec>& specs,
                                               std::string& error) {
@@ -38,12 +45,17 @@ std::optional<ParsedArguments> ParseArguments(const std::vector<std::string>& ar
             std::string value;
             if (known->takesValue) {
                 // An optional value is taken only when it is a number, so "--snr FILE" keeps FILE.
+                // A required value may start with "-" ("--span -5e6:5e6"); only another option
+                // of this verb is not taken as one.
                 const bool haveNext = i + 1 < args.size();
+                auto isOption = [&specs](const std::string& text) {
+                    for (const auto& s : specs)
+                        if (s.name == text) return true;
+                    return false;
+                };
                 const bool next =
-                    haveNext &&
-                    (known->valueOptional ? ParseNumber(args[i + 1]).has_value()
-                                          : (args[i + 1].empty() || args[i + 1][0] != '-' ||
-                                             ParseNumber(args[i + 1]).has_value()));
+                    haveNext && (known->valueOptional ? ParseNumber(args[i + 1]).has_value()
+                                                      : !isOption(args[i + 1]));
                 if (next) {
                     value = args[++i];
                 } else if (!known->valueOptional) {

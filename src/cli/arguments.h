@@ -31,3 +31,5 @@ std::optional<ParsedArguments> ParseArguments(const std::vector<std::string>& ar
 // Number parsing that rejects trailing text ("12x") and is independent of the C locale.
 std::optional<double> ParseNumber(const std::string& text);
 std::optional<long long> ParseInt(const std::string& text);
+// An integer that fits 32 bits; larger values are refused, never wrapped.
+std::optional<int> ParseInt32(const std::string& text);

@@ -1,7 +1,6 @@
 #include "cli/commands.h"
 
-#include <sys/stat.h>
-
+#include <QBuffer>
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
@@ -19,6 +18,7 @@
 #include "display/value_format.h"
 #include "display/view_kinds.h"
 #include "dsp/trace_recompute.h"
+#include "waveform/file_messages.h"
 #include "waveform/number_format.h"
 #include "waveform/sample_rate_name.h"
 #include "waveform/waveform.h"
@@ -35,7 +35,8 @@ const char* kTopHelp =
     "  convert IN OUT  re-encode a waveform file in another file type\n"
     "  render FILE     draw a view into a PNG file\n"
     "\n"
-    "exit status: 0 done, 2 bad arguments or unreadable file, 3 emission mask failed\n";
+    "exit status: 0 done, 1 the output could not be written, 2 bad arguments, an unreadable\n"
+    "file or a file not written, 3 emission mask failed\n";
 
 const char* kLoadHelp =
     "  --type ID       file type (400-414, 418, 419; default 405)\n"
@@ -85,16 +86,39 @@ struct UsageError {
 
 struct Loaded {
     cWaveform wave;
-    std::string rateSource;  // "option", "name" or "default"
+    std::string rateSource;  // "option", "name", "fallback" or "default"
 };
 
-void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out) {
+// A path as one line of text: control characters and backslashes escaped, so a newline in a
+// file name can neither split a message nor pass for another line of output.
+std::string Printable(const std::string& path) {
+    std::string s;
+    for (unsigned char c : path) {
+        switch (c) {
+            case '\\': s += "\\\\"; break;
+            case '\n': s += "\\n"; break;
+            case '\r': s += "\\r"; break;
+            case '\t': s += "\\t"; break;
+            default:
+                if (c < 0x20 || c == 0x7f) {
+                    static constexpr char kHex[] = "0123456789abcdef";
+                    s += "\\x";
+                    s += kHex[c >> 4];
+                    s += kHex[c & 0xF];
+                } else {
+                    s += static_cast<char>(c);
+                }
+        }
+    }
+    return s;
+}
+
+void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, std::ostream& err) {
     int type = kDefaultFileType;
     if (a.Has("--type")) {
-        const auto t = ParseInt(a.Get("--type"));
-        if (!t || !IsReadableFileType(static_cast<int>(*t)))
-            Fail("unknown file type '" + a.Get("--type") + "'");
-        type = static_cast<int>(*t);
+        const auto t = ParseInt32(a.Get("--type"));
+        if (!t || !IsReadableFileType(*t)) Fail("unknown file type '" + a.Get("--type") + "'");
+        type = *t;
     }
     std::optional<double> rate;
     if (a.Has("--rate")) {
@@ -102,20 +126,27 @@ void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out) 
         if (!rate || !(*rate >= 1.0) || *rate > 9e18)
             Fail("invalid sample rate '" + a.Get("--rate") + "'");
     }
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) Fail("cannot open " + path + ": " + std::strerror(errno));
-    if (!S_ISREG(st.st_mode)) Fail(path + " is not a file");
-    if (st.st_size == 0) Fail(path + " is empty");
     out.wave.fileType = type;
     if (out.wave.LoadFile(path, false) != 0) {
-        Fail("no samples in " + path + " as file type " + std::to_string(type) +
-             (type <= kFileAsciiHex16 ? " (text types need one sample per line)" : ""));
+        const std::string name = Printable(path);
+        switch (out.wave.loadFailure) {
+            case LoadFailure::NotRegularFile: Fail(name + " is not a regular file");
+            case LoadFailure::Empty: Fail(name + " is empty");
+            case LoadFailure::NoSamples:
+                Fail("no samples in " + name + " as file type " + std::to_string(type) +
+                     (type <= kFileAsciiHex16 ? " (text types need one sample per line)" : ""));
+            default: Fail("cannot open " + name + ": " + LoadFailureText(out.wave));
+        }
     }
+    if (const std::string notes = LoadNotes(out.wave); !notes.empty())
+        err << "qrvn: " << Printable(path) << ": " << notes << "\n";
     if (rate) {
         out.wave.sampleRate = static_cast<int64_t>(std::llround(*rate));
         out.rateSource = "option";
     } else {
-        out.rateSource = SampleRateFromName(path) > 0 ? "name" : "default";
+        // A rate below 1 kHz in the name is replaced by the reader's fallback.
+        const int64_t named = SampleRateFromName(path);
+        out.rateSource = named >= 1000 ? "name" : named > 0 ? "fallback" : "default";
     }
 }
 
@@ -123,10 +154,10 @@ std::string RateText(int64_t hz) { return FormatSampleRate(hz); }
 
 // ---- info ----------------------------------------------------------------------------------
 
-int Info(const ParsedArguments& a, std::ostream& out) {
+int Info(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.positional.size() != 1) Fail("info needs one FILE");
     Loaded l;
-    LoadOrFail(a.positional[0], a, l);
+    LoadOrFail(a.positional[0], a, l, err);
     const cWaveform& w = l.wave;
     const int n = w.sampleCount;
     double power = 0.0, peak = 0.0, sumI = 0.0, sumQ = 0.0;
@@ -161,13 +192,15 @@ int Info(const ParsedArguments& a, std::ostream& out) {
         return kExitOk;
     }
     const char* typeName = FileTypeMenuText(w.fileType);
-    out << "file: " << a.positional[0] << "\n";
+    out << "file: " << Printable(a.positional[0]) << "\n";
     out << "type: " << w.fileType << (typeName ? std::string(" (") + typeName + ")" : std::string())
         << "\n";
     out << "samples: " << n << "\n";
-    out << "sample rate: " << RateText(w.sampleRate) << " ("
-        << (l.rateSource == "default" ? "default, none in the name" : "from the " + l.rateSource)
-        << ")\n";
+    const std::string source = l.rateSource == "default" ? "default, none in the name"
+                               : l.rateSource == "fallback"
+                                   ? "fallback, the rate in the name is below 1 kHz"
+                                   : "from the " + l.rateSource;
+    out << "sample rate: " << RateText(w.sampleRate) << " (" << source << ")\n";
     out << "duration: " << FormatDuration(n, w.sampleRate) << "\n";
     out << "rms: " << Fixed(rmsDb, 2) << " dBFS\n";
     out << "peak: " << Fixed(peakDb, 2) << " dBFS\n";
@@ -197,7 +230,7 @@ int ViewFromText(const std::string& v) {
                                                         {"constellation", 314}};
     for (auto [name, id] : names)
         if (v == name) return id;
-    if (const auto id = ParseInt(v)) return static_cast<int>(*id);
+    if (const auto id = ParseInt32(v)) return *id;
     return -1;
 }
 
@@ -280,10 +313,10 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
     }
     if (a.Has("--mask") != a.Has("--mask-bw")) Fail("--mask and --mask-bw go together");
     if (a.Has("--mask")) {
-        const auto type = ParseInt(a.Get("--mask"));
-        if (!type || MaskNumberForType(static_cast<int>(*type)) == 0)
+        const auto type = ParseInt32(a.Get("--mask"));
+        if (!type || MaskNumberForType(*type) == 0)
             Fail("--mask takes 705, 706, 707, 40128 or 1016");
-        m.SelectMaskType(static_cast<int>(*type));
+        m.SelectMaskType(*type);
         const std::string bw = a.Get("--mask-bw");
         if (bw == "auto")
             m.ToggleMaskAutoBandwidth();
@@ -343,6 +376,10 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
         const auto hi =
             colon == std::string::npos ? std::nullopt : ParseNumber(v.substr(colon + 1));
         if (!lo || !hi || !(*hi > *lo)) Fail("--span takes F0:F1 in Hz with F0 < F1");
+        // A span that misses the spectrum has nothing to measure.
+        if (*hi <= run.f0 || *lo >= run.f1)
+            Fail("--span " + v + " lies outside the spectrum (" + Fixed(run.f0, 0) + " to " +
+                 Fixed(run.f1, 0) + " Hz)");
         run.f0 = *lo;
         run.f1 = *hi;
     }
@@ -466,10 +503,10 @@ void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& 
     j.End();
 }
 
-int Measure(const ParsedArguments& a, std::ostream& out) {
+int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.positional.size() != 1) Fail("measure needs one FILE");
     Loaded l;
-    LoadOrFail(a.positional[0], a, l);
+    LoadOrFail(a.positional[0], a, l, err);
     SpectrumRun run;
     RunSpectrum(a, l.wave, run, 1600, 1000, nullptr);
     if (a.Has("--json")) {
@@ -486,7 +523,7 @@ int Measure(const ParsedArguments& a, std::ostream& out) {
     return maskFailed ? kExitMaskFailed : kExitOk;
 }
 
-int Render(const ParsedArguments& a, std::ostream& out) {
+int Render(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.positional.size() != 1) Fail("render needs one FILE");
     if (!a.Has("-o") || a.Get("-o").empty()) Fail("render needs -o OUT.png");
     int W = 1600, H = 1000;
@@ -501,41 +538,51 @@ int Render(const ParsedArguments& a, std::ostream& out) {
         H = static_cast<int>(*h);
     }
     Loaded l;
-    LoadOrFail(a.positional[0], a, l);
+    LoadOrFail(a.positional[0], a, l, err);
     SpectrumRun run;
     QImage image(W, H, QImage::Format_RGB32);
     image.fill(QColor(28, 28, 28));
     RunSpectrum(a, l.wave, run, W, H, &image, true);
-    if (!image.save(QString::fromStdString(a.Get("-o")), "PNG"))
-        Fail("cannot write " + a.Get("-o"));
-    out << "wrote " << a.Get("-o") << " (" << W << "x" << H << ", view "
+    // Encoded in memory, then written like a waveform: never in place over the old picture,
+    // never into a FIFO or device, and the encoder never sees (or prints) a write error.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) Fail("cannot encode the picture as PNG");
+    const std::string target = a.Get("-o");
+    int error = 0;
+    const SaveFailure why =
+        WriteWholeFile(target, png.constData(), static_cast<size_t>(png.size()), &error);
+    if (why != SaveFailure::None) Fail(SaveFailureText(why, error, Printable(target)));
+    out << "wrote " << Printable(target) << " (" << W << "x" << H << ", view "
         << (run.drawKind ? run.drawKind : run.view) << ")\n";
     return kExitOk;
 }
 
-int Convert(const ParsedArguments& a, std::ostream& out) {
+int Convert(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.positional.size() != 2) Fail("convert needs IN and OUT");
     if (!a.Has("--from") || !a.Has("--to")) Fail("convert needs --from ID and --to ID");
+    const auto to = ParseInt32(a.Get("--to"));
+    // 40112 writes the spectrum beside each sample, and convert makes none.
+    if (to && *to == kFileTableMhzQSpec)
+        Fail("file type 40112 needs a spectrum, which convert does not compute");
+    if (!to || !HasEncoder(*to)) Fail("file type '" + a.Get("--to") + "' cannot be written");
     ParsedArguments load = a;
     load.options["--type"] = a.Get("--from");
     Loaded l;
-    LoadOrFail(a.positional[0], load, l);
-    const auto to = ParseInt(a.Get("--to"));
-    if (!to || !HasEncoder(static_cast<int>(*to)))
-        Fail("file type '" + a.Get("--to") + "' cannot be written");
-    l.wave.fileType = static_cast<int>(*to);
+    LoadOrFail(a.positional[0], load, l, err);
+    l.wave.fileType = *to;
     SaveFailure why = SaveFailure::None;
-    if (l.wave.SaveFile(a.positional[1], &why) != 1) {
-        Fail(why == SaveFailure::CannotCreate
-                 ? "cannot create " + a.positional[1]
-                 : "writing " + a.positional[1] + " failed; nothing was replaced");
-    }
-    out << "wrote " << l.wave.sampleCount << " samples to " << a.positional[1] << " as type " << *to
-        << "\n";
+    const std::string& target = a.positional[1];
+    if (l.wave.SaveFile(target, &why) != 1)
+        Fail(SaveFailureText(why, l.wave.saveErrno, Printable(target), l.wave.source));
+    out << "wrote " << l.wave.sampleCount << " samples to " << Printable(target) << " as type "
+        << *to << "\n";
     return kExitOk;
 }
 
-using Verb = int (*)(const ParsedArguments&, std::ostream&);
+// A verb writes its results to out and notes about its input to the third stream.
+using Verb = int (*)(const ParsedArguments&, std::ostream&, std::ostream&);
 
 int RunVerb(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
             const std::string& help, Verb verb, std::ostream& out, std::ostream& err) {
@@ -549,8 +596,12 @@ int RunVerb(const std::vector<std::string>& args, const std::vector<OptionSpec>&
         out << help;
         return kExitOk;
     }
+    // Notes about the input go out only when the verb gets through: a failure is one line.
+    std::ostringstream notes;
     try {
-        return verb(*parsed, out);
+        const int status = verb(*parsed, out, notes);
+        err << notes.str();
+        return status;
     } catch (const UsageError& e) {
         err << "qrvn: " << e.message << "\n";
         return kExitUsage;
@@ -583,8 +634,9 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
                     {"--help", false, false}},
                    "usage: qrvn convert IN OUT --from ID --to ID\n"
                    "  --from ID       file type of IN (400-414, 418, 419)\n"
-                   "  --to ID         file type of OUT (400-412, 418, 399, 40111-40114)\n"
-                   "OUT is replaced only once it is completely written\n",
+                   "  --to ID         file type of OUT (400-412, 418, 399, 40111, 40113, 40114)\n"
+                   "OUT is replaced only once it is completely written; a file that was read\n"
+                   "only in part (longer than 500,000,000 bytes) is never written over\n",
                    Convert, out, err);
 }
 

@@ -1,13 +1,15 @@
 #pragma once
 // The verbs of qrvn. Each takes the arguments after the verb, writes its results to out and
-// one-line errors to err, and returns the exit status: 0 done, 2 bad arguments or an
-// unreadable file, 3 (measure) the emission mask failed.
+// one-line errors to err, and returns the exit status: 0 done, 2 bad arguments, an unreadable
+// file or a file not written, 3 (measure) the emission mask failed. The program returns 1 when
+// its standard output could not be written.
 
 #include <ostream>
 #include <string>
 #include <vector>
 
 constexpr int kExitOk = 0;
+constexpr int kExitOutputFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitMaskFailed = 3;
 

@@ -1,10 +1,16 @@
 // qrvn: the batch command of the workbench. Plots are drawn with the same code as the window,
 // on Qt's off-screen platform, so it runs on build servers without a display.
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QGuiApplication>
 #include <QtGlobal>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -18,9 +24,41 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
     if (type == QtCriticalMsg || type == QtFatalMsg)
         fprintf(stderr, "qrvn: %s\n", qPrintable(message));
 }
+
+// A standard stream that was closed would hand its number to the next file opened, and our
+// text would land in the file being written: hold each free slot with /dev/null. Returns
+// whether standard output was among them (its text then cannot reach anyone).
+bool HoldClosedStandardStreams() {
+    bool stdoutClosed = false;
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        if (fd == 1) stdoutClosed = true;
+        const int held = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (held >= 0 && held != fd) {
+            ::dup2(held, fd);
+            ::close(held);
+        }
+    }
+    return stdoutClosed;
+}
+
+// Flushes standard output and reports a failure (a full disk, a closed stream) as one line.
+int FinishOutput(int status, bool stdoutClosed) {
+    std::cout.flush();
+    int error = stdoutClosed ? EBADF : 0;
+    if (!error && (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout)))
+        error = errno ? errno : EIO;
+    if (std::fclose(stdout) != 0 && !error) error = errno;
+    if (!error) return status;
+    std::fprintf(stderr, "qrvn: cannot write the output: %s\n", std::strerror(error));
+    return status == kExitOk ? kExitOutputFailed : status;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool stdoutClosed = HoldClosedStandardStreams();
+    // Past a file-size limit a write must fail and be reported, not kill the program halfway.
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::vector<std::string> args(argv + 1, argv + argc);
     // Fonts and images need a GUI application, but never a display.
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -28,5 +66,5 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QGuiApplication app(qtArgc, qtArgv);
-    return RunQrvn(args, std::cout, std::cerr);
+    return FinishOutput(RunQrvn(args, std::cout, std::cerr), stdoutClosed);
 }

@@ -115,9 +115,15 @@ FrequencyGrid FrequencyGridFor(double f0, double f1) {
     if (!(span > 0.0) || !std::isfinite(span)) return grid;
     const double x = span / 10.0;
     const int e = static_cast<int>(std::log10(x));
-    const double decade = std::pow(10.0, e);
-    const double m = std::trunc(x / decade + 0.5);
+    double decade = std::pow(10.0, e);
+    double m = std::trunc(x / decade + 0.5);
+    // Below a 5 Hz span the rule gives a step of 0: take the decade below instead.
+    if (m < 1.0) {
+        decade /= 10.0;
+        m = std::trunc(x / decade + 0.5);
+    }
     grid.step = m * decade;
+    if (!(grid.step > 0.0)) return grid;
     const double q = f0 / (grid.step + 1e-20);
     const double k0 = q >= 0 ? std::trunc(q + 0.999999999999) : std::trunc(q);
     grid.first = k0 * grid.step;

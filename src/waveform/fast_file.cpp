@@ -12,7 +12,7 @@
 #include <vector>
 
 CFastFile::CFastFile(int fd) : fd_(fd), buffer_(new char[kBufferBytes]) {
-    if (fd_ < 0) failed_ = true;
+    if (fd_ < 0) Fail(EBADF);
 }
 
 CFastFile::~CFastFile() {
@@ -22,16 +22,22 @@ CFastFile::~CFastFile() {
     }
 }
 
+void CFastFile::Fail(int error) {
+    if (!failed_) error_ = error;
+    failed_ = true;
+}
+
 void CFastFile::WriteAll(const char* data, size_t n) {
     while (n > 0 && !failed_) {
         const ssize_t w = ::write(fd_, data, n);
         if (w < 0 && errno == EINTR) continue;
         if (w <= 0) {
-            failed_ = true;
+            Fail(w < 0 ? errno : ENOSPC);
             return;
         }
         data += w;
         n -= static_cast<size_t>(w);
+        written_ += w;
     }
 }
 
@@ -52,11 +58,12 @@ void CFastFile::Write(const void* data, size_t n) {
     if (fill_ >= kFlushThreshold) Flush();
 }
 
-bool CFastFile::Close() {
+bool CFastFile::Close(bool truncate) {
     if (fd_ < 0) return false;
     Flush();
-    if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) failed_ = true;
-    if (::close(fd_) != 0) failed_ = true;
+    if (truncate && !failed_ && ::ftruncate(fd_, static_cast<off_t>(written_)) != 0) Fail(errno);
+    if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) Fail(errno);
+    if (::close(fd_) != 0) Fail(errno);
     fd_ = -1;
     return !failed_;
 }
@@ -71,7 +78,51 @@ std::string ResolveTarget(const std::string& path) {
     }
     return path;
 }
+
+// Opens an existing regular file for writing without ever blocking (a FIFO put in its place
+// since it was checked must not hang the save); -1 otherwise.
+int OpenRegularForWriting(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
 }  // namespace
+
+SaveFailure CheckSaveTarget(const std::string& path, int* error) {
+    if (error) *error = 0;
+    struct stat st {};
+    // Missing (or unreachable): creating the file will tell.
+    if (::stat(path.c_str(), &st) != 0) return SaveFailure::None;
+    if (!S_ISREG(st.st_mode)) return SaveFailure::NotRegularFile;
+    // With the effective ids, as the write would be made: a rename in a writable folder would
+    // otherwise replace a file that `cp` refuses to overwrite.
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
+        if (error) *error = errno;
+        return SaveFailure::NotWritable;
+    }
+    return SaveFailure::None;
+}
+
+SaveFailure WriteWholeFile(const std::string& path, const void* data, size_t n, int* error) {
+    const SaveFailure check = CheckSaveTarget(path, error);
+    if (check != SaveFailure::None) return check;
+    AtomicFileReplace out(path);
+    if (!out.Opened()) {
+        if (error) *error = out.Error();
+        return SaveFailure::CannotCreate;
+    }
+    out.File().Write(data, n);
+    if (out.Commit()) return SaveFailure::None;
+    if (error) *error = out.Error();
+    return out.InPlace() ? SaveFailure::WriteFailedInPlace : SaveFailure::WriteFailed;
+}
 
 AtomicFileReplace::AtomicFileReplace(const std::string& target) : target_(ResolveTarget(target)) {
     const size_t slash = target_.rfind('/');
@@ -81,13 +132,32 @@ AtomicFileReplace::AtomicFileReplace(const std::string& target) : target_(Resolv
     std::string pattern = dir + "." + base + ".saving-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) return;
-    temp_ = name.data();
-    // An existing file keeps its permissions; a new one gets the usual 0666 less the umask.
     struct stat st {};
+    const bool exists = ::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        error_ = errno;
+        // A folder that takes no new file, holding a file the user may write: rewrite it.
+        if (exists && (error_ == EACCES || error_ == EPERM)) {
+            const int inPlace = OpenRegularForWriting(target_);
+            if (inPlace >= 0) {
+                error_ = 0;
+                inPlace_ = true;
+                file_ = std::make_unique<CFastFile>(inPlace);
+            }
+        }
+        return;
+    }
+    temp_ = name.data();
+    // An existing file keeps its owner and group (root saving another user's file) and its
+    // permissions; a new one gets the usual 0666 less the umask. The owner goes first: a
+    // change of owner clears the set-id bits.
     mode_t mode;
-    if (::stat(target_.c_str(), &st) == 0) {
+    if (exists) {
+        if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) &&
+            ::fchown(fd, st.st_uid, st.st_gid) != 0) {
+            [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+        }
         mode = st.st_mode & 07777;
     } else {
         const mode_t mask = ::umask(0);
@@ -105,9 +175,14 @@ AtomicFileReplace::~AtomicFileReplace() {
 
 bool AtomicFileReplace::Commit() {
     if (!file_ || committed_) return committed_;
-    const bool written = file_->Close();
+    const bool written = file_->Close(inPlace_);
+    if (!written) error_ = file_->Error();
     file_.reset();
-    if (!written || ::rename(temp_.c_str(), target_.c_str()) != 0) return false;
+    if (!written) return false;
+    if (!inPlace_ && ::rename(temp_.c_str(), target_.c_str()) != 0) {
+        error_ = errno;
+        return false;
+    }
     committed_ = true;
     return true;
 }

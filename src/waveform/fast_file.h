@@ -3,8 +3,32 @@
 // complete on disk.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
+
+// Why a save failed.
+enum class SaveFailure {
+    None,
+    CannotCreate,        // the file (or its temporary sibling) could not be created
+    WriteFailed,         // a write, the sync or the rename failed: the old file is untouched
+    WriteFailedInPlace,  // a write failed while rewriting the file in place: it is incomplete
+    NoEncoder,           // the file type has no writer (419, unknown values)
+    NoSpectrumBuffer,    // type 40112 needs the spectrum buffer
+    NotRegularFile,      // the target is a folder, FIFO, socket or device: left alone
+    NotWritable,         // the target exists and the user may not write it
+    WouldCutSource       // the target is the file the samples were read from only in part
+};
+
+// Checks a path about to be written: None when it does not exist or is a regular file the
+// user may write (a symbolic link counts as its target), NotRegularFile or NotWritable (with
+// the system's reason in *error) otherwise. Nothing is created.
+SaveFailure CheckSaveTarget(const std::string& path, int* error = nullptr);
+
+// Writes n bytes to path after CheckSaveTarget, through AtomicFileReplace. Returns None or
+// the reason, with the system's reason in *error when it gave one.
+SaveFailure WriteWholeFile(const std::string& path, const void* data, size_t n,
+                           int* error = nullptr);
 
 // Collects small writes into an 8192-byte buffer and hands the file writes of at least 4096
 // bytes. Any failed write is remembered: Close() reports it, so a full disk cannot pass for a
@@ -22,23 +46,29 @@ public:
     // Writes n bytes: n >= 4096 goes straight to the file after what is pending; smaller
     // writes are buffered and the buffer is written out once it holds 4096 bytes or more.
     void Write(const void* data, size_t n);
-    // Writes out what is pending, forces it to the disk and closes. False when any write,
-    // the sync or the close failed.
-    bool Close();
+    // Writes out what is pending, cuts the file after the bytes written when truncate is
+    // set, forces it to the disk and closes. False when any of these failed.
+    bool Close(bool truncate = false);
     bool Failed() const { return failed_; }
+    int Error() const { return error_; }  // errno of the first failure, 0 when none
 
 private:
     void Flush();
     void WriteAll(const char* data, size_t n);
+    void Fail(int error);
 
     int fd_;
     std::unique_ptr<char[]> buffer_;
     size_t fill_ = 0;
+    int64_t written_ = 0;
     bool failed_ = false;
+    int error_ = 0;
 };
 
 // A new file written beside the target and renamed over it on Commit(), so the target is
 // either the old file or the whole new one. Destruction without Commit() removes the new file.
+// When the folder allows no new file but the target exists and may be written, the target is
+// rewritten in place instead (InPlace()): a failed write then leaves it incomplete.
 class AtomicFileReplace {
 public:
     explicit AtomicFileReplace(const std::string& target);
@@ -46,16 +76,22 @@ public:
     AtomicFileReplace(const AtomicFileReplace&) = delete;
     AtomicFileReplace& operator=(const AtomicFileReplace&) = delete;
 
-    // False when the temporary file could not be created (no folder, no permission).
+    // False when no file could be opened for writing (no folder, no permission).
     bool Opened() const { return file_ != nullptr; }
+    bool InPlace() const { return inPlace_; }
     CFastFile& File() { return *file_; }
     // Closes the new file and renames it over the target (keeping an existing target's
-    // permissions). False, with the target untouched, when anything failed.
+    // permissions, owner and group). False, with the target untouched unless InPlace(), when
+    // anything failed.
     bool Commit();
+    // errno of the failure to open or commit, 0 when none.
+    int Error() const { return error_; }
 
 private:
     std::string target_;
     std::string temp_;
     std::unique_ptr<CFastFile> file_;
     bool committed_ = false;
+    bool inPlace_ = false;
+    int error_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "waveform/parse_decimal.h"
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -21,7 +22,7 @@ constexpr int kExponentClamp = 100000;
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
-float ParseDecimal(const char* p, const char* end, const char** after) {
+float ParseDecimal(const char* p, const char* end, const char** after, bool* isNumber) {
     while (p < end && *p == ' ')
         ++p;
     bool negative = false;
@@ -47,6 +48,7 @@ float ParseDecimal(const char* p, const char* end, const char** after) {
             ++p;
         }
     }
+    if (isNumber) *isNumber = sawDigit;
     if (!sawDigit) {
         if (after) *after = afterSign;
         return 0.0f;
@@ -68,9 +70,12 @@ float ParseDecimal(const char* p, const char* end, const char** after) {
     }
     if (after) *after = p;
     if (exponent <= -38) return 0.0f;
-    if (exponent < 0) return value * kPow10Neg[-exponent];
-    if (exponent < 38) return value * kPow10[exponent];
-    return 1e38f;
+    if (exponent >= 38) return 1e38f;
+    // 39 digits and more overflow the float sum, and a large mantissa can overflow its power
+    // of ten: such numbers are capped as well (keeping their sign), never infinite.
+    const float result = exponent < 0 ? value * kPow10Neg[-exponent] : value * kPow10[exponent];
+    if (!std::isfinite(result)) return std::signbit(result) ? -1e38f : 1e38f;
+    return result;
 }
 
 float ParseDecimal(const char* text, const char** after) {

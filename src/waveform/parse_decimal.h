@@ -7,8 +7,11 @@
 // Parses a decimal number at text (spaces, optional sign, digits with an optional point, an
 // optional exponent), accumulating in single precision. Returns 0.0 when no digit is found,
 // and then *after points just past the sign. |decimal exponent| >= 38 gives 0.0 below and 1e38
-// above. *after (when given) receives the position after the number. Stops at end.
-float ParseDecimal(const char* text, const char* end, const char** after = nullptr);
+// above; a number too large for a float (39 digits and more) gives 1e38 with its sign, so the
+// result is always finite. *after (when given) receives the position after the number, and
+// *isNumber whether a digit was found. Stops at end.
+float ParseDecimal(const char* text, const char* end, const char** after = nullptr,
+                   bool* isNumber = nullptr);
 
 // The same on a NUL-terminated text.
 float ParseDecimal(const char* text, const char** after = nullptr);

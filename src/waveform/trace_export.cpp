@@ -18,6 +18,8 @@ std::string ExportLine(double frequencyHz, double levelDb) {
 
 ExportResult ExportSpectrum(const cSpectrumTrace& trace, int viewType, const std::string& path) {
     if (!trace.traceValid || trace.N < 2) return ExportResult::NoTrace;
+    // A FIFO, a device or a write-protected file is left alone, as by a save.
+    if (CheckSaveTarget(path) != SaveFailure::None) return ExportResult::CannotCreate;
     AtomicFileReplace out(path);
     if (!out.Opened()) return ExportResult::CannotCreate;
 

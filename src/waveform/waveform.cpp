@@ -122,6 +122,8 @@ int cWaveform::ResetToNew() {
     }
     rawByteCount = 0;
     ReleaseArray(rawFile);  // nothing can re-parse it any more
+    source = SourceFile{};
+    unparsedLines = 0;
     saveTypeMode = 1;
     title = "New Waveform";
     return 0;

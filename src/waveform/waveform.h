@@ -8,6 +8,7 @@
 #include <string>
 
 #include "waveform/allocator.h"
+#include "waveform/fast_file.h"
 #include "waveform/file_types.h"
 
 // Which representation of the samples is current.
@@ -21,13 +22,23 @@ constexpr int64_t kDefaultSampleRateHz = 491'520'000;
 constexpr int64_t kFallbackSampleRateHz = 245'760'000;
 constexpr int kNewWaveformLength = 65536;
 
-// Why a save failed.
-enum class SaveFailure {
+// Why a load failed.
+enum class LoadFailure {
     None,
-    CannotCreate,     // the file (or its temporary sibling) could not be created
-    WriteFailed,      // a write, the sync or the rename failed: the old file is untouched
-    NoEncoder,        // the file type has no writer (419, unknown values)
-    NoSpectrumBuffer  // type 40112 needs the spectrum buffer
+    CannotOpen,      // open() failed: loadErrno says why
+    NotRegularFile,  // a folder, FIFO, socket or device: refused without reading
+    Empty,           // a regular file of 0 bytes
+    ReadFailed,      // the read failed before any byte arrived: loadErrno says why
+    NoSamples        // the bytes decode to no sample in the file type
+};
+
+// The file the samples were decoded from. A file longer than kMaxFileBytes (or cut while it
+// was read) leaves bytesRead below fileBytes; saving over it would then lose the rest.
+struct SourceFile {
+    int64_t fileBytes = 0;  // length on disk when it was read
+    int64_t bytesRead = 0;
+    uint64_t device = 0, inode = 0;
+    bool ReadInPart() const { return bytesRead < fileBytes; }
 };
 
 class cWaveform {
@@ -56,6 +67,11 @@ public:
     FloatArray scratchI;
     FloatArray scratchQ;
     int scratchCount = 0;
+    SourceFile source;  // cleared when the samples no longer come from a file (New, failed load)
+    LoadFailure loadFailure = LoadFailure::None;  // of the last LoadFile
+    int loadErrno = 0;                            // the system's reason, when it gave one
+    int64_t unparsedLines = 0;  // text lines of the last ParseRaw that held no number
+    int saveErrno = 0;          // the system's reason for the last failed SaveFile, or 0
 
     cWaveform() = default;
     ~cWaveform() { Clear(); }
@@ -92,21 +108,28 @@ public:
     void EnsureTimeDomain(bool willModify);
 
     // The New command's reset: 65536 zero samples, no raw bytes, save-type mode 1, title
-    // "New Waveform"; rate and file type stay. Returns 0.
+    // "New Waveform", no source file; rate and file type stay. Returns 0.
     int ResetToNew();
 
-    // Reads a file (at most 500,000,000 bytes) into the raw buffer and decodes it by fileType.
-    // Returns 0, or kErrLoadFailed when it cannot be opened or read or decodes to nothing; then
-    // with keepOnFailure false the waveform becomes one zero sample, else the samples stay.
+    // Reads a regular file (at most 500,000,000 bytes) into the raw buffer and decodes it by
+    // fileType; anything else (a FIFO, a device) is refused without blocking. Returns 0, or
+    // kErrLoadFailed with the reason in loadFailure and loadErrno when it cannot be opened or
+    // read or decodes to nothing; then with keepOnFailure false the waveform becomes one zero
+    // sample, else the samples stay.
     int LoadFile(const std::string& path, bool keepOnFailure);
 
-    // Decodes the raw buffer by fileType into I and Q. Returns the sample count, or 0 (and the
-    // samples unchanged) when the type is unknown or nothing can be decoded.
+    // Decodes the raw buffer by fileType into I and Q and counts the text lines without a
+    // number (unparsedLines). Returns the sample count, or 0 (and the samples unchanged) when
+    // the type is unknown or nothing can be decoded.
     int ParseRaw();
 
     // Writes the samples to path in fileType's format (see waveform_writer.h). Returns 1 when
-    // the whole file is written, else 0 with the reason in *failure; an existing file at path
-    // is replaced only by a complete new one. The title becomes path on success.
+    // the whole file is written, else 0 with the reason in *failure (and saveErrno). Refused
+    // before anything is written: a target that exists and is not a regular file or is not
+    // writable by the user, and the source file of a read that took only part of it. An
+    // existing file is replaced only by a complete new one, keeping its permissions, owner and
+    // group; in a folder that allows no new file, a writable file is rewritten in place. The
+    // title becomes path on success.
     int SaveFile(const std::string& path, SaveFailure* failure = nullptr);
 };
 

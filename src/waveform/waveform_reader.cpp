@@ -131,13 +131,15 @@ struct TextCursor {
         const void* lf = std::memchr(p, '\n', static_cast<size_t>(end - p));
         p = lf ? static_cast<const char*>(lf) + 1 : end;
     }
-    float Decimal() { return ParseDecimal(p, end, &p); }
+    float Decimal(bool* isNumber = nullptr) { return ParseDecimal(p, end, &p, isNumber); }
     // strtol at the cursor, but its white-space skip stops at the end of the line.
-    int64_t Integer(int base) {
+    int64_t Integer(int base, bool* isNumber = nullptr) {
         while (p < end && *p != '\n' && (*p == ' ' || (*p >= '\t' && *p <= '\r')))
             ++p;
-        if (p >= end || *p == '\n') return 0;
-        return ParseInteger(p, end, base, &p);
+        const char* start = p;
+        const int64_t v = (p >= end || *p == '\n') ? 0 : ParseInteger(p, end, base, &p);
+        if (isNumber) *isNumber = p != start;
+        return v;
     }
 };
 
@@ -146,20 +148,27 @@ float Scale16Text(int64_t v) {
     return static_cast<float>(static_cast<double>(v) / kScale16);
 }
 
-void DecodeAscii(int type, const char* text, size_t bytes, int count, float* I, float* Q) {
+// Decodes count samples; returns the lines that began without a number (each still gave its
+// value 0.0), so a header or comment that cost a sample can be reported.
+int64_t DecodeAscii(int type, const char* text, size_t bytes, int count, float* I, float* Q) {
     TextCursor c{text, text + bytes};
+    int64_t unparsed = 0;
+    bool number = true;
     for (int k = 0; k < count; ++k) {
         switch (type) {
             case kFileAsciiIQLines:
-                I[k] = c.Decimal();
+                I[k] = c.Decimal(&number);
+                unparsed += !number;
                 c.Skip('\r');
                 c.EndLine(c.Skip('\n'));
-                Q[k] = c.Decimal();
+                Q[k] = c.Decimal(&number);
+                unparsed += !number;
                 c.Skip('\r');
                 c.EndLine(c.Skip('\n'));
                 break;
             case kFileAsciiIQPair:
-                I[k] = c.Decimal();
+                I[k] = c.Decimal(&number);
+                unparsed += !number;
                 c.Skip(',');
                 c.Skip('\t');
                 c.Skip('+');
@@ -171,7 +180,8 @@ void DecodeAscii(int type, const char* text, size_t bytes, int count, float* I, 
                 break;
             default: {  // 402 and 403
                 const int base = type == kFileAsciiHex16 ? 16 : 10;
-                const int64_t i = c.Integer(base);
+                const int64_t i = c.Integer(base, &number);
+                unparsed += !number;
                 c.Skip(',');
                 c.Skip('\t');
                 c.Skip('+');
@@ -186,6 +196,7 @@ void DecodeAscii(int type, const char* text, size_t bytes, int count, float* I, 
             }
         }
     }
+    return unparsed;
 }
 
 int64_t CountLineFeeds(const uint8_t* data, size_t bytes) {
@@ -218,32 +229,52 @@ int64_t ReadRange(int fd, uint8_t* buf, int64_t begin, int64_t end) {
 // Files from this size on are read and decoded by two threads.
 constexpr int64_t kParallelBytes = int64_t{32} << 20;
 
-// Reads up to kMaxFileBytes of the file at path into buf. Returns false when it cannot be
-// opened (for reading only) or is not a non-empty regular file. bytes receives the length of
-// the part that was read without error (0 when the read failed).
-bool ReadWholeFile(const std::string& path, ByteArray& buf, int64_t& bytes) {
-    bytes = 0;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
-        ::close(fd);
-        return false;
+// Reads up to kMaxFileBytes of the regular file at path into buf. Anything else is refused
+// after a non-blocking open, so a FIFO or a device cannot hang the program. Returns None or the
+// reason, with errno in *error when the system gave one; source receives the file's length,
+// identity and the length of the part read without error (0 when the read failed at once).
+LoadFailure ReadWholeFile(const std::string& path, ByteArray& buf, SourceFile& source, int* error) {
+    source = SourceFile{};
+    *error = 0;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        *error = errno;
+        return LoadFailure::CannotOpen;
     }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        *error = errno;
+        ::close(fd);
+        return LoadFailure::ReadFailed;
+    }
+    if (!S_ISREG(st.st_mode) || st.st_size <= 0) {
+        ::close(fd);
+        return S_ISREG(st.st_mode) ? LoadFailure::Empty : LoadFailure::NotRegularFile;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    source.fileBytes = st.st_size;
+    source.device = static_cast<uint64_t>(st.st_dev);
+    source.inode = static_cast<uint64_t>(st.st_ino);
     const int64_t length = std::min<int64_t>(st.st_size, kMaxFileBytes);
     ByteArray().swap(buf);
     buf.resize(static_cast<size_t>(length));
     int64_t got[2] = {0, 0};
     int64_t firstEnd = length;
+    errno = 0;
     SplitInTwo(length, kParallelBytes, 4096, [&](int64_t begin, int64_t end) {
         if (begin == 0) firstEnd = end;
         got[begin == 0 ? 0 : 1] = ReadRange(fd, buf.data(), begin, end);
     });
+    const int readError = errno;
     ::close(fd);
     // A file cut short while we read it keeps the part that arrived in one piece.
-    bytes = got[0] < firstEnd ? got[0] : firstEnd + got[1];
-    buf.resize(static_cast<size_t>(bytes));
-    return true;
+    source.bytesRead = got[0] < firstEnd ? got[0] : firstEnd + got[1];
+    buf.resize(static_cast<size_t>(source.bytesRead));
+    if (source.bytesRead == 0) {
+        *error = readError;
+        return LoadFailure::ReadFailed;
+    }
+    return LoadFailure::None;
 }
 
 // Bytes per sample of a binary type, 0 for the ASCII types, -1 for a type the reader does not
@@ -315,8 +346,10 @@ int cWaveform::ParseRaw() {
     SwapScratch();
     const int type = fileType;
     const int64_t stride = BytesPerSample(type);
+    unparsedLines = 0;
     if (stride == 0) {
-        DecodeAscii(type, reinterpret_cast<const char*>(raw), bytes, n, I.data(), Q.data());
+        unparsedLines =
+            DecodeAscii(type, reinterpret_cast<const char*>(raw), bytes, n, I.data(), Q.data());
     } else {
         SplitInTwo(n, kParallelBytes / stride, 64, [&](int64_t begin, int64_t end) {
             DecodeBinary(type, raw + begin * stride, static_cast<int>(end - begin),
@@ -330,12 +363,14 @@ int cWaveform::ParseRaw() {
 int cWaveform::LoadFile(const std::string& path, bool keepOnFailure) {
     title = path;
     PumpMessagesFor(1);
-    int64_t bytes = 0;
     // Read-only: a capture on a read-only disk or without write permission must load.
-    if (ReadWholeFile(path, rawFile, bytes)) {
-        rawByteCount = static_cast<int>(bytes);
+    SourceFile read;
+    loadFailure = ReadWholeFile(path, rawFile, read, &loadErrno);
+    if (loadFailure == LoadFailure::None) {
+        rawByteCount = static_cast<int>(read.bytesRead);
         const int count = ParseRaw();
         if (count >= 1) {
+            source = read;
             ReleaseArray(markers);
             markerCount = 0;
             const int64_t rate = SampleRateFromName(title);
@@ -345,6 +380,9 @@ int cWaveform::LoadFile(const std::string& path, bool keepOnFailure) {
             domainState = DomainState::TimeOnly;
             return 0;
         }
+        loadFailure = LoadFailure::NoSamples;
+    } else if (loadFailure == LoadFailure::ReadFailed) {
+        rawByteCount = 0;  // the buffer was emptied
     }
     if (!keepOnFailure) {
         AllocateScratch(1);
@@ -356,6 +394,8 @@ int cWaveform::LoadFile(const std::string& path, bool keepOnFailure) {
         scratchCount = 0;
         saveTypeMode = 0;
         domainState = DomainState::TimeOnly;
+        source = SourceFile{};
+        unparsedLines = 0;
     }
     return kErrLoadFailed;
 }

@@ -1,6 +1,8 @@
 #include "waveform/waveform_writer.h"
 
 #include <locale.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -153,9 +155,17 @@ inline char* PutHex4(char* p, uint16_t w) {
 
 inline char* PutInt(char* p, int64_t v) { return std::to_chars(p, p + 24, v).ptr; }
 
+// A value as the text types write it: an infinity becomes the largest value the reader gives
+// back (1e38 with its sign) and NaN becomes 0, so no "inf" or "nan" reaches a text file.
+inline double TextValue(float v) {
+    if (std::isnan(v)) return 0.0;
+    if (std::isinf(v)) return v > 0 ? 1e38 : -1e38;
+    return v;
+}
+
 // One record of sample k in the given type.
 char* EncodeRecord(int type, const cWaveform& w, int k, char* p) {
-    const double i = w.I[k], q = w.Q[k];
+    const double i = TextValue(w.I[k]), q = TextValue(w.Q[k]);
     const auto twos = [](double x) { return RoundHalfAway(x * 32767.0); };
     const auto offset = [](double x) { return RoundHalfAway(x * 32767.0 + 32768.0); };
     switch (type) {
@@ -209,7 +219,7 @@ char* EncodeRecord(int type, const cWaveform& w, int k, char* p) {
             *p++ = ',';
             p = FormatFixed(q, 2, p);
             *p++ = ',';
-            p = FormatFixed(w.spectrum[k], 2, p);
+            p = FormatFixed(TextValue(w.spectrum[k]), 2, p);
             *p++ = '\n';
             return p;
         case kFileTableMilli:
@@ -270,6 +280,7 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
         return 0;
     };
     if (failure) *failure = SaveFailure::None;
+    saveErrno = 0;
     EnsureTimeDomain(false);
     // Refused before anything is created, so an existing file is never lost to them.
     if (!HasEncoder(fileType)) return fail(SaveFailure::NoEncoder);
@@ -278,8 +289,20 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
         (spectrum.empty() || static_cast<int>(spectrum.size()) < n))
         return fail(SaveFailure::NoSpectrumBuffer);
 
+    if (const SaveFailure check = CheckSaveTarget(path, &saveErrno); check != SaveFailure::None)
+        return fail(check);
+    if (source.ReadInPart()) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_dev) == source.device &&
+            static_cast<uint64_t>(st.st_ino) == source.inode)
+            return fail(SaveFailure::WouldCutSource);
+    }
+
     AtomicFileReplace out(path);
-    if (!out.Opened()) return fail(SaveFailure::CannotCreate);
+    if (!out.Opened()) {
+        saveErrno = out.Error();
+        return fail(SaveFailure::CannotCreate);
+    }
     {
         RecordSink sink(out.File());
         if (fileType == kFileInstrumentCsv)
@@ -299,7 +322,10 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
                 sink.Commit(EncodeRecord(fileType, *this, k, sink.Reserve()));
         }
     }
-    if (!out.Commit()) return fail(SaveFailure::WriteFailed);
+    if (!out.Commit()) {
+        saveErrno = out.Error();
+        return fail(out.InPlace() ? SaveFailure::WriteFailedInPlace : SaveFailure::WriteFailed);
+    }
     title = path;
     return 1;
 }

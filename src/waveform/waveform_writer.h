@@ -3,7 +3,9 @@
 //
 // Integer types write R(x * scale [+ 32768 for offset binary]), R rounding half away from zero,
 // keeping the low 16 (or 32) bits so that values beyond full scale wrap. Text types use printf
-// forms ("%+.6e", "%d", "0x%.4hx") in the C locale. 418 chooses per sample the smallest shared
+// forms ("%+.6e", "%d", "0x%.4hx") in the C locale; they never write "inf" or "nan": an
+// infinite sample is written as 1e38 with its sign (what the reader caps such numbers to) and
+// NaN as 0. 418 chooses per sample the smallest shared
 // exponent whose mantissas hold both I and Q, so each keeps as many bits as the format allows.
 
 #include <cstdint>

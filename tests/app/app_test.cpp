@@ -52,6 +52,14 @@ TEST_F(Settings, MissingOrDamagedValuesGiveDefaults) {
     EXPECT_EQ(s.installPath.value_or(""), "/opt/q");
     EXPECT_FALSE(s.waveformFolder);  // read back as a list, not a text
 
+    // Only file types the program reads or writes count: others would fail every open.
+    for (const auto& [stored, expected] :
+         {std::pair{"999", 405}, std::pair{"-3", 405}, std::pair{"4294967701", 405},
+          std::pair{"401", 401}, std::pair{"40111", 40111}}) {
+        s = ReadFile(std::string("[General]\nFiletype=") + stored + "\n");
+        EXPECT_EQ(s.fileType, expected) << stored;
+    }
+
     static const char kJunk[] = "\x00\xff\x13garbage[[[\n=\n\x7f";
     s = ReadFile(std::string(kJunk, sizeof kJunk - 1));
     EXPECT_EQ(s.fftSize, defaults.fftSize);

@@ -2,6 +2,7 @@
 // re-parse, prompts with remembered answers, and a failed open that must not lose the waveform.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -83,6 +84,9 @@ protected:
     std::unique_ptr<CMainFrame> Start(const std::vector<std::string>& args) {
         auto f = std::make_unique<CMainFrame>(store_.get());
         f->prompter = &prompter_;
+        f->showNotice = [this](const std::string&, const std::string& text) {
+            warnings_.push_back(text);
+        };
         f->OnInitialUpdate(args);
         return f;
     }
@@ -103,6 +107,7 @@ protected:
     fs::path dir_;
     std::unique_ptr<QSettings> store_;
     ScriptedPrompter prompter_;
+    std::vector<std::string> warnings_;  // message boxes shown
 };
 
 TEST_F(Frame, StartsWithANewWaveform) {
@@ -143,14 +148,75 @@ TEST_F(Frame, RelativePathsFollowTheInstallPath) {
     EXPECT_EQ(f->currentFileName, (dir_ / "data/a_1MSPS.bin").string());
 }
 
-TEST_F(Frame, FailedOpenKeepsTheWaveformOnScreen) {
+TEST_F(Frame, FailedOpenKeepsTheWaveformOnScreenAndSaysWhy) {
     auto f = Start({"-f", Tone("keep_1MSPS.bin", 300)});
     const float first = f->mainWave.I[7];
-    EXPECT_NE(f->OpenWaveformFile((dir_ / "missing.bin").string(), true), 0);
-    EXPECT_EQ(f->lastStatus, "ERR: File Open Failed");
-    EXPECT_EQ(f->mainWave.sampleCount, 300);
-    EXPECT_EQ(f->mainWave.I[7], first);
+    const std::string fifo = (dir_ / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {(dir_ / "missing.bin").string(), "ERR: File Open Failed: No such file or directory"},
+        {fifo, "ERR: File Open Failed: not a regular file"},  // without blocking
+        {dir_.string(), "ERR: File Open Failed: not a regular file"},
+    };
+    for (const auto& [path, status] : cases) {
+        EXPECT_NE(f->OpenWaveformFile(path, true), 0);
+        EXPECT_EQ(f->lastStatus, status);
+        EXPECT_EQ(f->mainWave.sampleCount, 300);
+        EXPECT_EQ(f->mainWave.I[7], first);
+    }
     EXPECT_EQ(Title(*f), "Quorvalen - " + (dir_ / "keep_1MSPS.bin").string());
+
+    // Lines that are not numbers are counted where "File Opened" would stand.
+    std::ofstream(dir_ / "h.txt") << "I,Q\n# two\n0.5,0.25\n-1,1\n";
+    f->OnCommand(401);
+    EXPECT_EQ(f->OpenWaveformFile((dir_ / "h.txt").string(), true), 0);
+    EXPECT_EQ(f->lastStatus, "2 lines were not numbers");
+}
+
+TEST_F(Frame, SavesThatWouldLoseDataAreRefusedWithTheReason) {
+    // A sparse 600,000,000-byte text file: a number and a line of zero bytes inside the
+    // 500,000,000 bytes read, another number past them.
+    const std::string big = (dir_ / "big.txt").string();
+    {
+        std::ofstream f(big, std::ios::binary);
+        f << "1\n";
+        f.seekp(kMaxFileBytes - 1);
+        f << "\n";
+        f.seekp(600'000'000 - 2);
+        f << "2\n";
+    }
+    store_->setValue("Filetype", 402);
+    auto f = Start({"-f", big});
+    ASSERT_EQ(f->mainWave.sampleCount, 2);
+    ASSERT_EQ(f->OpenWaveformFile(big, true), 0);
+    EXPECT_EQ(f->lastStatus,
+              "Read the first 500,000,000 of 600,000,000 bytes; 1 line was not a number");
+    f->SaveWaveform();
+    EXPECT_EQ(f->lastStatus, "ERR: File Save Failed");
+    ASSERT_EQ(warnings_.size(), 1u);
+    EXPECT_EQ(
+        warnings_[0].rfind("Only the first 500,000,000 of the 600,000,000 bytes of " + big, 0), 0u)
+        << warnings_[0];
+    EXPECT_NE(warnings_[0].find("save under another name"), std::string::npos);
+    EXPECT_EQ(fs::file_size(big), 600'000'000u);
+    // New and an undo bring the part back under the file's name: still refused.
+    f->OnCommand(101);
+    f->OnCommand(40002);
+    ASSERT_EQ(f->currentFileName, big);
+    f->SaveWaveform();
+    EXPECT_EQ(f->lastStatus, "ERR: File Save Failed");
+    EXPECT_EQ(fs::file_size(big), 600'000'000u);
+    warnings_.resize(1);
+
+    // Special files are left alone; another name takes the part that was read.
+    const std::string fifo = (dir_ / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    f->SaveWaveformAs(fifo, true, true);
+    EXPECT_EQ(f->lastStatus, "ERR: Save File operation failed");
+    EXPECT_EQ(warnings_.back(), fifo + " is not a regular file; it was left as it is");
+    f->SaveWaveformAs((dir_ / "part.txt").string(), true, true);
+    EXPECT_EQ(f->lastStatus, "File Saved");
+    EXPECT_EQ(warnings_.size(), 2u);
 }
 
 TEST_F(Frame, ReparseSaveOpenAndUndo) {
@@ -187,7 +253,7 @@ TEST_F(Frame, RecentFilesOpenAndForgetMissingOnes) {
     EXPECT_EQ(g->currentFileName, a);
     fs::remove(b);
     g->OnCommand(67);  // now b, which is gone: removed from the list
-    EXPECT_EQ(g->lastStatus, "ERR: File Open Failed");
+    EXPECT_EQ(g->lastStatus, "ERR: File Open Failed: No such file or directory");
     g->OnCommand(67);  // nothing left at that place
     EXPECT_EQ(g->mainWave.sampleCount, 10);
 }
@@ -456,7 +522,7 @@ TEST_F(Frame, SettingsRecomputeAndExplainThemselves) {
 
 TEST_F(Frame, StartUpFailureStaysAndDecodeSettingsShow) {
     auto f = Start({"-f", (dir_ / "missing_30.72MSPS.bin").string()});
-    EXPECT_EQ(f->lastStatus, "ERR: File Open Failed");
+    EXPECT_EQ(f->lastStatus, "ERR: File Open Failed: No such file or directory");
     auto decode = [&] {
         QTest::qWait(3 * cQRVNStatusBar::kTimerPeriodMs);
         return f->statusBar->findChild<QLabel*>("decode")->text().toStdString();

@@ -3,6 +3,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,12 +16,14 @@
 #include <QPainter>
 #include <cmath>
 #include <complex>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
 #include <sstream>
 
+#include "../unprivileged.h"
 #include "display/frequency_plot.h"
 #include "display/plot_engine.h"
 #include "dsp/trace_recompute.h"
@@ -34,6 +38,15 @@ using cd = std::complex<double>;
 struct Result {
     int status = -1;
     std::string out, err;
+};
+
+// How the program is started: standard output to a file (or elsewhere, or closed), and
+// optionally without privileges or under a file-size limit.
+struct Start {
+    std::string stdoutPath;  // empty: a file in the test folder
+    bool closeStdout = false;
+    bool unprivileged = false;
+    rlim_t fileSizeLimit = 0;  // bytes; 0: none
 };
 
 std::string Slurp(const std::string& path) {
@@ -52,15 +65,26 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
-    Result Run(std::vector<std::string> args) const {
+    Result Run(std::vector<std::string> args, const Start& start = {}) const {
         args.insert(args.begin(), QRVN_BINARY);
-        const std::string outPath = Path("stdout"), errPath = Path("stderr");
+        const std::string outPath = start.stdoutPath.empty() ? Path("stdout") : start.stdoutPath;
+        const std::string errPath = Path("stderr");
         const pid_t pid = fork();
         if (pid == 0) {
             const int o = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const int e = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             dup2(o, 1);
             dup2(e, 2);
+            if (start.closeStdout) close(1);
+            // The default action, as a shell gives it: the program must ignore it itself.
+            signal(SIGXFSZ, SIG_DFL);
+            if (start.fileSizeLimit) {
+                const struct rlimit limit { start.fileSizeLimit, start.fileSizeLimit };
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            if (start.unprivileged && geteuid() == 0 &&
+                (setgroups(0, nullptr) != 0 || setgid(kNobodyId) != 0 || setuid(kNobodyId) != 0))
+                _exit(126);
             std::vector<char*> argv;
             for (auto& a : args)
                 argv.push_back(a.data());
@@ -70,7 +94,8 @@ protected:
         }
         int status = 0;
         waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(outPath), Slurp(errPath)};
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                start.stdoutPath.empty() ? Slurp(outPath) : std::string(), Slurp(errPath)};
     }
 
     // A waveform written with the project's writer (type 405 unless given).
@@ -236,6 +261,8 @@ TEST_F(Qrvn, EmissionMaskExitStatus) {
 TEST_F(Qrvn, BadInputGivesOneLineErrors) {
     const std::string good = Save("g_30.72MSPS.bin", 4096, [](int k) { return Tone(0.5, 1e6, k); });
     std::ofstream(Path("empty.bin")).close();
+    const std::string fifo = Path("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
     struct Case {
         std::vector<std::string> args;
         std::string expect;
@@ -252,6 +279,18 @@ TEST_F(Qrvn, BadInputGivesOneLineErrors) {
         {{"render", good, "-o", Path("v.png"), "--view", "315"}, "is not a view kind"},
         {{"frobnicate"}, "unknown verb"},
         {{"info", Path("no_dir/x.bin")}, "cannot open"},
+        {{"info", Path("new\nline.bin")}, "new\\nline.bin: No such file"},
+        // Ids beyond 32 bits are refused, not wrapped to 405, 303 and 707.
+        {{"info", good, "--type", "4294967701"}, "unknown file type"},
+        {{"render", good, "-o", Path("v.png"), "--view", "4294967599"}, "is not a view kind"},
+        {{"measure", good, "--mask", "4294967603", "--mask-bw", "5"}, "--mask takes"},
+        {{"measure", good, "--span", "20e6:30e6"}, "outside the spectrum"},
+        {{"measure", good, "--span", "-30e6:-16e6"}, "outside the spectrum"},
+        {{"convert", good, Path("o.csv"), "--from", "405", "--to", "40112"}, "needs a spectrum"},
+        // Neither read from nor written to: a FIFO would block for ever.
+        {{"info", fifo}, "is not a regular file"},
+        {{"render", good, "-o", fifo}, "is not a regular file"},
+        {{"convert", good, fifo, "--from", "405", "--to", "401"}, "is not a regular file"},
     };
     for (const Case& c : cases) {
         const Result r = Run(c.args);
@@ -259,6 +298,100 @@ TEST_F(Qrvn, BadInputGivesOneLineErrors) {
         EXPECT_NE(r.err.find(c.expect), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
+}
+
+TEST_F(Qrvn, LoadNotesRateSourcesAndValuesStartingWithAMinus) {
+    const std::string text = Path("t_1MSPS.txt");
+    std::ofstream(text) << "I,Q\n0.5,0.25\n-1,1\n";
+    Result r = Run({"info", text, "--type", "401"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "qrvn: " + text + ": 1 line was not a number\n");
+
+    // A rate below 1 kHz in the name gives way to the fallback, and says so.
+    const std::string slow =
+        Save("s_0.0001MSPS.bin", 4096, [](int k) { return Tone(0.5, 1e6, k); });
+    r = Run({"info", slow, "--json"});
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    EXPECT_EQ(o["sample_rate_source"].toString(), "fallback");
+    EXPECT_EQ(o["sample_rate_hz"].toDouble(), 245.76e6);
+
+    const std::string good = Save("g_30.72MSPS.bin", 4096, [](int k) { return Tone(0.5, 1e6, k); });
+    r = Run({"measure", good, "--span", "-5e6:5e6", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QJsonObject m = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    EXPECT_EQ(m["span_low_hz"].toDouble(), -5e6);
+    EXPECT_EQ(m["span_high_hz"].toDouble(), 5e6);
+    // Spans of a few hertz: grids finer than 1 Hz (the sanitizer build checks the arithmetic).
+    for (const char* view : {"iq", "multi", "i"}) {
+        r = Run({"render", good, "-o", Path("slow.png"), "--size", "400x300", "--rate", "3",
+                 "--view", view});
+        EXPECT_EQ(r.status, 0) << view << ": " << r.err;
+    }
+}
+
+TEST_F(Qrvn, FailedWritesAreReportedAndReplaceNothing) {
+    const std::string in = Save("w_30.72MSPS.bin", 20000, [](int k) { return Tone(0.5, 1e6, k); });
+    auto oneLine = [](const Result& r) {
+        return std::count(r.err.begin(), r.err.end(), '\n') == 1;
+    };
+
+    // Standard output that cannot be written: status 1, one line.
+    for (const Start& start : {Start{"/dev/full"}, Start{"", true}}) {
+        const Result r = Run({"info", in}, start);
+        EXPECT_EQ(r.status, 1) << start.stdoutPath;
+        EXPECT_NE(r.err.find("cannot write the output"), std::string::npos) << r.err;
+        EXPECT_TRUE(oneLine(r)) << r.err;
+    }
+
+    // A file-size limit stops the writes part-way: the old files stay whole, no temporary
+    // file is left, and the picture encoder's own complaint does not reach stderr.
+    const std::string oldBin = Path("old.bin"), oldPng = Path("old.png");
+    std::ofstream(oldBin) << "old samples";
+    std::ofstream(oldPng) << "old picture";
+    Start limited;
+    limited.fileSizeLimit = 4000;
+    Result r = Run({"convert", in, oldBin, "--from", "405", "--to", "405"}, limited);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+    EXPECT_TRUE(oneLine(r)) << r.err;
+    r = Run({"render", in, "-o", oldPng}, limited);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.find("libpng"), std::string::npos) << r.err;
+    EXPECT_TRUE(oneLine(r)) << r.err;
+    EXPECT_EQ(Slurp(oldBin), "old samples");
+    EXPECT_EQ(Slurp(oldPng), "old picture");
+    for (const auto& e : fs::directory_iterator(dir_))
+        EXPECT_EQ(e.path().filename().string().find(".saving-"), std::string::npos);
+
+    // A file the user may not read: the system's reason.
+    ASSERT_EQ(chmod(in.c_str(), 0), 0);
+    Start nobody;
+    nobody.unprivileged = true;
+    r = Run({"info", in}, nobody);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "qrvn: cannot open " + in + ": Permission denied\n");
+}
+
+TEST_F(Qrvn, AFileReadOnlyInPartIsNotConvertedOverItself) {
+    // A sparse 600,000,000-byte text file: a number and a line of zero bytes inside the
+    // 500,000,000 bytes read, another number past them.
+    const std::string big = Path("big.txt");
+    {
+        std::ofstream f(big, std::ios::binary);
+        f << "1\n";
+        f.seekp(kMaxFileBytes - 1);
+        f << "\n";
+        f.seekp(600'000'000 - 2);
+        f << "2\n";
+    }
+    const Result r = Run({"convert", big, big, "--from", "402", "--to", "402"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("qrvn: only the first 500,000,000 of the 600,000,000 bytes of " + big, 0),
+              0u)
+        << r.err;
+    EXPECT_NE(r.err.find("save under another name"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(fs::file_size(big), 600'000'000u);
 }
 
 TEST_F(Qrvn, ZerosAreMeasuredNotCrashedOn) {

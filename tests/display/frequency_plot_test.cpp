@@ -109,6 +109,16 @@ TEST(SpectrumPlot, GridAtRoundFrequencies) {
     EXPECT_DOUBLE_EQ(g.first, 1240.0);
     EXPECT_STREQ(FrequencyUnitFor(1330).title, "Frequency (kHz)");
 
+    // Spans below 5 Hz (a sample rate of a few hertz) still get about ten lines inside them.
+    for (const double span : {4.9, 3.0, 1.0, 0.3, 1e-3}) {
+        g = FrequencyGridFor(-span / 2, span / 2);
+        EXPECT_GT(g.step, 0.0) << span;
+        EXPECT_GE(g.lines, 5) << span;
+        EXPECT_LE(g.lines, 21) << span;
+        EXPECT_GE(g.first, -span / 2) << span;
+        EXPECT_LE(g.first + (g.lines - 1) * g.step, span / 2 * (1 + 1e-12)) << span;
+    }
+
     // On the image, the 30.72 MHz span: a 3 MHz grid from -15 MHz, dots at the computed columns.
     View v;
     v.Show(Wave(8192, [&](int k) { return Tone(0.001, 1e6, k); }), -kFs / 2.0, kFs / 2.0);

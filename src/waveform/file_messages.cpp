@@ -1,0 +1,72 @@
+#include "waveform/file_messages.h"
+
+#include <cstring>
+
+namespace {
+std::string Reason(int error, const char* fallback) {
+    return error != 0 ? std::string(std::strerror(error)) : std::string(fallback);
+}
+}  // namespace
+
+std::string GroupThousands(int64_t n) {
+    const std::string digits = std::to_string(n < 0 ? -n : n);
+    std::string s;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) s += ',';
+        s += digits[i];
+    }
+    return n < 0 ? "-" + s : s;
+}
+
+std::string LoadFailureText(const cWaveform& w) {
+    switch (w.loadFailure) {
+        case LoadFailure::None: return "";
+        case LoadFailure::CannotOpen: return Reason(w.loadErrno, "cannot open");
+        case LoadFailure::NotRegularFile: return "not a regular file";
+        case LoadFailure::Empty: return "empty file";
+        case LoadFailure::ReadFailed: return Reason(w.loadErrno, "read failed");
+        case LoadFailure::NoSamples: return "no samples as file type " + std::to_string(w.fileType);
+    }
+    return "";
+}
+
+std::string LoadNotes(const cWaveform& w) {
+    std::string notes;
+    if (w.source.ReadInPart())
+        notes = "Read the first " + GroupThousands(w.source.bytesRead) + " of " +
+                GroupThousands(w.source.fileBytes) + " bytes";
+    if (w.unparsedLines > 0) {
+        if (!notes.empty()) notes += "; ";
+        notes += w.unparsedLines == 1 ? std::string("1 line was not a number")
+                                      : GroupThousands(w.unparsedLines) + " lines were not numbers";
+    }
+    return notes;
+}
+
+std::string SaveFailureText(SaveFailure why, int error, const std::string& path,
+                            const SourceFile& source) {
+    switch (why) {
+        case SaveFailure::None: return "";
+        case SaveFailure::CannotCreate:
+            return "cannot create " + path + ": " + Reason(error, "no permission");
+        case SaveFailure::WriteFailed:
+            return "writing " + path + " failed (" + Reason(error, "write error") +
+                   "); nothing was replaced";
+        case SaveFailure::WriteFailedInPlace:
+            return "rewriting " + path + " in place failed (" + Reason(error, "write error") +
+                   "); the file is incomplete";
+        case SaveFailure::NoEncoder: return "this file type cannot be written";
+        case SaveFailure::NoSpectrumBuffer:
+            return "file type 40112 needs a spectrum, which this waveform does not have";
+        case SaveFailure::NotRegularFile:
+            return path + " is not a regular file; it was left as it is";
+        case SaveFailure::NotWritable:
+            return path + " is write-protected (" + Reason(error, "Permission denied") +
+                   "); it was left as it is";
+        case SaveFailure::WouldCutSource:
+            return "only the first " + GroupThousands(source.bytesRead) + " of the " +
+                   GroupThousands(source.fileBytes) + " bytes of " + path +
+                   " were read, so saving over it would lose the rest; save under another name";
+    }
+    return "";
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The texts the window and qrvn show about loads and saves: why one failed, and what a load
+// left out. Shared so both say the same thing.
+
+#include <cstdint>
+#include <string>
+
+#include "waveform/waveform.h"
+
+// 600000000 as "600,000,000".
+std::string GroupThousands(int64_t n);
+
+// Why the last LoadFile of w failed ("Permission denied", "not a regular file", "empty file",
+// "no samples as file type 405"), or "" after a success.
+std::string LoadFailureText(const cWaveform& w);
+
+// What the last successful load of w did not take as data: "Read the first 500,000,000 of
+// 600,000,000 bytes" and "3 lines were not numbers" ("1 line was not a number"), joined by
+// "; ", or "" when the whole file was samples.
+std::string LoadNotes(const cWaveform& w);
+
+// Why a save to path failed, as one sentence without a final stop. error is the system's
+// reason (errno, 0 for none); source is the file the samples were read from (for
+// WouldCutSource). "" for SaveFailure::None.
+std::string SaveFailureText(SaveFailure why, int error, const std::string& path,
+                            const SourceFile& source = {});
