@@ -49,7 +49,8 @@ double DenseNaturalSpline(const std::vector<double>& x, const std::vector<double
         ++i;
     const double h = x[i + 1] - x[i], t = (at - x[i]) / h;
     return (1 - t) * y[i] + t * y[i + 1] +
-           h * h / 6 * (((1 - t) * (1 - t) * (1 - t) - (1 - t)) * m[i] + (t * t * t - t) * m[i + 1]);
+           h * h / 6 *
+               (((1 - t) * (1 - t) * (1 - t) - (1 - t)) * m[i] + (t * t * t - t) * m[i + 1]);
 }
 
 TEST(Spline, NaturalSplineMatchesADenseSolveAndPassesThroughItsKnots) {
@@ -83,7 +84,8 @@ TEST(PowerStatistics, MatchesAPlainLoopComplexAndSingleChannelOnBothThreads) {
     std::normal_distribution<float> g(0.0f, 0.3f);
     // Long enough for the two-thread split, with an odd tail for the scalar loop.
     const int n = (1 << 22) + 37;
-    cWaveform w = SignalWave(n, 1'000'000, [&](int) { return std::complex<double>(g(rng), g(rng)); });
+    cWaveform w =
+        SignalWave(n, 1'000'000, [&](int) { return std::complex<double>(g(rng), g(rng)); });
     for (bool complex : {true, false}) {
         for (auto [first, last] : {std::pair{0, n - 1}, std::pair{5, 1000}, std::pair{7, 7}}) {
             double sum = 0, si = 0, sq = 0;
@@ -112,14 +114,13 @@ TEST(PowerStatistics, SilenceHasTheFloorAndRangeCorrectionsGoInOrder) {
     cWaveform w = SignalWave(16, 1000, [](int) { return std::complex<double>(0, 0); });
     const PowerStatistics s = ComputePowerStatistics(w.I.data(), w.Q.data(), 0, 15, true);
     EXPECT_NEAR(20 * std::log10(s.RmsAmplitude()), -300.0, 1e-9);
-    EXPECT_NEAR(20 * std::log10(s.PeakAmplitude()) - 20 * std::log10(s.RmsAmplitude()), 0.0,
-                1e-12);
+    EXPECT_NEAR(20 * std::log10(s.PeakAmplitude()) - 20 * std::log10(s.RmsAmplitude()), 0.0, 1e-12);
 
     struct Case {
         int64_t start, end, wantStart, wantEnd;
     };
-    for (const Case c : {Case{3, 3, 3, 4}, Case{20, 25, 0, 9}, Case{2, 50, 2, 9},
-                         Case{-4, 6, 0, 6}, Case{4, -2, 4, 9}, Case{9, 9, 9, 9}}) {
+    for (const Case c : {Case{3, 3, 3, 4}, Case{20, 25, 0, 9}, Case{2, 50, 2, 9}, Case{-4, 6, 0, 6},
+                         Case{4, -2, 4, 9}, Case{9, 9, 9, 9}}) {
         int64_t s0 = c.start, e0 = c.end;
         CorrectStatisticsRange(10, s0, e0);
         EXPECT_EQ(s0, c.wantStart) << c.start << ".." << c.end;
@@ -132,7 +133,8 @@ TEST(Ccdf, ComplexGaussianNoiseFollowsTheClosedForm) {
     std::mt19937 rng(11);
     std::normal_distribution<double> g(0.0, 0.1);
     const int n = 2'000'000;
-    cWaveform w = SignalWave(n, 1'000'000, [&](int) { return std::complex<double>(g(rng), g(rng)); });
+    cWaveform w =
+        SignalWave(n, 1'000'000, [&](int) { return std::complex<double>(g(rng), g(rng)); });
     const CcdfStatistics c = ComputeCcdfStatistics(w.I.data(), w.Q.data(), n);
     EXPECT_NEAR(c.percentAboveMean, 100 * std::exp(-1.0), 0.2);
     const double tolerance[6] = {0.02, 0.03, 0.08, 0.2, 0.5, 1.5};  // fewer samples beyond
@@ -189,7 +191,8 @@ TEST(SampleEdits, OneSampleRotationsAndPhaseShiftsUndoEachOther) {
     cWaveform w = SignalWave(5, 1000, [](int k) { return std::complex<double>(k, -k); });
     RotateOneSample(w, true);
     EXPECT_EQ((std::vector<float>(w.I.begin(), w.I.end())), (std::vector<float>{1, 2, 3, 4, 0}));
-    EXPECT_EQ((std::vector<float>(w.Q.begin(), w.Q.end())), (std::vector<float>{-1, -2, -3, -4, 0}));
+    EXPECT_EQ((std::vector<float>(w.Q.begin(), w.Q.end())),
+              (std::vector<float>{-1, -2, -3, -4, 0}));
     RotateOneSample(w, false);
     RotateOneSample(w, false);
     EXPECT_EQ((std::vector<float>(w.I.begin(), w.I.end())), (std::vector<float>{4, 0, 1, 2, 3}));

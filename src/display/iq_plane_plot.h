@@ -12,8 +12,8 @@ class cWaveform;
 // Vector trace of samples start … end (about 20,000 points at most) in the square I/Q area,
 // amplitude 1/zoom at its edge. mode 1: still picture; 3: animation frame (a thick trail that
 // fades by 18 green levels per sample); other modes draw the frame alone.
-void DrawVector(cPlotEngine& engine, QPainter& painter, int W, int H, int start, int end,
-                int zoom, int mode, const cWaveform& wave);
+void DrawVector(cPlotEngine& engine, QPainter& painter, int W, int H, int start, int end, int zoom,
+                int mode, const cWaveform& wave);
 
 // Density image of the whole waveform: each sample lights its pixel green, repeats brighten
 // it towards white; marker classes paint 3 x 3 marks. The image is ORed into the plot so the

@@ -17,7 +17,13 @@ public:
     // background: the text cell colour when it differs from the plot's text background.
     Panel(QPainter& p, const PlotStyle& s, std::vector<PanelLine>& out, int x, int y,
           TextAnchor anchor, QColor colour, std::optional<QColor> background = std::nullopt)
-        : p_(p), s_(s), out_(out), x_(x), y_(y), anchor_(anchor), colour_(colour),
+        : p_(p),
+          s_(s),
+          out_(out),
+          x_(x),
+          y_(y),
+          anchor_(anchor),
+          colour_(colour),
           background_(background) {
         out_.clear();
     }

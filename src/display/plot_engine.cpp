@@ -6,9 +6,8 @@
 
 namespace {
 // Peak-to-average ratio (dB) and 10·log10 of the exceedance probability in percent.
-constexpr double kReferenceKnots[][2] = {{0, 15.656},     {3.62, 10},     {6.63, 0},
-                                         {8.4, -10},      {9.65, -20},    {10.624, -30},
-                                         {11.3913, -40},  {12.1, -50}};
+constexpr double kReferenceKnots[][2] = {{0, 15.656}, {3.62, 10},    {6.63, 0},      {8.4, -10},
+                                         {9.65, -20}, {10.624, -30}, {11.3913, -40}, {12.1, -50}};
 }  // namespace
 
 cPlotEngine::cPlotEngine() {
@@ -20,16 +19,16 @@ cPlotEngine::cPlotEngine() {
 
 const PowerStatistics& cPlotEngine::StatisticsFor(const cWaveform& wave, int64_t first,
                                                   int64_t last, int channels) {
-    const StatisticsKey key{wave.I.data(), wave.Q.data(), wave.sampleCount, first, last, channels,
-                             generation_};
+    const StatisticsKey key{wave.I.data(), wave.Q.data(), wave.sampleCount, first,
+                            last,          channels,      generation_};
     if (!(key == statisticsKey_)) {
         if (channels == 1) {
             // The Q view describes Q: its samples take the place of I.
             statistics_ = ComputePowerStatistics(wave.Q.data(), wave.I.data(), first, last, false);
             std::swap(statistics_.meanI, statistics_.meanQ);
         } else {
-            statistics_ = ComputePowerStatistics(wave.I.data(), wave.Q.data(), first, last,
-                                                 channels == 3);
+            statistics_ =
+                ComputePowerStatistics(wave.I.data(), wave.Q.data(), first, last, channels == 3);
         }
         statisticsKey_ = key;
     }
@@ -37,8 +36,7 @@ const PowerStatistics& cPlotEngine::StatisticsFor(const cWaveform& wave, int64_t
 }
 
 const CcdfStatistics& cPlotEngine::CcdfFor(const cWaveform& wave) {
-    const StatisticsKey key{wave.I.data(), wave.Q.data(), wave.sampleCount, 0, 0, 3,
-                             generation_};
+    const StatisticsKey key{wave.I.data(), wave.Q.data(), wave.sampleCount, 0, 0, 3, generation_};
     if (!(key == ccdfKey_)) {
         ccdf_ = ComputeCcdfStatistics(wave.I.data(), wave.Q.data(), wave.sampleCount);
         ccdfKey_ = key;

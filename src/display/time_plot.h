@@ -26,8 +26,8 @@ void DrawPhase(cPlotEngine& engine, QPainter& painter, int W, int H, int start, 
 // RMS, peak, crest factor, DC, rate and duration of samples start … end, right column ending
 // at rightX. mode 3: complex; 1 (the Q view): single-channel from the Q samples; any other:
 // single-channel from the I samples. The lines are recorded in the engine's panels.
-void PowerStatsPanel(cPlotEngine& engine, QPainter& painter, int rightX, int64_t start,
-                     int64_t end, const cWaveform& wave, int mode);
+void PowerStatsPanel(cPlotEngine& engine, QPainter& painter, int rightX, int64_t start, int64_t end,
+                     const cWaveform& wave, int mode);
 
 // Unit of the linear view for its top value: title and the factor its numbers are scaled by.
 struct LinearUnit {

@@ -61,7 +61,8 @@ __attribute__((target("avx2"))) void SumsAvx2(const float* I, const float* Q, in
     __m256d power2 = power, si2 = power, sq2 = power;
     __m128 peak = _mm_setzero_ps(), peak2 = peak;
     // All-ones keeps Q² (complex), all-zeros drops it, whatever Q holds.
-    const __m256d qMask = complex ? _mm256_castsi256_pd(_mm256_set1_epi64x(-1)) : _mm256_setzero_pd();
+    const __m256d qMask =
+        complex ? _mm256_castsi256_pd(_mm256_set1_epi64x(-1)) : _mm256_setzero_pd();
     int64_t k = begin;
     for (; k + 8 <= end; k += 8) {
         const __m256d i0 = _mm256_cvtps_pd(_mm_loadu_ps(I + k));
@@ -97,8 +98,7 @@ __attribute__((target("avx2"))) void SumsAvx2(const float* I, const float* Q, in
 }
 #endif
 
-void SumRange(const float* I, const float* Q, int64_t begin, int64_t end, bool complex,
-              Sums& s) {
+void SumRange(const float* I, const float* Q, int64_t begin, int64_t end, bool complex, Sums& s) {
 #ifdef QRVN_HAVE_AVX2_PATH
     static const bool avx2 = __builtin_cpu_supports("avx2");
     if (avx2) {
@@ -118,8 +118,8 @@ double PowerStatistics::RmsAmplitude() const { return std::sqrt(meanPower) + 1e-
 double PowerStatistics::PeakAmplitude() const { return std::sqrt(peakPower) + 1e-15; }
 double PowerStatistics::SineAmplitude() const { return std::sqrt(2.0 * meanPower) + 1e-15; }
 
-PowerStatistics ComputePowerStatistics(const float* I, const float* Q, int64_t first,
-                                       int64_t last, bool complex) {
+PowerStatistics ComputePowerStatistics(const float* I, const float* Q, int64_t first, int64_t last,
+                                       bool complex) {
     PowerStatistics r;
     if (last < first) return r;
     const int64_t count = last - first + 1;
@@ -199,8 +199,7 @@ CcdfStatistics ComputeCcdfStatistics(const float* I, const float* Q, int64_t n) 
         const double q = CcdfStatistics::kProbabilitiesPercent[i];
         const int64_t j = static_cast<int64_t>(std::round(q / 100.0 * static_cast<double>(n)));
         const int64_t idx = static_cast<int64_t>(m) - j - 1;
-        r.parDb[i] =
-            idx > 0 ? 10.0 * std::log10(r.above[static_cast<size_t>(idx)]) - rmsDb : 0.0;
+        r.parDb[i] = idx > 0 ? 10.0 * std::log10(r.above[static_cast<size_t>(idx)]) - rmsDb : 0.0;
     }
     return r;
 }

@@ -22,8 +22,8 @@ struct PowerStatistics {
 
 // Statistics over samples first … last (inclusive, a valid non-empty range). complex: p from
 // I and Q; otherwise from I alone. Long ranges are split over two cores.
-PowerStatistics ComputePowerStatistics(const float* I, const float* Q, int64_t first,
-                                       int64_t last, bool complex);
+PowerStatistics ComputePowerStatistics(const float* I, const float* Q, int64_t first, int64_t last,
+                                       bool complex);
 
 // The statistics panel's range corrections for a waveform of n samples, in this order:
 // start = end widens to one more sample; start beyond the end restarts at 0; end beyond the

@@ -14,10 +14,10 @@
 #include <string>
 
 #include "../test_signals.h"
-#include "render_helpers.h"
 #include "display/ccdf_plot.h"
 #include "display/iq_plane_plot.h"
 #include "display/plot_engine.h"
+#include "render_helpers.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -52,9 +52,8 @@ TEST(CcdfView, GaussianNoiseLiesOnTheReferenceCurve) {
 
 TEST(CcdfView, ConstantEnvelopeDropsToTheBottomAtOnce) {
     const int W = 600, H = 400, ph = H - 42;
-    cWaveform w = SignalWave(1000, 1'000'000, [](int k) {
-        return k % 2 ? cd(0.5, 0) : cd(0, -0.5);
-    });
+    cWaveform w =
+        SignalWave(1000, 1'000'000, [](int k) { return k % 2 ? cd(0.5, 0) : cd(0, -0.5); });
     cPlotEngine e;
     e.dbmOffsetDb = 0.0005;  // below the 0.001 threshold: still dBFS
     const QImage image = DrawOnWhite(W, H, [&](QPainter& p) { DrawCcdf(e, p, W, H, 0, 999, w); });
@@ -113,9 +112,8 @@ TEST(Constellation, RepeatsBrightenAndTheDensestGreenIsFull) {
     cWaveform w = SignalWave(static_cast<int>(samples.size()), 1'000'000,
                              [&](int k) { return samples[static_cast<size_t>(k)]; });
     cPlotEngine e;
-    const QImage image = DrawOnWhite(sq.W, sq.H, [&](QPainter& p) {
-        DrawConstellation(e, p, sq.W, sq.H, 1, 1, 0, 0, w);
-    });
+    const QImage image = DrawOnWhite(
+        sq.W, sq.H, [&](QPainter& p) { DrawConstellation(e, p, sq.W, sq.H, 1, 1, 0, 0, w); });
     // C went past full green towards white (19 steps of +4 red and blue), so no rescaling:
     // A stays at 175 green and B at 191.
     EXPECT_EQ(QColor(image.pixel(sq.Pixel(0.5, -0.5))), QColor(76, 255, 76));
@@ -129,9 +127,8 @@ TEST(Constellation, RepeatsBrightenAndTheDensestGreenIsFull) {
     // Without C the densest pixel (B, 191) is raised to full green, A by the same amount.
     samples.resize(4);
     cWaveform w2 = SignalWave(4, 1'000'000, [&](int k) { return samples[static_cast<size_t>(k)]; });
-    const QImage raised = DrawOnWhite(sq.W, sq.H, [&](QPainter& p) {
-        DrawConstellation(e, p, sq.W, sq.H, 1, 1, 0, 0, w2);
-    });
+    const QImage raised = DrawOnWhite(
+        sq.W, sq.H, [&](QPainter& p) { DrawConstellation(e, p, sq.W, sq.H, 1, 1, 0, 0, w2); });
     EXPECT_EQ(QColor(raised.pixel(sq.Pixel(-0.3, 0.3))), QColor(0, 255, 0));
     EXPECT_EQ(QColor(raised.pixel(sq.Pixel(0.3, 0.3))), QColor(0, 239, 0));
     // The grid shows through where the image is black: the 0.2 line's dots are untouched.
@@ -149,8 +146,8 @@ TEST(Constellation, MarkerClassesPaintThreeByThreeMarks) {
     w.markers[0] = 0x0701;  // class 1 (orange)
     w.markers[1] = 0x0002;  // class 2 (red), another group
     cPlotEngine e;
-    const QImage image =
-        DrawOnWhite(sq.W, sq.H, [&](QPainter& p) { DrawConstellation(e, p, sq.W, sq.H, 1, 1, 0, 0, w); });
+    const QImage image = DrawOnWhite(
+        sq.W, sq.H, [&](QPainter& p) { DrawConstellation(e, p, sq.W, sq.H, 1, 1, 0, 0, w); });
     // Off the grid lines, which the marks are ORed with.
     const QPoint a = sq.Pixel(-0.5, 0.1), b = sq.Pixel(0.5, 0.1);
     for (int dy = -1; dy <= 1; ++dy)
@@ -165,21 +162,18 @@ TEST(VectorView, SamplesBeyondTheEdgeAreClampedToIt) {
     const Square sq{500, 400};
     cWaveform w = SignalWave(3, 1'000'000, [](int k) { return cd(k == 1 ? 2.0 : 0.1, 0.0); });
     cPlotEngine e;
-    const QImage still = DrawOnWhite(sq.W, sq.H, [&](QPainter& p) {
-        DrawVector(e, p, sq.W, sq.H, 0, 3, 1, 1, w);
-    });
+    const QImage still =
+        DrawOnWhite(sq.W, sq.H, [&](QPainter& p) { DrawVector(e, p, sq.W, sq.H, 0, 3, 1, 1, w); });
     const int y = kTop + sq.ph() / 2;
     EXPECT_EQ(QColor(still.pixel(kLeft + sq.pw(), y)), QColor(0, 255, 0));
     // Zoom 2: the same sample at 0.1 lands twice as far from the centre.
-    const QImage zoomed = DrawOnWhite(sq.W, sq.H, [&](QPainter& p) {
-        DrawVector(e, p, sq.W, sq.H, 0, 3, 2, 1, w);
-    });
+    const QImage zoomed =
+        DrawOnWhite(sq.W, sq.H, [&](QPainter& p) { DrawVector(e, p, sq.W, sq.H, 0, 3, 2, 1, w); });
     EXPECT_EQ(QColor(zoomed.pixel(kLeft + static_cast<int>(sq.pw() / 2.0 + 0.2 * sq.h()), y)),
               QColor(0, 255, 0));
     // Mode 2 (neither still nor animation) draws the frame without the trace.
-    const QImage frame = DrawOnWhite(sq.W, sq.H, [&](QPainter& p) {
-        DrawVector(e, p, sq.W, sq.H, 0, 3, 1, 2, w);
-    });
+    const QImage frame =
+        DrawOnWhite(sq.W, sq.H, [&](QPainter& p) { DrawVector(e, p, sq.W, sq.H, 0, 3, 1, 2, w); });
     EXPECT_NE(QColor(frame.pixel(kLeft + sq.pw(), y)), QColor(0, 255, 0));
 }
 
@@ -188,7 +182,8 @@ TEST(PhasePlot, PhaseRowsRunFromMinusPiAtTheBottomToPiAtTheTop) {
     cPlotEngine e;
     cSpectrumTrace& t = e.trace;
     // Nothing without the phase.
-    const QImage none = DrawOnWhite(W, H, [&](QPainter& p) { DrawFrequencyPhase(e, p, W, H, -1e6, 1e6); });
+    const QImage none =
+        DrawOnWhite(W, H, [&](QPainter& p) { DrawFrequencyPhase(e, p, W, H, -1e6, 1e6); });
     EXPECT_EQ(QColor(none.pixel(10, 10)), QColor(Qt::white));
     t.phaseWanted = true;
     t.traceValid = true;
@@ -198,7 +193,8 @@ TEST(PhasePlot, PhaseRowsRunFromMinusPiAtTheBottomToPiAtTheTop) {
     t.sampleRate = 2'000'000;
     t.frameStart = 0;
     t.phase.assign(65, 1.0f);  // one radian: 1/2π of the height above the centre
-    const QImage image = DrawOnWhite(W, H, [&](QPainter& p) { DrawFrequencyPhase(e, p, W, H, -1e6, 1e6); });
+    const QImage image =
+        DrawOnWhite(W, H, [&](QPainter& p) { DrawFrequencyPhase(e, p, W, H, -1e6, 1e6); });
     const int row = kTop + static_cast<int>(std::round(ph / 2.0 - ph / (2 * std::numbers::pi)));
     for (int x = kLeft + 5; x < kLeft + pw; x += 37) {
         // Columns clear of the panel texts at the top.

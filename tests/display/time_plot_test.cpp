@@ -13,9 +13,9 @@
 #include <string>
 
 #include "../test_signals.h"
-#include "render_helpers.h"
 #include "display/plot_engine.h"
 #include "display/time_plot.h"
+#include "render_helpers.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -54,9 +54,8 @@ TEST(TimeViews, EveryColumnSpansTheSineEnvelopeInTheIqView) {
     // 0.5·cos over many periods per column: each column strokes from −0.5 to +0.5. With the
     // default axis (centre 0, 0.1 per division, 20 divisions) +0.5 lies at (1 − 0.5)/(2/ph).
     const int W = 800, H = 600, pw = W - 56, ph = H - 42, n = 200'001;
-    cWaveform w = SignalWave(n, 1'000'000, [](int k) {
-        return std::polar(0.5, 2 * std::numbers::pi * k / 50.0);
-    });
+    cWaveform w = SignalWave(
+        n, 1'000'000, [](int k) { return std::polar(0.5, 2 * std::numbers::pi * k / 50.0); });
     cPlotEngine e;
     const QImage image =
         DrawOnWhite(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 0, n - 1, w, kLinearIQ); });
@@ -70,7 +69,8 @@ TEST(TimeViews, EveryColumnSpansTheSineEnvelopeInTheIqView) {
         EXPECT_EQ(*rows.rbegin(), bottom) << x;
     }
     // Q shows where I does not cover it: the Q-only view is all red.
-    const QImage q = DrawOnWhite(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 0, n - 1, w, kLinearQ); });
+    const QImage q =
+        DrawOnWhite(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 0, n - 1, w, kLinearQ); });
     EXPECT_EQ(*RowsOf(q, kLeft + 300, kRed).begin(), top);
     EXPECT_TRUE(RowsOf(q, kLeft + 300, kGreen).empty());
 }
@@ -142,10 +142,10 @@ TEST(TimeViews, StatisticsPanelLinesForEachMode) {
     EXPECT_EQ(Texts(e.rightPanel),
               (std::vector<std::string>{"RMS Power: 26.99 dBm(sin)", "RMS Power: 23.98 dBm",
                                         "Peak Power: 23.98 dBm", "Crest Factor: 0.00 dB"}));
-    EXPECT_EQ(Texts(e.leftPanel),
-              (std::vector<std::string>{"Sample Rate:30.72 Msps", "Duration:32.5521 us",
-                                        "DC: -6.02 dBFS", "ZoomView Position:3.25521 us",
-                                        "ZoomView Duration:3.25521 us"}));
+    EXPECT_EQ(
+        Texts(e.leftPanel),
+        (std::vector<std::string>{"Sample Rate:30.72 Msps", "Duration:32.5521 us", "DC: -6.02 dBFS",
+                                  "ZoomView Position:3.25521 us", "ZoomView Duration:3.25521 us"}));
 
     // The Q view describes the Q samples (here silent), not I.
     DrawOnWhite(W, H, [&](QPainter& p) { DrawLinear(e, p, W, H, 0, 999, w, kLinearQ); });
