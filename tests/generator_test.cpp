@@ -99,7 +99,8 @@ TEST(Generators, SingleToneMatchesTheClosedFormFarIntoTheWaveform) {
     // 0 MHz at 90 degrees puts the amplitude in Q.
     ToolRunner run;
     cWaveform w = Zeros(1000);
-    ASSERT_EQ(run.Run(kToolAddTone, w, {{"AddToneMHz", "0"}, {"AddTonedBFS", "-6"}, {"AddTonePhase", "90"}}),
+    ASSERT_EQ(run.Run(kToolAddTone, w,
+                      {{"AddToneMHz", "0"}, {"AddTonedBFS", "-6"}, {"AddTonePhase", "90"}}),
               0);
     const double A = std::pow(10.0, -6.0 / 20);
     for (int k : {0, 999}) {
@@ -129,8 +130,11 @@ TEST(Generators, MultiToneLevelsAndFrequenciesReadBackFromTheSpectrum) {
     ToolRunner run;
     cWaveform w = Zeros(1 << 16, fs);
     ASSERT_EQ(run.Run(kToolMultiTone, w,
-                      {{"AddMultiToneStart", "-0.96"}, {"AddMultiToneStop", "0.96"},
-                       {"AddMultiToneNum", "3"}, {"AddMultiToneLevel", "-20"}, {"phase", "45"}}),
+                      {{"AddMultiToneStart", "-0.96"},
+                       {"AddMultiToneStop", "0.96"},
+                       {"AddMultiToneNum", "3"},
+                       {"AddMultiToneLevel", "-20"},
+                       {"phase", "45"}}),
               0);
     EXPECT_EQ(run.texts, (std::vector<std::string>{"Adding Tone 0 of 3...", "Adding Tone 1 of 3...",
                                                    "Adding Tone 2 of 3...", "Multi Tones Added."}));
@@ -157,9 +161,10 @@ TEST(Generators, ChirpRunsFromStartToEndFrequency) {
     const int n = 200'000;
     ToolRunner run;
     cWaveform w = Zeros(n);
-    ASSERT_EQ(run.Run(kToolSweptTone, w,
-                      {{"AddSweptToneMHz1", "-2"}, {"AddSweptToneMHz2", "5"}, {"AddSweptTonedBFS", "0"}}),
-              0);
+    ASSERT_EQ(
+        run.Run(kToolSweptTone, w,
+                {{"AddSweptToneMHz1", "-2"}, {"AddSweptToneMHz2", "5"}, {"AddSweptTonedBFS", "0"}}),
+        0);
     const double f1 = -2e6 / kFs, f2 = 5e6 / kFs, slope = (f2 - f1) / (n - 1);
     auto theta = [&](double k) { return 2 * kPi * k * (f1 + k * slope / 2); };
     double worst = 0;
@@ -275,11 +280,14 @@ TEST(Generators, DcPulseAndTheirChecks) {
 
 // Every rejection ends the tool before the undo copy and leaves the samples as they were.
 struct Rejection {
+    const char* label;
     int id;
     std::map<std::string, std::string> answers;
     std::vector<std::string> asked;  // the prompts shown, in order
     std::string text;                // "" : ends without a text
 };
+
+void PrintTo(const Rejection& r, std::ostream* os) { *os << r.label; }
 
 class ToolChecks : public testing::TestWithParam<Rejection> {};
 
@@ -290,8 +298,8 @@ TEST_P(ToolChecks, RejectBeforeTouchingAnything) {
     const FloatArray before = w.I;
     EXPECT_NE(run.Run(c.id, w, c.answers), 0);
     EXPECT_EQ(run.input.asked, c.asked);
-    EXPECT_EQ(run.texts, c.text.empty() ? std::vector<std::string>{}
-                                        : std::vector<std::string>{c.text});
+    EXPECT_EQ(run.texts,
+              c.text.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.text});
     EXPECT_EQ(w.I, before);
     EXPECT_FALSE(run.undoTaken);
 }
@@ -299,33 +307,68 @@ TEST_P(ToolChecks, RejectBeforeTouchingAnything) {
 INSTANTIATE_TEST_SUITE_P(
     Generators, ToolChecks,
     testing::Values(
-        Rejection{kToolAddTone, {{"AddToneMHz", "cancel"}}, {"AddToneMHz"},
+        Rejection{"ToneFrequencyCancelled",
+                  kToolAddTone,
+                  {{"AddToneMHz", "cancel"}},
+                  {"AddToneMHz"},
                   "ERR: Invalid Frequency Requested"},
-        Rejection{kToolAddTone, {{"AddTonedBFS", "0.1"}}, {"AddToneMHz", "AddTonedBFS"},
+        Rejection{"ToneLevelAboveZero",
+                  kToolAddTone,
+                  {{"AddTonedBFS", "0.1"}},
+                  {"AddToneMHz", "AddTonedBFS"},
                   "ERR: Invalid Amplitude Requested"},
-        Rejection{kToolAddTone, {{"AddTonePhase", "361"}},
-                  {"AddToneMHz", "AddTonedBFS", "AddTonePhase"}, "ERR: Invalid Phase Requested"},
-        Rejection{kToolMultiTone, {{"AddMultiToneNum", "cancel"}},
+        Rejection{"TonePhaseBeyond360",
+                  kToolAddTone,
+                  {{"AddTonePhase", "361"}},
+                  {"AddToneMHz", "AddTonedBFS", "AddTonePhase"},
+                  "ERR: Invalid Phase Requested"},
+        Rejection{"TooManyTones",
+                  kToolMultiTone,
+                  {{"AddMultiToneNum", "cancel"}},
                   {"AddMultiToneStart", "AddMultiToneStop", "AddMultiToneNum"},
                   "ERR: Too many tones requested (at most 10000)"},
-        Rejection{kToolMultiTone, {{"AddMultiToneLevel", "800"}},
-                  {"AddMultiToneStart", "AddMultiToneStop", "AddMultiToneNum",
-                   "AddMultiToneLevel"},
+        Rejection{"MultiToneLevelBeyondAFloat",
+                  kToolMultiTone,
+                  {{"AddMultiToneLevel", "800"}},
+                  {"AddMultiToneStart", "AddMultiToneStop", "AddMultiToneNum", "AddMultiToneLevel"},
                   "ERR: Invalid Amplitude Requested"},
-        Rejection{kToolMultiTone, {{"AddMultiToneStop", "cancel"}},
-                  {"AddMultiToneStart", "AddMultiToneStop"}, ""},
-        Rejection{kToolSweptTone, {{"AddSweptToneMHz2", "cancel"}},
-                  {"AddSweptToneMHz1", "AddSweptToneMHz2"}, "ERR: Invalid Frequency Requested"},
-        Rejection{kToolAddNoise, {{"AddNoise", "1"}}, {"AddNoise"},
+        Rejection{"MultiToneStepCancelled",
+                  kToolMultiTone,
+                  {{"AddMultiToneStop", "cancel"}},
+                  {"AddMultiToneStart", "AddMultiToneStop"},
+                  ""},
+        Rejection{"SweepEndCancelled",
+                  kToolSweptTone,
+                  {{"AddSweptToneMHz2", "cancel"}},
+                  {"AddSweptToneMHz1", "AddSweptToneMHz2"},
+                  "ERR: Invalid Frequency Requested"},
+        Rejection{"NoiseAboveZero",
+                  kToolAddNoise,
+                  {{"AddNoise", "1"}},
+                  {"AddNoise"},
                   "ERR: Invalid noise level requested"},
-        Rejection{kToolAddDcI, {{"AddDC", "cancel"}}, {"AddDC"},
+        Rejection{"DcCancelled",
+                  kToolAddDcI,
+                  {{"AddDC", "cancel"}},
+                  {"AddDC"},
                   "Error: Add DC failed due to invalid requested level"},
-        Rejection{kToolAddPulse, {{"AddPulse", "11"}}, {"AddPulse"}, ""},
-        Rejection{kToolAddPulse, {{"AddPulse", "0.002"}}, {"AddPulse"},
+        Rejection{"PulseBeyondTenSeconds", kToolAddPulse, {{"AddPulse", "11"}}, {"AddPulse"}, ""},
+        Rejection{"PulseLongerThanTheWaveform",
+                  kToolAddPulse,
+                  {{"AddPulse", "0.002"}},
+                  {"AddPulse"},
                   "Invalid Pulse Duration"},  // 2000 samples of 1000
-        Rejection{kToolQam64, {{"ModulationSampleRate", "2e6"}}, {"ModulationSampleRate"}, ""},
-        Rejection{kToolQam64, {{"ModulationSampleRate", "0"}}, {"ModulationSampleRate"},
-                  "ERR: Invalid symbol rate requested"}));
+        Rejection{"SymbolRateAboveFs",
+                  kToolQam64,
+                  {{"ModulationSampleRate", "2e6"}},
+                  {"ModulationSampleRate"},
+                  ""},
+        Rejection{"SymbolRateZero",
+                  kToolQam64,
+                  {{"ModulationSampleRate", "0"}},
+                  {"ModulationSampleRate"},
+                  "ERR: Invalid symbol rate requested"}),
+    [](const testing::TestParamInfo<Rejection>& info) { return info.param.label; });
 
 TEST(ToolRun, AStopRequestLeavesTheWaveformAsItWas) {
     ToolRunner run;

@@ -32,9 +32,7 @@ public:
         if (it == answers.end()) return def;
         return it->second == "cancel" ? std::string() : it->second;
     }
-    std::string FileName(const PromptSpec& s, const std::string&) override {
-        return Text(s, "");
-    }
+    std::string FileName(const PromptSpec& s, const std::string&) override { return Text(s, ""); }
 
 private:
     double Number(const PromptSpec& s, double def, double cancel) {

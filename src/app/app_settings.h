@@ -8,11 +8,13 @@
 #include <optional>
 #include <string>
 
+#include "tools/command_ids.h"
+
 struct AppSettings {
-    int fileType = 405;                         // "Filetype"
+    int fileType = kFileBin16BeTwos;            // "Filetype"
     int64_t sampleRateHz = 491'520'000;         // "Fs"
     int fftSize = 16384;                        // "FFTSize"
-    int lteDuplex = 40106;                      // "LTEDuplex"
+    int lteDuplex = kLteTdd38;                  // "LTEDuplex"
     std::optional<std::string> waveformFolder;  // "Waveform_Folder": where the Open dialog starts
     std::optional<std::string> installPath;     // "InstallPath": base of relative file names
 };

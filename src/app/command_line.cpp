@@ -2,19 +2,22 @@
 
 #include <map>
 
+#include "tools/command_ids.h"
+
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CommandLine cl;
     if (args.empty()) {
         cl.newWaveform = true;
         return cl;
     }
-    static const std::map<std::string, int> kTypes = {{"CPRI_ManExp", 418}, {"16BBE2S", 405}};
+    static const std::map<std::string, int> kTypes = {{"CPRI_ManExp", kFileCpriMantExp},
+                                                      {"16BBE2S", kFileBin16BeTwos}};
     static const std::map<std::string, int> kBandwidths = {
         {"1", 1}, {"3", 3}, {"5", 5}, {"10", 10}, {"20", 20}};
     static const std::map<std::string, int> kModels = {{"11", 0x11}, {"31", 0x31}, {"FRCA3", 0xA3}};
-    static const std::map<std::string, int> kDuplex = {{"FDD", 40108},   {"TDD38", 40106},
-                                                       {"TDD27", 40107}, {"TDD25", 40142},
-                                                       {"TDD17", 40143}, {"TDD14", 40144}};
+    static const std::map<std::string, int> kDuplex = {{"FDD", kLteFdd},     {"TDD38", kLteTdd38},
+                                                       {"TDD27", kLteTdd27}, {"TDD25", kLteTdd25},
+                                                       {"TDD17", kLteTdd17}, {"TDD14", kLteTdd14}};
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a.empty() || a[0] != '-') continue;

@@ -1,17 +1,21 @@
 #pragma once
 // The main window: owns the three waveforms, the view and the status bar, reads and writes the
-// stored settings, handles the command line and dropped files, and routes every command.
+// stored settings, handles the command line and dropped files, and routes every command
+// through one id -> handler table. The handlers live by concern in frame_*_commands.cpp.
 
 #include <QMainWindow>
 #include <QSettings>
 #include <atomic>
+#include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/app_settings.h"
+#include "tools/command_ids.h"
 #include "tools/prompter.h"
 #include "waveform/waveform.h"
 
@@ -22,6 +26,10 @@ class QKeySequence;
 
 class CMainFrame : public QMainWindow {
 public:
+    // A command's handler: the command id and the value it carries (setters, other programs).
+    // Returns 1 when handled, or a query's answer.
+    using CommandHandler = std::function<int(int id, int64_t value)>;
+
     // store: where settings live (the program's own store unless a test gives another).
     explicit CMainFrame(QSettings* store = nullptr);
     ~CMainFrame() override;
@@ -29,15 +37,15 @@ public:
     // Command line (arguments after the program name), check marks from the settings, "Ready",
     // first recompute.
     void OnInitialUpdate(const std::vector<std::string>& args);
-    // Runs one command; returns 1 when handled.
-    int OnCommand(int id);
+    // Runs one command through the table (ids without a handler go to the tool dispatch).
+    // Returns 1 when handled, a query's value, or 0 when the command was refused.
+    int OnCommand(int id, int64_t value = 0);
 
     int OpenWaveformFile(const std::string& path, bool addToRecent);
     void SaveWaveform();
     void SaveWaveformAs(const std::string& path, bool addToRecent, bool setTitle);
     int NewWaveform();
     // Copies the main waveform, with its file identity, into the undo slot (when undo is on).
-    // Every edit calls it once its checks have passed, before it changes the samples.
     void TakeUndoCopy();
     // Exchanges the main and undo waveforms with their file identities; says so when the undo
     // slot is empty and changes nothing.
@@ -48,7 +56,10 @@ public:
     void SetModified(bool modified);
     // Switches the view kind (menu commands 300-314, 40014, and clicks in the view).
     void SelectViewType(int kind);
+    // Shows text in the status bar; from any thread (other threads' texts arrive in order).
     void SetStatusText(const std::string& text);
+    // True while a tool or a long load runs on a worker thread.
+    bool Busy() const { return busy_; }
 
     bool IsChecked(int id) const;
     void CheckMenuItem(int id, bool checked);
@@ -62,7 +73,7 @@ public:
     std::string currentFileName;
     std::string startDirectory;
     std::string lastStatus;  // the last text given to the status bar
-    int lteDuplex = 40106, lteBandwidthMHz = 10, lteTestModel = 0x31;
+    int lteDuplex = kLteTdd38, lteBandwidthMHz = 10, lteTestModel = 0x31;
     bool undoEnabled = true;
     bool loopedRetrieval = true, appendDownload = false,
          downloadToFile = false;  // instrument download settings
@@ -72,12 +83,18 @@ public:
     IPrompter* prompter = nullptr;
     // Ask for a file name to open or save (dialogs unless a test replaces them).
     std::function<std::string()> chooseOpenFile, chooseSaveFile, chooseExportFile;
+    // A tool's second file, under the dialog title the tool gives.
+    std::function<std::string(const std::string& title)> chooseToolFile;
     // A yes/no question, No by default (a message box unless a test replaces it).
     std::function<bool(const std::string& title, const std::string& text)> confirm;
     // A message box with a title and text (replaced by tests).
     std::function<void(const std::string& title, const std::string& text)> showNotice;
+    // The seed of the random generator for the next tool (the millisecond clock, negated).
+    std::function<int32_t()> toolSeed;
     // The action of a command id (menu entries and window shortcuts), or nullptr.
     QAction* ActionFor(int id) const;
+    // Waveforms of at least this many samples load and recompute on a worker thread.
+    int64_t busyThresholdSamples = 4'000'000;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -85,11 +102,28 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The command table, filled by concern.
+    void AddCommand(std::initializer_list<int> ids, const CommandHandler& handler);
+    void RegisterFileCommands();
+    void RegisterViewCommands();
+    void RegisterAxisCommands();
+    void RegisterMeasureCommands();
+    void RegisterToolCommands();
+    bool AllowedWhileBusy(int id) const;
+
     void SelectFileType(int type);
     void ToolDispatch(int id);
+    // The spectrum recompute and what follows it; on a worker thread for long waveforms.
     void RecomputeNow();
     void SetTitleFromPath(const std::string& path);
-    void CheckOnly(const std::vector<int>& group, int id);
+    void CheckOnly(const int* first, const int* last, int id);
+    void CheckOnly(std::initializer_list<int> group, int id) {
+        CheckOnly(group.begin(), group.end(), id);
+    }
+    template <size_t N>
+    void CheckOnly(const int (&group)[N], int id) {
+        CheckOnly(group, group + N, id);
+    }
     void SyncMeasureChecks();
     void ExportFft();
     void AddRecentFile(const std::string& path);
@@ -103,13 +137,20 @@ private:
     void UpdateUndoAction();
     void AddWindowShortcut(int id, const QKeySequence& key);
     void BeforeKeyEdit();
+    // Runs work on a worker thread while the event loop turns: the view shows its last
+    // picture, the status bar the progress and the stop button, and commands that would touch
+    // the waveform are refused until it ends. Returns work's result.
+    int RunBusy(const std::function<int()>& work);
 
     QSettings* store_;
     AppSettings settings_;
     std::map<int, QAction*> actions_;
+    std::map<int, CommandHandler> commands_;
     std::unique_ptr<IPrompter> ownPrompter_;
-    std::vector<std::string> recentFiles_;  // newest first, at most 8
+    std::vector<std::string> recentFiles_;  // newest first, at most kRecentFileCount
     QMenu* recentMenu_ = nullptr;
+    bool busy_ = false;
+    cWaveform pendingUndo_;  // the state before a running tool, until it ends
 
     // What belongs to the samples shown besides the samples: the file they came from, the
     // type they were read as, whether they were edited since. The undo slot keeps its own.

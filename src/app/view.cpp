@@ -4,6 +4,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QThread>
 #include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
@@ -21,7 +22,6 @@ constexpr int kMaxWheelZoom = 4194304;
 constexpr int kMaxDragZoom = 536870912;
 constexpr int kXAxisStrip = 30;  // presses this close to the bottom never start a drag
 constexpr auto kRedrawInterval = std::chrono::milliseconds(5);
-
 
 // Zoom step of a 2-D drag whose box fits `ratio` times into the window.
 int DragZoomStep(double ratio) {
@@ -82,20 +82,41 @@ void CView::RequestRedraw() {
     redrawGuard_ = false;
 }
 
+void CView::SetFrozen(bool frozen) {
+    frozen_ = frozen;
+    if (frozen) dragging = false;
+    update();
+}
+
 void CView::Recompute(int start) {
     engine.WaveformChanged();
+    // A recompute on a worker thread (a long capture) reaches widgets only through queued
+    // calls; the view's own fields are its alone while the view is frozen.
+    const bool guiThread = QThread::currentThread() == thread();
     RecomputeHooks hooks;
     hooks.viewType = [this] { return viewType_; };
-    hooks.selectViewType = [this](int type) {
+    hooks.selectViewType = [this, guiThread](int type) {
         SetViewType(type, true);
-        if (onViewTypeChanged) onViewTypeChanged(viewType_);
+        if (!onViewTypeChanged) return;
+        if (guiThread) {
+            onViewTypeChanged(viewType_);
+        } else {
+            const int kind = viewType_;
+            QMetaObject::invokeMethod(
+                this, [this, kind] { onViewTypeChanged(kind); }, Qt::QueuedConnection);
+        }
     };
     hooks.maskMeasurementActive = [this] {
         return engine.measurements.settings.MaskOn() ||
                engine.measurements.settings.maskAutoBandwidth;
     };
     hooks.measure = [this] { engine.Measure(); };
-    hooks.redraw = [this] { update(); };
+    hooks.redraw = [this, guiThread] {
+        if (guiThread)
+            update();
+        else
+            QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+    };
     static const std::atomic<bool> kNever{false};
     recompute.Recompute(engine.trace, *wave_, settings, stopRequest_ ? *stopRequest_ : kNever,
                         hooks, start);
@@ -114,7 +135,8 @@ void CView::DrawView(QPainter& p, int W, int H) {
             ResetZoom();
         }
     }
-    if (viewType_ >= 315 && viewType_ <= 317) {  // analysis kinds: no results in this program
+    if (viewType_ >= kViewAnalysisFirst && viewType_ <= kViewAnalysisFirst + 2) {
+        // analysis kinds: no results in this program
         viewType_ = kViewTimeIQ;
         ResetZoom();
     }
@@ -159,7 +181,8 @@ void CView::DrawView(QPainter& p, int W, int H) {
 QImage CView::Render(int W, int H) {
     QImage image(std::max(W, 1), std::max(H, 1), QImage::Format_RGB32);
     image.fill(engine.style.backgroundBrush.color());
-    if (W <= 0 || H <= 0 || viewType_ == 318 || viewType_ == 324) return image;
+    if (W <= 0 || H <= 0 || viewType_ == kViewAnalysisMulti || viewType_ == kViewAnalysisSpectrum)
+        return image;
     QPainter p(&image);
     // The phase display replaces every kind, the 4-up view included.
     if (viewType_ == kViewMulti && !phaseDisplay) {
@@ -199,6 +222,14 @@ void CView::ShadeDragBand(QImage& image, int mouseX, int mouseY) const {
 
 void CView::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    if (frozen_) {
+        // The samples are a worker's: show the last picture, stretched to a new size.
+        if (lastFrame_.isNull())
+            p.fillRect(rect(), engine.style.backgroundBrush);
+        else
+            p.drawImage(rect(), lastFrame_);
+        return;
+    }
     if (dragging && mouseRecorded_ && !snapshot_.isNull() && snapshot_.size() == size()) {
         // The band is drawn over the picture saved when the drag began: no re-plot.
         QImage work = snapshot_;
@@ -215,6 +246,7 @@ void CView::resizeEvent(QResizeEvent*) { RequestRedraw(); }
 void CView::showEvent(QShowEvent*) { setFocus(); }
 
 void CView::mousePressEvent(QMouseEvent* event) {
+    if (frozen_) return;
     const int x = static_cast<int16_t>(event->position().x());
     const int y = static_cast<int16_t>(event->position().y());
     if (event->button() == Qt::LeftButton) {
@@ -321,6 +353,7 @@ void CView::WheelYAxis(bool back) {
 }
 
 void CView::wheelEvent(QWheelEvent* event) {
+    if (frozen_) return;
     const int delta = event->angleDelta().y();
     // A sideways scroll has no vertical delta; it is not a wheel notch.
     if (!HasSamples() || delta == 0) return;
@@ -342,6 +375,7 @@ void CView::EditAndRecompute(const std::function<void()>& edit) {
 }
 
 void CView::keyPressEvent(QKeyEvent* event) {
+    if (frozen_) return;
     if (playThroughState != 0) return;
     const int n = wave_->sampleCount;
     const bool clearWriteSpectrum =

@@ -31,6 +31,10 @@ public:
     void ResetZoom();
     // Invalidates the window, at most once per 5 ms; closer requests collapse into one.
     void RequestRedraw();
+    // While frozen (a worker holds the samples) the view shows its last picture and ignores
+    // the mouse, wheel and keys.
+    void SetFrozen(bool frozen);
+    bool Frozen() const { return frozen_; }
     // Draws the current kind into a W x H rectangle.
     void DrawView(QPainter& painter, int W, int H);
     // The picture as the window shows it (the multi view's four panes, or one kind).
@@ -91,5 +95,6 @@ private:
     QImage snapshot_;   // the window when the drag began
     QImage lastFrame_;  // the last painted picture
     bool redrawGuard_ = false;
+    bool frozen_ = false;
     std::chrono::steady_clock::time_point lastRedraw_{};
 };

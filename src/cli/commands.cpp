@@ -219,15 +219,15 @@ int ViewFromText(const std::string& v) {
                                                         {"qi", kViewQI},
                                                         {"iq-dcfs", kViewIQDcFs},
                                                         {"qi-dcfs", kViewQIDcFs},
-                                                        {"multi", 300},
-                                                        {"time-i", 307},
-                                                        {"time-q", 308},
-                                                        {"time-iq", 309},
-                                                        {"logmag", 310},
-                                                        {"phase", 311},
-                                                        {"vector", 312},
-                                                        {"ccdf", 313},
-                                                        {"constellation", 314}};
+                                                        {"multi", kViewMulti},
+                                                        {"time-i", kViewTimeI},
+                                                        {"time-q", kViewTimeQ},
+                                                        {"time-iq", kViewTimeIQ},
+                                                        {"logmag", kViewLogMag},
+                                                        {"phase", kViewPhase},
+                                                        {"vector", kViewVector},
+                                                        {"ccdf", kViewCcdf},
+                                                        {"constellation", kViewConstellation}};
     for (auto [name, id] : names)
         if (v == name) return id;
     if (const auto id = ParseInt32(v)) return *id;
@@ -274,7 +274,7 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
     s.phaseWanted = a.Has("--phase");
     if (a.Has("--view")) {
         run.view = ViewFromText(a.Get("--view"));
-        if (anyKind && run.view >= 300 && run.view <= 314 &&
+        if (anyKind && IsViewKindCommand(run.view) &&
             (run.view < kViewI || run.view > kViewQIDcFs)) {
             run.drawKind = run.view;
             run.view = kViewIQ;  // the multi view's spectrum pane shows IQ (I when real)
@@ -397,7 +397,7 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
         d.xEnd = run.f1;
         d.phaseDisplay = true;
         DrawKind(run.engine, p, W, H, w, d);
-    } else if (run.drawKind == 300) {
+    } else if (run.drawKind == kViewMulti) {
         DrawMultiView(run.engine, p, W, H, w, rc.lastWasReal);
     } else if (run.drawKind != 0) {
         KindDrawing d;

@@ -21,7 +21,7 @@ void FullViewRange(int kind, int64_t rateHz, int n, double& x0, double& x1) {
     } else if (kind == kViewIQDcFs || kind == kViewQIDcFs) {
         x0 = 0.0;
         x1 = fs;
-    } else if (kind >= 307) {
+    } else if (kind >= kViewTimeI) {
         x0 = 0.0;
         x1 = n - 1;
     }
@@ -42,14 +42,16 @@ void DrawKind(cPlotEngine& e, QPainter& p, int W, int H, const cWaveform& w, con
     const int start = static_cast<int>(std::round(d.xStart));
     const int end = static_cast<int>(std::round(d.xEnd));
     switch (d.kind) {
-        case 307: DrawLinear(e, p, W, H, start, end, w, kLinearI); break;
-        case 308: DrawLinear(e, p, W, H, start, end, w, kLinearQ); break;
-        case 309: DrawLinear(e, p, W, H, start, end, w, kLinearIQ); break;
-        case 310: DrawLogMag(e, p, W, H, start, end, w); break;
-        case 311: DrawPhase(e, p, W, H, start, end, w); break;
-        case 312: DrawVector(e, p, W, H, start, end, d.zoom, d.mode, w); break;
-        case 313: DrawCcdf(e, p, W, H, start, end, w); break;
-        case 314: DrawConstellation(e, p, W, H, d.zoom, d.mode, d.centreX, d.centreY, w); break;
+        case kViewTimeI: DrawLinear(e, p, W, H, start, end, w, kLinearI); break;
+        case kViewTimeQ: DrawLinear(e, p, W, H, start, end, w, kLinearQ); break;
+        case kViewTimeIQ: DrawLinear(e, p, W, H, start, end, w, kLinearIQ); break;
+        case kViewLogMag: DrawLogMag(e, p, W, H, start, end, w); break;
+        case kViewPhase: DrawPhase(e, p, W, H, start, end, w); break;
+        case kViewVector: DrawVector(e, p, W, H, start, end, d.zoom, d.mode, w); break;
+        case kViewCcdf: DrawCcdf(e, p, W, H, start, end, w); break;
+        case kViewConstellation:
+            DrawConstellation(e, p, W, H, d.zoom, d.mode, d.centreX, d.centreY, w);
+            break;
         default:
             // Also without a trace: the drawing then clears the panels of the last one.
             if (d.kind >= kViewI && d.kind <= kViewQIDcFs)
@@ -65,7 +67,7 @@ void DrawMultiView(cPlotEngine& e, QPainter& p, int W, int H, const cWaveform& w
     e.hideStatistics = true;
     const int pw = (W + 1) / 2, ph = (H + 1) / 2;
     QImage pane(pw, ph, QImage::Format_RGB32);
-    const int kinds[4] = {309, realWaveform ? kViewI : kViewIQ, 310, 313};
+    const int kinds[4] = {kViewTimeIQ, realWaveform ? kViewI : kViewIQ, kViewLogMag, kViewCcdf};
     const QPoint places[4] = {{0, 0}, {W - pw, 0}, {0, H - ph}, {W - pw, H - ph}};
     for (int i = 0; i < 4; ++i) {
         KindDrawing d;
@@ -82,9 +84,9 @@ void DrawMultiView(cPlotEngine& e, QPainter& p, int W, int H, const cWaveform& w
 
 int MultiViewPaneKind(int x, int y, int W, int H) {
     const int cx = W / 2, cy = H / 2;
-    if (x < cx && y < cy) return 309;
+    if (x < cx && y < cy) return kViewTimeIQ;
     if (x > cx && y < cy) return kViewIQ;
-    if (x < cx && y > cy) return 310;
-    if (x > cx && y > cy) return 313;
+    if (x < cx && y > cy) return kViewLogMag;
+    if (x > cx && y > cy) return kViewCcdf;
     return 0;
 }

@@ -5,12 +5,14 @@
 #include <QPainter>
 #include <cstdint>
 
+#include "tools/command_ids.h"
+
 class cPlotEngine;
 class cWaveform;
 
 // What a view kind needs besides the engine and the waveform.
 struct KindDrawing {
-    int kind = 300;
+    int kind = kViewMulti;
     double xStart = 0.0, xEnd = 0.0;  // Hz for 301-306, sample indices for 307 and above
     int zoom = 1;                     // vector and constellation zoom factor
     int mode = 1;                     // 1 still, 3 animation frame (vector)

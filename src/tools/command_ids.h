@@ -41,11 +41,11 @@ constexpr int kFileTableMilli = 40113;     // "%d,%d\n": R(I * 1000), R(Q * 1000
 constexpr int kFileTableMhzQ4 = 40114;     // "%.4f,%.2f\n": I * 1e-6, Q
 
 // View kinds (View menu); the value is the command that selects the kind.
-constexpr int kViewMulti = 300;  // the 4-up overview
-constexpr int kViewI = 301;      // spectrum of I (real transform, 0 .. fs/2)
-constexpr int kViewQ = 302;      // spectrum of Q (real transform, 0 .. fs/2)
-constexpr int kViewIQ = 303;     // I + jQ, -fs/2 .. fs/2
-constexpr int kViewQI = 304;     // Q + jI
+constexpr int kViewMulti = 300;   // the 4-up overview
+constexpr int kViewI = 301;       // spectrum of I (real transform, 0 .. fs/2)
+constexpr int kViewQ = 302;       // spectrum of Q (real transform, 0 .. fs/2)
+constexpr int kViewIQ = 303;      // I + jQ, -fs/2 .. fs/2
+constexpr int kViewQI = 304;      // Q + jI
 constexpr int kViewIQDcFs = 305;  // I + jQ, 0 .. fs
 constexpr int kViewQIDcFs = 306;  // Q + jI, 0 .. fs
 constexpr int kViewTimeI = 307;
@@ -66,7 +66,9 @@ constexpr int kCmdPhaseDisplay = 40014;     // the spectrum's phase instead of i
 
 constexpr bool IsSpectrumKind(int kind) { return kind >= kViewI && kind <= kViewQIDcFs; }
 constexpr bool IsTimeKind(int kind) { return kind >= kViewTimeI && kind <= kViewPhase; }
-constexpr bool IsViewKindCommand(int kind) { return kind >= kViewMulti && kind <= kViewConstellation; }
+constexpr bool IsViewKindCommand(int kind) {
+    return kind >= kViewMulti && kind <= kViewConstellation;
+}
 constexpr bool IsMultiKind(int kind) {
     return kind == kViewMulti || kind == kViewAnalysisMulti || kind == kViewAnalysisSpectrum;
 }
@@ -193,7 +195,27 @@ constexpr int kToolForwardFft = 533, kToolInverseFft = 539;
 constexpr int kToolLowPass = 515, kToolHighPass = 516, kToolBandPass = 517, kToolBandStop = 518;
 constexpr int kToolLteFilter = 541, kToolUmtsFilter = 542;
 constexpr int kToolFirFile = 40058;
-constexpr int kToolCfr = 538, kToolPeakWindowCfr = 519, kToolPaModel = 524,
-              kToolExpansion = 40061;
+constexpr int kToolCfr = 538, kToolPeakWindowCfr = 519, kToolPaModel = 524, kToolExpansion = 40061;
 constexpr int kToolAutocorrelation = 602, kToolCrossCorrelation = 608,
               kToolCircularCorrelation = 617, kToolFrequencyOffset = 711;
+
+// The groups whose entries carry one check mark between them.
+inline constexpr int kFileTypeCommands[] = {
+    kFileAsciiIQLines,  kFileAsciiIQPair,    kFileAsciiInt16,    kFileAsciiHex16,
+    kFileBin16BeOffset, kFileBin16BeTwos,    kFileBin16LeOffset, kFileBin16LeTwos,
+    kFileBin32BeTwos,   kFileReal16BeOffset, kFileReal16BeTwos,  kFileReal16LeOffset,
+    kFileReal16LeTwos,  kFileCpriMantExp};
+inline constexpr int kViewKindCommands[] = {
+    kViewMulti,  kViewI,      kViewQ,      kViewIQ,    kViewQI,
+    kViewIQDcFs, kViewQIDcFs, kViewTimeI,  kViewTimeQ, kViewTimeIQ,
+    kViewLogMag, kViewPhase,  kViewVector, kViewCcdf,  kViewConstellation};
+inline constexpr int kWindowCommands[] = {kWindowRect, kWindowHann, kWindowBlackmanHarris,
+                                          kWindowBartlett};
+inline constexpr int kShapeCommands[] = {kCmdShapeGaussian, kCmdShapeRaisedCosine,
+                                         kCmdShapeRootRaisedCosine};
+inline constexpr int kMaskTypeCommands[] = {kMaskType705, kMaskType706, kMaskType707, kMaskType1016,
+                                            kMaskType40128};
+inline constexpr int kMeasureCommands[] = {kCmdSnr,       kCmdSfdr,      kCmdImd,       kCmdObw,
+                                           kCmdLteAutoBw, kCmdAclr5,     kCmdAclr10,    kCmdAclr15,
+                                           kCmdAclr20,    kCmdAclrWcdma, kCmdMask20,    kCmdMask10,
+                                           kCmdMask5,     kCmdMask15,    kCmdMaskAutoBw};

@@ -34,8 +34,8 @@ int64_t BeginResult(cWaveform& wave) {
 
 }  // namespace
 
-bool AddToneInto(const float* I, const float* Q, float* outI, float* outQ, int64_t n,
-                 double cycles, double phaseRad, float A, const ToolContext& ctx) {
+bool AddToneInto(const float* I, const float* Q, float* outI, float* outQ, int64_t n, double cycles,
+                 double phaseRad, float A, const ToolContext& ctx) {
     const double phaseCycles = phaseRad / kTwoPi;
     const cplx step = Turn(cycles);
     return ForChunks(n, ctx, [&](int64_t b, int64_t e) {
@@ -189,18 +189,21 @@ bool ReplaceByShapedQam64(cWaveform& wave, int64_t S, cRandom& rng, const ToolCo
     // out[k] = Σm h(m − H)·x[(k + H − m) mod N] with x non-zero only at symbols p = 0, S, 2S..:
     // each symbol adds its pulse to the M outputs k = (p − H + m) mod N.
     const int64_t symbols = (n + S - 1) / S;
-    const bool done = ForChunks(symbols, ctx, [&](int64_t b, int64_t e) {
-        for (int64_t s = b; s < e; ++s) {
-            float si, sq;
-            SquareSymbol(64, rng.Uniform(), si, sq);
-            int64_t k = ((s * S - H) % n + n) % n;
-            for (int64_t m = 0; m < M; ++m) {
-                outI[k] += taps[static_cast<size_t>(m)] * si;
-                outQ[k] += taps[static_cast<size_t>(m)] * sq;
-                if (++k == n) k = 0;
+    const bool done = ForChunks(
+        symbols, ctx,
+        [&](int64_t b, int64_t e) {
+            for (int64_t s = b; s < e; ++s) {
+                float si, sq;
+                SquareSymbol(64, rng.Uniform(), si, sq);
+                int64_t k = ((s * S - H) % n + n) % n;
+                for (int64_t m = 0; m < M; ++m) {
+                    outI[k] += taps[static_cast<size_t>(m)] * si;
+                    outQ[k] += taps[static_cast<size_t>(m)] * sq;
+                    if (++k == n) k = 0;
+                }
             }
-        }
-    }, std::max<int64_t>(1, kSampleChunk / M));
+        },
+        std::max<int64_t>(1, kSampleChunk / M));
     if (done) wave.SwapScratch();
     return done;
 }

@@ -22,8 +22,8 @@ bool AddToneInto(const float* inI, const float* inQ, float* outI, float* outQ, i
 // Adds a linear chirp A·e^(jθ(n)), θ(n) = 2π·n·(f1 + n·(f2 − f1) / (2(N − 1))) / Fs, whose
 // instantaneous frequency runs from f1 at the first sample to f2 at the last (frequencies as
 // cycles per sample). A one-sample waveform gets θ = 0.
-bool AddChirp(cWaveform& wave, double f1CyclesPerSample, double f2CyclesPerSample,
-              float amplitude, const ToolContext& ctx);
+bool AddChirp(cWaveform& wave, double f1CyclesPerSample, double f2CyclesPerSample, float amplitude,
+              const ToolContext& ctx);
 
 // Adds complex Gaussian noise of total power A² (A·0.7071 per channel, I's deviate drawn
 // before Q's for every sample) from the generator as it stands.

@@ -32,13 +32,29 @@ int Refuse(const ToolContext& ctx, const char* text, int code) {
 
 // ---- Single tone (504)
 
-const PromptSpec kToneFrequency{"AddToneMHz",   P::Float, "Enter Frequency of tone in MHz",
-                                "Complex tone +/- frequency", "AddToneMHz", "MHz", -kAny, kAny,
-                                1.0,            ""};
-const PromptSpec kToneLevel{"AddTonedBFS", P::Float, "Enter Amplitude of tone in dBFS", "",
-                            "AddTonedBFS", "dBFS", -300, 0, -12, ""};
-const PromptSpec kTonePhase{"AddTonePhase", P::Float, "Enter Phase of tone in Degrees", "",
-                            "AddTonePhase", "degrees", -360, 360, 0, ""};
+const PromptSpec kToneFrequency{"AddToneMHz",
+                                P::Float,
+                                "Enter Frequency of tone in MHz",
+                                "Complex tone +/- frequency",
+                                "AddToneMHz",
+                                "MHz",
+                                -kAny,
+                                kAny,
+                                1.0,
+                                ""};
+const PromptSpec kToneLevel{
+    "AddTonedBFS", P::Float, "Enter Amplitude of tone in dBFS", "", "AddTonedBFS", "dBFS", -300, 0,
+    -12,           ""};
+const PromptSpec kTonePhase{"AddTonePhase",
+                            P::Float,
+                            "Enter Phase of tone in Degrees",
+                            "",
+                            "AddTonePhase",
+                            "degrees",
+                            -360,
+                            360,
+                            0,
+                            ""};
 
 class SingleTone : public cTool {
 public:
@@ -58,7 +74,7 @@ public:
     }
     int Apply(ToolContext& ctx, cWaveform& w) override {
         return AddTone(w, CyclesPerSample(mhz_, w), phase_, amplitude_, ctx) ? kToolOk
-                                                                            : kErrStopped;
+                                                                             : kErrStopped;
     }
 
 private:
@@ -68,20 +84,56 @@ private:
 // ---- Multi-tone (40047)
 
 constexpr int kMaxTones = 10000;
-const PromptSpec kMultiStart{
-    "AddMultiToneStart", P::Float, "Enter Frequency of Starting tone in MHz",
-    "Complex tone +/- frequency", "AddMultiToneStart", "MHz", -kAny, kAny, -1, ""};
-const PromptSpec kMultiStep{"AddMultiToneStop", P::Float, "Enter Tone Frequency step in MHz",
-                            "Complex tone +/- frequency", "AddMultiToneStop", "MHz", -kAny, kAny,
-                            0.1, ""};
-const PromptSpec kMultiCount{"AddMultiToneNum", P::Int, "Enter Number of tones", "",
-                             "AddMultiToneNum", "tones", 0, kMaxTones, 10, ""};
-const PromptSpec kMultiLevel{"AddMultiToneLevel", P::Float, "Enter Amplitude of tones in dBFS",
-                             "The level of each individual tone", "AddMultiToneLevel", "dBFS",
-                             -kAny, kAny, -30, ""};
-const PromptSpec kMultiPhase{"phase", P::Text, "Enter Phase of tones in Degrees",
-                             "Type RND to randomise the phase of each tone", "", "degrees or RND",
-                             -kAny, kAny, 0, "RND"};
+const PromptSpec kMultiStart{"AddMultiToneStart",
+                             P::Float,
+                             "Enter Frequency of Starting tone in MHz",
+                             "Complex tone +/- frequency",
+                             "AddMultiToneStart",
+                             "MHz",
+                             -kAny,
+                             kAny,
+                             -1,
+                             ""};
+const PromptSpec kMultiStep{"AddMultiToneStop",
+                            P::Float,
+                            "Enter Tone Frequency step in MHz",
+                            "Complex tone +/- frequency",
+                            "AddMultiToneStop",
+                            "MHz",
+                            -kAny,
+                            kAny,
+                            0.1,
+                            ""};
+const PromptSpec kMultiCount{"AddMultiToneNum",
+                             P::Int,
+                             "Enter Number of tones",
+                             "",
+                             "AddMultiToneNum",
+                             "tones",
+                             0,
+                             kMaxTones,
+                             10,
+                             ""};
+const PromptSpec kMultiLevel{"AddMultiToneLevel",
+                             P::Float,
+                             "Enter Amplitude of tones in dBFS",
+                             "The level of each individual tone",
+                             "AddMultiToneLevel",
+                             "dBFS",
+                             -kAny,
+                             kAny,
+                             -30,
+                             ""};
+const PromptSpec kMultiPhase{"phase",
+                             P::Text,
+                             "Enter Phase of tones in Degrees",
+                             "Type RND to randomise the phase of each tone",
+                             "",
+                             "degrees or RND",
+                             -kAny,
+                             kAny,
+                             0,
+                             "RND"};
 
 class MultiTone : public cTool {
 public:
@@ -121,14 +173,12 @@ public:
         for (int i = 0; i < count_; ++i) {
             ctx.Status("Adding Tone " + std::to_string(i) + " of " + std::to_string(count_) +
                        "...");
-            const float phase =
-                random_ ? Radians(360.0f * rng.Uniform() - 180.0f) : phase_;
+            const float phase = random_ ? Radians(360.0f * rng.Uniform() - 180.0f) : phase_;
             const bool first = i == 0;
             const double mhz = static_cast<double>(start_) + i * static_cast<double>(step_);
             if (!AddToneInto(first ? w.I.data() : w.scratchI.data(),
                              first ? w.Q.data() : w.scratchQ.data(), w.scratchI.data(),
-                             w.scratchQ.data(), n, CyclesPerSample(mhz, w), phase, amplitude_,
-                             ctx))
+                             w.scratchQ.data(), n, CyclesPerSample(mhz, w), phase, amplitude_, ctx))
                 return kErrStopped;
         }
         w.SwapScratch();
@@ -143,13 +193,36 @@ private:
 
 // ---- Swept tone (534)
 
-const PromptSpec kSweepStart{"AddSweptToneMHz1", P::Float, "Enter Starting Frequency in MHz",
-                             "Complex tone +/- frequency", "AddSweptToneMHz1", "MHz", -kAny, kAny,
-                             1, ""};
-const PromptSpec kSweepEnd{"AddSweptToneMHz2", P::Float, "Enter End Frequency in MHz", "",
-                           "AddSweptToneMHz2", "MHz", -kAny, kAny, 1, ""};
-const PromptSpec kSweepLevel{"AddSweptTonedBFS", P::Float, "Enter Amplitude of tone in dBFS", "",
-                             "AddSweptTonedBFS", "dBFS", -300, 0, -12, ""};
+const PromptSpec kSweepStart{"AddSweptToneMHz1",
+                             P::Float,
+                             "Enter Starting Frequency in MHz",
+                             "Complex tone +/- frequency",
+                             "AddSweptToneMHz1",
+                             "MHz",
+                             -kAny,
+                             kAny,
+                             1,
+                             ""};
+const PromptSpec kSweepEnd{"AddSweptToneMHz2",
+                           P::Float,
+                           "Enter End Frequency in MHz",
+                           "",
+                           "AddSweptToneMHz2",
+                           "MHz",
+                           -kAny,
+                           kAny,
+                           1,
+                           ""};
+const PromptSpec kSweepLevel{"AddSweptTonedBFS",
+                             P::Float,
+                             "Enter Amplitude of tone in dBFS",
+                             "",
+                             "AddSweptTonedBFS",
+                             "dBFS",
+                             -300,
+                             0,
+                             -12,
+                             ""};
 
 class SweptTone : public cTool {
 public:
@@ -178,9 +251,16 @@ private:
 
 // ---- Gaussian noise (503)
 
-const PromptSpec kNoiseLevel{"AddNoise", P::Float, "Enter total noise power in dBFs",
-                             "Random Gaussian noise added to each sample", "AddNoise", "dBFS",
-                             -300, 0, -100, ""};
+const PromptSpec kNoiseLevel{"AddNoise",
+                             P::Float,
+                             "Enter total noise power in dBFs",
+                             "Random Gaussian noise added to each sample",
+                             "AddNoise",
+                             "dBFS",
+                             -300,
+                             0,
+                             -100,
+                             ""};
 
 class Noise : public cTool {
 public:
@@ -240,8 +320,16 @@ private:
 
 // ---- Pulse (506)
 
-const PromptSpec kPulse{"AddPulse", P::Float, "Enter Duration of Pulse", "Enter time in seconds",
-                        "AddPulse",  "s",      0, 10, 0.0001, ""};
+const PromptSpec kPulse{"AddPulse",
+                        P::Float,
+                        "Enter Duration of Pulse",
+                        "Enter time in seconds",
+                        "AddPulse",
+                        "s",
+                        0,
+                        10,
+                        0.0001,
+                        ""};
 
 class Pulse : public cTool {
 public:
@@ -250,8 +338,8 @@ public:
         if (!InRange(seconds, 0, 10)) return kErrLengthOrCount;
         // Checked before anything is taken or changed: a pulse longer than the waveform is
         // refused with the waveform and the undo copy as they were.
-        length_ = static_cast<int64_t>(static_cast<double>(seconds) *
-                                       static_cast<double>(w.sampleRate));
+        length_ =
+            static_cast<int64_t>(static_cast<double>(seconds) * static_cast<double>(w.sampleRate));
         if (length_ > w.sampleCount)
             return Refuse(ctx, "Invalid Pulse Duration", kErrLengthOrCount);
         return kToolOk;
@@ -277,8 +365,15 @@ public:
     }
 };
 
-const PromptSpec kSymbolRate{"ModulationSampleRate", P::Float, "Enter The sample rate",
-                             "must be << Fs", "ModulationSampleRate", "Hz", 0, kAny, 1228800,
+const PromptSpec kSymbolRate{"ModulationSampleRate",
+                             P::Float,
+                             "Enter The sample rate",
+                             "must be << Fs",
+                             "ModulationSampleRate",
+                             "Hz",
+                             0,
+                             kAny,
+                             1228800,
                              ""};
 
 class Qam64 : public cTool {
@@ -308,31 +403,92 @@ private:
 }  // namespace
 
 void RegisterGeneratorTools(std::vector<ToolInfo>& tools) {
-    tools.push_back({kToolAddTone, "tone", "add a complex tone", "Adding CW tone...",
-                     "CW Tone Added", "ERR: CW Tone addition failed",
-                     {kToneFrequency, kToneLevel, kTonePhase}, Make<SingleTone>()});
-    tools.push_back({kToolMultiTone, "multi-tone", "add tones at a fixed frequency step", "",
-                     "Multi Tones Added.", "",
+    tools.push_back({kToolAddTone,
+                     "tone",
+                     "add a complex tone",
+                     "Adding CW tone...",
+                     "CW Tone Added",
+                     "ERR: CW Tone addition failed",
+                     {kToneFrequency, kToneLevel, kTonePhase},
+                     Make<SingleTone>()});
+    tools.push_back({kToolMultiTone,
+                     "multi-tone",
+                     "add tones at a fixed frequency step",
+                     "",
+                     "Multi Tones Added.",
+                     "",
                      {kMultiStart, kMultiStep, kMultiCount, kMultiLevel, kMultiPhase},
                      Make<MultiTone>()});
-    tools.push_back({kToolSweptTone, "swept-tone", "add a linear chirp", "Adding swept tone...",
-                     "Swept Tone Added", "ERR: Tone addition failed",
-                     {kSweepStart, kSweepEnd, kSweepLevel}, Make<SweptTone>()});
-    tools.push_back({kToolAddNoise, "noise", "add complex Gaussian noise of a total power",
-                     "Adding Gaussian Noise...", "Gaussian noise added",
-                     "ERR: Gaussian noise addition failed", {kNoiseLevel}, Make<Noise>()});
-    tools.push_back({kToolAddPulse, "pulse", "overwrite the start with a pulse of 0.2 + 0.2j", "",
-                     "Pulse added", "", {kPulse}, Make<Pulse>()});
-    tools.push_back({kToolQpsk, "qpsk", "replace by random QPSK symbols, one a sample", "",
-                     "QPSK added", "", {}, Make<Symbols<4>>()});
-    tools.push_back({kToolQam16, "qam16", "replace by random 16QAM symbols, one a sample", "",
-                     "16QAM added", "", {}, Make<Symbols<16>>()});
-    tools.push_back({kToolQam64, "qam64", "replace by shaped 64QAM at a symbol rate", "",
-                     "64QAM added", "", {kSymbolRate}, Make<Qam64>()});
-    tools.push_back({kToolAddDc, "dc", "add DC, positive on I and negative on Q", "Adding DC",
-                     "DC Added", "Error: Add DC failed", {kDcBoth}, Make<AddDcTool<kToolAddDc>>()});
-    tools.push_back({kToolAddDcI, "dc-i", "add DC on I", "Adding DC", "DC Added",
-                     "Error: Add DC failed", {kDcI}, Make<AddDcTool<kToolAddDcI>>()});
-    tools.push_back({kToolAddDcQ, "dc-q", "add DC on Q", "Adding DC", "DC Added",
-                     "Error: Add DC failed", {kDcQ}, Make<AddDcTool<kToolAddDcQ>>()});
+    tools.push_back({kToolSweptTone,
+                     "swept-tone",
+                     "add a linear chirp",
+                     "Adding swept tone...",
+                     "Swept Tone Added",
+                     "ERR: Tone addition failed",
+                     {kSweepStart, kSweepEnd, kSweepLevel},
+                     Make<SweptTone>()});
+    tools.push_back({kToolAddNoise,
+                     "noise",
+                     "add complex Gaussian noise of a total power",
+                     "Adding Gaussian Noise...",
+                     "Gaussian noise added",
+                     "ERR: Gaussian noise addition failed",
+                     {kNoiseLevel},
+                     Make<Noise>()});
+    tools.push_back({kToolAddPulse,
+                     "pulse",
+                     "overwrite the start with a pulse of 0.2 + 0.2j",
+                     "",
+                     "Pulse added",
+                     "",
+                     {kPulse},
+                     Make<Pulse>()});
+    tools.push_back({kToolQpsk,
+                     "qpsk",
+                     "replace by random QPSK symbols, one a sample",
+                     "",
+                     "QPSK added",
+                     "",
+                     {},
+                     Make<Symbols<4>>()});
+    tools.push_back({kToolQam16,
+                     "qam16",
+                     "replace by random 16QAM symbols, one a sample",
+                     "",
+                     "16QAM added",
+                     "",
+                     {},
+                     Make<Symbols<16>>()});
+    tools.push_back({kToolQam64,
+                     "qam64",
+                     "replace by shaped 64QAM at a symbol rate",
+                     "",
+                     "64QAM added",
+                     "",
+                     {kSymbolRate},
+                     Make<Qam64>()});
+    tools.push_back({kToolAddDc,
+                     "dc",
+                     "add DC, positive on I and negative on Q",
+                     "Adding DC",
+                     "DC Added",
+                     "Error: Add DC failed",
+                     {kDcBoth},
+                     Make<AddDcTool<kToolAddDc>>()});
+    tools.push_back({kToolAddDcI,
+                     "dc-i",
+                     "add DC on I",
+                     "Adding DC",
+                     "DC Added",
+                     "Error: Add DC failed",
+                     {kDcI},
+                     Make<AddDcTool<kToolAddDcI>>()});
+    tools.push_back({kToolAddDcQ,
+                     "dc-q",
+                     "add DC on Q",
+                     "Adding DC",
+                     "DC Added",
+                     "Error: Add DC failed",
+                     {kDcQ},
+                     Make<AddDcTool<kToolAddDcQ>>()});
 }

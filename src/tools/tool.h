@@ -21,13 +21,13 @@ enum class PromptType { Float, Double, Int, Text, File };
 
 // One value a tool asks for, in the order it asks.
 struct PromptSpec {
-    const char* name;    // qrvn edit's key: the remembered key when there is one
+    const char* name;  // qrvn edit's key: the remembered key when there is one
     PromptType type;
     const char* prompt;  // the question the dialog shows
     const char* note;
-    const char* key;     // where the window remembers the answer; "" never
-    const char* unit;    // "MHz", "dBFS", "degrees", "samples", ... or ""
-    double min, max;     // the range the tool accepts (its own check decides)
+    const char* key;          // where the window remembers the answer; "" never
+    const char* unit;         // "MHz", "dBFS", "degrees", "samples", ... or ""
+    double min, max;          // the range the tool accepts (its own check decides)
     double defaultValue;      // the default the tool passes, unless defaultText says otherwise
     const char* defaultText;  // a text default, or how a computed default is found; "" none
 };
@@ -102,7 +102,7 @@ struct ToolInfo {
     const char* summary = "";       // one line for qrvn edit --list
     const char* progressText = "";  // shown when the checks have passed; "" none
     const char* successText = "";
-    const char* failureText = "";   // when Apply fails; "" none
+    const char* failureText = "";  // when Apply fails; "" none
     std::vector<PromptSpec> prompts;
     std::function<std::unique_ptr<cTool>()> make;
 };

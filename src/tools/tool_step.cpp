@@ -25,8 +25,8 @@ std::string ParseToolStep(const std::string& text, ToolStep& step) {
     size_t from = 0;
     while (from <= rest.size()) {
         const size_t comma = rest.find(',', from);
-        std::string piece = rest.substr(from, comma == std::string::npos ? std::string::npos
-                                                                          : comma - from);
+        std::string piece =
+            rest.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
         if (!pieces.empty() && piece.find('=') == std::string::npos)
             pieces.back() += "," + piece;
         else

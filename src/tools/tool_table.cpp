@@ -13,7 +13,8 @@ const std::vector<ToolInfo>& AllTools() {
 
 const ToolInfo* FindTool(int id) {
     const auto& all = AllTools();
-    const auto it = std::find_if(all.begin(), all.end(), [id](const ToolInfo& t) { return t.id == id; });
+    const auto it =
+        std::find_if(all.begin(), all.end(), [id](const ToolInfo& t) { return t.id == id; });
     return it == all.end() ? nullptr : &*it;
 }
 

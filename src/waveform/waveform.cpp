@@ -134,3 +134,24 @@ void UndoExchange(cWaveform& main, cWaveform& undo) {
     main.CopyFrom(undo);
     undo.CopyFrom(temporary);
 }
+
+void SwapFileOrigin(cWaveform& a, cWaveform& b) {
+    a.rawFile.swap(b.rawFile);
+    std::swap(a.rawByteCount, b.rawByteCount);
+    std::swap(a.source, b.source);
+    std::swap(a.unparsedLines, b.unparsedLines);
+}
+
+void SwapSamples(cWaveform& a, cWaveform& b) {
+    std::swap(a.sampleCount, b.sampleCount);
+    std::swap(a.sampleRate, b.sampleRate);
+    a.I.swap(b.I);
+    a.Q.swap(b.Q);
+    a.spectrum.swap(b.spectrum);
+    std::swap(a.spectrumFloatCount, b.spectrumFloatCount);
+    std::swap(a.spectrumSize, b.spectrumSize);
+    a.markers.swap(b.markers);
+    std::swap(a.markerCount, b.markerCount);
+    std::swap(a.domainState, b.domainState);
+    std::swap(a.fileType, b.fileType);
+}

@@ -133,6 +133,14 @@ public:
     int SaveFile(const std::string& path, SaveFailure* failure = nullptr);
 };
 
+// Exchanges what ties two waveforms' samples to the file they came from: the file's bytes (for
+// a re-parse), where it lies and how much of it was read (so a save never cuts it), and the
+// count of lines that were not numbers.
+void SwapFileOrigin(cWaveform& a, cWaveform& b);
+
+// Exchanges the samples and their forms (what CopyFrom copies) without copying any array.
+void SwapSamples(cWaveform& a, cWaveform& b);
+
 // The undo command's exchange: main takes undo's samples and undo takes main's, through a
 // temporary copy, so a second call restores the first. The raw file bytes stay with neither.
 void UndoExchange(cWaveform& main, cWaveform& undo);

@@ -9,8 +9,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 #include <complex>
 #include <filesystem>
@@ -19,6 +22,7 @@
 
 #include "app/main_frame.h"
 #include "app/view.h"
+#include "app/window_pump.h"
 #include "ui/status_bar.h"
 #include "waveform/waveform.h"
 
@@ -536,11 +540,79 @@ TEST_F(Frame, StartUpFailureStaysAndDecodeSettingsShow) {
     EXPECT_EQ(decode(), "405 \u00b7 1 Msps (kept from before)");
 }
 
+// The tool framework in the window: through the real menu entry, dialogs answered by the
+// prompter, the undo copy only for a tool that changed the samples.
+TEST_F(Frame, ToolsRunFromTheMenuWithUndo) {
+    auto f = Start({"-f", Tone("t_30.72MSPS.bin", 4096)});
+    const FloatArray before = f->mainWave.I;
+    prompter_.numbers["Enter Frequency of tone in MHz"] = 0;
+    prompter_.numbers["Enter Amplitude of tone in dBFS"] = -6;
+    prompter_.numbers["Enter Phase of tone in Degrees"] = 0;
+    QAction* tone = f->ActionFor(kToolAddTone);
+    ASSERT_NE(tone, nullptr);
+    EXPECT_EQ(tone->text(), "Single Tone");
+    tone->trigger();
+    EXPECT_EQ(f->lastStatus, "CW Tone Added");
+    EXPECT_FLOAT_EQ(f->mainWave.I[10], before[10] + std::pow(10.0f, -0.3f));
+    EXPECT_EQ(Title(*f).back(), '*');
+    EXPECT_TRUE(f->ActionFor(kCmdUndo)->isEnabled());
+    // A refused value changes nothing and keeps that undo copy.
+    prompter_.numbers["Enter Amplitude of tone in dBFS"] = 3;
+    tone->trigger();
+    EXPECT_EQ(f->lastStatus, "ERR: Invalid Amplitude Requested");
+    f->OnCommand(kCmdUndo);
+    EXPECT_EQ(f->mainWave.I, before);
+    // The new entries for the symbol generators replace the samples.
+    for (int id : {kToolQpsk, kToolQam16}) {
+        ASSERT_NE(f->ActionFor(id), nullptr) << id;
+        f->ActionFor(id)->trigger();
+    }
+    EXPECT_EQ(f->lastStatus, "16QAM added");
+    EXPECT_EQ(f->ActionFor(kToolQam64)->text(), "Replace by 64QAM\u2026");
+}
+
+// A long tool runs off the GUI thread: timers keep firing, the progress bar moves, other
+// commands are refused, and the stop button leaves the waveform as it was.
+TEST_F(Frame, ALongToolKeepsTheWindowAliveAndStops) {
+    auto f = Start({});
+    cWaveform& w = f->mainWave;
+    w.AllocateScratch(50'000'000);
+    std::fill(w.scratchI.begin(), w.scratchI.end(), 0.25f);
+    std::fill(w.scratchQ.begin(), w.scratchQ.end(), 0.0f);
+    w.SwapScratch();
+    w.scratchI = FloatArray();
+    w.scratchQ = FloatArray();
+    f->show();
+    prompter_.numbers["Enter total noise power in dBFs"] = -30;
+    int ticks = 0, progress = 0;
+    bool refused = false;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        ++ticks;
+        progress = std::max(progress, f->statusBar->findChild<QProgressBar*>("progress")->value());
+        if (ticks == 3) refused = f->OnCommand(kToolAddDc) == 0;
+        auto* stop = f->statusBar->findChild<QPushButton*>("stop");
+        if (progress > 0 && stop->isVisible()) QTest::mouseClick(stop, Qt::LeftButton);
+    });
+    ticker.start(20);
+    f->OnCommand(kToolAddNoise);
+    ticker.stop();
+    EXPECT_GT(ticks, 2);
+    EXPECT_GT(progress, 0);
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(f->lastStatus, "Stopped: the waveform is as it was");
+    EXPECT_EQ(w.I[0], 0.25f);
+    EXPECT_EQ(w.I[49'999'999], 0.25f);
+    EXPECT_FALSE(f->Busy());
+    EXPECT_FALSE(f->stopRequest);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    InstallWindowEventPump();  // as the program waits
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -19,6 +19,7 @@
 
 #include "app/main_frame.h"
 #include "app/view.h"
+#include "app/window_pump.h"
 #include "waveform/message_pump.h"
 #include "waveform/waveform.h"
 
@@ -45,8 +46,7 @@ public:
     }
 };
 
-void Send(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButton button,
-          Qt::MouseButtons held) {
+void Send(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
     QMouseEvent e(type, QPointF(at), QPointF(w->mapToGlobal(at)), button, held, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
@@ -268,8 +268,8 @@ TEST_F(ViewEvents, QuadrantClicksSelectPanesAndTheCentreSelectsNothing) {
         QPoint at;
         int kind;
     };
-    for (const Click c : {Click{{10, 10}, 309}, Click{{W - 10, 10}, 303},
-                          Click{{10, H - 10}, 310}, Click{{W - 10, H - 10}, 313}}) {
+    for (const Click c : {Click{{10, 10}, 309}, Click{{W - 10, 10}, 303}, Click{{10, H - 10}, 310},
+                          Click{{W - 10, H - 10}, 313}}) {
         Press(&v, c.at);
         Release(&v, c.at);
         EXPECT_EQ(v.ViewType(), c.kind);
@@ -324,9 +324,9 @@ TEST_F(ViewEvents, BracketAndLetterKeysEditTheWaveform) {
     EXPECT_NEAR(std::remainder(after - before, 2 * M_PI), M_PI / 180, 1e-5);
     Key(&v, Qt::Key_W);
     Key(&v, Qt::Key_W);
-    EXPECT_NEAR(std::remainder(std::atan2(frame_->mainWave.Q[5], frame_->mainWave.I[5]) - before,
-                               2 * M_PI),
-                -M_PI / 180, 1e-5);
+    EXPECT_NEAR(
+        std::remainder(std::atan2(frame_->mainWave.Q[5], frame_->mainWave.I[5]) - before, 2 * M_PI),
+        -M_PI / 180, 1e-5);
 }
 
 TEST_F(ViewEvents, TheVectorTrailRunsThroughAndARightClickStopsIt) {
@@ -410,19 +410,12 @@ TEST_F(ViewEvents, ARealWaveformShowsIForIqAndScalingIsRefusedInTheIqPlaneViews)
     EXPECT_FALSE(v.phaseDisplay);
 }
 
-// Waits on the GUI thread keep dispatching events, as the program's pump does.
-void PumpEvents(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    SetMessagePumpHook(PumpEvents);
+    InstallWindowEventPump();  // as the program waits
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,377 @@
+// File, Edit and Help commands: New, Open, Save, Save As, recent files, the file type choices,
+// the download settings, the spectrum export, undo, exit and help.
+
+#include <sys/stat.h>
+
+#include <QAction>
+#include <QMenu>
+#include <QMessageBox>
+#include <algorithm>
+#include <cctype>
+
+#include "app/command_line.h"
+#include "app/main_frame.h"
+#include "app/view.h"
+#include "tools/failure_codes.h"
+#include "ui/status_bar.h"
+#include "waveform/file_messages.h"
+#include "waveform/message_pump.h"
+#include "waveform/sample_rate_name.h"
+#include "waveform/trace_export.h"
+#include "waveform/waveform_writer.h"
+
+namespace {
+std::string TypeName(int type) {
+    const char* text = FileTypeMenuText(type);
+    return text ? std::string(text) + " (" + std::to_string(type) + ")" : std::to_string(type);
+}
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+// Bytes in the file at path, 0 when it cannot be looked at (the load then says why).
+int64_t FileBytes(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : 0;
+}
+}  // namespace
+
+void CMainFrame::RegisterFileCommands() {
+    AddCommand({kCmdNew}, [this](int, int64_t) {
+        if (NewWaveform() == 0) RecomputeNow();
+        return 1;
+    });
+    AddCommand({kCmdOpen}, [this](int, int64_t) {
+        if (OpenWaveformFile("", true) == 0) RecomputeNow();
+        return 1;
+    });
+    AddCommand({kCmdSave}, [this](int, int64_t) {
+        SaveWaveform();
+        return 1;
+    });
+    AddCommand({kCmdSaveAs}, [this](int, int64_t) {
+        SaveWaveformAs("", true, true);
+        return 1;
+    });
+    AddCommand({kCmdPrint}, [](int, int64_t) { return 1; });  // nothing to print to
+    AddCommand({kCmdExit}, [this](int, int64_t) {
+        close();
+        return 1;
+    });
+    AddCommand({kCmdUndo}, [this](int, int64_t) {
+        UndoLastAction();
+        RecomputeNow();
+        return 1;
+    });
+    AddCommand({kCmdReparseMode, kCmdSaveTypeMode}, [this](int id, int64_t) {
+        mainWave.saveTypeMode = id == kCmdReparseMode ? 0 : 1;
+        CheckOnly({kCmdReparseMode, kCmdSaveTypeMode}, id);
+        SetStatusText(id == kCmdReparseMode
+                          ? "File type change will cause a reload to the type selected"
+                          : "File type change will set the format in which to save");
+        return 1;
+    });
+    for (int type : kFileTypeCommands)
+        AddCommand({type}, [this](int id, int64_t) {
+            SelectFileType(id);
+            return 1;
+        });
+    AddCommand({kFileMarker}, [this](int id, int64_t) {
+        SelectFileType(id);
+        return 1;
+    });
+    for (int id = kCmdRecentFirst; id <= kCmdRecentLast; ++id)
+        AddCommand({id}, [this](int command, int64_t) {
+            const size_t index = static_cast<size_t>(command - kCmdRecentFirst);
+            if (index >= recentFiles_.size()) return 1;
+            const std::string path = recentFiles_[index];
+            if (OpenWaveformFile(path, true) != 0) {
+                RemoveRecentFile(path);
+                return 1;
+            }
+            RecomputeNow();
+            return 1;
+        });
+    AddCommand({kCmdSingleShot, kCmdLoopedRetrieval}, [this](int id, int64_t) {
+        loopedRetrieval = id == kCmdLoopedRetrieval;
+        CheckOnly({kCmdSingleShot, kCmdLoopedRetrieval}, id);
+        return 1;
+    });
+    AddCommand({kCmdReplaceDownload, kCmdAppendDownload}, [this](int id, int64_t) {
+        appendDownload = id == kCmdAppendDownload;
+        CheckOnly({kCmdReplaceDownload, kCmdAppendDownload}, id);
+        return 1;
+    });
+    AddCommand({kCmdDownloadToFile}, [this](int, int64_t) {
+        if (downloadToFile) {
+            downloadToFile = false;
+            downloadFileName.clear();
+        } else {
+            const std::string name = chooseSaveFile ? chooseSaveFile() : std::string();
+            if (name.size() > 3) {
+                downloadFileName = name;
+                downloadToFile = true;
+            }
+        }
+        CheckMenuItem(kCmdDownloadToFile, downloadToFile);
+        return 1;
+    });
+    AddCommand({kCmdExportFft}, [this](int, int64_t) {
+        ExportFft();
+        return 1;
+    });
+    AddCommand({kCmdHelp}, [this](int, int64_t) {
+        QMessageBox::information(this, "Basic Help",
+                                 "Middle mouse button returns to the 4-up multi "
+                                 "view\r\n\r\nLeft click on multi view "
+                                 "panes to focus single view\r\n\r\nLeft mouse button hold and "
+                                 "pan for zoom features\r\n\r\n"
+                                 "Mouse wheel to zoom in and out\r\n\r\nRight mouse button to "
+                                 "zoom out to maximum X Span");
+        return 1;
+    });
+    AddCommand({kCmdAbout}, [this](int, int64_t) {
+        QMessageBox::about(this, "About Quorvalen", "Quorvalen 0.1\nIQ waveform workbench");
+        return 1;
+    });
+}
+
+int CMainFrame::NewWaveform() {
+    SetStatusText("Creating new waveform...");
+    TakeUndoCopy();
+    // The file's bytes go with its samples into the undo slot, so an undo can re-parse them.
+    SwapFileOrigin(mainWave, undoWave);
+    if (mainWave.ResetToNew() != 0) {
+        SetStatusText("ERR: New File creation failed");
+        return 1;
+    }
+    currentFileName = "New Waveform";
+    readFileType_ = 0;
+    SetModified(false);
+    SetTitleFromPath(currentFileName);
+    CheckMenuItem(kCmdSaveTypeMode, true);
+    CheckMenuItem(kCmdReparseMode, false);
+    SelectViewType(kViewMulti);
+    view->recompute.recomputeNeeded = true;
+    SetStatusText("New File created");
+    return 0;
+}
+
+int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent) {
+    std::string path = requested;
+    if (path.size() < 4) {
+        PumpMessagesFor(50);
+        path = chooseOpenFile ? chooseOpenFile() : std::string();
+        if (path.empty() || path.back() == '*') {
+            SetStatusText("Open File cancelled");
+            return 0;
+        }
+        const size_t slash = path.rfind('/');
+        if (slash != std::string::npos) {
+            settings_.waveformFolder = path.substr(0, slash + 1);
+            WriteWaveformFolder(*store_, *settings_.waveformFolder);
+        }
+        if (path.size() < 4) {
+            SetStatusText("ERR: Invalid File name to open");
+            return kErrInvalidFileName;
+        }
+    }
+    path = ResolveOpenPath(path, settings_.installPath.value_or(""), startDirectory);
+    SetStatusText("Opening File...");
+    // A failed open must not destroy the waveform on screen: load aside, take over on success.
+    cWaveform loaded;
+    loaded.fileType = mainWave.fileType;
+    loaded.sampleRate = mainWave.sampleRate;
+    int result;
+    // A large file is read on a worker thread so the window stays alive meanwhile.
+    if (busy_) {
+        result = loaded.LoadFile(path, false);
+    } else {
+        const int64_t bytes = FileBytes(path);
+        const bool large = bytes >= 4 * busyThresholdSamples;
+        result = large ? RunBusy([&] { return loaded.LoadFile(path, false); })
+                       : loaded.LoadFile(path, false);
+    }
+    if (result != 0) {
+        SetStatusText("ERR: File Open Failed: " + LoadFailureText(loaded));
+        return result;
+    }
+    mainWave.Clear();
+    mainWave.I.swap(loaded.I);
+    mainWave.Q.swap(loaded.Q);
+    mainWave.rawFile.swap(loaded.rawFile);
+    mainWave.sampleCount = loaded.sampleCount;
+    mainWave.rawByteCount = loaded.rawByteCount;
+    mainWave.sampleRate = loaded.sampleRate;
+    mainWave.title = loaded.title;
+    mainWave.source = loaded.source;
+    mainWave.unparsedLines = loaded.unparsedLines;
+    mainWave.loadFailure = LoadFailure::None;
+    mainWave.saveTypeMode = 0;
+    mainWave.domainState = DomainState::TimeOnly;
+    currentFileName = path;
+    // Another capture is on screen now: the undo copy of the previous one is dropped, so an
+    // undo can never put its samples under this file's name (and its memory is free).
+    undoWave.Clear();
+    undoAvailable_ = false;
+    UpdateUndoAction();
+    keyEditRun_ = false;
+    readFileType_ = mainWave.fileType;
+    const int64_t named = SampleRateFromName(path);
+    rateSource_ = named >= 1000                                               ? "from name"
+                  : mainWave.sampleRate == kFallbackSampleRateHz && named > 0 ? "fallback"
+                                                                              : "kept from before";
+    SetModified(false);
+    if (addToRecent) AddRecentFile(path);
+    SetTitleFromPath(path);
+    ShowDecodeSettings();
+    CheckMenuItem(kCmdReparseMode, true);
+    CheckMenuItem(kCmdSaveTypeMode, false);
+    SelectViewType(kViewMulti);
+    view->recompute.recomputeNeeded = true;
+    // What the file held besides samples (or beyond the bytes read) says more than "Opened".
+    const std::string notes = LoadNotes(mainWave);
+    SetStatusText(notes.empty() ? "File Opened" : notes);
+    return 0;
+}
+
+void CMainFrame::AddRecentFile(const std::string& path) {
+    RemoveRecentFile(path);
+    recentFiles_.insert(recentFiles_.begin(), path);
+    if (recentFiles_.size() > kRecentFileCount) recentFiles_.resize(kRecentFileCount);
+    RebuildRecentMenu();
+}
+
+void CMainFrame::RemoveRecentFile(const std::string& path) {
+    recentFiles_.erase(std::remove(recentFiles_.begin(), recentFiles_.end(), path),
+                       recentFiles_.end());
+    RebuildRecentMenu();
+}
+
+void CMainFrame::RebuildRecentMenu() {
+    if (!recentMenu_) return;
+    recentMenu_->clear();
+    for (size_t i = 0; i < recentFiles_.size(); ++i) {
+        const int id = kCmdRecentFirst + static_cast<int>(i);
+        QAction* a = recentMenu_->addAction(
+            QString("&%1 %2").arg(i + 1).arg(QString::fromStdString(recentFiles_[i])));
+        a->setData(id);
+        QObject::connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    }
+    recentMenu_->setEnabled(!recentFiles_.empty());
+}
+
+void CMainFrame::SaveWaveform() {
+    if (currentFileName.empty() || currentFileName == "New Waveform") {
+        SaveWaveformAs("", true, true);
+        return;
+    }
+    // Saving over the file in another encoding than it was read in is the user's choice,
+    // never a side effect of the save-type setting.
+    if (readFileType_ != 0 && readFileType_ != mainWave.fileType &&
+        !(confirm && confirm("Save", "Save " + BaseName(currentFileName) + " as " +
+                                         TypeName(mainWave.fileType) + "? It was read as " +
+                                         TypeName(readFileType_) + "."))) {
+        SetStatusText("Save File Cancelled");
+        return;
+    }
+    SetStatusText("Saving File...");
+    SaveFailure why = SaveFailure::None;
+    if (mainWave.SaveFile(currentFileName, &why) == 1) {
+        readFileType_ = mainWave.fileType;
+        SetModified(false);
+        SetTitleFromPath(currentFileName);
+        SetStatusText("File Saved");
+    } else {
+        ReportSaveFailure(currentFileName, static_cast<int>(why));
+        SetStatusText("ERR: File Save Failed");
+    }
+}
+
+void CMainFrame::ReportSaveFailure(const std::string& path, int why) {
+    if (!showNotice) return;
+    const SaveFailure failure = static_cast<SaveFailure>(why);
+    if (failure == SaveFailure::CannotCreate) {
+        showNotice("Error", "Failed to open file for writing\r\n" + path);
+        return;
+    }
+    std::string text = SaveFailureText(failure, mainWave.saveErrno, path, mainWave.source);
+    if (!text.empty())
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    showNotice("Error", text);
+}
+
+void CMainFrame::SaveWaveformAs(const std::string& requested, bool addToRecent, bool setTitle) {
+    SetStatusText("Saving File...");
+    std::string path = requested;
+    if (path.size() < 4) {
+        path = chooseSaveFile ? chooseSaveFile() : std::string();
+        if (path.size() < 4) {
+            SetStatusText("Save File Cancelled");
+            return;
+        }
+    }
+    SaveFailure why = SaveFailure::None;
+    if (mainWave.SaveFile(path, &why) == 1) {
+        currentFileName = path;
+        readFileType_ = mainWave.fileType;
+        SetModified(false);
+        if (addToRecent) AddRecentFile(path);
+        if (setTitle) SetTitleFromPath(path);
+        SetStatusText("File Saved");
+        return;
+    }
+    ReportSaveFailure(path, static_cast<int>(why));
+    SetStatusText("ERR: Save File operation failed");
+}
+
+void CMainFrame::SelectFileType(int type) {
+    const int previous = mainWave.fileType;
+    if (mainWave.saveTypeMode == 0) {
+        mainWave.fileType = type;
+        const bool large = mainWave.rawByteCount >= 4 * busyThresholdSamples && !busy_;
+        const int decoded =
+            large ? RunBusy([this] { return mainWave.ParseRaw(); }) : mainWave.ParseRaw();
+        if (decoded < 1) {
+            SetStatusText("ERR: No valid samples identified for Requested File type");
+            mainWave.fileType = previous;
+            return;
+        }
+        readFileType_ = type;
+        SetModified(true);
+        view->recompute.recomputeNeeded = true;
+        RecomputeNow();
+        ShowDecodeSettings();
+        SetStatusText("Waveform reloaded as New File type selected");
+    } else {
+        SetStatusText("New File type selected for use when Saving");
+        mainWave.fileType = type;
+        ShowDecodeSettings();
+    }
+    CheckMenuItem(previous, false);
+    CheckMenuItem(type, true);
+}
+
+void CMainFrame::ExportFft() {
+    if (!view->engine.trace.traceValid) return;
+    if (view->ViewType() > kViewQIDcFs) {
+        SelectViewType(view->recompute.lastWasReal ? kViewI : kViewIQ);
+        view->settings.phaseWanted = true;
+        RecomputeNow();
+        view->settings.phaseWanted = false;
+    }
+    const std::string path = chooseExportFile ? chooseExportFile() : std::string();
+    if (path.empty()) {
+        SetStatusText("FFT Export Cancelled");
+        return;
+    }
+    mainWave.exportFileName = path;
+    switch (ExportSpectrum(view->engine.trace, view->ViewType(), path)) {
+        case ExportResult::Exported: SetStatusText("FFT Exported"); break;
+        case ExportResult::CannotCreate:
+            QMessageBox::warning(this, "Error", "Failed to open file for writing");
+            SetStatusText("FFT Export Failed");
+            break;
+        default: SetStatusText("FFT Export Failed"); break;
+    }
+}

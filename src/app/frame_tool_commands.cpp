@@ -1,0 +1,122 @@
+// Tools commands: the sampling frequency, the filter shape, and the dispatch of every editing
+// tool with its timing, mode indicator, worker thread, undo copy and recompute.
+
+#include "app/main_frame.h"
+#include "app/view.h"
+#include "tools/tool.h"
+#include "tools/tool_dispatch.h"
+#include "ui/status_bar.h"
+
+namespace {
+
+// A tool's prompts through the window's prompter (dialogs with remembered answers) and its
+// second file through the frame's file chooser.
+class FrameToolInput : public IToolInput {
+public:
+    FrameToolInput(IPrompter& prompter, std::function<std::string(const std::string&)> chooseFile)
+        : prompter_(prompter), chooseFile_(std::move(chooseFile)) {}
+    float Float(const PromptSpec& s, float def) override {
+        return prompter_.PromptFloat(s.prompt, s.note, def, s.key);
+    }
+    double Double(const PromptSpec& s, double def) override {
+        return prompter_.PromptDouble(s.prompt, s.note, def, s.key);
+    }
+    int Int(const PromptSpec& s, int def) override {
+        return prompter_.PromptInt(s.prompt, s.note, def, s.key);
+    }
+    std::string Text(const PromptSpec& s, const std::string& def) override {
+        return prompter_.PromptString(s.prompt, s.note, def, s.key);
+    }
+    std::string FileName(const PromptSpec&, const std::string& title) override {
+        return chooseFile_ ? chooseFile_(title) : std::string();
+    }
+
+private:
+    IPrompter& prompter_;
+    std::function<std::string(const std::string&)> chooseFile_;
+};
+
+}  // namespace
+
+void CMainFrame::RegisterToolCommands() {
+    AddCommand({kCmdSampleRate}, [this](int, int64_t) {
+        const int v = prompter->PromptInt("Enter the sample rate of the waveform", "", 61'440'000,
+                                          "UpdateFS");
+        if (v > 0 && v < 2'000'000'000) {
+            mainWave.sampleRate = v;
+            rateSource_ = "entered";
+            // The old frequency span means nothing at the new rate.
+            view->ResetZoom();
+            view->zoomPending = true;
+            ShowDecodeSettings();
+            SetStatusText("Sampling frequency changed");
+        }
+        RecomputeNow();
+        return 1;
+    });
+    AddCommand({kCmdShapeGaussian, kCmdShapeRaisedCosine, kCmdShapeRootRaisedCosine},
+               [this](int id, int64_t) {
+                   mainWave.filterShape = id - kCmdShapeGaussian + 1;
+                   CheckOnly(kShapeCommands, id);
+                   SetStatusText(id == kCmdShapeGaussian ? "Gaussian Filter Shape Selected"
+                                 : id == kCmdShapeRaisedCosine
+                                     ? "Raised Cosine Filter Shape Selected"
+                                     : "Root Raised Cosine Filter Shape Selected");
+                   return 1;
+               });
+    // Play-through and file monitoring run on worker threads that come with their own work;
+    // until then the commands leave their entries unchecked.
+    AddCommand({kCmdPlayThrough, kCmdMonitorReload, kCmdMonitorAppend, kCmdMonitorAverage},
+               [this](int id, int64_t) {
+                   CheckMenuItem(id, false);
+                   SetStatusText("Play-through and file monitoring are not available yet");
+                   return 1;
+               });
+}
+
+void CMainFrame::ToolDispatch(int id) {
+    const ToolInfo* info = FindTool(id);
+    if (!info) {
+        SetStatusText("Command " + std::to_string(id) + " is not available");
+        return;
+    }
+    statusBar->StartTiming();
+    if (statusBar->isVisible()) statusBar->SetMode(kModeCalculating);
+
+    FrameToolInput input(*prompter, chooseToolFile);
+    ToolContext ctx;
+    ctx.input = &input;
+    ctx.status = [this](const std::string& text) { SetStatusText(text); };
+    ctx.notice = showNotice;
+    ctx.view.kind = view->ViewType();
+    ctx.view.zoomFirst = static_cast<int64_t>(view->xStart + 0.5);
+    ctx.view.zoomLast = static_cast<int64_t>(view->xEnd + 0.5);
+    ctx.stop = &stopRequest;
+    ctx.progress = [this](int percent) { statusBar->SetProgress(percent); };
+    ctx.seed = toolSeed;
+    ctx.fileType = mainWave.fileType;
+
+    // The state before the tool is kept aside while it runs; it becomes the undo copy only
+    // when the tool changed the waveform, so a refused or stopped tool keeps the old one.
+    const Identity before = CurrentIdentity();
+    ToolHost host;
+    host.run = [this](const std::function<int()>& work) { return RunBusy(work); };
+    host.prepareUndo = [this](const cWaveform& wave) {
+        if (undoEnabled) pendingUndo_.CopyFrom(wave);
+    };
+    host.finishUndo = [this, &before](bool keep) {
+        if (keep && undoEnabled) {
+            SwapSamples(undoWave, pendingUndo_);
+            undoIdentity_ = before;
+            undoAvailable_ = true;
+            UpdateUndoAction();
+        }
+        pendingUndo_.Clear();
+    };
+    const int code = RunTool(*info, ctx, mainWave, host);
+    if (code == kToolOk) SetModified(true);
+
+    RecomputeNow();
+    statusBar->StopTiming();
+    if (statusBar->isVisible()) statusBar->SetMode(kModeIdle);
+}
