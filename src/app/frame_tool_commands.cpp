@@ -64,14 +64,6 @@ void CMainFrame::RegisterToolCommands() {
                                      : "Root Raised Cosine Filter Shape Selected");
                    return 1;
                });
-    // Play-through and file monitoring run on worker threads that come with their own work;
-    // until then the commands leave their entries unchecked.
-    AddCommand({kCmdPlayThrough, kCmdMonitorReload, kCmdMonitorAppend, kCmdMonitorAverage},
-               [this](int id, int64_t) {
-                   CheckMenuItem(id, false);
-                   SetStatusText("Play-through and file monitoring are not available yet");
-                   return 1;
-               });
 }
 
 void CMainFrame::ToolDispatch(int id) {

@@ -50,6 +50,7 @@ void CMainFrame::RegisterViewCommands() {
     for (int id = kCmdFftSizeFirst; id <= kCmdFftSizeLast; ++id)
         AddCommand({id}, [this](int command, int64_t) {
             view->settings.fftSize = FftSizeForCommand(command);
+            workerFftSize_ = view->settings.fftSize;
             for (int k = kCmdFftSizeFirst; k <= kCmdFftSizeLast; ++k)
                 CheckMenuItem(k, k == command);
             SetStatusText("New FFT size selected");

@@ -51,6 +51,7 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
         if (OpenWaveformFile(path.toStdString(), true) == 0) RecomputeNow();
     };
     view->onBeforeSampleEdit = [this] { BeforeKeyEdit(); };
+    view->waveLock = &waveLock_;
     setCentralWidget(view);
     statusBar = new cQRVNStatusBar(stopRequest, this);
     setStatusBar(statusBar);
@@ -60,6 +61,7 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
     RegisterAxisCommands();
     RegisterMeasureCommands();
     RegisterToolCommands();
+    RegisterWorkerCommands();
     BuildMenus(
         menuBar(), MainMenuLayout(), [this](int id) { OnCommand(id); }, actions_);
     recentMenu_ = menuBar()->findChild<QMenu*>("Recent Files");
@@ -120,6 +122,7 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
 
 CMainFrame::~CMainFrame() {
     stopRequest = true;
+    if (workerThread_.joinable()) workerThread_.join();
     QStringList recent;
     for (const std::string& p : recentFiles_)
         recent << QString::fromStdString(p);
@@ -145,6 +148,15 @@ int CMainFrame::OnCommand(int id, int64_t value) {
     if (busy_ && !AllowedWhileBusy(id)) {
         SetStatusText("Wait for the running work to end, or press Stop");
         return 0;
+    }
+    // A running worker owns the samples: anything but a display setting stops it first, and
+    // the worker commands themselves only stop it (or, 40007, stop it and start afresh).
+    if (WorkerRunning() && !IsDisplayCommand(id)) {
+        if (!StopWorker()) return 0;
+        if (id == kCmdPlayThrough || id == kCmdMonitorAppend || id == kCmdMonitorAverage) {
+            CheckMenuItem(id, false);
+            return 1;
+        }
     }
     keyEditRun_ = false;  // any command ends a run of key edits
     const auto it = commands_.find(id);
@@ -270,7 +282,11 @@ void CMainFrame::SyncMeasureChecks() {
 
 void CMainFrame::RecomputeNow() {
     view->recompute.recomputeNeeded = true;
-    if (mainWave.sampleCount >= busyThresholdSamples && !busy_) {
+    if (WorkerRunning()) {
+        // A display setting while a worker runs: the worker's lock keeps the two apart.
+        std::lock_guard lock(waveLock_);
+        view->Recompute(0);
+    } else if (mainWave.sampleCount >= busyThresholdSamples && !busy_) {
         // A long capture: spectrum, and the CCDF sort a 4-up or CCDF view will need, off the
         // GUI thread. The view shows its last picture meanwhile.
         const int kind = view->ViewType();
@@ -287,8 +303,9 @@ void CMainFrame::RecomputeNow() {
 }
 
 void CMainFrame::AfterRecompute() {
-    // The work a stop request was for has ended: later recomputes must run again.
-    stopRequest = false;
+    // The work a stop request was for has ended: later recomputes must run again. (A running
+    // worker has yet to see its stop.)
+    if (!WorkerRunning()) stopRequest = false;
     statusBar->PostElapsed(view->recompute.lastDurationSeconds);
     // A measurement may have switched itself off: the marks follow, and the status bar says
     // why.
@@ -364,9 +381,10 @@ void CMainFrame::OnInitialUpdate(const std::vector<std::string>& args) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    view->animationState = 0;
     stopRequest = true;
     // Work on a worker thread holds the samples: the first close stops it, a later one closes.
-    if (busy_) {
+    if (busy_ || WorkerRunning()) {
         event->ignore();
         return;
     }

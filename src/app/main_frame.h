@@ -11,7 +11,9 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app_settings.h"
@@ -60,6 +62,8 @@ public:
     void SetStatusText(const std::string& text);
     // True while a tool or a long load runs on a worker thread.
     bool Busy() const { return busy_; }
+    // True while play-through or file monitoring runs.
+    bool WorkerRunning() const;
 
     bool IsChecked(int id) const;
     void CheckMenuItem(int id, bool checked);
@@ -109,6 +113,16 @@ private:
     void RegisterAxisCommands();
     void RegisterMeasureCommands();
     void RegisterToolCommands();
+    void RegisterWorkerCommands();
+    // Commands that only change what is shown: they run at once while a worker runs.
+    static bool IsDisplayCommand(int id);
+    // Asks the running worker to stop and waits up to 5 s, keeping the window alive; false
+    // when it did not stop in time.
+    bool StopWorker();
+    void StartPlayThrough();
+    void StartMonitoring();
+    // The end of a worker, on the GUI thread: marks, texts and the status bar put back.
+    void WorkerEnded(int kind, int previousMode);
     bool AllowedWhileBusy(int id) const;
 
     void SelectFileType(int type);
@@ -150,6 +164,13 @@ private:
     std::vector<std::string> recentFiles_;  // newest first, at most kRecentFileCount
     QMenu* recentMenu_ = nullptr;
     bool busy_ = false;
+    // Play-through or monitoring: one worker at a time, joined before the frame goes.
+    std::thread workerThread_;
+    std::atomic<bool> workerIdle_{true};
+    std::atomic<int> monitorMode_{0};
+    std::atomic<int> workerFftSize_{16384};  // the FFT size setting, as the worker reads it
+    std::mutex waveLock_;                    // see WorkerLink::waveLock
+    int reloadCount_ = 0;
     cWaveform pendingUndo_;  // the state before a running tool, until it ends
 
     // What belongs to the samples shown besides the samples: the file they came from, the

@@ -94,7 +94,7 @@ void CView::Recompute(int start) {
     // calls; the view's own fields are its alone while the view is frozen.
     const bool guiThread = QThread::currentThread() == thread();
     RecomputeHooks hooks;
-    hooks.viewType = [this] { return viewType_; };
+    hooks.viewType = [this] { return viewType_.load(); };
     hooks.selectViewType = [this, guiThread](int type) {
         SetViewType(type, true);
         if (!onViewTypeChanged) return;
@@ -222,7 +222,9 @@ void CView::ShadeDragBand(QImage& image, int mouseX, int mouseY) const {
 
 void CView::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    if (frozen_) {
+    std::unique_lock<std::mutex> held;
+    if (waveLock) held = std::unique_lock<std::mutex>(*waveLock, std::try_to_lock);
+    if (frozen_ || (waveLock && !held.owns_lock())) {
         // The samples are a worker's: show the last picture, stretched to a new size.
         if (lastFrame_.isNull())
             p.fillRect(rect(), engine.style.backgroundBrush);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 
 #include "display/plot_engine.h"
 #include "dsp/fft_settings.h"
@@ -26,7 +27,7 @@ public:
     void Recompute(int start);
     // Stores the kind (a real waveform shows "I" for "IQ"); 4-up kinds become the home view.
     void SetViewType(int kind, bool resetZoom);
-    int ViewType() const { return viewType_; }
+    int ViewType() const { return viewType_.load(); }
     // Full range on the next draw; zoom factor back to the kind's default.
     void ResetZoom();
     // Invalidates the window, at most once per 5 ms; closer requests collapse into one.
@@ -45,8 +46,11 @@ public:
     cSpectrumRecompute recompute;
 
     int homeMultiView = kViewMulti;
-    int playThroughState = 0;  // keys are ignored while it is not 0
-    int animationState = 0;    // 2 while the vector animation runs
+    std::atomic<int> playThroughState{0};  // set by a worker; keys are ignored while not 0
+    // Held by a worker while it exchanges the samples and recomputes; a paint that finds it
+    // taken shows the last picture.
+    std::mutex* waveLock = nullptr;
+    int animationState = 0;  // 2 while the vector animation runs
     // Counts what stops the animation (a right click, a view change, a new waveform), so one
     // that comes before the first frame still counts.
     int animationStops = 0;
@@ -89,7 +93,7 @@ private:
 
     cWaveform* wave_;
     const std::atomic<bool>* stopRequest_;
-    int viewType_ = kViewMulti;
+    std::atomic<int> viewType_{kViewMulti};  // a worker's recompute reads it
     bool mouseRecorded_ = false;
     int mouseX_ = 0, mouseY_ = 0;
     QImage snapshot_;   // the window when the drag began

@@ -29,3 +29,14 @@ void RotateOneSample(cWaveform& wave, bool toLeft) {
             std::rotate(x, x + n - 1, x + n);
     }
 }
+
+void AppendSamples(cWaveform& wave, const cWaveform& tail) {
+    wave.EnsureTimeDomain(true);
+    const int n = wave.sampleCount, m = tail.sampleCount;
+    wave.AllocateScratch(n + m);
+    std::copy(wave.I.begin(), wave.I.begin() + n, wave.scratchI.begin());
+    std::copy(wave.Q.begin(), wave.Q.begin() + n, wave.scratchQ.begin());
+    std::copy(tail.I.begin(), tail.I.begin() + m, wave.scratchI.begin() + n);
+    std::copy(tail.Q.begin(), tail.Q.begin() + m, wave.scratchQ.begin() + n);
+    wave.SwapScratch();
+}

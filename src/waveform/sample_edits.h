@@ -1,6 +1,7 @@
 #pragma once
-// Edits of the whole waveform that the view's keys make: a one-sample rotation in time and a
-// phase rotation. Both bring the waveform into its time form first.
+// Edits of the whole waveform: those the view's keys make (a one-sample rotation in time and a
+// phase rotation) and appending another waveform. Each brings the waveform into its time form
+// first.
 
 class cWaveform;
 
@@ -14,3 +15,7 @@ void PhaseShift(cWaveform& wave, float degrees, PhaseShiftChannels channels);
 // Moves every sample one place: toLeft puts sample 0 at the end, otherwise the last sample
 // moves to the front. I and Q move together.
 void RotateOneSample(cWaveform& wave, bool toLeft);
+
+// Appends tail's samples after wave's; tail must be in its time form. The caller checks the
+// length it may reach.
+void AppendSamples(cWaveform& wave, const cWaveform& tail);

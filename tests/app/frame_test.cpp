@@ -24,6 +24,7 @@
 #include "app/view.h"
 #include "app/window_pump.h"
 #include "ui/status_bar.h"
+#include "waveform/message_pump.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -605,6 +606,71 @@ TEST_F(Frame, ALongToolKeepsTheWindowAliveAndStops) {
     EXPECT_EQ(w.I[49'999'999], 0.25f);
     EXPECT_FALSE(f->Busy());
     EXPECT_FALSE(f->stopRequest);
+}
+
+// Play-through from its menu entry: the main waveform holds one segment at a time while display
+// settings still apply; pressing it again (or any editing command) stops it and puts the whole
+// waveform back.
+TEST_F(Frame, PlayThroughStepsAndRestores) {
+    auto f = Start({"-f", Tone("p_1MSPS.bin", 20000)});
+    QAction* play = f->ActionFor(kCmdPlayThrough);
+    f->OnCommand(kCmdFftSizeFirst + 7);  // 16384: more than half the waveform
+    play->trigger();
+    EXPECT_EQ(f->lastStatus, "FFT Size to large engage playback. Reduce FFT Size");
+    EXPECT_FALSE(f->WorkerRunning());
+    f->OnCommand(kCmdFftSizeFirst + 6);  // 8192
+    play->trigger();
+    ASSERT_TRUE(f->WorkerRunning());
+    EXPECT_TRUE(play->isChecked());
+    PumpMessagesFor(60);
+    f->OnCommand(kViewIQ);  // a display setting runs without stopping it
+    EXPECT_TRUE(f->WorkerRunning());
+    EXPECT_EQ(f->view->ViewType(), kViewIQ);
+    play->trigger();  // again: stop
+    EXPECT_FALSE(f->WorkerRunning());
+    EXPECT_FALSE(play->isChecked());
+    EXPECT_EQ(f->lastStatus, "Stopped Play thorugh file");
+    EXPECT_EQ(f->mainWave.sampleCount, 20000);
+    // An editing command stops it first, then runs.
+    play->trigger();
+    ASSERT_TRUE(f->WorkerRunning());
+    f->OnCommand(kCmdNew);
+    EXPECT_FALSE(f->WorkerRunning());
+    EXPECT_EQ(f->mainWave.sampleCount, 65536);
+    EXPECT_EQ(f->currentFileName, "New Waveform");
+}
+
+// Monitoring reloads a rewritten file with the status bar's acquisition display; the first
+// close only stops it.
+TEST_F(Frame, MonitoringReloadsRewritesAndStops) {
+    const std::string file = Tone("mon_1MSPS.bin", 1000);
+    auto f = Start({"-f", file});
+    f->show();
+    QAction* reload = f->ActionFor(kCmdMonitorReload);
+    reload->trigger();
+    ASSERT_TRUE(f->WorkerRunning());
+    EXPECT_TRUE(reload->isChecked());
+    EXPECT_EQ(f->statusBar->Mode(), kModeAcquiring);
+    PumpMessagesFor(60);
+    EXPECT_EQ(f->mainWave.sampleCount, 1000);  // as opened: not reloaded
+    Tone("mon_1MSPS.bin", 3000);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (f->mainWave.sampleCount != 3000 && std::chrono::steady_clock::now() < deadline)
+        PumpMessagesFor(10);
+    EXPECT_EQ(f->mainWave.sampleCount, 3000);
+    PumpMessagesFor(50);
+    EXPECT_EQ(f->statusBar->findChild<QLabel*>("count")->text(), "1");
+    // Closing while it runs: the first close stops it and the window stays.
+    f->close();
+    EXPECT_TRUE(f->isVisible());
+    while (f->WorkerRunning() && std::chrono::steady_clock::now() < deadline)
+        PumpMessagesFor(10);
+    PumpMessagesFor(30);
+    EXPECT_FALSE(reload->isChecked());
+    EXPECT_EQ(f->lastStatus, "Stopped Monitoring");
+    EXPECT_EQ(f->statusBar->Mode(), kModeIdle);
+    f->close();
+    EXPECT_FALSE(f->isVisible());
 }
 
 }  // namespace
