@@ -5,6 +5,7 @@
 #include "app/view.h"
 #include "tools/tool.h"
 #include "tools/tool_dispatch.h"
+#include "tools/tool_step.h"
 #include "ui/status_bar.h"
 
 namespace {
@@ -72,10 +73,25 @@ void CMainFrame::ToolDispatch(int id) {
         SetStatusText("Command " + std::to_string(id) + " is not available");
         return;
     }
+    FrameToolInput input(*prompter, chooseToolFile);
+    RunToolWith(*info, input);
+}
+
+int CMainFrame::RunToolStep(const std::string& text) {
+    ToolStep step;
+    const std::string error = ParseToolStep(text, step);
+    if (!error.empty()) {
+        SetStatusText("ERR: " + error);
+        return kErrUnknownTool;
+    }
+    cStepInput input(step);
+    return RunToolWith(*step.tool, input);
+}
+
+int CMainFrame::RunToolWith(const ToolInfo& info, IToolInput& input) {
     statusBar->StartTiming();
     if (statusBar->isVisible()) statusBar->SetMode(kModeCalculating);
 
-    FrameToolInput input(*prompter, chooseToolFile);
     ToolContext ctx;
     ctx.input = &input;
     ctx.status = [this](const std::string& text) { SetStatusText(text); };
@@ -105,10 +121,11 @@ void CMainFrame::ToolDispatch(int id) {
         }
         pendingUndo_.Clear();
     };
-    const int code = RunTool(*info, ctx, mainWave, host);
+    const int code = RunTool(info, ctx, mainWave, host);
     if (code == kToolOk) SetModified(true);
 
     RecomputeNow();
     statusBar->StopTiming();
     if (statusBar->isVisible()) statusBar->SetMode(kModeIdle);
+    return code;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_channel.h"
 #include "app/main_frame.h"
 #include "app/window_pump.h"
 
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
     for (const QString& a : QApplication::arguments().mid(1))
         args.push_back(a.toStdString());
     CMainFrame frame;
+    cCommandChannel::Start(&frame);
     frame.show();
     frame.OnInitialUpdate(args);
     return app.exec();

@@ -257,6 +257,7 @@ void CMainFrame::SetStatusText(const std::string& text) {
     }
     lastStatus = text;
     if (statusBar) statusBar->PostStatusMessage(text);
+    if (onStatusText) onStatusText(text);
 }
 
 bool CMainFrame::IsChecked(int id) const {

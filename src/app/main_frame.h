@@ -19,6 +19,7 @@
 #include "app/app_settings.h"
 #include "tools/command_ids.h"
 #include "tools/prompter.h"
+#include "tools/tool.h"
 #include "waveform/waveform.h"
 
 class CView;
@@ -97,6 +98,21 @@ public:
     std::function<int32_t()> toolSeed;
     // The action of a command id (menu entries and window shortcuts), or nullptr.
     QAction* ActionFor(int id) const;
+    // Every status text as it is shown (the command channel passes them on).
+    std::function<void(const std::string&)> onStatusText;
+
+    // What other programs ask through the command channel, without dialogs.
+    // Opens path and shows it; false when it did not open.
+    bool OpenAndShow(const std::string& path);
+    // Saves under path in file type `type`; false (with the reason in the status bar) when not.
+    bool SaveInType(const std::string& path, int type);
+    // Runs a tool step ("NAME:KEY=VALUE,..."); returns the tool's code, or kErrUnknownTool
+    // with the reason in the status bar for a step that does not parse.
+    int RunToolStep(const std::string& step);
+    // The measurements of what the window shows, as qrvn measure --json prints them.
+    std::string MeasurementsJson();
+    // The window's picture at W x H into a PNG file; false when it cannot be written.
+    bool RenderPng(const std::string& path, int W, int H);
     // Waveforms of at least this many samples load and recompute on a worker thread.
     int64_t busyThresholdSamples = 4'000'000;
 
@@ -127,6 +143,7 @@ private:
 
     void SelectFileType(int type);
     void ToolDispatch(int id);
+    int RunToolWith(const ToolInfo& info, IToolInput& input);
     // The spectrum recompute and what follows it; on a worker thread for long waveforms.
     void RecomputeNow();
     void SetTitleFromPath(const std::string& path);

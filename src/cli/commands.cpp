@@ -12,8 +12,9 @@
 #include <sstream>
 
 #include "cli/arguments.h"
-#include "cli/json_writer.h"
 #include "display/frequency_plot.h"
+#include "display/json_writer.h"
+#include "display/measurement_json.h"
 #include "display/plot_engine.h"
 #include "display/value_format.h"
 #include "display/view_kinds.h"
@@ -34,6 +35,7 @@ const char* kTopHelp =
     "  measure FILE    spectrum measurements as the spectrum view shows them\n"
     "  convert IN OUT  re-encode a waveform file in another file type\n"
     "  render FILE     draw a view into a PNG file\n"
+    "  remote ACTION   drive a running window (open, save, command, tool, measure, render)\n"
     "\n"
     "exit status: 0 done, 1 the output could not be written, 2 bad arguments, an unreadable\n"
     "file or a file not written, 3 emission mask failed\n";
@@ -415,92 +417,7 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
 }
 
 void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& out) {
-    const cPlotEngine& e = run.engine;
-    const cSpectrumTrace& t = e.trace;
-    const MeasurementSettings& s = e.measurements.settings;
-    const MeasurementResults& r = e.measurements.results;
-    JsonWriter j(out);
-    j.Begin();
-    j.Field("file", file);
-    j.Field("view", static_cast<double>(run.view));
-    j.Field("sample_rate_hz", static_cast<double>(t.sampleRate));
-    j.Field("fft_size", static_cast<double>(t.N));
-    j.Field("resolution_bw_hz", static_cast<double>(t.sampleRate) / t.N);
-    j.Field("frames", static_cast<double>(run.frames));
-    j.Field("span_low_hz", run.f0);
-    j.Field("span_high_hz", run.f1);
-    j.Field("dbm_offset_db", e.dbmOffsetDb);
-    j.Field("total_power_db", t.totalPowerDb);
-    j.Field("dc_offset_db", t.dcLevel);
-    // As on the panel: peak and marker only while no channel measurement or two-tone search
-    // runs.
-    if (!s.MaskOn() && s.aclrBandwidthHz == 0 && !s.imdOn && !s.obwOn) {
-        j.Field("peak_frequency_hz", e.tonePeakFrequencyHz);
-        j.Field("marker_power_db", e.toneMarkerPowerDb);
-    }
-    if (s.snrOn) {
-        if (r.snrDb)
-            j.Field("snr_db", *r.snrDb);
-        else
-            j.Null("snr_db");
-        j.Field("snr_bandwidth_hz", s.snrBandwidthHz >= 1.0 ? s.snrBandwidthHz : run.f1 - run.f0);
-    }
-    if (s.sfdrOn) {
-        j.Field("sfdr_db", r.sfdrDb);
-        j.BeginArray("spurs");
-        for (int i = 1; i <= 6; ++i) {
-            j.BeginObject();
-            j.Field("frequency_hz", ShownFrequency(t, r.spurs[i].frequencyHz, run.f1));
-            j.Field("level_db", r.spurs[i].levelDb);
-            j.EndObject();
-        }
-        j.EndArray();
-    }
-    if (s.imdOn) {
-        if (const auto& pair = r.tonePair) {
-            j.BeginObject("imd");
-            j.Field("carrier1_frequency_hz", e.tonePeakFrequencyHz);
-            j.Field("carrier2_frequency_hz", ShownFrequency(t, pair->carrier2FrequencyHz, run.f1));
-            j.Field("carrier1_power_db", e.toneMarkerPowerDb);
-            j.Field("carrier2_power_db", pair->carrier2Db);
-            j.Field("imd3_lower_dbc", pair->imd3LowerDbc);
-            j.Field("imd3_upper_dbc", pair->imd3UpperDbc);
-            j.Field("ip3_dbfs", pair->ip3Dbfs);
-            j.EndObject();
-        } else {
-            j.Null("imd");
-        }
-    }
-    if (s.obwOn) {
-        j.BeginObject("obw");
-        j.Field("bandwidth_hz", r.obw.bandwidthHz);
-        j.Field("lower_edge_hz", r.obw.lowerEdgeHz);
-        j.Field("upper_edge_hz", r.obw.upperEdgeHz);
-        j.Field("power_db", r.obw.powerDb);
-        j.EndObject();
-    }
-    if (s.aclrBandwidthHz != 0) {
-        j.BeginObject("aclr");
-        j.Field("channel_bandwidth_hz", static_cast<double>(s.aclrBandwidthHz));
-        const auto& c = r.aclrDb;
-        if (!c.empty()) j.Field("carrier_power_db", c[0]);
-        const char* names[] = {"lower1_dbc", "upper1_dbc", "lower2_dbc", "upper2_dbc"};
-        for (size_t i = 1; i < c.size() && i < 5; ++i)
-            j.Field(names[i - 1], c[i] - c[0]);
-        j.EndObject();
-    }
-    if (s.MaskOn()) {
-        const cEmissionMask& mask = e.measurements.mask;
-        j.BeginObject("mask");
-        j.Field("type", static_cast<double>(s.maskType));
-        j.Field("bandwidth_mhz", static_cast<double>(s.maskBandwidthMHz));
-        j.Field("carrier_power_dbm", s.carrierPowerDbm);
-        j.Field("pass", mask.pass);
-        j.Field("min_margin_db", mask.smallestMarginDb);
-        j.Field("min_margin_frequency_hz", mask.smallestMarginFrequencyHz);
-        j.EndObject();
-    }
-    j.End();
+    WriteMeasurementsJson(run.engine, {file, run.view, run.frames, run.f0, run.f1}, out);
 }
 
 int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
@@ -665,6 +582,7 @@ int RunQrvn(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (args[0] == "info") return RunInfo(rest, out, err);
     if (args[0] == "measure") return RunMeasure(rest, out, err);
     if (args[0] == "convert") return RunConvert(rest, out, err);
+    if (args[0] == "remote") return RunRemote(rest, out, err);
     if (args[0] == "render") return RunRender(rest, out, err);
     err << "qrvn: unknown verb '" << args[0] << "' (qrvn --help lists them)\n";
     return kExitUsage;

@@ -17,6 +17,8 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 int RunMeasure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// Drives a running window through its command channel (remote_command.cpp).
+int RunRemote(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The whole program: verb dispatch and the top-level help.
 int RunQrvn(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

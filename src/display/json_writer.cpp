@@ -1,4 +1,4 @@
-#include "cli/json_writer.h"
+#include "display/json_writer.h"
 
 #include <charconv>
 #include <cmath>

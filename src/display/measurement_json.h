@@ -1,0 +1,20 @@
+#pragma once
+// The measurements of a spectrum drawing as one JSON object: what qrvn measure --json prints
+// and what the window's command channel answers, field by field as the panels show them.
+
+#include <ostream>
+#include <string>
+
+class cPlotEngine;
+
+// What was measured: the file, the spectrum kind, the frames averaged and the span shown (Hz).
+struct MeasurementView {
+    std::string file;
+    int view = 0;
+    int frames = 0;
+    double f0 = 0.0, f1 = 0.0;
+};
+
+// Writes the engine's results after a spectrum drawing (tone values, channel measurements).
+void WriteMeasurementsJson(const cPlotEngine& engine, const MeasurementView& view,
+                           std::ostream& out);
