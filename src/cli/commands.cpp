@@ -28,16 +28,17 @@
 namespace {
 
 const char* kTopHelp =
-    "qrvn: IQ waveform measurements, conversion and plots without a window\n"
+    "qrvn: IQ waveform measurements, conversion, plots and edits without a window\n"
     "\n"
     "usage: qrvn VERB [arguments]   (qrvn VERB --help for each verb)\n"
     "  info FILE       samples, rate, duration, RMS, peak, crest factor, DC\n"
     "  measure FILE    spectrum measurements as the spectrum view shows them\n"
     "  convert IN OUT  re-encode a waveform file in another file type\n"
     "  render FILE     draw a view into a PNG file\n"
+    "  edit IN -o OUT  run editing tools on a waveform and save it\n"
     "\n"
     "exit status: 0 done, 1 the output could not be written, 2 bad arguments, an unreadable\n"
-    "file or a file not written, 3 emission mask failed\n";
+    "file or a file not written, 3 emission mask failed, 4 an edit step failed\n";
 
 const char* kMeasureOptionsHelp =
     "  --fft N         FFT size, a power of two from 128 to 524288 (default 16384)\n"
@@ -553,6 +554,7 @@ int RunQrvn(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (args[0] == "measure") return RunMeasure(rest, out, err);
     if (args[0] == "convert") return RunConvert(rest, out, err);
     if (args[0] == "render") return RunRender(rest, out, err);
+    if (args[0] == "edit") return RunEdit(rest, out, err);
     err << "qrvn: unknown verb '" << args[0] << "' (qrvn --help lists them)\n";
     return kExitUsage;
 }
