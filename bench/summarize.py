@@ -84,10 +84,22 @@ def view(out):
               f"  plain pass {ref:6.1f} ms  ratio {t / ref:5.2f}  (target <= {target} ms)")
 
 
+def tools(out):
+    runs = load(out / "tools.json")
+    numpy = json.loads((out / "tools_numpy.json").read_text())
+    noise = median_time(runs, "BM_AddNoise/iterations:3") / 1000.0
+    tone = median_time(runs, "BM_AddTone/iterations:5") / 1000.0
+    print("Generator tools on 100,000,000 samples (the dispatcher, as qrvn edit runs them)")
+    print(f"  Gaussian noise  {noise:6.3f} s")
+    print(f"  single tone     {tone:6.3f} s  numpy float32 {numpy['tone']:6.3f} s"
+          f"  ratio {tone / numpy['tone']:5.2f}  (target <= 1)")
+
+
 def main():
     out = Path(sys.argv[1])
     for suite in sys.argv[2:]:
-        {"fft": fft, "trace": trace, "reader": reader, "writer": writer, "frequency_plot": frequency_plot, "view": view}[suite](out)
+        {"fft": fft, "trace": trace, "reader": reader, "writer": writer, "frequency_plot": frequency_plot, "view": view,
+         "tools": tools}[suite](out)
 
 
 if __name__ == "__main__":

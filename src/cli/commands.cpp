@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "cli/arguments.h"
+#include "cli/verb_support.h"
 #include "display/frequency_plot.h"
 #include "display/json_writer.h"
 #include "display/measurement_json.h"
@@ -28,7 +29,7 @@
 namespace {
 
 const char* kTopHelp =
-    "qrvn: IQ waveform measurements, conversion and plots without a window\n"
+    "qrvn: IQ waveform measurements, conversion, plots and edits without a window\n"
     "\n"
     "usage: qrvn VERB [arguments]   (qrvn VERB --help for each verb)\n"
     "  info FILE       samples, rate, duration, RMS, peak, crest factor, DC\n"
@@ -36,13 +37,10 @@ const char* kTopHelp =
     "  convert IN OUT  re-encode a waveform file in another file type\n"
     "  render FILE     draw a view into a PNG file\n"
     "  remote ACTION   drive a running window (open, save, command, tool, measure, render)\n"
+    "  edit IN -o OUT  run editing tools on a waveform and save it\n"
     "\n"
     "exit status: 0 done, 1 the output could not be written, 2 bad arguments, an unreadable\n"
-    "file or a file not written, 3 emission mask failed\n";
-
-const char* kLoadHelp =
-    "  --type ID       file type (400-414, 418, 419; default 405)\n"
-    "  --rate HZ       sample rate (default: the number before MSPS in the name)\n";
+    "file or a file not written, 3 emission mask failed, 4 an edit step failed\n";
 
 const char* kMeasureOptionsHelp =
     "  --fft N         FFT size, a power of two from 128 to 524288 (default 16384)\n"
@@ -61,11 +59,6 @@ const char* kMeasureOptionsHelp =
     "  --carrier-dbm P carrier power for the mask, -100 < P < 100 (default 47)\n"
     "  --dbm-offset X  dBFS-to-dBm offset added to printed levels\n";
 
-const std::vector<OptionSpec> kLoadOptions = {{"--type", true, false},
-                                              {"--rate", true, false},
-                                              {"--help", false, false},
-                                              {"--json", false, false}};
-
 const std::vector<OptionSpec> kMeasureOptions = {
     {"--fft", true, false},          {"--window", true, false},  {"--average", false, false},
     {"--clear-write", false, false}, {"--ac", false, false},     {"--view", true, false},
@@ -73,84 +66,6 @@ const std::vector<OptionSpec> kMeasureOptions = {
     {"--imd", false, false},         {"--obw", false, false},    {"--aclr", true, false},
     {"--mask", true, false},         {"--mask-bw", true, false}, {"--carrier-dbm", true, false},
     {"--dbm-offset", true, false}};
-
-std::vector<OptionSpec> Join(std::vector<OptionSpec> a, const std::vector<OptionSpec>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-// Thrown inside a verb for a one-line error with exit status 2; caught at the verb's edge.
-struct UsageError {
-    std::string message;
-};
-
-[[noreturn]] void Fail(const std::string& message) { throw UsageError{message}; }
-
-struct Loaded {
-    cWaveform wave;
-    std::string rateSource;  // "option", "name", "fallback" or "default"
-};
-
-// A path as one line of text: control characters and backslashes escaped, so a newline in a
-// file name can neither split a message nor pass for another line of output.
-std::string Printable(const std::string& path) {
-    std::string s;
-    for (unsigned char c : path) {
-        switch (c) {
-            case '\\': s += "\\\\"; break;
-            case '\n': s += "\\n"; break;
-            case '\r': s += "\\r"; break;
-            case '\t': s += "\\t"; break;
-            default:
-                if (c < 0x20 || c == 0x7f) {
-                    static constexpr char kHex[] = "0123456789abcdef";
-                    s += "\\x";
-                    s += kHex[c >> 4];
-                    s += kHex[c & 0xF];
-                } else {
-                    s += static_cast<char>(c);
-                }
-        }
-    }
-    return s;
-}
-
-void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, std::ostream& err) {
-    int type = kDefaultFileType;
-    if (a.Has("--type")) {
-        const auto t = ParseInt32(a.Get("--type"));
-        if (!t || !IsReadableFileType(*t)) Fail("unknown file type '" + a.Get("--type") + "'");
-        type = *t;
-    }
-    std::optional<double> rate;
-    if (a.Has("--rate")) {
-        rate = ParseNumber(a.Get("--rate"));
-        if (!rate || !(*rate >= 1.0) || *rate > 9e18)
-            Fail("invalid sample rate '" + a.Get("--rate") + "'");
-    }
-    out.wave.fileType = type;
-    if (out.wave.LoadFile(path, false) != 0) {
-        const std::string name = Printable(path);
-        switch (out.wave.loadFailure) {
-            case LoadFailure::NotRegularFile: Fail(name + " is not a regular file");
-            case LoadFailure::Empty: Fail(name + " is empty");
-            case LoadFailure::NoSamples:
-                Fail("no samples in " + name + " as file type " + std::to_string(type) +
-                     (type <= kFileAsciiHex16 ? " (text types need one sample per line)" : ""));
-            default: Fail("cannot open " + name + ": " + LoadFailureText(out.wave));
-        }
-    }
-    if (const std::string notes = LoadNotes(out.wave); !notes.empty())
-        err << "qrvn: " << Printable(path) << ": " << notes << "\n";
-    if (rate) {
-        out.wave.sampleRate = static_cast<int64_t>(std::llround(*rate));
-        out.rateSource = "option";
-    } else {
-        // A rate below 1 kHz in the name is replaced by the reader's fallback.
-        const int64_t named = SampleRateFromName(path);
-        out.rateSource = named >= 1000 ? "name" : named > 0 ? "fallback" : "default";
-    }
-}
 
 std::string RateText(int64_t hz) { return FormatSampleRate(hz); }
 
@@ -498,33 +413,6 @@ int Convert(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
-// A verb writes its results to out and notes about its input to the third stream.
-using Verb = int (*)(const ParsedArguments&, std::ostream&, std::ostream&);
-
-int RunVerb(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
-            const std::string& help, Verb verb, std::ostream& out, std::ostream& err) {
-    std::string error;
-    const auto parsed = ParseArguments(args, specs, error);
-    if (!parsed) {
-        err << "qrvn: " << error << "\n";
-        return kExitUsage;
-    }
-    if (parsed->Has("--help")) {
-        out << help;
-        return kExitOk;
-    }
-    // Notes about the input go out only when the verb gets through: a failure is one line.
-    std::ostringstream notes;
-    try {
-        const int status = verb(*parsed, out, notes);
-        err << notes.str();
-        return status;
-    } catch (const UsageError& e) {
-        err << "qrvn: " << e.message << "\n";
-        return kExitUsage;
-    }
-}
-
 }  // namespace
 
 int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -584,6 +472,7 @@ int RunQrvn(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (args[0] == "convert") return RunConvert(rest, out, err);
     if (args[0] == "remote") return RunRemote(rest, out, err);
     if (args[0] == "render") return RunRender(rest, out, err);
+    if (args[0] == "edit") return RunEdit(rest, out, err);
     err << "qrvn: unknown verb '" << args[0] << "' (qrvn --help lists them)\n";
     return kExitUsage;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The verbs of qrvn. Each takes the arguments after the verb, writes its results to out and
 // one-line errors to err, and returns the exit status: 0 done, 2 bad arguments, an unreadable
-// file or a file not written, 3 (measure) the emission mask failed. The program returns 1 when
-// its standard output could not be written.
+// file or a file not written, 3 (measure) the emission mask failed, 4 (edit) a step failed. The
+// program returns 1 when its standard output could not be written.
 
 #include <ostream>
 #include <string>
@@ -12,6 +12,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitOutputFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitMaskFailed = 3;
+constexpr int kExitStepFailed = 4;
 
 int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunMeasure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
@@ -19,6 +20,7 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
 int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 // Drives a running window through its command channel (remote_command.cpp).
 int RunRemote(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunEdit(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The whole program: verb dispatch and the top-level help.
 int RunQrvn(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

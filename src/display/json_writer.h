@@ -27,6 +27,11 @@ public:
         Key(key);
         Open('[');
     }
+    // An array without a key: the whole document, or an element of an array.
+    void BeginArray() {
+        Separator();
+        Open('[');
+    }
     void EndArray() { Close(']'); }
     void Field(const std::string& key, double value);
     void Field(const std::string& key, const std::string& value);

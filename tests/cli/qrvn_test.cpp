@@ -23,97 +23,14 @@
 #include <random>
 #include <sstream>
 
-#include "../unprivileged.h"
 #include "display/frequency_plot.h"
 #include "display/plot_engine.h"
 #include "dsp/trace_recompute.h"
+#include "qrvn_runner.h"
 #include "waveform/number_format.h"
 #include "waveform/waveform.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-using cd = std::complex<double>;
-
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
-
-// How the program is started: standard output to a file (or elsewhere, or closed), and
-// optionally without privileges or under a file-size limit.
-struct Start {
-    std::string stdoutPath;  // empty: a file in the test folder
-    bool closeStdout = false;
-    bool unprivileged = false;
-    rlim_t fileSizeLimit = 0;  // bytes; 0: none
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-class Qrvn : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) / ("qrvn_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-    Result Run(std::vector<std::string> args, const Start& start = {}) const {
-        args.insert(args.begin(), QRVN_BINARY);
-        const std::string outPath = start.stdoutPath.empty() ? Path("stdout") : start.stdoutPath;
-        const std::string errPath = Path("stderr");
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const int o = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int e = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(o, 1);
-            dup2(e, 2);
-            if (start.closeStdout) close(1);
-            // The default action, as a shell gives it: the program must ignore it itself.
-            signal(SIGXFSZ, SIG_DFL);
-            if (start.fileSizeLimit) {
-                const struct rlimit limit { start.fileSizeLimit, start.fileSizeLimit };
-                setrlimit(RLIMIT_FSIZE, &limit);
-            }
-            if (start.unprivileged && geteuid() == 0 &&
-                (setgroups(0, nullptr) != 0 || setgid(kNobodyId) != 0 || setuid(kNobodyId) != 0))
-                _exit(126);
-            std::vector<char*> argv;
-            for (auto& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-                start.stdoutPath.empty() ? Slurp(outPath) : std::string(), Slurp(errPath)};
-    }
-
-    // A waveform written with the project's writer (type 405 unless given).
-    std::string Save(const std::string& name, int n, const std::function<cd(int)>& f,
-                     int type = 405) const {
-        cWaveform w;
-        w.AllocateScratch(n);
-        for (int k = 0; k < n; ++k) {
-            w.scratchI[k] = static_cast<float>(f(k).real());
-            w.scratchQ[k] = static_cast<float>(f(k).imag());
-        }
-        w.SwapScratch();
-        w.fileType = type;
-        EXPECT_EQ(w.SaveFile(Path(name)), 1);
-        return Path(name);
-    }
-    fs::path dir_;
-};
 
 constexpr double kFs = 30.72e6;
 cd Tone(double a, double hz, int k) { return std::polar(a, 2 * M_PI * hz * k / kFs); }
@@ -392,6 +309,10 @@ TEST_F(Qrvn, AFileReadOnlyInPartIsNotConvertedOverItself) {
     EXPECT_NE(r.err.find("save under another name"), std::string::npos) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_EQ(fs::file_size(big), 600'000'000u);
+    const Result edit = Run({"edit", big, "-o", big, "--type", "402", "dc"});
+    EXPECT_EQ(edit.status, 2);
+    EXPECT_NE(edit.err.find("save under another name"), std::string::npos) << edit.err;
+    EXPECT_EQ(fs::file_size(big), 600'000'000u);
 }
 
 TEST_F(Qrvn, ZerosAreMeasuredNotCrashedOn) {
@@ -445,7 +366,7 @@ TEST_F(Qrvn, ConvertRenderAndHelp) {
         EXPECT_GT(green, 20) << view;
     }
 
-    for (const char* verb : {"info", "measure", "convert", "render"}) {
+    for (const char* verb : {"info", "measure", "convert", "render", "edit"}) {
         const Result h = Run({verb, "--help"});
         EXPECT_EQ(h.status, 0) << verb;
         EXPECT_EQ(h.out.rfind(std::string("usage: qrvn ") + verb, 0), 0u) << h.out;

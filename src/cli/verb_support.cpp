@@ -1,0 +1,109 @@
+#include "cli/verb_support.h"
+
+#include <cmath>
+#include <optional>
+#include <sstream>
+
+#include "cli/commands.h"
+#include "waveform/file_messages.h"
+#include "waveform/sample_rate_name.h"
+
+const char* const kLoadHelp =
+    "  --type ID       file type (400-414, 418, 419; default 405)\n"
+    "  --rate HZ       sample rate (default: the number before MSPS in the name)\n";
+
+const std::vector<OptionSpec> kLoadOptions = {{"--type", true, false},
+                                              {"--rate", true, false},
+                                              {"--help", false, false},
+                                              {"--json", false, false}};
+
+std::vector<OptionSpec> Join(std::vector<OptionSpec> a, const std::vector<OptionSpec>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+[[noreturn]] void Fail(const std::string& message) { throw UsageError{message}; }
+
+std::string Printable(const std::string& path) {
+    std::string s;
+    for (unsigned char c : path) {
+        switch (c) {
+            case '\\': s += "\\\\"; break;
+            case '\n': s += "\\n"; break;
+            case '\r': s += "\\r"; break;
+            case '\t': s += "\\t"; break;
+            default:
+                if (c < 0x20 || c == 0x7f) {
+                    static constexpr char kHex[] = "0123456789abcdef";
+                    s += "\\x";
+                    s += kHex[c >> 4];
+                    s += kHex[c & 0xF];
+                } else {
+                    s += static_cast<char>(c);
+                }
+        }
+    }
+    return s;
+}
+
+void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, std::ostream& err) {
+    int type = kDefaultFileType;
+    if (a.Has("--type")) {
+        const auto t = ParseInt32(a.Get("--type"));
+        if (!t || !IsReadableFileType(*t)) Fail("unknown file type '" + a.Get("--type") + "'");
+        type = *t;
+    }
+    std::optional<double> rate;
+    if (a.Has("--rate")) {
+        rate = ParseNumber(a.Get("--rate"));
+        if (!rate || !(*rate >= 1.0) || *rate > 9e18)
+            Fail("invalid sample rate '" + a.Get("--rate") + "'");
+    }
+    out.wave.fileType = type;
+    if (out.wave.LoadFile(path, false) != 0) {
+        const std::string name = Printable(path);
+        switch (out.wave.loadFailure) {
+            case LoadFailure::NotRegularFile: Fail(name + " is not a regular file");
+            case LoadFailure::Empty: Fail(name + " is empty");
+            case LoadFailure::NoSamples:
+                Fail("no samples in " + name + " as file type " + std::to_string(type) +
+                     (type <= kFileAsciiHex16 ? " (text types need one sample per line)" : ""));
+            default: Fail("cannot open " + name + ": " + LoadFailureText(out.wave));
+        }
+    }
+    if (const std::string notes = LoadNotes(out.wave); !notes.empty())
+        err << "qrvn: " << Printable(path) << ": " << notes << "\n";
+    if (rate) {
+        out.wave.sampleRate = static_cast<int64_t>(std::llround(*rate));
+        out.rateSource = "option";
+    } else {
+        // A rate below 1 kHz in the name is replaced by the reader's fallback.
+        const int64_t named = SampleRateFromName(path);
+        out.rateSource = named >= 1000 ? "name" : named > 0 ? "fallback" : "default";
+    }
+}
+
+int RunVerb(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+            const std::string& help, Verb verb, std::ostream& out, std::ostream& err, Notes notes) {
+    std::string error;
+    const auto parsed = ParseArguments(args, specs, error);
+    if (!parsed) {
+        err << "qrvn: " << error << "\n";
+        return kExitUsage;
+    }
+    if (parsed->Has("--help")) {
+        out << help;
+        return kExitOk;
+    }
+    // Notes held back go out only when the verb gets through: a failure is one line.
+    std::ostringstream held;
+    std::ostream& noteStream = notes == Notes::AfterSuccess ? held : err;
+    try {
+        const int status = verb(*parsed, out, noteStream);
+        err << held.str();
+        return status;
+    } catch (const UsageError& e) {
+        err << "qrvn: " << e.message << "\n";
+        return kExitUsage;
+    }
+}

@@ -1,0 +1,52 @@
+#pragma once
+// What every verb of qrvn shares: one-line usage errors, loading a waveform with --type and
+// --rate, paths printed as one line, and the frame a verb runs in (parse, --help, errors).
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/arguments.h"
+#include "waveform/waveform.h"
+
+// Thrown inside a verb for a one-line error with exit status 2; caught at the verb's edge.
+struct UsageError {
+    std::string message;
+};
+
+[[noreturn]] void Fail(const std::string& message);
+
+// A path as one line of text: control characters and backslashes escaped, so a newline in a
+// file name can neither split a message nor pass for another line of output.
+std::string Printable(const std::string& path);
+
+extern const char* const kLoadHelp;
+// --type, --rate, --help and --json.
+extern const std::vector<OptionSpec> kLoadOptions;
+
+std::vector<OptionSpec> Join(std::vector<OptionSpec> a, const std::vector<OptionSpec>& b);
+
+struct Loaded {
+    cWaveform wave;
+    std::string rateSource;  // "option", "name", "fallback" or "default"
+};
+
+// Loads path in the file type of --type (default 405) with the rate of --rate (default: the
+// name's); fails with one line when either option is invalid or nothing can be read. Notes
+// about the load (lines that were not numbers, bytes not read) go to err.
+void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, std::ostream& err);
+
+// A verb writes its results to out and notes about its input to the third stream.
+using Verb = int (*)(const ParsedArguments&, std::ostream&, std::ostream&);
+
+enum class Notes {
+    AfterSuccess,  // held back, so a failure is one line
+    AsTheyCome     // straight to err (progress of long work)
+};
+
+// Parses args against specs, answers --help with help, runs verb and turns a UsageError into
+// one line on err and exit status 2.
+int RunVerb(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+            const std::string& help, Verb verb, std::ostream& out, std::ostream& err,
+            Notes notes = Notes::AfterSuccess);

@@ -1,0 +1,247 @@
+// qrvn edit run as a program: each generator as a step against the same tool run in this
+// process with scripted answers and the same seed (the written files must be the same byte for
+// byte), the tool list against the tool table, and refusals that leave OUT as it was.
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <map>
+
+#include "../tool_test_support.h"
+#include "qrvn_runner.h"
+
+namespace {
+
+constexpr int32_t kSeed = 4242;
+
+// "NAME:K=V,K=V" split by hand, independently of the program's step parser.
+std::pair<std::string, std::map<std::string, std::string>> SplitStep(const std::string& step) {
+    const size_t colon = step.find(':');
+    std::map<std::string, std::string> answers;
+    std::stringstream pairs(colon == std::string::npos ? "" : step.substr(colon + 1));
+    for (std::string kv; std::getline(pairs, kv, ',');)
+        answers[kv.substr(0, kv.find('='))] = kv.substr(kv.find('=') + 1);
+    return {step.substr(0, colon), answers};
+}
+
+QJsonDocument Json(const std::string& text) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(text));
+}
+
+class QrvnEdit : public Qrvn {
+protected:
+    void SetUp() override {
+        Qrvn::SetUp();
+        in_ = Save("in_30.72MSPS.bin", 4096, [](int k) { return std::polar(0.1, 0.2 * k); });
+    }
+    struct Expected {
+        std::string file, status;  // type-401 bytes; status texts, one a line
+        std::vector<std::string> lastTexts;
+    };
+    // IN loaded as qrvn loads it, the steps run by the dispatcher with scripted answers and
+    // the seed -seed, saved as type 401.
+    Expected Reference(const std::vector<std::string>& steps, int32_t seed = kSeed) const {
+        cWaveform w;
+        w.fileType = 405;
+        EXPECT_EQ(w.LoadFile(in_, false), 0);
+        ToolRunner run;
+        run.seed = -seed;
+        Expected e;
+        for (const std::string& step : steps) {
+            const auto [name, answers] = SplitStep(step);
+            EXPECT_EQ(run.Run(FindTool(name)->id, w, answers), kToolOk) << step;
+            for (const std::string& t : run.texts)
+                e.status += t + "\n";
+            e.lastTexts.push_back(run.LastText());
+        }
+        w.fileType = 401;
+        EXPECT_EQ(w.SaveFile(Path("reference.txt")), 1);
+        e.file = Slurp(Path("reference.txt"));
+        return e;
+    }
+    Result Edit(std::vector<std::string> extra, const std::vector<std::string>& steps,
+                const Start& start = {}) const {
+        std::vector<std::string> args{"edit", in_, "-o", Path("out.txt"), "--to", "401"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.insert(args.end(), steps.begin(), steps.end());
+        return Run(args, start);
+    }
+    std::string in_;
+};
+
+class EditSteps : public QrvnEdit,
+                  public ::testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(EditSteps, WriteWhatTheToolsWriteInProcess) {
+    const std::vector<std::string>& steps = GetParam();
+    const Result r = Edit({"--seed", std::to_string(kSeed), "--json"}, steps);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Expected e = Reference(steps);
+    EXPECT_EQ(Slurp(Path("out.txt")), e.file);
+    EXPECT_NE(e.file, Reference({}).file) << "the steps changed nothing";
+    EXPECT_EQ(r.err, e.status);
+
+    const QJsonObject o = Json(r.out).object();
+    EXPECT_EQ(o["file"].toString().toStdString(), in_);
+    EXPECT_EQ(o["output"].toString().toStdString(), Path("out.txt"));
+    EXPECT_EQ(o["samples"].toDouble(), 4096);
+    EXPECT_EQ(o["sample_rate_hz"].toDouble(), 30.72e6);
+    const QJsonArray done = o["steps"].toArray();
+    ASSERT_EQ(done.size(), static_cast<qsizetype>(steps.size())) << r.out;
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const QJsonObject s = done[static_cast<qsizetype>(i)].toObject();
+        EXPECT_EQ(s["name"].toString().toStdString(), SplitStep(steps[i]).first);
+        EXPECT_EQ(s["code"].toDouble(-1), 0);
+        EXPECT_EQ(s["text"].toString().toStdString(), e.lastTexts[i]);
+        EXPECT_TRUE(s["results"].isObject());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Generators, EditSteps,
+    ::testing::Values(
+        std::vector<std::string>{"tone:AddToneMHz=-2.5,AddTonedBFS=-6,AddTonePhase=30"},
+        std::vector<std::string>{"multi-tone:AddMultiToneStart=-3,AddMultiToneStop=0.5,"
+                                 "AddMultiToneNum=7,AddMultiToneLevel=-25,phase=RND"},
+        std::vector<std::string>{"multi-tone:AddMultiToneNum=3,phase=45"},
+        std::vector<std::string>{
+            "swept-tone:AddSweptToneMHz1=-5,AddSweptToneMHz2=5,AddSweptTonedBFS=-3"},
+        std::vector<std::string>{"noise:AddNoise=-20"},
+        std::vector<std::string>{"pulse:AddPulse=2e-6"}, std::vector<std::string>{"qpsk"},
+        std::vector<std::string>{"qam16"},
+        std::vector<std::string>{"qam64:ModulationSampleRate=3840000"},
+        std::vector<std::string>{"dc:AddDC=-20"}, std::vector<std::string>{"dc-i:AddDC=-6"},
+        std::vector<std::string>{"dc-q"},
+        // In order, each random step from the seed again.
+        std::vector<std::string>{"qpsk", "noise:AddNoise=-30", "pulse:AddPulse=1e-6", "tone"}));
+
+TEST_F(QrvnEdit, ListShowsEveryToolWithItsParameters) {
+    const Result text = Run({"edit", "--list"});
+    ASSERT_EQ(text.status, 0) << text.err;
+    const Result json = Run({"edit", "--list", "--json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    const QJsonArray tools = Json(json.out).array();
+    ASSERT_EQ(tools.size(), static_cast<qsizetype>(AllTools().size())) << json.out;
+    for (size_t i = 0; i < AllTools().size(); ++i) {
+        const ToolInfo& t = AllTools()[i];
+        EXPECT_NE(text.out.find(std::string(t.name) + " (" + std::to_string(t.id) +
+                                "): " + t.summary + "\n"),
+                  std::string::npos)
+            << t.name;
+        const QJsonObject o = tools[static_cast<qsizetype>(i)].toObject();
+        EXPECT_EQ(o["id"].toInt(), t.id);
+        EXPECT_EQ(o["name"].toString().toStdString(), t.name);
+        EXPECT_EQ(o["summary"].toString().toStdString(), t.summary);
+        const QJsonArray params = o["parameters"].toArray();
+        ASSERT_EQ(params.size(), static_cast<qsizetype>(t.prompts.size())) << t.name;
+        for (size_t k = 0; k < t.prompts.size(); ++k) {
+            const PromptSpec& p = t.prompts[k];
+            const QJsonObject q = params[static_cast<qsizetype>(k)].toObject();
+            EXPECT_EQ(q["key"].toString().toStdString(), p.name);
+            EXPECT_EQ(q["unit"].toString().toStdString(), p.unit);
+            EXPECT_EQ(q["min"].toDouble(), p.min);
+            EXPECT_EQ(q["max"].toDouble(), p.max);
+            if (*p.defaultText)
+                EXPECT_EQ(q["default"].toString().toStdString(), p.defaultText) << p.name;
+            else
+                EXPECT_EQ(q["default"].toDouble(-1e300), p.defaultValue) << p.name;
+            EXPECT_NE(text.out.find("    " + std::string(p.name) + " "), std::string::npos);
+        }
+    }
+}
+
+struct Refusal {
+    std::vector<std::string> args;  // after "edit IN -o OUT --to 401"
+    std::string says;               // part of the one line
+};
+
+void PrintTo(const Refusal& r, std::ostream* os) {
+    if (r.args.empty()) *os << "no STEP";
+    for (const std::string& a : r.args)
+        *os << a << " ";
+}
+
+class EditRefusals : public QrvnEdit, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(EditRefusals, ExitTwoWithOneLineAndNoOutput) {
+    const Result r = Edit(GetParam().args, {});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("qrvn: ", 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find(GetParam().says), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(Path("out.txt")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadArguments, EditRefusals,
+    ::testing::Values(Refusal{{}, "at least one STEP"},
+                      Refusal{{"chirp"}, "unknown tool \"chirp\""},
+                      Refusal{{"tone:Level=-3"}, "tone has no parameter \"Level\""},
+                      Refusal{{"tone:AddToneMHz=1,AddToneMHz=2"}, "given twice"},
+                      Refusal{{"noise:AddNoise=loud"}, "is not a number"},
+                      Refusal{{"noise:AddNoise=3"},
+                              "noise: AddNoise=3 lies outside -300 to 0 dBFS"},
+                      Refusal{{"multi-tone:AddMultiToneNum=2.5"}, "is not a whole number"},
+                      Refusal{{"tone", "qpsk:x=1"}, "qpsk has no parameter \"x\" (it takes none)"},
+                      Refusal{{"--fast", "tone"}, "unknown option --fast"},
+                      Refusal{{"--seed", "0", "tone"}, "--seed takes"},
+                      Refusal{{"--seed", "2147483647", "tone"}, "--seed takes"},
+                      Refusal{{"--span", "7", "tone"}, "--span takes"},
+                      Refusal{{"--span", "20:10", "tone"}, "--span takes"},
+                      Refusal{{"--span", "-1:10", "tone"}, "--span takes"},
+                      Refusal{{"--span", "0:4096", "tone"}, "past the last sample (4095)"},
+                      Refusal{{"--to", "40112", "tone"}, "needs a spectrum"},
+                      Refusal{{"--type", "999", "tone"}, "unknown file type"},
+                      Refusal{{"--list"}, "--list takes no other arguments"}));
+
+class EditFailures : public QrvnEdit,
+                     public ::testing::WithParamInterface<std::pair<std::string, std::string>> {};
+
+TEST_P(EditFailures, ExitFourWithTheToolsTextAndOutLeftAlone) {
+    std::ofstream(Path("out.txt")) << "old";
+    const Result r = Edit({}, {"tone", GetParam().first});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.err, std::string("Adding CW tone...\nCW Tone Added\n") + GetParam().second + "\n");
+    EXPECT_EQ(Slurp(Path("out.txt")), "old");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, EditFailures,
+    ::testing::Values(
+        std::pair<std::string, std::string>("pulse:AddPulse=9", "Invalid Pulse Duration"),
+        // A refusal the tool gives without a text.
+        std::pair<std::string, std::string>("qam64:ModulationSampleRate=40e6",
+                                            "qrvn: qam64:ModulationSampleRate=40e6 failed")));
+
+TEST_F(QrvnEdit, SeedsRepeatAndTheClockDoesNot) {
+    auto once = [&](std::vector<std::string> extra) {
+        EXPECT_EQ(Edit(extra, {"noise:AddNoise=-10"}).status, 0);
+        return Slurp(Path("out.txt"));
+    };
+    const std::string a = once({"--seed", "17", "--span", "100:200"});
+    EXPECT_EQ(once({"--seed", "17"}), a);
+    EXPECT_NE(once({"--seed", "18"}), a);
+    EXPECT_NE(once({}), once({}));
+    EXPECT_EQ(once({"--seed", "2147483646"}), Reference({"noise:AddNoise=-10"}, 2147483646).file);
+}
+
+TEST_F(QrvnEdit, TheWindowsSettingsAreNeitherReadNorWritten) {
+    // Remembered answers that differ from every default, where the window keeps them.
+    const fs::path config = Path("config");
+    fs::create_directories(config / "Quorvalen");
+    fs::create_directories(Path("home"));
+    const std::string settings = "[General]\nAddToneMHz=5\nAddTonedBFS=-3\nFiletype=401\n";
+    std::ofstream(config / "Quorvalen" / "Quorvalen.conf") << settings;
+    Start start;
+    start.environment = {"XDG_CONFIG_HOME=" + config.string(), "HOME=" + Path("home")};
+    const Result r = Edit({}, {"tone"}, start);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "wrote 4096 samples to " + Path("out.txt") + " as type 401\n");
+    EXPECT_EQ(Slurp(Path("out.txt")), Reference({"tone"}).file);
+    EXPECT_EQ(Slurp((config / "Quorvalen" / "Quorvalen.conf").string()), settings);
+    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(config), {}), 2);
+    EXPECT_TRUE(fs::is_empty(Path("home")));
+}
+
+}  // namespace

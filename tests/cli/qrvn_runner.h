@@ -1,0 +1,112 @@
+#pragma once
+// qrvn started as a program, as a script on a build server would: arguments, standard streams
+// to files, optionally without privileges, under a file-size limit or with extra environment;
+// and waveform files written with the project's writer as its input.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <complex>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../unprivileged.h"
+#include "waveform/waveform.h"
+
+namespace fs = std::filesystem;
+using cd = std::complex<double>;
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+// How the program is started: standard output to a file (or elsewhere, or closed), and
+// optionally without privileges or under a file-size limit.
+struct Start {
+    std::string stdoutPath;  // empty: a file in the test folder
+    bool closeStdout = false;
+    bool unprivileged = false;
+    rlim_t fileSizeLimit = 0;                   // bytes; 0: none
+    std::vector<std::string> environment = {};  // "NAME=VALUE" set for the program
+};
+
+inline std::string Slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+class Qrvn : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::path(::testing::TempDir()) / ("qrvn_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    Result Run(std::vector<std::string> args, const Start& start = {}) const {
+        args.insert(args.begin(), QRVN_BINARY);
+        const std::string outPath = start.stdoutPath.empty() ? Path("stdout") : start.stdoutPath;
+        const std::string errPath = Path("stderr");
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int o = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int e = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(o, 1);
+            dup2(e, 2);
+            if (start.closeStdout) close(1);
+            for (const std::string& setting : start.environment) {
+                const size_t eq = setting.find('=');
+                setenv(setting.substr(0, eq).c_str(), setting.substr(eq + 1).c_str(), 1);
+            }
+            // The default action, as a shell gives it: the program must ignore it itself.
+            signal(SIGXFSZ, SIG_DFL);
+            if (start.fileSizeLimit) {
+                const struct rlimit limit { start.fileSizeLimit, start.fileSizeLimit };
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            if (start.unprivileged && geteuid() == 0 &&
+                (setgroups(0, nullptr) != 0 || setgid(kNobodyId) != 0 || setuid(kNobodyId) != 0))
+                _exit(126);
+            std::vector<char*> argv;
+            for (auto& a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                start.stdoutPath.empty() ? Slurp(outPath) : std::string(), Slurp(errPath)};
+    }
+
+    // A waveform written with the project's writer (type 405 unless given).
+    std::string Save(const std::string& name, int n, const std::function<cd(int)>& f,
+                     int type = 405) const {
+        cWaveform w;
+        w.AllocateScratch(n);
+        for (int k = 0; k < n; ++k) {
+            w.scratchI[k] = static_cast<float>(f(k).real());
+            w.scratchQ[k] = static_cast<float>(f(k).imag());
+        }
+        w.SwapScratch();
+        w.fileType = type;
+        EXPECT_EQ(w.SaveFile(Path(name)), 1);
+        return Path(name);
+    }
+    fs::path dir_;
+};
