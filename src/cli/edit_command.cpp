@@ -47,8 +47,9 @@ void ListTools(std::ostream& out) {
         out << t.name << " (" << t.id << "): " << t.summary << "\n";
         if (t.prompts.empty()) out << "    no parameters\n";
         for (const PromptSpec& p : t.prompts) {
-            const std::string range = p.type == PromptType::File
-                                          ? "a file"
+            const std::string range = p.type == PromptType::File ? "a file"
+                                      : p.type == PromptType::Text
+                                          ? "text"
                                           : NumberText(p.min) + " to " + NumberText(p.max);
             out << "    " << std::left << std::setw(22) << p.name << std::setw(16)
                 << (*p.unit ? p.unit : "-") << std::setw(20) << range << "default "
@@ -70,8 +71,14 @@ void ListToolsJson(std::ostream& out) {
             j.BeginObject();
             j.Field("key", p.name);
             j.Field("unit", p.unit);
-            j.Field("min", p.min);
-            j.Field("max", p.max);
+            // Texts and files have no numeric range.
+            if (p.type == PromptType::Text || p.type == PromptType::File) {
+                j.Null("min");
+                j.Null("max");
+            } else {
+                j.Field("min", p.min);
+                j.Field("max", p.max);
+            }
             if (*p.defaultText)
                 j.Field("default", p.defaultText);
             else
@@ -117,16 +124,16 @@ std::optional<SampleSpan> ParseSpan(const std::string& text) {
     return SampleSpan{*first, *last};
 }
 
-// With --seed, every random step starts the generator from it, so a run repeats exactly.
-// Without, from the millisecond clock as the window does, one further for each random step so
-// two steps of one run never draw the same numbers.
+// With --seed N the random steps start from N, N + 1, ... in turn, so a run repeats exactly and
+// two noise steps add different noise; without, from the millisecond clock as the window does,
+// one further for each random step.
 std::function<int32_t()> SeedSource(std::optional<int32_t> fixed) {
-    if (fixed) return [n = *fixed] { return -n; };
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::steady_clock::now().time_since_epoch())
-                        .count();
+    const int64_t start = fixed ? *fixed - 1
+                                : std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now().time_since_epoch())
+                                      .count();
     auto calls = std::make_shared<int64_t>(0);
-    return [ms, calls] { return static_cast<int32_t>(-(1 + (ms + (*calls)++) % kMaxSeed)); };
+    return [start, calls] { return static_cast<int32_t>(-(1 + (start + (*calls)++) % kMaxSeed)); };
 }
 
 // ---- the run ----------------------------------------------------------------------------------
@@ -303,7 +310,7 @@ int RunEdit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             kLoadHelp +
             "  --to ID         file type of OUT (400-412, 418, 399, 40111, 40113, 40114;\n"
             "                  default: that of IN)\n"
-            "  --seed N        start every random step from N (1-2147483646), so a run\n"
+            "  --seed N        start the random steps from N, N + 1, ... (1-2147483646), so a run\n"
             "                  repeats exactly (default: from the clock)\n"
             "  --span F:L      the samples shown, F to L, for tools that act on the shown\n"
             "                  span (default: the whole waveform)\n"

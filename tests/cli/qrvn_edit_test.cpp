@@ -40,13 +40,14 @@ protected:
         std::vector<std::string> lastTexts;
     };
     // IN loaded as qrvn loads it, the steps run by the dispatcher with scripted answers and
-    // the seed -seed, saved as type 401.
+    // the seeds -seed, -(seed + 1), ..., saved as type 401.
     Expected Reference(const std::vector<std::string>& steps, int32_t seed = kSeed) const {
         cWaveform w;
         w.fileType = 405;
         EXPECT_EQ(w.LoadFile(in_, false), 0);
         ToolRunner run;
-        run.seed = -seed;
+        int32_t next = seed;  // each random step takes the next seed
+        run.ctx.seed = [&next] { return -(next++); };
         Expected e;
         for (const std::string& step : steps) {
             const auto [name, answers] = SplitStep(step);
@@ -113,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<std::string>{"qam64:ModulationSampleRate=3840000"},
         std::vector<std::string>{"dc:AddDC=-20"}, std::vector<std::string>{"dc-i:AddDC=-6"},
         std::vector<std::string>{"dc-q"},
-        // In order, each random step from the seed again.
+        // In order, each random step from the next seed.
         std::vector<std::string>{"qpsk", "noise:AddNoise=-30", "pulse:AddPulse=1e-6", "tone"}));
 
 TEST_F(QrvnEdit, ListShowsEveryToolWithItsParameters) {
@@ -140,8 +141,12 @@ TEST_F(QrvnEdit, ListShowsEveryToolWithItsParameters) {
             const QJsonObject q = params[static_cast<qsizetype>(k)].toObject();
             EXPECT_EQ(q["key"].toString().toStdString(), p.name);
             EXPECT_EQ(q["unit"].toString().toStdString(), p.unit);
-            EXPECT_EQ(q["min"].toDouble(), p.min);
-            EXPECT_EQ(q["max"].toDouble(), p.max);
+            if (p.type == PromptType::Text || p.type == PromptType::File) {
+                EXPECT_TRUE(q["min"].isNull() && q["max"].isNull()) << p.name;
+            } else {
+                EXPECT_EQ(q["min"].toDouble(), p.min);
+                EXPECT_EQ(q["max"].toDouble(), p.max);
+            }
             if (*p.defaultText)
                 EXPECT_EQ(q["default"].toString().toStdString(), p.defaultText) << p.name;
             else
