@@ -95,11 +95,21 @@ def tools(out):
           f"  ratio {tone / numpy['tone']:5.2f}  (target <= 1)")
 
 
+def workers(out):
+    runs = load(out / "workers.json")
+    work = median_time(runs, "BM_PlayThroughWork")
+    run50 = median_time(runs, "BM_PlayThroughSegment/iterations:3") / 50
+    latency = runs["BM_MonitorLatency/iterations:100/manual_time"][0]["median_ms"]
+    print("Play-through at N = 16384, spectrum drawn into 1600x1000")
+    print(f"  segment work {work:.2f} ms; with the 10 ms pause {run50:.2f} ms a frame: {1000 / run50:.0f} frames/s")
+    print(f"Monitoring: rewrite of a 65,536-sample file to the redrawn view, median of 100: {latency:.1f} ms")
+
+
 def main():
     out = Path(sys.argv[1])
     for suite in sys.argv[2:]:
         {"fft": fft, "trace": trace, "reader": reader, "writer": writer, "frequency_plot": frequency_plot, "view": view,
-         "tools": tools}[suite](out)
+         "tools": tools, "workers": workers}[suite](out)
 
 
 if __name__ == "__main__":
