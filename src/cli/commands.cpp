@@ -21,6 +21,7 @@
 #include "waveform/file_messages.h"
 #include "waveform/number_format.h"
 #include "waveform/sample_rate_name.h"
+#include "waveform/sigmf.h"
 #include "waveform/waveform.h"
 #include "waveform/waveform_writer.h"
 
@@ -30,7 +31,8 @@ const char* kTopHelp =
     "qrvn: IQ waveform measurements, conversion and plots without a window\n"
     "\n"
     "usage: qrvn VERB [arguments]   (qrvn VERB --help for each verb)\n"
-    "  info FILE       samples, rate, duration, RMS, peak, crest factor, DC\n"
+    "  info FILE       samples, rate, duration, RMS, peak, crest factor, DC, and a SigMF\n"
+    "                  recording's metadata\n"
     "  measure FILE    spectrum measurements as the spectrum view shows them\n"
     "  convert IN OUT  re-encode a waveform file in another file type\n"
     "  render FILE     draw a view into a PNG file\n"
@@ -39,8 +41,11 @@ const char* kTopHelp =
     "file or a file not written, 3 emission mask failed\n";
 
 const char* kLoadHelp =
-    "  --type ID       file type (400-414, 418, 419; default 405)\n"
-    "  --rate HZ       sample rate (default: the number before MSPS in the name)\n";
+    "  --type ID       file type (400-414, 418-427; default: 420 for .cf32 and .cfile, 421\n"
+    "                  for .cs8, 422 for .cu8, else 405); a SigMF recording (either file)\n"
+    "                  is read as its metadata says\n"
+    "  --rate HZ       sample rate (default: the recording's metadata, else the number\n"
+    "                  before MSPS in the name)\n";
 
 const char* kMeasureOptionsHelp =
     "  --fft N         FFT size, a power of two from 128 to 524288 (default 16384)\n"
@@ -86,7 +91,7 @@ struct UsageError {
 
 struct Loaded {
     cWaveform wave;
-    std::string rateSource;  // "option", "name", "fallback" or "default"
+    std::string rateSource;  // "option", "metadata", "name", "fallback" or "default"
 };
 
 // A path as one line of text: control characters and backslashes escaped, so a newline in a
@@ -114,7 +119,12 @@ std::string Printable(const std::string& path) {
 }
 
 void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, std::ostream& err) {
-    int type = kDefaultFileType;
+    // The extension names the type of a raw capture unless --type says otherwise.
+    const int named = FileTypeForExtension(path);
+    int type = named != 0 ? named : kDefaultFileType;
+    if (a.Has("--type") && IsSigmfPath(path))
+        Fail("--type does not apply to " + Printable(path) +
+             ": a SigMF recording is read as its metadata says");
     if (a.Has("--type")) {
         const auto t = ParseInt32(a.Get("--type"));
         if (!t || !IsReadableFileType(*t)) Fail("unknown file type '" + a.Get("--type") + "'");
@@ -135,6 +145,8 @@ void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, 
             case LoadFailure::NoSamples:
                 Fail("no samples in " + name + " as file type " + std::to_string(type) +
                      (type <= kFileAsciiHex16 ? " (text types need one sample per line)" : ""));
+            case LoadFailure::BadRecording:
+                Fail("cannot read the recording " + name + ": " + Printable(out.wave.loadDetail));
             default: Fail("cannot open " + name + ": " + LoadFailureText(out.wave));
         }
     }
@@ -143,6 +155,8 @@ void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, 
     if (rate) {
         out.wave.sampleRate = static_cast<int64_t>(std::llround(*rate));
         out.rateSource = "option";
+    } else if (const auto given = out.wave.recording.sampleRateHz) {
+        out.rateSource = *given < 999.5 ? "fallback" : "metadata";
     } else {
         // A rate below 1 kHz in the name is replaced by the reader's fallback.
         const int64_t named = SampleRateFromName(path);
@@ -188,6 +202,18 @@ int Info(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
         j.Field("dc_i", sumI / n);
         j.Field("dc_q", sumQ / n);
         j.Field("complex", !real);
+        j.Field("non_finite_values", static_cast<double>(w.nonFiniteValues));
+        const RecordingInfo& r = w.recording;
+        if (r.centreFrequencyHz) j.Field("centre_frequency_hz", *r.centreFrequencyHz);
+        if (!r.datatype.empty()) {
+            j.BeginObject("sigmf");
+            j.Field("datatype", r.datatype);
+            j.Field("description", r.description);
+            j.Field("author", r.author);
+            j.Field("annotations", static_cast<double>(r.annotationCount));
+            j.Field("described_samples", static_cast<double>(r.describedSamples));
+            j.EndObject();
+        }
         j.End();
         return kExitOk;
     }
@@ -195,10 +221,17 @@ int Info(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     out << "file: " << Printable(a.positional[0]) << "\n";
     out << "type: " << w.fileType << (typeName ? std::string(" (") + typeName + ")" : std::string())
         << "\n";
+    const RecordingInfo& r = w.recording;
+    if (!r.datatype.empty()) out << "recording: SigMF, datatype " << Printable(r.datatype) << "\n";
+    if (!r.description.empty()) out << "description: " << Printable(r.description) << "\n";
+    if (!r.author.empty()) out << "author: " << Printable(r.author) << "\n";
+    if (r.annotationCount > 0) out << "annotations: " << r.annotationCount << "\n";
+    if (r.centreFrequencyHz)
+        out << "centre frequency: " << CentreFrequencyText(*r.centreFrequencyHz) << "\n";
     out << "samples: " << n << "\n";
     const std::string source = l.rateSource == "default" ? "default, none in the name"
                                : l.rateSource == "fallback"
-                                   ? "fallback, the rate in the name is below 1 kHz"
+                                   ? "fallback, the rate given is below 1 kHz"
                                    : "from the " + l.rateSource;
     out << "sample rate: " << RateText(w.sampleRate) << " (" << source << ")\n";
     out << "duration: " << FormatDuration(n, w.sampleRate) << "\n";
@@ -414,11 +447,48 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
             "is below fs/N)");
 }
 
-void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& out) {
+// Frequencies of the shown axis as received, when the recording said where it was centred. The
+// IQ kinds show the offset from the centre (the DC-to-fs kind its upper half as the negative
+// offsets), the QI kinds the mirror image; the I and Q kinds, one real channel each, have none.
+class AbsoluteFrequency {
+public:
+    AbsoluteFrequency(const std::optional<double>& centreHz, int view, double fs)
+        : centre_(centreHz.value_or(0.0)), fs_(fs) {
+        const bool iq = view == kViewIQ || view == kViewIQDcFs;
+        const bool qi = view == kViewQI || view == kViewQIDcFs;
+        known_ = centreHz.has_value() && (iq || qi);
+        sign_ = qi ? -1.0 : 1.0;
+        fold_ = view == kViewIQDcFs || view == kViewQIDcFs;
+    }
+    bool Known() const { return known_; }
+    // Known for frequencies measured from the middle of the trace (the emission mask's).
+    bool KnownCentred() const { return known_ && !fold_; }
+    double operator()(double f) const {
+        if (fold_ && f >= fs_ / 2) f -= fs_;
+        return centre_ + sign_ * f;
+    }
+    // An edge pair as absolute (low, high): the mirror swaps them.
+    std::pair<double, double> Edges(double low, double high) const {
+        const double a = (*this)(low), b = (*this)(high);
+        return {std::min(a, b), std::max(a, b)};
+    }
+    // Spans of the DC-to-fs kinds may wrap around the centre: no single absolute span.
+    bool SpanContinuous(double f0, double f1) const {
+        return !fold_ || f1 <= fs_ / 2 || f0 >= fs_ / 2;
+    }
+
+private:
+    double centre_, fs_, sign_ = 1.0;
+    bool known_ = false, fold_ = false;
+};
+
+void MeasureJson(const SpectrumRun& run, const std::string& file,
+                 const std::optional<double>& centreHz, std::ostream& out) {
     const cPlotEngine& e = run.engine;
     const cSpectrumTrace& t = e.trace;
     const MeasurementSettings& s = e.measurements.settings;
     const MeasurementResults& r = e.measurements.results;
+    const AbsoluteFrequency abs(centreHz, run.view, static_cast<double>(t.sampleRate));
     JsonWriter j(out);
     j.Begin();
     j.Field("file", file);
@@ -427,8 +497,14 @@ void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& 
     j.Field("fft_size", static_cast<double>(t.N));
     j.Field("resolution_bw_hz", static_cast<double>(t.sampleRate) / t.N);
     j.Field("frames", static_cast<double>(run.frames));
+    if (centreHz) j.Field("centre_frequency_hz", *centreHz);
     j.Field("span_low_hz", run.f0);
     j.Field("span_high_hz", run.f1);
+    if (abs.Known() && abs.SpanContinuous(run.f0, run.f1)) {
+        const auto [low, high] = abs.Edges(run.f0, run.f1);
+        j.Field("span_low_abs_hz", low);
+        j.Field("span_high_abs_hz", high);
+    }
     j.Field("dbm_offset_db", e.dbmOffsetDb);
     j.Field("total_power_db", t.totalPowerDb);
     j.Field("dc_offset_db", t.dcLevel);
@@ -436,6 +512,7 @@ void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& 
     // runs.
     if (!s.MaskOn() && s.aclrBandwidthHz == 0 && !s.imdOn && !s.obwOn) {
         j.Field("peak_frequency_hz", e.tonePeakFrequencyHz);
+        if (abs.Known()) j.Field("peak_frequency_abs_hz", abs(e.tonePeakFrequencyHz));
         j.Field("marker_power_db", e.toneMarkerPowerDb);
     }
     if (s.snrOn) {
@@ -450,7 +527,9 @@ void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& 
         j.BeginArray("spurs");
         for (int i = 1; i <= 6; ++i) {
             j.BeginObject();
-            j.Field("frequency_hz", ShownFrequency(t, r.spurs[i].frequencyHz, run.f1));
+            const double f = ShownFrequency(t, r.spurs[i].frequencyHz, run.f1);
+            j.Field("frequency_hz", f);
+            if (abs.Known()) j.Field("frequency_abs_hz", abs(f));
             j.Field("level_db", r.spurs[i].levelDb);
             j.EndObject();
         }
@@ -459,8 +538,13 @@ void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& 
     if (s.imdOn) {
         if (const auto& pair = r.tonePair) {
             j.BeginObject("imd");
+            const double f2 = ShownFrequency(t, pair->carrier2FrequencyHz, run.f1);
             j.Field("carrier1_frequency_hz", e.tonePeakFrequencyHz);
-            j.Field("carrier2_frequency_hz", ShownFrequency(t, pair->carrier2FrequencyHz, run.f1));
+            j.Field("carrier2_frequency_hz", f2);
+            if (abs.Known()) {
+                j.Field("carrier1_frequency_abs_hz", abs(e.tonePeakFrequencyHz));
+                j.Field("carrier2_frequency_abs_hz", abs(f2));
+            }
             j.Field("carrier1_power_db", e.toneMarkerPowerDb);
             j.Field("carrier2_power_db", pair->carrier2Db);
             j.Field("imd3_lower_dbc", pair->imd3LowerDbc);
@@ -476,6 +560,11 @@ void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& 
         j.Field("bandwidth_hz", r.obw.bandwidthHz);
         j.Field("lower_edge_hz", r.obw.lowerEdgeHz);
         j.Field("upper_edge_hz", r.obw.upperEdgeHz);
+        if (abs.Known() && abs.SpanContinuous(r.obw.lowerEdgeHz, r.obw.upperEdgeHz)) {
+            const auto [low, high] = abs.Edges(r.obw.lowerEdgeHz, r.obw.upperEdgeHz);
+            j.Field("lower_edge_abs_hz", low);
+            j.Field("upper_edge_abs_hz", high);
+        }
         j.Field("power_db", r.obw.powerDb);
         j.EndObject();
     }
@@ -498,6 +587,8 @@ void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& 
         j.Field("pass", mask.pass);
         j.Field("min_margin_db", mask.smallestMarginDb);
         j.Field("min_margin_frequency_hz", mask.smallestMarginFrequencyHz);
+        if (abs.KnownCentred())
+            j.Field("min_margin_frequency_abs_hz", abs(mask.smallestMarginFrequencyHz));
         j.EndObject();
     }
     j.End();
@@ -510,7 +601,7 @@ int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     SpectrumRun run;
     RunSpectrum(a, l.wave, run, 1600, 1000, nullptr);
     if (a.Has("--json")) {
-        MeasureJson(run, a.positional[0], out);
+        MeasureJson(run, a.positional[0], l.wave.recording.centreFrequencyHz, out);
     } else {
         for (const PanelLine& line : run.engine.rightPanel)
             if (line.text.back() != '!')
@@ -561,23 +652,51 @@ int Render(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
 
 int Convert(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.positional.size() != 2) Fail("convert needs IN and OUT");
-    if (!a.Has("--from") || !a.Has("--to")) Fail("convert needs --from ID and --to ID");
-    const auto to = ParseInt32(a.Get("--to"));
-    // 40112 writes the spectrum beside each sample, and convert makes none.
-    if (to && *to == kFileTableMhzQSpec)
-        Fail("file type 40112 needs a spectrum, which convert does not compute");
-    if (!to || !HasEncoder(*to)) Fail("file type '" + a.Get("--to") + "' cannot be written");
-    ParsedArguments load = a;
-    load.options["--type"] = a.Get("--from");
-    Loaded l;
-    LoadOrFail(a.positional[0], load, l, err);
-    l.wave.fileType = *to;
-    SaveFailure why = SaveFailure::None;
+    const std::string& source = a.positional[0];
     const std::string& target = a.positional[1];
+    const bool toRecording = IsSigmfPath(target);
+    // A recording's metadata and a capture's extension name their type: no option needed.
+    if (!a.Has("--from") && !IsSigmfPath(source) && FileTypeForExtension(source) == 0)
+        Fail("convert needs --from ID for " + Printable(source));
+    if (a.Has("--from") && IsSigmfPath(source))
+        Fail("--from does not apply to " + Printable(source) +
+             ": a SigMF recording is read as its metadata says");
+    std::optional<int> to;
+    if (a.Has("--to")) {
+        to = ParseInt32(a.Get("--to"));
+        // 40112 writes the spectrum beside each sample, and convert makes none.
+        if (to && *to == kFileTableMhzQSpec)
+            Fail("file type 40112 needs a spectrum, which convert does not compute");
+        if (!to || !HasEncoder(*to)) Fail("file type '" + a.Get("--to") + "' cannot be written");
+    } else if (toRecording) {
+        to = kFileBin16LeTwos;
+    } else if (const int named = FileTypeForExtension(target); named != 0) {
+        to = named;
+    } else {
+        Fail("convert needs --to ID for " + Printable(target));
+    }
+    if (toRecording && *to != kFileBin16LeTwos && *to != kFileCf32Le)
+        Fail("a SigMF recording is written as 407 (ci16_le) or 420 (cf32_le), not as " +
+             std::to_string(*to));
+    if (!toRecording && (a.Has("--description") || a.Has("--author")))
+        Fail("--description and --author go only into a SigMF recording");
+    ParsedArguments load = a;
+    load.options.erase("--type");
+    if (a.Has("--from")) load.options["--type"] = a.Get("--from");
+    Loaded l;
+    LoadOrFail(source, load, l, err);
+    l.wave.fileType = *to;
+    if (a.Has("--description")) l.wave.recording.description = a.Get("--description");
+    if (a.Has("--author")) l.wave.recording.author = a.Get("--author");
+    SaveFailure why = SaveFailure::None;
     if (l.wave.SaveFile(target, &why) != 1)
         Fail(SaveFailureText(why, l.wave.saveErrno, Printable(target), l.wave.source));
     out << "wrote " << l.wave.sampleCount << " samples to " << Printable(target) << " as type "
-        << *to << "\n";
+        << *to;
+    if (toRecording)
+        out << " (SigMF " << SigmfSaveDatatype(*to) << ", metadata "
+            << Printable(SigmfMetaPath(target)) << ")";
+    out << "\n";
     return kExitOk;
 }
 
@@ -621,7 +740,8 @@ int RunMeasure(const std::vector<std::string>& args, std::ostream& out, std::ost
     return RunVerb(args, Join(kLoadOptions, kMeasureOptions),
                    std::string("usage: qrvn measure FILE [options]\n") + kLoadHelp +
                        kMeasureOptionsHelp +
-                       "  --json          one JSON object, units in the key names\n"
+                       "  --json          one JSON object, units in the key names; with a\n"
+                       "                  recording's centre frequency also *_abs_hz\n"
                        "exit status 3 when the emission mask fails\n",
                    Measure, out, err);
 }
@@ -631,10 +751,20 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
                    {{"--from", true, false},
                     {"--to", true, false},
                     {"--rate", true, false},
+                    {"--description", true, false},
+                    {"--author", true, false},
                     {"--help", false, false}},
-                   "usage: qrvn convert IN OUT --from ID --to ID\n"
-                   "  --from ID       file type of IN (400-414, 418, 419)\n"
-                   "  --to ID         file type of OUT (400-412, 418, 399, 40111, 40113, 40114)\n"
+                   "usage: qrvn convert IN OUT [--from ID] [--to ID]\n"
+                   "  --from ID       file type of IN (400-414, 418-427); not needed for a SigMF\n"
+                   "                  recording or a .cf32, .cfile, .cs8 or .cu8 file\n"
+                   "  --to ID         file type of OUT (400-412, 418, 420-422, 399, 40111, 40113,\n"
+                   "                  40114); not needed for those names either\n"
+                   "  --rate HZ       sample rate of IN\n"
+                   "  --description TEXT, --author TEXT\n"
+                   "                  written into a SigMF recording (default: IN's, if one)\n"
+                   "OUT named x.sigmf-meta or x.sigmf-data writes both files of a SigMF\n"
+                   "recording: ci16_le (--to 407, the default) or cf32_le (--to 420), with the\n"
+                   "rate and the centre frequency when IN's metadata gave one.\n"
                    "OUT is replaced only once it is completely written; a file that was read\n"
                    "only in part (longer than 500,000,000 bytes) is never written over\n",
                    Convert, out, err);
