@@ -150,12 +150,7 @@ int CMainFrame::NewWaveform() {
     currentFileName = "New Waveform";
     readFileType_ = 0;
     // A type that came from a file's name or metadata was for that file only.
-    if (mainWave.fileType != chosenFileType_) {
-        CheckMenuItem(mainWave.fileType, false);
-        mainWave.fileType = chosenFileType_;
-        CheckMenuItem(chosenFileType_, true);
-        ShowDecodeSettings();
-    }
+    ShowFileType(chosenFileType_);
     SetModified(false);
     SetTitleFromPath(currentFileName);
     CheckMenuItem(kCmdSaveTypeMode, true);
@@ -220,9 +215,7 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent)
     mainWave.unparsedLines = loaded.unparsedLines;
     mainWave.nonFiniteValues = loaded.nonFiniteValues;
     mainWave.recording = loaded.recording;
-    CheckMenuItem(mainWave.fileType, false);
-    mainWave.fileType = loaded.fileType;
-    CheckMenuItem(mainWave.fileType, true);
+    ShowFileType(loaded.fileType);
     mainWave.loadFailure = LoadFailure::None;
     mainWave.saveTypeMode = 0;
     mainWave.domainState = DomainState::TimeOnly;
@@ -346,6 +339,7 @@ void CMainFrame::SaveWaveformAs(const std::string& requested, bool addToRecent, 
             return;
         }
     }
+    const int typeBefore = mainWave.fileType;
     PrepareSaveAs(path);
     SaveFailure why = SaveFailure::None;
     if (mainWave.SaveFile(path, &why) == 1) {
@@ -357,6 +351,7 @@ void CMainFrame::SaveWaveformAs(const std::string& requested, bool addToRecent, 
         SetStatusText("File Saved");
         return;
     }
+    ShowFileType(typeBefore);  // nothing was written in the extension's type
     ReportSaveFailure(path, static_cast<int>(why));
     SetStatusText("ERR: Save File operation failed");
 }
@@ -374,13 +369,15 @@ void CMainFrame::PrepareSaveAs(const std::string& path) {
     }
     // A capture saved as x.cs8 is written as int8, whatever type was chosen for headerless
     // files: the name would otherwise promise bytes the file does not hold.
-    const int named = FileTypeForExtension(path);
-    if (named != 0 && named != mainWave.fileType) {
-        CheckMenuItem(mainWave.fileType, false);
-        mainWave.fileType = named;
-        CheckMenuItem(named, true);
-        ShowDecodeSettings();
-    }
+    if (const int named = FileTypeForExtension(path); named != 0) ShowFileType(named);
+}
+
+void CMainFrame::ShowFileType(int type) {
+    if (type == mainWave.fileType) return;
+    CheckMenuItem(mainWave.fileType, false);
+    mainWave.fileType = type;
+    CheckMenuItem(type, true);
+    ShowDecodeSettings();
 }
 
 void CMainFrame::SelectFileType(int type) {

@@ -134,6 +134,9 @@ private:
     // Before a save to path: asks for the recording's description and author when path names
     // a SigMF recording; takes the type its extension names when it has one.
     void PrepareSaveAs(const std::string& path);
+    // Makes type the main waveform's file type (the bytes are not decoded again), with its
+    // check mark and the decode settings.
+    void ShowFileType(int type);
     // File type, sample rate and where the rate came from, in the status bar.
     void ShowDecodeSettings();
     void AfterRecompute();

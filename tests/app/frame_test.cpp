@@ -617,6 +617,9 @@ TEST_F(Frame, CapturesAndRecordingsOpenInTheTypeTheirNamesSay) {
     f->SaveWaveformAs((dir_ / "x.cu8").string(), true, true);
     EXPECT_EQ(f->mainWave.fileType, 422);
     EXPECT_EQ(fs::file_size(dir_ / "x.cu8"), 200u);
+    f->SaveWaveformAs((dir_ / "gone/y.cs8").string(), true, true);  // fails: the type stays
+    EXPECT_EQ(f->lastStatus, "ERR: Save File operation failed");
+    EXPECT_EQ(f->mainWave.fileType, 422);
     f->OnCommand(101);  // New: back to the chosen type
     EXPECT_EQ(f->mainWave.fileType, 405);
     EXPECT_TRUE(f->IsChecked(405));
