@@ -21,10 +21,10 @@ void CheckMetadata(const uint8_t* data, size_t size) {
     if (meta.headerBytes < 0 || meta.trailingBytes < 0 || meta.describedSamples < 0) std::abort();
     if (meta.sampleRateHz && !(*meta.sampleRateHz > 0)) std::abort();
     SigmfSaveFields fields;
-    fields.sampleRateHz = meta.sampleRateHz ? static_cast<int64_t>(*meta.sampleRateHz > 9e18
-                                                                       ? 9e18
-                                                                       : *meta.sampleRateHz)
-                                            : 1;
+    fields.sampleRateHz =
+        meta.sampleRateHz
+            ? static_cast<int64_t>(*meta.sampleRateHz > 9e18 ? 9e18 : *meta.sampleRateHz)
+            : 1;
     fields.frequencyHz = meta.frequencyHz;
     fields.description = meta.description;
     fields.author = meta.author;
@@ -38,9 +38,9 @@ void CheckMetadata(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const int kTypes[] = {400, 401, 402, 403, 404, 405, 406, 407, 408, 409, 410, 411,
-                                 412, 413, 414, 418, 419, 420, 421, 422, 423, 424, 425, 426,
-                                 427, 0,   415, -1};
+    static const int kTypes[] = {400, 401, 402, 403, 404, 405, 406, 407, 408, 409,
+                                 410, 411, 412, 413, 414, 418, 419, 420, 421, 422,
+                                 423, 424, 425, 426, 427, 0,   415, -1};
     for (int type : kTypes) {
         cWaveform w;
         w.fileType = type;
