@@ -46,6 +46,10 @@ def reader(out):
     load_ = median_time(runs, "BM_LoadFile405/min_time:2.000")
     print("500,000,000-byte type-405 file, warm page cache")
     print(f"  load+decode {load_:.0f} ms, read bytes only {read:.0f} ms, ratio {load_ / read:.2f}  (target <= 1.3)")
+    read = median_time(runs, "BM_ReadBytesOnlyCf32/min_time:2.000")
+    load_ = median_time(runs, "BM_LoadFileCf32/min_time:2.000")
+    print("400,000,000-byte cf32 file (type 420), warm page cache")
+    print(f"  load+decode {load_:.0f} ms, read bytes only {read:.0f} ms, ratio {load_ / read:.2f}  (target <= 1.3)")
     for name in ("ReadBytesOnly", "LoadFile405"):
         rss = runs[f"BM_PeakRss/{name}/iterations:1"][0]["peak_rss_MB"]
         print(f"  peak RSS {name}: {rss:.0f} MB" + ("  (target <= 1600)" if name == "LoadFile405" else ""))

@@ -99,6 +99,21 @@ TEST_F(Writer, ExactBytesOfEachType) {
     EXPECT_EQ(Saved(over, 402, Path("a")), "-16385 0\n");
 }
 
+TEST_F(Writer, ExactBytesOfTheCaptureTypes) {
+    // cf32: the singles as they are, little-endian, NaN and all.
+    cWaveform f = Samples({{0.5f, -2.0f}, {1.4e-45f, std::numeric_limits<float>::quiet_NaN()}});
+    EXPECT_EQ(Saved(f, 420, Path("a.cf32")),
+              std::string("\0\0\0\x3f\0\0\0\xc0\x01\0\0\0\0\0\xc0\x7f", 16));
+    // The 8-bit types saturate instead of wrapping, and write NaN as zero.
+    cWaveform w = Samples({{1.0f, -1.0f},
+                           {1.5f, -1.5f},
+                           {0.0f, std::numeric_limits<float>::quiet_NaN()},
+                           {0.6f / 127.0f, -std::numeric_limits<float>::infinity()}});
+    EXPECT_EQ(Saved(w, 421, Path("a.cs8")), std::string("\x7f\x81\x7f\x80\0\0\x01\x80", 8));
+    // cu8: 127.5 + 127.5x, half away from zero: 0 is 128.
+    EXPECT_EQ(Saved(w, 422, Path("a.cu8")), std::string("\xff\0\xff\0\x80\x80\x80\0", 8));
+}
+
 struct RoundTrip {
     int type;
     double tolerance;  // after the first pass; the second pass must be exact
@@ -155,7 +170,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundTrip{410, kStep16, true}, RoundTrip{411, kStep16, true},
                       RoundTrip{412, kStep16, true}, RoundTrip{402, kStep16, false},
                       RoundTrip{403, kStep16, false}, RoundTrip{400, 1e-6, false},
-                      RoundTrip{401, 1e-6, false}, RoundTrip{418, 0, false}));
+                      RoundTrip{401, 1e-6, false}, RoundTrip{418, 0, false},
+                      RoundTrip{420, 0, false}, RoundTrip{421, 0.5 / 127 + 1e-9, false},
+                      RoundTrip{422, 0.5 / 127.5 + 1e-9, false}));
 
 TEST(Cpri, ExponentKeepsTheMostMantissaBitsAndDecodesBack) {
     uint16_t wi, wq;

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "app/command_line.h"
 #include "app/main_frame.h"
@@ -17,6 +18,7 @@
 #include "waveform/file_messages.h"
 #include "waveform/message_pump.h"
 #include "waveform/sample_rate_name.h"
+#include "waveform/sigmf.h"
 #include "waveform/trace_export.h"
 #include "waveform/waveform_writer.h"
 
@@ -147,6 +149,8 @@ int CMainFrame::NewWaveform() {
     }
     currentFileName = "New Waveform";
     readFileType_ = 0;
+    // A type that came from a file's name or metadata was for that file only.
+    ShowFileType(chosenFileType_);
     SetModified(false);
     SetTitleFromPath(currentFileName);
     CheckMenuItem(kCmdSaveTypeMode, true);
@@ -180,14 +184,17 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent)
     SetStatusText("Opening File...");
     // A failed open must not destroy the waveform on screen: load aside, take over on success.
     cWaveform loaded;
-    loaded.fileType = mainWave.fileType;
+    // A raw capture's extension names its type for this open; a recording's metadata does
+    // the same inside LoadFile. Neither changes the chosen type.
+    const int namedType = FileTypeForExtension(path);
+    loaded.fileType = namedType != 0 ? namedType : chosenFileType_;
     loaded.sampleRate = mainWave.sampleRate;
     int result;
     // A large file is read on a worker thread so the window stays alive meanwhile.
     if (busy_) {
         result = loaded.LoadFile(path, false);
     } else {
-        const int64_t bytes = FileBytes(path);
+        const int64_t bytes = FileBytes(IsSigmfPath(path) ? SigmfDataPath(path) : path);
         const bool large = bytes >= 4 * busyThresholdSamples;
         result = large ? RunBusy([&] { return loaded.LoadFile(path, false); })
                        : loaded.LoadFile(path, false);
@@ -206,6 +213,9 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent)
     mainWave.title = loaded.title;
     mainWave.source = loaded.source;
     mainWave.unparsedLines = loaded.unparsedLines;
+    mainWave.nonFiniteValues = loaded.nonFiniteValues;
+    mainWave.recording = loaded.recording;
+    ShowFileType(loaded.fileType);
     mainWave.loadFailure = LoadFailure::None;
     mainWave.saveTypeMode = 0;
     mainWave.domainState = DomainState::TimeOnly;
@@ -218,9 +228,13 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent)
     keyEditRun_ = false;
     readFileType_ = mainWave.fileType;
     const int64_t named = SampleRateFromName(path);
-    rateSource_ = named >= 1000                                               ? "from name"
-                  : mainWave.sampleRate == kFallbackSampleRateHz && named > 0 ? "fallback"
-                                                                              : "kept from before";
+    if (const std::optional<double> given = mainWave.recording.sampleRateHz)
+        rateSource_ = *given < 999.5 ? "fallback" : "from metadata";
+    else
+        rateSource_ = named >= 1000 ? "from name"
+                      : mainWave.sampleRate == kFallbackSampleRateHz && named > 0
+                          ? "fallback"
+                          : "kept from before";
     SetModified(false);
     if (addToRecent) AddRecentFile(path);
     SetTitleFromPath(path);
@@ -267,11 +281,25 @@ void CMainFrame::SaveWaveform() {
         return;
     }
     // Saving over the file in another encoding than it was read in is the user's choice,
-    // never a side effect of the save-type setting.
-    if (readFileType_ != 0 && readFileType_ != mainWave.fileType &&
-        !(confirm && confirm("Save", "Save " + BaseName(currentFileName) + " as " +
-                                         TypeName(mainWave.fileType) + "? It was read as " +
-                                         TypeName(readFileType_) + "."))) {
+    // never a side effect of the save-type setting. A recording is written as ci16_le or
+    // cf32_le, and without the annotations it may have had.
+    std::string question;
+    if (IsSigmfPath(currentFileName)) {
+        const std::string datatype = SigmfSaveDatatype(mainWave.fileType);
+        const RecordingInfo& r = mainWave.recording;
+        if (!r.datatype.empty() && r.datatype != datatype)
+            question = "Save " + BaseName(currentFileName) + " as " + datatype +
+                       "? It was read as " + r.datatype + ".";
+        if (r.annotationCount > 0)
+            question += (question.empty() ? "Save " + BaseName(currentFileName) + "? " : " ") +
+                        "Its " + std::to_string(r.annotationCount) +
+                        (r.annotationCount == 1 ? " annotation is" : " annotations are") +
+                        " not kept.";
+    } else if (readFileType_ != 0 && readFileType_ != mainWave.fileType) {
+        question = "Save " + BaseName(currentFileName) + " as " + TypeName(mainWave.fileType) +
+                   "? It was read as " + TypeName(readFileType_) + ".";
+    }
+    if (!question.empty() && !(confirm && confirm("Save", question))) {
         SetStatusText("Save File Cancelled");
         return;
     }
@@ -311,6 +339,8 @@ void CMainFrame::SaveWaveformAs(const std::string& requested, bool addToRecent, 
             return;
         }
     }
+    const int typeBefore = mainWave.fileType;
+    PrepareSaveAs(path);
     SaveFailure why = SaveFailure::None;
     if (mainWave.SaveFile(path, &why) == 1) {
         currentFileName = path;
@@ -321,8 +351,33 @@ void CMainFrame::SaveWaveformAs(const std::string& requested, bool addToRecent, 
         SetStatusText("File Saved");
         return;
     }
+    ShowFileType(typeBefore);  // nothing was written in the extension's type
     ReportSaveFailure(path, static_cast<int>(why));
     SetStatusText("ERR: Save File operation failed");
+}
+
+void CMainFrame::PrepareSaveAs(const std::string& path) {
+    if (IsSigmfPath(path)) {
+        if (!prompter) return;
+        RecordingInfo& r = mainWave.recording;
+        // Both may stay empty; a cancelled prompt leaves its field empty.
+        r.description = prompter->PromptString("Description of the recording", "May be left empty",
+                                               r.description, "");
+        r.author =
+            prompter->PromptString("Author of the recording", "May be left empty", r.author, "");
+        return;
+    }
+    // A capture saved as x.cs8 is written as int8, whatever type was chosen for headerless
+    // files: the name would otherwise promise bytes the file does not hold.
+    if (const int named = FileTypeForExtension(path); named != 0) ShowFileType(named);
+}
+
+void CMainFrame::ShowFileType(int type) {
+    if (type == mainWave.fileType) return;
+    CheckMenuItem(mainWave.fileType, false);
+    mainWave.fileType = type;
+    CheckMenuItem(type, true);
+    ShowDecodeSettings();
 }
 
 void CMainFrame::SelectFileType(int type) {
@@ -338,6 +393,7 @@ void CMainFrame::SelectFileType(int type) {
             return;
         }
         readFileType_ = type;
+        chosenFileType_ = type;
         SetModified(true);
         view->recompute.recomputeNeeded = true;
         RecomputeNow();
@@ -346,6 +402,7 @@ void CMainFrame::SelectFileType(int type) {
     } else {
         SetStatusText("New File type selected for use when Saving");
         mainWave.fileType = type;
+        chosenFileType_ = type;
         ShowDecodeSettings();
     }
     CheckMenuItem(previous, false);

@@ -7,10 +7,12 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QThread>
 #include <QTimer>
@@ -25,6 +27,7 @@
 #include "measure/measurements.h"
 #include "ui/dialog_prompter.h"
 #include "ui/status_bar.h"
+#include "waveform/file_messages.h"
 #include "waveform/message_pump.h"
 
 CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettings()) {
@@ -32,6 +35,7 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
     startDirectory = getcwd(cwd, sizeof cwd) ? cwd : ".";
     settings_ = ReadAppSettings(*store_);
     mainWave.fileType = settings_.fileType;
+    chosenFileType_ = settings_.fileType;
     mainWave.sampleRate = settings_.sampleRateHz;
     lteDuplex = settings_.lteDuplex;
 
@@ -75,17 +79,26 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
 
     ownPrompter_ = std::make_unique<cDialogPrompter>(this);
     prompter = ownPrompter_.get();
+    // Headerless files are read in the chosen file type; the others by their name.
+    static const QString kWaveformFilters =
+        "Waveform Files (*);;All files (*);;SigMF recordings (*.sigmf-meta);;"
+        "Complex float32 (*.cf32 *.cfile);;Complex int8 (*.cs8);;Complex uint8 (*.cu8)";
     chooseOpenFile = [this] {
         const QString folder =
             QString::fromStdString(settings_.waveformFolder.value_or(startDirectory));
-        return QFileDialog::getOpenFileName(this, "Open Waveform", folder, "Waveform Files (*)")
+        return QFileDialog::getOpenFileName(this, "Open Waveform", folder, kWaveformFilters)
             .toStdString();
     };
     chooseSaveFile = [this] {
-        return QFileDialog::getSaveFileName(this, "Save Waveform as",
-                                            QString::fromStdString(currentFileName),
-                                            "Waveform Files (*)")
-            .toStdString();
+        QString filter;
+        QString name = QFileDialog::getSaveFileName(this, "Save Waveform as",
+                                                    QString::fromStdString(currentFileName),
+                                                    kWaveformFilters, &filter);
+        // A name without an extension takes the one of the format chosen in the dialog.
+        const int star = filter.indexOf("*.");
+        if (!name.isEmpty() && star >= 0 && !QFileInfo(name).fileName().contains('.'))
+            name += filter.mid(star + 1).section(QRegularExpression("[ )]"), 0, 0);
+        return name.toStdString();
     };
     chooseExportFile = [this] {
         return QFileDialog::getSaveFileName(this, "Export FFT Data", QString(),
@@ -127,7 +140,7 @@ CMainFrame::~CMainFrame() {
     for (const std::string& p : recentFiles_)
         recent << QString::fromStdString(p);
     store_->setValue("RecentFiles", recent);
-    settings_.fileType = mainWave.fileType;
+    settings_.fileType = chosenFileType_;
     settings_.sampleRateHz = mainWave.sampleRate;
     settings_.fftSize = view->settings.fftSize;
     settings_.lteDuplex = lteDuplex;
@@ -182,7 +195,8 @@ void CMainFrame::AddWindowShortcut(int id, const QKeySequence& key) {
 }
 
 CMainFrame::Identity CMainFrame::CurrentIdentity() const {
-    return {currentFileName, readFileType_, modified_, mainWave.saveTypeMode, rateSource_};
+    return {currentFileName,       readFileType_, modified_,
+            mainWave.saveTypeMode, rateSource_,   chosenFileType_};
 }
 
 void CMainFrame::RestoreIdentity(const Identity& id) {
@@ -191,6 +205,7 @@ void CMainFrame::RestoreIdentity(const Identity& id) {
     mainWave.saveTypeMode = id.saveTypeMode;
     mainWave.title = id.fileName;
     rateSource_ = id.rateSource;
+    chosenFileType_ = id.chosenFileType;
     CheckOnly({kCmdReparseMode, kCmdSaveTypeMode},
               id.saveTypeMode == 0 ? kCmdReparseMode : kCmdSaveTypeMode);
     SetTitleFromPath(id.fileName);
@@ -245,6 +260,8 @@ void CMainFrame::ShowDecodeSettings() {
     std::string text =
         std::to_string(mainWave.fileType) + " \u00b7 " + FormatSampleRate(mainWave.sampleRate);
     if (!rateSource_.empty()) text += " (" + rateSource_ + ")";
+    if (const auto& centre = mainWave.recording.centreFrequencyHz)
+        text += " \u00b7 centre " + CentreFrequencyText(*centre);
     statusBar->SetDecodeText(text);
 }
 
@@ -360,7 +377,10 @@ void CMainFrame::OnInitialUpdate(const std::vector<std::string>& args) {
     } else {
         for (const CommandLineAction& a : cl.actions) {
             switch (a.kind) {
-                case CommandLineAction::SetFileType: mainWave.fileType = a.value; break;
+                case CommandLineAction::SetFileType:
+                    mainWave.fileType = a.value;
+                    chosenFileType_ = a.value;
+                    break;
                 case CommandLineAction::OpenFile:
                     if (OpenWaveformFile(a.path, true) != 0) openFailed = true;
                     break;

@@ -162,6 +162,12 @@ private:
     void RebuildRecentMenu();
     // The message box of a failed save: the writer's reason, or the creation failure's text.
     void ReportSaveFailure(const std::string& path, int why);
+    // Before a save to path: asks for the recording's description and author when path names
+    // a SigMF recording; takes the type its extension names when it has one.
+    void PrepareSaveAs(const std::string& path);
+    // Makes type the main waveform's file type (the bytes are not decoded again), with its
+    // check mark and the decode settings.
+    void ShowFileType(int type);
     // File type, sample rate and where the rate came from, in the status bar.
     void ShowDecodeSettings();
     void AfterRecompute();
@@ -198,12 +204,17 @@ private:
         bool modified = false;
         int saveTypeMode = 1;
         std::string rateSource;
+        int chosenFileType = kDefaultFileType;
     };
     Identity CurrentIdentity() const;
     void RestoreIdentity(const Identity& id);
     Identity undoIdentity_;
     bool undoAvailable_ = false;
     int readFileType_ = 0;
+    // The file type the user chose (stored setting, -t, File Type menu): headerless files open
+    // in it and it is what is stored. A file whose extension or metadata names its type opens
+    // in that type and leaves this choice alone.
+    int chosenFileType_ = kDefaultFileType;
     bool modified_ = false;
     bool keyEditRun_ = false;  // a run of key edits shares one undo copy
     std::string rateSource_ = "stored setting";

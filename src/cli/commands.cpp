@@ -23,6 +23,7 @@
 #include "waveform/file_messages.h"
 #include "waveform/number_format.h"
 #include "waveform/sample_rate_name.h"
+#include "waveform/sigmf.h"
 #include "waveform/waveform.h"
 #include "waveform/waveform_writer.h"
 
@@ -32,7 +33,8 @@ const char* kTopHelp =
     "qrvn: IQ waveform measurements, conversion, plots and edits without a window\n"
     "\n"
     "usage: qrvn VERB [arguments]   (qrvn VERB --help for each verb)\n"
-    "  info FILE       samples, rate, duration, RMS, peak, crest factor, DC\n"
+    "  info FILE       samples, rate, duration, RMS, peak, crest factor, DC, and a SigMF\n"
+    "                  recording's metadata\n"
     "  measure FILE    spectrum measurements as the spectrum view shows them\n"
     "  convert IN OUT  re-encode a waveform file in another file type\n"
     "  render FILE     draw a view into a PNG file\n"
@@ -105,6 +107,18 @@ int Info(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
         j.Field("dc_i", sumI / n);
         j.Field("dc_q", sumQ / n);
         j.Field("complex", !real);
+        j.Field("non_finite_values", static_cast<double>(w.nonFiniteValues));
+        const RecordingInfo& r = w.recording;
+        if (r.centreFrequencyHz) j.Field("centre_frequency_hz", *r.centreFrequencyHz);
+        if (!r.datatype.empty()) {
+            j.BeginObject("sigmf");
+            j.Field("datatype", r.datatype);
+            j.Field("description", r.description);
+            j.Field("author", r.author);
+            j.Field("annotations", static_cast<double>(r.annotationCount));
+            j.Field("described_samples", static_cast<double>(r.describedSamples));
+            j.EndObject();
+        }
         j.End();
         return kExitOk;
     }
@@ -112,10 +126,17 @@ int Info(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     out << "file: " << Printable(a.positional[0]) << "\n";
     out << "type: " << w.fileType << (typeName ? std::string(" (") + typeName + ")" : std::string())
         << "\n";
+    const RecordingInfo& r = w.recording;
+    if (!r.datatype.empty()) out << "recording: SigMF, datatype " << Printable(r.datatype) << "\n";
+    if (!r.description.empty()) out << "description: " << Printable(r.description) << "\n";
+    if (!r.author.empty()) out << "author: " << Printable(r.author) << "\n";
+    if (r.annotationCount > 0) out << "annotations: " << r.annotationCount << "\n";
+    if (r.centreFrequencyHz)
+        out << "centre frequency: " << CentreFrequencyText(*r.centreFrequencyHz) << "\n";
     out << "samples: " << n << "\n";
     const std::string source = l.rateSource == "default" ? "default, none in the name"
                                : l.rateSource == "fallback"
-                                   ? "fallback, the rate in the name is below 1 kHz"
+                                   ? "fallback, the rate given is below 1 kHz"
                                    : "from the " + l.rateSource;
     out << "sample rate: " << RateText(w.sampleRate) << " (" << source << ")\n";
     out << "duration: " << FormatDuration(n, w.sampleRate) << "\n";
@@ -331,8 +352,9 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
             "is below fs/N)");
 }
 
-void MeasureJson(const SpectrumRun& run, const std::string& file, std::ostream& out) {
-    WriteMeasurementsJson(run.engine, {file, run.view, run.frames, run.f0, run.f1}, out);
+void MeasureJson(const SpectrumRun& run, const std::string& file,
+                 const std::optional<double>& centreHz, std::ostream& out) {
+    WriteMeasurementsJson(run.engine, {file, run.view, run.frames, run.f0, run.f1, centreHz}, out);
 }
 
 int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
@@ -342,7 +364,7 @@ int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     SpectrumRun run;
     RunSpectrum(a, l.wave, run, 1600, 1000, nullptr);
     if (a.Has("--json")) {
-        MeasureJson(run, a.positional[0], out);
+        MeasureJson(run, a.positional[0], l.wave.recording.centreFrequencyHz, out);
     } else {
         for (const PanelLine& line : run.engine.rightPanel)
             if (line.text.back() != '!')
@@ -393,23 +415,51 @@ int Render(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
 
 int Convert(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.positional.size() != 2) Fail("convert needs IN and OUT");
-    if (!a.Has("--from") || !a.Has("--to")) Fail("convert needs --from ID and --to ID");
-    const auto to = ParseInt32(a.Get("--to"));
-    // 40112 writes the spectrum beside each sample, and convert makes none.
-    if (to && *to == kFileTableMhzQSpec)
-        Fail("file type 40112 needs a spectrum, which convert does not compute");
-    if (!to || !HasEncoder(*to)) Fail("file type '" + a.Get("--to") + "' cannot be written");
-    ParsedArguments load = a;
-    load.options["--type"] = a.Get("--from");
-    Loaded l;
-    LoadOrFail(a.positional[0], load, l, err);
-    l.wave.fileType = *to;
-    SaveFailure why = SaveFailure::None;
+    const std::string& source = a.positional[0];
     const std::string& target = a.positional[1];
+    const bool toRecording = IsSigmfPath(target);
+    // A recording's metadata and a capture's extension name their type: no option needed.
+    if (!a.Has("--from") && !IsSigmfPath(source) && FileTypeForExtension(source) == 0)
+        Fail("convert needs --from ID for " + Printable(source));
+    if (a.Has("--from") && IsSigmfPath(source))
+        Fail("--from does not apply to " + Printable(source) +
+             ": a SigMF recording is read as its metadata says");
+    std::optional<int> to;
+    if (a.Has("--to")) {
+        to = ParseInt32(a.Get("--to"));
+        // 40112 writes the spectrum beside each sample, and convert makes none.
+        if (to && *to == kFileTableMhzQSpec)
+            Fail("file type 40112 needs a spectrum, which convert does not compute");
+        if (!to || !HasEncoder(*to)) Fail("file type '" + a.Get("--to") + "' cannot be written");
+    } else if (toRecording) {
+        to = kFileBin16LeTwos;
+    } else if (const int named = FileTypeForExtension(target); named != 0) {
+        to = named;
+    } else {
+        Fail("convert needs --to ID for " + Printable(target));
+    }
+    if (toRecording && *to != kFileBin16LeTwos && *to != kFileCf32Le)
+        Fail("a SigMF recording is written as 407 (ci16_le) or 420 (cf32_le), not as " +
+             std::to_string(*to));
+    if (!toRecording && (a.Has("--description") || a.Has("--author")))
+        Fail("--description and --author go only into a SigMF recording");
+    ParsedArguments load = a;
+    load.options.erase("--type");
+    if (a.Has("--from")) load.options["--type"] = a.Get("--from");
+    Loaded l;
+    LoadOrFail(source, load, l, err);
+    l.wave.fileType = *to;
+    if (a.Has("--description")) l.wave.recording.description = a.Get("--description");
+    if (a.Has("--author")) l.wave.recording.author = a.Get("--author");
+    SaveFailure why = SaveFailure::None;
     if (l.wave.SaveFile(target, &why) != 1)
         Fail(SaveFailureText(why, l.wave.saveErrno, Printable(target), l.wave.source));
     out << "wrote " << l.wave.sampleCount << " samples to " << Printable(target) << " as type "
-        << *to << "\n";
+        << *to;
+    if (toRecording)
+        out << " (SigMF " << SigmfSaveDatatype(*to) << ", metadata "
+            << Printable(SigmfMetaPath(target)) << ")";
+    out << "\n";
     return kExitOk;
 }
 
@@ -426,7 +476,8 @@ int RunMeasure(const std::vector<std::string>& args, std::ostream& out, std::ost
     return RunVerb(args, Join(kLoadOptions, kMeasureOptions),
                    std::string("usage: qrvn measure FILE [options]\n") + kLoadHelp +
                        kMeasureOptionsHelp +
-                       "  --json          one JSON object, units in the key names\n"
+                       "  --json          one JSON object, units in the key names; with a\n"
+                       "                  recording's centre frequency also *_abs_hz\n"
                        "exit status 3 when the emission mask fails\n",
                    Measure, out, err);
 }
@@ -436,10 +487,20 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
                    {{"--from", true, false},
                     {"--to", true, false},
                     {"--rate", true, false},
+                    {"--description", true, false},
+                    {"--author", true, false},
                     {"--help", false, false}},
-                   "usage: qrvn convert IN OUT --from ID --to ID\n"
-                   "  --from ID       file type of IN (400-414, 418, 419)\n"
-                   "  --to ID         file type of OUT (400-412, 418, 399, 40111, 40113, 40114)\n"
+                   "usage: qrvn convert IN OUT [--from ID] [--to ID]\n"
+                   "  --from ID       file type of IN (400-414, 418-427); not needed for a SigMF\n"
+                   "                  recording or a .cf32, .cfile, .cs8 or .cu8 file\n"
+                   "  --to ID         file type of OUT (400-412, 418, 420-422, 399, 40111, 40113,\n"
+                   "                  40114); not needed for those names either\n"
+                   "  --rate HZ       sample rate of IN\n"
+                   "  --description TEXT, --author TEXT\n"
+                   "                  written into a SigMF recording (default: IN's, if one)\n"
+                   "OUT named x.sigmf-meta or x.sigmf-data writes both files of a SigMF\n"
+                   "recording: ci16_le (--to 407, the default) or cf32_le (--to 420), with the\n"
+                   "rate and the centre frequency when IN's metadata gave one.\n"
                    "OUT is replaced only once it is completely written; a file that was read\n"
                    "only in part (longer than 500,000,000 bytes) is never written over\n",
                    Convert, out, err);

@@ -7,10 +7,14 @@
 #include "cli/commands.h"
 #include "waveform/file_messages.h"
 #include "waveform/sample_rate_name.h"
+#include "waveform/sigmf.h"
 
 const char* const kLoadHelp =
-    "  --type ID       file type (400-414, 418, 419; default 405)\n"
-    "  --rate HZ       sample rate (default: the number before MSPS in the name)\n";
+    "  --type ID       file type (400-414, 418-427; default: 420 for .cf32 and .cfile, 421\n"
+    "                  for .cs8, 422 for .cu8, else 405); a SigMF recording (either file)\n"
+    "                  is read as its metadata says\n"
+    "  --rate HZ       sample rate (default: the recording's metadata, else the number\n"
+    "                  before MSPS in the name)\n";
 
 const std::vector<OptionSpec> kLoadOptions = {{"--type", true, false},
                                               {"--rate", true, false},
@@ -47,7 +51,12 @@ std::string Printable(const std::string& path) {
 }
 
 void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, std::ostream& err) {
-    int type = kDefaultFileType;
+    // The extension names the type of a raw capture unless --type says otherwise.
+    const int named = FileTypeForExtension(path);
+    int type = named != 0 ? named : kDefaultFileType;
+    if (a.Has("--type") && IsSigmfPath(path))
+        Fail("--type does not apply to " + Printable(path) +
+             ": a SigMF recording is read as its metadata says");
     if (a.Has("--type")) {
         const auto t = ParseInt32(a.Get("--type"));
         if (!t || !IsReadableFileType(*t)) Fail("unknown file type '" + a.Get("--type") + "'");
@@ -68,6 +77,8 @@ void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, 
             case LoadFailure::NoSamples:
                 Fail("no samples in " + name + " as file type " + std::to_string(type) +
                      (type <= kFileAsciiHex16 ? " (text types need one sample per line)" : ""));
+            case LoadFailure::BadRecording:
+                Fail("cannot read the recording " + name + ": " + Printable(out.wave.loadDetail));
             default: Fail("cannot open " + name + ": " + LoadFailureText(out.wave));
         }
     }
@@ -76,6 +87,8 @@ void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, 
     if (rate) {
         out.wave.sampleRate = static_cast<int64_t>(std::llround(*rate));
         out.rateSource = "option";
+    } else if (const auto given = out.wave.recording.sampleRateHz) {
+        out.rateSource = *given < 999.5 ? "fallback" : "metadata";
     } else {
         // A rate below 1 kHz in the name is replaced by the reader's fallback.
         const int64_t named = SampleRateFromName(path);

@@ -29,7 +29,7 @@ std::vector<OptionSpec> Join(std::vector<OptionSpec> a, const std::vector<Option
 
 struct Loaded {
     cWaveform wave;
-    std::string rateSource;  // "option", "name", "fallback" or "default"
+    std::string rateSource;  // "option", "metadata", "name", "fallback" or "default"
 };
 
 // Loads path in the file type of --type (default 405) with the rate of --rate (default: the

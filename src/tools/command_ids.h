@@ -31,6 +31,17 @@ enum WaveformFileType : int {
     kFileReal16LeTwosAlt = 414,  // no menu entry: read as 412
     kFileCpriMantExp = 418,      // "Binary 16b CPRI Mantissa Exponent"
     kFileMarker = 419,           // marker file, one byte per sample (no menu entry)
+    // Raw captures of receivers and generators, and the sample formats of SigMF recordings.
+    // They follow the last specified type in the unused 420-429 block, so every file type
+    // stays a 4xx number below the behaviour commands 430/431.
+    kFileCf32Le = 420,  // "Binary 32b float LE - IQ Interleave (.cf32)", as stored, no scaling
+    kFileCs8 = 421,     // "Binary 8b 2s - IQ Interleave (.cs8)", full scale 127
+    kFileCu8 = 422,     // "Binary 8b unsigned - IQ Interleave (.cu8)", centre and scale 127.5
+    kFileCf32Be = 423,  // no menu entry: SigMF cf32_be
+    kFileRf32Le = 424,  // no menu entry: SigMF rf32_le (Q = 0)
+    kFileRf32Be = 425,  // no menu entry: SigMF rf32_be
+    kFileRi8 = 426,     // no menu entry: SigMF ri8, as 421
+    kFileRu8 = 427,     // no menu entry: SigMF ru8, as 422
 };
 
 // Formats that are only written, chosen through the stored file type setting.
@@ -200,11 +211,23 @@ constexpr int kToolAutocorrelation = 602, kToolCrossCorrelation = 608,
               kToolCircularCorrelation = 617, kToolFrequencyOffset = 711;
 
 // The groups whose entries carry one check mark between them.
-inline constexpr int kFileTypeCommands[] = {
-    kFileAsciiIQLines,  kFileAsciiIQPair,    kFileAsciiInt16,    kFileAsciiHex16,
-    kFileBin16BeOffset, kFileBin16BeTwos,    kFileBin16LeOffset, kFileBin16LeTwos,
-    kFileBin32BeTwos,   kFileReal16BeOffset, kFileReal16BeTwos,  kFileReal16LeOffset,
-    kFileReal16LeTwos,  kFileCpriMantExp};
+inline constexpr int kFileTypeCommands[] = {kFileAsciiIQLines,
+                                            kFileAsciiIQPair,
+                                            kFileAsciiInt16,
+                                            kFileAsciiHex16,
+                                            kFileBin16BeOffset,
+                                            kFileBin16BeTwos,
+                                            kFileBin16LeOffset,
+                                            kFileBin16LeTwos,
+                                            kFileBin32BeTwos,
+                                            kFileReal16BeOffset,
+                                            kFileReal16BeTwos,
+                                            kFileReal16LeOffset,
+                                            kFileReal16LeTwos,
+                                            kFileCpriMantExp,
+                                            kFileCf32Le,
+                                            kFileCs8,
+                                            kFileCu8};
 inline constexpr int kViewKindCommands[] = {
     kViewMulti,  kViewI,      kViewQ,      kViewIQ,    kViewQI,
     kViewIQDcFs, kViewQIDcFs, kViewTimeI,  kViewTimeQ, kViewTimeIQ,

@@ -173,12 +173,19 @@ AtomicFileReplace::~AtomicFileReplace() {
     if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
 }
 
-bool AtomicFileReplace::Commit() {
-    if (!file_ || committed_) return committed_;
+bool AtomicFileReplace::Finish() {
+    if (finished_) return true;
+    if (!file_) return false;
     const bool written = file_->Close(inPlace_);
     if (!written) error_ = file_->Error();
     file_.reset();
-    if (!written) return false;
+    finished_ = written;
+    return written;
+}
+
+bool AtomicFileReplace::Commit() {
+    if (committed_) return true;
+    if (!Finish()) return false;
     if (!inPlace_ && ::rename(temp_.c_str(), target_.c_str()) != 0) {
         error_ = errno;
         return false;

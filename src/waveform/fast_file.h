@@ -80,9 +80,13 @@ public:
     bool Opened() const { return file_ != nullptr; }
     bool InPlace() const { return inPlace_; }
     CFastFile& File() { return *file_; }
-    // Closes the new file and renames it over the target (keeping an existing target's
-    // permissions, owner and group). False, with the target untouched unless InPlace(), when
-    // anything failed.
+    // Writes out and closes the new file, forcing it to the disk, without renaming it yet (so
+    // a second file can be completed before either replaces its target). False when any of
+    // this failed.
+    bool Finish();
+    // Finishes the new file when that was not done, and renames it over the target (keeping
+    // an existing target's permissions, owner and group). False, with the target untouched
+    // unless InPlace(), when anything failed.
     bool Commit();
     // errno of the failure to open or commit, 0 when none.
     int Error() const { return error_; }
@@ -91,6 +95,7 @@ private:
     std::string target_;
     std::string temp_;
     std::unique_ptr<CFastFile> file_;
+    bool finished_ = false;
     bool committed_ = false;
     bool inPlace_ = false;
     int error_ = 0;

@@ -1,6 +1,9 @@
 #include "waveform/file_messages.h"
 
+#include <cmath>
 #include <cstring>
+
+#include "waveform/number_format.h"
 
 namespace {
 std::string Reason(int error, const char* fallback) {
@@ -26,21 +29,39 @@ std::string LoadFailureText(const cWaveform& w) {
         case LoadFailure::Empty: return "empty file";
         case LoadFailure::ReadFailed: return Reason(w.loadErrno, "read failed");
         case LoadFailure::NoSamples: return "no samples as file type " + std::to_string(w.fileType);
+        case LoadFailure::BadRecording: return w.loadDetail;
     }
     return "";
 }
 
 std::string LoadNotes(const cWaveform& w) {
     std::string notes;
+    const auto add = [&notes](const std::string& note) {
+        notes += (notes.empty() ? "" : "; ") + note;
+    };
     if (w.source.ReadInPart())
-        notes = "Read the first " + GroupThousands(w.source.bytesRead) + " of " +
-                GroupThousands(w.source.fileBytes) + " bytes";
-    if (w.unparsedLines > 0) {
-        if (!notes.empty()) notes += "; ";
-        notes += w.unparsedLines == 1 ? std::string("1 line was not a number")
-                                      : GroupThousands(w.unparsedLines) + " lines were not numbers";
-    }
+        add("Read the first " + GroupThousands(w.source.bytesRead) + " of " +
+            GroupThousands(w.source.fileBytes) + " bytes");
+    // Only a data file read to its end can be said to be short.
+    else if (w.recording.describedSamples > w.sampleCount)
+        add("The data file holds " + GroupThousands(w.sampleCount) + " of the " +
+            GroupThousands(w.recording.describedSamples) + " samples the metadata describes");
+    if (w.unparsedLines > 0)
+        add(w.unparsedLines == 1 ? std::string("1 line was not a number")
+                                 : GroupThousands(w.unparsedLines) + " lines were not numbers");
+    if (w.nonFiniteValues > 0)
+        add(w.nonFiniteValues == 1
+                ? std::string("1 value was NaN or infinite and reads as 0")
+                : GroupThousands(w.nonFiniteValues) + " values were NaN or infinite and read as 0");
     return notes;
+}
+
+std::string CentreFrequencyText(double hz) {
+    const double a = std::fabs(hz);
+    if (a >= 1e9) return General(hz / 1e9, 10) + " GHz";
+    if (a >= 1e6) return General(hz / 1e6, 10) + " MHz";
+    if (a >= 1e3) return General(hz / 1e3, 10) + " kHz";
+    return General(hz, 10) + " Hz";
 }
 
 std::string SaveFailureText(SaveFailure why, int error, const std::string& path,

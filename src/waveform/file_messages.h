@@ -14,10 +14,16 @@ std::string GroupThousands(int64_t n);
 // "no samples as file type 405"), or "" after a success.
 std::string LoadFailureText(const cWaveform& w);
 
-// What the last successful load of w did not take as data: "Read the first 500,000,000 of
-// 600,000,000 bytes" and "3 lines were not numbers" ("1 line was not a number"), joined by
-// "; ", or "" when the whole file was samples.
+// What the last successful load of w did not take as data, or took other than it was: "Read
+// the first 500,000,000 of 600,000,000 bytes" (or, for a recording, "The data file holds 1,000
+// of the 2,000 samples the metadata describes"), "3 lines were not numbers" ("1 line was not a
+// number") and "2 values were NaN or infinite and read as 0", joined by "; ", or "" when the
+// whole file was samples.
 std::string LoadNotes(const cWaveform& w);
+
+// A centre frequency in Hz with ten significant digits and a unit from Hz to GHz
+// ("2.4 GHz", "100.1 MHz").
+std::string CentreFrequencyText(double hz);
 
 // Why a save to path failed, as one sentence without a final stop. error is the system's
 // reason (errno, 0 for none); source is the file the samples were read from (for

@@ -124,6 +124,8 @@ int cWaveform::ResetToNew() {
     ReleaseArray(rawFile);  // nothing can re-parse it any more
     source = SourceFile{};
     unparsedLines = 0;
+    nonFiniteValues = 0;
+    recording = RecordingInfo{};
     saveTypeMode = 1;
     title = "New Waveform";
     return 0;
@@ -140,6 +142,8 @@ void SwapFileOrigin(cWaveform& a, cWaveform& b) {
     std::swap(a.rawByteCount, b.rawByteCount);
     std::swap(a.source, b.source);
     std::swap(a.unparsedLines, b.unparsedLines);
+    std::swap(a.nonFiniteValues, b.nonFiniteValues);
+    std::swap(a.recording, b.recording);
 }
 
 void SwapSamples(cWaveform& a, cWaveform& b) {

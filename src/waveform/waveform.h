@@ -5,6 +5,7 @@
 // scratch arrays and exchange them in, so the old arrays stay valid until the result is whole.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "waveform/allocator.h"
@@ -29,7 +30,19 @@ enum class LoadFailure {
     NotRegularFile,  // a folder, FIFO, socket or device: refused without reading
     Empty,           // a regular file of 0 bytes
     ReadFailed,      // the read failed before any byte arrived: loadErrno says why
-    NoSamples        // the bytes decode to no sample in the file type
+    NoSamples,       // the bytes decode to no sample in the file type
+    BadRecording     // a SigMF recording that cannot be read: loadDetail says why
+};
+
+// What a SigMF recording's metadata said besides the samples. Empty for a headerless file; kept
+// with the samples while they are edited, since it describes where they were captured.
+struct RecordingInfo {
+    std::string datatype;  // core:datatype ("ci16_le") of the recording last read or written
+    std::optional<double> sampleRateHz;       // core:sample_rate, when the metadata gave one
+    std::optional<double> centreFrequencyHz;  // core:frequency of the first capture
+    std::string description, author;
+    int64_t describedSamples = 0;  // samples the captures and annotations reach
+    int64_t annotationCount = 0;
 };
 
 // The file the samples were decoded from. A file longer than kMaxFileBytes (or cut while it
@@ -70,8 +83,11 @@ public:
     SourceFile source;  // cleared when the samples no longer come from a file (New, failed load)
     LoadFailure loadFailure = LoadFailure::None;  // of the last LoadFile
     int loadErrno = 0;                            // the system's reason, when it gave one
-    int64_t unparsedLines = 0;  // text lines of the last ParseRaw that held no number
-    int saveErrno = 0;          // the system's reason for the last failed SaveFile, or 0
+    int64_t unparsedLines = 0;    // text lines of the last ParseRaw that held no number
+    int64_t nonFiniteValues = 0;  // NaN or infinite floats of the last ParseRaw, read as 0
+    std::string loadDetail;       // why a recording could not be read (BadRecording)
+    RecordingInfo recording;      // cleared with source
+    int saveErrno = 0;            // the system's reason for the last failed SaveFile, or 0
 
     cWaveform() = default;
     ~cWaveform() { Clear(); }
@@ -116,11 +132,16 @@ public:
     // kErrLoadFailed with the reason in loadFailure and loadErrno when it cannot be opened or
     // read or decodes to nothing; then with keepOnFailure false the waveform becomes one zero
     // sample, else the samples stay.
+    // Either file of a SigMF recording (x.sigmf-meta, x.sigmf-data) loads the recording: the
+    // data file's samples in the file type of the metadata's datatype, the rate from the
+    // metadata when it has one, and what else it said in recording. A data file shorter than
+    // the metadata describes loads what it holds (recording.describedSamples says more).
     int LoadFile(const std::string& path, bool keepOnFailure);
 
     // Decodes the raw buffer by fileType into I and Q and counts the text lines without a
-    // number (unparsedLines). Returns the sample count, or 0 (and the samples unchanged) when
-    // the type is unknown or nothing can be decoded.
+    // number (unparsedLines) and the NaN or infinite floats (nonFiniteValues, decoded as 0).
+    // Returns the sample count, or 0 (and the samples unchanged) when the type is unknown or
+    // nothing can be decoded.
     int ParseRaw();
 
     // Writes the samples to path in fileType's format (see waveform_writer.h). Returns 1 when
@@ -130,12 +151,18 @@ public:
     // existing file is replaced only by a complete new one, keeping its permissions, owner and
     // group; in a folder that allows no new file, a writable file is rewritten in place. The
     // title becomes path on success.
+    // A path naming either file of a SigMF recording writes both: the samples as ci16_le
+    // (cf32_le for the float types, see SigmfSaveDatatype) into x.sigmf-data, then the
+    // metadata (rate, recording.centreFrequencyHz, description and author) into x.sigmf-meta.
+    // Each replaces its file only when complete, and neither is renamed over its target
+    // before both are written.
     int SaveFile(const std::string& path, SaveFailure* failure = nullptr);
 };
 
 // Exchanges what ties two waveforms' samples to the file they came from: the file's bytes (for
-// a re-parse), where it lies and how much of it was read (so a save never cuts it), and the
-// count of lines that were not numbers.
+// a re-parse), where it lies and how much of it was read (so a save never cuts it), the counts
+// of lines that were not numbers and of values that were not finite, and the recording's
+// metadata.
 void SwapFileOrigin(cWaveform& a, cWaveform& b);
 
 // Exchanges the samples and their forms (what CopyFrom copies) without copying any array.

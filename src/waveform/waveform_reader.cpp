@@ -5,13 +5,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #include "waveform/decode_kernels.h"
 #include "waveform/message_pump.h"
 #include "waveform/parse_decimal.h"
 #include "waveform/sample_rate_name.h"
+#include "waveform/sigmf.h"
 #include "waveform/split_work.h"
 #include "waveform/waveform.h"
 
@@ -31,6 +35,9 @@ const char* FileTypeMenuText(int type) {
         case kFileReal16BeTwos: return "Binary 16b BE 2s - real";
         case kFileReal16LeOffset: return "Binary 16b LE OB - real";
         case kFileReal16LeTwos: return "Binary 16b LE 2s - real";
+        case kFileCf32Le: return "Binary 32b float LE - IQ Interleave (.cf32)";
+        case kFileCs8: return "Binary 8b 2s - IQ Interleave (.cs8)";
+        case kFileCu8: return "Binary 8b unsigned - IQ Interleave (.cu8)";
         default: return nullptr;
     }
 }
@@ -109,6 +116,67 @@ void DecodeMarker(const uint8_t* raw, int count, float* I, float* Q) {
     for (int k = 0; k < count; ++k) {
         I[k] = (raw[k] & 0x08) ? 1.0f : 0.0f;
         Q[k] = (raw[k] & 0x04) ? 1.0f : 0.0f;
+    }
+}
+
+// IEEE single words as stored. A NaN or an infinity (all exponent bits set) would poison every
+// sum, spectrum and plot after it, so it becomes 0 and is counted for the load notes.
+template <bool BigEndian>
+inline float FloatWord(const uint8_t* p, int64_t& nonFinite) {
+    uint32_t u;
+    std::memcpy(&u, p, 4);
+    if constexpr (BigEndian != (std::endian::native == std::endian::big)) u = __builtin_bswap32(u);
+    const bool bad = (u & 0x7F800000u) == 0x7F800000u;
+    nonFinite += bad;
+    return std::bit_cast<float>(bad ? 0u : u);
+}
+
+// Returns the count of values that were NaN or infinite.
+template <bool BigEndian, bool Complex>
+int64_t DecodeFloat32(const uint8_t* raw, int count, float* I, float* Q) {
+    constexpr size_t stride = Complex ? 8 : 4;
+    int64_t bad = 0;
+    for (int k = 0; k < count; ++k) {
+        const uint8_t* p = raw + stride * static_cast<size_t>(k);
+        I[k] = FloatWord<BigEndian>(p, bad);
+        Q[k] = Complex ? FloatWord<BigEndian>(p + 4, bad) : 0.0f;
+    }
+    return bad;
+}
+
+// The value of every byte: int8 over 127 (so -128 reads slightly beyond full scale), or uint8
+// about the centre 127.5 over 127.5 (0 and 255 are -1 and +1, and no byte reads as 0).
+using ByteTable = std::array<float, 256>;
+const ByteTable& Int8Values() {
+    static const ByteTable table = [] {
+        ByteTable t{};
+        for (int b = 0; b < 256; ++b)
+            t[static_cast<size_t>(b)] = static_cast<float>(static_cast<int8_t>(b) / 127.0);
+        return t;
+    }();
+    return table;
+}
+const ByteTable& Uint8Values() {
+    static const ByteTable table = [] {
+        ByteTable t{};
+        for (int b = 0; b < 256; ++b)
+            t[static_cast<size_t>(b)] = static_cast<float>((b - 127.5) / 127.5);
+        return t;
+    }();
+    return table;
+}
+
+template <bool Complex>
+void DecodeBytes(const ByteTable& value, const uint8_t* raw, int count, float* I, float* Q) {
+    if (Complex) {
+        for (int k = 0; k < count; ++k) {
+            I[k] = value[raw[2 * static_cast<size_t>(k)]];
+            Q[k] = value[raw[2 * static_cast<size_t>(k) + 1]];
+        }
+    } else {
+        for (int k = 0; k < count; ++k)
+            I[k] = value[raw[k]];
+        std::fill(Q, Q + count, 0.0f);
     }
 }
 
@@ -229,11 +297,12 @@ int64_t ReadRange(int fd, uint8_t* buf, int64_t begin, int64_t end) {
 // Files from this size on are read and decoded by two threads.
 constexpr int64_t kParallelBytes = int64_t{32} << 20;
 
-// Reads up to kMaxFileBytes of the regular file at path into buf. Anything else is refused
-// after a non-blocking open, so a FIFO or a device cannot hang the program. Returns None or the
-// reason, with errno in *error when the system gave one; source receives the file's length,
-// identity and the length of the part read without error (0 when the read failed at once).
-LoadFailure ReadWholeFile(const std::string& path, ByteArray& buf, SourceFile& source, int* error) {
+// Reads up to maxBytes of the regular file at path into buf. Anything else is refused after a
+// non-blocking open, so a FIFO or a device cannot hang the program. Returns None or the reason,
+// with errno in *error when the system gave one; source receives the file's length, identity
+// and the length of the part read without error (0 when the read failed at once).
+LoadFailure ReadWholeFile(const std::string& path, ByteArray& buf, SourceFile& source, int* error,
+                          int64_t maxBytes = kMaxFileBytes) {
     source = SourceFile{};
     *error = 0;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -255,7 +324,7 @@ LoadFailure ReadWholeFile(const std::string& path, ByteArray& buf, SourceFile& s
     source.fileBytes = st.st_size;
     source.device = static_cast<uint64_t>(st.st_dev);
     source.inode = static_cast<uint64_t>(st.st_ino);
-    const int64_t length = std::min<int64_t>(st.st_size, kMaxFileBytes);
+    const int64_t length = std::min<int64_t>(st.st_size, maxBytes);
     ByteArray().swap(buf);
     buf.resize(static_cast<size_t>(length));
     int64_t got[2] = {0, 0};
@@ -298,6 +367,14 @@ int64_t BytesPerSample(int type) {
         case kFileReal16BeTwosAlt:
         case kFileReal16LeTwosAlt: return 2;
         case kFileMarker: return 1;
+        case kFileCf32Le:
+        case kFileCf32Be: return 8;
+        case kFileRf32Le:
+        case kFileRf32Be: return 4;
+        case kFileCs8:
+        case kFileCu8: return 2;
+        case kFileRi8:
+        case kFileRu8: return 1;
         default: return -1;
     }
 }
@@ -312,8 +389,17 @@ int64_t SampleCountFor(int type, const uint8_t* raw, size_t bytes) {
     return type == kFileAsciiIQLines ? lines / 2 : lines;
 }
 
-void DecodeBinary(int type, const uint8_t* raw, int n, float* i, float* q) {
+// Decodes n samples; returns the count of float values that were NaN or infinite.
+int64_t DecodeBinary(int type, const uint8_t* raw, int n, float* i, float* q) {
     switch (type) {
+        case kFileCf32Le: return DecodeFloat32<false, true>(raw, n, i, q);
+        case kFileCf32Be: return DecodeFloat32<true, true>(raw, n, i, q);
+        case kFileRf32Le: return DecodeFloat32<false, false>(raw, n, i, q);
+        case kFileRf32Be: return DecodeFloat32<true, false>(raw, n, i, q);
+        case kFileCs8: DecodeBytes<true>(Int8Values(), raw, n, i, q); break;
+        case kFileCu8: DecodeBytes<true>(Uint8Values(), raw, n, i, q); break;
+        case kFileRi8: DecodeBytes<false>(Int8Values(), raw, n, i, q); break;
+        case kFileRu8: DecodeBytes<false>(Uint8Values(), raw, n, i, q); break;
         case kFileBin16BeOffset: DecodeInterleaved16<true, true>(raw, n, i, q); break;
         case kFileBin16BeTwos: DecodeInterleaved16<true, false>(raw, n, i, q); break;
         case kFileBin16LeOffset: DecodeInterleaved16<false, true>(raw, n, i, q); break;
@@ -329,6 +415,76 @@ void DecodeBinary(int type, const uint8_t* raw, int n, float* i, float* q) {
         case kFileMarker: DecodeMarker(raw, n, i, q); break;
         default: break;
     }
+    return 0;
+}
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Why a file of a recording could not be read, naming the file.
+std::string ReadFailureText(LoadFailure why, int error, const std::string& what) {
+    switch (why) {
+        case LoadFailure::NotRegularFile: return what + " is not a regular file";
+        case LoadFailure::Empty: return what + " is empty";
+        default: return what + ": " + (error != 0 ? std::strerror(error) : "cannot be read");
+    }
+}
+
+// Reads the recording path names: its metadata into info and *type (the file type of its
+// datatype), then up to kMaxFileBytes of its data file into buf, without the header and
+// trailing bytes the metadata names. Returns None, or BadRecording with the reason in detail.
+LoadFailure ReadRecording(const std::string& path, ByteArray& buf, SourceFile& source, int* error,
+                          RecordingInfo& info, int* type, std::string& detail) {
+    const std::string metaPath = SigmfMetaPath(path), dataPath = SigmfDataPath(path);
+    const std::string metaName = BaseName(metaPath), dataName = BaseName(dataPath);
+    ByteArray text;
+    SourceFile metaSource;
+    LoadFailure why = ReadWholeFile(metaPath, text, metaSource, error, kMaxSigmfMetaBytes + 1);
+    if (why != LoadFailure::None) {
+        detail = ReadFailureText(why, *error, "metadata file " + metaName);
+        return LoadFailure::BadRecording;
+    }
+    SigmfMeta meta;
+    std::string problem =
+        metaSource.fileBytes > kMaxSigmfMetaBytes
+            ? "it is larger than " + std::to_string(kMaxSigmfMetaBytes >> 20) + " MB"
+            : ParseSigmfMeta(
+                  std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), meta);
+    if (!problem.empty()) {
+        detail = metaName + ": " + problem;
+        return LoadFailure::BadRecording;
+    }
+    *type = FileTypeForSigmfDatatype(meta.datatype);
+    info = RecordingInfo{};
+    info.datatype = meta.datatype;
+    info.sampleRateHz = meta.sampleRateHz;
+    info.centreFrequencyHz = meta.frequencyHz;
+    info.description = meta.description;
+    info.author = meta.author;
+    info.describedSamples = meta.describedSamples;
+    info.annotationCount = meta.annotationCount;
+
+    why = ReadWholeFile(dataPath, buf, source, error);
+    if (why != LoadFailure::None) {
+        detail = ReadFailureText(why, *error, "data file " + dataName);
+        if (why == LoadFailure::Empty && meta.describedSamples > 0)
+            detail +=
+                "; the metadata describes " + std::to_string(meta.describedSamples) + " samples";
+        return LoadFailure::BadRecording;
+    }
+    // The trailing bytes are known only when the file was read to its end.
+    int64_t end = source.bytesRead;
+    if (!source.ReadInPart()) end -= std::min(end, meta.trailingBytes);
+    const int64_t begin = std::min(meta.headerBytes, end);
+    if (begin > 0) std::memmove(buf.data(), buf.data() + begin, static_cast<size_t>(end - begin));
+    buf.resize(static_cast<size_t>(end - begin));
+    if (static_cast<int64_t>(buf.size()) < std::max<int64_t>(2, BytesPerSample(*type))) {
+        detail = "data file " + dataName + " holds no whole " + meta.datatype + " sample";
+        return LoadFailure::BadRecording;
+    }
+    return LoadFailure::None;
 }
 
 }  // namespace
@@ -347,14 +503,18 @@ int cWaveform::ParseRaw() {
     const int type = fileType;
     const int64_t stride = BytesPerSample(type);
     unparsedLines = 0;
+    nonFiniteValues = 0;
     if (stride == 0) {
         unparsedLines =
             DecodeAscii(type, reinterpret_cast<const char*>(raw), bytes, n, I.data(), Q.data());
     } else {
+        int64_t bad[2] = {0, 0};
         SplitInTwo(n, kParallelBytes / stride, 64, [&](int64_t begin, int64_t end) {
-            DecodeBinary(type, raw + begin * stride, static_cast<int>(end - begin),
-                         I.data() + begin, Q.data() + begin);
+            bad[begin == 0 ? 0 : 1] =
+                DecodeBinary(type, raw + begin * stride, static_cast<int>(end - begin),
+                             I.data() + begin, Q.data() + begin);
         });
+        nonFiniteValues = bad[0] + bad[1];
     }
     domainState = DomainState::TimeOnly;
     return n;
@@ -365,24 +525,37 @@ int cWaveform::LoadFile(const std::string& path, bool keepOnFailure) {
     PumpMessagesFor(1);
     // Read-only: a capture on a read-only disk or without write permission must load.
     SourceFile read;
-    loadFailure = ReadWholeFile(path, rawFile, read, &loadErrno);
+    RecordingInfo info;
+    const bool recordingFile = IsSigmfPath(path);
+    int type = fileType;
+    loadDetail.clear();
+    loadFailure = recordingFile
+                      ? ReadRecording(path, rawFile, read, &loadErrno, info, &type, loadDetail)
+                      : ReadWholeFile(path, rawFile, read, &loadErrno);
     if (loadFailure == LoadFailure::None) {
-        rawByteCount = static_cast<int>(read.bytesRead);
+        rawByteCount = static_cast<int>(rawFile.size());
+        const int previousType = fileType;
+        fileType = type;
         const int count = ParseRaw();
         if (count >= 1) {
             source = read;
+            recording = info;
             ReleaseArray(markers);
             markerCount = 0;
-            const int64_t rate = SampleRateFromName(title);
-            if (rate > 0) sampleRate = rate;
+            const int64_t named = SampleRateFromName(title);
+            if (info.sampleRateHz)
+                sampleRate = static_cast<int64_t>(std::llround(std::min(*info.sampleRateHz, 9e18)));
+            else if (named > 0)
+                sampleRate = named;
             if (sampleRate < 1000) sampleRate = kFallbackSampleRateHz;
             saveTypeMode = 0;
             domainState = DomainState::TimeOnly;
             return 0;
         }
+        fileType = previousType;
         loadFailure = LoadFailure::NoSamples;
-    } else if (loadFailure == LoadFailure::ReadFailed) {
-        rawByteCount = 0;  // the buffer was emptied
+    } else if (loadFailure == LoadFailure::ReadFailed || recordingFile) {
+        rawByteCount = static_cast<int>(rawFile.size());  // the buffer was emptied or replaced
     }
     if (!keepOnFailure) {
         AllocateScratch(1);
@@ -396,6 +569,8 @@ int cWaveform::LoadFile(const std::string& path, bool keepOnFailure) {
         domainState = DomainState::TimeOnly;
         source = SourceFile{};
         unparsedLines = 0;
+        nonFiniteValues = 0;
+        recording = RecordingInfo{};
     }
     return kErrLoadFailed;
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -12,6 +13,7 @@
 
 #include "waveform/fast_file.h"
 #include "waveform/number_format.h"
+#include "waveform/sigmf.h"
 #include "waveform/waveform.h"
 
 bool HasEncoder(int fileType) {
@@ -34,7 +36,10 @@ bool HasEncoder(int fileType) {
         case kFileTableMhzQ3:
         case kFileTableMhzQSpec:
         case kFileTableMilli:
-        case kFileTableMhzQ4: return true;
+        case kFileTableMhzQ4:
+        case kFileCf32Le:
+        case kFileCs8:
+        case kFileCu8: return true;
         default: return false;
     }
 }
@@ -256,10 +261,44 @@ char* Encode16(const float* I, const float* Q, int count, char* p) {
     return p;
 }
 
+// The samples exactly as they are held: no scaling, no rounding.
+char* EncodeCf32(const float* I, const float* Q, int count, char* p) {
+    const auto put = [](char* at, float v) {
+        uint32_t u = std::bit_cast<uint32_t>(v);
+        if constexpr (std::endian::native == std::endian::big) u = __builtin_bswap32(u);
+        std::memcpy(at, &u, 4);
+    };
+    for (int k = 0; k < count; ++k, p += 8) {
+        put(p, I[k]);
+        put(p + 4, Q[k]);
+    }
+    return p;
+}
+
+// The 8-bit types saturate: wrapping would turn a slight overdrive into a sign flip, and no
+// reader of these captures expects it. NaN is written as 0, an infinity as full scale.
+template <bool Unsigned>
+char* Encode8(const float* I, const float* Q, int count, char* p) {
+    const auto byte = [](float x) {
+        const double v = TextValue(x);
+        const int64_t r = Unsigned ? RoundHalfAway(v * 127.5 + 127.5) : RoundHalfAway(v * 127.0);
+        return static_cast<char>(Unsigned ? std::clamp<int64_t>(r, 0, 255)
+                                          : std::clamp<int64_t>(r, -128, 127));
+    };
+    for (int k = 0; k < count; ++k) {
+        *p++ = byte(I[k]);
+        *p++ = byte(Q[k]);
+    }
+    return p;
+}
+
 using BlockEncoder = char* (*)(const float*, const float*, int, char*);
 
 BlockEncoder BlockEncoderFor(int type) {
     switch (type) {
+        case kFileCf32Le: return EncodeCf32;
+        case kFileCs8: return Encode8<false>;
+        case kFileCu8: return Encode8<true>;
         case kFileBin16BeOffset: return Encode16<true, true, false>;
         case kFileBin16BeTwos: return Encode16<true, false, false>;
         case kFileBin16LeOffset: return Encode16<false, true, false>;
@@ -269,6 +308,27 @@ BlockEncoder BlockEncoderFor(int type) {
         case kFileReal16LeOffset: return Encode16<false, true, true>;
         case kFileReal16LeTwos: return Encode16<false, false, true>;
         default: return nullptr;
+    }
+}
+
+// Writes samples 0 .. n-1 of w in type (one with an encoder) to file.
+void WriteSamples(const cWaveform& w, int type, int n, CFastFile& file) {
+    RecordSink sink(file);
+    if (type == kFileInstrumentCsv)
+        sink.Append(BuildInstrumentHeader(w.sampleRate, w.centreFrequencyKHz, w.inputRange,
+                                          std::time(nullptr)));
+    if (const BlockEncoder encode = BlockEncoderFor(type)) {
+        constexpr int kBlock = 8192;  // samples: at most 64 kB of output
+        std::unique_ptr<char[]> block(new char[8 * kBlock]);
+        for (int k = 0; k < n; k += kBlock) {
+            const int count = std::min(kBlock, n - k);
+            file.Write(
+                block.get(),
+                static_cast<size_t>(encode(&w.I[k], &w.Q[k], count, block.get()) - block.get()));
+        }
+    } else {
+        for (int k = 0; k < n; ++k)
+            sink.Commit(EncodeRecord(type, w, k, sink.Reserve()));
     }
 }
 
@@ -282,49 +342,63 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
     if (failure) *failure = SaveFailure::None;
     saveErrno = 0;
     EnsureTimeDomain(false);
+    const bool recordingFile = IsSigmfPath(path);
+    // A recording is written in one of the two types SigMF readers all take.
+    const int type = recordingFile ? SigmfSaveFileType(fileType) : fileType;
     // Refused before anything is created, so an existing file is never lost to them.
-    if (!HasEncoder(fileType)) return fail(SaveFailure::NoEncoder);
+    if (!HasEncoder(type)) return fail(SaveFailure::NoEncoder);
     const int n = std::min<int>(sampleCount, static_cast<int>(std::min(I.size(), Q.size())));
-    if (fileType == kFileTableMhzQSpec &&
-        (spectrum.empty() || static_cast<int>(spectrum.size()) < n))
+    if (type == kFileTableMhzQSpec && (spectrum.empty() || static_cast<int>(spectrum.size()) < n))
         return fail(SaveFailure::NoSpectrumBuffer);
 
-    if (const SaveFailure check = CheckSaveTarget(path, &saveErrno); check != SaveFailure::None)
-        return fail(check);
-    if (source.ReadInPart()) {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_dev) == source.device &&
-            static_cast<uint64_t>(st.st_ino) == source.inode)
-            return fail(SaveFailure::WouldCutSource);
+    const std::string target = recordingFile ? SigmfDataPath(path) : path;
+    const std::string metaPath = recordingFile ? SigmfMetaPath(path) : std::string();
+    for (const std::string* p : {&target, &metaPath}) {
+        if (p->empty()) continue;
+        if (const SaveFailure check = CheckSaveTarget(*p, &saveErrno); check != SaveFailure::None)
+            return fail(check);
+        if (source.ReadInPart()) {
+            struct stat st {};
+            if (::stat(p->c_str(), &st) == 0 && static_cast<uint64_t>(st.st_dev) == source.device &&
+                static_cast<uint64_t>(st.st_ino) == source.inode)
+                return fail(SaveFailure::WouldCutSource);
+        }
     }
 
-    AtomicFileReplace out(path);
+    AtomicFileReplace out(target);
     if (!out.Opened()) {
         saveErrno = out.Error();
         return fail(SaveFailure::CannotCreate);
     }
-    {
-        RecordSink sink(out.File());
-        if (fileType == kFileInstrumentCsv)
-            sink.Append(BuildInstrumentHeader(sampleRate, centreFrequencyKHz, inputRange,
-                                              std::time(nullptr)));
-        if (const BlockEncoder encode = BlockEncoderFor(fileType)) {
-            constexpr int kBlock = 8192;  // samples: at most 32 kB of output
-            std::unique_ptr<char[]> block(new char[4 * kBlock]);
-            for (int k = 0; k < n; k += kBlock) {
-                const int count = std::min(kBlock, n - k);
-                out.File().Write(
-                    block.get(),
-                    static_cast<size_t>(encode(&I[k], &Q[k], count, block.get()) - block.get()));
-            }
-        } else {
-            for (int k = 0; k < n; ++k)
-                sink.Commit(EncodeRecord(fileType, *this, k, sink.Reserve()));
+    WriteSamples(*this, type, n, out.File());
+    const auto writeFailed = [&](AtomicFileReplace& file) {
+        saveErrno = file.Error();
+        return fail(file.InPlace() ? SaveFailure::WriteFailedInPlace : SaveFailure::WriteFailed);
+    };
+    if (recordingFile) {
+        // Both files complete on disk before either replaces its target; the data goes first,
+        // so the metadata never names samples that are not there.
+        if (!out.Finish()) return writeFailed(out);
+        SigmfSaveFields fields;
+        fields.sampleRateHz = sampleRate;
+        fields.frequencyHz = recording.centreFrequencyHz;
+        fields.description = recording.description;
+        fields.author = recording.author;
+        const std::string text = BuildSigmfMeta(SigmfSaveDatatype(fileType), fields);
+        AtomicFileReplace meta(metaPath);
+        if (!meta.Opened()) {
+            saveErrno = meta.Error();
+            return fail(SaveFailure::CannotCreate);
         }
-    }
-    if (!out.Commit()) {
-        saveErrno = out.Error();
-        return fail(out.InPlace() ? SaveFailure::WriteFailedInPlace : SaveFailure::WriteFailed);
+        meta.File().Write(text.data(), text.size());
+        if (!meta.Finish()) return writeFailed(meta);
+        if (!out.Commit()) return writeFailed(out);
+        if (!meta.Commit()) return writeFailed(meta);
+        recording.datatype = SigmfSaveDatatype(fileType);
+        recording.describedSamples = 0;
+        recording.annotationCount = 0;
+    } else if (!out.Commit()) {
+        return writeFailed(out);
     }
     title = path;
     return 1;

@@ -35,6 +35,7 @@ namespace fs = std::filesystem;
 class ScriptedPrompter : public IPrompter {
 public:
     std::map<std::string, double> numbers;  // by prompt text; missing: Cancel
+    std::map<std::string, std::string> texts;
     float PromptFloat(const std::string& p, const std::string&, float,
                       const std::string&) override {
         return numbers.count(p) ? static_cast<float>(numbers[p]) : kCancelFloat;
@@ -46,9 +47,9 @@ public:
     int PromptInt(const std::string& p, const std::string&, int, const std::string&) override {
         return numbers.count(p) ? static_cast<int>(numbers[p]) : kCancelInt;
     }
-    std::string PromptString(const std::string&, const std::string&, const std::string&,
+    std::string PromptString(const std::string& p, const std::string&, const std::string&,
                              const std::string&) override {
-        return "";
+        return texts.count(p) ? texts[p] : "";
     }
 };
 
@@ -539,6 +540,94 @@ TEST_F(Frame, StartUpFailureStaysAndDecodeSettingsShow) {
     EXPECT_EQ(decode(), "405 \u00b7 1 Msps (entered)");
     f->OpenWaveformFile(Tone("plain.bin", 100), true);
     EXPECT_EQ(decode(), "405 \u00b7 1 Msps (kept from before)");
+}
+
+TEST_F(Frame, CapturesAndRecordingsOpenInTheTypeTheirNamesSay) {
+    auto f = Start({});
+    auto decode = [&] {
+        QTest::qWait(3 * cQRVNStatusBar::kTimerPeriodMs);
+        return f->statusBar->findChild<QLabel*>("decode")->text().toStdString();
+    };
+    // An int8 capture opens as such, and the next headerless file in the chosen type again.
+    ASSERT_EQ(f->OpenWaveformFile(Tone("c_2MSPS.cs8", 300, 421), true), 0);
+    EXPECT_EQ(f->mainWave.fileType, 421);
+    EXPECT_EQ(f->mainWave.sampleCount, 300);
+    EXPECT_TRUE(f->IsChecked(421));
+    EXPECT_FALSE(f->IsChecked(405));
+    ASSERT_EQ(f->OpenWaveformFile(Tone("p_2MSPS.bin", 300), true), 0);
+    EXPECT_EQ(f->mainWave.fileType, 405);
+    EXPECT_EQ(f->mainWave.sampleCount, 300);
+    ASSERT_EQ(f->OpenWaveformFile(Tone("c_2MSPS.cf32", 300, 420), true), 0);
+
+    // A recording: type, rate and centre from its metadata, on the status bar.
+    cWaveform r;
+    r.AllocateScratch(400);
+    r.SwapScratch();
+    std::fill(r.I.begin(), r.I.end(), 0.25f);
+    r.sampleRate = 2'000'000;
+    r.fileType = 421;  // written as ci16_le
+    r.recording.centreFrequencyHz = 915e6;
+    const std::string rec = (dir_ / "rec.sigmf-meta").string();
+    ASSERT_EQ(r.SaveFile(rec), 1);
+    ASSERT_EQ(f->OpenWaveformFile((dir_ / "rec.sigmf-data").string(), true), 0);
+    EXPECT_EQ(f->mainWave.fileType, 407);
+    EXPECT_EQ(f->mainWave.sampleCount, 400);
+    EXPECT_EQ(decode(), "407 \u00b7 2 Msps (from metadata) \u00b7 centre 915 MHz");
+    EXPECT_EQ(f->lastStatus, "File Opened");
+
+    // Saved as a recording with a description; the author is left empty.
+    prompter_.texts["Description of the recording"] = "Pier 3, \"north\"";
+    f->SaveWaveformAs((dir_ / "out.sigmf-meta").string(), true, true);
+    EXPECT_EQ(f->lastStatus, "File Saved");
+    cWaveform back;
+    ASSERT_EQ(back.LoadFile((dir_ / "out.sigmf-meta").string(), false), 0);
+    EXPECT_EQ(back.recording.description, "Pier 3, \"north\"");
+    EXPECT_EQ(back.recording.author, "");
+    EXPECT_EQ(back.recording.centreFrequencyHz, 915e6);
+    EXPECT_EQ(back.I, f->mainWave.I);
+
+    // Saving over a recording in another datatype, or without its annotations, is asked.
+    std::vector<std::string> asked;
+    f->confirm = [&](const std::string&, const std::string& text) {
+        asked.push_back(text);
+        return false;
+    };
+    std::ofstream(dir_ / "ann.sigmf-meta")
+        << R"({"global": {"core:datatype": "ci8", "core:sample_rate": 1e6},
+               "annotations": [{"core:sample_start": 0, "core:sample_count": 600}]})";
+    std::ofstream(dir_ / "ann.sigmf-data") << std::string(200, '\x10');
+    ASSERT_EQ(f->OpenWaveformFile((dir_ / "ann.sigmf-meta").string(), true), 0);
+    EXPECT_EQ(f->lastStatus, "The data file holds 100 of the 600 samples the metadata describes");
+    const std::string before = Bytes((dir_ / "ann.sigmf-meta").string());
+    f->SaveWaveform();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0],
+              "Save ann.sigmf-meta as ci16_le? It was read as ci8. Its 1 annotation is not kept.");
+    EXPECT_EQ(f->lastStatus, "Save File Cancelled");
+    EXPECT_EQ(Bytes((dir_ / "ann.sigmf-meta").string()), before);
+
+    // A recording that cannot be read says why and leaves the one on screen.
+    std::ofstream(dir_ / "bad.sigmf-meta") << R"({"global": {"core:datatype": "ci16_le",)";
+    std::ofstream(dir_ / "bad.sigmf-data") << "abcd";
+    EXPECT_NE(f->OpenWaveformFile((dir_ / "bad.sigmf-meta").string(), true), 0);
+    EXPECT_EQ(f->lastStatus,
+              "ERR: File Open Failed: bad.sigmf-meta: not valid JSON (syntax error at byte 40)");
+    EXPECT_EQ(f->mainWave.sampleCount, 100);
+
+    // A name that says cu8 is written as cu8; the type chosen for headerless files stays.
+    f->SaveWaveformAs((dir_ / "x.cu8").string(), true, true);
+    EXPECT_EQ(f->mainWave.fileType, 422);
+    EXPECT_EQ(fs::file_size(dir_ / "x.cu8"), 200u);
+    f->SaveWaveformAs((dir_ / "gone/y.cs8").string(), true, true);  // fails: the type stays
+    EXPECT_EQ(f->lastStatus, "ERR: Save File operation failed");
+    EXPECT_EQ(f->mainWave.fileType, 422);
+    f->OnCommand(101);  // New: back to the chosen type
+    EXPECT_EQ(f->mainWave.fileType, 405);
+    EXPECT_TRUE(f->IsChecked(405));
+    f->OnCommand(40002);  // undo brings the cu8 samples and their type back
+    EXPECT_EQ(f->mainWave.fileType, 422);
+    f.reset();
+    EXPECT_EQ(store_->value("Filetype").toInt(), 405);
 }
 
 // The tool framework in the window: through the real menu entry, dialogs answered by the

@@ -67,6 +67,110 @@ TEST_F(Qrvn, InfoAgreesWithTheSamplesToThePrintedPrecision) {
     EXPECT_DOUBLE_EQ(o["duration_s"].toDouble(), 0.01);
 }
 
+TEST_F(Qrvn, RecordingsAreReadWrittenAndDescribed) {
+    // A raw int8 capture converts into a recording without naming either type.
+    const std::string cs8 = Save(
+        "burst_30.72MSPS.cs8", 4096, [](int k) { return Tone(0.8, 3e6, k); }, 421);
+    const std::string rec = Path("burst.sigmf-meta");
+    Result r = Run({"convert", cs8, rec, "--description", "Burst\nline 2", "--author", "Ann"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "wrote 4096 samples to " + rec + " as type 407 (SigMF ci16_le, metadata " +
+                         rec + ")\n");
+    // The data file is the 407 encoding of what was read.
+    cWaveform w;
+    w.fileType = 421;
+    ASSERT_EQ(w.LoadFile(cs8, false), 0);
+    w.fileType = 407;
+    ASSERT_EQ(w.SaveFile(Path("expected.bin")), 1);
+    EXPECT_EQ(Slurp(Path("burst.sigmf-data")), Slurp(Path("expected.bin")));
+
+    // A centre frequency added to the metadata shows in info and in measure's JSON.
+    std::string meta = Slurp(rec);
+    const size_t start = meta.find("\"core:sample_start\": 0");
+    ASSERT_NE(start, std::string::npos) << meta;
+    meta.insert(start, "\"core:frequency\": 433.92e6, ");
+    std::ofstream(rec, std::ios::trunc) << meta;
+    r = Run({"info", Path("burst.sigmf-data")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* line :
+         {"type: 407 (", "recording: SigMF, datatype ci16_le\n", "description: Burst\\nline 2\n",
+          "author: Ann\n", "centre frequency: 433.92 MHz\n",
+          "sample rate: 30.72 Msps (from the metadata)\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << " in\n" << r.out;
+
+    for (const char* view : {"iq", "qi", "i"}) {
+        r = Run({"measure", rec, "--json", "--obw", "--view", view});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+        EXPECT_EQ(o["centre_frequency_hz"].toDouble(), 433.92e6);
+        const QJsonObject obw = o["obw"].toObject();
+        if (std::string(view) == "i") {  // one real channel has no RF frequencies
+            EXPECT_FALSE(obw.contains("lower_edge_abs_hz")) << r.out;
+            continue;
+        }
+        // The tone lies 3 MHz above the centre, whichever way the view mirrors it.
+        const double sign = std::string(view) == "iq" ? 1 : -1;
+        EXPECT_NEAR(obw["lower_edge_hz"].toDouble() * sign, 3e6, 5e4) << r.out;
+        EXPECT_NEAR(obw["lower_edge_abs_hz"].toDouble(), 436.92e6, 5e4) << r.out;
+        EXPECT_NEAR(obw["upper_edge_abs_hz"].toDouble(), 436.92e6, 5e4) << r.out;
+        EXPECT_LT(obw["lower_edge_abs_hz"].toDouble(), obw["upper_edge_abs_hz"].toDouble());
+    }
+    // And back out of the recording, keeping what it said when it goes to another one.
+    r = Run({"convert", rec, Path("again_30.72MSPS.cu8")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Run({"convert", Path("again_30.72MSPS.cu8"), Path("f.sigmf-data"), "--to", "420"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Run({"convert", rec, Path("g.sigmf-data"), "--to", "420"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(Slurp(Path("g.sigmf-meta")).find("\"core:frequency\": 433920000.0"),
+              std::string::npos)
+        << Slurp(Path("g.sigmf-meta"));
+    EXPECT_EQ(Slurp(Path("f.sigmf-meta")).find("core:frequency"), std::string::npos);
+    const QJsonObject f =
+        QJsonDocument::fromJson(
+            QByteArray::fromStdString(Run({"info", Path("f.sigmf-meta"), "--json"}).out))
+            .object();
+    EXPECT_EQ(f["file_type"].toDouble(), 420);
+    EXPECT_EQ(f["sample_rate_hz"].toDouble(), 30.72e6);
+}
+
+TEST_F(Qrvn, RecordingAndCaptureErrorsAreOneLine) {
+    const std::string cs8 = Save(
+        "a.cs8", 16, [](int) { return cd(0.5, 0); }, 421);
+    std::ofstream(Path("bad.sigmf-meta")) << R"({"global": {"core:datatype": "ci32_le"}})";
+    std::ofstream(Path("bad.sigmf-data")) << std::string(64, 'x');
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"info", Path("bad.sigmf-data")},
+         "qrvn: cannot read the recording " + Path("bad.sigmf-data") +
+             ": bad.sigmf-meta: datatype ci32_le is not supported (this program reads cf32, "
+             "ci16, cu16, ci8 and cu8 and their real forms)\n"},
+        {{"info", Path("bad.sigmf-meta"), "--type", "405"},
+         "qrvn: --type does not apply to " + Path("bad.sigmf-meta") +
+             ": a SigMF recording is read as its metadata says\n"},
+        {{"convert", cs8, Path("o.sigmf-meta"), "--to", "405"},
+         "qrvn: a SigMF recording is written as 407 (ci16_le) or 420 (cf32_le), not as 405\n"},
+        {{"convert", cs8, Path("o.bin")},
+         "qrvn: convert needs --to ID for " + Path("o.bin") + "\n"},
+        {{"convert", cs8, Path("o.cu8"), "--author", "x"},
+         "qrvn: --description and --author go only into a SigMF recording\n"},
+    };
+    for (const auto& [args, error] : cases) {
+        const Result r = Run(args);
+        EXPECT_EQ(r.status, 2) << error;
+        EXPECT_EQ(r.err, error);
+    }
+    // NaN in a float capture is read as 0 and said on stderr.
+    std::string bytes(16, '\0');
+    bytes[2] = '\xc0';
+    bytes[3] = '\x7f';
+    std::ofstream(Path("nan.cf32"), std::ios::binary) << bytes;
+    const Result r = Run({"info", Path("nan.cf32")});
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.err,
+              "qrvn: " + Path("nan.cf32") + ": 1 value was NaN or infinite and reads as 0\n");
+    EXPECT_NE(r.out.find("samples: 2\n"), std::string::npos);
+}
+
 TEST_F(Qrvn, MeasureJsonMatchesTheLibrary) {
     const std::string file = Save("two_30.72MSPS.bin", 1 << 16, [](int k) {
         const cd x = Tone(0.3, 2e6, k) + Tone(0.3, 2.5e6, k);

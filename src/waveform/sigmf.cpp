@@ -1,0 +1,284 @@
+// The metadata is read and written with nlohmann::json (Debian's nlohmann-json3-dev): a
+// header-only, strict RFC 8259 parser with UTF-8 checks, used by many projects and fuzzed
+// upstream. The core must stay Qt-free and qrvn reads recordings through the core, so Qt's
+// JSON classes were no option here; a parser of our own would be one more thing to get right
+// and to fuzz. Only this file includes the library, and nothing it throws leaves this file.
+
+#include "waveform/sigmf.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <limits>
+
+#include "tools/command_ids.h"
+
+namespace {
+
+using nlohmann::json;
+
+constexpr const char* kSupported =
+    "this program reads cf32, ci16, cu16, ci8 and cu8 and their real forms";
+
+// A JSON number that is a whole count >= 0 within 64 bits.
+std::optional<int64_t> Count(const json& v) {
+    if (v.is_number_unsigned()) {
+        const uint64_t u = v.get<uint64_t>();
+        if (u <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max()))
+            return static_cast<int64_t>(u);
+        return std::nullopt;
+    }
+    if (v.is_number_integer()) {
+        const int64_t i = v.get<int64_t>();
+        if (i >= 0) return i;
+    }
+    return std::nullopt;
+}
+
+int64_t SaturatingAdd(int64_t a, int64_t b) {
+    return a > std::numeric_limits<int64_t>::max() - b ? std::numeric_limits<int64_t>::max()
+                                                       : a + b;
+}
+
+// The parts of a datatype name: 'c' or 'r', 'f', 'i' or 'u', the bits, and "_le", "_be" or ""
+// (8-bit types have no byte order, every wider one must say it).
+struct DatatypeParts {
+    bool complex = false;
+    char kind = 0;
+    int bits = 0;
+    bool bigEndian = false;
+};
+
+std::optional<DatatypeParts> SplitDatatype(std::string_view d) {
+    DatatypeParts p;
+    if (d.size() < 3 || (d[0] != 'c' && d[0] != 'r')) return std::nullopt;
+    p.complex = d[0] == 'c';
+    p.kind = d[1];
+    if (p.kind != 'f' && p.kind != 'i' && p.kind != 'u') return std::nullopt;
+    std::string_view rest = d.substr(2);
+    for (int bits : {8, 16, 32, 64}) {
+        const std::string digits = std::to_string(bits);
+        if (rest.substr(0, digits.size()) == digits) {
+            p.bits = bits;
+            rest.remove_prefix(digits.size());
+            break;
+        }
+    }
+    if (p.bits == 0 || (p.kind == 'f' && p.bits < 32) || (p.kind != 'f' && p.bits == 64))
+        return std::nullopt;
+    if (p.bits == 8) return rest.empty() ? std::optional(p) : std::nullopt;
+    if (rest != "_le" && rest != "_be") return std::nullopt;
+    p.bigEndian = rest == "_be";
+    return p;
+}
+
+// A string field of obj into out; false when it is there but not text.
+bool TextField(const json& obj, const char* key, std::string& out) {
+    const auto it = obj.find(key);
+    if (it == obj.end()) return true;
+    if (!it->is_string()) return false;
+    out = it->get<std::string>();
+    return true;
+}
+
+std::string ParseChecked(std::string_view text, SigmfMeta& meta) {
+    json doc;
+    try {
+        doc = json::parse(text.begin(), text.end());
+    } catch (const json::parse_error& e) {
+        return "not valid JSON (syntax error at byte " + std::to_string(e.byte) + ")";
+    }
+    if (!doc.is_object()) return "the metadata is not a JSON object";
+    const auto global = doc.find("global");
+    if (global == doc.end() || !global->is_object()) return "the metadata has no \"global\" object";
+    const json& g = *global;
+
+    const auto datatype = g.find("core:datatype");
+    if (datatype == g.end() || !datatype->is_string()) return "core:datatype is missing";
+    meta.datatype = datatype->get<std::string>();
+    if (!SplitDatatype(meta.datatype))
+        return "core:datatype \"" + meta.datatype + "\" is not a SigMF datatype";
+    if (FileTypeForSigmfDatatype(meta.datatype) == 0)
+        return "datatype " + meta.datatype + " is not supported (" + kSupported + ")";
+    if (const auto channels = g.find("core:num_channels"); channels != g.end()) {
+        const auto n = Count(*channels);
+        if (!n || *n < 1) return "core:num_channels is not a count of channels";
+        if (*n > 1)
+            return "recordings of " + std::to_string(*n) +
+                   " channels are not supported (core:num_channels)";
+    }
+    if (g.contains("core:dataset"))
+        return "samples in another file (core:dataset) are not supported";
+    if (const auto only = g.find("core:metadata_only");
+        only != g.end() && only->is_boolean() && only->get<bool>())
+        return "the recording holds metadata only (core:metadata_only)";
+    if (const auto rate = g.find("core:sample_rate"); rate != g.end()) {
+        const double hz = rate->is_number() ? rate->get<double>() : 0.0;
+        if (!(hz > 0.0) || !std::isfinite(hz)) return "core:sample_rate is not a positive number";
+        meta.sampleRateHz = hz;
+    }
+    if (!TextField(g, "core:version", meta.version)) return "core:version is not text";
+    if (!TextField(g, "core:description", meta.description)) return "core:description is not text";
+    if (!TextField(g, "core:author", meta.author)) return "core:author is not text";
+    if (const auto trailing = g.find("core:trailing_bytes"); trailing != g.end()) {
+        const auto n = Count(*trailing);
+        if (!n) return "core:trailing_bytes is not a count of bytes";
+        meta.trailingBytes = *n;
+    }
+
+    if (const auto captures = doc.find("captures"); captures != doc.end()) {
+        if (!captures->is_array()) return "\"captures\" is not an array";
+        int64_t index = 0;
+        for (const json& c : *captures) {
+            ++index;
+            const std::string name = "capture " + std::to_string(index);
+            if (!c.is_object()) return name + " is not an object";
+            if (const auto start = c.find("core:sample_start"); start != c.end()) {
+                const auto n = Count(*start);
+                if (!n) return "core:sample_start of " + name + " is not a sample index";
+                meta.describedSamples = std::max(meta.describedSamples, *n);
+            }
+            if (const auto header = c.find("core:header_bytes"); header != c.end()) {
+                const auto n = Count(*header);
+                if (!n) return "core:header_bytes of " + name + " is not a count of bytes";
+                if (index == 1)
+                    meta.headerBytes = *n;
+                else if (*n > 0)
+                    return name + " has a header inside the data file (core:header_bytes), " +
+                           "which is not supported";
+            }
+            if (index == 1) {
+                if (const auto f = c.find("core:frequency"); f != c.end()) {
+                    if (!f->is_number() || !std::isfinite(f->get<double>()))
+                        return "core:frequency of capture 1 is not a number";
+                    meta.frequencyHz = f->get<double>();
+                }
+            }
+        }
+        meta.captureCount = index;
+    }
+
+    if (const auto annotations = doc.find("annotations"); annotations != doc.end()) {
+        if (!annotations->is_array()) return "\"annotations\" is not an array";
+        for (const json& a : *annotations) {
+            ++meta.annotationCount;
+            // An annotation says nothing about how to read the samples: one this program
+            // cannot make sense of only leaves the length check without it.
+            if (!a.is_object()) continue;
+            const auto start = a.find("core:sample_start");
+            if (start == a.end()) continue;
+            const auto first = Count(*start);
+            if (!first) continue;
+            int64_t count = 0;
+            if (const auto c = a.find("core:sample_count"); c != a.end())
+                count = Count(*c).value_or(0);
+            meta.describedSamples = std::max(meta.describedSamples, SaturatingAdd(*first, count));
+        }
+    }
+    return "";
+}
+
+bool EndsWith(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+std::string WithSuffix(std::string_view path, std::string_view suffix) {
+    std::string base(path);
+    if (IsSigmfPath(path)) base.resize(base.size() - 11);  // both suffixes are 11 characters
+    return base + std::string(suffix);
+}
+
+}  // namespace
+
+std::string ParseSigmfMeta(std::string_view text, SigmfMeta& meta) {
+    meta = SigmfMeta{};
+    if (static_cast<int64_t>(text.size()) > kMaxSigmfMetaBytes)
+        return "the metadata is larger than " + std::to_string(kMaxSigmfMetaBytes >> 20) + " MB";
+    try {
+        return ParseChecked(text, meta);
+    } catch (const json::exception& e) {
+        // Every access above checks its type first; this only keeps a library surprise from
+        // ending the program.
+        return std::string("the metadata could not be read (") + e.what() + ")";
+    }
+}
+
+int FileTypeForSigmfDatatype(std::string_view datatype) {
+    const auto p = SplitDatatype(datatype);
+    if (!p) return 0;
+    const bool c = p->complex, be = p->bigEndian;
+    switch (p->kind) {
+        case 'f':
+            if (p->bits != 32) return 0;
+            return c ? (be ? kFileCf32Be : kFileCf32Le) : (be ? kFileRf32Be : kFileRf32Le);
+        case 'i':
+            if (p->bits == 16)
+                return c ? (be ? kFileBin16BeTwos : kFileBin16LeTwos)
+                         : (be ? kFileReal16BeTwos : kFileReal16LeTwos);
+            if (p->bits == 8) return c ? kFileCs8 : kFileRi8;
+            return 0;
+        case 'u':
+            // Unsigned 16-bit words about 32768 are the offset-binary types.
+            if (p->bits == 16)
+                return c ? (be ? kFileBin16BeOffset : kFileBin16LeOffset)
+                         : (be ? kFileReal16BeOffset : kFileReal16LeOffset);
+            if (p->bits == 8) return c ? kFileCu8 : kFileRu8;
+            return 0;
+        default: return 0;
+    }
+}
+
+const char* SigmfSaveDatatype(int fileType) {
+    return SigmfSaveFileType(fileType) == kFileCf32Le ? "cf32_le" : "ci16_le";
+}
+
+int SigmfSaveFileType(int fileType) {
+    switch (fileType) {
+        case kFileCf32Le:
+        case kFileCf32Be:
+        case kFileRf32Le:
+        case kFileRf32Be: return kFileCf32Le;
+        default: return kFileBin16LeTwos;
+    }
+}
+
+std::string BuildSigmfMeta(std::string_view datatype, const SigmfSaveFields& fields) {
+    nlohmann::ordered_json global;
+    global["core:datatype"] = std::string(datatype);
+    global["core:sample_rate"] = fields.sampleRateHz;
+    global["core:version"] = "1.0.0";
+    global["core:recorder"] = "Quorvalen";
+    if (!fields.description.empty()) global["core:description"] = fields.description;
+    if (!fields.author.empty()) global["core:author"] = fields.author;
+    nlohmann::ordered_json capture;
+    capture["core:sample_start"] = 0;
+    if (fields.frequencyHz && std::isfinite(*fields.frequencyHz))
+        capture["core:frequency"] = *fields.frequencyHz;
+    nlohmann::ordered_json meta;
+    meta["global"] = std::move(global);
+    meta["captures"] = nlohmann::ordered_json::array({std::move(capture)});
+    meta["annotations"] = nlohmann::ordered_json::array();
+    return meta.dump(4, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+bool IsSigmfPath(std::string_view path) {
+    return EndsWith(path, ".sigmf-meta") || EndsWith(path, ".sigmf-data");
+}
+
+std::string SigmfMetaPath(std::string_view path) { return WithSuffix(path, ".sigmf-meta"); }
+std::string SigmfDataPath(std::string_view path) { return WithSuffix(path, ".sigmf-data"); }
+
+int FileTypeForExtension(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return 0;
+    std::string ext(path.substr(dot + 1));
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (ext == "cf32" || ext == "cfile") return kFileCf32Le;
+    if (ext == "cs8") return kFileCs8;
+    if (ext == "cu8") return kFileCu8;
+    return 0;
+}

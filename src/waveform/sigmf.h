@@ -1,0 +1,64 @@
+#pragma once
+// SigMF recordings: a JSON metadata file NAME.sigmf-meta beside the samples in NAME.sigmf-data.
+// This file holds what is needed without touching a disk: the names of the two files, the
+// metadata reader, the mapping of datatypes onto file types, and the metadata a save writes.
+// The load and save of whole recordings are cWaveform::LoadFile and cWaveform::SaveFile.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Metadata files larger than this are refused rather than parsed (a recording's metadata is
+// kilobytes; a parsed JSON document takes several times its text in memory).
+constexpr int64_t kMaxSigmfMetaBytes = 16 << 20;
+
+// What the metadata says about the samples, in the fields this program uses.
+struct SigmfMeta {
+    std::string datatype;                      // core:datatype, "cf32_le"
+    std::optional<double> sampleRateHz;        // core:sample_rate
+    std::optional<double> frequencyHz;         // core:frequency of the first capture
+    std::string version, description, author;  // core:version, core:description, core:author
+    int64_t headerBytes = 0;                   // core:header_bytes of the first capture
+    int64_t trailingBytes = 0;                 // core:trailing_bytes
+    // Samples the data file must hold for every capture and annotation to lie within it.
+    int64_t describedSamples = 0;
+    int64_t captureCount = 0, annotationCount = 0;
+};
+
+// Reads the text of a metadata file (at most kMaxSigmfMetaBytes). Returns "" with meta filled,
+// or why the text does not describe a recording this program can read, as a clause such as
+// "not valid JSON (syntax error at byte 12)", "core:datatype is missing" or "datatype ci32_le
+// is not supported". Unknown fields are ignored; a field this program uses must have its type.
+std::string ParseSigmfMeta(std::string_view text, SigmfMeta& meta);
+
+// The file type that decodes a datatype's bytes (ci16_le as 407, cf32_le as 420, ...), or 0
+// when no file type does.
+int FileTypeForSigmfDatatype(std::string_view datatype);
+
+// What a save writes for a waveform of a file type: cf32_le (the samples as they are) for the
+// float types, ci16_le otherwise; and the file type of those bytes (420 or 407).
+const char* SigmfSaveDatatype(int fileType);
+int SigmfSaveFileType(int fileType);
+
+// What a save writes into the metadata besides the datatype.
+struct SigmfSaveFields {
+    int64_t sampleRateHz = 0;
+    std::optional<double> frequencyHz;  // written in the capture only when known
+    std::string description, author;    // written only when not empty
+};
+
+// The metadata text of a recording of datatype (core:version 1.0.0, one capture from sample 0,
+// no annotations), ending in a line feed. Text that is not UTF-8 is written with U+FFFD for
+// the bytes that are not.
+std::string BuildSigmfMeta(std::string_view datatype, const SigmfSaveFields& fields);
+
+// True when path names either file of a recording (ends in ".sigmf-meta" or ".sigmf-data").
+bool IsSigmfPath(std::string_view path);
+// The metadata and data file of the recording a path names (the path with the other suffix).
+std::string SigmfMetaPath(std::string_view path);
+std::string SigmfDataPath(std::string_view path);
+
+// The file type a raw capture's extension names: ".cf32" and ".cfile" 420, ".cs8" 421, ".cu8"
+// 422, in any letter case; 0 for any other name.
+int FileTypeForExtension(std::string_view path);
