@@ -60,6 +60,20 @@ void CMainFrame::RegisterWorkerCommands() {
     });
 }
 
+WorkerLink CMainFrame::LinkForWorker() {
+    WorkerLink link;
+    link.waveLock = &waveLock_;
+    // On the worker thread, under the lock: the view's recompute reaches its widgets through
+    // queued calls.
+    link.recompute = [this] {
+        view->recompute.recomputeNeeded = true;
+        view->Recompute(0);
+    };
+    link.status = [this](const std::string& text) { SetStatusText(text); };
+    link.fftSize = [this] { return workerFftSize_.load(); };
+    return link;
+}
+
 void CMainFrame::StartPlayThrough() {
     // Segments of the last recompute's transform length must fit twice.
     if (!PlayThroughFits(view->engine.trace.N, mainWave.sampleCount)) {
@@ -75,14 +89,7 @@ void CMainFrame::StartPlayThrough() {
     stopRequest = false;
     view->playThroughState = kPlayStatePlaying;
     workerFftSize_ = view->settings.fftSize;
-    WorkerLink link;
-    link.waveLock = &waveLock_;
-    link.recompute = [this] {
-        view->recompute.recomputeNeeded = true;
-        view->Recompute(0);
-    };
-    link.status = [this](const std::string& text) { SetStatusText(text); };
-    link.fftSize = [this] { return workerFftSize_.load(); };
+    const WorkerLink link = LinkForWorker();
     workerThread_ = std::thread([this, link, previousMode] {
         RunPlayThrough(mainWave, link, stopRequest);
         QMetaObject::invokeMethod(
@@ -94,9 +101,7 @@ void CMainFrame::StartPlayThrough() {
 
 void CMainFrame::StartMonitoring() {
     if (currentFileName.empty() || currentFileName == "New Waveform") {
-        CheckMenuItem(kCmdMonitorReload, false);
-        CheckMenuItem(kCmdMonitorAppend, false);
-        CheckMenuItem(kCmdMonitorAverage, false);
+        CheckOnly({kCmdMonitorReload, kCmdMonitorAppend, kCmdMonitorAverage}, 0);
         SetStatusText("Open a file to monitor first");
         return;
     }
@@ -111,13 +116,7 @@ void CMainFrame::StartMonitoring() {
     statusBar->StartTiming();
     SetStatusText("File Monitoring...");
     statusBar->SetStopButtonVisible(true);
-    WorkerLink link;
-    link.waveLock = &waveLock_;
-    link.recompute = [this] {
-        view->recompute.recomputeNeeded = true;
-        view->Recompute(0);
-    };
-    link.status = [this](const std::string& text) { SetStatusText(text); };
+    WorkerLink link = LinkForWorker();
     link.onReload = [this](double seconds) {
         QMetaObject::invokeMethod(
             this,
@@ -144,9 +143,7 @@ void CMainFrame::WorkerEnded(int kind, int previousMode) {
         SetStatusText("Stopped Play thorugh file");
         if (statusBar->isVisible()) statusBar->SetMode(previousMode);
     } else {
-        CheckMenuItem(kCmdMonitorReload, false);
-        CheckMenuItem(kCmdMonitorAppend, false);
-        CheckMenuItem(kCmdMonitorAverage, false);
+        CheckOnly({kCmdMonitorReload, kCmdMonitorAppend, kCmdMonitorAverage}, 0);
         SetStatusText("Stopped Monitoring");
         if (statusBar->isVisible()) statusBar->SetMode(kModeIdle);
     }

@@ -21,6 +21,7 @@
 #include "tools/prompter.h"
 #include "tools/tool.h"
 #include "waveform/waveform.h"
+#include "workers/worker_link.h"
 
 class CView;
 class cQRVNStatusBar;
@@ -136,6 +137,7 @@ private:
     // when it did not stop in time.
     bool StopWorker();
     void StartPlayThrough();
+    WorkerLink LinkForWorker();
     void StartMonitoring();
     // The end of a worker, on the GUI thread: marks, texts and the status bar put back.
     void WorkerEnded(int kind, int previousMode);
