@@ -32,59 +32,51 @@ cWaveform& Capture() {
 
 // Each operation builds its result in the scratch arrays. With fresh = 1 they are released
 // before every run (untimed), so the run also pays for mapping new pages, as a tool's first
-// run on a waveform does; with 0 the arrays the previous run left are reused.
-void ReleaseScratch(benchmark::State& state, cWaveform& w) {
-    if (state.range(0) == 0) return;
-    state.PauseTiming();
-    w.AllocateScratch(0);
-    state.ResumeTiming();
+// run on a waveform does; with 0 the arrays a previous run left are reused (the first run of
+// the benchmark leaves them, untimed).
+template <class Op>
+void Run(benchmark::State& state, Op op) {
+    cWaveform& w = Capture();
+    const bool fresh = state.range(0) != 0;
+    if (!fresh) op(w);
+    for (auto _ : state) {
+        if (fresh) {
+            state.PauseTiming();
+            w.AllocateScratch(0);
+            state.ResumeTiming();
+        }
+        op(w);
+        benchmark::DoNotOptimize(w.I.data());
+    }
 }
 
 void BM_Scale(benchmark::State& state) {
-    cWaveform& w = Capture();
     const ToolContext ctx;
     bool up = false;
-    for (auto _ : state) {
-        ReleaseScratch(state, w);
+    Run(state, [&](cWaveform& w) {
         ScaleSamples(w, up ? 2.0f : 0.5f, ctx);  // powers of two: the data do not drift
         up = !up;
-        benchmark::DoNotOptimize(w.I.data());
-    }
+    });
 }
 
 void BM_FrequencyShift(benchmark::State& state) {
-    cWaveform& w = Capture();
     const ToolContext ctx;
-    for (auto _ : state) {
-        ReleaseScratch(state, w);
-        FrequencyShift(w, 1.7e6 / 122.88e6, ctx);
-        benchmark::DoNotOptimize(w.I.data());
-    }
+    Run(state, [&](cWaveform& w) { FrequencyShift(w, 1.7e6 / 122.88e6, ctx); });
 }
 
 void BM_RemoveDc(benchmark::State& state) {
-    cWaveform& w = Capture();
     const ToolContext ctx;
-    for (auto _ : state) {
-        ReleaseScratch(state, w);
-        RemoveDc(w, ctx);
-        benchmark::DoNotOptimize(w.I.data());
-    }
+    Run(state, [&](cWaveform& w) { RemoveDc(w, ctx); });
 }
 
-BENCHMARK(BM_Scale)->ArgName("fresh")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_FrequencyShift)
-    ->ArgName("fresh")
-    ->Arg(0)
-    ->Arg(1)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(5);
-BENCHMARK(BM_RemoveDc)
-    ->ArgName("fresh")
-    ->Arg(0)
-    ->Arg(1)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(5);
+// One run per repetition, so the summary takes the median of seven single runs.
+void Options(benchmark::internal::Benchmark* b) {
+    b->ArgName("fresh")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+    b->Repetitions(7);
+}
+BENCHMARK(BM_Scale)->Apply(Options);
+BENCHMARK(BM_FrequencyShift)->Apply(Options);
+BENCHMARK(BM_RemoveDc)->Apply(Options);
 
 }  // namespace
 
