@@ -109,11 +109,22 @@ def workers(out):
     print(f"Monitoring: rewrite of a 65,536-sample file to the redrawn view, median of 100: {latency:.1f} ms")
 
 
+def modifiers(out):
+    runs = load(out / "modifiers.json")
+    numpy = json.loads((out / "modifiers_numpy.json").read_text())
+    print("100,000,000 samples vs numpy float32 (in place; best of 3); ours: median of 7 runs")
+    for name, ref in (("Scale", "scale"), ("FrequencyShift", "frequency_shift"), ("RemoveDc", "remove_dc")):
+        r = numpy[ref] * 1000.0
+        for fresh, what in ((0, "reused scratch"), (1, "fresh scratch")):
+            ours = median_time(runs, f"BM_{name}/fresh:{fresh}/iterations:1/repeats:7")
+            print(f"  {name:15} {what:15} ours {ours:7.1f} ms  numpy {r:7.1f} ms  ratio {ours / r:5.2f}  (target <= 0.5)")
+
+
 def main():
     out = Path(sys.argv[1])
     for suite in sys.argv[2:]:
         {"fft": fft, "trace": trace, "reader": reader, "writer": writer, "frequency_plot": frequency_plot, "view": view,
-         "tools": tools, "workers": workers}[suite](out)
+         "tools": tools, "workers": workers, "modifiers": modifiers}[suite](out)
 
 
 if __name__ == "__main__":

@@ -165,6 +165,7 @@ const std::vector<MenuEntry>& MainMenuLayout() {
                       Cmd("Voltage Clip to 0dB", 40009),
                       Cmd("Complex Power Threshold Scale", 40057), Cmd("Remove Q", 40008),
                       Cmd("Quantise to lower precision", 40056),
+                      Cmd("Level by Marker File\u2026", 39506),
                       Cmd("Non-linear expansion", 40061)}),
                  Pop("Append",
                      {Cmd("Append copies of self", 40020), Cmd("Append another waveform", 511)}),

@@ -18,11 +18,14 @@ int RunTool(const ToolInfo& info, ToolContext& ctx, cWaveform& wave, const ToolH
     };
     code = host.run ? host.run(work) : work();
     if (host.finishUndo) host.finishUndo(code == kToolOk);
-    if (code == kToolOk)
-        ctx.Status(ctx.resultText.empty() ? std::string(info.successText) : ctx.resultText);
-    else if (code == kErrStopped)
+    if (code == kToolOk) {
+        // A few tools end silently; an empty text would only blank the status bar.
+        const std::string text = ctx.resultText.empty() ? info.successText : ctx.resultText;
+        if (!text.empty()) ctx.Status(text);
+    } else if (code == kErrStopped) {
         ctx.Status("Stopped: the waveform is as it was");
-    else if (*info.failureText)
+    } else if (*info.failureText) {
         ctx.Status(info.failureText);
+    }
     return code;
 }

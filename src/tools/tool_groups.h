@@ -6,3 +6,7 @@
 #include "tools/tool.h"
 
 void RegisterGeneratorTools(std::vector<ToolInfo>& tools);
+// The sample-wise modifiers; adds the shift and combine tools below as well.
+void RegisterModifierTools(std::vector<ToolInfo>& tools);
+void RegisterShiftTools(std::vector<ToolInfo>& tools);
+void RegisterCombineTools(std::vector<ToolInfo>& tools);

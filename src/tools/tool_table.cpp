@@ -6,6 +6,7 @@ const std::vector<ToolInfo>& AllTools() {
     static const std::vector<ToolInfo> tools = [] {
         std::vector<ToolInfo> all;
         RegisterGeneratorTools(all);
+        RegisterModifierTools(all);
         return all;
     }();
     return tools;

@@ -38,6 +38,7 @@ protected:
     struct Expected {
         std::string file, status;  // type-401 bytes; status texts, one a line
         std::vector<std::string> lastTexts;
+        int samples = 0;
     };
     // IN loaded as qrvn loads it, the steps run by the dispatcher with scripted answers and
     // the seeds -seed, -(seed + 1), ..., saved as type 401.
@@ -46,6 +47,8 @@ protected:
         w.fileType = 405;
         EXPECT_EQ(w.LoadFile(in_, false), 0);
         ToolRunner run;
+        // As qrvn edit shows the waveform: the IQ time view over every sample.
+        run.ctx.view = {kViewTimeIQ, 0, w.sampleCount - 1};
         int32_t next = seed;  // each random step takes the next seed
         run.ctx.seed = [&next] { return -(next++); };
         Expected e;
@@ -56,6 +59,7 @@ protected:
                 e.status += t + "\n";
             e.lastTexts.push_back(run.LastText());
         }
+        e.samples = w.sampleCount;
         w.fileType = 401;
         EXPECT_EQ(w.SaveFile(Path("reference.txt")), 1);
         e.file = Slurp(Path("reference.txt"));
@@ -75,7 +79,12 @@ class EditSteps : public QrvnEdit,
                   public ::testing::WithParamInterface<std::vector<std::string>> {};
 
 TEST_P(EditSteps, WriteWhatTheToolsWriteInProcess) {
-    const std::vector<std::string>& steps = GetParam();
+    // "@B" stands for a second waveform file, shorter than IN.
+    const std::string second =
+        Save("b_30.72MSPS.bin", 3000, [](int k) { return std::polar(0.2, -0.05 * k); });
+    std::vector<std::string> steps = GetParam();
+    for (std::string& step : steps)
+        if (const size_t at = step.find("@B"); at != std::string::npos) step.replace(at, 2, second);
     const Result r = Edit({"--seed", std::to_string(kSeed), "--json"}, steps);
     ASSERT_EQ(r.status, 0) << r.err;
     const Expected e = Reference(steps);
@@ -86,7 +95,7 @@ TEST_P(EditSteps, WriteWhatTheToolsWriteInProcess) {
     const QJsonObject o = Json(r.out).object();
     EXPECT_EQ(o["file"].toString().toStdString(), in_);
     EXPECT_EQ(o["output"].toString().toStdString(), Path("out.txt"));
-    EXPECT_EQ(o["samples"].toDouble(), 4096);
+    EXPECT_EQ(o["samples"].toDouble(), e.samples);
     EXPECT_EQ(o["sample_rate_hz"].toDouble(), 30.72e6);
     const QJsonArray done = o["steps"].toArray();
     ASSERT_EQ(done.size(), static_cast<qsizetype>(steps.size())) << r.out;
@@ -116,6 +125,30 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<std::string>{"dc-q"},
         // In order, each random step from the next seed.
         std::vector<std::string>{"qpsk", "noise:AddNoise=-30", "pulse:AddPulse=1e-6", "tone"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Modifiers, EditSteps,
+    ::testing::Values(
+        std::vector<std::string>{"scale:Scale=-3"}, std::vector<std::string>{"scale-zoom:Scale2=6"},
+        std::vector<std::string>{"set-rms:SetRMS=-20"}, std::vector<std::string>{"clip:level=-25"},
+        std::vector<std::string>{"scale:Scale=20", "clip-iq"},
+        std::vector<std::string>{"threshold-scale:threshold=-25,gain=-3"},
+        std::vector<std::string>{"remove-q"}, std::vector<std::string>{"quantise:quantiseBITS=6"},
+        std::vector<std::string>{"swap-iq"}, std::vector<std::string>{"conjugate"},
+        std::vector<std::string>{"reverse"}, std::vector<std::string>{"fade-in"},
+        std::vector<std::string>{"fade-out"}, std::vector<std::string>{"phase-shift:PhaseShift=45"},
+        std::vector<std::string>{"phase-shift-i:PhaseShift=10"},
+        std::vector<std::string>{"phase-shift-q:PhaseShift=-10"},
+        std::vector<std::string>{"freq-shift:Freq_Shift=1.5"},
+        std::vector<std::string>{"shift-plus-fs4"}, std::vector<std::string>{"shift-minus-fs4"},
+        std::vector<std::string>{"dc:AddDC=-20", "remove-dc"},
+        std::vector<std::string>{"dc-trend:DCTrendSamples=8"},
+        std::vector<std::string>{"time-shift:timeShiftInt=5"},
+        std::vector<std::string>{"time-shift-frac:timeShiftFrac=2.5"},
+        std::vector<std::string>{"add-file:file=@B,scale=-6,shift=1"},
+        std::vector<std::string>{"subtract-file:file=@B"},
+        std::vector<std::string>{"mix-file:file=@B"},
+        std::vector<std::string>{"replace-q:file=@B"}));
 
 TEST_F(QrvnEdit, ListShowsEveryToolWithItsParameters) {
     const Result text = Run({"edit", "--list"});

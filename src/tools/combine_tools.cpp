@@ -1,0 +1,197 @@
+// The tools that combine the waveform with a second one read from a file (add, subtract, mix,
+// replace Q) and the levelling of the areas a marker file marks.
+
+#include <cmath>
+#include <string>
+
+#include "tools/modifier_ops.h"
+#include "tools/second_file.h"
+#include "tools/shift_ops.h"
+#include "tools/tool_checks.h"
+#include "tools/tool_groups.h"
+#include "waveform/file_messages.h"
+#include "waveform/waveform.h"
+
+namespace {
+
+using P = PromptType;
+
+constexpr PromptSpec FileSpec(const char* title) {
+    return {"file", P::File, title, "", "", "path", 0, 0, 0, ""};
+}
+const PromptSpec kCombineFile = FileSpec("Open waveform to combine");
+const PromptSpec kReplaceQFile = FileSpec("Open Waveform to add");
+const PromptSpec kMarkerFile = FileSpec("Open waveform Marker File");
+
+constexpr const char* kCombineCancelled = "ERR: Waveform Combining cancelled";
+constexpr const char* kInvalidSecond = "ERR: Waveform Combining fail invalid waveform to combine";
+
+// ---- Add (528) and subtract (529)
+
+const PromptSpec kCombineScale{"scale",
+                               P::Float,
+                               "Scale the waveform to be merged? Enter dB",
+                               "Option to scale the waveform being combined",
+                               "",
+                               "dB",
+                               -300,
+                               300,
+                               0,
+                               ""};
+const PromptSpec kCombineShift{"shift",
+                               P::Float,
+                               "Frequency shift the waveform to be merged? Enter MHz",
+                               "Option to Frequency shift the waveform being combined",
+                               "",
+                               "MHz",
+                               -5e9,
+                               5e9,
+                               0,
+                               ""};
+
+template <CombineMode Mode>
+class AddOrSubtract : public cTool {
+public:
+    int Ask(ToolContext& ctx, const cWaveform& w) override {
+        ctx.Status("Combining waveform with another...");
+        const int code = LoadSecondWaveform(ctx, kCombineFile, ctx.fileType, w.sampleRate, other_);
+        if (code == kErrCancelled) return Refuse(ctx, kCombineCancelled, kErrCancelled);
+        if (code != kToolOk) return Refuse(ctx, kInvalidSecond, kErrCombineEmpty);
+        const float db = ctx.input->Float(kCombineScale, 0.0f);
+        if (!InRange(db, -300, 300)) return Refuse(ctx, kCombineCancelled, kErrScale);
+        gain_ = GainFactor(db);
+        mhz_ = ctx.input->Float(kCombineShift, 0.0f);
+        if (!InRange(mhz_, -5e9, 5e9)) return Refuse(ctx, kCombineCancelled, kErrShift);
+        return kToolOk;
+    }
+    int Apply(ToolContext& ctx, cWaveform& w) override {
+        if (std::fabs(gain_ - 1.0f) > 1e-9f && !ScaleSamples(other_, gain_, ctx))
+            return kErrStopped;
+        // The shift is in the second waveform's own rate (its name may give one).
+        if (std::fabs(mhz_) > 1e-9f &&
+            !FrequencyShift(other_, mhz_ * 1e6 / static_cast<double>(other_.sampleRate), ctx))
+            return kErrStopped;
+        return CombineWith(w, other_, Mode, ctx) ? kToolOk : kErrStopped;
+    }
+
+private:
+    cWaveform other_;
+    float gain_ = 1, mhz_ = 0;
+};
+
+// ---- Mix (536) and replace Q (40010)
+
+template <CombineMode Mode>
+class CombineTool : public cTool {
+public:
+    int Ask(ToolContext& ctx, const cWaveform& w) override {
+        const PromptSpec& file = Mode == CombineMode::ReplaceQ ? kReplaceQFile : kCombineFile;
+        const int code = LoadSecondWaveform(ctx, file, ctx.fileType, w.sampleRate, other_);
+        if (code == kErrCancelled) return code;
+        if (code != kToolOk) return Refuse(ctx, kInvalidSecond, kErrCombineEmpty);
+        return kToolOk;
+    }
+    int Apply(ToolContext& ctx, cWaveform& w) override {
+        return CombineWith(w, other_, Mode, ctx) ? kToolOk : kErrStopped;
+    }
+
+private:
+    cWaveform other_;
+};
+
+// ---- Level by marker file (39506)
+
+const PromptSpec kMarkerLevel{"SSMARKER_LEVEL",
+                              P::Float,
+                              "Enter desired Target RMS level",
+                              "The Signal areas covered by the marker file will be leveled to this",
+                              "SSMARKER_LEVEL",
+                              "dBFS",
+                              -300,
+                              -1e-5,
+                              -18,
+                              ""};
+
+class MarkerLevel : public cTool {
+public:
+    int Ask(ToolContext& ctx, const cWaveform& w) override {
+        const int code = LoadSecondWaveform(ctx, kMarkerFile, kFileMarker, w.sampleRate, marker_);
+        if (code == kErrCancelled) return code;
+        if (code != kToolOk) {
+            const std::string text =
+                "ERR: Marker file could not be read: " + LoadFailureText(marker_);
+            ctx.Status(text);
+            return kErrLoadFailed;
+        }
+        if (marker_.sampleCount != w.sampleCount)
+            return Refuse(ctx, "ERR: Marker samples length does not match", kErrMarkerLength);
+        target_ = ctx.input->Float(kMarkerLevel, -18.0f);
+        // A cancelled float prompt answers 1e36, far above any level.
+        if (target_ > 1e30f) return Refuse(ctx, "Operation Cancelled", kErrCancelled);
+        if (!InRange(target_, -300, -1e-5))
+            return Refuse(ctx, "ERR: Invalid Level selected", kErrLevel);
+        return kToolOk;
+    }
+    int Apply(ToolContext& ctx, cWaveform& w) override {
+        w.EnsureTimeDomain(true);
+        int64_t count = 0;
+        const double power = MarkedMeanPower(w, marker_, count);
+        if (count == 0) return Refuse(ctx, "ERR: Marker file marks no sample", kErrMarkerEmpty);
+        // A silent area has no level to raise: as Set RMS, refuse rather than divide by zero.
+        const double levelDb = 10.0 * std::log10(power);
+        const auto factor = static_cast<float>(std::pow(10.0, (target_ - levelDb) / 20.0));
+        if (!(levelDb >= -1000) || !std::isfinite(factor) || factor <= 0)
+            return Refuse(ctx, "ERR: Marked signal area is silent", kErrLevel);
+        if (w.sampleCount < 2) return Refuse(ctx, "ERR: Waveform too short to level", kErrTooShort);
+        return ScaleSamples(w, factor, ctx) ? kToolOk : kErrStopped;
+    }
+
+private:
+    cWaveform marker_;
+    float target_ = 0;
+};
+
+}  // namespace
+
+void RegisterCombineTools(std::vector<ToolInfo>& tools) {
+    tools.push_back({kToolAddFile,
+                     "add-file",
+                     "add a waveform read from a file, optionally scaled and shifted",
+                     "",
+                     "External waveform combined",
+                     "ERR: External waveform combine failes",
+                     {kCombineFile, kCombineScale, kCombineShift},
+                     Make<AddOrSubtract<CombineMode::Add>>()});
+    tools.push_back({kToolSubtractFile,
+                     "subtract-file",
+                     "subtract a waveform read from a file, optionally scaled and shifted",
+                     "",
+                     "External waveform combined",
+                     "ERR: External waveform combine failes",
+                     {kCombineFile, kCombineScale, kCombineShift},
+                     Make<AddOrSubtract<CombineMode::Subtract>>()});
+    tools.push_back({kToolMixFile,
+                     "mix-file",
+                     "multiply by a waveform read from a file, sample by sample",
+                     "",
+                     "External waveform mixed",
+                     "",
+                     {kCombineFile},
+                     Make<CombineTool<CombineMode::Multiply>>()});
+    tools.push_back({kToolReplaceQ,
+                     "replace-q",
+                     "replace Q by the I samples of a file",
+                     "",
+                     "Q Samples overwritten from external file",
+                     "",
+                     {kReplaceQFile},
+                     Make<CombineTool<CombineMode::ReplaceQ>>()});
+    tools.push_back({kToolMarkerLevel,
+                     "level-by-marker",
+                     "scale the waveform so the areas a marker file marks have a mean power",
+                     "",
+                     "",
+                     "",
+                     {kMarkerFile, kMarkerLevel},
+                     Make<MarkerLevel>()});
+}

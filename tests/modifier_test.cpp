@@ -1,0 +1,594 @@
+// The sample-wise modifiers against formulas written out in double here, the spec'd corner
+// values, long waveforms, files read as second waveforms (combining, a marker file), the
+// refusals that must leave waveform and undo copy alone, and every tool run from a step.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <numbers>
+#include <numeric>
+#include <set>
+#include <tuple>
+#include <vector>
+
+#include "tool_test_support.h"
+#include "tools/modifier_ops.h"
+#include "tools/shift_ops.h"
+#include "tools/tool_step.h"
+
+namespace {
+
+using cd = std::complex<double>;
+using Answers = std::map<std::string, std::string>;
+constexpr double kPi = std::numbers::pi;
+constexpr int64_t kFs = 30'720'000;
+constexpr int kN = 1003;  // not a multiple of 4: the quarter-rate shifts must reach the end
+
+double Gain(double db) { return std::pow(10.0, db / 20.0); }
+cd At(const cWaveform& w, int64_t k) { return {w.I[k], w.Q[k]}; }
+
+// Reproducible samples with I and Q in [-1.5, 1.5): some beyond full scale, some small.
+std::vector<cd> TestSamples(int n) {
+    std::vector<cd> x(n);
+    uint32_t s = 12345;
+    auto next = [&] {
+        s = s * 1664525u + 1013904223u;
+        return static_cast<float>(s >> 8) / 16777216.0f * 3.0f - 1.5f;
+    };
+    for (cd& v : x) {
+        const float i = next(), q = next();
+        v = cd(i, q);
+    }
+    return x;
+}
+cWaveform FromSamples(const std::vector<cd>& x, int64_t rate = kFs) {
+    return MakeWaveform(static_cast<int>(x.size()), rate, [&](int k) { return x[k]; });
+}
+std::string TempPath(const std::string& name) {
+    return ::testing::TempDir() + std::to_string(::getpid()) + "_" + name;
+}
+
+// ---- Every sample against a formula of the input
+
+struct Formula {
+    const char* label;
+    int id;
+    Answers answers;
+    ToolViewState view;
+    std::function<cd(const std::vector<cd>& x, int n)> expected;
+    double tolerance;
+};
+void PrintTo(const Formula& f, std::ostream* os) { *os << f.label; }
+
+class SampleFormulas : public testing::TestWithParam<Formula> {};
+
+TEST_P(SampleFormulas, EverySampleMatches) {
+    const Formula& f = GetParam();
+    const std::vector<cd> x = TestSamples(kN);
+    cWaveform w = FromSamples(x);
+    ToolRunner run;
+    run.ctx.view = f.view;
+    ASSERT_EQ(run.Run(f.id, w, f.answers), 0) << run.LastText();
+    ASSERT_EQ(w.sampleCount, kN);
+    for (int n = 0; n < kN; ++n)
+        ASSERT_NEAR(std::abs(At(w, n) - f.expected(x, n)), 0.0, f.tolerance) << "sample " << n;
+    EXPECT_TRUE(run.undoTaken);
+    EXPECT_EQ(run.LastText(), FindTool(f.id)->successText);
+}
+
+ToolViewState View(int kind, int64_t first = 0, int64_t last = 0) { return {kind, first, last}; }
+cd Scaled(cd v, bool i, bool q, double g) {
+    return {v.real() * (i ? g : 1), v.imag() * (q ? g : 1)};
+}
+double HalfAway(double v) { return v < 0 ? -std::floor(-v + 0.5) : std::floor(v + 0.5); }
+cd Rotated(cd v, double degrees) { return v * std::polar(1.0, degrees * kPi / 180); }
+// (sign·j)^n, exactly.
+cd Quarter(int sign, int n) {
+    const cd powers[4] = {1, cd(0, sign), -1, cd(0, -sign)};
+    return powers[n % 4];
+}
+cd Ramp(const std::vector<cd>& x, int n, int a, int b, bool in) {
+    if (n < a || n > b) return x[n];
+    const double g = double(n - a) / (b - a);
+    return x[n] * (in ? g : 1 - g);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Modifiers, SampleFormulas, testing::Values(
+    Formula{"Scale", kToolScale, {{"Scale", "-6"}}, {},
+            [](auto& x, int n) { return x[n] * Gain(-6); }, 1e-6},
+    Formula{"ScaleZoomI", kToolScaleZoom, {{"Scale2", "10"}}, View(kViewTimeI, 100, 200),
+            [](auto& x, int n) { return Scaled(x[n], n >= 100 && n <= 200, false, Gain(10)); }, 1e-5},
+    Formula{"ScaleZoomQWholeAt00", kToolScaleZoom, {{"Scale2", "-3"}}, View(kViewTimeQ),
+            [](auto& x, int n) { return Scaled(x[n], false, true, Gain(-3)); }, 1e-6},
+    Formula{"ScaleZoomIQOneSample", kToolScaleZoom, {{"Scale2", "-3"}}, View(kViewTimeIQ, 5, 5),
+            [](auto& x, int n) { return n == 5 ? x[n] * Gain(-3) : x[n]; }, 1e-6},
+    Formula{"PowerClip", kToolPowerClip, {{"level", "-3"}}, {},
+            [](auto& x, int n) { return std::abs(x[n]) > Gain(-3) ? x[n] * (Gain(-3) / std::abs(x[n])) : x[n]; }, 1e-6},
+    Formula{"VoltageClip", kToolVoltageClip, {}, {},
+            [](auto& x, int n) { return cd(std::clamp(x[n].real(), -1.0, 1.0), std::clamp(x[n].imag(), -1.0, 1.0)); }, 0},
+    Formula{"ThresholdScale", kToolThresholdScale, {{"threshold", "-2"}, {"gain", " -4.0 dB"}}, {},
+            [](auto& x, int n) { return std::norm(x[n]) > Gain(-2) * Gain(-2) ? x[n] * Gain(-4) : x[n]; }, 1e-6},
+    Formula{"RemoveQ", kToolRemoveQ, {}, {}, [](auto& x, int n) { return cd(x[n].real(), 0); }, 0},
+    Formula{"Quantise6Bits", kToolQuantise, {{"quantiseBITS", "6"}}, {},
+            [](auto& x, int n) { return cd(HalfAway(x[n].real() * 32), HalfAway(x[n].imag() * 32)) / 32.0; }, 0},
+    Formula{"SwapIQ", kToolSwapIq, {}, {}, [](auto& x, int n) { return cd(x[n].imag(), x[n].real()); }, 0},
+    Formula{"Conjugate", kToolConjugate, {}, {}, [](auto& x, int n) { return std::conj(x[n]); }, 0},
+    Formula{"Reverse", kToolReverse, {}, {}, [](auto& x, int n) { return x[kN - 1 - n]; }, 0},
+    Formula{"FadeInZoomed", kToolFadeIn, {}, View(kViewTimeIQ, 100, 300),
+            [](auto& x, int n) { return Ramp(x, n, 100, 300, true); }, 1e-6},
+    Formula{"FadeOutNotATimeView", kToolFadeOut, {}, View(kViewIQ, 100, 300),
+            [](auto& x, int n) { return Ramp(x, n, 0, kN - 1, false); }, 1e-6},
+    Formula{"FadeInStaleZoomClamped", kToolFadeIn, {}, View(kViewLogMag, 900, 5000),
+            [](auto& x, int n) { return Ramp(x, n, 900, kN - 1, true); }, 1e-6},
+    Formula{"PhaseShift", kToolPhaseShift, {{"PhaseShift", "30"}}, {},
+            [](auto& x, int n) { return Rotated(x[n], 30); }, 1e-6},
+    Formula{"PhaseShiftIOnly", kToolPhaseShiftI, {{"PhaseShift", "-100"}}, {},
+            [](auto& x, int n) { return cd(Rotated(x[n], -100).real(), x[n].imag()); }, 1e-6},
+    Formula{"PhaseShiftQOnly", kToolPhaseShiftQ, {{"PhaseShift", "700"}}, {},
+            [](auto& x, int n) { return cd(x[n].real(), Rotated(x[n], 700).imag()); }, 1e-6},
+    Formula{"FrequencyShift", kToolFreqShift, {{"Freq_Shift", "-1.7"}}, {},
+            [](auto& x, int n) { return x[n] * std::polar(1.0, -2 * kPi * 1.7e6 / kFs * (n + 1)); }, 1e-6},
+    Formula{"PlusQuarterToDc", kToolShiftPlusQuarter, {}, {}, [](auto& x, int n) { return x[n] * Quarter(-1, n); }, 0},
+    Formula{"MinusQuarterToDc", kToolShiftMinusQuarter, {}, {}, [](auto& x, int n) { return x[n] * Quarter(1, n); }, 0},
+    Formula{"TimeShiftForward", kToolTimeShift, {{"timeShiftInt", "7"}}, {},
+            [](auto& x, int n) { return x[(n + 7) % kN]; }, 0},
+    Formula{"TimeShiftBack", kToolTimeShift, {{"timeShiftInt", "-300"}}, {},
+            [](auto& x, int n) { return x[(n - 300 + kN) % kN]; }, 0},
+    Formula{"RemoveDc", kToolRemoveDc, {}, {},
+            [](auto& x, int n) { return x[n] - std::accumulate(x.begin(), x.end(), cd(0)) / double(kN); }, 1e-6}),
+    [](const testing::TestParamInfo<Formula>& info) { return info.param.label; });
+// clang-format on
+
+// ---- Values given as examples, and the corners between the formulas
+
+TEST(Modifiers, ExactCornerValues) {
+    ToolRunner run;
+    // Clip at 0 dBFS: magnitude 0.5 stays, (3, 4) keeps its direction at magnitude 1.
+    cWaveform c = MakeWaveform(2, kFs, [](int k) { return k ? cd(3, 4) : cd(0.3, -0.4); });
+    ASSERT_EQ(run.Run(kToolPowerClip, c, {{"level", "0"}}), 0);
+    EXPECT_EQ(At(c, 0), cd(0.3f, -0.4f));
+    EXPECT_NEAR(c.I[1], 0.6, 1e-7);
+    EXPECT_NEAR(c.Q[1], 0.8, 1e-7);
+    // Quantising rounds halves away from zero; 0.49999997 of a step is below one half.
+    const float below = 0.49999997f / 8192;
+    const std::vector<float> in = {0.3f, 0.2f, below, -below, 1.5f / 8192, -1.5f / 8192};
+    cWaveform q = MakeWaveform(6, kFs, [&](int k) { return cd(in[k], in[k]); });
+    cWaveform q2 = MakeWaveform(2, kFs, [&](int k) { return cd(in[k], -in[k]); });
+    ASSERT_EQ(run.Run(kToolQuantise, q2, {{"quantiseBITS", "2"}}), 0);
+    EXPECT_EQ(At(q2, 0), cd(0.5, -0.5));
+    EXPECT_EQ(At(q2, 1), cd(0, 0));
+    ASSERT_EQ(run.Run(kToolQuantise, q, {}), 0);  // 14 bits: 8192 steps
+    EXPECT_EQ(q.I[2], 0.0f);
+    EXPECT_EQ(q.I[3], 0.0f);
+    EXPECT_EQ(q.I[4], 2.0f / 8192);
+    EXPECT_EQ(q.I[5], -2.0f / 8192);
+    // Circular shifts by one either way.
+    cWaveform r = MakeWaveform(4, kFs, [](int k) { return cd(k, -k); });
+    ASSERT_EQ(run.Run(kToolTimeShift, r, {{"timeShiftInt", "1"}}), 0);
+    EXPECT_EQ(r.I, (FloatArray{1, 2, 3, 0}));
+    ASSERT_EQ(run.Run(kToolTimeShift, r, {{"timeShiftInt", "-2"}}), 0);
+    EXPECT_EQ(r.I, (FloatArray{3, 0, 1, 2}));
+    EXPECT_EQ(r.Q, (FloatArray{-3, 0, -1, -2}));
+    // A fractional shift below 0.001 changes nothing.
+    const FloatArray before = r.I;
+    ASSERT_EQ(run.Run(kToolTimeShiftFrac, r, {{"timeShiftFrac", "0.0005"}}), 0);
+    EXPECT_EQ(r.I, before);
+    // One sample: Remove Q zeroes it; scaling refuses.
+    cWaveform one = MakeWaveform(1, kFs, [](int) { return cd(0.5, 0.5); });
+    ASSERT_EQ(run.Run(kToolRemoveQ, one), 0);
+    EXPECT_EQ(At(one, 0), cd(0.5, 0));
+    EXPECT_EQ(run.LastText(), "Q Zeroed");
+    EXPECT_EQ(run.Run(kToolScale, one, {{"Scale", "6"}}), kErrTooShort);
+    EXPECT_EQ(run.LastText(), "ERR: Waveform scaling failed");
+    EXPECT_EQ(At(one, 0), cd(0.5, 0));
+    // Within full scale the voltage clip says so and leaves the samples.
+    cWaveform within = MakeWaveform(3, kFs, [](int k) { return cd(1.0, -0.5 * k); });
+    ASSERT_EQ(run.Run(kToolVoltageClip, within), 0);
+    EXPECT_EQ(run.LastText(), "Waveform does not exceed full scale.");
+    EXPECT_EQ(At(within, 2), cd(1.0, -1.0));
+}
+
+TEST(Modifiers, DcTrendWritesOneMeanPerCompletedBlock) {
+    ToolRunner run;
+    for (auto [n, m, blocks] : {std::tuple{10, 5, 1}, {11, 5, 2}, {1000, 1, 999}, {1000, 999, 1}}) {
+        cWaveform w = MakeWaveform(n, kFs, [](int k) { return cd(k * k, -k); });
+        ASSERT_EQ(run.Run(kToolDcTrend, w, {{"DCTrendSamples", std::to_string(m)}}), 0);
+        ASSERT_EQ(w.sampleCount, blocks) << n << "/" << m;
+        EXPECT_EQ(w.sampleRate, kFs);
+        for (int j = 0; j < blocks; ++j) {
+            double si = 0, sq = 0;
+            for (int k = j * m; k < (j + 1) * m; ++k) {
+                si += double(k) * k;
+                sq -= k;
+            }
+            EXPECT_NEAR(w.I[j], si / m, 1e-6 * std::abs(si / m));
+            EXPECT_NEAR(w.Q[j], sq / m, 1e-6);
+        }
+    }
+    EXPECT_EQ(run.LastText(), "DC Trend extracted");
+}
+
+TEST(Modifiers, LevelsFollowTheMeanPower) {
+    // Half the samples at power 1, half at 0.01: all of them average 0.505; above -10 dB only
+    // the loud half counts.
+    cWaveform w = MakeWaveform(1000, kFs, [](int k) { return k % 2 ? cd(0.6, 0.8) : cd(0, 0.1); });
+    const double loud = std::norm(cd(0.6f, 0.8f)), soft = std::norm(cd(0, 0.1f));
+    EXPECT_NEAR(MeanPowerdB(w, 0.0), 10 * std::log10((loud + soft) / 2), 1e-9);
+    EXPECT_NEAR(MeanPowerdB(w, -10.0), 0.0, 1e-6);
+    EXPECT_EQ(MeanPowerdB(w, -1e-6), MeanPowerdB(w, 0.0));
+    EXPECT_EQ(MeanPowerdB(w.I.data(), w.Q.data(), 0, 0.0), 0.0);
+    cWaveform quiet = MakeWaveform(10, kFs, [](int) { return cd(1e-3, 0); });
+    EXPECT_EQ(MeanPowerdB(quiet, -20.0), 1e30);  // no sample reaches -20 dB
+
+    ToolRunner run;
+    ASSERT_EQ(run.Run(kToolSetRms, w, {{"SetRMS", "-20"}}), 0);
+    EXPECT_NEAR(MeanPowerdB(w, 0.0), -20.0, 1e-4);
+    EXPECT_NEAR(w.Q[0] / w.Q[1], 0.1 / 0.8, 1e-6);  // one factor for every sample
+    EXPECT_EQ(run.texts, (std::vector<std::string>{"Scaling waveform to desired RMS level...",
+                                                   "Waveform Amplitude Set"}));
+    // Silence has no level to set.
+    cWaveform silent = MakeWaveform(100, kFs, [](int) { return cd(0, 0); });
+    EXPECT_NE(run.Run(kToolSetRms, silent, {{"SetRMS", "-20"}}), 0);
+    EXPECT_EQ(run.LastText(), "ERR: Waveform Amplitude Setting failed");
+    EXPECT_FALSE(std::isnan(silent.I[0]));
+}
+
+// ---- Long waveforms
+
+TEST(Modifiers, FrequencyShiftStaysExactFarIntoTheWaveform) {
+    const int n = 10'000'000;
+    cWaveform w = MakeWaveform(n, kFs, [](int) { return cd(1, 0); });
+    ToolRunner run;
+    ASSERT_EQ(run.Run(kToolFreqShift, w, {{"Freq_Shift", "3.3"}}), 0);
+    const double omega = 2 * kPi * 3.3e6 / kFs;
+    double worst = 0;
+    for (int64_t k = 0; k < n; k += 997)
+        worst = std::max(worst,
+                         std::abs(At(w, k) - std::polar(1.0, std::fmod((k + 1) * omega, 2 * kPi))));
+    worst =
+        std::max(worst, std::abs(At(w, n - 1) - std::polar(1.0, std::fmod(n * omega, 2 * kPi))));
+    EXPECT_LT(worst, 1e-6);
+    EXPECT_EQ(run.texts,
+              (std::vector<std::string>{"Frequency shifting...", "Frequency shift applied"}));
+}
+
+TEST(Modifiers, RemoveDcOfAHundredMillionSamples) {
+    // A single-precision running sum of this many samples stalls far from the true mean.
+    const int n = 100'000'000;
+    cWaveform w;
+    w.AllocateScratch(n);
+    for (int k = 0; k < n; ++k) {
+        w.scratchI[k] = 0.5f + 0.25f * static_cast<float>(k % 7 - 3);
+        w.scratchQ[k] = 0.5f;
+    }
+    w.SwapScratch();
+    double meanI = 0;
+    for (int k = 0; k < n; ++k)
+        meanI += w.I[k];
+    meanI /= n;
+    ToolContext ctx;
+    ASSERT_TRUE(RemoveDc(w, ctx));
+    double residualI = 0, residualQ = 0;
+    for (int k = 0; k < n; ++k) {
+        residualI += w.I[k];
+        residualQ += w.Q[k];
+    }
+    EXPECT_LT(std::abs(residualI / n), 1e-6);
+    EXPECT_LT(std::abs(residualQ / n), 1e-6);
+    EXPECT_NEAR(w.I[3], 0.5 - meanI, 1e-7);
+}
+
+// ---- Fractional time shift
+
+TEST(Modifiers, FractionalShiftDelaysABandLimitedSignal) {
+    // Tones on bins of a power-of-two length are periodic in it: shifting by s gives x(n + s)
+    // exactly, for every n.
+    const int n = 4096;
+    auto signal = [](double t) {
+        return 0.5 * std::polar(1.0, 2 * kPi * 37 * t / 4096) +
+               0.25 * std::polar(1.0, -2 * kPi * 1000 * t / 4096 + 1.0) +
+               0.1 * std::polar(1.0, 2 * kPi * 5 * t / 4096 - 2.0);
+    };
+    for (double s : {2.3, -7.6, 2.5, 0.4, -1000.02}) {
+        cWaveform w = MakeWaveform(n, kFs, [&](int k) { return signal(k); });
+        ToolRunner run;
+        ASSERT_EQ(run.Run(kToolTimeShiftFrac, w, {{"timeShiftFrac", std::to_string(s)}}), 0);
+        EXPECT_EQ(w.domainState, DomainState::TimeOnly);
+        double worst = 0;
+        for (int k = 0; k < n; ++k)
+            worst = std::max(worst, std::abs(At(w, k) - signal(k + s)));
+        EXPECT_LT(worst, 2e-5) << s;
+        EXPECT_EQ(run.texts, (std::vector<std::string>{"Time Shifting...", "Time Shift applied"}));
+    }
+}
+
+// ---- Second waveforms from files
+
+// Writes samples as a type-405 file; returns its path and, in x, the samples the reader gives
+// back (16-bit steps).
+std::string WriteWave(const std::string& name, std::vector<cd>& x) {
+    cWaveform w = FromSamples(x);
+    w.fileType = kFileBin16BeTwos;
+    const std::string path = TempPath(name);
+    EXPECT_EQ(w.SaveFile(path), 1);
+    cWaveform back;
+    back.fileType = kFileBin16BeTwos;
+    EXPECT_EQ(back.LoadFile(path, false), 0);
+    EXPECT_EQ(back.sampleCount, static_cast<int>(x.size()));
+    for (size_t k = 0; k < x.size(); ++k)
+        x[k] = At(back, static_cast<int64_t>(k));
+    return path;
+}
+std::vector<cd> Steps(int n, int seed) {
+    std::vector<cd> x(n);
+    for (int k = 0; k < n; ++k)
+        x[k] = cd((k * 37 + seed) % 2001 - 1000, (k * 91 + 3 * seed) % 1999 - 999) / 32768.0;
+    return x;
+}
+
+TEST(Combining, AShorterFileChangesOnlyItsLength) {
+    const std::vector<cd> main = TestSamples(kN);
+    std::vector<cd> other = Steps(300, 1);
+    const std::string path = WriteWave("other.bin", other);
+    const double omega = 2 * kPi * 2.5e6 / kFs;
+    struct Case {
+        int id;
+        Answers answers;
+        std::function<cd(cd, cd, int)> combined;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {kToolAddFile,
+         {{"file", path}, {"scale", "6"}, {"shift", "2.5"}},
+         [&](cd a, cd b, int k) { return a + b * Gain(6) * std::polar(1.0, (k + 1) * omega); },
+         "External waveform combined"},
+        {kToolSubtractFile,
+         {{"file", path}},
+         [](cd a, cd b, int) { return a - b; },
+         "External waveform combined"},
+        {kToolMixFile,
+         {{"file", path}},
+         [](cd a, cd b, int) { return a * b; },
+         "External waveform mixed"},
+        {kToolReplaceQ,
+         {{"file", path}},
+         [](cd a, cd b, int) { return cd(a.real(), b.real()); },
+         "Q Samples overwritten from external file"},
+    };
+    for (const Case& c : cases) {
+        cWaveform w = FromSamples(main);
+        ToolRunner run;
+        run.ctx.fileType = kFileBin16BeTwos;
+        ASSERT_EQ(run.Run(c.id, w, c.answers), 0) << c.id << " " << run.LastText();
+        for (int k = 0; k < kN; ++k) {
+            const cd expected = k < 300 ? c.combined(main[k], other[k], k) : main[k];
+            ASSERT_NEAR(std::abs(At(w, k) - expected), 0.0, 1e-6) << c.id << " sample " << k;
+        }
+        EXPECT_EQ(run.LastText(), c.text);
+    }
+    std::remove(path.c_str());
+}
+
+TEST(Combining, MarkerFileLevelsTheMarkedArea) {
+    // A type-419 file: bit 2 of a byte marks its sample as signal (marker Q = 1), bit 3 alone
+    // (marker I) does not.
+    const int n = 1000;
+    std::string bytes(n, '\0');
+    for (int k = 0; k < n; ++k)
+        bytes[k] = static_cast<char>(k >= 200 && k < 400 ? 0x04 | (k % 2 ? 0x08 : 0)
+                                     : k % 3             ? 0x08
+                                                         : 0);
+    const std::string path = TempPath("marker.bin");
+    std::ofstream(path, std::ios::binary).write(bytes.data(), n);
+    const std::vector<cd> x = TestSamples(n);
+    double area = 0;
+    for (int k = 200; k < 400; ++k)
+        area += std::norm(x[k]);
+    const double g = Gain(-25 - 10 * std::log10(area / 200));
+
+    cWaveform w = FromSamples(x);
+    ToolRunner run;
+    ASSERT_EQ(run.Run(kToolMarkerLevel, w, {{"file", path}, {"SSMARKER_LEVEL", "-25"}}), 0);
+    EXPECT_EQ(run.input.asked, (std::vector<std::string>{"file", "SSMARKER_LEVEL"}));
+    for (int k = 0; k < n; ++k)
+        ASSERT_NEAR(std::abs(At(w, k) - x[k] * g), 0.0, 1e-6) << k;
+    EXPECT_TRUE(run.texts.empty());  // the tool ends without a text
+    EXPECT_TRUE(run.undoTaken);
+    std::remove(path.c_str());
+}
+
+// ---- Refusals: nothing changes, no undo copy
+
+struct Refusal {
+    const char* label;
+    int id;
+    Answers answers;
+    std::vector<std::string> asked;
+    std::vector<std::string> texts;
+    ToolViewState view = {};
+    int samples = 1000;
+    bool silent = false;  // all-zero samples
+};
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.label; }
+
+class Refusals : public testing::TestWithParam<Refusal> {
+protected:
+    static void SetUpTestSuite() {
+        // Files every case may name: 1000 samples of signal, a shorter one, an empty one,
+        // marker files of 1000 bytes marking nothing and marking a silent area.
+        Write("second.bin", std::string(4000, '\x10'));
+        Write("empty.bin", "");
+        Write("nomarks.bin", std::string(1000, '\x08'));
+        Write("marks.bin", std::string(1000, '\x04'));
+        Write("short_marks.bin", std::string(999, '\x04'));
+    }
+    static void TearDownTestSuite() {
+        for (const char* name :
+             {"second.bin", "empty.bin", "nomarks.bin", "marks.bin", "short_marks.bin"})
+            std::remove(TempPath(name).c_str());
+    }
+    static void Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(TempPath(name), std::ios::binary)
+            .write(bytes.data(), std::streamsize(bytes.size()));
+    }
+};
+
+// Names in the answers that start with '@' are files written above.
+Answers Resolve(Answers a) {
+    for (auto& [key, value] : a)
+        if (!value.empty() && value[0] == '@') value = TempPath(value.substr(1));
+    return a;
+}
+
+TEST_P(Refusals, LeaveWaveformAndUndoAlone) {
+    const Refusal& c = GetParam();
+    cWaveform w = MakeWaveform(c.samples, 1'000'000,
+                               [&](int k) { return c.silent ? cd(0, 0) : cd(0.001 * k, -0.2); });
+    const FloatArray before = w.I;
+    ToolRunner run;
+    run.ctx.view = c.view;
+    EXPECT_NE(run.Run(c.id, w, Resolve(c.answers)), 0);
+    EXPECT_EQ(run.input.asked, c.asked);
+    EXPECT_EQ(run.texts, c.texts);
+    EXPECT_EQ(w.I, before);
+    EXPECT_FALSE(run.undoTaken);
+}
+
+const std::string kInvalidFile = "ERR: Waveform Combining fail invalid waveform to combine";
+const std::string kCombining = "Combining waveform with another...";
+const std::string kCancelled = "ERR: Waveform Combining cancelled";
+const std::string kBadShift = "ERR: Time Shift failed, invalid shift requested";
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Modifiers, Refusals, testing::Values(
+    Refusal{"ScaleCancelled", kToolScale, {{"Scale", "cancel"}}, {"Scale"}, {"Invalid scaling factor"}},
+    Refusal{"ScaleFactorOverflows", kToolScale, {{"Scale", "800"}}, {"Scale"}, {"Invalid scaling factor"}},
+    Refusal{"ScaleZoomInSpectrum", kToolScaleZoom, {}, {}, {"Select a time view to scale the zoomed span"},
+            View(kViewIQ, 10, 20)},
+    Refusal{"ScaleZoomStaleSpan", kToolScaleZoom, {}, {}, {"ERR: The zoomed span lies outside the waveform"},
+            View(kViewTimeIQ, 10, 1000)},
+    Refusal{"ScaleZoomCancelled", kToolScaleZoom, {{"Scale2", "cancel"}}, {"Scale2"}, {}, View(kViewTimeI, 10, 20)},
+    Refusal{"ScaleZoomOverflows", kToolScaleZoom, {{"Scale2", "1000"}}, {"Scale2"}, {"Invalid scaling factor"},
+            View(kViewTimeI, 10, 20)},
+    Refusal{"SetRmsAboveZero", kToolSetRms, {{"SetRMS", "1"}}, {"SetRMS"}, {"ERR: Invalid Scaling level requested"}},
+    Refusal{"SetRmsOneSample", kToolSetRms, {{"SetRMS", "-10"}}, {"SetRMS"},
+            {"Scaling waveform to desired RMS level...", "ERR: Waveform Amplitude Setting failed"}, {}, 1},
+    Refusal{"ClipAbove3dB", kToolPowerClip, {{"level", "3.5"}}, {"level"}, {"ERR: Invalid clipping level requested"}},
+    Refusal{"ThresholdCancelled", kToolThresholdScale, {{"threshold", "cancel"}}, {"threshold"}, {}},
+    Refusal{"ThresholdGainCancelled", kToolThresholdScale, {{"gain", "cancel"}}, {"threshold", "gain"}, {}},
+    Refusal{"ThresholdGainOverflows", kToolThresholdScale, {{"gain", "1e3"}}, {"threshold", "gain"},
+            {"Invalid scaling factor"}},
+    Refusal{"QuantiseOneBit", kToolQuantise, {{"quantiseBITS", "1"}}, {"quantiseBITS"}, {}},
+    Refusal{"FadeOfOneSample", kToolFadeIn, {}, {}, {"ERR: Fade needs a span of two or more samples"},
+            View(kViewTimeI, 2000, 3000)},
+    Refusal{"PhaseBeyond720", kToolPhaseShiftQ, {{"PhaseShift", "-721"}}, {"PhaseShift"},
+            {"ERR: Invalid Phase shift required"}},
+    Refusal{"FrequencyCancelled", kToolFreqShift, {{"Freq_Shift", "cancel"}}, {"Freq_Shift"},
+            {"ERR: Invalid Frequency shift requested"}},
+    Refusal{"FrequencyShiftEmpty", kToolFreqShift, {{"Freq_Shift", "1"}}, {"Freq_Shift"},
+            {"Frequency shifting...", "ERR: Frequency shift failed"}, {}, 0},
+    Refusal{"RemoveDcEmpty", kToolRemoveDc, {}, {}, {"Removing DC Offset...", "ERR: DC offset removal Failed"}, {}, 0},
+    Refusal{"DcTrendAsLongAsTheWaveform", kToolDcTrend, {{"DCTrendSamples", "1000"}}, {"DCTrendSamples"}, {}},
+    Refusal{"TimeShiftTooFar", kToolTimeShift, {{"timeShiftInt", "-1000"}}, {"timeShiftInt"}, {kBadShift}},
+    Refusal{"FractionalShiftCancelled", kToolTimeShiftFrac, {{"timeShiftFrac", "cancel"}}, {"timeShiftFrac"},
+            {kBadShift}},
+    Refusal{"AddFileCancelled", kToolAddFile, {{"file", "cancel"}}, {"file"}, {kCombining, kCancelled}},
+    Refusal{"AddMissingFile", kToolAddFile, {{"file", "@missing.bin"}}, {"file"}, {kCombining, kInvalidFile}},
+    Refusal{"SubtractEmptyFile", kToolSubtractFile, {{"file", "@empty.bin"}}, {"file"}, {kCombining, kInvalidFile}},
+    Refusal{"AddScaleBeyond300", kToolAddFile, {{"file", "@second.bin"}, {"scale", "301"}}, {"file", "scale"},
+            {kCombining, kCancelled}},
+    Refusal{"AddShiftCancelled", kToolAddFile, {{"file", "@second.bin"}, {"shift", "cancel"}},
+            {"file", "scale", "shift"}, {kCombining, kCancelled}},
+    Refusal{"MixCancelled", kToolMixFile, {{"file", "cancel"}}, {"file"}, {}},
+    Refusal{"MixEmptyFile", kToolMixFile, {{"file", "@empty.bin"}}, {"file"}, {kInvalidFile}},
+    Refusal{"ReplaceQMissingFile", kToolReplaceQ, {{"file", "@missing.bin"}}, {"file"}, {kInvalidFile}},
+    Refusal{"MarkerFileCancelled", kToolMarkerLevel, {{"file", "cancel"}}, {"file"}, {}},
+    Refusal{"MarkerFileEmpty", kToolMarkerLevel, {{"file", "@empty.bin"}}, {"file"},
+            {"ERR: Marker file could not be read: empty file"}},
+    Refusal{"MarkerLengthDiffers", kToolMarkerLevel, {{"file", "@short_marks.bin"}}, {"file"},
+            {"ERR: Marker samples length does not match"}},
+    Refusal{"MarkerLevelCancelled", kToolMarkerLevel, {{"file", "@marks.bin"}, {"SSMARKER_LEVEL", "cancel"}},
+            {"file", "SSMARKER_LEVEL"}, {"Operation Cancelled"}},
+    Refusal{"MarkerLevelZero", kToolMarkerLevel, {{"file", "@marks.bin"}, {"SSMARKER_LEVEL", "0"}},
+            {"file", "SSMARKER_LEVEL"}, {"ERR: Invalid Level selected"}},
+    Refusal{"MarksNothing", kToolMarkerLevel, {{"file", "@nomarks.bin"}}, {"file", "SSMARKER_LEVEL"},
+            {"ERR: Marker file marks no sample"}},
+    Refusal{"SilentArea", kToolMarkerLevel, {{"file", "@marks.bin"}}, {"file", "SSMARKER_LEVEL"},
+            {"ERR: Marked signal area is silent"}, {}, 1000, true}),
+    [](const testing::TestParamInfo<Refusal>& info) { return info.param.label; });
+// clang-format on
+
+TEST(Modifiers, AStopRequestLeavesTheWaveformAsItWas) {
+    cWaveform w = MakeWaveform(5'000'000, kFs, [](int k) { return cd(k % 3, 1); });
+    ToolRunner run;
+    run.stop = true;
+    for (int id : {kToolFreqShift, kToolRemoveDc, kToolScale, kToolTimeShiftFrac}) {
+        EXPECT_EQ(run.Run(id, w, {{"timeShiftFrac", "3.5"}}), kErrStopped) << id;
+        EXPECT_EQ(At(w, 4), cd(1, 1));
+        EXPECT_FALSE(run.undoTaken);
+    }
+}
+
+// ---- Every tool from a step, as qrvn edit runs it
+
+TEST(Modifiers, EveryToolRunsFromAStep) {
+    std::vector<cd> samples = Steps(500, 2);
+    const std::string second = WriteWave("step_second.bin", samples);
+    const std::string marker = TempPath("step_marker.bin");
+    std::ofstream(marker, std::ios::binary).write(std::string(1000, '\x04').data(), 1000);
+    const std::vector<std::string> steps = {
+        "scale:Scale=-3",
+        "scale-zoom:Scale2=2",
+        "set-rms:SetRMS=-10",
+        "clip:level=-6",
+        "clip-iq",
+        "threshold-scale:threshold=-10,gain=-1",
+        "remove-q",
+        "quantise:quantiseBITS=8",
+        "swap-iq",
+        "conjugate",
+        "reverse",
+        "fade-in",
+        "fade-out",
+        "phase-shift:PhaseShift=45",
+        "phase-shift-i",
+        "phase-shift-q:PhaseShift=-45",
+        "freq-shift:Freq_Shift=1.5",
+        "shift-plus-fs4",
+        "shift-minus-fs4",
+        "remove-dc",
+        "time-shift:timeShiftInt=-5",
+        "time-shift-frac:timeShiftFrac=2.25",
+        "add-file:file=" + second + ",scale=-6,shift=1",
+        "subtract-file:file=" + second,
+        "mix-file:file=" + second,
+        "replace-q:file=" + second,
+        "level-by-marker:file=" + marker + ",SSMARKER_LEVEL=-12",
+        "dc-trend:DCTrendSamples=10"};
+    cWaveform w = FromSamples(TestSamples(1000));
+    std::set<int> ids;
+    for (const std::string& text : steps) {
+        ToolStep step;
+        ASSERT_EQ(ParseToolStep(text, step), "") << text;
+        cStepInput input(step);
+        ToolContext ctx;
+        ctx.input = &input;
+        ctx.view = View(kViewTimeIQ, 10, 900);
+        ctx.fileType = kFileBin16BeTwos;
+        ASSERT_EQ(RunTool(*step.tool, ctx, w, {}), 0) << text;
+        ids.insert(step.tool->id);
+    }
+    EXPECT_EQ(w.sampleCount, 99);
+    EXPECT_EQ(ids.size(), steps.size());
+    std::remove(second.c_str());
+    std::remove(marker.c_str());
+}
+
+}  // namespace
