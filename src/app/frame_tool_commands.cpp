@@ -121,8 +121,16 @@ int CMainFrame::RunToolWith(const ToolInfo& info, IToolInput& input) {
         }
         pendingUndo_.Clear();
     };
+    const int64_t rateBefore = mainWave.sampleRate;
     const int code = RunTool(info, ctx, mainWave, host);
     if (code == kToolOk) SetModified(true);
+    if (mainWave.sampleRate != rateBefore) {
+        // A resampling tool: the axes, panels and decode settings follow the new rate.
+        rateSource_ = std::string("after ") + info.name;
+        view->ResetZoom();
+        view->zoomPending = true;
+        ShowDecodeSettings();
+    }
 
     RecomputeNow();
     statusBar->StopTiming();

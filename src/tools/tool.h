@@ -72,9 +72,15 @@ struct ToolContext {
 
     // Set by Apply: replaces the tool's success text (results that only the run knows).
     std::string resultText;
+    // Message boxes Apply asks for (title, text); the dispatcher shows them through notice
+    // once the operation has ended, on the caller's thread.
+    std::vector<std::pair<std::string, std::string>> pendingNotices;
     // Numbers a run found (qrvn edit --json prints them), by name.
     std::vector<std::pair<std::string, double>> results;
 
+    void PostNotice(const std::string& title, const std::string& text) {
+        pendingNotices.emplace_back(title, text);
+    }
     void Status(const std::string& text) const {
         if (status) status(text);
     }

@@ -9,6 +9,7 @@ int RunTool(const ToolInfo& info, ToolContext& ctx, cWaveform& wave, const ToolH
     if (*info.progressText) ctx.Status(info.progressText);
     ctx.resultText.clear();
     ctx.results.clear();
+    ctx.pendingNotices.clear();
     const std::function<int()> work = [&] {
         if (host.prepareUndo) host.prepareUndo(wave);
         const int result = tool->Apply(ctx, wave);
@@ -27,5 +28,7 @@ int RunTool(const ToolInfo& info, ToolContext& ctx, cWaveform& wave, const ToolH
     } else if (*info.failureText) {
         ctx.Status(info.failureText);
     }
+    for (const auto& [title, text] : ctx.pendingNotices)
+        if (ctx.notice) ctx.notice(title, text);
     return code;
 }
