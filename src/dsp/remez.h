@@ -1,0 +1,30 @@
+#pragma once
+// Linear-phase FIR design by the Parks-McClellan exchange: the taps whose weighted error
+// against the desired gain in each band is smallest at its largest (equiripple). Positive
+// symmetry; odd and even tap counts. Frequencies are normalised to the sample rate (0 ... 0.5).
+
+#include <vector>
+
+struct RemezBand {
+    double low = 0.0, high = 0.0;  // edges, 0 <= low < high <= 0.5
+    double gain = 0.0;             // desired gain in the band
+    double weight = 1.0;           // > 0: how much this band's error counts
+};
+
+struct RemezResult {
+    std::vector<double> taps;  // empty when the design failed
+    bool converged = false;    // the extremal set settled within the iterations allowed
+    int iterations = 0;
+    double deviation = 0.0;   // |δ|: the weighted error at every extremal frequency
+    std::vector<double> extremalFrequencies;  // r + 1 of them, where the error alternates
+    std::vector<int> extremalSigns;           // +1 / -1: the sign of the weighted error there
+};
+
+// Designs `taps` coefficients (3 ... 1024) for bands in increasing order that do not overlap,
+// with a grid of `gridDensity` points per extremal frequency and at most `maxIterations`
+// exchanges. The taps come from sampling the final response at taps equally spaced
+// frequencies. Returns empty taps when the arguments are out of range, or when the exchange
+// breaks down (too few extrema, a response that is not finite); a result that did not settle
+// within the iterations keeps its last taps with converged = false.
+RemezResult RemezDesign(int taps, const std::vector<RemezBand>& bands, int gridDensity = 16,
+                        int maxIterations = 40);
