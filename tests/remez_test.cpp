@@ -28,8 +28,8 @@ struct Design {
     double pass, stop, passWeight, stopWeight;
 };
 void PrintTo(const Design& d, std::ostream* os) {
-    *os << d.taps << " taps, " << d.pass << " / " << d.stop << ", weights " << d.passWeight
-        << " / " << d.stopWeight;
+    *os << d.taps << " taps, " << d.pass << " / " << d.stop << ", weights " << d.passWeight << " / "
+        << d.stopWeight;
 }
 
 std::vector<RemezBand> Bands(const Design& d) {
@@ -72,12 +72,12 @@ TEST_P(Equiripple, ErrorAlternatesWithOneMagnitudeAndIsNowhereLarger) {
     EXPECT_LT(worst, r.deviation * 1.05);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    OddAndEvenCounts, Equiripple,
-    testing::Values(Design{127, 0.1, 0.125, 10, 1},  // the designer's default
-                    Design{128, 0.1, 0.125, 10, 1}, Design{21, 0.2, 0.3, 1, 10},
-                    Design{22, 0.2, 0.3, 5, 6}, Design{255, 0.2, 0.22, 1, 1},
-                    Design{64, 0.05, 0.1, 3, 8}));
+INSTANTIATE_TEST_SUITE_P(OddAndEvenCounts, Equiripple,
+                         testing::Values(Design{127, 0.1, 0.125, 10, 1},  // the designer's default
+                                         Design{128, 0.1, 0.125, 10, 1},
+                                         Design{21, 0.2, 0.3, 1, 10}, Design{22, 0.2, 0.3, 5, 6},
+                                         Design{255, 0.2, 0.22, 1, 1},
+                                         Design{64, 0.05, 0.1, 3, 8}));
 
 // At the sliders' limits a narrow transition either converges with the property above or is
 // reported as not converged; its taps are finite either way.

@@ -3,9 +3,11 @@
 
 #include "app/main_frame.h"
 #include "app/view.h"
+#include "dsp/remez.h"
 #include "tools/tool.h"
 #include "tools/tool_dispatch.h"
 #include "tools/tool_step.h"
+#include "ui/dlg_fir_design.h"
 #include "ui/status_bar.h"
 
 namespace {
@@ -40,6 +42,10 @@ private:
 }  // namespace
 
 void CMainFrame::RegisterToolCommands() {
+    AddCommand({kCmdFirDesigner}, [this](int, int64_t) {
+        OpenDesigner();
+        return 1;
+    });
     AddCommand({kCmdSampleRate}, [this](int, int64_t) {
         const int v = prompter->PromptInt("Enter the sample rate of the waveform", "", 61'440'000,
                                           "UpdateFS");
@@ -65,6 +71,58 @@ void CMainFrame::RegisterToolCommands() {
                                      : "Root Raised Cosine Filter Shape Selected");
                    return 1;
                });
+}
+
+void CMainFrame::OpenDesigner() {
+    if (designer_) {  // one designer at a time: a second command brings it forward
+        designer_->show();
+        designer_->raise();
+        designer_->activateWindow();
+        return;
+    }
+    TakeUndoCopy();
+    designer_ = new CDlgFIRdesign(this);
+    designer_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(designer_, &CDlgFIRdesign::DesignChanged, this, [this] { Redesign(false); });
+    connect(designer_, &QDialog::finished, this, [this] { Redesign(true); });
+    designer_->show();
+    SelectViewType(kViewIQ);
+    Redesign(false);
+}
+
+void CMainFrame::Redesign(bool closing) {
+    if (!designer_) return;
+    if (busy_) {
+        SetStatusText("Wait for the running work to end, or press Stop");
+        return;
+    }
+    if (WorkerRunning() && !StopWorker()) return;
+    const CDlgFIRdesign& d = *designer_;
+    const int w = d.Weighting();
+    const RemezResult r =
+        RemezDesign(d.Taps(), {{0.0, d.PassbandEdge(), 1.0, static_cast<double>(w)},
+                               {d.StopbandEdge(), 0.5, 0.0, static_cast<double>(11 - w)}});
+    if (r.taps.empty()) {
+        SetStatusText("ERR: No filter for these edges; the taps shown are the last design");
+        return;
+    }
+    // The taps become the samples, in I and Q alike, so the spectrum view shows the response.
+    const int n = static_cast<int>(r.taps.size());
+    mainWave.EnsureTimeDomain(true);
+    mainWave.AllocateScratch(n);
+    for (int i = 0; i < n; ++i)
+        mainWave.scratchI[i] = mainWave.scratchQ[i] = static_cast<float>(r.taps[i]);
+    mainWave.SwapScratch();
+    SetModified(true);
+    RecomputeNow();
+    if (closing)
+        SetStatusText("FIR Filter created. Taps appear as samples");
+    else if (!r.converged)
+        SetStatusText(
+            "FIR design did not settle in 40 iterations: the response shown is its last "
+            "estimate");
+    else
+        SetStatusText("FIR design: " + std::to_string(n) + " taps");
 }
 
 void CMainFrame::ToolDispatch(int id) {

@@ -26,6 +26,7 @@
 #include "display/value_format.h"
 #include "measure/measurements.h"
 #include "ui/dialog_prompter.h"
+#include "ui/dlg_fir_design.h"
 #include "ui/status_bar.h"
 #include "waveform/file_messages.h"
 #include "waveform/message_pump.h"
@@ -403,6 +404,8 @@ void CMainFrame::OnInitialUpdate(const std::vector<std::string>& args) {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     view->animationState = 0;
+    // The designer ends first, leaving its taps, while the window is still whole.
+    if (designer_) designer_->close();
     stopRequest = true;
     // Work on a worker thread holds the samples: the first close stops it, a later one closes.
     if (busy_ || WorkerRunning()) {

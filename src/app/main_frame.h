@@ -4,6 +4,7 @@
 // through one id -> handler table. The handlers live by concern in frame_*_commands.cpp.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSettings>
 #include <atomic>
 #include <cstdint>
@@ -23,6 +24,7 @@
 #include "waveform/waveform.h"
 #include "workers/worker_link.h"
 
+class CDlgFIRdesign;
 class CView;
 class cQRVNStatusBar;
 class QAction;
@@ -136,6 +138,10 @@ private:
     // Asks the running worker to stop and waits up to 5 s, keeping the window alive; false
     // when it did not stop in time.
     bool StopWorker();
+    // The FIR designer: opened (or raised) by its command; each slider move redesigns and puts
+    // the taps in the waveform; closing it leaves the final design there.
+    void OpenDesigner();
+    void Redesign(bool closing);
     void StartPlayThrough();
     WorkerLink LinkForWorker();
     void StartMonitoring();
@@ -189,6 +195,7 @@ private:
     std::vector<std::string> recentFiles_;  // newest first, at most kRecentFileCount
     QMenu* recentMenu_ = nullptr;
     bool busy_ = false;
+    QPointer<CDlgFIRdesign> designer_;
     // Play-through or monitoring: one worker at a time, joined before the frame goes.
     std::thread workerThread_;
     std::atomic<bool> workerIdle_{true};

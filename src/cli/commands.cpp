@@ -40,6 +40,7 @@ const char* kTopHelp =
     "  render FILE     draw a view into a PNG file\n"
     "  remote ACTION   drive a running window (open, save, command, tool, measure, render)\n"
     "  edit IN -o OUT  run editing tools on a waveform and save it\n"
+    "  fir-design      design a low-pass FIR filter and write its taps\n"
     "\n"
     "exit status: 0 done, 1 the output could not be written, 2 bad arguments, an unreadable\n"
     "file or a file not written, 3 emission mask failed, 4 an edit step failed\n";
@@ -534,6 +535,7 @@ int RunQrvn(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (args[0] == "remote") return RunRemote(rest, out, err);
     if (args[0] == "render") return RunRender(rest, out, err);
     if (args[0] == "edit") return RunEdit(rest, out, err);
+    if (args[0] == "fir-design") return RunFirDesign(rest, out, err);
     err << "qrvn: unknown verb '" << args[0] << "' (qrvn --help lists them)\n";
     return kExitUsage;
 }

@@ -21,6 +21,8 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
 // Drives a running window through its command channel (remote_command.cpp).
 int RunRemote(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunEdit(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// Designs a low-pass FIR filter and writes its taps (fir_design_command.cpp).
+int RunFirDesign(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The whole program: verb dispatch and the top-level help.
 int RunQrvn(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

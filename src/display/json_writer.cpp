@@ -49,6 +49,15 @@ void JsonWriter::Close(char c) {
 
 void JsonWriter::Field(const std::string& key, double value) {
     Key(key);
+    Number(value);
+}
+
+void JsonWriter::Value(double value) {
+    Separator();
+    Number(value);
+}
+
+void JsonWriter::Number(double value) {
     if (!std::isfinite(value)) {
         out_ << "null";
         return;

@@ -38,11 +38,14 @@ public:
     void Field(const std::string& key, const char* value) { Field(key, std::string(value)); }
     void Field(const std::string& key, bool value);
     void Null(const std::string& key);
+    // A number as an element of an array.
+    void Value(double value);
 
     static std::string Quote(const std::string& s);
 
 private:
     void Separator();
+    void Number(double value);
     void Key(const std::string& key);
     void Open(char c);
     void Close(char c);

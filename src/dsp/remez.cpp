@@ -75,7 +75,8 @@ std::vector<int> Extrema(const std::vector<double>& error, const std::vector<int
     std::vector<int> alternating;
     for (int i : found) {
         const double v = error[static_cast<size_t>(i)];
-        if (!alternating.empty() && (error[static_cast<size_t>(alternating.back())] > 0) == (v > 0)) {
+        if (!alternating.empty() &&
+            (error[static_cast<size_t>(alternating.back())] > 0) == (v > 0)) {
             if (std::fabs(v) > std::fabs(error[static_cast<size_t>(alternating.back())]))
                 alternating.back() = i;
         } else {
@@ -98,8 +99,7 @@ std::vector<int> Extrema(const std::vector<double>& error, const std::vector<int
 RemezResult RemezDesign(int n, const std::vector<RemezBand>& bands, int density,
                         int maxIterations) {
     RemezResult result;
-    if (n < 3 || n > 1024 || density < 1 || maxIterations < 1 || !ValidBands(bands))
-        return result;
+    if (n < 3 || n > 1024 || density < 1 || maxIterations < 1 || !ValidBands(bands)) return result;
     const bool odd = n % 2 == 1;
     const size_t r = static_cast<size_t>(n / 2 + (odd ? 1 : 0));  // cosine terms
 
@@ -193,4 +193,29 @@ RemezResult RemezDesign(int n, const std::vector<RemezBand>& bands, int density,
         result.extremalSigns.push_back((k % 2 == 0) == (delta > 0) ? 1 : -1);
     }
     return result;
+}
+
+LowPassFigures MeasureLowPass(const std::vector<double>& taps, double pass, double stop) {
+    LowPassFigures figures;
+    if (taps.empty()) return figures;
+    const double centre = (taps.size() - 1) / 2.0;
+    const int points = 32 * static_cast<int>(taps.size());
+    double passMax = 0.0, passMin = 1e300, stopMax = 0.0;
+    for (int i = 0; i <= points; ++i) {
+        const double f = 0.5 * i / points;
+        if (f > pass && f < stop) continue;
+        double h = 0.0;
+        for (size_t m = 0; m < taps.size(); ++m)
+            h += taps[m] * std::cos(2.0 * kPi * f * (static_cast<double>(m) - centre));
+        const double g = std::fabs(h);
+        if (f <= pass) {
+            passMax = std::max(passMax, g);
+            passMin = std::min(passMin, g);
+        } else {
+            stopMax = std::max(stopMax, g);
+        }
+    }
+    figures.passbandRippleDb = passMin > 0.0 ? 20.0 * std::log10(passMax / passMin) : 1e300;
+    figures.stopbandAttenuationDb = -20.0 * std::log10(stopMax + 1e-300);
+    return figures;
 }

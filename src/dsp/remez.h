@@ -15,7 +15,7 @@ struct RemezResult {
     std::vector<double> taps;  // empty when the design failed
     bool converged = false;    // the extremal set settled within the iterations allowed
     int iterations = 0;
-    double deviation = 0.0;   // |δ|: the weighted error at every extremal frequency
+    double deviation = 0.0;  // |δ|: the weighted error at every extremal frequency
     std::vector<double> extremalFrequencies;  // r + 1 of them, where the error alternates
     std::vector<int> extremalSigns;           // +1 / -1: the sign of the weighted error there
 };
@@ -28,3 +28,12 @@ struct RemezResult {
 // within the iterations keeps its last taps with converged = false.
 RemezResult RemezDesign(int taps, const std::vector<RemezBand>& bands, int gridDensity = 16,
                         int maxIterations = 40);
+
+// What a low-pass design achieves, read from the response of its taps on a grid 32 points per
+// tap fine: the passband ripple (largest over smallest gain in [0, pass], dB) and the stopband
+// attenuation (the largest gain in [stop, 0.5], as dB below 0 dB: a positive number).
+struct LowPassFigures {
+    double passbandRippleDb = 0.0;
+    double stopbandAttenuationDb = 0.0;
+};
+LowPassFigures MeasureLowPass(const std::vector<double>& taps, double passEdge, double stopEdge);

@@ -7,11 +7,13 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSlider>
 #include <QTest>
 #include <QTimer>
 #include <cmath>
@@ -23,6 +25,7 @@
 #include "app/main_frame.h"
 #include "app/view.h"
 #include "app/window_pump.h"
+#include "ui/dlg_fir_design.h"
 #include "ui/status_bar.h"
 #include "waveform/message_pump.h"
 #include "waveform/waveform.h"
@@ -760,6 +763,70 @@ TEST_F(Frame, MonitoringReloadsRewritesAndStops) {
     EXPECT_EQ(f->statusBar->Mode(), kModeIdle);
     f->close();
     EXPECT_FALSE(f->isVisible());
+}
+
+// The FIR designer with real key presses on its sliders: the rules keep the passband below the
+// stopband and away from the ends, every move puts the design's taps in I and Q, and closing
+// leaves the last design.
+TEST_F(Frame, FirDesignerSlidersRedesignLive) {
+    auto f = Start({"-f", Tone("fir_1MSPS.bin", 5000)});
+    f->show();
+    f->OnCommand(kCmdFirDesigner);
+    auto* d = f->findChild<CDlgFIRdesign*>();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->windowTitle(), "FIR Filter Designer");
+    EXPECT_EQ(f->view->ViewType(), kViewIQ);
+    auto taps = [&] { return f->mainWave.sampleCount; };
+    EXPECT_EQ(taps(), 127);
+    EXPECT_EQ(f->mainWave.I, f->mainWave.Q);
+    auto text = [&](const char* group) {
+        return d->findChild<QSlider*>(group)->parentWidget()->findChild<QLineEdit*>()->text();
+    };
+
+    // Passband to its end: 0.478, the stopband pushed to 0.478 / 0.992 = 0.4819, whose slider
+    // (481) then pulls the passband back to 0.481 / 1.009.
+    QTest::keyClick(d->PassbandSlider(), Qt::Key_End);
+    EXPECT_EQ(d->StopbandSlider()->value(), 481);
+    EXPECT_NEAR(d->PassbandEdge(), 0.481 / 1.009, 1e-12);
+    EXPECT_EQ(d->PassbandSlider()->value(), 476);
+    EXPECT_EQ(text("PassBand"), "0.477");
+    // Passband to 0: 0.011.
+    QTest::keyClick(d->PassbandSlider(), Qt::Key_Home);
+    EXPECT_EQ(d->PassbandSlider()->value(), 11);
+    EXPECT_DOUBLE_EQ(d->PassbandEdge(), 0.011);
+    // Stopband to 0: 0.012, still above the passband.
+    QTest::keyClick(d->StopbandSlider(), Qt::Key_Home);
+    EXPECT_EQ(d->StopbandSlider()->value(), 12);
+    EXPECT_DOUBLE_EQ(d->PassbandEdge(), 0.011);
+    // A stopband moved below the passband pulls it along: passband up to 0.4767 (as above),
+    // then the stopband a page down to 0.471 takes the passband to 0.471 / 1.009.
+    QTest::keyClick(d->PassbandSlider(), Qt::Key_End);
+    QTest::keyClick(d->StopbandSlider(), Qt::Key_PageDown);
+    EXPECT_EQ(d->StopbandSlider()->value(), 471);
+    EXPECT_NEAR(d->PassbandEdge(), 0.471 / 1.009, 1e-12);
+    EXPECT_EQ(d->PassbandSlider()->value(), 466);
+    // Taps follow their slider; each design is in I and Q.
+    QTest::keyClick(d->TapsSlider(), Qt::Key_End);
+    EXPECT_EQ(taps(), 255);
+    QTest::keyClick(d->TapsSlider(), Qt::Key_Home);
+    EXPECT_EQ(taps(), 21);
+    EXPECT_EQ(f->mainWave.I, f->mainWave.Q);
+    // A second command brings the same designer forward.
+    f->OnCommand(kCmdFirDesigner);
+    EXPECT_EQ(f->findChildren<CDlgFIRdesign*>().size(), 1);
+    // Closing it leaves the last design, and an undo brings the capture back.
+    d->close();
+    EXPECT_EQ(f->lastStatus, "FIR Filter created. Taps appear as samples");
+    EXPECT_EQ(taps(), 21);
+    f->OnCommand(kCmdUndo);
+    EXPECT_EQ(taps(), 5000);
+    // The window's close ends an open designer first.
+    f->OnCommand(kCmdFirDesigner);
+    f->close();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(f->findChildren<CDlgFIRdesign*>().empty() ||
+                !f->findChild<CDlgFIRdesign*>()->isVisible());
+    EXPECT_EQ(f->lastStatus, "FIR Filter created. Taps appear as samples");
 }
 
 }  // namespace

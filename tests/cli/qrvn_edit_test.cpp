@@ -9,6 +9,7 @@
 #include <map>
 
 #include "../tool_test_support.h"
+#include "dsp/remez.h"
 #include "qrvn_runner.h"
 
 namespace {
@@ -280,6 +281,44 @@ TEST_F(QrvnEdit, TheWindowsSettingsAreNeitherReadNorWritten) {
     EXPECT_EQ(Slurp((config / "Quorvalen" / "Quorvalen.conf").string()), settings);
     EXPECT_EQ(std::distance(fs::recursive_directory_iterator(config), {}), 2);
     EXPECT_TRUE(fs::is_empty(Path("home")));
+}
+
+}  // namespace
+
+namespace {
+
+// fir-design writes the designer's taps (I and Q alike) and reports what they achieve.
+TEST_F(Qrvn, FirDesignWritesTheDesignersTaps) {
+    const Result r = Run({"fir-design", "--taps", "63", "--pass", "0.15", "--stop", "0.2",
+                          "--weight", "4", "-o", Path("taps.cf32"), "--to", "420", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QJsonObject o = Json(r.out).object();
+    const RemezResult expected = RemezDesign(63, {{0, 0.15, 1, 4}, {0.2, 0.5, 0, 7}});
+    const QJsonArray taps = o["taps"].toArray();
+    ASSERT_EQ(taps.size(), 63);
+    cWaveform w;
+    w.fileType = 420;
+    ASSERT_EQ(w.LoadFile(Path("taps.cf32"), false), 0);
+    for (int i = 0; i < 63; ++i) {
+        EXPECT_EQ(taps[i].toDouble(), expected.taps[i]);
+        EXPECT_EQ(w.I[i], static_cast<float>(expected.taps[i]));
+        EXPECT_EQ(w.Q[i], w.I[i]);
+    }
+    const LowPassFigures figures = MeasureLowPass(expected.taps, 0.15, 0.2);
+    EXPECT_EQ(o["stopband_attenuation_db"].toDouble(), figures.stopbandAttenuationDb);
+    EXPECT_GT(figures.stopbandAttenuationDb, 40.0);
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"--taps", "2", "--pass", "0.1", "--stop", "0.2"},
+          {"--taps", "21", "--pass", "0.3", "--stop", "0.2"},
+          {"--taps", "21", "--pass", "0.1", "--stop", "0.6"},
+          {"--taps", "21", "--pass", "0.1", "--stop", "0.2", "--weight", "11"}}) {
+        std::vector<std::string> args{"fir-design", "-o", Path("bad.bin")};
+        args.insert(args.end(), bad.begin(), bad.end());
+        const Result b = Run(args);
+        EXPECT_EQ(b.status, 2) << bad[1] << " " << bad[3];
+        EXPECT_EQ(std::count(b.err.begin(), b.err.end(), '\n'), 1) << b.err;
+        EXPECT_FALSE(fs::exists(Path("bad.bin")));
+    }
 }
 
 }  // namespace
