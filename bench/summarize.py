@@ -120,11 +120,22 @@ def modifiers(out):
             print(f"  {name:15} {what:15} ours {ours:7.1f} ms  numpy {r:7.1f} ms  ratio {ours / r:5.2f}  (target <= 0.5)")
 
 
+def designer(out):
+    runs = load(out / "designer.json")
+    print("FIR designer (passband 0.1, stopband 0.125, weights 10 / 1)")
+    for taps in (127, 255):
+        design = median_time(runs, f"BM_Remez/{taps}")
+        move = median_time(runs, f"BM_SliderMove/{taps}")
+        print(f"  {taps} taps: design {design:6.2f} ms; a slider move (design, recompute, draw "
+              f"1600x1000) {move:6.2f} ms  (target <= 30 ms)")
+
+
 def main():
     out = Path(sys.argv[1])
     for suite in sys.argv[2:]:
         {"fft": fft, "trace": trace, "reader": reader, "writer": writer, "frequency_plot": frequency_plot, "view": view,
-         "tools": tools, "workers": workers, "modifiers": modifiers}[suite](out)
+         "tools": tools, "workers": workers, "modifiers": modifiers,
+         "designer": designer}[suite](out)
 
 
 if __name__ == "__main__":
