@@ -253,6 +253,25 @@ INSTANTIATE_TEST_SUITE_P(
         std::pair<std::string, std::string>("qam64:ModulationSampleRate=40e6",
                                             "qrvn: qam64:ModulationSampleRate=40e6 failed")));
 
+INSTANTIATE_TEST_SUITE_P(Correlation, EditSteps,
+                         ::testing::Values(std::vector<std::string>{"autocorrelation"}));
+
+// The correlations against IN itself: lag 0 and no offset, printed as numbers.
+TEST_F(QrvnEdit, CorrelationsReportTheirNumbers) {
+    for (const auto& [tool, result] :
+         {std::pair<std::string, std::string>{"cross-correlation", "lag_samples"},
+          {"circular-correlation", "lag_samples"},
+          {"frequency-offset", "frequency_offset_hz"}}) {
+        const Result r = Edit({"--json"}, {tool + ":file=" + in_});
+        ASSERT_EQ(r.status, 0) << tool << ": " << r.err;
+        const QJsonObject step = Json(r.out).object()["steps"].toArray()[0].toObject();
+        ASSERT_TRUE(step["results"].toObject()[QString::fromStdString(result)].isDouble()) << r.out;
+        EXPECT_NEAR(step["results"].toObject()[QString::fromStdString(result)].toDouble(), 0.0,
+                    0.01)
+            << tool;
+    }
+}
+
 TEST_F(QrvnEdit, SeedsRepeatAndTheClockDoesNot) {
     auto once = [&](std::vector<std::string> extra) {
         EXPECT_EQ(Edit(extra, {"noise:AddNoise=-10"}).status, 0);

@@ -1,0 +1,146 @@
+// The correlation tools: autocorrelation, cross-correlation with a reference file (linear and
+// circular), and the frequency offset against a reference, which the waveform then loses.
+
+#include <cstdio>
+#include <string>
+
+#include "tools/correlation_ops.h"
+#include "tools/second_file.h"
+#include "tools/tool_groups.h"
+#include "waveform/waveform.h"
+
+namespace {
+
+using P = PromptType;
+
+constexpr PromptSpec ReferenceSpec(const char* title) {
+    return {"file", P::File, title, "", "", "path", 0, 0, 0, ""};
+}
+const PromptSpec kReference = ReferenceSpec("Open Waveform");
+const PromptSpec kOffsetReference = ReferenceSpec("Open waveform");
+
+std::string Formatted(const char* format, double value) {
+    char text[160];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+class Autocorrelation : public cTool {
+public:
+    int Ask(ToolContext&, const cWaveform& w) override {
+        return SpectrumLength(w.sampleCount) <= kMaxToolSamples ? kToolOk : kErrTooLong;
+    }
+    int Apply(ToolContext& ctx, cWaveform& w) override {
+        return Autocorrelate(w, ctx) ? kToolOk : kErrStopped;
+    }
+};
+
+// The reference is read and checked before anything is taken or changed.
+class WithReference : public cTool {
+public:
+    int Ask(ToolContext& ctx, const cWaveform& w) override {
+        const int code = LoadSecondWaveform(ctx, Spec(), ctx.fileType, w.sampleRate, reference_);
+        if (code == kErrCancelled) return code;
+        if (code != kToolOk || reference_.sampleCount < w.sampleCount) {
+            ctx.Status("CrossCorrelation failed due to reference waveform too short");
+            return kErrReferenceShort;
+        }
+        return kToolOk;
+    }
+
+protected:
+    virtual const PromptSpec& Spec() const { return kReference; }
+    cWaveform reference_;
+};
+
+class CrossCorrelation : public WithReference {
+public:
+    int Apply(ToolContext& ctx, cWaveform& w) override {
+        double lag = 0.0;
+        const int code = CrossCorrelate(w, reference_, &lag, ctx);
+        if (code != kToolOk) return code;
+        ctx.resultText = Formatted(
+            "CrossCorrelation performed. Peak Correlation at Fractional sample=%.2f", lag);
+        ctx.results.emplace_back("lag_samples", lag);
+        return kToolOk;
+    }
+};
+
+class CircularCrossCorrelation : public WithReference {
+public:
+    int Apply(ToolContext& ctx, cWaveform& w) override {
+        double lag = 0.0;
+        const int code = CircularCrossCorrelate(w, reference_, &lag, ctx);
+        if (code != kToolOk) return code;
+        ctx.resultText = Formatted(
+            "CircularCrossCorrelation performed. Peak Correlation at Fractional sample=%.2f", lag);
+        ctx.results.emplace_back("lag_samples", lag);
+        return kToolOk;
+    }
+};
+
+class FrequencyOffset : public WithReference {
+public:
+    int Ask(ToolContext& ctx, const cWaveform& w) override {
+        if (w.sampleCount < 2) {
+            ctx.Status("ERR: Freq Domain Cross Correlation needs two or more samples");
+            return kErrTooShort;
+        }
+        return WithReference::Ask(ctx, w);
+    }
+    int Apply(ToolContext& ctx, cWaveform& w) override {
+        double offset = 0.0;
+        const int code = AlignFrequency(w, reference_, &offset, ctx);
+        if (code == kErrLevel) {
+            ctx.Status(
+                "ERR: Freq Domain Cross Correlation failed: the waveform and the "
+                "reference have nothing in common");
+            return code;
+        }
+        if (code != kToolOk) return code;
+        ctx.resultText = Formatted(
+            "Freq Domain Cross Correlation performed. Peak Correlation at delta Freq %.3f", offset);
+        ctx.results.emplace_back("frequency_offset_hz", offset);
+        return kToolOk;
+    }
+
+protected:
+    const PromptSpec& Spec() const override { return kOffsetReference; }
+};
+
+}  // namespace
+
+void RegisterCorrelationTools(std::vector<ToolInfo>& tools) {
+    tools.push_back({kToolAutocorrelation,
+                     "autocorrelation",
+                     "replace by the circular autocorrelation (lag 0 first)",
+                     "",
+                     "Autocorrelation performed",
+                     "",
+                     {},
+                     Make<Autocorrelation>()});
+    tools.push_back({kToolCrossCorrelation,
+                     "cross-correlation",
+                     "replace by the cross-correlation with a reference file; its peak's lag",
+                     "",
+                     "",
+                     "",
+                     {kReference},
+                     Make<CrossCorrelation>()});
+    tools.push_back({kToolCircularCorrelation,
+                     "circular-correlation",
+                     "replace by the circular cross-correlation with a reference; its lag",
+                     "",
+                     "",
+                     "",
+                     {kReference},
+                     Make<CircularCrossCorrelation>()});
+    tools.push_back({kToolFrequencyOffset,
+                     "frequency-offset",
+                     "measure the frequency offset to a reference file and remove it",
+                     "",
+                     "",
+                     "",
+                     {kOffsetReference},
+                     Make<FrequencyOffset>()});
+}
