@@ -96,6 +96,24 @@ INSTANTIATE_TEST_SUITE_P(WholeAndFractional, Lags,
                                                           kToolCircularCorrelation),
                                           testing::Values(5.0, 5.3, -17.7)));
 
+// Two echoes in the reference: the circular correlation reports the stronger one, whichever
+// lies first.
+TEST(Correlation, CircularCorrelationTakesTheStrongerPeak) {
+    const int n = 1024;
+    const std::vector<cd> x = BandLimited(n, 0.0), near = BandLimited(n, 12.0),
+                          far = BandLimited(n, 300.0);
+    for (const auto& [weakFactor, expected] : {std::pair{0.5, 12.0}, {2.0, 300.0}}) {
+        std::vector<cd> r(n);
+        for (int k = 0; k < n; ++k)
+            r[k] = near[k] + weakFactor * far[k];
+        cWaveform loaded = FromSamples(x);
+        ToolContext ctx;
+        double lag = 0;
+        ASSERT_EQ(CircularCrossCorrelate(loaded, FromSamples(r), &lag, ctx), 0);
+        EXPECT_NEAR(lag, expected, 0.05) << weakFactor;
+    }
+}
+
 TEST(Correlation, FrequencyOffsetIsFoundAndRemoved) {
     // The reference is the waveform shifted by +1 MHz at 30.72 Msps.
     const int n = 2048;
