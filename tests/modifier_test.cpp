@@ -1,4 +1,4 @@
-// The sample-wise modifiers against formulas written out in double here, the spec'd corner
+// The sample-wise modifiers against formulas written out in double here, the question'd corner
 // values, long waveforms, files read as second waveforms (combining, a marker file), the
 // refusals that must leave waveform and undo copy alone, and every tool run from a step.
 

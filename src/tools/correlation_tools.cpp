@@ -39,7 +39,8 @@ public:
 class WithReference : public cTool {
 public:
     int Ask(ToolContext& ctx, const cWaveform& w) override {
-        const int code = LoadSecondWaveform(ctx, Spec(), ctx.fileType, w.sampleRate, reference_);
+        const int code =
+            LoadSecondWaveform(ctx, ReferencePrompt(), ctx.fileType, w.sampleRate, reference_);
         if (code == kErrCancelled) return code;
         if (code != kToolOk || reference_.sampleCount < w.sampleCount) {
             ctx.Status("CrossCorrelation failed due to reference waveform too short");
@@ -49,7 +50,7 @@ public:
     }
 
 protected:
-    virtual const PromptSpec& Spec() const { return kReference; }
+    virtual const PromptSpec& ReferencePrompt() const { return kReference; }
     cWaveform reference_;
 };
 
@@ -105,7 +106,7 @@ public:
     }
 
 protected:
-    const PromptSpec& Spec() const override { return kOffsetReference; }
+    const PromptSpec& ReferencePrompt() const override { return kOffsetReference; }
 };
 
 }  // namespace

@@ -294,8 +294,10 @@ template <int Mode>
 class AddDcTool : public cTool {
 public:
     int Ask(ToolContext& ctx, const cWaveform&) override {
-        const PromptSpec& spec = Mode == kToolAddDc ? kDcBoth : Mode == kToolAddDcI ? kDcI : kDcQ;
-        const float level = ctx.input->Float(spec, -40.0f);
+        const PromptSpec& question = Mode == kToolAddDc    ? kDcBoth
+                                     : Mode == kToolAddDcI ? kDcI
+                                                           : kDcQ;
+        const float level = ctx.input->Float(question, -40.0f);
         if (!InRange(level, -300, 0))
             return Refuse(ctx, "Error: Add DC failed due to invalid requested level", kErrDcLevel);
         amplitude_ = Amplitude(level);

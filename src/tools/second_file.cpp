@@ -4,9 +4,9 @@
 
 #include "waveform/waveform.h"
 
-int LoadSecondWaveform(ToolContext& ctx, const PromptSpec& spec, int fileType, int64_t sampleRateHz,
-                       cWaveform& out) {
-    const std::string path = ctx.input->FileName(spec, spec.prompt);
+int LoadSecondWaveform(ToolContext& ctx, const PromptSpec& question, int fileType,
+                       int64_t sampleRateHz, cWaveform& out) {
+    const std::string path = ctx.input->FileName(question, question.prompt);
     if (path.empty()) return kErrCancelled;
     out.fileType = fileType;
     out.sampleRate = sampleRateHz;

@@ -8,14 +8,13 @@
 
 class cWaveform;
 
-// Asks for a file through ctx.input->FileName(spec, spec.prompt) (spec.prompt is the file
-// dialog's title; in a qrvn edit step the path is the value of spec.name, "file") and reads it
-// into out with the waveform reader in fileType (a WaveformFileType; tools pass ctx.fileType,
-// the marker levelling kFileMarker), starting from sampleRateHz (a rate in the file's name
-// wins, as for any load).
-// Returns kToolOk with at least one sample in out; kErrCancelled when no file was chosen;
-// kErrLoadFailed (waveform.h) when the file cannot be read or decodes to no samples, with
-// out.loadFailure saying why and out left empty. A failed load never leaves samples behind
-// for the tool to work on.
-int LoadSecondWaveform(ToolContext& ctx, const PromptSpec& spec, int fileType, int64_t sampleRateHz,
-                       cWaveform& out);
+// Asks for a file through ctx.input->FileName(question, question.prompt) (question.prompt is the
+// file dialog's title; in a qrvn edit step the path is the value of question.name, "file") and
+// reads it into out with the waveform reader in fileType (a WaveformFileType; tools pass
+// ctx.fileType, the marker levelling kFileMarker), starting from sampleRateHz (a rate in the file's
+// name wins, as for any load). Returns kToolOk with at least one sample in out; kErrCancelled when
+// no file was chosen; kErrLoadFailed (waveform.h) when the file cannot be read or decodes to no
+// samples, with out.loadFailure saying why and out left empty. A failed load never leaves samples
+// behind for the tool to work on.
+int LoadSecondWaveform(ToolContext& ctx, const PromptSpec& question, int fileType,
+                       int64_t sampleRateHz, cWaveform& out);

@@ -36,14 +36,14 @@ struct PromptSpec {
 class IToolInput {
 public:
     virtual ~IToolInput() = default;
-    // Each returns the answer to spec, offered def; cancelling gives what the dialog gives
+    // Each returns the answer to question, offered def; cancelling gives what the dialog gives
     // (1e36, 2147483647, "").
-    virtual float Float(const PromptSpec& spec, float def) = 0;
-    virtual double Double(const PromptSpec& spec, double def) = 0;
-    virtual int Int(const PromptSpec& spec, int def) = 0;
-    virtual std::string Text(const PromptSpec& spec, const std::string& def) = 0;
+    virtual float Float(const PromptSpec& question, float def) = 0;
+    virtual double Double(const PromptSpec& question, double def) = 0;
+    virtual int Int(const PromptSpec& question, int def) = 0;
+    virtual std::string Text(const PromptSpec& question, const std::string& def) = 0;
     // The path of a second waveform file chosen under a dialog title; "" when cancelled.
-    virtual std::string FileName(const PromptSpec& spec, const std::string& title) = 0;
+    virtual std::string FileName(const PromptSpec& question, const std::string& title) = 0;
 };
 
 // What the view shows, for tools that act on the shown span.

@@ -39,10 +39,10 @@ std::string ParseToolStep(const std::string& text, ToolStep& step) {
         const size_t eq = piece.find('=');
         if (eq == std::string::npos) return "\"" + piece + "\" is not KEY=VALUE";
         const std::string key = piece.substr(0, eq), value = piece.substr(eq + 1);
-        const PromptSpec* spec = nullptr;
+        const PromptSpec* question = nullptr;
         for (const PromptSpec& p : step.tool->prompts)
-            if (key == p.name) spec = &p;
-        if (!spec) {
+            if (key == p.name) question = &p;
+        if (!question) {
             std::string known;
             for (const PromptSpec& p : step.tool->prompts)
                 known += std::string(known.empty() ? "" : ", ") + p.name;
@@ -51,7 +51,7 @@ std::string ParseToolStep(const std::string& text, ToolStep& step) {
         }
         if (step.values.count(key)) return "\"" + key + "\" is given twice";
         double number;
-        if (spec->type != PromptType::Text && spec->type != PromptType::File &&
+        if (question->type != PromptType::Text && question->type != PromptType::File &&
             !ParseStepNumber(value, number))
             return "\"" + key + "=" + value + "\" is not a number";
         step.values[key] = value;
@@ -59,23 +59,23 @@ std::string ParseToolStep(const std::string& text, ToolStep& step) {
     return "";
 }
 
-const std::string* cStepInput::Value(const PromptSpec& spec) const {
-    const auto it = step_.values.find(spec.name);
+const std::string* cStepInput::Value(const PromptSpec& question) const {
+    const auto it = step_.values.find(question.name);
     return it == step_.values.end() ? nullptr : &it->second;
 }
 
-float cStepInput::Float(const PromptSpec& spec, float def) {
-    return static_cast<float>(Double(spec, def));
+float cStepInput::Float(const PromptSpec& question, float def) {
+    return static_cast<float>(Double(question, def));
 }
 
-double cStepInput::Double(const PromptSpec& spec, double def) {
+double cStepInput::Double(const PromptSpec& question, double def) {
     double v = def;
-    if (const std::string* text = Value(spec)) ParseStepNumber(*text, v);
+    if (const std::string* text = Value(question)) ParseStepNumber(*text, v);
     return v;
 }
 
-int cStepInput::Int(const PromptSpec& spec, int def) {
-    const double v = Double(spec, def);
+int cStepInput::Int(const PromptSpec& question, int def) {
+    const double v = Double(question, def);
     // As the dialog rounds: half away from zero, limited to the int range.
     const double r = v > 0 ? v + 0.5 : v - 0.5;
     if (r >= 2147483647.0) return 2147483647;
@@ -83,12 +83,12 @@ int cStepInput::Int(const PromptSpec& spec, int def) {
     return static_cast<int>(r);
 }
 
-std::string cStepInput::Text(const PromptSpec& spec, const std::string& def) {
-    const std::string* text = Value(spec);
+std::string cStepInput::Text(const PromptSpec& question, const std::string& def) {
+    const std::string* text = Value(question);
     return text ? *text : def;
 }
 
-std::string cStepInput::FileName(const PromptSpec& spec, const std::string&) {
-    const std::string* text = Value(spec);
+std::string cStepInput::FileName(const PromptSpec& question, const std::string&) {
+    const std::string* text = Value(question);
     return text ? *text : std::string();
 }

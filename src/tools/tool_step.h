@@ -23,14 +23,14 @@ std::string ParseToolStep(const std::string& text, ToolStep& step);
 class cStepInput : public IToolInput {
 public:
     explicit cStepInput(const ToolStep& step) : step_(step) {}
-    float Float(const PromptSpec& spec, float def) override;
-    double Double(const PromptSpec& spec, double def) override;
-    int Int(const PromptSpec& spec, int def) override;
-    std::string Text(const PromptSpec& spec, const std::string& def) override;
-    std::string FileName(const PromptSpec& spec, const std::string& title) override;
+    float Float(const PromptSpec& question, float def) override;
+    double Double(const PromptSpec& question, double def) override;
+    int Int(const PromptSpec& question, int def) override;
+    std::string Text(const PromptSpec& question, const std::string& def) override;
+    std::string FileName(const PromptSpec& question, const std::string& title) override;
 
 private:
-    const std::string* Value(const PromptSpec& spec) const;
+    const std::string* Value(const PromptSpec& question) const;
     const ToolStep& step_;
 };
 
