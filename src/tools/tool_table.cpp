@@ -7,6 +7,10 @@ const std::vector<ToolInfo>& AllTools() {
         std::vector<ToolInfo> all;
         RegisterGeneratorTools(all);
         RegisterModifierTools(all);
+        RegisterLengthTools(all);
+        RegisterResampleTools(all);
+        RegisterTransformTools(all);
+        RegisterFirFileTools(all);
         return all;
     }();
     return tools;
