@@ -1,8 +1,8 @@
-// FIR filtering from a tap file (Part 4.5, 40058) against the direct circular convolution
+// FIR filtering from a tap file (40058) against the direct circular convolution
 // written here in double with the taps read back and normalised independently: tap counts
 // around the limits, more taps than samples, chunks on two cores. The vectorised kernel against
 // the portable one bit for bit, the refusals, a stop request from the progress callback on
-// 10,000,000 samples, and every tool of Part 4.4 and this one run from a step.
+// 10,000,000 samples, and every length, resampling and transform tool and this one run from a step.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -66,7 +66,7 @@ std::vector<double> ExpectedTaps(const std::string& path) {
     return h;
 }
 
-// out[n] = Σ_m h[m]·x[(n + M div 2 − m) mod N], straight from the Part.
+// out[n] = Σ_m h[m]·x[(n + M div 2 − m) mod N], written out directly.
 std::vector<cd> CircularConvolution(const std::vector<cd>& x, const std::vector<double>& h) {
     const auto n = static_cast<int64_t>(x.size()), m = static_cast<int64_t>(h.size());
     std::vector<cd> y(x.size());
@@ -182,7 +182,7 @@ TEST_P(FirRefusals, LeaveWaveformAndUndoAlone) {
 INSTANTIATE_TEST_SUITE_P(Fir, FirRefusals, testing::Values(
     Refusal{"TwoTaps", 2, false, "", {"Too few taps to filter with"}},
     Refusal{"OneTap", 1, false, "", {"Too few taps to filter with"}},
-    // Neither filtered nor reported by the Part: too many here.
+    // Exactly 500 taps is refused as well: the filter takes at most 499.
     Refusal{"FiveHundredTaps", 500, false, "", {"Too many taps to filter with"}},
     Refusal{"FiveHundredOneTaps", 501, false, "", {"Too many taps to filter with"}},
     Refusal{"EveryTapZero", 31, true, "", {"ERR: FIR tap file holds only zero taps"}},
@@ -236,7 +236,7 @@ TEST(Fir, ProgressReachesTheEnd) {
     std::remove(file.c_str());
 }
 
-// ---- Every tool of Parts 4.4 and 40058 from a step, as qrvn edit runs it
+// ---- Every length, resampling and transform tool and 40058 from a step, as qrvn edit runs it
 
 TEST(LengthAndResampling, EveryToolRunsFromAStep) {
     const std::string second = WriteTaps("step_second.bin", Noise(500, 2));

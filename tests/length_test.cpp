@@ -1,4 +1,4 @@
-// The length tools (Part 4.4) against index arithmetic written out here: every output sample is
+// The length tools against index arithmetic written out here: every output sample is
 // a named input sample or zero. Their texts, the refusals that must leave waveform and undo copy
 // alone, second files that cannot be read, counts that would wrap 32 bits (checked on waveforms
 // whose samples are never touched), and a stop request from the progress callback.
@@ -239,7 +239,7 @@ INSTANTIATE_TEST_SUITE_P(Length, LengthRefusals, testing::Values(
     Refusal{"MiddleZero", kToolCropMiddle, {{"Crop_Middle", "0"}}, {"Crop_Middle"}, {kBadMiddle}},
     Refusal{"MiddleWhole", kToolCropMiddle, {{"Crop_Middle", "100"}}, {"Crop_Middle"}, {kBadMiddle}},
     Refusal{"MiddleCancelled", kToolCropMiddle, {{"Crop_Middle", "cancel"}}, {"Crop_Middle"}, {kBadMiddle}},
-    // One sample passes the prompt; the crop needs first < last (Part 4.4).
+    // One sample passes the prompt; the crop needs first < last.
     Refusal{"MiddleOneSampleFailsInTheCrop", kToolCropMiddle, {{"Crop_Middle", "1"}}, {"Crop_Middle"},
             {"Cropping Middle Portion", "Samples Extraced from the center of the waveform",
              "ERR: Waveform middle portion crop failed"}},

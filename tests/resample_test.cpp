@@ -1,4 +1,4 @@
-// The resampling and transform tools (Part 4.4): zero stuffing and decimation exactly; the
+// The resampling and transform tools: zero stuffing and decimation exactly; the
 // spectrum tools against a plain DFT written here (O(n²), angles reduced exactly) for small and
 // awkward sizes, including those below the 8-point transform; FFT interpolation against the
 // analytic signal at the new rate; FFT down-sampling keeping in-band tones and dropping the rest;
@@ -328,7 +328,7 @@ INSTANTIATE_TEST_SUITE_P(Resample, ResampleRefusals, testing::Values(
     Refusal{"ZeroStuffZero", kToolUpsampleZero, {{"Upsample", "0"}}, {kBadZeroStuff}},
     Refusal{"ZeroStuff101", kToolUpsampleZero, {{"Upsample", "101"}}, {kBadZeroStuff}},
     Refusal{"ZeroStuffCancelled", kToolUpsampleZero, {{"Upsample", "cancel"}}, {kBadZeroStuff}},
-    // 1 passes the prompt and fails in the operation (Part 4.4).
+    // 1 passes the prompt and fails in the operation.
     Refusal{"ZeroStuffByOne", kToolUpsampleZero, {{"Upsample", "1"}}, kUpFailed},
     Refusal{"ZeroStuffEmpty", kToolUpsampleZero, {}, kUpFailed, 0},
     Refusal{"ZeroStuffPastTheLimit", kToolUpsampleZero, {{"Upsample", "100"}}, kUpFailed, 1'000'001},

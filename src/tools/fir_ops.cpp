@@ -155,12 +155,12 @@ std::vector<float> NormalisedTaps(const cWaveform& tapWave) {
     return h;
 }
 
-int ReadTapFile(ToolContext& ctx, const PromptSpec& spec, int fileType, std::vector<float>& taps,
-                std::string& why) {
+int ReadTapFile(ToolContext& ctx, const PromptSpec& question, int fileType,
+                std::vector<float>& taps, std::string& why) {
     taps.clear();
     why.clear();
     cWaveform tapWave;
-    const int code = LoadSecondWaveform(ctx, spec, fileType, kDefaultSampleRateHz, tapWave);
+    const int code = LoadSecondWaveform(ctx, question, fileType, kDefaultSampleRateHz, tapWave);
     if (code == kErrCancelled) return code;
     if (code != kToolOk) {
         why = LoadFailureText(tapWave);

@@ -1,5 +1,5 @@
 #pragma once
-// FIR filtering with taps read from a file (Part 4.5, command 40058): reading and normalising a
+// FIR filtering with taps read from a file (command 40058): reading and normalising a
 // tap file, and the circular convolution of the waveform with the taps, computed directly. Each
 // output is a sum of exact double products in a fixed order with one rounding to float, so the
 // result does not depend on the CPU's vector width or the number of cores.
@@ -17,14 +17,14 @@ class cWaveform;
 // an empty waveform; all zero when every sample is.
 std::vector<float> NormalisedTaps(const cWaveform& tapWave);
 
-// Asks for a tap file through ctx.input->FileName (spec.prompt is the dialog's title; in a step
-// the path is the value of spec.name), reads it in fileType with the waveform reader and sets
+// Asks for a tap file through ctx.input->FileName (question.prompt is the dialog's title; in a step
+// the path is the value of question.name), reads it in fileType with the waveform reader and sets
 // taps to its NormalisedTaps. Returns kToolOk with at least one tap, not all zero;
 // kErrCancelled when no file was chosen; kErrLoadFailed when it cannot be read or decodes to no
 // samples (why says so, as LoadFailureText); kErrScale when every tap is zero (there is nothing
 // to normalise by). taps is left empty on failure.
-int ReadTapFile(ToolContext& ctx, const PromptSpec& spec, int fileType, std::vector<float>& taps,
-                std::string& why);
+int ReadTapFile(ToolContext& ctx, const PromptSpec& question, int fileType,
+                std::vector<float>& taps, std::string& why);
 
 // Circular FIR filter of I and Q separately: out[n] = Σ h[m]·x[(n + M div 2 − m) mod N] over
 // m = 0 .. M−1, indices wrapping at both ends (M may exceed N). Products and sums in double,

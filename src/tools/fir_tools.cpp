@@ -1,4 +1,4 @@
-// FIR filtering with taps read from a file (Part 4.5, command 40058): the file, the checks of
+// FIR filtering with taps read from a file (command 40058): the file, the checks of
 // its taps and the texts around CircularFir (fir_ops.h).
 
 #include <string>
@@ -28,7 +28,7 @@ public:
             ctx.Status("ERR: FIR tap file could not be read: " + why);
             return code;
         }
-        // Every tap zero: the Part would divide by nothing and filter the waveform to silence.
+        // Every tap zero: normalising would divide by nothing and filter the waveform to silence.
         if (code != kToolOk) return Refuse(ctx, "ERR: FIR tap file holds only zero taps", code);
         if (taps_.size() < kMinTaps)
             return Refuse(ctx, "Too few taps to filter with", kErrLengthOrCount);

@@ -1,5 +1,5 @@
 #pragma once
-// The length tools' operations (Part 4.4): crop, set length (cut or zero padding), appending
+// The length tools' operations: crop, set length (cut or zero padding), appending
 // another waveform or copies of the waveform itself, and the index arithmetic of the tools that
 // call them. Sizes are 64-bit and checked before anything is allocated; each result is built in
 // the scratch arrays and exchanged in whole, so a failure or a stop request (kErrStopped) leaves

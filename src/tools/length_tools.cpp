@@ -1,4 +1,4 @@
-// The length tools (Part 4.4): set length, crop, trim from the left, crop to the middle, append
+// The length tools: set length, crop, trim from the left, crop to the middle, append
 // another waveform and append copies of self, with their prompts, checks and texts around the
 // operations of length_ops.h.
 
@@ -19,13 +19,13 @@ using P = PromptType;
 // The largest whole number a prompt can hold below the cancel answer (2147483647).
 constexpr double kMaxIntAnswer = 2147483646;
 
-// A prompt whose note carries numbers: the spec stays a constant, the filled copy lives as long
+// A prompt whose note carries numbers: the question stays a constant, the filled copy lives as long
 // as the text it points to.
 struct FilledPrompt {
-    PromptSpec spec;
+    PromptSpec question;
     std::string note;
-    FilledPrompt(const PromptSpec& base, std::string text) : spec(base), note(std::move(text)) {
-        spec.note = note.c_str();
+    FilledPrompt(const PromptSpec& base, std::string text) : question(base), note(std::move(text)) {
+        question.note = note.c_str();
     }
     FilledPrompt(const FilledPrompt&) = delete;
 };
@@ -93,10 +93,10 @@ public:
         ctx.Status("Cropping Waveform...");
         const int64_t n = w.sampleCount;
         const FilledPrompt start(kCropStart, Format("1 <= Start < %lld", n));
-        const int64_t s = ctx.input->Int(start.spec, 1);
+        const int64_t s = ctx.input->Int(start.question, 1);
         if (!(s >= 1 && s < n)) return Refuse(ctx, "ERR: Invalid Start Sample requested", kErrCrop);
         const FilledPrompt stop(kCropStop, Format("%lld <= Stop <= %lld", s + 1, n));
-        const int64_t e = ctx.input->Int(stop.spec, static_cast<int>(n));
+        const int64_t e = ctx.input->Int(stop.question, static_cast<int>(n));
         if (!(e > s && e <= n)) return Refuse(ctx, "ERR: Invalid Stop Sample requested", kErrCrop);
         first_ = s - 1;
         last_ = e - 1;
@@ -156,7 +156,7 @@ public:
     }
     int Apply(ToolContext& ctx, cWaveform& w) override {
         const int64_t first = MiddleCropStart(w.sampleCount, k_);
-        // k = 1 keeps a single sample, which the crop refuses (first = last): the Part's failure.
+        // k = 1 keeps a single sample, which the crop refuses (first = last), so it fails there.
         const int code = CropSamples(w, first, first + k_ - 1, ctx);
         if (code != kErrStopped) ctx.Status("Samples Extraced from the center of the waveform");
         return code;
@@ -242,7 +242,7 @@ void RegisterLengthTools(std::vector<ToolInfo>& tools) {
                      "remove the first TrimLeft samples",
                      "",
                      "Samples trimmed from the left",
-                     // No text in the Part: trimming N − 1 passes the prompt and the crop then
+                     // Trimming N − 1 passes the prompt and the crop then
                      // refuses to keep a single sample.
                      "ERR: Trimming from the left must leave two samples or more",
                      {kTrimLeft},

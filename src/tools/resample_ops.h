@@ -1,5 +1,5 @@
 #pragma once
-// Resampling by integer factors (Part 4.4), in the time domain (zero stuffing, decimation) and
+// Resampling by integer factors, in the time domain (zero stuffing, decimation) and
 // through the spectrum form (FFT interpolation and down-sampling). Sizes and rates are 64-bit
 // and checked before anything is allocated; each result is built aside and exchanged in whole,
 // so a failure or a stop request (kErrStopped) leaves the samples and the rate as they were.

@@ -1,4 +1,4 @@
-// The resampling tools (Part 4.4): zero stuffing, FFT interpolation, decimation and FFT
+// The resampling tools: zero stuffing, FFT interpolation, decimation and FFT
 // down-sampling, with their prompts, checks and texts around the operations of resample_ops.h.
 // Each changes the sample rate with the sample count; the window follows the new rate.
 
@@ -13,7 +13,7 @@ namespace {
 
 using P = PromptType;
 // The factors the spectrum tools' prompts accept; the operations take up to 256, so 512 passes
-// the prompt and then fails (Part 4.4).
+// the prompt and then fails.
 constexpr int64_t kMaxPromptFactor = 512;
 
 // ---- Up-sample by zero stuffing (526)

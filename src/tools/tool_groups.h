@@ -10,9 +10,9 @@ void RegisterGeneratorTools(std::vector<ToolInfo>& tools);
 void RegisterModifierTools(std::vector<ToolInfo>& tools);
 void RegisterShiftTools(std::vector<ToolInfo>& tools);
 void RegisterCombineTools(std::vector<ToolInfo>& tools);
-// Part 4.4: length, appending, resampling, and replacing the samples by a transform.
+// Length, appending, resampling, and replacing the samples by a transform.
 void RegisterLengthTools(std::vector<ToolInfo>& tools);
 void RegisterResampleTools(std::vector<ToolInfo>& tools);
 void RegisterTransformTools(std::vector<ToolInfo>& tools);
-// Part 4.5: FIR filtering with taps from a file.
+// FIR filtering with taps from a file.
 void RegisterFirFileTools(std::vector<ToolInfo>& tools);

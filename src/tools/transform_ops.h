@@ -1,6 +1,6 @@
 #pragma once
-// The waveform's spectrum form as the tools that resample, transform and correlate build it
-// (Parts 1.1 and 4.4): sizes in 64 bits, the forward transform of zero-padded samples scaled by
+// The waveform's spectrum form as the tools that resample, transform and correlate build it:
+// sizes in 64 bits, the forward transform of zero-padded samples scaled by
 // 1/Nf and the unscaled inverse, each a watched step that reports progress and stops on request,
 // and the two tools that replace the samples by a transform. Results are those of
 // cWaveform::EnsureSpectrum and EnsureTimeDomain bit for bit; the work arrays are the caller's,
@@ -13,7 +13,7 @@
 
 class cWaveform;
 
-// The longest transform Part 2.1's ComplexFFT runs (2^27 points); the spectrum tools refuse
+// The longest transform ComplexFFT runs (2^27 points); the spectrum tools refuse
 // anything longer instead of working on untransformed data.
 constexpr int64_t kMaxTransformPoints = int64_t{1} << kFftMaxLog2;
 // The shortest transform (8 points): the spectrum form never has fewer bins.
@@ -23,7 +23,7 @@ constexpr int64_t kMinTransformPoints = int64_t{1} << kFftMinLog2;
 // >= 1), in 64 bits; n up to 2^62.
 int64_t PowerOfTwoAtLeast(int64_t n, int64_t minimum);
 
-// The spectrum form's size Nf for n samples: PowerOfTwoAtLeast(n, 8) (Part 1.1).
+// The spectrum form's size Nf for n samples: PowerOfTwoAtLeast(n, 8).
 inline int64_t SpectrumSizeFor(int64_t n) { return PowerOfTwoAtLeast(n, kMinTransformPoints); }
 
 // True when nf is a transform size ComplexFFT runs: a power of two from 8 to 2^27.

@@ -1,4 +1,4 @@
-// The tools that replace the samples by a transform (Part 4.4): the forward FFT (533), whose
+// The tools that replace the samples by a transform: the forward FFT (533), whose
 // result is the spectrum form's bins, and the unscaled inverse FFT (539).
 
 #include "tools/tool_groups.h"
