@@ -130,12 +130,24 @@ def designer(out):
               f"1600x1000) {move:6.2f} ms  (target <= 30 ms)")
 
 
+def resample(out):
+    runs = load(out / "resample.json")
+    numpy = json.loads((out / "resample_numpy.json").read_text())
+    print("Tools 532 and 40058 vs numpy (complex128 transforms; best of 3); ours: median of 5 runs")
+    for name, ref, what in (("FftInterpolate2", "fft_interpolate", "FFT interpolation x2 of 2^24 samples"),
+                            ("FirFile255", "fir_255", "FIR 255 taps on 10^7 samples (numpy: via FFT)")):
+        ours = median_time(runs, f"BM_{name}/iterations:1/repeats:5")
+        r = numpy[ref] * 1000.0
+        print(f"  {what:46} ours {ours:8.1f} ms  numpy {r:8.1f} ms  ratio {ours / r:5.2f}")
+
+
 def main():
     out = Path(sys.argv[1])
     for suite in sys.argv[2:]:
         {"fft": fft, "trace": trace, "reader": reader, "writer": writer, "frequency_plot": frequency_plot, "view": view,
          "tools": tools, "workers": workers, "modifiers": modifiers,
-         "designer": designer}[suite](out)
+         "designer": designer,
+         "resample": resample}[suite](out)
 
 
 if __name__ == "__main__":

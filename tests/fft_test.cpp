@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstring>
@@ -339,6 +340,42 @@ TEST(ComplexFft, TwiddleTablesMatchTheRecurrenceTheyReplace) {
         EXPECT_NEAR(fft_detail::TwiddleIm(t, k), -std::sin(2 * kPi * k / M), 1e-12);
     }
     EXPECT_EQ(fft_detail::TwiddleTable(fft_detail::kMaxTableLog2 + 1), nullptr);
+}
+
+// The watched transform (long transforms that report progress and stop): the same bits as
+// ComplexFFT, fractions rising through (0, 1) once per pass, and a poll that says stop ends it.
+TEST(ComplexFft, AWatchedTransformGivesTheSameBitsAndStopsWhenAsked) {
+    const int64_t n = int64_t{1} << 22;  // four 2^20-point blocks, then two more stages
+    const std::vector<float> input = RandomSignal(2 * n, 9);
+    for (int sign : {-1, +1}) {
+        std::vector<float> expected = input, got = input;
+        ComplexFFT(expected.data(), n, sign);
+        std::vector<double> fractions;
+        EXPECT_TRUE(ComplexFFT(got.data(), n, sign, [&](double f) {
+            fractions.push_back(f);
+            return true;
+        }));
+        size_t at = 0;
+        EXPECT_TRUE(SameBits(expected, got, &at)) << "first difference at " << at;
+        // The bit reversal (1 of 23 passes), then each block (20 passes each over a quarter).
+        ASSERT_EQ(fractions.size(), 6u);
+        EXPECT_DOUBLE_EQ(fractions[0], 1.0 / 23);
+        EXPECT_DOUBLE_EQ(fractions[4], 21.0 / 23);
+        EXPECT_DOUBLE_EQ(fractions[5], 22.0 / 23);
+        EXPECT_TRUE(std::is_sorted(fractions.begin(), fractions.end()));
+    }
+    std::vector<float> x = input;
+    int polls = 0;
+    EXPECT_FALSE(ComplexFFT(x.data(), n, -1, [&](double) { return ++polls < 3; }));
+    EXPECT_EQ(polls, 3);
+    // Sizes the transform does not run: false, data untouched; small sizes poll once.
+    std::vector<float> small = RandomSignal(64, 3);
+    const std::vector<float> before = small;
+    EXPECT_FALSE(ComplexFFT(small.data(), 12, -1, [](double) { return true; }));
+    EXPECT_EQ(small, before);
+    polls = 0;
+    EXPECT_TRUE(ComplexFFT(small.data(), 32, -1, [&](double) { return ++polls > 0; }));
+    EXPECT_EQ(polls, 1);
 }
 
 }  // namespace

@@ -205,24 +205,39 @@ int FftSizeLog2(int64_t n, int lo, int hi) {
     return m;
 }
 
-void fft_detail::ComplexFFTPath(float* data, int64_t n, int sign, bool vectorised) {
+bool fft_detail::ComplexFFTPath(float* data, int64_t n, int sign, bool vectorised,
+                                const FftPoll* poll) {
     const int m = FftSizeLog2(n, kFftMinLog2, kFftMaxLog2);
-    if (m < 0 || data == nullptr || (sign != 1 && sign != -1)) return;
+    if (m < 0 || data == nullptr || (sign != 1 && sign != -1)) return false;
     const bool vec = vectorised && HaveAvx512();
     const bool fused = vec && m >= 6;
+    // The work counted in passes over the data: the bit reversal, then one per stage.
+    const double passes = m + 1.0;
+    const auto goOn = [&](double passesDone) { return !poll || (*poll)(passesDone / passes); };
     if (fused)
         BitReverseFirstStagesAvx512(data, m, sign);
     else
         BitReverse(data, m);
     // Depth first while the stages have tables, then the remaining stages one at a time.
     const int tabled = std::min(m, kMaxTableLog2);
-    for (int64_t base = 0; base < n; base += int64_t{1} << tabled)
-        TransformRecursive(data + 2 * base, tabled, sign, vec, fused);
-    for (int s = tabled + 1; s <= m; ++s)
+    const int64_t blocks = n >> tabled;
+    for (int64_t b = 0; b < blocks; ++b) {
+        if (!goOn(1.0 + tabled * static_cast<double>(b) / static_cast<double>(blocks)))
+            return false;
+        TransformRecursive(data + 2 * (b << tabled), tabled, sign, vec, fused);
+    }
+    for (int s = tabled + 1; s <= m; ++s) {
+        if (!goOn(s)) return false;
         CombineWithRecurrence(data, n, s, sign, vec);
+    }
+    return true;
 }
 
 void ComplexFFT(float* data, int64_t n, int sign) { ComplexFFTPath(data, n, sign, true); }
+
+bool ComplexFFT(float* data, int64_t n, int sign, const FftPoll& poll) {
+    return ComplexFFTPath(data, n, sign, true, poll ? &poll : nullptr);
+}
 
 void RealFFT(float* data, int64_t n) {
     const int m = FftSizeLog2(n, kFftMinLog2 + 1, kFftMaxLog2 + 1);

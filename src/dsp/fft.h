@@ -5,6 +5,7 @@
 // of the plain textbook routine; only the order of work and the vector width differ.
 
 #include <cstdint>
+#include <functional>
 
 // Smallest and largest complex transform lengths (log2).
 constexpr int kFftMinLog2 = 3;
@@ -15,6 +16,16 @@ constexpr int kFftMaxLog2 = 27;
 // n must be a power of two from 8 to 2^27 and sign -1 (forward) or +1 (inverse);
 // any other n leaves the buffer unchanged.
 void ComplexFFT(float* data, int64_t n, int sign);
+
+// Called between passes over the data of a long transform with the fraction done (0 to 1);
+// returning false abandons the transform.
+using FftPoll = std::function<bool(double fractionDone)>;
+// ComplexFFT, bit for bit, that calls poll after the bit reversal and before each later pass
+// over the data (each block of 2^20 points, each stage after those), so a transform of millions
+// of points can report progress and be stopped. Returns true when the transform ran to its end;
+// false when poll stopped it (data then holds a partial transform) or n or sign is not valid
+// (data unchanged).
+bool ComplexFFT(float* data, int64_t n, int sign, const FftPoll& poll);
 
 // In-place transform of n real samples, n a power of two from 16 to 2^28, with the positive
 // exponent F[k] = sum_j x[j] * exp(+2*pi*i*j*k/n), unscaled. Packed result: [0] = Re F[0],

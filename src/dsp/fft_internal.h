@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "dsp/fft.h"
+
 namespace fft_detail {
 
 // Twiddle layout: groups of four k, each 16 doubles: (wr, wr) for the four k, then (-wi, wi) for
@@ -57,7 +59,9 @@ void StagesAvx512(float* x, int64_t count, int firstStage, int lastStage, int si
 
 bool HaveAvx512();
 
-// ComplexFFT on the portable path (vectorised = false) or the fastest one the CPU offers.
-void ComplexFFTPath(float* data, int64_t n, int sign, bool vectorised);
+// ComplexFFT on the portable path (vectorised = false) or the fastest one the CPU offers, with
+// an optional poll between passes (see the ComplexFFT overload). False when it did not finish.
+bool ComplexFFTPath(float* data, int64_t n, int sign, bool vectorised,
+                    const FftPoll* poll = nullptr);
 
 }  // namespace fft_detail

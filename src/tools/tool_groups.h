@@ -11,3 +11,9 @@ void RegisterModifierTools(std::vector<ToolInfo>& tools);
 void RegisterShiftTools(std::vector<ToolInfo>& tools);
 void RegisterCombineTools(std::vector<ToolInfo>& tools);
 void RegisterCorrelationTools(std::vector<ToolInfo>& tools);
+// Length, appending, resampling, and replacing the samples by a transform.
+void RegisterLengthTools(std::vector<ToolInfo>& tools);
+void RegisterResampleTools(std::vector<ToolInfo>& tools);
+void RegisterTransformTools(std::vector<ToolInfo>& tools);
+// FIR filtering with taps from a file.
+void RegisterFirFileTools(std::vector<ToolInfo>& tools);

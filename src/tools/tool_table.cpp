@@ -8,6 +8,10 @@ const std::vector<ToolInfo>& AllTools() {
         RegisterGeneratorTools(all);
         RegisterModifierTools(all);
         RegisterCorrelationTools(all);
+        RegisterLengthTools(all);
+        RegisterResampleTools(all);
+        RegisterTransformTools(all);
+        RegisterFirFileTools(all);
         return all;
     }();
     return tools;

@@ -664,6 +664,49 @@ TEST_F(Frame, ToolsRunFromTheMenuWithUndo) {
     EXPECT_EQ(f->ActionFor(kToolQam64)->text(), "Replace by 64QAM\u2026");
 }
 
+// The resampling tools change the rate with the samples: the view shows the whole new span,
+// the panels and the status bar's decode pane the new rate, and undo brings both back.
+TEST_F(Frame, ResamplingToolsMoveTheWindowToTheNewRate) {
+    auto f = Start({"-f", Tone("r_30.72MSPS.bin", 4096)});
+    auto decode = [&] {
+        QTest::qWait(3 * cQRVNStatusBar::kTimerPeriodMs);
+        return f->statusBar->findChild<QLabel*>("decode")->text().toStdString();
+    };
+    auto panelSays = [&](const std::string& text) {
+        f->view->Render(800, 500);
+        const auto& lines = f->view->engine.leftPanel;
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const PanelLine& l) { return l.text == text; });
+    };
+    f->OnCommand(303);
+    EXPECT_TRUE(panelSays("Sample Rate: 30.72 Msps"));
+    f->view->xStart = 1e6;
+    f->view->xEnd = 2e6;
+    prompter_.numbers["Enter Up-Sampling multiplier"] = 4;
+    f->OnCommand(kToolUpsampleFft);
+    EXPECT_EQ(f->lastStatus, "Waveform Upsampled");
+    EXPECT_EQ(f->mainWave.sampleCount, 16384);
+    EXPECT_EQ(f->mainWave.sampleRate, 122'880'000);
+    EXPECT_EQ(decode(), "405 \u00b7 122.88 Msps (after upsample-fft)");
+    EXPECT_TRUE(panelSays("Sample Rate: 122.88 Msps"));
+    EXPECT_EQ(f->view->xStart, -61.44e6);
+    EXPECT_EQ(f->view->xEnd, 61.44e6);
+    prompter_.numbers["Enter Down-Sampling Divider"] = 3;
+    f->OnCommand(kToolDecimate);
+    EXPECT_EQ(f->lastStatus, "Waveform Downsampled");
+    EXPECT_EQ(f->mainWave.sampleCount, 5461);
+    EXPECT_EQ(f->mainWave.sampleRate, 40'960'000);
+    EXPECT_EQ(decode(), "405 \u00b7 40.96 Msps (after decimate)");
+    f->OnCommand(kCmdUndo);
+    EXPECT_EQ(f->mainWave.sampleRate, 122'880'000);
+    EXPECT_EQ(decode(), "405 \u00b7 122.88 Msps (after upsample-fft)");
+    // A refused factor changes neither.
+    prompter_.numbers["Enter FFT Down-Sampling Ratio"] = 3;
+    f->OnCommand(kToolDownsampleFft);
+    EXPECT_EQ(f->lastStatus, "Invalid Downsampling ratio for FFT Processing");
+    EXPECT_EQ(f->mainWave.sampleRate, 122'880'000);
+}
+
 // A long tool runs off the GUI thread: timers keep firing, the progress bar moves, other
 // commands are refused, and the stop button leaves the waveform as it was.
 TEST_F(Frame, ALongToolKeepsTheWindowAliveAndStops) {

@@ -151,6 +151,38 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<std::string>{"mix-file:file=@B"},
         std::vector<std::string>{"replace-q:file=@B"}));
 
+INSTANTIATE_TEST_SUITE_P(
+    Length, EditSteps,
+    ::testing::Values(std::vector<std::string>{"set-length:SetLength=5000"},
+                      std::vector<std::string>{"set-length:SetLength=0.0001"},
+                      std::vector<std::string>{"crop:StartCrop=100,StopCrop=200"},
+                      std::vector<std::string>{"trim-left:TrimLeft=1000"},
+                      std::vector<std::string>{"crop-middle:Crop_Middle=1001"},
+                      std::vector<std::string>{"append-file:file=@B"},
+                      std::vector<std::string>{"append-self:Append_Self_Count=3"},
+                      std::vector<std::string>{"fft"}, std::vector<std::string>{"ifft"},
+                      std::vector<std::string>{"crop:StartCrop=5,StopCrop=2004", "fft", "ifft"}));
+
+// The resamplers change the rate with the samples: the file is what the tools write in process
+// and the JSON reports the new rate. FIR filtering reads its taps as a second file.
+TEST_F(QrvnEdit, ResamplingStepsChangeTheRate) {
+    const std::string taps =
+        Save("taps.bin", 31, [](int k) { return cd(std::exp(-0.02 * (k - 15) * (k - 15)), 0); });
+    const std::vector<std::string> steps = {
+        "upsample-fft:Upsample=4", "decimate:Downsample=2", "upsample-zero:Upsample=3",
+        "downsample-fft:DownsampleFFT=2", "fir-file:file=" + taps};
+    const Result r = Edit({"--json"}, steps);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Expected e = Reference(steps);
+    EXPECT_EQ(Slurp(Path("out.txt")), e.file);
+    EXPECT_EQ(r.err, e.status);
+    const QJsonObject o = Json(r.out).object();
+    // 4096 · 4 / 2 · 3 / 2 samples at 30.72 MHz · 4 / 2 · 3 / 2.
+    EXPECT_EQ(o["samples"].toDouble(), 12288);
+    EXPECT_EQ(e.samples, 12288);
+    EXPECT_EQ(o["sample_rate_hz"].toDouble(), 92.16e6);
+}
+
 TEST_F(QrvnEdit, ListShowsEveryToolWithItsParameters) {
     const Result text = Run({"edit", "--list"});
     ASSERT_EQ(text.status, 0) << text.err;
@@ -249,6 +281,11 @@ INSTANTIATE_TEST_SUITE_P(
     Steps, EditFailures,
     ::testing::Values(
         std::pair<std::string, std::string>("pulse:AddPulse=9", "Invalid Pulse Duration"),
+        std::pair<std::string, std::string>("upsample-fft:Upsample=512",
+                                            "Upsampling...\nERR: Waveform FFTUpsample failed"),
+        std::pair<std::string, std::string>("fir-file:file=/nonexistent/taps.bin",
+                                            "ERR: FIR tap file could not be read: No such file or "
+                                            "directory"),
         // A refusal the tool gives without a text.
         std::pair<std::string, std::string>("qam64:ModulationSampleRate=40e6",
                                             "qrvn: qam64:ModulationSampleRate=40e6 failed")));

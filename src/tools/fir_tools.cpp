@@ -1,0 +1,59 @@
+// FIR filtering with taps read from a file (command 40058): the file, the checks of
+// its taps and the texts around CircularFir (fir_ops.h).
+
+#include <string>
+#include <vector>
+
+#include "tools/fir_ops.h"
+#include "tools/tool_checks.h"
+#include "tools/tool_groups.h"
+#include "waveform/waveform.h"
+
+namespace {
+
+// Tap counts the filter takes. The Part filters 3 to 499 taps and reports more than 500 as too
+// many; 500 itself, which it leaves unfiltered without a word, is too many as well.
+constexpr size_t kMinTaps = 3, kMaxTaps = 499;
+
+const PromptSpec kTapFile{
+    "file", PromptType::File, "Open FIR Filter file definition", "", "", "path", 0, 0, 0, ""};
+
+class FirFile : public cTool {
+public:
+    int Ask(ToolContext& ctx, const cWaveform&) override {
+        std::string why;
+        const int code = ReadTapFile(ctx, kTapFile, ctx.fileType, taps_, why);
+        if (code == kErrCancelled) return code;
+        if (code == kErrLoadFailed) {
+            ctx.Status("ERR: FIR tap file could not be read: " + why);
+            return code;
+        }
+        // Every tap zero: normalising would divide by nothing and filter the waveform to silence.
+        if (code != kToolOk) return Refuse(ctx, "ERR: FIR tap file holds only zero taps", code);
+        if (taps_.size() < kMinTaps)
+            return Refuse(ctx, "Too few taps to filter with", kErrLengthOrCount);
+        if (taps_.size() > kMaxTaps)
+            return Refuse(ctx, "Too many taps to filter with", kErrLengthOrCount);
+        return kToolOk;
+    }
+    int Apply(ToolContext& ctx, cWaveform& w) override {
+        return CircularFir(w, taps_, ctx) ? kToolOk : kErrStopped;
+    }
+
+private:
+    std::vector<float> taps_;
+};
+
+}  // namespace
+
+void RegisterFirFileTools(std::vector<ToolInfo>& tools) {
+    tools.push_back({kToolFirFile,
+                     "fir-file",
+                     "circular FIR filter with 3 to 499 taps read from a file (the I values, "
+                     "normalised to a largest tap of 0.5)",
+                     "",
+                     "Waveform filtered",
+                     "",
+                     {kTapFile},
+                     Make<FirFile>()});
+}

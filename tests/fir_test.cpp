@@ -1,0 +1,278 @@
+// FIR filtering from a tap file (40058) against the direct circular convolution
+// written here in double with the taps read back and normalised independently: tap counts
+// around the limits, more taps than samples, chunks on two cores. The vectorised kernel against
+// the portable one bit for bit, the refusals, a stop request from the progress callback on
+// 10,000,000 samples, and every length, resampling and transform tool and this one run from a step.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tool_test_support.h"
+#include "tools/fir_ops.h"
+#include "tools/tool_step.h"
+
+namespace {
+
+using cd = std::complex<double>;
+using Strings = std::vector<std::string>;
+
+std::string TempPath(const std::string& name) {
+    return ::testing::TempDir() + std::to_string(::getpid()) + "_fir_" + name;
+}
+
+std::vector<cd> Noise(int n, uint32_t seed) {
+    std::vector<cd> x(static_cast<size_t>(n));
+    auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
+    };
+    for (cd& v : x) {
+        const double i = next();
+        v = cd(i, next());
+    }
+    return x;
+}
+
+// A tap file of type 405 (16-bit): I and Q as given, cut to the file's precision.
+std::string WriteTaps(const std::string& name, const std::vector<cd>& taps) {
+    cWaveform w = MakeWaveform(static_cast<int>(taps.size()), 1'000'000,
+                               [&](int k) { return taps[k] * 0.9; });
+    w.fileType = kFileBin16BeTwos;
+    const std::string path = TempPath(name);
+    EXPECT_EQ(w.SaveFile(path), 1);
+    return path;
+}
+
+// The taps the tool should use, found here: the file read back, divided by its largest
+// magnitude, halved, in double; the I values.
+std::vector<double> ExpectedTaps(const std::string& path) {
+    cWaveform w;
+    w.fileType = kFileBin16BeTwos;
+    EXPECT_EQ(w.LoadFile(path, false), 0);
+    double peak = 0;
+    for (int k = 0; k < w.sampleCount; ++k)
+        peak = std::max(peak, std::hypot(double{w.I[k]}, double{w.Q[k]}));
+    std::vector<double> h(static_cast<size_t>(w.sampleCount));
+    for (int k = 0; k < w.sampleCount; ++k)
+        h[k] = w.I[k] / peak * 0.5;
+    return h;
+}
+
+// out[n] = Σ_m h[m]·x[(n + M div 2 − m) mod N], written out directly.
+std::vector<cd> CircularConvolution(const std::vector<cd>& x, const std::vector<double>& h) {
+    const auto n = static_cast<int64_t>(x.size()), m = static_cast<int64_t>(h.size());
+    std::vector<cd> y(x.size());
+    for (int64_t k = 0; k < n; ++k) {
+        cd s = 0;
+        for (int64_t j = 0; j < m; ++j)
+            s += h[j] * x[(((k + m / 2 - j) % n) + n) % n];
+        y[k] = s;
+    }
+    return y;
+}
+
+struct Sizes {
+    int n, taps;
+};
+void PrintTo(const Sizes& s, std::ostream* os) { *os << "N" << s.n << "_M" << s.taps; }
+
+class FirAgainstConvolution : public testing::TestWithParam<Sizes> {};
+
+TEST_P(FirAgainstConvolution, WithinAMillionthOfTheTapSum) {
+    const auto [n, m] = GetParam();
+    const std::string file = WriteTaps("taps.bin", Noise(m, 11 * m));
+    std::vector<cd> x = Noise(n, 3 * n + 1);
+    cWaveform w = MakeWaveform(n, 1'000'000, [&](int k) { return x[k]; });
+    for (int k = 0; k < n; ++k)
+        x[k] = cd(w.I[k], w.Q[k]);
+    ToolRunner run;
+    ASSERT_EQ(run.Run(kToolFirFile, w, {{"file", file}}), 0) << run.LastText();
+    EXPECT_EQ(run.texts, Strings{"Waveform filtered"});
+    EXPECT_TRUE(run.undoTaken);
+    const std::vector<double> h = ExpectedTaps(file);
+    ASSERT_EQ(h.size(), static_cast<size_t>(m));
+    double sumAbs = 0;
+    for (double v : h)
+        sumAbs += std::fabs(v);
+    const std::vector<cd> y = CircularConvolution(x, h);
+    ASSERT_EQ(w.sampleCount, n);
+    for (int k = 0; k < n; ++k)
+        ASSERT_LT(std::abs(cd(w.I[k], w.Q[k]) - y[k]), 1e-6 * sumAbs) << "output " << k;
+    std::remove(file.c_str());
+}
+
+// Counts at the limits, even and odd, more taps than samples, one sample, and waveforms long
+// enough for chunks on both cores and for runs that end inside a block of the kernel.
+INSTANTIATE_TEST_SUITE_P(Fir, FirAgainstConvolution,
+                         testing::Values(Sizes{1000, 3}, Sizes{1000, 4}, Sizes{1000, 499},
+                                         Sizes{1000, 498}, Sizes{100, 499}, Sizes{3, 7},
+                                         Sizes{1, 5}, Sizes{2, 3}, Sizes{64, 64},
+                                         Sizes{300'007, 255}, Sizes{200'000, 31}));
+
+TEST(Fir, TheTapsAreTheNormalisedIValues) {
+    // Largest magnitude |3 + 4j| = 5: I / 5 · 0.5.
+    cWaveform t = MakeWaveform(4, 1, [](int k) {
+        const cd v[] = {cd(1, 0), cd(3, 4), cd(-2, 1), cd(0, -4.5)};
+        return v[k];
+    });
+    EXPECT_EQ(NormalisedTaps(t), (std::vector<float>{0.1f, 0.3f, -0.2f, 0.0f}));
+    cWaveform zeros = MakeWaveform(3, 1, [](int) { return cd(0, 0); });
+    EXPECT_EQ(NormalisedTaps(zeros), (std::vector<float>{0, 0, 0}));
+}
+
+TEST(Fir, TheVectorKernelGivesThePortableBits) {
+    for (const auto& [n, m] :
+         {std::pair{5000, 3}, {5000, 499}, {1024 + 63, 64}, {700, 65}, {10, 499}, {131'101, 200}}) {
+        const std::vector<cd> x = Noise(n, n + m);
+        std::vector<float> xf(static_cast<size_t>(n)), h(static_cast<size_t>(m));
+        for (int k = 0; k < n; ++k)
+            xf[k] = static_cast<float>(x[k].real());
+        for (int k = 0; k < m; ++k)
+            h[k] = static_cast<float>(Noise(m, 5)[k].imag() * 0.5);
+        std::vector<float> a(xf.size()), b(xf.size());
+        fir_detail::FilterChannel(xf.data(), n, h, a.data(), 0, n, true);
+        fir_detail::FilterChannel(xf.data(), n, h, b.data(), 0, n, false);
+        EXPECT_EQ(a, b) << n << " " << m;
+        // In two pieces: the same outputs whatever the split.
+        std::vector<float> c(xf.size());
+        fir_detail::FilterChannel(xf.data(), n, h, c.data(), 0, n / 3, true);
+        fir_detail::FilterChannel(xf.data(), n, h, c.data(), n / 3, n, true);
+        EXPECT_EQ(a, c) << n << " " << m;
+    }
+}
+
+// ---- Refusals: waveform and undo copy stay
+
+struct Refusal {
+    const char* label;
+    int taps;  // -1: no file; 0: an empty file
+    bool zero;
+    std::string answer;  // "" the written file
+    Strings texts;
+};
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.label; }
+
+class FirRefusals : public testing::TestWithParam<Refusal> {};
+
+TEST_P(FirRefusals, LeaveWaveformAndUndoAlone) {
+    const Refusal& c = GetParam();
+    std::string file = TempPath("refused.bin");
+    if (c.taps > 0)
+        file = WriteTaps("refused.bin", c.zero ? std::vector<cd>(c.taps) : Noise(c.taps, 4));
+    if (c.taps == 0) std::ofstream(file, std::ios::binary).flush();
+    cWaveform w = MakeWaveform(1000, 1'000'000, [](int k) { return cd(0.001 * k, -0.1); });
+    const FloatArray before = w.I;
+    ToolRunner run;
+    EXPECT_NE(run.Run(kToolFirFile, w, {{"file", c.answer.empty() ? file : c.answer}}), 0);
+    EXPECT_EQ(run.texts, c.texts);
+    EXPECT_EQ(w.I, before);
+    EXPECT_FALSE(run.undoTaken);
+    std::remove(file.c_str());
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Fir, FirRefusals, testing::Values(
+    Refusal{"TwoTaps", 2, false, "", {"Too few taps to filter with"}},
+    Refusal{"OneTap", 1, false, "", {"Too few taps to filter with"}},
+    // Exactly 500 taps is refused as well: the filter takes at most 499.
+    Refusal{"FiveHundredTaps", 500, false, "", {"Too many taps to filter with"}},
+    Refusal{"FiveHundredOneTaps", 501, false, "", {"Too many taps to filter with"}},
+    Refusal{"EveryTapZero", 31, true, "", {"ERR: FIR tap file holds only zero taps"}},
+    Refusal{"Cancelled", -1, false, "cancel", {}},
+    Refusal{"MissingFile", -1, false, "", {"ERR: FIR tap file could not be read: No such file or directory"}},
+    Refusal{"EmptyFile", 0, false, "", {"ERR: FIR tap file could not be read: empty file"}}),
+    [](const testing::TestParamInfo<Refusal>& info) { return info.param.label; });
+// clang-format on
+
+// ---- Long work
+
+TEST(Fir, StopsOnRequestWithTheWaveformUnchanged) {
+    // 499 taps on 10,000,000 samples.
+    const std::string file = WriteTaps("long.bin", Noise(499, 8));
+    cWaveform w;
+    w.AllocateScratch(10'000'000);
+    for (int k = 0; k < 10'000'000; ++k) {
+        w.scratchI[k] = static_cast<float>(k % 77) / 77.0f;
+        w.scratchQ[k] = -0.25f;
+    }
+    w.SwapScratch();
+    ToolRunner run;
+    std::vector<int> seen;
+    run.ctx.progress = [&](int percent) {
+        seen.push_back(percent);
+        if (percent >= 5) run.stop = true;
+    };
+    EXPECT_EQ(run.Run(kToolFirFile, w, {{"file", file}}), kErrStopped);
+    EXPECT_EQ(run.LastText(), "Stopped: the waveform is as it was");
+    ASSERT_FALSE(seen.empty());
+    EXPECT_GE(seen.back(), 5);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    for (int k : {0, 76, 5'000'000, 9'999'999}) {
+        EXPECT_EQ(w.I[k], static_cast<float>(k % 77) / 77.0f) << k;
+        EXPECT_EQ(w.Q[k], -0.25f) << k;
+    }
+    EXPECT_FALSE(run.undoTaken);
+    std::remove(file.c_str());
+}
+
+TEST(Fir, ProgressReachesTheEnd) {
+    const std::string file = WriteTaps("progress.bin", Noise(99, 9));
+    cWaveform w = MakeWaveform(2'000'000, 1'000'000, [](int k) { return cd(k % 5, 1); });
+    ToolRunner run;
+    std::vector<int> seen;
+    run.ctx.progress = [&](int percent) { seen.push_back(percent); };
+    ASSERT_EQ(run.Run(kToolFirFile, w, {{"file", file}}), 0);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_GT(seen.size(), 5u);
+    EXPECT_EQ(seen.back(), 100);
+    std::remove(file.c_str());
+}
+
+// ---- Every length, resampling and transform tool and 40058 from a step, as qrvn edit runs it
+
+TEST(LengthAndResampling, EveryToolRunsFromAStep) {
+    const std::string second = WriteTaps("step_second.bin", Noise(500, 2));
+    const std::string taps = WriteTaps("step_taps.bin", Noise(63, 3));
+    const std::vector<std::pair<std::string, int>> steps = {
+        {"set-length:SetLength=2000", 2000},
+        {"crop:StartCrop=11,StopCrop=1990", 1980},
+        {"trim-left:TrimLeft=80", 1900},
+        {"crop-middle:Crop_Middle=1800", 1800},
+        {"append-file:file=" + second, 2300},
+        {"append-self:Append_Self_Count=1", 4600},
+        {"upsample-zero:Upsample=3", 13800},
+        {"decimate:Downsample=3", 4600},
+        {"upsample-fft:Upsample=4", 18400},
+        {"downsample-fft:DownsampleFFT=8", 2300},
+        {"fft", 4096},
+        {"ifft", 4096},
+        {"fir-file:file=" + taps, 4096}};
+    cWaveform w = MakeWaveform(1000, 8'000'000, [](int k) { return cd(0.01 * (k % 50), 0.2); });
+    std::set<int> ids;
+    for (const auto& [text, count] : steps) {
+        ToolStep step;
+        ASSERT_EQ(ParseToolStep(text, step), "") << text;
+        cStepInput input(step);
+        ToolContext ctx;
+        ctx.input = &input;
+        ctx.fileType = kFileBin16BeTwos;
+        ASSERT_EQ(RunTool(*step.tool, ctx, w, {}), 0) << text;
+        EXPECT_EQ(w.sampleCount, count) << text;
+        ids.insert(step.tool->id);
+    }
+    EXPECT_EQ(ids.size(), steps.size());
+    // ×3 ÷3 ×4 ÷8.
+    EXPECT_EQ(w.sampleRate, 4'000'000);
+    std::remove(second.c_str());
+    std::remove(taps.c_str());
+}
+
+}  // namespace

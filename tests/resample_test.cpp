@@ -1,0 +1,470 @@
+// The resampling and transform tools: zero stuffing and decimation exactly; the
+// spectrum tools against a plain DFT written here (O(n²), angles reduced exactly) for small and
+// awkward sizes, including those below the 8-point transform; FFT interpolation against the
+// analytic signal at the new rate; FFT down-sampling keeping in-band tones and dropping the rest;
+// rates; refusals; sizes past 32 bits and past the 2^27-point transform on untouched waveforms;
+// and progress and stop requests on 50,000,000 samples.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+#include "tool_test_support.h"
+#include "tools/resample_ops.h"
+#include "tools/transform_ops.h"
+
+namespace {
+
+using cd = std::complex<double>;
+using Answers = std::map<std::string, std::string>;
+using Strings = std::vector<std::string>;
+constexpr double kPi = std::numbers::pi;
+
+// Reproducible samples in [-1, 1)².
+std::vector<cd> Noise(int n, uint32_t seed = 99) {
+    std::vector<cd> x(static_cast<size_t>(n));
+    auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
+    };
+    for (cd& v : x) {
+        const double i = next();
+        v = cd(i, next());
+    }
+    return x;
+}
+cWaveform FromSamples(const std::vector<cd>& x, int64_t rate = 30'720'000) {
+    return MakeWaveform(static_cast<int>(x.size()), rate, [&](int k) { return x[k]; });
+}
+// What the waveform holds, as the float samples it was given (the reference starts from these).
+std::vector<cd> Samples(const cWaveform& w) {
+    std::vector<cd> x(static_cast<size_t>(w.sampleCount));
+    for (int k = 0; k < w.sampleCount; ++k)
+        x[k] = cd(w.I[k], w.Q[k]);
+    return x;
+}
+int64_t Pow2AtLeast(int64_t n, int64_t p) {
+    while (p < n)
+        p *= 2;
+    return p;
+}
+
+// X[k] = Σ_{t < min(N, size)} x[t]·e^{sign·2πi·kt/size}, k < size, with kt reduced mod size
+// before the angle is formed.
+std::vector<cd> PlainDft(const std::vector<cd>& x, int64_t size, int sign) {
+    std::vector<cd> X(static_cast<size_t>(size));
+    const auto n = std::min<int64_t>(static_cast<int64_t>(x.size()), size);
+    for (int64_t k = 0; k < size; ++k) {
+        cd s = 0;
+        for (int64_t t = 0; t < n; ++t)
+            s += x[t] * std::polar(1.0, sign * 2 * kPi * static_cast<double>((k * t) % size) /
+                                            static_cast<double>(size));
+        X[k] = s;
+    }
+    return X;
+}
+
+double Rms(const std::vector<cd>& x) {
+    double s = 0;
+    for (const cd& v : x)
+        s += std::norm(v);
+    return x.empty() ? 0 : std::sqrt(s / static_cast<double>(x.size()));
+}
+
+// The largest |got − expected| over the samples, as a fraction of the expected RMS.
+double WorstRelative(const cWaveform& w, const std::vector<cd>& expected) {
+    EXPECT_EQ(w.sampleCount, static_cast<int>(expected.size()));
+    double worst = 0;
+    for (size_t k = 0; k < expected.size() && k < static_cast<size_t>(w.sampleCount); ++k)
+        worst = std::max(worst, std::abs(cd(w.I[k], w.Q[k]) - expected[k]));
+    return worst / std::max(Rms(expected), 1e-30);
+}
+
+// ---- Time-domain resampling, exactly
+
+TEST(Resample, ZeroStuffingByTwoOfTwoSamples) {
+    cWaveform w = FromSamples({cd(0.5, -0.25), cd(-1, 0.75)}, 1'000'000);
+    ToolRunner run;
+    ASSERT_EQ(run.Run(kToolUpsampleZero, w, {{"Upsample", "2"}}), 0);
+    EXPECT_EQ(run.texts, (Strings{"Upsampling...", "Waveform Upsampled"}));
+    EXPECT_EQ(Samples(w), (std::vector<cd>{cd(0.5, -0.25), 0, cd(-1, 0.75), 0}));
+    EXPECT_EQ(w.sampleRate, 2'000'000);
+}
+
+TEST(Resample, ZeroStuffingPutsEachSampleKApart) {
+    const std::vector<cd> x = Noise(1'234'567);
+    for (int k : {3, 7, 100}) {
+        if (int64_t{1'234'567} * k > 100'000'000) continue;
+        cWaveform w = FromSamples(x, 3'000'000'000);
+        ToolRunner run;
+        ASSERT_EQ(run.Run(kToolUpsampleZero, w, {{"Upsample", std::to_string(k)}}), 0);
+        ASSERT_EQ(w.sampleCount, 1'234'567 * k);
+        // Rates past 32 bits stay exact.
+        EXPECT_EQ(w.sampleRate, 3'000'000'000 * k);
+        for (int64_t j = 0; j < w.sampleCount; ++j) {
+            const cd expected = j % k ? cd(0)
+                                      : cd(static_cast<float>(x[j / k].real()),
+                                           static_cast<float>(x[j / k].imag()));
+            ASSERT_EQ(cd(w.I[j], w.Q[j]), expected) << "k " << k << " output " << j;
+        }
+    }
+}
+
+TEST(Resample, DecimationKeepsEveryKthSample) {
+    // 10 samples by 3: 0, 3 and 6; Fs / 3 by integer division.
+    const std::vector<cd> x = Noise(10);
+    cWaveform w = FromSamples(x, 10'000'001);
+    ToolRunner run;
+    ASSERT_EQ(run.Run(kToolDecimate, w, {{"Downsample", "3"}}), 0);
+    EXPECT_EQ(run.texts, (Strings{"Downsampling...", "Waveform Downsampled"}));
+    ASSERT_EQ(w.sampleCount, 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(cd(w.I[i], w.Q[i]),
+                  cd(static_cast<float>(x[3 * i].real()), static_cast<float>(x[3 * i].imag())));
+    EXPECT_EQ(w.sampleRate, 3'333'333);
+    // trunc(N/K + 0.5) with a real division: 10 by 4 keeps 0, 4 and 8 (2.5 rounds up).
+    for (const auto& [n, k, m] : {std::tuple{10, 4, 3},
+                                  {3, 2, 2},
+                                  {2'500'001, 5, 500'000},
+                                  {2'500'003, 5, 500'001},
+                                  {1'000'000, 999'999, 1}}) {
+        const std::vector<cd> y = Noise(n);
+        cWaveform v = FromSamples(y, 1'000'000);
+        const int code = Decimate(v, k, ToolContext{});
+        if (m <= 1) {
+            EXPECT_EQ(code, kErrTooShort);
+            continue;
+        }
+        ASSERT_EQ(code, kToolOk);
+        ASSERT_EQ(v.sampleCount, m) << n << "/" << k;
+        for (int i = 0; i < m; ++i)
+            ASSERT_EQ(v.I[i], static_cast<float>(y[static_cast<size_t>(i) * k].real()));
+    }
+}
+
+// ---- The spectrum tools against a plain DFT
+
+struct Sized {
+    int n, k;
+};
+void PrintTo(const Sized& s, std::ostream* os) { *os << "N" << s.n << "_K" << s.k; }
+
+class SpectrumUpsample : public testing::TestWithParam<Sized> {};
+
+TEST_P(SpectrumUpsample, MatchesThePlainDft) {
+    const auto [n, k] = GetParam();
+    cWaveform w = FromSamples(Noise(n, 7 * n + k), 1'000'000);
+    const std::vector<cd> x = Samples(w);
+    ASSERT_EQ(FftUpsample(w, k, ToolContext{}), kToolOk);
+    // Nf·K bins, not the power of two above N·K: below 8 samples that one would be smaller.
+    const int64_t nf = Pow2AtLeast(n, 8), nfOut = nf * k;
+    std::vector<cd> X = PlainDft(x, nf, -1), Y(static_cast<size_t>(nfOut));
+    for (int64_t b = 0; b < nf / 2; ++b) {
+        Y[b] = X[b] / static_cast<double>(nf);
+        Y[nfOut - nf / 2 + b] = X[nf / 2 + b] / static_cast<double>(nf);
+    }
+    std::vector<cd> y = PlainDft(Y, nfOut, +1);
+    y.resize(static_cast<size_t>(n) * k);
+    EXPECT_LT(WorstRelative(w, y), 1e-5);
+    EXPECT_EQ(w.sampleRate, 1'000'000 * k);
+}
+
+INSTANTIATE_TEST_SUITE_P(Resample, SpectrumUpsample,
+                         testing::Values(Sized{1, 2}, Sized{1, 256}, Sized{2, 4}, Sized{3, 2},
+                                         Sized{7, 8}, Sized{8, 2}, Sized{9, 4}, Sized{13, 16},
+                                         Sized{64, 2}, Sized{100, 4}, Sized{257, 2}));
+
+class SpectrumDownsample : public testing::TestWithParam<Sized> {};
+
+TEST_P(SpectrumDownsample, MatchesThePlainDft) {
+    const auto [n, k] = GetParam();
+    cWaveform w = FromSamples(Noise(n, 3 * n + k), 1'000'001);
+    const std::vector<cd> x = Samples(w);
+    ASSERT_EQ(FftDownsample(w, k, ToolContext{}), kToolOk);
+    const int64_t nf = Pow2AtLeast(n, 8), nfOut = nf / k;
+    std::vector<cd> X = PlainDft(x, nf, -1), Y(static_cast<size_t>(nfOut));
+    for (int64_t b = 0; b < nfOut / 2; ++b) {
+        Y[b] = X[b] / static_cast<double>(nf);
+        Y[nfOut / 2 + b] = X[nf - nfOut / 2 + b] / static_cast<double>(nf);
+    }
+    std::vector<cd> y = PlainDft(Y, nfOut, +1);
+    y.resize(static_cast<size_t>(n / k));
+    EXPECT_LT(WorstRelative(w, y), 1e-5);
+    EXPECT_EQ(w.sampleRate, 1'000'001 / k);
+}
+
+INSTANTIATE_TEST_SUITE_P(Resample, SpectrumDownsample,
+                         testing::Values(Sized{16, 2}, Sized{20, 4}, Sized{33, 2}, Sized{64, 8},
+                                         Sized{100, 2}, Sized{1000, 16}, Sized{2048, 256}));
+
+TEST(Transforms, ForwardIsTheDftOverNfAndInverseTheUnscaledDft) {
+    for (int n : {1, 3, 4, 5, 8, 13, 64, 100, 129}) {
+        const std::vector<cd> x = Noise(n, n);
+        const int64_t nf = Pow2AtLeast(n, 8);
+        {
+            cWaveform w = FromSamples(x);
+            ToolRunner run;
+            ASSERT_EQ(run.Run(kToolForwardFft, w), 0);
+            EXPECT_EQ(run.texts, Strings{"FFT performed"});
+            std::vector<cd> X = PlainDft(Samples(FromSamples(x)), nf, -1);
+            for (cd& v : X)
+                v /= static_cast<double>(nf);
+            EXPECT_LT(WorstRelative(w, X), 1e-5) << n;
+            EXPECT_EQ(w.sampleRate, 30'720'000);
+        }
+        {
+            cWaveform w = FromSamples(x);
+            ToolRunner run;
+            ASSERT_EQ(run.Run(kToolInverseFft, w), 0);
+            EXPECT_EQ(run.texts, Strings{"iFFT performed"});
+            // From 8 points: an inverse of 4 or fewer points would leave the data as it was.
+            EXPECT_LT(WorstRelative(w, PlainDft(Samples(FromSamples(x)), nf, +1)), 1e-5) << n;
+        }
+    }
+}
+
+TEST(Transforms, ForwardThenInverseRestoresPowersOfTwo) {
+    for (int n : {8, 64, 4096, 1 << 21}) {
+        const std::vector<cd> x = Noise(n, 5);
+        cWaveform w = FromSamples(x);
+        const std::vector<cd> before = Samples(w);
+        ToolRunner run;
+        ASSERT_EQ(run.Run(kToolForwardFft, w), 0);
+        ASSERT_EQ(run.Run(kToolInverseFft, w), 0);
+        EXPECT_LT(WorstRelative(w, before), 1e-5) << n;
+    }
+}
+
+// ---- Against signals with a closed form
+
+struct Tone {
+    int bin;  // cycles over the N input samples
+    double amplitude, phase;
+};
+cd ToneSum(const std::vector<Tone>& tones, double m, double period) {
+    cd s = 0;
+    for (const Tone& t : tones)
+        s += std::polar(t.amplitude, 2 * kPi * t.bin * m / period + t.phase);
+    return s;
+}
+
+TEST(Resample, FftInterpolationGivesTheAnalyticSignalAtTheNewRate) {
+    // Periodic in N and without energy at N/2: the band-limited signal the spectrum describes.
+    const int n = 4096;
+    const std::vector<Tone> tones = {
+        {3, 0.3, 0.1}, {-17, 0.2, 2.0}, {250, 0.1, -1.0}, {-1000, 0.25, 0.5}, {2000, 0.05, 3.0}};
+    for (int k : {2, 4, 16, 256}) {
+        cWaveform w = MakeWaveform(n, 30'720'000, [&](int t) { return ToneSum(tones, t, n); });
+        ToolRunner run;
+        ASSERT_EQ(run.Run(kToolUpsampleFft, w, {{"Upsample", std::to_string(k)}}), 0);
+        EXPECT_EQ(run.texts, (Strings{"Upsampling...", "Waveform Upsampled"}));
+        std::vector<cd> y(static_cast<size_t>(n) * k);
+        for (size_t m = 0; m < y.size(); ++m)
+            y[m] = ToneSum(tones, static_cast<double>(m), static_cast<double>(n) * k);
+        EXPECT_LT(WorstRelative(w, y), 1e-4) << k;
+        // The same tones in Hz at K times the rate.
+        EXPECT_EQ(w.sampleRate, int64_t{30'720'000} * k);
+    }
+}
+
+TEST(Resample, FftDownsamplingKeepsInBandTonesAndDropsTheRest) {
+    const int n = 8192, k = 4, out = n / k;
+    // In band: |bin| < out/2 = 1024 cycles over the waveform.
+    const std::vector<Tone> in = {{5, 0.3, 0.2}, {-300, 0.2, 1.0}, {1000, 0.25, -2.0}};
+    const std::vector<Tone> outside = {{1500, 0.3, 0.0}, {-3000, 0.2, 1.5}, {4000, 0.1, 0.3}};
+    cWaveform w = MakeWaveform(n, 61'440'000,
+                               [&](int t) { return ToneSum(in, t, n) + ToneSum(outside, t, n); });
+    ToolRunner run;
+    ASSERT_EQ(run.Run(kToolDownsampleFft, w, {{"DownsampleFFT", std::to_string(k)}}), 0);
+    EXPECT_EQ(run.texts, (Strings{"Downsampling...", "Waveform Downsampled"}));
+    std::vector<cd> y(out);
+    for (int m = 0; m < out; ++m)
+        y[m] = ToneSum(in, m, out);
+    EXPECT_LT(WorstRelative(w, y), 1e-4);
+    EXPECT_EQ(w.sampleRate, 15'360'000);
+}
+
+// ---- Refusals and failures: the waveform, its rate and the undo copy stay
+
+struct Refusal {
+    const char* label;
+    int id;
+    Answers answers;
+    Strings texts;
+    int n = 100;
+};
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.label; }
+
+class ResampleRefusals : public testing::TestWithParam<Refusal> {};
+
+TEST_P(ResampleRefusals, LeaveWaveformRateAndUndoAlone) {
+    const Refusal& c = GetParam();
+    cWaveform w = FromSamples(Noise(c.n), 1'000'000);
+    const FloatArray before = w.I;
+    ToolRunner run;
+    EXPECT_NE(run.Run(c.id, w, c.answers), 0);
+    EXPECT_EQ(run.texts, c.texts);
+    EXPECT_EQ(w.I, before);
+    EXPECT_EQ(w.sampleRate, 1'000'000);
+    EXPECT_FALSE(run.undoTaken);
+}
+
+const std::string kBadZeroStuff = "ERR: Invalid upsampling integer requested";
+const std::string kBadFftUp = "ERR: Invalid Upsampling ratio for FFT Processing";
+const std::string kBadDecimate = "ERR: Invalid Downsampling ratio requested";
+const std::string kBadFftDown = "Invalid Downsampling ratio for FFT Processing";
+const Strings kUpFailed = {"Upsampling...", "ERR: Waveform Upsample failed"};
+const Strings kFftUpFailed = {"Upsampling...", "ERR: Waveform FFTUpsample failed"};
+const Strings kDownFailed = {"Downsampling...", "ERR: Waveform Downsample failed"};
+const Strings kFftDownFailed = {"Downsampling...", "ERR: Waveform FFTDownsample failed"};
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Resample, ResampleRefusals, testing::Values(
+    Refusal{"ZeroStuffZero", kToolUpsampleZero, {{"Upsample", "0"}}, {kBadZeroStuff}},
+    Refusal{"ZeroStuff101", kToolUpsampleZero, {{"Upsample", "101"}}, {kBadZeroStuff}},
+    Refusal{"ZeroStuffCancelled", kToolUpsampleZero, {{"Upsample", "cancel"}}, {kBadZeroStuff}},
+    // 1 passes the prompt and fails in the operation.
+    Refusal{"ZeroStuffByOne", kToolUpsampleZero, {{"Upsample", "1"}}, kUpFailed},
+    Refusal{"ZeroStuffEmpty", kToolUpsampleZero, {}, kUpFailed, 0},
+    Refusal{"ZeroStuffPastTheLimit", kToolUpsampleZero, {{"Upsample", "100"}}, kUpFailed, 1'000'001},
+    Refusal{"FftUpByThree", kToolUpsampleFft, {{"Upsample", "3"}}, {kBadFftUp}},
+    Refusal{"FftUpByOne", kToolUpsampleFft, {{"Upsample", "1"}}, {kBadFftUp}},
+    Refusal{"FftUpBy1024", kToolUpsampleFft, {{"Upsample", "1024"}}, {kBadFftUp}},
+    Refusal{"FftUpCancelled", kToolUpsampleFft, {{"Upsample", "cancel"}}, {kBadFftUp}},
+    Refusal{"FftUpBy512FailsInTheOperation", kToolUpsampleFft, {{"Upsample", "512"}}, kFftUpFailed},
+    Refusal{"FftUpEmpty", kToolUpsampleFft, {}, kFftUpFailed, 0},
+    Refusal{"FftUpPastTheLimit", kToolUpsampleFft, {{"Upsample", "256"}}, kFftUpFailed, 400'000},
+    Refusal{"DecimateZero", kToolDecimate, {{"Downsample", "0"}}, {kBadDecimate}},
+    Refusal{"DecimateByN", kToolDecimate, {{"Downsample", "100"}}, {kBadDecimate}},
+    Refusal{"DecimateCancelled", kToolDecimate, {{"Downsample", "cancel"}}, {kBadDecimate}},
+    Refusal{"DecimateByOne", kToolDecimate, {{"Downsample", "1"}}, kDownFailed},
+    // 10 / 7 + 0.5 truncates to 1: one sample is no waveform.
+    Refusal{"DecimateToOneSample", kToolDecimate, {{"Downsample", "7"}}, kDownFailed, 10},
+    Refusal{"FftDownBySix", kToolDownsampleFft, {{"DownsampleFFT", "6"}}, {kBadFftDown}},
+    Refusal{"FftDownBy1024", kToolDownsampleFft, {{"DownsampleFFT", "1024"}}, {kBadFftDown}},
+    Refusal{"FftDownCancelled", kToolDownsampleFft, {{"DownsampleFFT", "cancel"}}, {kBadFftDown}},
+    Refusal{"FftDownBy512FailsInTheOperation", kToolDownsampleFft, {{"DownsampleFFT", "512"}}, kFftDownFailed},
+    Refusal{"FftDownToOneSample", kToolDownsampleFft, {{"DownsampleFFT", "2"}}, kFftDownFailed, 3},
+    // N / K = 2 samples, but Nf / K = 4 bins: below the 8-point transform.
+    Refusal{"FftDownBelowEightBins", kToolDownsampleFft, {{"DownsampleFFT", "8"}}, kFftDownFailed, 20}),
+    [](const testing::TestParamInfo<Refusal>& info) { return info.param.label; });
+// clang-format on
+
+// ---- Sizes past 32 bits and past the largest transform, on untouched waveforms
+
+cWaveform Untouched(int64_t n, int64_t rate = 1'000'000) {
+    cWaveform w;
+    w.AllocateScratch(static_cast<int>(n));
+    w.SwapScratch();
+    w.sampleRate = rate;
+    return w;
+}
+
+TEST(Resample, SizesThatWouldWrap32BitsFailBeforeAllocating) {
+    const ToolContext ctx;
+    // 42,949,673 · 100 = 4,294,967,300: 4 once wrapped.
+    cWaveform a = Untouched(42'949'673);
+    EXPECT_EQ(ZeroStuff(a, 100, ctx), kErrTooLong);
+    // (2^24 + 1) · 256 = 2^32 + 256: 256 once wrapped.
+    cWaveform b = Untouched((1 << 24) + 1);
+    EXPECT_EQ(FftUpsample(b, 256, ctx), kErrTooLong);
+    // Through the tool, without an undo copy: the text of the failure, the waveform as it was.
+    ToolRunner run;
+    run.input.answers = {{"Upsample", "256"}};
+    EXPECT_EQ(RunTool(*FindTool(kToolUpsampleFft), run.ctx, b, {}), kErrTooLong);
+    EXPECT_EQ(run.texts.back(), "ERR: Waveform FFTUpsample failed");
+    EXPECT_EQ(b.sampleCount, (1 << 24) + 1);
+    EXPECT_EQ(b.sampleRate, 1'000'000);
+    // A 16-bit real or marker file can hold 2.5·10^8 samples: 2^28 bins, past the transform.
+    cWaveform c = Untouched((1 << 27) + 1);
+    EXPECT_EQ(FftDownsample(c, 2, ctx), kErrTooLong);
+    EXPECT_EQ(c.sampleCount, (1 << 27) + 1);
+    // The transform tools: 2^27 results would exceed 100,000,000 samples.
+    cWaveform d = Untouched((1 << 26) + 1);
+    EXPECT_EQ(ReplaceBySpectrum(d, ctx), kErrTooLong);
+    EXPECT_EQ(ReplaceByInverseTransform(d, ctx), kErrTooLong);
+    EXPECT_EQ(d.sampleCount, (1 << 26) + 1);
+    ToolRunner fft;
+    EXPECT_EQ(RunTool(*FindTool(kToolForwardFft), fft.ctx, d, {}), kErrTooLong);
+    EXPECT_EQ(fft.texts.back(), "ERR: FFT failed: the result would exceed 100000000 samples");
+    // A rate that would not fit in 64 bits.
+    cWaveform e = FromSamples(Noise(10), std::numeric_limits<int64_t>::max() / 3);
+    EXPECT_EQ(ZeroStuff(e, 4, ctx), kErrResampleFactor);
+    EXPECT_EQ(FftUpsample(e, 4, ctx), kErrResampleFactor);
+    EXPECT_EQ(e.sampleCount, 10);
+}
+
+TEST(Resample, TransformSizes) {
+    EXPECT_EQ(SpectrumSizeFor(0), 8);
+    EXPECT_EQ(SpectrumSizeFor(9), 16);
+    EXPECT_EQ(SpectrumSizeFor(int64_t{1} << 40), int64_t{1} << 40);
+    EXPECT_EQ(SpectrumSizeFor((int64_t{1} << 40) + 1), int64_t{1} << 41);
+    EXPECT_TRUE(IsTransformSize(8));
+    EXPECT_TRUE(IsTransformSize(int64_t{1} << 27));
+    EXPECT_FALSE(IsTransformSize(4));
+    EXPECT_FALSE(IsTransformSize(int64_t{1} << 28));
+    EXPECT_FALSE(IsTransformSize(24));
+}
+
+// ---- Long work: progress, and a stop request from the progress callback
+
+// 50,000,000 samples of a slow tone: the largest FFT interpolation by 2 (2^26 → 2^27 points).
+cWaveform FiftyMillion() {
+    cWaveform w;
+    w.AllocateScratch(50'000'000);
+    for (int k = 0; k < 50'000'000; ++k) {
+        w.scratchI[k] = static_cast<float>(k % 1000) / 1000.0f;
+        w.scratchQ[k] = 0.5f;
+    }
+    w.SwapScratch();
+    w.sampleRate = 100'000'000;
+    return w;
+}
+
+class LongInterpolation : public testing::TestWithParam<int> {};
+
+TEST_P(LongInterpolation, StopsOnRequestWithTheWaveformUnchanged) {
+    const int stopAt = GetParam();
+    cWaveform w = FiftyMillion();
+    ToolRunner run;
+    std::vector<int> seen;
+    run.ctx.progress = [&](int percent) {
+        seen.push_back(percent);
+        if (percent >= stopAt) run.stop = true;
+    };
+    EXPECT_EQ(run.Run(kToolUpsampleFft, w, {{"Upsample", "2"}}), kErrStopped);
+    EXPECT_EQ(run.LastText(), "Stopped: the waveform is as it was");
+    ASSERT_FALSE(seen.empty());
+    EXPECT_GE(seen.back(), stopAt);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_EQ(w.sampleCount, 50'000'000);
+    EXPECT_EQ(w.sampleRate, 100'000'000);
+    for (int k : {0, 999, 12'345'678, 49'999'999}) {
+        EXPECT_EQ(w.I[k], static_cast<float>(k % 1000) / 1000.0f) << k;
+        EXPECT_EQ(w.Q[k], 0.5f) << k;
+    }
+    EXPECT_FALSE(run.undoTaken);
+}
+
+// In the forward transform (2^26 points), and in the inverse (2^27).
+INSTANTIATE_TEST_SUITE_P(Resample, LongInterpolation, testing::Values(10, 60));
+
+TEST(Resample, ProgressRisesThroughEveryStepToTheEnd) {
+    // 2^21 samples: transforms of 2^21 and 2^23 points, past the 2^20-point blocks.
+    cWaveform w = FromSamples(Noise(1 << 21), 1'000'000);
+    ToolRunner run;
+    std::vector<int> seen;
+    run.ctx.progress = [&](int percent) { seen.push_back(percent); };
+    ASSERT_EQ(run.Run(kToolUpsampleFft, w, {{"Upsample", "4"}}), 0);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_GT(seen.size(), 10u);
+    EXPECT_GE(seen.back(), 95);
+    EXPECT_EQ(w.sampleCount, 1 << 23);
+}
+
+}  // namespace
