@@ -10,3 +10,4 @@ void RegisterGeneratorTools(std::vector<ToolInfo>& tools);
 void RegisterModifierTools(std::vector<ToolInfo>& tools);
 void RegisterShiftTools(std::vector<ToolInfo>& tools);
 void RegisterCombineTools(std::vector<ToolInfo>& tools);
+void RegisterFilterTools(std::vector<ToolInfo>& tools);

@@ -7,6 +7,7 @@ const std::vector<ToolInfo>& AllTools() {
         std::vector<ToolInfo> all;
         RegisterGeneratorTools(all);
         RegisterModifierTools(all);
+        RegisterFilterTools(all);
         return all;
     }();
     return tools;
