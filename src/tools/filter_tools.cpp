@@ -210,4 +210,5 @@ void RegisterFilterTools(std::vector<ToolInfo>& tools) {
                      kBadPosition,
                      {kChannelCentre},
                      Make<ChannelFilter<true>>()});
+    RegisterNonLinearTools(tools);
 }

@@ -10,4 +10,6 @@ void RegisterGeneratorTools(std::vector<ToolInfo>& tools);
 void RegisterModifierTools(std::vector<ToolInfo>& tools);
 void RegisterShiftTools(std::vector<ToolInfo>& tools);
 void RegisterCombineTools(std::vector<ToolInfo>& tools);
+// The FFT and channel filters; adds the crest factor reduction and PA tools below as well.
 void RegisterFilterTools(std::vector<ToolInfo>& tools);
+void RegisterNonLinearTools(std::vector<ToolInfo>& tools);
