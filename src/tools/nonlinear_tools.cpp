@@ -51,6 +51,9 @@ public:
     }
     int Apply(ToolContext& ctx, cWaveform& w) override {
         w.EnsureTimeDomain(true);
+        // Progress counts passes; a pass's own sweeps would restart the bar each time.
+        ToolContext quiet;
+        quiet.stop = ctx.stop;
         double offset = target_;
         for (int pass = 0; pass < kCfrPasses; ++pass) {
             ctx.keptPartial = pass > 0;
@@ -58,7 +61,8 @@ public:
             const double par = PowerStats(w).ParDb();
             if (pass > 0 && par - target_ > 1) offset *= 0.985;
             if (par <= target_ + 0.1) return Finish(ctx, par, pass);
-            if (const int code = CfrPass(w, offset, ctx); code != kToolOk) return code;
+            if (const int code = CfrPass(w, offset, quiet); code != kToolOk) return code;
+            ctx.Progress(100 * (pass + 1) / kCfrPasses);
             ctx.Status("Crest Factor Reducing... Pass " + std::to_string(pass + 1) + ", PAR " +
                        Format("%.2f", par));
             ctx.results.emplace_back("par_pass_" + std::to_string(pass + 1) + "_db", par);
