@@ -1,104 +1,91 @@
-// Crest factor reduction on a multi-carrier 64QAM signal measured with the program's own ACLR,
+// Crest factor reduction of a multi-carrier 64QAM signal measured with the program's own ACLR,
 // one CFR pass and peak windowing against double-precision computations written out here, the
-// PA curve at its knots and beyond them, stops that keep the passes done, and the refusals.
+// PA curve at its knots and beyond them, stops that keep the passes done, and refusals.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <complex>
 #include <cstdio>
 #include <map>
-#include <numbers>
 #include <random>
 #include <string>
-#include <vector>
 
 #include "dsp/trace_recompute.h"
 #include "measure/measurements.h"
 #include "reference_fft.h"
-#include "tool_test_support.h"
 #include "tools/nonlinear_ops.h"
 
 namespace {
 
-using cd = std::complex<double>;
 using Answers = std::map<std::string, std::string>;
 constexpr double kPi = std::numbers::pi;
 
-std::vector<cd> Samples(const cWaveform& w) {
-    std::vector<cd> x(static_cast<size_t>(w.sampleCount));
-    for (int k = 0; k < w.sampleCount; ++k)
-        x[static_cast<size_t>(k)] = cd(w.I[k], w.Q[k]);
-    return x;
-}
-cWaveform FromSamples(const std::vector<cd>& x, int64_t fs = 30'720'000) {
-    return MakeWaveform(static_cast<int>(x.size()), fs, [&](int k) { return x[size_t(k)]; });
-}
+// Noise as float samples hold it.
 std::vector<cd> Noise(int n, unsigned seed) {
     std::mt19937 rng(seed);
     std::normal_distribution<double> g(0, 0.1);
-    std::vector<cd> x(static_cast<size_t>(n));
-    for (cd& v : x)
-        v = cd(g(rng), g(rng));
-    return x;
+    return Samples(MakeWaveform(n, 1, [&](int) { return cd(g(rng), g(rng)); }));
+}
+double Mean(const std::vector<cd>& x) {
+    double sum = 0;
+    for (const cd& v : x)
+        sum += std::norm(v);
+    return sum / double(x.size());
 }
 double ParDb(const std::vector<cd>& x) {
-    double sum = 0, peak = 0;
-    for (const cd& v : x) {
-        sum += std::norm(v);
+    double peak = 0;
+    for (const cd& v : x)
         peak = std::max(peak, std::norm(v));
-    }
-    return 10 * std::log10(peak / (sum / double(x.size())));
+    return 10 * std::log10(peak / Mean(x));
+}
+std::string Text(const char* format, double v) {
+    char text[80];
+    std::snprintf(text, sizeof text, format, v);
+    return text;
 }
 
-// Eight 64QAM carriers 2.5 MHz apart at 1.92 Msymbol/s, raised-cosine shaped (roll-off 0.22),
-// at 61.44 MHz: a 20 MHz block with a PAR near 10 dB. Built bin by bin and shifted by whole
-// bins, so it is periodic in its length as the generators' signals are.
+// Eight 64QAM carriers of 1.92 Msymbol/s, 2.5 MHz apart, raised-cosine shaped (roll-off 0.22),
+// at 61.44 MHz and -20 dBFS: a 20 MHz block with a PAR near 10 dB. Shifted by whole bins, so
+// it is periodic in its length as the generators' signals are.
 cWaveform MultiCarrierQam(int n) {
-    const double fs = 61.44e6, rs = 1.92e6, df = fs / n;
-    const int sps = 32;
+    const double df = 61.44e6 / n, f1 = 0.78 * 0.96e6, f2 = 1.22 * 0.96e6;
     std::mt19937 rng(4);
     std::uniform_int_distribution<int> level(0, 7);
     std::vector<cd> block(static_cast<size_t>(n));
     for (int carrier = 0; carrier < 8; ++carrier) {
-        const auto shift = static_cast<int>(std::lround((-8.75e6 + 2.5e6 * carrier) / df));
         std::vector<cd> x(static_cast<size_t>(n));
-        for (int k = 0; k < n; k += sps)
+        for (int k = 0; k < n; k += 32)
             x[size_t(k)] = cd(2 * level(rng) - 7, 2 * level(rng) - 7);
         const std::vector<cd> bins = ReferenceFft(x, -1);
+        const auto shift = static_cast<int>(std::lround((-8.75e6 + 2.5e6 * carrier) / df));
         for (int b = 0; b < n; ++b) {
             const double f = std::fabs((b < n / 2 ? b : b - n) * df);
-            const double f1 = 0.78 * rs / 2, f2 = 1.22 * rs / 2;
             const double g = f <= f1   ? 1
                              : f >= f2 ? 0
-                                       : 0.5 * (1 + std::cos(kPi / (0.22 * rs) * (f - f1)));
+                                       : (1 + std::cos(kPi * (f - f1) / (f2 - f1))) / 2;
             block[size_t((b + shift + n) % n)] += g * bins[size_t(b)];
         }
     }
-    std::vector<cd> sum = ReferenceFft(block, +1);
-    double mean = 0;
-    for (const cd& v : sum)
-        mean += std::norm(v) / n;
-    for (cd& v : sum)
-        v *= 0.1 / std::sqrt(mean);  // -20 dBFS
-    return FromSamples(sum, 61'440'000);
+    std::vector<cd> x = ReferenceFft(block, +1);
+    const double scale = 0.1 / std::sqrt(Mean(x));
+    for (cd& v : x)
+        v *= scale;
+    return FromSamples(x, 61'440'000);
 }
 
-// Power of the adjacent channels below and above, relative to the carrier (dB).
+// The adjacent channels below and above, relative to the carrier (dB).
 std::pair<double, double> Aclr(const cWaveform& w) {
     cSpectrumTrace t;
-    cSpectrumRecompute rc;
     SpectrumSettings s;
     s.fftSize = 8192;
     std::atomic<bool> stop{false};
-    rc.Recompute(t, w, s, stop, {}, 0);
+    cSpectrumRecompute().Recompute(t, w, s, stop, {}, 0);
     cMeasurements m;
     m.SelectAclrBandwidth(kCmdAclr20);
     m.Measure(t, 0.0);
     const auto& a = m.results.aclrDb;
-    EXPECT_EQ(a.size(), 3u);
-    return {a[1] - a[0], a[2] - a[0]};
+    return a.size() == 3 ? std::pair<double, double>(a[1] - a[0], a[2] - a[0])
+                         : std::pair<double, double>(0, 0);
 }
 
 TEST(Cfr, ReachesTheTargetWithoutSpoilingTheAclr) {
@@ -106,6 +93,7 @@ TEST(Cfr, ReachesTheTargetWithoutSpoilingTheAclr) {
     const double parBefore = ParDb(Samples(w));
     ASSERT_GT(parBefore, 9.5);
     const auto [lowerBefore, upperBefore] = Aclr(w);
+    ASSERT_LT(lowerBefore, -100);
     ToolRunner run;
     ASSERT_EQ(run.Run(kToolCfr, w, {{"CFRPAR", "8"}}), 0);
     EXPECT_EQ(run.LastText(), "CFR Complete");
@@ -113,69 +101,55 @@ TEST(Cfr, ReachesTheTargetWithoutSpoilingTheAclr) {
     const auto [lower, upper] = Aclr(w);
     EXPECT_LT(lower - lowerBefore, 1.0) << lowerBefore << " -> " << lower;
     EXPECT_LT(upper - upperBefore, 1.0) << upperBefore << " -> " << upper;
-    // One text per pass, with the PAR the pass started from, as the results say too.
+    // A text per pass with the PAR it started from, as the results say; then the PAR reached.
     const auto& r = run.ctx.results;
-    ASSERT_GE(r.size(), 3u);
-    const int passes = static_cast<int>(r[r.size() - 2].second);
-    ASSERT_EQ(run.texts.size(), size_t(passes) + 2);
-    char first[80];
-    std::snprintf(first, sizeof first, "Crest Factor Reducing... Pass 1, PAR %.2f", parBefore);
-    EXPECT_EQ(run.texts[1], first);
+    ASSERT_EQ(run.texts.size(), r.size());  // the first text and the last besides the passes
+    EXPECT_EQ(run.texts[1], Text("Crest Factor Reducing... Pass 1, PAR %.2f", parBefore));
     EXPECT_EQ(r[0].first, "par_pass_1_db");
     EXPECT_NEAR(r[0].second, parBefore, 1e-4);
-    EXPECT_EQ(r.back().first, "par_db");
+    EXPECT_EQ(r[r.size() - 2].first, "passes");
+    EXPECT_EQ(r[r.size() - 2].second, double(r.size() - 2));
     EXPECT_NEAR(r.back().second, ParDb(Samples(w)), 1e-4);
 }
 
-// One pass with offset 3 dB, written out in double: clip at mean + 3 dB, the clipping noise
-// kept only under bins 30 dB stronger, subtracted.
+// One pass with offset 3 dB written out in double: the clipping noise at mean + 3 dB, kept only
+// under bins 30 dB stronger, subtracted. 1000 samples: zero-padded to 1024 and back.
 TEST(Cfr, OnePassMatchesAComputationInDouble) {
     const int n = 1000, nf = 1024;
-    const std::vector<cd> x = Samples(FromSamples(Noise(n, 5)));
-    double mean = 0;
-    for (const cd& v : x)
-        mean += std::norm(v) / n;
-    const double limit = std::sqrt(mean) * std::pow(10, 3.0 / 20);
+    const std::vector<cd> x = Noise(n, 5);
+    const double limit = std::sqrt(Mean(x) * std::pow(10, 0.3));
     std::vector<cd> s(nf), e(nf);
     for (int k = 0; k < n; ++k) {
         s[size_t(k)] = x[size_t(k)];
-        if (std::abs(x[size_t(k)]) > limit)
-            e[size_t(k)] = x[size_t(k)] * (1 - limit / std::abs(x[size_t(k)]));
+        e[size_t(k)] = x[size_t(k)] * std::max(0.0, 1 - limit / std::abs(x[size_t(k)]));
     }
     const std::vector<cd> S = ReferenceFft(s, -1);
     std::vector<cd> E = ReferenceFft(e, -1);
     for (int b = 0; b < nf; ++b)
         if (std::norm(S[size_t(b)]) < 1000 * std::norm(E[size_t(b)])) E[size_t(b)] = 0;
-    const std::vector<cd> noise = ReferenceFft(E, +1);
-
-    cWaveform w = FromSamples(x);
-    ToolContext ctx;
-    ASSERT_EQ(CfrPass(w, 3.0, ctx), 0);
+    E = ReferenceFft(E, +1);
+    cWaveform w = FromSamples(x, 30'720'000);
+    ASSERT_EQ(CfrPass(w, 3.0, ToolContext{}), 0);
     for (int k = 0; k < n; ++k)
-        ASSERT_NEAR(std::abs(cd(w.I[k], w.Q[k]) - (x[size_t(k)] - noise[size_t(k)] / double(nf))),
-                    0, 2e-6)
-            << k;
+        ASSERT_NEAR(std::abs(cd(w.I[k], w.Q[k]) - (x[size_t(k)] - E[size_t(k)] / double(nf))), 0,
+                    2e-6);
 }
 
-TEST(Cfr, PassesOutOfTheTargetSayThePar) {
-    // Within the target already: no pass.
-    cWaveform w = FromSamples(Noise(2000, 6));
+TEST(Cfr, NoPassWithinTheTargetAndTheParReachedWhenThePassesRunOut) {
+    cWaveform w = FromSamples(Noise(2000, 6), 30'720'000);
     const std::vector<cd> before = Samples(w);
     ToolRunner run;
     ASSERT_EQ(run.Run(kToolCfr, w, {{"CFRPAR", "20"}}), 0);
     EXPECT_EQ(run.texts, (std::vector<std::string>{"Crest Factor Reducing...", "CFR Complete"}));
     EXPECT_EQ(Samples(w), before);
-    // A target no waveform reaches: twenty passes, then the PAR reached.
     ASSERT_EQ(run.Run(kToolCfr, w, {{"CFRPAR", "0.1"}}), 0);
     ASSERT_EQ(run.texts.size(), 22u);
-    char text[80];
-    std::snprintf(text, sizeof text, "CFR Complete, PAR %.2f dB", ParDb(Samples(w)));
-    EXPECT_EQ(run.LastText(), text);
+    EXPECT_EQ(run.LastText(), Text("CFR Complete, PAR %.2f dB", ParDb(Samples(w))));
 }
 
 TEST(Cfr, AStopKeepsThePassesDoneAndTheUndoCopy) {
-    cWaveform w = FromSamples(Noise(4096, 7));
-    const std::vector<cd> before = Samples(w);
+    const std::vector<cd> before = Noise(4096, 7);
+    cWaveform w = FromSamples(before, 30'720'000);
     ToolRunner run;
     run.ctx.status = [&](const std::string& t) {
         run.texts.push_back(t);
@@ -183,61 +157,47 @@ TEST(Cfr, AStopKeepsThePassesDoneAndTheUndoCopy) {
     };
     EXPECT_EQ(run.Run(kToolCfr, w, {{"CFRPAR", "3"}}), kErrStopped);
     EXPECT_EQ(run.LastText(), "Stopped: the changes made so far are kept");
-    // Two passes, the second with the offset lowered when the PAR was still over 1 dB off.
-    cWaveform twice = FromSamples(before);
-    ToolContext ctx;
-    ASSERT_EQ(CfrPass(twice, 3.0, ctx), 0);
-    ASSERT_EQ(CfrPass(twice, PowerStats(twice).ParDb() - 3 > 1 ? 3 * 0.985 : 3.0, ctx), 0);
-    EXPECT_EQ(Samples(w), Samples(twice));
-    EXPECT_NE(Samples(w), before);
     ASSERT_TRUE(run.undoTaken);
     EXPECT_EQ(Samples(run.undo), before);
+    // Two passes, the second with the offset lowered while the PAR was over 1 dB off.
+    cWaveform twice = FromSamples(before, 30'720'000);
+    ASSERT_EQ(CfrPass(twice, 3.0, ToolContext{}), 0);
+    ASSERT_EQ(CfrPass(twice, PowerStats(twice).ParDb() > 4 ? 3 * 0.985 : 3.0, ToolContext{}), 0);
+    EXPECT_EQ(Samples(w), Samples(twice));
+    EXPECT_NE(Samples(w), before);
     // Stopped before the first pass: nothing changed, no undo copy.
     ToolRunner early;
     early.stop = true;
-    cWaveform v = FromSamples(before);
-    EXPECT_EQ(early.Run(kToolCfr, v, {{"CFRPAR", "3"}}), kErrStopped);
+    EXPECT_EQ(early.Run(kToolCfr, twice, {{"CFRPAR", "3"}}), kErrStopped);
     EXPECT_EQ(early.LastText(), "Stopped: the waveform is as it was");
-    EXPECT_EQ(Samples(v), before);
+    EXPECT_EQ(Samples(twice), Samples(w));
     EXPECT_FALSE(early.undoTaken);
 }
 
-// ---- Peak windowing, against the algorithm run literally over dense arrays in double
+// ---- Peak windowing against the algorithm run literally over dense arrays in double
 
 TEST(PeakWindowing, SamplesAndEvmMatchADirectComputation) {
     const int n = 3000;
+    const std::vector<cd> x = Noise(n, 8);
+    const double mean = Mean(x), threshold = std::pow(10, 0.5) * mean;  // 5 dB
     for (int W : {10, 75, 300}) {
-        const std::vector<cd> x = Samples(FromSamples(Noise(n, 8)));
-        double mean = 0;
-        for (const cd& v : x)
-            mean += std::norm(v) / n;
-        const double threshold = std::pow(10, 0.5) * mean;  // 5 dB
-        std::vector<double> c(n), d(n), w(static_cast<size_t>(W));
-        for (int k = 0; k < n; ++k)
-            c[size_t(k)] =
-                std::norm(x[size_t(k)]) <= threshold ? 0 : 1 - threshold / std::norm(x[size_t(k)]);
+        const int H = W / 2;
+        std::vector<double> c(n), d(n, 0.0), w(static_cast<size_t>(W));
         for (int k = 0; k < W; ++k)
             w[size_t(k)] = 0.5 * (1 - std::cos(2 * kPi * k / (W - 1)));
-        const int H = W / 2;
+        for (int k = 0; k < n; ++k)
+            c[size_t(k)] = std::max(0.0, 1 - threshold / std::norm(x[size_t(k)]));
         for (int i = 0; i < n; ++i) {
             double f = 0;
-            for (int k = 0; k < W; ++k)
-                if (i - k >= 0) d[size_t(i)] += w[size_t(k)] * c[size_t(i - k)];
-            for (int k = 0; k < H; ++k)
-                if (i - k >= 0) f += w[size_t(H - 1 - k)] * c[size_t(i - k)];
+            for (int k = 0; k < W && k <= i; ++k) {
+                d[size_t(i)] += w[size_t(k)] * c[size_t(i - k)];
+                if (k < H) f += w[size_t(H - 1 - k)] * c[size_t(i - k)];
+            }
             if (i < n - 1) c[size_t(i + 1)] = std::max(0.0, c[size_t(i + 1)] - f);
         }
-        for (int i = 0; i + H < n; ++i)
-            c[size_t(i)] = d[size_t(i + H)];
+        std::copy(d.begin() + H, d.end(), c.begin());
         double err = 0;
-        std::vector<cd> y(size_t(n), 0.0);
-        for (int k = 0; k < n; ++k) {
-            y[size_t(k)] = x[size_t(k)] * (1 - c[size_t(k)]);
-            err += std::norm(y[size_t(k)] - x[size_t(k)]) / n;
-        }
-        const double evm = std::sqrt(err) / std::sqrt(mean) * 100;
-
-        cWaveform wave = FromSamples(x);
+        cWaveform wave = FromSamples(x, 30'720'000);
         ToolRunner run;
         std::vector<std::string> notices;
         run.ctx.notice = [&](const std::string& title, const std::string& text) {
@@ -246,15 +206,15 @@ TEST(PeakWindowing, SamplesAndEvmMatchADirectComputation) {
         ASSERT_EQ(
             run.Run(kToolPeakWindowCfr, wave, {{"par", "5"}, {"CFRWindowLen", std::to_string(W)}}),
             0);
-        for (int k = 0; k < n; ++k)
-            ASSERT_NEAR(std::abs(cd(wave.I[k], wave.Q[k]) - y[size_t(k)]), 0, 2e-7)
-                << W << " " << k;
+        for (int k = 0; k < n; ++k) {
+            const cd y = x[size_t(k)] * (1 - c[size_t(k)]);
+            err += std::norm(y - x[size_t(k)]) / n;
+            ASSERT_NEAR(std::abs(cd(wave.I[k], wave.Q[k]) - y), 0, 2e-7) << W << " " << k;
+        }
+        const double evm = std::sqrt(err / mean) * 100;
         ASSERT_GT(evm, 0.1);
-        ASSERT_EQ(run.ctx.results.size(), 1u);
-        EXPECT_NEAR(run.ctx.results[0].second, evm, 1e-5 * evm) << W;
-        char text[80];
-        std::snprintf(text, sizeof text, "Error: EVM degraded by %.2f%%", evm);
-        EXPECT_EQ(notices, std::vector<std::string>{text});
+        EXPECT_NEAR(run.ctx.results.at(0).second, evm, 1e-5 * evm) << W;
+        EXPECT_EQ(notices, std::vector<std::string>{Text("Error: EVM degraded by %.2f%%", evm)});
         EXPECT_EQ(run.LastText(), "Peak Windowing CFR applied");
     }
 }
@@ -263,26 +223,21 @@ TEST(PeakWindowing, SamplesAndEvmMatchADirectComputation) {
 
 TEST(PaModel, CurveAtItsKnotsAndBeyondThem) {
     cPaCurve curve;
-    const double knots[][2] = {
-        {0.0000316, 1}, {0.01, 1.01}, {0.158, 0.851}, {1, 0.501}, {1.26, 0.398}};
-    for (const auto& [x, y] : knots)
+    for (const auto& [x, y] :
+         {std::pair{0.0000316, 1.0}, {0.01, 1.01}, {0.158, 0.851}, {1.0, 0.501}, {1.26, 0.398}})
         EXPECT_NEAR(curve.Gain(x), y, 1e-6) << x;
-    EXPECT_EQ(curve.Gain(0), curve.Gain(1e-6));
-    // Beyond the table the output amplitude g·√u holds the last knot's, never turning over.
+    EXPECT_EQ(curve.Gain(0), 1.0);
+    // Beyond the table the output amplitude g·√u holds the last knot's.
     const double held = 0.398 * std::sqrt(1.26);
-    double peak = 0;
     for (double u = 1e-6; u <= 1e4; u *= 1.01) {
         const double g = curve.Gain(u);
-        ASSERT_TRUE(g > 0 && g <= 1.02) << u;
-        peak = std::max(peak, g * std::sqrt(u));
+        ASSERT_TRUE(g > 0 && g < 1.02 && g * std::sqrt(u) < 0.57) << u;  // 0.56 near u = 0.6
         if (u > 1.2601) {
             ASSERT_NEAR(g * std::sqrt(u), held, 1e-6) << u;
         }
     }
-    EXPECT_LT(peak, 0.57);  // the table's own maximum, near u = 0.6
-
-    // Full-scale samples at three back-offs: u = 1 at -0.2 dB gives 0.501; -6 and -20 dB drive
-    // past the table.
+    // A full-scale sample at three back-offs: u = 1 at -0.2 dB; -6 and -20 dB drive past the
+    // table (where the end cubic gave gains of -4.78 and -214,637). A small sample keeps 1.
     for (const auto& [backOff, gain] : {std::pair{-0.2, 0.501},
                                         {-6.0, held / std::sqrt(std::pow(10, 0.58))},
                                         {-20.0, held / std::sqrt(std::pow(10, 1.98))}}) {
@@ -292,13 +247,10 @@ TEST(PaModel, CurveAtItsKnotsAndBeyondThem) {
         ASSERT_EQ(run.Run(kToolPaModel, w, {{"PAsimBackOffdB", std::to_string(backOff)}}), 0);
         EXPECT_NEAR(w.I[1], 0.6 * gain, 1e-6) << backOff;
         EXPECT_NEAR(w.Q[1], -0.8 * gain, 1e-6) << backOff;
-        EXPECT_NEAR(w.I[0], 1e-4 * curve.Gain(1e-8 / std::pow(10, (backOff + 0.2) / 10)), 1e-11);
+        EXPECT_EQ(w.I[0], 1e-4f);
         EXPECT_EQ(run.texts, (std::vector<std::string>{"Simulating PA compression...",
                                                        "Simulated PA compression applied"}));
     }
-}
-
-TEST(Expansion, SquaresEachPartKeepingItsSign) {
     cWaveform w = MakeWaveform(2, 1'000'000, [](int k) { return k ? cd(-0.1, 2) : cd(0.5, -0.5); });
     ToolRunner run;
     ASSERT_EQ(run.Run(kToolExpansion, w), 0);
@@ -312,8 +264,7 @@ struct Refusal {
     const char* label;
     int id;
     Answers answers;
-    std::vector<std::string> asked;
-    std::vector<std::string> texts;
+    std::vector<std::string> asked, texts;
     int code;
     bool silent = false;
 };
@@ -323,8 +274,7 @@ class NonLinearRefusals : public testing::TestWithParam<Refusal> {};
 
 TEST_P(NonLinearRefusals, LeaveWaveformAndUndoAlone) {
     const Refusal& c = GetParam();
-    cWaveform w = c.silent ? MakeWaveform(500, 1'000'000, [](int) { return cd(0, 0); })
-                           : FromSamples(Noise(500, 9));
+    cWaveform w = FromSamples(c.silent ? std::vector<cd>(500) : Noise(500, 9), 1'000'000);
     const FloatArray before = w.I;
     ToolRunner run;
     EXPECT_EQ(run.Run(c.id, w, c.answers), c.code);
@@ -340,7 +290,6 @@ const std::vector<std::string> kWindowAsked = {"par", "CFRWindowLen"};
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(NonLinear, NonLinearRefusals, testing::Values(
     Refusal{"CfrParTooSmall", kToolCfr, {{"CFRPAR", "0.05"}}, {"CFRPAR"}, {kCfrText, "ERR: Invalid PAR selected"}, kErrCfr},
-    Refusal{"CfrParAbove20", kToolCfr, {{"CFRPAR", "20.5"}}, {"CFRPAR"}, {kCfrText, "ERR: Invalid PAR selected"}, kErrCfr},
     Refusal{"CfrCancelled", kToolCfr, {{"CFRPAR", "cancel"}}, {"CFRPAR"}, {kCfrText, "CFR Cancelled"}, kErrCfr},
     Refusal{"CfrOfSilence", kToolCfr, {}, {"CFRPAR"}, {kCfrText, "ERR: CFR failed"}, kErrLevel, true},
     Refusal{"WindowingCancelled", kToolPeakWindowCfr, {{"par", "cancel"}}, {"par"}, {"CFR Cancelled"}, kErrCfr},
