@@ -53,17 +53,18 @@ cWaveform MultiCarrierQam(int n) {
     std::uniform_int_distribution<int> level(0, 7);
     std::vector<cd> block(static_cast<size_t>(n));
     for (int carrier = 0; carrier < 8; ++carrier) {
-        std::vector<cd> x(static_cast<size_t>(n));
-        for (int k = 0; k < n; k += 32)
-            x[size_t(k)] = cd(2 * level(rng) - 7, 2 * level(rng) - 7);
-        const std::vector<cd> bins = ReferenceFft(x, -1);
+        // A symbol every 32 samples: the spectrum of the symbols, repeated 32 times.
+        std::vector<cd> symbols(static_cast<size_t>(n / 32));
+        for (cd& v : symbols)
+            v = cd(2 * level(rng) - 7, 2 * level(rng) - 7);
+        const std::vector<cd> bins = ReferenceFft(symbols, -1);
         const auto shift = static_cast<int>(std::lround((-8.75e6 + 2.5e6 * carrier) / df));
         for (int b = 0; b < n; ++b) {
             const double f = std::fabs((b < n / 2 ? b : b - n) * df);
             const double g = f <= f1   ? 1
                              : f >= f2 ? 0
                                        : (1 + std::cos(kPi * (f - f1) / (f2 - f1))) / 2;
-            block[size_t((b + shift + n) % n)] += g * bins[size_t(b)];
+            block[size_t((b + shift + n) % n)] += g * bins[size_t(b % (n / 32))];
         }
     }
     std::vector<cd> x = ReferenceFft(block, +1);
