@@ -12,6 +12,8 @@
 
 #include "dsp/trace_recompute.h"
 #include "reference_fft.h"
+#include "tools/filter_ops.h"
+#include "tools/nonlinear_ops.h"
 
 namespace {
 
@@ -132,6 +134,20 @@ TEST(Filters, CornersOfThePositionRules) {
     for (const auto& c : corners)
         ExpectGains(c.id, FlatSpectrum(8, 1'000'000), 1, c.answers,
                     [&](int b) { return c.gains[static_cast<size_t>(b)]; });
+}
+
+// The 8-bit capture types hold up to 250,000,000 samples, more than any transform (2^27):
+// refused, where the transforms would quietly leave the samples as they are.
+TEST(Filters, NoSpectrumFormBeyondTheLongestTransform) {
+    cWaveform w;  // the count alone: the checks come before any sample is read
+    w.sampleCount = (1 << 27) + 1;
+    EXPECT_EQ(FftFilter(w, FftFilterSpec{}), kErrTooLong);
+    EXPECT_EQ(CfrPass(w, 8, ToolContext{}), kErrTooLong);
+    ToolRunner run;
+    EXPECT_EQ(run.Run(kToolUmtsFilter, w), kErrTooLong);
+    EXPECT_EQ(run.texts, std::vector<std::string>{"ERR: Waveform too long for the FFT filters"});
+    w.sampleCount = 0;
+    EXPECT_TRUE(HasSpectrumForm(1 << 27));
 }
 
 // ---- Channel filters

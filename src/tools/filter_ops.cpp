@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "dsp/fft.h"
 #include "tools/failure_codes.h"
 #include "waveform/waveform.h"
 
@@ -157,6 +158,10 @@ int64_t SpectrumSizeFor(int64_t sampleCount) {
     return n;
 }
 
+bool HasSpectrumForm(int64_t sampleCount) {
+    return SpectrumSizeFor(sampleCount) <= (int64_t{1} << kFftMaxLog2);
+}
+
 int ApplyFftFilterMask(float* spectrum, int64_t nf, const FftFilterSpec& spec) {
     switch (spec.kind) {
         case FftFilterKind::LowPass: return LowPass(spectrum, nf, spec);
@@ -168,6 +173,7 @@ int ApplyFftFilterMask(float* spectrum, int64_t nf, const FftFilterSpec& spec) {
 }
 
 int FftFilter(cWaveform& wave, const FftFilterSpec& spec) {
+    if (!HasSpectrumForm(wave.sampleCount)) return kErrTooLong;
     const int64_t nf = wave.domainState == DomainState::TimeOnly ? SpectrumSizeFor(wave.sampleCount)
                                                                  : wave.spectrumSize;
     if (const int code = ApplyFftFilterMask(nullptr, nf, spec); code != kToolOk) return code;

@@ -35,6 +35,9 @@ struct FftFilterSpec {
 
 // The spectrum size EnsureSpectrum uses for n samples: the power of two >= max(n, 8).
 int64_t SpectrumSizeFor(int64_t sampleCount);
+// True when that size is one the FFT transforms (at most 2^27 points); a longer waveform
+// (the 8-bit capture types reach 250,000,000 samples) has no spectrum form to filter.
+bool HasSpectrumForm(int64_t sampleCount);
 
 // Multiplies the bins of spectrum (nf bins, nf a power of two >= 8) by the filter's gains.
 // Returns 0, or kErrFilterEdge when an edge falls outside the spectrum; then nothing changed.
@@ -51,7 +54,7 @@ int ApplyFftFilterMask(float* spectrum, int64_t nf, const FftFilterSpec& spec);
 
 // The filter on a waveform: checks the edges against its spectrum size, then multiplies its
 // spectrum form (left current; the caller brings the samples back). Returns 0, or
-// kErrFilterEdge with the waveform untouched.
+// kErrFilterEdge or kErrTooLong (no spectrum form) with the waveform untouched.
 int FftFilter(cWaveform& wave, const FftFilterSpec& spec);
 
 // The FFT filter of a channel filter at centreHz for a waveform at rateHz (> 0): an LTE

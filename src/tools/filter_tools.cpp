@@ -19,21 +19,22 @@ constexpr double kAnyMHz = 2e13;
 
 double QuarterRateMHz(const cWaveform& w) { return static_cast<double>(w.sampleRate) / 4e6; }
 
-PromptSpec Edge(const char* key, const char* prompt, const char* note, const char* defaultText) {
+constexpr PromptSpec Edge(const char* key, const char* prompt, const char* note,
+                          const char* defaultText) {
     return {key, P::Float, prompt, note, key, "MHz", -kAnyMHz, kAnyMHz, 0, defaultText};
 }
-PromptSpec Span(const char* key, const char* note, double def, const char* defaultText) {
+constexpr PromptSpec Span(const char* key, const char* note, double def, const char* defaultText) {
     return {key, P::Float,   "Enter slope BandWidth in MHz", note, key, "MHz", -kAnyMHz, kAnyMHz,
             def, defaultText};
 }
 
 constexpr const char* kQuarter = "a quarter of the sample rate";
-const PromptSpec kLowPassEdge =
+constexpr PromptSpec kLowPassEdge =
     Edge("FFT_LPF1", "Enter End of Passband in MHz", "Start of filtering profile", kQuarter);
-const PromptSpec kLowPassSpan = Span("FFT_LPF2", "Roll off Span", 1, "");
-const PromptSpec kHighPassEdge =
+constexpr PromptSpec kLowPassSpan = Span("FFT_LPF2", "Roll off Span", 1, "");
+constexpr PromptSpec kHighPassEdge =
     Edge("FFT_HPF1", "Enter Start of PassBand in MHz", "Start of filtering profile", kQuarter);
-const PromptSpec kHighPassSpan = Span("FFT_HPF2", "Roll off Span", 1, "");
+constexpr PromptSpec kHighPassSpan = Span("FFT_HPF2", "Roll off Span", 1, "");
 
 // ---- Low-pass (515) and high-pass (516)
 
@@ -66,13 +67,13 @@ private:
 
 // ---- Band-pass (517) and band-stop (518)
 
-const PromptSpec kBandPass[] = {
+constexpr PromptSpec kBandPass[] = {
     Edge("FFTBP1", "Enter Start of PassBand in MHz", "Start of Low-pass section filtering profile",
          kQuarter),
     Edge("FFTBP2", "Enter End of PassBand in MHz", "End of High-Pass section filtering profile",
          "1.2 times the first edge"),
     Span("FFTBP3", "Roll off Span for each section", 0, "0.1 times the first edge")};
-const PromptSpec kBandStop[] = {
+constexpr PromptSpec kBandStop[] = {
     Edge("FFTBS1", "Enter Start of StopBand in MHz", "End of Low-pass section filtering profile",
          kQuarter),
     Edge("FFTBS2", "Enter End of StopBand in MHz", "Start of High-Pass section filtering profile",
@@ -137,6 +138,8 @@ template <bool Umts>
 class ChannelFilter : public cTool {
 public:
     int Ask(ToolContext& ctx, const cWaveform& w) override {
+        if (!HasSpectrumForm(w.sampleCount))
+            return Refuse(ctx, "ERR: Waveform too long for the FFT filters", kErrTooLong);
         int bandwidth = 0;
         if (!Umts) {
             bandwidth = ctx.input->Int(kLteBandwidth, 5);

@@ -69,6 +69,7 @@ PowerLevels PowerStats(const cWaveform& wave) {
 // ---- Crest factor reduction, one pass
 
 int CfrPass(cWaveform& wave, double offsetDb, const ToolContext& ctx) {
+    if (!HasSpectrumForm(wave.sampleCount)) return kErrTooLong;
     wave.EnsureTimeDomain(true);
     const PowerLevels levels = PowerStats(wave);
     if (!(std::fabs(levels.peakDb) <= 100)) return kErrLevel;

@@ -24,8 +24,9 @@ PowerLevels PowerStats(const cWaveform& wave);
 // clipping noise E = x − clip(x) is taken to the spectrum (size as EnsureSpectrum's), its bins
 // are kept only where the signal's bin power is at least 1000 times theirs, and x − E becomes
 // the waveform. A clip level outside [−300, 3] dBFS clips nothing and changes nothing. Returns
-// 0; kErrLevel when the peak power is not within ±100 dB (silence); kErrStopped when the stop
-// request came first. Nothing changes unless it returns 0.
+// 0; kErrLevel when the peak power is not within ±100 dB (silence); kErrTooLong beyond 2^27
+// samples (no transform that long); kErrStopped when the stop request came first. Nothing
+// changes unless it returns 0.
 int CfrPass(cWaveform& wave, double offsetDb, const ToolContext& ctx);
 
 // Peak windowing towards a peak-to-average ratio of parDb with a Hann window of windowLength
