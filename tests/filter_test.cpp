@@ -141,7 +141,7 @@ TEST(Filters, CornersOfThePositionRules) {
 TEST(Filters, NoSpectrumFormBeyondTheLongestTransform) {
     cWaveform w;  // the count alone: the checks come before any sample is read
     w.sampleCount = (1 << 27) + 1;
-    EXPECT_EQ(FftFilter(w, FftFilterSpec{}), kErrTooLong);
+    EXPECT_EQ(FftFilter(w, FftFilterPlan{}), kErrTooLong);
     EXPECT_EQ(CfrPass(w, 8, ToolContext{}), kErrTooLong);
     ToolRunner run;
     EXPECT_EQ(run.Run(kToolUmtsFilter, w), kErrTooLong);

@@ -49,7 +49,7 @@ Walk Downwards(int64_t k1, double stopPosition) {
     return {k1, w, EvenDown(std::round(static_cast<double>(k1) - w))};
 }
 
-int LowPass(float* s, int64_t nf, const FftFilterSpec& f) {
+int LowPass(float* s, int64_t nf, const FftFilterPlan& f) {
     const int64_t L = 2 * nf;
     const int64_t k1 = EvenDown(RoundPosition(f.edge1 * static_cast<double>(L)));
     if (k1 < 0 || k1 >= L) return kErrFilterEdge;
@@ -64,7 +64,7 @@ int LowPass(float* s, int64_t nf, const FftFilterSpec& f) {
     return kToolOk;
 }
 
-int HighPass(float* s, int64_t nf, const FftFilterSpec& f) {
+int HighPass(float* s, int64_t nf, const FftFilterPlan& f) {
     const int64_t L = 2 * nf;
     const int64_t k1 = OddUp(TruncPosition(f.edge2 * static_cast<double>(L)));
     if (k1 < 0 || k1 >= L) return kErrFilterEdge;
@@ -83,7 +83,7 @@ int HighPass(float* s, int64_t nf, const FftFilterSpec& f) {
 double Position(double u, int64_t L) { return (u + 0.5) * static_cast<double>(L); }
 int64_t Wrap(int64_t i, int64_t nf) { return i + nf >= 2 * nf ? i - nf : i + nf; }
 
-int BandPass(float* s, int64_t nf, const FftFilterSpec& f) {
+int BandPass(float* s, int64_t nf, const FftFilterPlan& f) {
     const int64_t L = 2 * nf;
     const double span = std::fabs(f.span);
     const int64_t upper = EvenDown(TruncPosition(Position(f.edge2, L)));
@@ -106,7 +106,7 @@ int BandPass(float* s, int64_t nf, const FftFilterSpec& f) {
     return kToolOk;
 }
 
-int BandStop(float* s, int64_t nf, const FftFilterSpec& f) {
+int BandStop(float* s, int64_t nf, const FftFilterPlan& f) {
     const int64_t L = 2 * nf;
     const double span = std::fabs(f.span);
     const double w = span * static_cast<double>(L);
@@ -162,26 +162,26 @@ bool HasSpectrumForm(int64_t sampleCount) {
     return SpectrumSizeFor(sampleCount) <= (int64_t{1} << kFftMaxLog2);
 }
 
-int ApplyFftFilterMask(float* spectrum, int64_t nf, const FftFilterSpec& spec) {
-    switch (spec.kind) {
-        case FftFilterKind::LowPass: return LowPass(spectrum, nf, spec);
-        case FftFilterKind::HighPass: return HighPass(spectrum, nf, spec);
-        case FftFilterKind::BandPass: return BandPass(spectrum, nf, spec);
-        case FftFilterKind::BandStop: return BandStop(spectrum, nf, spec);
+int ApplyFftFilterMask(float* spectrum, int64_t nf, const FftFilterPlan& plan) {
+    switch (plan.kind) {
+        case FftFilterKind::LowPass: return LowPass(spectrum, nf, plan);
+        case FftFilterKind::HighPass: return HighPass(spectrum, nf, plan);
+        case FftFilterKind::BandPass: return BandPass(spectrum, nf, plan);
+        case FftFilterKind::BandStop: return BandStop(spectrum, nf, plan);
     }
     return kErrFilterEdge;
 }
 
-int FftFilter(cWaveform& wave, const FftFilterSpec& spec) {
+int FftFilter(cWaveform& wave, const FftFilterPlan& plan) {
     if (!HasSpectrumForm(wave.sampleCount)) return kErrTooLong;
     const int64_t nf = wave.domainState == DomainState::TimeOnly ? SpectrumSizeFor(wave.sampleCount)
                                                                  : wave.spectrumSize;
-    if (const int code = ApplyFftFilterMask(nullptr, nf, spec); code != kToolOk) return code;
+    if (const int code = ApplyFftFilterMask(nullptr, nf, plan); code != kToolOk) return code;
     wave.EnsureSpectrum(true);
-    return ApplyFftFilterMask(wave.spectrum.data(), wave.spectrumSize, spec);
+    return ApplyFftFilterMask(wave.spectrum.data(), wave.spectrumSize, plan);
 }
 
-bool ChannelFilterSpec(int lteBandwidthMHz, double centreHz, int64_t rateHz, FftFilterSpec& spec) {
+bool ChannelFilterPlan(int lteBandwidthMHz, double centreHz, int64_t rateHz, FftFilterPlan& plan) {
     struct Channel {
         int bandwidthMHz;
         double passHz, stopHz;  // half-widths
@@ -196,18 +196,18 @@ bool ChannelFilterSpec(int lteBandwidthMHz, double centreHz, int64_t rateHz, Fft
     if (!ch) return false;
     const bool umts = lteBandwidthMHz == 0;
     const double fs = static_cast<double>(rateHz);
-    spec.shape = umts ? FilterShape::RootRaisedCosine : FilterShape::RaisedCosine;
+    plan.shape = umts ? FilterShape::RootRaisedCosine : FilterShape::RaisedCosine;
     const bool atZero = umts ? std::fabs(centreHz) < 1e-8 : std::fabs(centreHz) <= 1e-8;
     if (atZero) {
-        spec.kind = FftFilterKind::LowPass;
-        spec.edge1 = ch->passHz / fs;
-        spec.edge2 = ch->stopHz / fs;
-        spec.span = 0;
+        plan.kind = FftFilterKind::LowPass;
+        plan.edge1 = ch->passHz / fs;
+        plan.edge2 = ch->stopHz / fs;
+        plan.span = 0;
     } else {
-        spec.kind = FftFilterKind::BandPass;
-        spec.edge1 = (centreHz - ch->passHz) / fs;
-        spec.edge2 = (centreHz + ch->passHz) / fs;
-        spec.span = (ch->stopHz - ch->passHz) / fs;
+        plan.kind = FftFilterKind::BandPass;
+        plan.edge1 = (centreHz - ch->passHz) / fs;
+        plan.edge2 = (centreHz + ch->passHz) / fs;
+        plan.span = (ch->stopHz - ch->passHz) / fs;
     }
     return true;
 }

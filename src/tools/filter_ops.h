@@ -23,7 +23,7 @@ double RollOffGain(FilterShape shape, double t);
 
 enum class FftFilterKind { LowPass, HighPass, BandPass, BandStop };
 
-struct FftFilterSpec {
+struct FftFilterPlan {
     FftFilterKind kind = FftFilterKind::LowPass;
     // Low-pass: pass edge, stop edge. High-pass: stop edge, pass edge. Band-pass and
     // band-stop: the lower and the upper edge of the band (edge1 <= edge2).
@@ -50,15 +50,15 @@ bool HasSpectrumForm(int64_t sampleCount);
 //    the whole complex spectrum (no mirroring).
 //  - Band-stop: 0 within [edge1, edge2], rising to 1 over span outside it.
 // A zero transition width on a pass edge stands for one bin.
-int ApplyFftFilterMask(float* spectrum, int64_t nf, const FftFilterSpec& spec);
+int ApplyFftFilterMask(float* spectrum, int64_t nf, const FftFilterPlan& plan);
 
 // The filter on a waveform: checks the edges against its spectrum size, then multiplies its
 // spectrum form (left current; the caller brings the samples back). Returns 0, or
 // kErrFilterEdge or kErrTooLong (no spectrum form) with the waveform untouched.
-int FftFilter(cWaveform& wave, const FftFilterSpec& spec);
+int FftFilter(cWaveform& wave, const FftFilterPlan& plan);
 
 // The FFT filter of a channel filter at centreHz for a waveform at rateHz (> 0): an LTE
 // carrier of lteBandwidthMHz (1, 3, 5, 10, 15 or 20; raised cosine), or with 0 a UMTS carrier
 // (root raised cosine). A centre within 1e-8 Hz of 0 gives a low-pass from the pass half-width
 // to the stop half-width, any other a band-pass around it. False for another bandwidth.
-bool ChannelFilterSpec(int lteBandwidthMHz, double centreHz, int64_t rateHz, FftFilterSpec& spec);
+bool ChannelFilterPlan(int lteBandwidthMHz, double centreHz, int64_t rateHz, FftFilterPlan& plan);

@@ -46,23 +46,23 @@ public:
     int Ask(ToolContext& ctx, const cWaveform& w) override {
         const double fs = static_cast<double>(w.sampleRate);
         if (fs <= 0) return kErrFilterEdge;
-        const PromptSpec& edgeSpec = High ? kHighPassEdge : kLowPassEdge;
-        const double p = ctx.input->Float(edgeSpec, static_cast<float>(QuarterRateMHz(w)));
+        const PromptSpec& edgeQuestion = High ? kHighPassEdge : kLowPassEdge;
+        const double p = ctx.input->Float(edgeQuestion, static_cast<float>(QuarterRateMHz(w)));
         if (!InRange(p * 1e6, -fs / 2, fs / 2)) return kErrFilterEdge;
         const double s = ctx.input->Float(High ? kHighPassSpan : kLowPassSpan, 1.0f);
         const double other = High ? p - s : p + s;
         if (!InRange(other * 1e6, -fs / 2, fs / 2)) return kErrFilterEdge;
-        spec_.kind = High ? FftFilterKind::HighPass : FftFilterKind::LowPass;
+        plan_.kind = High ? FftFilterKind::HighPass : FftFilterKind::LowPass;
         // Low-pass: pass edge, then stop edge; high-pass: stop edge, then pass edge.
-        spec_.edge1 = (High ? other : p) * 1e6 / fs;
-        spec_.edge2 = (High ? p : other) * 1e6 / fs;
-        spec_.shape = ShapeOf(w.filterShape);
+        plan_.edge1 = (High ? other : p) * 1e6 / fs;
+        plan_.edge2 = (High ? p : other) * 1e6 / fs;
+        plan_.shape = ShapeOf(w.filterShape);
         return kToolOk;
     }
-    int Apply(ToolContext&, cWaveform& w) override { return FftFilter(w, spec_); }
+    int Apply(ToolContext&, cWaveform& w) override { return FftFilter(w, plan_); }
 
 private:
-    FftFilterSpec spec_;
+    FftFilterPlan plan_;
 };
 
 // ---- Band-pass (517) and band-stop (518)
@@ -95,17 +95,17 @@ public:
         if (!(std::fabs(second * 1e6) <= fs)) return kErrFilterEdge;
         const float span = ctx.input->Float(prompts[2], 0.1f * first);
         if (!(std::fabs(span * 1e6) <= fs)) return kErrFilterEdge;
-        spec_.kind = Stop ? FftFilterKind::BandStop : FftFilterKind::BandPass;
-        spec_.edge1 = std::min(first, second) * 1e6 / fs;
-        spec_.edge2 = std::max(first, second) * 1e6 / fs;
-        spec_.span = std::fabs(span * 1e6) / fs;
-        spec_.shape = ShapeOf(w.filterShape);
+        plan_.kind = Stop ? FftFilterKind::BandStop : FftFilterKind::BandPass;
+        plan_.edge1 = std::min(first, second) * 1e6 / fs;
+        plan_.edge2 = std::max(first, second) * 1e6 / fs;
+        plan_.span = std::fabs(span * 1e6) / fs;
+        plan_.shape = ShapeOf(w.filterShape);
         return kToolOk;
     }
-    int Apply(ToolContext&, cWaveform& w) override { return FftFilter(w, spec_); }
+    int Apply(ToolContext&, cWaveform& w) override { return FftFilter(w, plan_); }
 
 private:
-    FftFilterSpec spec_;
+    FftFilterPlan plan_;
 };
 
 // ---- LTE (541) and UMTS (542) channel filters
@@ -144,22 +144,22 @@ public:
         if (!Umts) {
             bandwidth = ctx.input->Int(kLteBandwidth, 5);
             // 0 would name the UMTS carrier.
-            if (bandwidth == 0 || !ChannelFilterSpec(bandwidth, 0, 1, spec_))
+            if (bandwidth == 0 || !ChannelFilterPlan(bandwidth, 0, 1, plan_))
                 return Refuse(ctx, "ERR: Invalid LTE Bandwidth specified", kErrLteBandwidth);
         }
         const double centreHz = ctx.input->Double(kChannelCentre, 0.0) * 1e6;
         const double fs = static_cast<double>(w.sampleRate);
         if (!(fs > 0 && std::fabs(centreHz) <= fs / 2))
             return Refuse(ctx, kBadPosition, kErrFilterEdge);
-        ChannelFilterSpec(bandwidth, centreHz, w.sampleRate, spec_);
-        if (ApplyFftFilterMask(nullptr, SpectrumSizeFor(w.sampleCount), spec_) != kToolOk)
+        ChannelFilterPlan(bandwidth, centreHz, w.sampleRate, plan_);
+        if (ApplyFftFilterMask(nullptr, SpectrumSizeFor(w.sampleCount), plan_) != kToolOk)
             return Refuse(ctx, kBadPosition, kErrFilterEdge);
         return kToolOk;
     }
-    int Apply(ToolContext&, cWaveform& w) override { return FftFilter(w, spec_); }
+    int Apply(ToolContext&, cWaveform& w) override { return FftFilter(w, plan_); }
 
 private:
-    FftFilterSpec spec_;
+    FftFilterPlan plan_;
 };
 
 }  // namespace
