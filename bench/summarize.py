@@ -141,13 +141,28 @@ def resample(out):
         print(f"  {what:46} ours {ours:8.1f} ms  numpy {r:8.1f} ms  ratio {ours / r:5.2f}")
 
 
+def filters(out):
+    runs = load(out / "filters.json")
+    numpy = json.loads((out / "filters_numpy.json").read_text())
+    ours = median_time(runs, "BM_FftLowPass/iterations:1/repeats:5")
+    ref = numpy["fft_low_pass"] * 1000.0
+    print("FFT low-pass of 2^24 samples (the tool: spectrum, mask, samples back) vs numpy (fft, mask, ifft; best of 3)")
+    print(f"  ours {ours:7.1f} ms  numpy {ref:7.1f} ms  ratio {ours / ref:5.2f}  (target <= 1)")
+    cfr = runs["BM_Cfr8dB/iterations:1/repeats:3"]
+    t = statistics.median(r["real_time"] for r in cfr)
+    c = cfr[0]
+    print(f"CFR of 2^22 samples (8 64QAM carriers) to 8 dB: {t:.0f} ms (median of 3),"
+          f" {c['passes']:.0f} passes, PAR {c['par_in_db']:.2f} -> {c['par_out_db']:.2f} dB")
+
+
 def main():
     out = Path(sys.argv[1])
     for suite in sys.argv[2:]:
         {"fft": fft, "trace": trace, "reader": reader, "writer": writer, "frequency_plot": frequency_plot, "view": view,
          "tools": tools, "workers": workers, "modifiers": modifiers,
          "designer": designer,
-         "resample": resample}[suite](out)
+         "resample": resample,
+         "filters": filters}[suite](out)
 
 
 if __name__ == "__main__":

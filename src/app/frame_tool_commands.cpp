@@ -181,7 +181,7 @@ int CMainFrame::RunToolWith(const ToolInfo& info, IToolInput& input) {
     };
     const int64_t rateBefore = mainWave.sampleRate;
     const int code = RunTool(info, ctx, mainWave, host);
-    if (code == kToolOk) SetModified(true);
+    if (code == kToolOk || ctx.keptPartial) SetModified(true);
     if (mainWave.sampleRate != rateBefore) {
         // A resampling tool: the axes, panels and decode settings follow the new rate.
         rateSource_ = std::string("after ") + info.name;

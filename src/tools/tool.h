@@ -77,6 +77,10 @@ struct ToolContext {
     std::vector<std::pair<std::string, std::string>> pendingNotices;
     // Numbers a run found (qrvn edit --json prints them), by name.
     std::vector<std::pair<std::string, double>> results;
+    // Set by Apply when it ends early (stopped or failed) but keeps changes it made on purpose,
+    // such as the passes of an iterative tool done so far: the undo copy is kept then, and a
+    // stop says what is left.
+    bool keptPartial = false;
 
     void PostNotice(const std::string& title, const std::string& text) {
         pendingNotices.emplace_back(title, text);
@@ -98,7 +102,8 @@ public:
     // (length, rate) but never changes it. 0 when the tool may run.
     virtual int Ask(ToolContext& ctx, const cWaveform& wave) = 0;
     // The operation. Builds its result aside and exchanges it in at the end, so a stop request
-    // (return kErrStopped) or a failure leaves the waveform as it was. 0 on success.
+    // (return kErrStopped) or a failure leaves the waveform as it was, unless it sets
+    // ctx.keptPartial. 0 on success.
     virtual int Apply(ToolContext& ctx, cWaveform& wave) = 0;
 };
 

@@ -10,6 +10,7 @@ int RunTool(const ToolInfo& info, ToolContext& ctx, cWaveform& wave, const ToolH
     ctx.resultText.clear();
     ctx.results.clear();
     ctx.pendingNotices.clear();
+    ctx.keptPartial = false;
     const std::function<int()> work = [&] {
         if (host.prepareUndo) host.prepareUndo(wave);
         const int result = tool->Apply(ctx, wave);
@@ -18,13 +19,14 @@ int RunTool(const ToolInfo& info, ToolContext& ctx, cWaveform& wave, const ToolH
         return result;
     };
     code = host.run ? host.run(work) : work();
-    if (host.finishUndo) host.finishUndo(code == kToolOk);
+    if (host.finishUndo) host.finishUndo(code == kToolOk || ctx.keptPartial);
     if (code == kToolOk) {
         // A few tools end silently; an empty text would only blank the status bar.
         const std::string text = ctx.resultText.empty() ? info.successText : ctx.resultText;
         if (!text.empty()) ctx.Status(text);
     } else if (code == kErrStopped) {
-        ctx.Status("Stopped: the waveform is as it was");
+        ctx.Status(ctx.keptPartial ? "Stopped: the changes made so far are kept"
+                                   : "Stopped: the waveform is as it was");
     } else if (*info.failureText) {
         ctx.Status(info.failureText);
     }

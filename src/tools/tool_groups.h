@@ -17,3 +17,6 @@ void RegisterResampleTools(std::vector<ToolInfo>& tools);
 void RegisterTransformTools(std::vector<ToolInfo>& tools);
 // FIR filtering with taps from a file.
 void RegisterFirFileTools(std::vector<ToolInfo>& tools);
+// The FFT and channel filters; adds the crest factor reduction and PA tools below as well.
+void RegisterFilterTools(std::vector<ToolInfo>& tools);
+void RegisterNonLinearTools(std::vector<ToolInfo>& tools);

@@ -12,6 +12,7 @@ const std::vector<ToolInfo>& AllTools() {
         RegisterResampleTools(all);
         RegisterTransformTools(all);
         RegisterFirFileTools(all);
+        RegisterFilterTools(all);
         return all;
     }();
     return tools;

@@ -25,6 +25,9 @@ int64_t PowerOfTwoAtLeast(int64_t n, int64_t minimum);
 
 // The spectrum form's size Nf for n samples: PowerOfTwoAtLeast(n, 8).
 inline int64_t SpectrumSizeFor(int64_t n) { return PowerOfTwoAtLeast(n, kMinTransformPoints); }
+// True when that size is one the FFT transforms; a longer waveform (the 8-bit capture types
+// reach 250,000,000 samples) has no spectrum form to filter.
+inline bool HasSpectrumForm(int64_t n) { return SpectrumSizeFor(n) <= kMaxTransformPoints; }
 
 // True when nf is a transform size ComplexFFT runs: a power of two from 8 to 2^27.
 bool IsTransformSize(int64_t nf);

@@ -662,6 +662,9 @@ TEST_F(Frame, ToolsRunFromTheMenuWithUndo) {
     }
     EXPECT_EQ(f->lastStatus, "16QAM added");
     EXPECT_EQ(f->ActionFor(kToolQam64)->text(), "Replace by 64QAM\u2026");
+    EXPECT_EQ(f->ActionFor(kToolCfr)->text(), "Iterative CFR\u2026");
+    EXPECT_EQ(f->ActionFor(kToolPeakWindowCfr)->text(), "Peak Windowing CFR\u2026");
+    EXPECT_EQ(f->ActionFor(kToolPaModel)->text(), "PA Compression\u2026");
 }
 
 // The resampling tools change the rate with the samples: the view shows the whole new span,

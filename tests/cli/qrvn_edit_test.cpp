@@ -52,12 +52,19 @@ protected:
         run.ctx.view = {kViewTimeIQ, 0, w.sampleCount - 1};
         int32_t next = seed;  // each random step takes the next seed
         run.ctx.seed = [&next] { return -(next++); };
+        // qrvn prints a tool's message boxes after its texts, as "title: text".
+        std::string notices;
+        run.ctx.notice = [&notices](const std::string& title, const std::string& text) {
+            notices += title + ": " + text + "\n";
+        };
         Expected e;
         for (const std::string& step : steps) {
             const auto [name, answers] = SplitStep(step);
             EXPECT_EQ(run.Run(FindTool(name)->id, w, answers), kToolOk) << step;
             for (const std::string& t : run.texts)
                 e.status += t + "\n";
+            e.status += notices;
+            notices.clear();
             e.lastTexts.push_back(run.LastText());
         }
         e.samples = w.sampleCount;
@@ -181,6 +188,41 @@ TEST_F(QrvnEdit, ResamplingStepsChangeTheRate) {
     EXPECT_EQ(o["samples"].toDouble(), 12288);
     EXPECT_EQ(e.samples, 12288);
     EXPECT_EQ(o["sample_rate_hz"].toDouble(), 92.16e6);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Filters, EditSteps,
+    ::testing::Values(std::vector<std::string>{"low-pass:FFT_LPF1=0.5,FFT_LPF2=0.2"},
+                      std::vector<std::string>{"high-pass:FFT_HPF1=2,FFT_HPF2=0.5"},
+                      std::vector<std::string>{"band-pass:FFTBP1=-3,FFTBP2=-1,FFTBP3=0.5"},
+                      std::vector<std::string>{"band-stop:FFTBS1=0.5,FFTBS2=1.5,FFTBS3=0.1"},
+                      std::vector<std::string>{"lte-filter:LTE_FILTER_BW=1"},
+                      std::vector<std::string>{"umts-filter:LTE_FILTER_CENTER=5"},
+                      std::vector<std::string>{"noise:AddNoise=-20", "cfr:CFRPAR=6"},
+                      std::vector<std::string>{"noise:AddNoise=-20",
+                                               "peak-window-cfr:par=5,CFRWindowLen=20"},
+                      std::vector<std::string>{"pa-compression:PAsimBackOffdB=-20"},
+                      std::vector<std::string>{"expansion"}));
+
+// The numbers the CFR tools find reach --json: the PAR of each pass and the EVM.
+TEST_F(QrvnEdit, CfrResultsInTheJson) {
+    const std::vector<std::string> steps = {"noise:AddNoise=-20", "cfr:CFRPAR=6",
+                                            "peak-window-cfr:par=4"};
+    const Result r = Edit({"--seed", "9", "--json"}, steps);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QJsonArray done = Json(r.out).object()["steps"].toArray();
+    ASSERT_EQ(done.size(), 3);
+    const QJsonObject cfr = done[1].toObject()["results"].toObject();
+    const int passes = cfr["passes"].toInt();
+    EXPECT_GE(passes, 1);
+    EXPECT_TRUE(cfr.contains("par_pass_" + QString::number(passes) + "_db")) << r.out;
+    EXPECT_LE(cfr["par_db"].toDouble(), 6.1);
+    EXPECT_GT(cfr["par_pass_1_db"].toDouble(), cfr["par_db"].toDouble());
+    const double evm = done[2].toObject()["results"].toObject()["evm_percent"].toDouble();
+    EXPECT_GT(evm, 0);
+    char notice[64];
+    std::snprintf(notice, sizeof notice, "Error: EVM degraded by %.2f%%\n", evm);
+    EXPECT_NE(r.err.find(notice), std::string::npos) << r.err;
 }
 
 TEST_F(QrvnEdit, ListShowsEveryToolWithItsParameters) {

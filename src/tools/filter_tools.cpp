@@ -1,0 +1,217 @@
+// The FFT filters and the channel filters: their prompts, checks and texts around the masks of
+// filter_ops.h. The transition shape is the waveform's (the Filter Shape commands set it); the
+// channel filters use their own and leave the waveform's alone.
+
+#include <algorithm>
+#include <cmath>
+
+#include "tools/filter_ops.h"
+#include "tools/tool_checks.h"
+#include "tools/tool_groups.h"
+#include "waveform/waveform.h"
+
+namespace {
+
+using P = PromptType;
+// Wider than the span of any sample rate the waveform can hold (an int64 in Hz): the tools'
+// own checks against the rate decide.
+constexpr double kAnyMHz = 2e13;
+
+double QuarterRateMHz(const cWaveform& w) { return static_cast<double>(w.sampleRate) / 4e6; }
+
+constexpr PromptSpec Edge(const char* key, const char* prompt, const char* note,
+                          const char* defaultText) {
+    return {key, P::Float, prompt, note, key, "MHz", -kAnyMHz, kAnyMHz, 0, defaultText};
+}
+constexpr PromptSpec Span(const char* key, const char* note, double def, const char* defaultText) {
+    return {key, P::Float,   "Enter slope BandWidth in MHz", note, key, "MHz", -kAnyMHz, kAnyMHz,
+            def, defaultText};
+}
+
+constexpr const char* kQuarter = "a quarter of the sample rate";
+constexpr PromptSpec kLowPassEdge =
+    Edge("FFT_LPF1", "Enter End of Passband in MHz", "Start of filtering profile", kQuarter);
+constexpr PromptSpec kLowPassSpan = Span("FFT_LPF2", "Roll off Span", 1, "");
+constexpr PromptSpec kHighPassEdge =
+    Edge("FFT_HPF1", "Enter Start of PassBand in MHz", "Start of filtering profile", kQuarter);
+constexpr PromptSpec kHighPassSpan = Span("FFT_HPF2", "Roll off Span", 1, "");
+
+// ---- Low-pass (515) and high-pass (516)
+
+// The pass edge p and the roll-off span s, both in MHz; the checks end the tool without a
+// text. Low-pass: p and p + s within ±Fs/2; high-pass: p and p − s.
+template <bool High>
+class EdgeFilter : public cTool {
+public:
+    int Ask(ToolContext& ctx, const cWaveform& w) override {
+        const double fs = static_cast<double>(w.sampleRate);
+        if (fs <= 0) return kErrFilterEdge;
+        const PromptSpec& edgeQuestion = High ? kHighPassEdge : kLowPassEdge;
+        const double p = ctx.input->Float(edgeQuestion, static_cast<float>(QuarterRateMHz(w)));
+        if (!InRange(p * 1e6, -fs / 2, fs / 2)) return kErrFilterEdge;
+        const double s = ctx.input->Float(High ? kHighPassSpan : kLowPassSpan, 1.0f);
+        const double other = High ? p - s : p + s;
+        if (!InRange(other * 1e6, -fs / 2, fs / 2)) return kErrFilterEdge;
+        plan_.kind = High ? FftFilterKind::HighPass : FftFilterKind::LowPass;
+        // Low-pass: pass edge, then stop edge; high-pass: stop edge, then pass edge.
+        plan_.edge1 = (High ? other : p) * 1e6 / fs;
+        plan_.edge2 = (High ? p : other) * 1e6 / fs;
+        plan_.shape = ShapeOf(w.filterShape);
+        return kToolOk;
+    }
+    int Apply(ToolContext&, cWaveform& w) override { return FftFilter(w, plan_); }
+
+private:
+    FftFilterPlan plan_;
+};
+
+// ---- Band-pass (517) and band-stop (518)
+
+constexpr PromptSpec kBandPass[] = {
+    Edge("FFTBP1", "Enter Start of PassBand in MHz", "Start of Low-pass section filtering profile",
+         kQuarter),
+    Edge("FFTBP2", "Enter End of PassBand in MHz", "End of High-Pass section filtering profile",
+         "1.2 times the first edge"),
+    Span("FFTBP3", "Roll off Span for each section", 0, "0.1 times the first edge")};
+constexpr PromptSpec kBandStop[] = {
+    Edge("FFTBS1", "Enter Start of StopBand in MHz", "End of Low-pass section filtering profile",
+         kQuarter),
+    Edge("FFTBS2", "Enter End of StopBand in MHz", "Start of High-Pass section filtering profile",
+         "1.2 times the first edge"),
+    Span("FFTBS3", "Roll off Span for each section", 0, "0.1 times the first edge")};
+
+// Two edges in either order and a span, each within ±Fs (MHz); the checks end the tool
+// without a text.
+template <bool Stop>
+class BandFilter : public cTool {
+public:
+    int Ask(ToolContext& ctx, const cWaveform& w) override {
+        const double fs = static_cast<double>(w.sampleRate);
+        if (fs <= 0) return kErrFilterEdge;
+        const PromptSpec* prompts = Stop ? kBandStop : kBandPass;
+        const float first = ctx.input->Float(prompts[0], static_cast<float>(QuarterRateMHz(w)));
+        if (!(std::fabs(first * 1e6) <= fs)) return kErrFilterEdge;
+        const float second = ctx.input->Float(prompts[1], 1.2f * first);
+        if (!(std::fabs(second * 1e6) <= fs)) return kErrFilterEdge;
+        const float span = ctx.input->Float(prompts[2], 0.1f * first);
+        if (!(std::fabs(span * 1e6) <= fs)) return kErrFilterEdge;
+        plan_.kind = Stop ? FftFilterKind::BandStop : FftFilterKind::BandPass;
+        plan_.edge1 = std::min(first, second) * 1e6 / fs;
+        plan_.edge2 = std::max(first, second) * 1e6 / fs;
+        plan_.span = std::fabs(span * 1e6) / fs;
+        plan_.shape = ShapeOf(w.filterShape);
+        return kToolOk;
+    }
+    int Apply(ToolContext&, cWaveform& w) override { return FftFilter(w, plan_); }
+
+private:
+    FftFilterPlan plan_;
+};
+
+// ---- LTE (541) and UMTS (542) channel filters
+
+constexpr const char* kBadPosition = "ERR: Invalid Filter position specified";
+const PromptSpec kLteBandwidth{"LTE_FILTER_BW",
+                               P::Int,
+                               "Please enter the LTE Channel Bandwidth",
+                               "1, 3, 5, 10, 15 or 20",
+                               "LTE_FILTER_BW",
+                               "MHz",
+                               1,
+                               20,
+                               5,
+                               ""};
+const PromptSpec kChannelCentre{"LTE_FILTER_CENTER",
+                                P::Double,
+                                "Please enter channel centre position",
+                                "Carrier position in MHz",
+                                "LTE_FILTER_CENTER",
+                                "MHz",
+                                -kAnyMHz,
+                                kAnyMHz,
+                                0,
+                                ""};
+
+// The channel must lie within the spectrum as a whole: a carrier whose band reaches past
+// ±Fs/2 is refused before anything changes, like a centre beyond it.
+template <bool Umts>
+class ChannelFilter : public cTool {
+public:
+    int Ask(ToolContext& ctx, const cWaveform& w) override {
+        if (!HasSpectrumForm(w.sampleCount))
+            return Refuse(ctx, "ERR: Waveform too long for the FFT filters", kErrTooLong);
+        int bandwidth = 0;
+        if (!Umts) {
+            bandwidth = ctx.input->Int(kLteBandwidth, 5);
+            // 0 would name the UMTS carrier.
+            if (bandwidth == 0 || !ChannelFilterPlan(bandwidth, 0, 1, plan_))
+                return Refuse(ctx, "ERR: Invalid LTE Bandwidth specified", kErrLteBandwidth);
+        }
+        const double centreHz = ctx.input->Double(kChannelCentre, 0.0) * 1e6;
+        const double fs = static_cast<double>(w.sampleRate);
+        if (!(fs > 0 && std::fabs(centreHz) <= fs / 2))
+            return Refuse(ctx, kBadPosition, kErrFilterEdge);
+        ChannelFilterPlan(bandwidth, centreHz, w.sampleRate, plan_);
+        if (ApplyFftFilterMask(nullptr, SpectrumSizeFor(w.sampleCount), plan_) != kToolOk)
+            return Refuse(ctx, kBadPosition, kErrFilterEdge);
+        return kToolOk;
+    }
+    int Apply(ToolContext&, cWaveform& w) override { return FftFilter(w, plan_); }
+
+private:
+    FftFilterPlan plan_;
+};
+
+}  // namespace
+
+void RegisterFilterTools(std::vector<ToolInfo>& tools) {
+    tools.push_back({kToolLowPass,
+                     "low-pass",
+                     "FFT low-pass: gain 1 up to the pass edge, the filter shape over the span",
+                     "FFT Low Pass Filtering...",
+                     "FFT Low Pass Filter applied",
+                     "ERR: FFT Low Pass Filtering failed",
+                     {kLowPassEdge, kLowPassSpan},
+                     Make<EdgeFilter<false>>()});
+    tools.push_back({kToolHighPass,
+                     "high-pass",
+                     "FFT high-pass: gain 1 from the pass edge up, the filter shape below it",
+                     "FFT High Pass Filtering...",
+                     "FFT High Pass Filter applied",
+                     "ERR: FFT High Pass Filtering failed",
+                     {kHighPassEdge, kHighPassSpan},
+                     Make<EdgeFilter<true>>()});
+    tools.push_back({kToolBandPass,
+                     "band-pass",
+                     "FFT band-pass between two edges, the filter shape over the span outside",
+                     "FFT Band Pass Filtering...",
+                     "FFT Band Pass Filter applied",
+                     "ERR: FFT Band Pass Filtering failed",
+                     {kBandPass[0], kBandPass[1], kBandPass[2]},
+                     Make<BandFilter<false>>()});
+    tools.push_back({kToolBandStop,
+                     "band-stop",
+                     "FFT band-stop between two edges, the filter shape over the span outside",
+                     "FFT Band Stop Filtering...",
+                     "FFT Band Stop Filter applied",
+                     "ERR: FFT Band Stop Filtering failed",
+                     {kBandStop[0], kBandStop[1], kBandStop[2]},
+                     Make<BandFilter<true>>()});
+    tools.push_back({kToolLteFilter,
+                     "lte-filter",
+                     "LTE channel filter (raised cosine) of a bandwidth at a centre",
+                     "",
+                     "LTE Channel Filter complete",
+                     kBadPosition,
+                     {kLteBandwidth, kChannelCentre},
+                     Make<ChannelFilter<false>>()});
+    tools.push_back({kToolUmtsFilter,
+                     "umts-filter",
+                     "UMTS channel filter (root raised cosine) at a centre",
+                     "",
+                     "UMTS Channel Filter complete",
+                     kBadPosition,
+                     {kChannelCentre},
+                     Make<ChannelFilter<true>>()});
+    RegisterNonLinearTools(tools);
+}

@@ -1,0 +1,215 @@
+// Crest factor reduction (iterative and by peak windowing), the PA compression model and the
+// non-linear expansion: their prompts, checks and texts around the operations of
+// nonlinear_ops.h.
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "tools/nonlinear_ops.h"
+#include "tools/tool_checks.h"
+#include "tools/tool_groups.h"
+#include "waveform/waveform.h"
+
+namespace {
+
+using P = PromptType;
+// What a cancelled number prompt gives (1e36) and anything as large: no target at all.
+constexpr double kCancelled = 1e30;
+
+std::string Format(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+// ---- Crest factor reduction (538)
+
+constexpr int kCfrPasses = 20;
+const PromptSpec kCfrPar{"CFRPAR",
+                         P::Float,
+                         "Enter desired PAR (Peak to Average Ratio)",
+                         "The CFR'd waveform will not exceed this PAR",
+                         "CFRPAR",
+                         "dB",
+                         0.1,
+                         20,
+                         8.5,
+                         ""};
+
+// Passes until the PAR is within 0.1 dB of the target, at most 20; from the second pass on the
+// clip level creeps down while the PAR is more than 1 dB off. Passes already done stay done when
+// a stop or a failed pass ends the run (the undo copy holds the waveform from before).
+class Cfr : public cTool {
+public:
+    int Ask(ToolContext& ctx, const cWaveform&) override {
+        ctx.Status("Crest Factor Reducing...");
+        target_ = ctx.input->Float(kCfrPar, 8.5f);
+        if (target_ >= kCancelled) return Refuse(ctx, "CFR Cancelled", kErrCfr);
+        if (!InRange(target_, 0.1, 20)) return Refuse(ctx, "ERR: Invalid PAR selected", kErrCfr);
+        return kToolOk;
+    }
+    int Apply(ToolContext& ctx, cWaveform& w) override {
+        w.EnsureTimeDomain(true);
+        // Progress counts passes; a pass's own sweeps would restart the bar each time.
+        ToolContext quiet;
+        quiet.stop = ctx.stop;
+        double offset = target_;
+        for (int pass = 0; pass < kCfrPasses; ++pass) {
+            ctx.keptPartial = pass > 0;
+            if (ctx.StopRequested()) return kErrStopped;
+            const double par = PowerStats(w).ParDb();
+            if (pass > 0 && par - target_ > 1) offset *= 0.985;
+            if (par <= target_ + 0.1) return Finish(ctx, par, pass);
+            if (const int code = CfrPass(w, offset, quiet); code != kToolOk) return code;
+            ctx.Progress(100 * (pass + 1) / kCfrPasses);
+            ctx.Status("Crest Factor Reducing... Pass " + std::to_string(pass + 1) + ", PAR " +
+                       Format("%.2f", par));
+            ctx.results.emplace_back("par_pass_" + std::to_string(pass + 1) + "_db", par);
+        }
+        const double par = PowerStats(w).ParDb();
+        // Said so when the passes ran out short of the target.
+        if (!(par <= target_ + 0.1))
+            ctx.resultText = "CFR Complete, PAR " + Format("%.2f", par) + " dB";
+        return Finish(ctx, par, kCfrPasses);
+    }
+
+private:
+    static int Finish(ToolContext& ctx, double par, int passes) {
+        ctx.keptPartial = false;
+        ctx.results.emplace_back("passes", passes);
+        ctx.results.emplace_back("par_db", par);
+        return kToolOk;
+    }
+    float target_ = 8.5f;
+};
+
+// ---- Peak-windowing CFR (519)
+
+// The target has no range of its own: any number short of a cancelled prompt (and of its
+// negative, which would clip everything).
+const PromptSpec kWindowPar{"par",
+                            P::Float,
+                            "Enter desired PAR (Peak to Average Ratio)",
+                            "The CFR'd waveform will not exceed this PAR",
+                            "",
+                            "dB",
+                            -kCancelled,
+                            kCancelled,
+                            8.5,
+                            ""};
+const PromptSpec kWindowLength{"CFRWindowLen",
+                               P::Int,
+                               "Enter Window Length",
+                               "(10-100) LOW=better EVM, HIGH=Better ACLR",
+                               "CFRWindowLen",
+                               "samples",
+                               10,
+                               300,
+                               75,
+                               ""};
+
+class PeakWindowing : public cTool {
+public:
+    int Ask(ToolContext& ctx, const cWaveform& w) override {
+        // Silence has no mean to set a threshold from (and no EVM to report).
+        if (!(PowerStats(w).meanDb > -1e300))
+            return Refuse(ctx, "ERR: Waveform is silent, no peaks to reduce", kErrLevel);
+        target_ = ctx.input->Float(kWindowPar, 8.5f);
+        if (target_ >= kCancelled) return Refuse(ctx, "CFR Cancelled", kErrCfr);
+        if (!(target_ > -kCancelled)) return Refuse(ctx, "ERR: Invalid PAR selected", kErrCfr);
+        length_ = ctx.input->Int(kWindowLength, 75);
+        if (!(length_ >= 10 && length_ <= 300)) return kErrLengthOrCount;
+        return kToolOk;
+    }
+    int Apply(ToolContext& ctx, cWaveform& w) override {
+        double evm = 0;
+        const int code = PeakWindowCfr(w, target_, length_, evm, ctx);
+        if (code != kToolOk) return code;
+        ctx.PostNotice("Error", Format("EVM degraded by %.2f%%", evm));
+        ctx.results.emplace_back("evm_percent", evm);
+        return kToolOk;
+    }
+
+private:
+    float target_ = 8.5f;
+    int length_ = 75;
+};
+
+// ---- PA compression (524)
+
+const PromptSpec kBackOff{"PAsimBackOffdB",
+                          P::Float,
+                          "Enter Backoff from (P-SAT = 0dBFS) in dB",
+                          "Non-linear gain compression using a typical compression curve",
+                          "PAsimBackOffdB",
+                          "dB",
+                          -300,
+                          300,
+                          -1,
+                          ""};
+
+class PaModel : public cTool {
+public:
+    int Ask(ToolContext& ctx, const cWaveform&) override {
+        ctx.Status("Simulating PA compression...");
+        backOff_ = ctx.input->Float(kBackOff, -1.0f);
+        if (!InRange(backOff_, -300, 300))
+            return Refuse(ctx, "ERR: Invalid Back off requested", kErrScale);
+        return kToolOk;
+    }
+    int Apply(ToolContext& ctx, cWaveform& w) override {
+        return PaCompression(w, backOff_, ctx) ? kToolOk : kErrStopped;
+    }
+
+private:
+    float backOff_ = -1;
+};
+
+// ---- Non-linear expansion (40061)
+
+class Expansion : public cTool {
+public:
+    int Ask(ToolContext&, const cWaveform&) override { return kToolOk; }
+    int Apply(ToolContext& ctx, cWaveform& w) override {
+        return NonLinearExpansion(w, ctx) ? kToolOk : kErrStopped;
+    }
+};
+
+}  // namespace
+
+void RegisterNonLinearTools(std::vector<ToolInfo>& tools) {
+    tools.push_back({kToolCfr,
+                     "cfr",
+                     "iterative crest factor reduction to a PAR: in-band clipping noise removed "
+                     "pass by pass (results: the PAR going into each pass, passes, final PAR)",
+                     "",
+                     "CFR Complete",
+                     "ERR: CFR failed",
+                     {kCfrPar},
+                     Make<Cfr>()});
+    tools.push_back({kToolPeakWindowCfr,
+                     "peak-window-cfr",
+                     "crest factor reduction by Hann-windowed peak scaling (result: EVM)",
+                     "",
+                     "Peak Windowing CFR applied",
+                     "ERR: Peak Windowing CFR failed",
+                     {kWindowPar, kWindowLength},
+                     Make<PeakWindowing>()});
+    tools.push_back({kToolPaModel,
+                     "pa-compression",
+                     "PA AM/AM compression at a back-off from saturation",
+                     "",
+                     "Simulated PA compression applied",
+                     "",
+                     {kBackOff},
+                     Make<PaModel>()});
+    tools.push_back({kToolExpansion,
+                     "expansion",
+                     "square I and Q, keeping their signs",
+                     "",
+                     "Expansion complete",
+                     "",
+                     {},
+                     Make<Expansion>()});
+}
