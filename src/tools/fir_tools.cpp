@@ -11,8 +11,8 @@
 
 namespace {
 
-// Tap counts the filter takes. The Part filters 3 to 499 taps and reports more than 500 as too
-// many; 500 itself, which it leaves unfiltered without a word, is too many as well.
+// Tap counts the filter takes: 3 to 499. Exactly 500 is refused as too many as well, rather
+// than leaving the waveform unfiltered without a word.
 constexpr size_t kMinTaps = 3, kMaxTaps = 499;
 
 const PromptSpec kTapFile{

@@ -22,7 +22,7 @@ public:
 }  // namespace
 
 void RegisterTransformTools(std::vector<ToolInfo>& tools) {
-    // The Part gives these tools no failure text; a transform too long for the result is one.
+    // Their failure text covers the one way they fail: a transform too long for the result.
     tools.push_back({kToolForwardFft,
                      "fft",
                      "replace the samples by their spectrum: the FFT / Nf, zero padded to a power "

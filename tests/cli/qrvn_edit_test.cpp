@@ -419,4 +419,27 @@ TEST_F(Qrvn, FirDesignWritesTheDesignersTaps) {
     }
 }
 
+// The designer's taps are a tap file for FIR filtering: a tone in the stop band comes out no
+// louder than the attenuation fir-design reports, after the filter scales its largest tap to 0.5.
+TEST_F(Qrvn, DesignedTapsFilterAStopBandTone) {
+    const std::string in = Save("tone.bin", 4096, [](int k) { return std::polar(0.1, 0.2 * k); });
+    const Result d = Run({"fir-design", "--taps", "63", "--pass", "0.005", "--stop", "0.025", "-o",
+                          Path("taps.bin"), "--json"});
+    ASSERT_EQ(d.status, 0) << d.err;
+    const QJsonObject o = Json(d.out).object();
+    double largest = 0;
+    for (const QJsonValue t : o["taps"].toArray())
+        largest = std::max(largest, std::abs(t.toDouble()));
+    const Result e = Run({"edit", in, "-o", Path("out.bin"), "fir-file:file=" + Path("taps.bin")});
+    ASSERT_EQ(e.status, 0) << e.err;
+    cWaveform w;
+    w.fileType = 405;
+    ASSERT_EQ(w.LoadFile(Path("out.bin"), false), 0);
+    // 0.2 rad a sample is 0.0318 cycles, past the stop edge; away from the wrap-around.
+    const double bound =
+        0.1 * std::pow(10.0, -o["stopband_attenuation_db"].toDouble() / 20) * 0.5 / largest;
+    for (int k = 100; k < 4000; ++k)
+        ASSERT_LE(std::abs(std::complex<double>(w.I[k], w.Q[k])), bound * 1.001) << k;
+}
+
 }  // namespace
