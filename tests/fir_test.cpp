@@ -28,19 +28,6 @@ std::string TempPath(const std::string& name) {
     return ::testing::TempDir() + std::to_string(::getpid()) + "_fir_" + name;
 }
 
-std::vector<cd> Noise(int n, uint32_t seed) {
-    std::vector<cd> x(static_cast<size_t>(n));
-    auto next = [&] {
-        seed = seed * 1664525u + 1013904223u;
-        return static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
-    };
-    for (cd& v : x) {
-        const double i = next();
-        v = cd(i, next());
-    }
-    return x;
-}
-
 // A tap file of type 405 (16-bit): I and Q as given, cut to the file's precision.
 std::string WriteTaps(const std::string& name, const std::vector<cd>& taps) {
     cWaveform w = MakeWaveform(static_cast<int>(taps.size()), 1'000'000,
@@ -88,8 +75,8 @@ class FirAgainstConvolution : public testing::TestWithParam<Sizes> {};
 
 TEST_P(FirAgainstConvolution, WithinAMillionthOfTheTapSum) {
     const auto [n, m] = GetParam();
-    const std::string file = WriteTaps("taps.bin", Noise(m, 11 * m));
-    std::vector<cd> x = Noise(n, 3 * n + 1);
+    const std::string file = WriteTaps("taps.bin", UniformNoise(m, 11 * m));
+    std::vector<cd> x = UniformNoise(n, 3 * n + 1);
     cWaveform w = MakeWaveform(n, 1'000'000, [&](int k) { return x[k]; });
     for (int k = 0; k < n; ++k)
         x[k] = cd(w.I[k], w.Q[k]);
@@ -131,12 +118,12 @@ TEST(Fir, TheTapsAreTheNormalisedIValues) {
 TEST(Fir, TheVectorKernelGivesThePortableBits) {
     for (const auto& [n, m] :
          {std::pair{5000, 3}, {5000, 499}, {1024 + 63, 64}, {700, 65}, {10, 499}, {131'101, 200}}) {
-        const std::vector<cd> x = Noise(n, n + m);
+        const std::vector<cd> x = UniformNoise(n, n + m);
         std::vector<float> xf(static_cast<size_t>(n)), h(static_cast<size_t>(m));
         for (int k = 0; k < n; ++k)
             xf[k] = static_cast<float>(x[k].real());
         for (int k = 0; k < m; ++k)
-            h[k] = static_cast<float>(Noise(m, 5)[k].imag() * 0.5);
+            h[k] = static_cast<float>(UniformNoise(m, 5)[k].imag() * 0.5);
         std::vector<float> a(xf.size()), b(xf.size());
         fir_detail::FilterChannel(xf.data(), n, h, a.data(), 0, n, true);
         fir_detail::FilterChannel(xf.data(), n, h, b.data(), 0, n, false);
@@ -166,7 +153,7 @@ TEST_P(FirRefusals, LeaveWaveformAndUndoAlone) {
     const Refusal& c = GetParam();
     std::string file = TempPath("refused.bin");
     if (c.taps > 0)
-        file = WriteTaps("refused.bin", c.zero ? std::vector<cd>(c.taps) : Noise(c.taps, 4));
+        file = WriteTaps("refused.bin", c.zero ? std::vector<cd>(c.taps) : UniformNoise(c.taps, 4));
     if (c.taps == 0) std::ofstream(file, std::ios::binary).flush();
     cWaveform w = MakeWaveform(1000, 1'000'000, [](int k) { return cd(0.001 * k, -0.1); });
     const FloatArray before = w.I;
@@ -196,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(Fir, FirRefusals, testing::Values(
 
 TEST(Fir, StopsOnRequestWithTheWaveformUnchanged) {
     // 499 taps on 10,000,000 samples.
-    const std::string file = WriteTaps("long.bin", Noise(499, 8));
+    const std::string file = WriteTaps("long.bin", UniformNoise(499, 8));
     cWaveform w;
     w.AllocateScratch(10'000'000);
     for (int k = 0; k < 10'000'000; ++k) {
@@ -224,7 +211,7 @@ TEST(Fir, StopsOnRequestWithTheWaveformUnchanged) {
 }
 
 TEST(Fir, ProgressReachesTheEnd) {
-    const std::string file = WriteTaps("progress.bin", Noise(99, 9));
+    const std::string file = WriteTaps("progress.bin", UniformNoise(99, 9));
     cWaveform w = MakeWaveform(2'000'000, 1'000'000, [](int k) { return cd(k % 5, 1); });
     ToolRunner run;
     std::vector<int> seen;
@@ -239,8 +226,8 @@ TEST(Fir, ProgressReachesTheEnd) {
 // ---- Every length, resampling and transform tool and 40058 from a step, as qrvn edit runs it
 
 TEST(LengthAndResampling, EveryToolRunsFromAStep) {
-    const std::string second = WriteTaps("step_second.bin", Noise(500, 2));
-    const std::string taps = WriteTaps("step_taps.bin", Noise(63, 3));
+    const std::string second = WriteTaps("step_second.bin", UniformNoise(500, 2));
+    const std::string taps = WriteTaps("step_taps.bin", UniformNoise(63, 3));
     const std::vector<std::pair<std::string, int>> steps = {
         {"set-length:SetLength=2000", 2000},
         {"crop:StartCrop=11,StopCrop=1990", 1980},

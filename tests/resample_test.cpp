@@ -25,19 +25,6 @@ using Answers = std::map<std::string, std::string>;
 using Strings = std::vector<std::string>;
 constexpr double kPi = std::numbers::pi;
 
-// Reproducible samples in [-1, 1)².
-std::vector<cd> Noise(int n, uint32_t seed = 99) {
-    std::vector<cd> x(static_cast<size_t>(n));
-    auto next = [&] {
-        seed = seed * 1664525u + 1013904223u;
-        return static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
-    };
-    for (cd& v : x) {
-        const double i = next();
-        v = cd(i, next());
-    }
-    return x;
-}
 cWaveform FromSamples(const std::vector<cd>& x, int64_t rate = 30'720'000) {
     return MakeWaveform(static_cast<int>(x.size()), rate, [&](int k) { return x[k]; });
 }
@@ -97,7 +84,7 @@ TEST(Resample, ZeroStuffingByTwoOfTwoSamples) {
 }
 
 TEST(Resample, ZeroStuffingPutsEachSampleKApart) {
-    const std::vector<cd> x = Noise(1'234'567);
+    const std::vector<cd> x = UniformNoise(1'234'567);
     for (int k : {3, 7, 100}) {
         if (int64_t{1'234'567} * k > 100'000'000) continue;
         cWaveform w = FromSamples(x, 3'000'000'000);
@@ -117,7 +104,7 @@ TEST(Resample, ZeroStuffingPutsEachSampleKApart) {
 
 TEST(Resample, DecimationKeepsEveryKthSample) {
     // 10 samples by 3: 0, 3 and 6; Fs / 3 by integer division.
-    const std::vector<cd> x = Noise(10);
+    const std::vector<cd> x = UniformNoise(10);
     cWaveform w = FromSamples(x, 10'000'001);
     ToolRunner run;
     ASSERT_EQ(run.Run(kToolDecimate, w, {{"Downsample", "3"}}), 0);
@@ -133,7 +120,7 @@ TEST(Resample, DecimationKeepsEveryKthSample) {
                                   {2'500'001, 5, 500'000},
                                   {2'500'003, 5, 500'001},
                                   {1'000'000, 999'999, 1}}) {
-        const std::vector<cd> y = Noise(n);
+        const std::vector<cd> y = UniformNoise(n);
         cWaveform v = FromSamples(y, 1'000'000);
         const int code = Decimate(v, k, ToolContext{});
         if (m <= 1) {
@@ -158,7 +145,7 @@ class SpectrumUpsample : public testing::TestWithParam<Sized> {};
 
 TEST_P(SpectrumUpsample, MatchesThePlainDft) {
     const auto [n, k] = GetParam();
-    cWaveform w = FromSamples(Noise(n, 7 * n + k), 1'000'000);
+    cWaveform w = FromSamples(UniformNoise(n, 7 * n + k), 1'000'000);
     const std::vector<cd> x = Samples(w);
     ASSERT_EQ(FftUpsample(w, k, ToolContext{}), kToolOk);
     // Nf·K bins, not the power of two above N·K: below 8 samples that one would be smaller.
@@ -183,7 +170,7 @@ class SpectrumDownsample : public testing::TestWithParam<Sized> {};
 
 TEST_P(SpectrumDownsample, MatchesThePlainDft) {
     const auto [n, k] = GetParam();
-    cWaveform w = FromSamples(Noise(n, 3 * n + k), 1'000'001);
+    cWaveform w = FromSamples(UniformNoise(n, 3 * n + k), 1'000'001);
     const std::vector<cd> x = Samples(w);
     ASSERT_EQ(FftDownsample(w, k, ToolContext{}), kToolOk);
     const int64_t nf = Pow2AtLeast(n, 8), nfOut = nf / k;
@@ -204,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P(Resample, SpectrumDownsample,
 
 TEST(Transforms, ForwardIsTheDftOverNfAndInverseTheUnscaledDft) {
     for (int n : {1, 3, 4, 5, 8, 13, 64, 100, 129}) {
-        const std::vector<cd> x = Noise(n, n);
+        const std::vector<cd> x = UniformNoise(n, n);
         const int64_t nf = Pow2AtLeast(n, 8);
         {
             cWaveform w = FromSamples(x);
@@ -230,7 +217,7 @@ TEST(Transforms, ForwardIsTheDftOverNfAndInverseTheUnscaledDft) {
 
 TEST(Transforms, ForwardThenInverseRestoresPowersOfTwo) {
     for (int n : {8, 64, 4096, 1 << 21}) {
-        const std::vector<cd> x = Noise(n, 5);
+        const std::vector<cd> x = UniformNoise(n, 5);
         cWaveform w = FromSamples(x);
         const std::vector<cd> before = Samples(w);
         ToolRunner run;
@@ -304,7 +291,7 @@ class ResampleRefusals : public testing::TestWithParam<Refusal> {};
 
 TEST_P(ResampleRefusals, LeaveWaveformRateAndUndoAlone) {
     const Refusal& c = GetParam();
-    cWaveform w = FromSamples(Noise(c.n), 1'000'000);
+    cWaveform w = FromSamples(UniformNoise(c.n), 1'000'000);
     const FloatArray before = w.I;
     ToolRunner run;
     EXPECT_NE(run.Run(c.id, w, c.answers), 0);
@@ -393,7 +380,7 @@ TEST(Resample, SizesThatWouldWrap32BitsFailBeforeAllocating) {
     EXPECT_EQ(RunTool(*FindTool(kToolForwardFft), fft.ctx, d, {}), kErrTooLong);
     EXPECT_EQ(fft.texts.back(), "ERR: FFT failed: the result would exceed 100000000 samples");
     // A rate that would not fit in 64 bits.
-    cWaveform e = FromSamples(Noise(10), std::numeric_limits<int64_t>::max() / 3);
+    cWaveform e = FromSamples(UniformNoise(10), std::numeric_limits<int64_t>::max() / 3);
     EXPECT_EQ(ZeroStuff(e, 4, ctx), kErrResampleFactor);
     EXPECT_EQ(FftUpsample(e, 4, ctx), kErrResampleFactor);
     EXPECT_EQ(e.sampleCount, 10);
@@ -456,7 +443,7 @@ INSTANTIATE_TEST_SUITE_P(Resample, LongInterpolation, testing::Values(10, 60));
 
 TEST(Resample, ProgressRisesThroughEveryStepToTheEnd) {
     // 2^21 samples: transforms of 2^21 and 2^23 points, past the 2^20-point blocks.
-    cWaveform w = FromSamples(Noise(1 << 21), 1'000'000);
+    cWaveform w = FromSamples(UniformNoise(1 << 21), 1'000'000);
     ToolRunner run;
     std::vector<int> seen;
     run.ctx.progress = [&](int percent) { seen.push_back(percent); };

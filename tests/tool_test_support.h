@@ -3,6 +3,8 @@
 // status text, and the dispatcher with an undo slot, all without a window.
 
 #include <atomic>
+#include <complex>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -79,6 +81,20 @@ struct ToolRunner {
     }
     std::string LastText() const { return texts.empty() ? "" : texts.back(); }
 };
+
+// Reproducible samples with I and Q in [-1, 1), from a linear congruential generator.
+inline std::vector<std::complex<double>> UniformNoise(int n, uint32_t seed = 99) {
+    std::vector<std::complex<double>> x(static_cast<size_t>(n));
+    auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
+    };
+    for (auto& v : x) {
+        const double i = next();
+        v = {i, next()};
+    }
+    return x;
+}
 
 // A waveform of n samples from a function of the index.
 template <class F>
