@@ -5,6 +5,8 @@
 
 #include "dsp/fft.h"
 #include "tools/failure_codes.h"
+#include "tools/progress_phase.h"
+#include "tools/resized_result.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -161,13 +163,37 @@ int ApplyFftFilterMask(float* spectrum, int64_t nf, const FftFilterPlan& plan) {
     return kErrFilterEdge;
 }
 
-int FftFilter(cWaveform& wave, const FftFilterPlan& plan) {
-    if (!HasSpectrumForm(wave.sampleCount)) return kErrTooLong;
-    const int64_t nf = wave.domainState == DomainState::TimeOnly ? SpectrumSizeFor(wave.sampleCount)
-                                                                 : wave.spectrumSize;
+int FftFilter(cWaveform& wave, const FftFilterPlan& plan, const ToolContext& ctx) {
+    const int64_t n = wave.sampleCount;
+    if (!HasSpectrumForm(n)) return kErrTooLong;
+    if (wave.domainState != DomainState::TimeOnly) {
+        if (const int code = ApplyFftFilterMask(nullptr, wave.spectrumSize, plan); code != kToolOk)
+            return code;
+        wave.EnsureSpectrum(true);
+        return ApplyFftFilterMask(wave.spectrum.data(), wave.spectrumSize, plan);
+    }
+    const int64_t nf = SpectrumSizeFor(n);
     if (const int code = ApplyFftFilterMask(nullptr, nf, plan); code != kToolOk) return code;
-    wave.EnsureSpectrum(true);
-    return ApplyFftFilterMask(wave.spectrum.data(), wave.spectrumSize, plan);
+    // Both transforms here rather than the inverse left for later: a long one then shows
+    // progress and a stop leaves the samples as they were.
+    FloatArray points(static_cast<size_t>(2 * nf));
+    if (const int code = ForwardSpectrum(wave.I.data(), wave.Q.data(), n, points.data(), nf,
+                                         ProgressPhase(ctx, 0, 45));
+        code != kToolOk)
+        return code;
+    ApplyFftFilterMask(points.data(), nf, plan);
+    if (ctx.StopRequested()) return kErrStopped;
+    if (const int code = WatchedTransform(points.data(), nf, +1, ProgressPhase(ctx, 50, 95));
+        code != kToolOk)
+        return code;
+    PrepareResizedResult(wave, n);
+    if (!Deinterleave(points.data(), n, wave.scratchI.data(), wave.scratchQ.data(),
+                      ProgressPhase(ctx, 95, 100))) {
+        DropResizedResult(wave);
+        return kErrStopped;
+    }
+    TakeResizedResult(wave);
+    return kToolOk;
 }
 
 bool ChannelFilterPlan(int lteBandwidthMHz, double centreHz, int64_t rateHz, FftFilterPlan& plan) {

@@ -49,9 +49,11 @@ struct FftFilterPlan {
 int ApplyFftFilterMask(float* spectrum, int64_t nf, const FftFilterPlan& plan);
 
 // The filter on a waveform: checks the edges against its spectrum size, then multiplies its
-// spectrum form (left current; the caller brings the samples back). Returns 0, or
-// kErrFilterEdge or kErrTooLong (no spectrum form) with the waveform untouched.
-int FftFilter(cWaveform& wave, const FftFilterPlan& plan);
+// spectrum form. Samples in the time domain go through the spectrum aside and come back as
+// samples, with progress, the same bits as the waveform's own transforms; a waveform holding
+// only its spectrum form is filtered there. Returns 0, or kErrFilterEdge, kErrTooLong (no
+// spectrum form) or kErrStopped, each with the waveform untouched.
+int FftFilter(cWaveform& wave, const FftFilterPlan& plan, const ToolContext& ctx = ToolContext{});
 
 // The FFT filter of a channel filter at centreHz for a waveform at rateHz (> 0): an LTE
 // carrier of lteBandwidthMHz (1, 3, 5, 10, 15 or 20; raised cosine), or with 0 a UMTS carrier

@@ -59,7 +59,7 @@ public:
         plan_.shape = ShapeOf(w.filterShape);
         return kToolOk;
     }
-    int Apply(ToolContext&, cWaveform& w) override { return FftFilter(w, plan_); }
+    int Apply(ToolContext& ctx, cWaveform& w) override { return FftFilter(w, plan_, ctx); }
 
 private:
     FftFilterPlan plan_;
@@ -102,7 +102,7 @@ public:
         plan_.shape = ShapeOf(w.filterShape);
         return kToolOk;
     }
-    int Apply(ToolContext&, cWaveform& w) override { return FftFilter(w, plan_); }
+    int Apply(ToolContext& ctx, cWaveform& w) override { return FftFilter(w, plan_, ctx); }
 
 private:
     FftFilterPlan plan_;
@@ -156,7 +156,7 @@ public:
             return Refuse(ctx, kBadPosition, kErrFilterEdge);
         return kToolOk;
     }
-    int Apply(ToolContext&, cWaveform& w) override { return FftFilter(w, plan_); }
+    int Apply(ToolContext& ctx, cWaveform& w) override { return FftFilter(w, plan_, ctx); }
 
 private:
     FftFilterPlan plan_;
