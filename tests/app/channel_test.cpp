@@ -5,27 +5,20 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDBusConnection>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSettings>
-#include <complex>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "app/command_channel.h"
-#include "app/main_frame.h"
 #include "app/view.h"
-#include "app/window_pump.h"
-#include "waveform/waveform.h"
+#include "window_test_support.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // Collects the channel's StatusText signal as another program would receive it.
 class StatusListener : public QObject {
@@ -41,32 +34,8 @@ struct Child {
     std::string out;
 };
 
-class Channel : public ::testing::Test {
+class Channel : public WindowTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) / ("channel_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        store_ = std::make_unique<QSettings>(
-            QString::fromStdString((dir_ / "settings.conf").string()), QSettings::IniFormat);
-    }
-    void TearDown() override {
-        store_.reset();
-        fs::remove_all(dir_);
-    }
-    std::string Tone(const std::string& name, int n) {
-        cWaveform w;
-        w.AllocateScratch(n);
-        for (int k = 0; k < n; ++k) {
-            const auto x = std::polar(0.5, 0.37 * k);
-            w.scratchI[k] = static_cast<float>(x.real());
-            w.scratchQ[k] = static_cast<float>(x.imag());
-        }
-        w.SwapScratch();
-        w.fileType = kFileBin16BeTwos;
-        const std::string path = (dir_ / name).string();
-        EXPECT_EQ(w.SaveFile(path), 1);
-        return path;
-    }
     // Runs qrvn remote ARGS while this process's event loop answers it.
     Child Remote(std::vector<std::string> args) {
         args.insert(args.begin(), {QRVN_BINARY, "remote"});
@@ -96,8 +65,6 @@ protected:
         c.out = s.str();
         return c;
     }
-    fs::path dir_;
-    std::unique_ptr<QSettings> store_;
 };
 
 TEST_F(Channel, EveryMethodFromAnotherProgram) {
@@ -162,13 +129,5 @@ TEST_F(Channel, NoBusNoChannel) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    InstallWindowEventPump();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
 
 #include "channel_test.moc"
