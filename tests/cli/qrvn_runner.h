@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QJsonDocument>
+#include <algorithm>
 #include <complex>
 #include <csignal>
 #include <cstdlib>
@@ -40,6 +42,17 @@ struct Start {
     rlim_t fileSizeLimit = 0;                   // bytes; 0: none
     std::vector<std::string> environment = {};  // "NAME=VALUE" set for the program
 };
+
+inline QJsonDocument Json(const std::string& text) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(text));
+}
+
+// For EXPECT_PRED2, which prints both texts when it fails.
+inline bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+inline long Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
 
 inline std::string Slurp(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
