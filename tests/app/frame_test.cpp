@@ -1,5 +1,5 @@
-// The real main window, driven headless: start-up, command line, open/save/undo, file type
-// re-parse, prompts with remembered answers, and a failed open that must not lose the waveform.
+// The real main window, driven headless: start-up and restart, the command line, menus and
+// Recent Files, open/save/undo, file-type re-parse, tools, workers and the FIR designer.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -398,13 +398,12 @@ TEST_F(Frame, SaveAsksBeforeChangingTheEncodingAndReportsFailure) {
     const std::string file = Tone("e_1MSPS.bin", 100);
     const std::string original = Bytes(file);
     auto f = Start({"-f", file});
-    std::vector<std::string> asked, notices;
+    std::vector<std::string> asked;
     bool answer = false;
     f->confirm = [&](const std::string&, const std::string& text) {
         asked.push_back(text);
         return answer;
     };
-    f->showNotice = [&](const std::string&, const std::string& text) { notices.push_back(text); };
     f->OnCommand(431);
     f->OnCommand(401);
     PressKeys(*f, Qt::Key_S, Qt::ControlModifier);  // No (the default): nothing written
@@ -423,13 +422,13 @@ TEST_F(Frame, SaveAsksBeforeChangingTheEncodingAndReportsFailure) {
     f->OnCommand(405);
     fs::remove_all(dir_ / "gone");
     f->SaveWaveformAs((dir_ / "gone/x.bin").string(), true, true);
-    ASSERT_EQ(notices.size(), 1u);
+    ASSERT_EQ(warnings_.size(), 1u);
     f->currentFileName = (dir_ / "gone/x.bin").string();
     f->OnCommand(103);
     EXPECT_EQ(f->lastStatus, "ERR: File Save Failed");
-    ASSERT_EQ(notices.size(), 2u);
-    EXPECT_EQ(notices[1], notices[0]);
-    EXPECT_EQ(notices[0].rfind("Failed to open file for writing\r\n", 0), 0u);
+    ASSERT_EQ(warnings_.size(), 2u);
+    EXPECT_EQ(warnings_[1], warnings_[0]);
+    EXPECT_EQ(warnings_[0].rfind("Failed to open file for writing\r\n", 0), 0u);
 }
 
 TEST_F(Frame, SettingsRecomputeAndExplainThemselves) {
