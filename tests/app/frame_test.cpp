@@ -552,8 +552,7 @@ TEST_F(Frame, CapturesAndRecordingsOpenInTheTypeTheirNamesSay) {
     EXPECT_EQ(store_->value("Filetype").toInt(), 405);
 }
 
-// The tool framework in the window: through the real menu entry, dialogs answered by the
-// prompter, the undo copy only for a tool that changed the samples.
+// Through the real menu entries; an undo copy only for a tool that changed the samples.
 TEST_F(Frame, ToolsRunFromTheMenuWithUndo) {
     auto f = Start({"-f", Tone("t_30.72MSPS.bin", 4096)});
     const FloatArray before = f->mainWave.I;
@@ -586,8 +585,7 @@ TEST_F(Frame, ToolsRunFromTheMenuWithUndo) {
     EXPECT_EQ(f->ActionFor(kToolPaModel)->text(), "PA Compression\u2026");
 }
 
-// The resampling tools change the rate with the samples: the view shows the whole new span,
-// the panels and the status bar's decode pane the new rate, and undo brings both back.
+// The view shows the whole new span, panels and decode pane the new rate; undo brings both back.
 TEST_F(Frame, ResamplingToolsMoveTheWindowToTheNewRate) {
     auto f = Start({"-f", Tone("r_30.72MSPS.bin", 4096)});
     auto panelSays = [&](const std::string& text) {
@@ -623,8 +621,7 @@ TEST_F(Frame, ResamplingToolsMoveTheWindowToTheNewRate) {
     EXPECT_EQ(f->mainWave.sampleRate, 122'880'000);
 }
 
-// A long tool runs off the GUI thread: timers keep firing, the progress bar moves, other
-// commands are refused, and the stop button leaves the waveform as it was.
+// Off the GUI thread: timers fire, the progress bar moves, other commands are refused.
 TEST_F(Frame, ALongToolKeepsTheWindowAliveAndStops) {
     auto f = Start({});
     cWaveform& w = f->mainWave;
@@ -659,9 +656,7 @@ TEST_F(Frame, ALongToolKeepsTheWindowAliveAndStops) {
     EXPECT_FALSE(f->stopRequest);
 }
 
-// Play-through from its menu entry: the main waveform holds one segment at a time while display
-// settings still apply; pressing it again (or any editing command) stops it and puts the whole
-// waveform back.
+// One segment at a time while display settings apply; the entry again or an edit stops it.
 TEST_F(Frame, PlayThroughStepsAndRestores) {
     auto f = Start({"-f", Tone("p_1MSPS.bin", 20000)});
     QAction* play = f->ActionFor(kCmdPlayThrough);
@@ -691,8 +686,7 @@ TEST_F(Frame, PlayThroughStepsAndRestores) {
     EXPECT_EQ(f->currentFileName, "New Waveform");
 }
 
-// Monitoring reloads a rewritten file with the status bar's acquisition display; the first
-// close only stops it.
+// A rewritten file is reloaded under the acquisition display; the first close only stops it.
 TEST_F(Frame, MonitoringReloadsRewritesAndStops) {
     const std::string file = Tone("mon_1MSPS.bin", 1000);
     auto f = Start({"-f", file});
@@ -724,9 +718,7 @@ TEST_F(Frame, MonitoringReloadsRewritesAndStops) {
     EXPECT_FALSE(f->isVisible());
 }
 
-// The FIR designer with real key presses on its sliders: the rules keep the passband below the
-// stopband and away from the ends, every move puts the design's taps in I and Q, and closing
-// leaves the last design.
+// Real key presses on its sliders: the passband stays below the stopband and off the ends.
 TEST_F(Frame, FirDesignerSlidersRedesignLive) {
     auto f = Start({"-f", Tone("fir_1MSPS.bin", 5000)});
     f->show();
