@@ -2,30 +2,20 @@
 // against the window's D-Bus service while the window's event loop turns. Runs under
 // dbus-run-session; the no-bus case runs with the session bus address pointing nowhere.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDBusConnection>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSettings>
-#include <complex>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "../cli/qrvn_runner.h"
 #include "app/command_channel.h"
-#include "app/main_frame.h"
 #include "app/view.h"
-#include "app/window_pump.h"
-#include "waveform/waveform.h"
+#include "window_test_support.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // Collects the channel's StatusText signal as another program would receive it.
 class StatusListener : public QObject {
@@ -36,68 +26,20 @@ public slots:
     void OnStatus(const QString& text) { texts.push_back(text.toStdString()); }
 };
 
-struct Child {
-    int status = -1;
-    std::string out;
-};
-
-class Channel : public ::testing::Test {
+class Channel : public WindowTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) / ("channel_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        store_ = std::make_unique<QSettings>(
-            QString::fromStdString((dir_ / "settings.conf").string()), QSettings::IniFormat);
-    }
-    void TearDown() override {
-        store_.reset();
-        fs::remove_all(dir_);
-    }
-    std::string Tone(const std::string& name, int n) {
-        cWaveform w;
-        w.AllocateScratch(n);
-        for (int k = 0; k < n; ++k) {
-            const auto x = std::polar(0.5, 0.37 * k);
-            w.scratchI[k] = static_cast<float>(x.real());
-            w.scratchQ[k] = static_cast<float>(x.imag());
-        }
-        w.SwapScratch();
-        w.fileType = kFileBin16BeTwos;
-        const std::string path = (dir_ / name).string();
-        EXPECT_EQ(w.SaveFile(path), 1);
-        return path;
-    }
     // Runs qrvn remote ARGS while this process's event loop answers it.
-    Child Remote(std::vector<std::string> args) {
-        args.insert(args.begin(), {QRVN_BINARY, "remote"});
-        const std::string outPath = (dir_ / "out").string();
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const int o = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(o, 1);
-            std::vector<char*> argv;
-            for (auto& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        Child c;
-        int status = 0;
-        while (waitpid(pid, &status, WNOHANG) == 0) {
+    Result Remote(std::vector<std::string> args) {
+        args.insert(args.begin(), "remote");
+        ::Start start;  // the fixture has a Start of its own
+        start.whileWaiting = [] {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             usleep(2000);
-        }
+        };
+        const Result r = RunQrvn(args, dir_, start);
         QCoreApplication::processEvents();
-        c.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::ifstream in(outPath);
-        std::stringstream s;
-        s << in.rdbuf();
-        c.out = s.str();
-        return c;
+        return r;
     }
-    fs::path dir_;
-    std::unique_ptr<QSettings> store_;
 };
 
 TEST_F(Channel, EveryMethodFromAnotherProgram) {
@@ -120,11 +62,11 @@ TEST_F(Channel, EveryMethodFromAnotherProgram) {
 
     // A tool step without dialogs, and a bad one with its reason.
     const float before = frame.mainWave.I[3];
-    const Child tone = Remote({"tool", "tone:AddToneMHz=0,AddTonedBFS=-6,AddTonePhase=0"});
+    const Result tone = Remote({"tool", "tone:AddToneMHz=0,AddTonedBFS=-6,AddTonePhase=0"});
     EXPECT_EQ(tone.status, 0);
     EXPECT_EQ(tone.out, "0\n");
     EXPECT_FLOAT_EQ(frame.mainWave.I[3], before + std::pow(10.0f, -0.3f));
-    const Child bad = Remote({"tool", "no-such-tool"});
+    const Result bad = Remote({"tool", "no-such-tool"});
     EXPECT_EQ(bad.status, 4);
     EXPECT_NE(bad.out, "0\n");
     EXPECT_EQ(frame.lastStatus.rfind("ERR: unknown tool \"no-such-tool\"", 0), 0u)
@@ -134,7 +76,7 @@ TEST_F(Channel, EveryMethodFromAnotherProgram) {
     EXPECT_EQ(listener.texts.back(), frame.lastStatus);
 
     // Measurements as qrvn measure --json prints them; a picture; open; save.
-    const Child measure = Remote({"measure"});
+    const Result measure = Remote({"measure"});
     ASSERT_EQ(measure.status, 0);
     const QJsonObject m = QJsonDocument::fromJson(QByteArray::fromStdString(measure.out)).object();
     EXPECT_EQ(m["view"].toInt(), kViewIQ);
@@ -162,13 +104,5 @@ TEST_F(Channel, NoBusNoChannel) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    InstallWindowEventPump();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
 
 #include "channel_test.moc"

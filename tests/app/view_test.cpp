@@ -4,47 +4,17 @@
 // vector animation that a right click stops.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QMouseEvent>
-#include <QSettings>
 #include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
-#include <complex>
-#include <filesystem>
-#include <map>
 
-#include "app/main_frame.h"
 #include "app/view.h"
-#include "app/window_pump.h"
-#include "waveform/message_pump.h"
-#include "waveform/waveform.h"
+#include "window_test_support.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-
-class NoPrompts : public IPrompter {
-public:
-    std::map<std::string, double> numbers;
-    float PromptFloat(const std::string&, const std::string&, float, const std::string&) override {
-        return kCancelFloat;
-    }
-    double PromptDouble(const std::string& p, const std::string&, double,
-                        const std::string&) override {
-        return numbers.count(p) ? numbers[p] : kCancelDouble;
-    }
-    int PromptInt(const std::string&, const std::string&, int, const std::string&) override {
-        return kCancelInt;
-    }
-    std::string PromptString(const std::string&, const std::string&, const std::string&,
-                             const std::string&) override {
-        return "";
-    }
-};
 
 void Send(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
     QMouseEvent e(type, QPointF(at), QPointF(w->mapToGlobal(at)), button, held, Qt::NoModifier);
@@ -74,36 +44,17 @@ void Key(QWidget* w, int key) {
     QApplication::sendEvent(w, &e);
 }
 
-class ViewEvents : public ::testing::Test {
+class ViewEvents : public WindowTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) / ("view_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        store_ = std::make_unique<QSettings>(
-            QString::fromStdString((dir_ / "settings.conf").string()), QSettings::IniFormat);
-    }
     void TearDown() override {
         frame_.reset();
-        store_.reset();
-        fs::remove_all(dir_);
+        WindowTest::TearDown();
     }
-    // A shown main window holding a complex tone of n samples (real when q is off).
+    // A shown main window holding a tone of n samples (real when `complex` is off).
     CView& Open(int n, bool complex = true, const std::string& name = "v_30.72MSPS.bin") {
-        cWaveform w;
-        w.AllocateScratch(n);
-        for (int k = 0; k < n; ++k) {
-            const auto x = std::polar(0.5, 0.37 * k);
-            w.scratchI[k] = static_cast<float>(x.real());
-            w.scratchQ[k] = complex ? static_cast<float>(x.imag()) : 0.0f;
-        }
-        w.SwapScratch();
-        w.fileType = 405;
-        const std::string path = (dir_ / name).string();
-        EXPECT_EQ(w.SaveFile(path), 1);
+        const std::string path = Tone(name, n, 405, complex);
         if (!frame_) {
-            frame_ = std::make_unique<CMainFrame>(store_.get());
-            frame_->prompter = &prompter_;
-            frame_->OnInitialUpdate({"-f", path});
+            frame_ = Start({"-f", path});
             frame_->resize(1000, 700);
             frame_->show();
         } else {
@@ -124,10 +75,7 @@ protected:
     // Window x of a fraction of the plot width.
     int X(double fraction) { return 44 + static_cast<int>(fraction * Pw()); }
 
-    fs::path dir_;
-    std::unique_ptr<QSettings> store_;
     std::unique_ptr<CMainFrame> frame_;
-    NoPrompts prompter_;
 };
 
 TEST_F(ViewEvents, DraggingZoomsTheSampleRangeInEitherDirection) {
@@ -225,10 +173,8 @@ TEST_F(ViewEvents, ArrowsPageThroughTheWaveformAndStopAtItsEnds) {
     Key(&v, Qt::Key_Left);
     EXPECT_EQ(v.xStart, 400);
     EXPECT_EQ(v.xEnd, 499);
-    Key(&v, Qt::Key_Left);
-    Key(&v, Qt::Key_Left);
-    Key(&v, Qt::Key_Left);
-    Key(&v, Qt::Key_Left);
+    for (int k = 0; k < 4; ++k)
+        Key(&v, Qt::Key_Left);
     EXPECT_EQ(v.xStart, 0);  // the last step is cut at sample 0
     EXPECT_EQ(v.xEnd, 99);
     for (int k = 0; k < 12; ++k)
@@ -411,11 +357,3 @@ TEST_F(ViewEvents, ARealWaveformShowsIForIqAndScalingIsRefusedInTheIqPlaneViews)
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    InstallWindowEventPump();  // as the program waits
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -3,7 +3,6 @@
 // byte), the tool list against the tool table, and refusals that leave OUT as it was.
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
 #include <map>
@@ -24,10 +23,6 @@ std::pair<std::string, std::map<std::string, std::string>> SplitStep(const std::
     for (std::string kv; std::getline(pairs, kv, ',');)
         answers[kv.substr(0, kv.find('='))] = kv.substr(kv.find('=') + 1);
     return {step.substr(0, colon), answers};
-}
-
-QJsonDocument Json(const std::string& text) {
-    return QJsonDocument::fromJson(QByteArray::fromStdString(text));
 }
 
 class QrvnEdit : public Qrvn {
@@ -83,8 +78,9 @@ protected:
     std::string in_;
 };
 
-class EditSteps : public QrvnEdit,
-                  public ::testing::WithParamInterface<std::vector<std::string>> {};
+using Steps = std::vector<std::string>;
+
+class EditSteps : public QrvnEdit, public ::testing::WithParamInterface<Steps> {};
 
 TEST_P(EditSteps, WriteWhatTheToolsWriteInProcess) {
     // "@B" stands for a second waveform file, shorter than IN.
@@ -118,57 +114,40 @@ TEST_P(EditSteps, WriteWhatTheToolsWriteInProcess) {
 
 INSTANTIATE_TEST_SUITE_P(
     Generators, EditSteps,
-    ::testing::Values(
-        std::vector<std::string>{"tone:AddToneMHz=-2.5,AddTonedBFS=-6,AddTonePhase=30"},
-        std::vector<std::string>{"multi-tone:AddMultiToneStart=-3,AddMultiToneStop=0.5,"
-                                 "AddMultiToneNum=7,AddMultiToneLevel=-25,phase=RND"},
-        std::vector<std::string>{"multi-tone:AddMultiToneNum=3,phase=45"},
-        std::vector<std::string>{
-            "swept-tone:AddSweptToneMHz1=-5,AddSweptToneMHz2=5,AddSweptTonedBFS=-3"},
-        std::vector<std::string>{"noise:AddNoise=-20"},
-        std::vector<std::string>{"pulse:AddPulse=2e-6"}, std::vector<std::string>{"qpsk"},
-        std::vector<std::string>{"qam16"},
-        std::vector<std::string>{"qam64:ModulationSampleRate=3840000"},
-        std::vector<std::string>{"dc:AddDC=-20"}, std::vector<std::string>{"dc-i:AddDC=-6"},
-        std::vector<std::string>{"dc-q"},
-        // In order, each random step from the next seed.
-        std::vector<std::string>{"qpsk", "noise:AddNoise=-30", "pulse:AddPulse=1e-6", "tone"}));
+    ::testing::Values(Steps{"tone:AddToneMHz=-2.5,AddTonedBFS=-6,AddTonePhase=30"},
+                      Steps{"multi-tone:AddMultiToneStart=-3,AddMultiToneStop=0.5,"
+                            "AddMultiToneNum=7,AddMultiToneLevel=-25,phase=RND"},
+                      Steps{"multi-tone:AddMultiToneNum=3,phase=45"},
+                      Steps{
+                          "swept-tone:AddSweptToneMHz1=-5,AddSweptToneMHz2=5,AddSweptTonedBFS=-3"},
+                      Steps{"noise:AddNoise=-20"}, Steps{"pulse:AddPulse=2e-6"}, Steps{"qpsk"},
+                      Steps{"qam16"}, Steps{"qam64:ModulationSampleRate=3840000"},
+                      Steps{"dc:AddDC=-20"}, Steps{"dc-i:AddDC=-6"}, Steps{"dc-q"},
+                      // In order, each random step from the next seed.
+                      Steps{"qpsk", "noise:AddNoise=-30", "pulse:AddPulse=1e-6", "tone"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Modifiers, EditSteps,
     ::testing::Values(
-        std::vector<std::string>{"scale:Scale=-3"}, std::vector<std::string>{"scale-zoom:Scale2=6"},
-        std::vector<std::string>{"set-rms:SetRMS=-20"}, std::vector<std::string>{"clip:level=-25"},
-        std::vector<std::string>{"scale:Scale=20", "clip-iq"},
-        std::vector<std::string>{"threshold-scale:threshold=-25,gain=-3"},
-        std::vector<std::string>{"remove-q"}, std::vector<std::string>{"quantise:quantiseBITS=6"},
-        std::vector<std::string>{"swap-iq"}, std::vector<std::string>{"conjugate"},
-        std::vector<std::string>{"reverse"}, std::vector<std::string>{"fade-in"},
-        std::vector<std::string>{"fade-out"}, std::vector<std::string>{"phase-shift:PhaseShift=45"},
-        std::vector<std::string>{"phase-shift-i:PhaseShift=10"},
-        std::vector<std::string>{"phase-shift-q:PhaseShift=-10"},
-        std::vector<std::string>{"freq-shift:Freq_Shift=1.5"},
-        std::vector<std::string>{"shift-plus-fs4"}, std::vector<std::string>{"shift-minus-fs4"},
-        std::vector<std::string>{"dc:AddDC=-20", "remove-dc"},
-        std::vector<std::string>{"dc-trend:DCTrendSamples=8"},
-        std::vector<std::string>{"time-shift:timeShiftInt=5"},
-        std::vector<std::string>{"time-shift-frac:timeShiftFrac=2.5"},
-        std::vector<std::string>{"add-file:file=@B,scale=-6,shift=1"},
-        std::vector<std::string>{"subtract-file:file=@B"},
-        std::vector<std::string>{"mix-file:file=@B"},
-        std::vector<std::string>{"replace-q:file=@B"}));
+        Steps{"scale:Scale=-3"}, Steps{"scale-zoom:Scale2=6"}, Steps{"set-rms:SetRMS=-20"},
+        Steps{"clip:level=-25"}, Steps{"scale:Scale=20", "clip-iq"},
+        Steps{"threshold-scale:threshold=-25,gain=-3"}, Steps{"remove-q"},
+        Steps{"quantise:quantiseBITS=6"}, Steps{"swap-iq"}, Steps{"conjugate"}, Steps{"reverse"},
+        Steps{"fade-in"}, Steps{"fade-out"}, Steps{"phase-shift:PhaseShift=45"},
+        Steps{"phase-shift-i:PhaseShift=10"}, Steps{"phase-shift-q:PhaseShift=-10"},
+        Steps{"freq-shift:Freq_Shift=1.5"}, Steps{"shift-plus-fs4"}, Steps{"shift-minus-fs4"},
+        Steps{"dc:AddDC=-20", "remove-dc"}, Steps{"dc-trend:DCTrendSamples=8"},
+        Steps{"time-shift:timeShiftInt=5"}, Steps{"time-shift-frac:timeShiftFrac=2.5"},
+        Steps{"add-file:file=@B,scale=-6,shift=1"}, Steps{"subtract-file:file=@B"},
+        Steps{"mix-file:file=@B"}, Steps{"replace-q:file=@B"}, Steps{"autocorrelation"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Length, EditSteps,
-    ::testing::Values(std::vector<std::string>{"set-length:SetLength=5000"},
-                      std::vector<std::string>{"set-length:SetLength=0.0001"},
-                      std::vector<std::string>{"crop:StartCrop=100,StopCrop=200"},
-                      std::vector<std::string>{"trim-left:TrimLeft=1000"},
-                      std::vector<std::string>{"crop-middle:Crop_Middle=1001"},
-                      std::vector<std::string>{"append-file:file=@B"},
-                      std::vector<std::string>{"append-self:Append_Self_Count=3"},
-                      std::vector<std::string>{"fft"}, std::vector<std::string>{"ifft"},
-                      std::vector<std::string>{"crop:StartCrop=5,StopCrop=2004", "fft", "ifft"}));
+    ::testing::Values(Steps{"set-length:SetLength=5000"}, Steps{"set-length:SetLength=0.0001"},
+                      Steps{"crop:StartCrop=100,StopCrop=200"}, Steps{"trim-left:TrimLeft=1000"},
+                      Steps{"crop-middle:Crop_Middle=1001"}, Steps{"append-file:file=@B"},
+                      Steps{"append-self:Append_Self_Count=3"}, Steps{"fft"}, Steps{"ifft"},
+                      Steps{"crop:StartCrop=5,StopCrop=2004", "fft", "ifft"}));
 
 // The resamplers change the rate with the samples: the file is what the tools write in process
 // and the JSON reports the new rate. FIR filtering reads its taps as a second file.
@@ -192,17 +171,14 @@ TEST_F(QrvnEdit, ResamplingStepsChangeTheRate) {
 
 INSTANTIATE_TEST_SUITE_P(
     Filters, EditSteps,
-    ::testing::Values(std::vector<std::string>{"low-pass:FFT_LPF1=0.5,FFT_LPF2=0.2"},
-                      std::vector<std::string>{"high-pass:FFT_HPF1=2,FFT_HPF2=0.5"},
-                      std::vector<std::string>{"band-pass:FFTBP1=-3,FFTBP2=-1,FFTBP3=0.5"},
-                      std::vector<std::string>{"band-stop:FFTBS1=0.5,FFTBS2=1.5,FFTBS3=0.1"},
-                      std::vector<std::string>{"lte-filter:LTE_FILTER_BW=1"},
-                      std::vector<std::string>{"umts-filter:LTE_FILTER_CENTER=5"},
-                      std::vector<std::string>{"noise:AddNoise=-20", "cfr:CFRPAR=6"},
-                      std::vector<std::string>{"noise:AddNoise=-20",
-                                               "peak-window-cfr:par=5,CFRWindowLen=20"},
-                      std::vector<std::string>{"pa-compression:PAsimBackOffdB=-20"},
-                      std::vector<std::string>{"expansion"}));
+    ::testing::Values(Steps{"low-pass:FFT_LPF1=0.5,FFT_LPF2=0.2"},
+                      Steps{"high-pass:FFT_HPF1=2,FFT_HPF2=0.5"},
+                      Steps{"band-pass:FFTBP1=-3,FFTBP2=-1,FFTBP3=0.5"},
+                      Steps{"band-stop:FFTBS1=0.5,FFTBS2=1.5,FFTBS3=0.1"},
+                      Steps{"lte-filter:LTE_FILTER_BW=1"}, Steps{"umts-filter:LTE_FILTER_CENTER=5"},
+                      Steps{"noise:AddNoise=-20", "cfr:CFRPAR=6"},
+                      Steps{"noise:AddNoise=-20", "peak-window-cfr:par=5,CFRWindowLen=20"},
+                      Steps{"pa-compression:PAsimBackOffdB=-20"}, Steps{"expansion"}));
 
 // The numbers the CFR tools find reach --json: the PAR of each pass and the EVM.
 TEST_F(QrvnEdit, CfrResultsInTheJson) {
@@ -222,7 +198,7 @@ TEST_F(QrvnEdit, CfrResultsInTheJson) {
     EXPECT_GT(evm, 0);
     char notice[64];
     std::snprintf(notice, sizeof notice, "Error: EVM degraded by %.2f%%\n", evm);
-    EXPECT_NE(r.err.find(notice), std::string::npos) << r.err;
+    EXPECT_PRED2(Contains, r.err, notice);
 }
 
 TEST_F(QrvnEdit, ListShowsEveryToolWithItsParameters) {
@@ -234,10 +210,8 @@ TEST_F(QrvnEdit, ListShowsEveryToolWithItsParameters) {
     ASSERT_EQ(tools.size(), static_cast<qsizetype>(AllTools().size())) << json.out;
     for (size_t i = 0; i < AllTools().size(); ++i) {
         const ToolInfo& t = AllTools()[i];
-        EXPECT_NE(text.out.find(std::string(t.name) + " (" + std::to_string(t.id) +
-                                "): " + t.summary + "\n"),
-                  std::string::npos)
-            << t.name;
+        EXPECT_PRED2(Contains, text.out,
+                     std::string(t.name) + " (" + std::to_string(t.id) + "): " + t.summary + "\n");
         const QJsonObject o = tools[static_cast<qsizetype>(i)].toObject();
         EXPECT_EQ(o["id"].toInt(), t.id);
         EXPECT_EQ(o["name"].toString().toStdString(), t.name);
@@ -259,7 +233,7 @@ TEST_F(QrvnEdit, ListShowsEveryToolWithItsParameters) {
                 EXPECT_EQ(q["default"].toString().toStdString(), p.defaultText) << p.name;
             else
                 EXPECT_EQ(q["default"].toDouble(-1e300), p.defaultValue) << p.name;
-            EXPECT_NE(text.out.find("    " + std::string(p.name) + " "), std::string::npos);
+            EXPECT_PRED2(Contains, text.out, "    " + std::string(p.name) + " ");
         }
     }
 }
@@ -281,8 +255,8 @@ TEST_P(EditRefusals, ExitTwoWithOneLineAndNoOutput) {
     const Result r = Edit(GetParam().args, {});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err.rfind("qrvn: ", 0), 0u) << r.err;
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-    EXPECT_NE(r.err.find(GetParam().says), std::string::npos) << r.err;
+    EXPECT_EQ(Lines(r.err), 1) << r.err;
+    EXPECT_PRED2(Contains, r.err, GetParam().says);
     EXPECT_FALSE(fs::exists(Path("out.txt")));
 }
 
@@ -308,8 +282,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{{"--type", "999", "tone"}, "unknown file type"},
                       Refusal{{"--list"}, "--list takes no other arguments"}));
 
-class EditFailures : public QrvnEdit,
-                     public ::testing::WithParamInterface<std::pair<std::string, std::string>> {};
+using Failure = std::pair<std::string, std::string>;  // STEP after "tone", its last texts
+
+class EditFailures : public QrvnEdit, public ::testing::WithParamInterface<Failure> {};
 
 TEST_P(EditFailures, ExitFourWithTheToolsTextAndOutLeftAlone) {
     std::ofstream(Path("out.txt")) << "old";
@@ -321,19 +296,15 @@ TEST_P(EditFailures, ExitFourWithTheToolsTextAndOutLeftAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, EditFailures,
-    ::testing::Values(
-        std::pair<std::string, std::string>("pulse:AddPulse=9", "Invalid Pulse Duration"),
-        std::pair<std::string, std::string>("upsample-fft:Upsample=512",
-                                            "Upsampling...\nERR: Waveform FFTUpsample failed"),
-        std::pair<std::string, std::string>("fir-file:file=/nonexistent/taps.bin",
-                                            "ERR: FIR tap file could not be read: No such file or "
-                                            "directory"),
-        // A refusal the tool gives without a text.
-        std::pair<std::string, std::string>("qam64:ModulationSampleRate=40e6",
-                                            "qrvn: qam64:ModulationSampleRate=40e6 failed")));
-
-INSTANTIATE_TEST_SUITE_P(Correlation, EditSteps,
-                         ::testing::Values(std::vector<std::string>{"autocorrelation"}));
+    ::testing::Values(Failure("pulse:AddPulse=9", "Invalid Pulse Duration"),
+                      Failure("upsample-fft:Upsample=512",
+                              "Upsampling...\nERR: Waveform FFTUpsample failed"),
+                      Failure("fir-file:file=/nonexistent/taps.bin",
+                              "ERR: FIR tap file could not be read: No such file or "
+                              "directory"),
+                      // A refusal the tool gives without a text.
+                      Failure("qam64:ModulationSampleRate=40e6",
+                              "qrvn: qam64:ModulationSampleRate=40e6 failed")));
 
 // The correlations against IN itself: lag 0 and no offset, printed as numbers.
 TEST_F(QrvnEdit, CorrelationsReportTheirNumbers) {
@@ -381,10 +352,6 @@ TEST_F(QrvnEdit, TheWindowsSettingsAreNeitherReadNorWritten) {
     EXPECT_TRUE(fs::is_empty(Path("home")));
 }
 
-}  // namespace
-
-namespace {
-
 // fir-design writes the designer's taps (I and Q alike) and reports what they achieve.
 TEST_F(Qrvn, FirDesignWritesTheDesignersTaps) {
     const Result r = Run({"fir-design", "--taps", "63", "--pass", "0.15", "--stop", "0.2",
@@ -406,7 +373,7 @@ TEST_F(Qrvn, FirDesignWritesTheDesignersTaps) {
     EXPECT_EQ(o["stopband_attenuation_db"].toDouble(), figures.stopbandAttenuationDb);
     EXPECT_GT(figures.stopbandAttenuationDb, 40.0);
     for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--taps", "2", "--pass", "0.1", "--stop", "0.2"},
+         {Steps{"--taps", "2", "--pass", "0.1", "--stop", "0.2"},
           {"--taps", "21", "--pass", "0.3", "--stop", "0.2"},
           {"--taps", "21", "--pass", "0.1", "--stop", "0.6"},
           {"--taps", "21", "--pass", "0.1", "--stop", "0.2", "--weight", "11"}}) {
@@ -414,7 +381,7 @@ TEST_F(Qrvn, FirDesignWritesTheDesignersTaps) {
         args.insert(args.end(), bad.begin(), bad.end());
         const Result b = Run(args);
         EXPECT_EQ(b.status, 2) << bad[1] << " " << bad[3];
-        EXPECT_EQ(std::count(b.err.begin(), b.err.end(), '\n'), 1) << b.err;
+        EXPECT_EQ(Lines(b.err), 1) << b.err;
         EXPECT_FALSE(fs::exists(Path("bad.bin")));
     }
 }

@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QJsonDocument>
+#include <algorithm>
 #include <complex>
 #include <csignal>
 #include <cstdlib>
@@ -39,13 +41,66 @@ struct Start {
     bool unprivileged = false;
     rlim_t fileSizeLimit = 0;                   // bytes; 0: none
     std::vector<std::string> environment = {};  // "NAME=VALUE" set for the program
+    std::function<void()> whileWaiting = {};    // called until the program ends
 };
+
+inline QJsonDocument Json(const std::string& text) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(text));
+}
+
+// For EXPECT_PRED2, which prints both texts when it fails.
+inline bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+inline long Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
 
 inline std::string Slurp(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     std::stringstream s;
     s << f.rdbuf();
     return s.str();
+}
+
+// qrvn ARGS with its standard streams in files in DIR.
+inline Result RunQrvn(std::vector<std::string> args, const fs::path& dir, const Start& start = {}) {
+    args.insert(args.begin(), QRVN_BINARY);
+    const std::string outPath =
+        start.stdoutPath.empty() ? (dir / "stdout").string() : start.stdoutPath;
+    const std::string errPath = (dir / "stderr").string();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int o = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(o, 1);
+        dup2(e, 2);
+        if (start.closeStdout) close(1);
+        for (const std::string& setting : start.environment) {
+            const size_t eq = setting.find('=');
+            setenv(setting.substr(0, eq).c_str(), setting.substr(eq + 1).c_str(), 1);
+        }
+        // The default action, as a shell gives it: the program must ignore it itself.
+        signal(SIGXFSZ, SIG_DFL);
+        if (start.fileSizeLimit) {
+            const struct rlimit limit { start.fileSizeLimit, start.fileSizeLimit };
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (start.unprivileged && geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(kNobodyId) != 0 || setuid(kNobodyId) != 0))
+            _exit(126);
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (!start.whileWaiting) waitpid(pid, &status, 0);
+    while (start.whileWaiting && waitpid(pid, &status, WNOHANG) == 0)
+        start.whileWaiting();
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+            start.stdoutPath.empty() ? Slurp(outPath) : std::string(), Slurp(errPath)};
 }
 
 class Qrvn : public ::testing::Test {
@@ -58,40 +113,7 @@ protected:
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
     Result Run(std::vector<std::string> args, const Start& start = {}) const {
-        args.insert(args.begin(), QRVN_BINARY);
-        const std::string outPath = start.stdoutPath.empty() ? Path("stdout") : start.stdoutPath;
-        const std::string errPath = Path("stderr");
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const int o = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int e = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(o, 1);
-            dup2(e, 2);
-            if (start.closeStdout) close(1);
-            for (const std::string& setting : start.environment) {
-                const size_t eq = setting.find('=');
-                setenv(setting.substr(0, eq).c_str(), setting.substr(eq + 1).c_str(), 1);
-            }
-            // The default action, as a shell gives it: the program must ignore it itself.
-            signal(SIGXFSZ, SIG_DFL);
-            if (start.fileSizeLimit) {
-                const struct rlimit limit { start.fileSizeLimit, start.fileSizeLimit };
-                setrlimit(RLIMIT_FSIZE, &limit);
-            }
-            if (start.unprivileged && geteuid() == 0 &&
-                (setgroups(0, nullptr) != 0 || setgid(kNobodyId) != 0 || setuid(kNobodyId) != 0))
-                _exit(126);
-            std::vector<char*> argv;
-            for (auto& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-                start.stdoutPath.empty() ? Slurp(outPath) : std::string(), Slurp(errPath)};
+        return RunQrvn(std::move(args), dir_, start);
     }
 
     // A waveform written with the project's writer (type 405 unless given).

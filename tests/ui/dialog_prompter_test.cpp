@@ -84,26 +84,20 @@ protected:
     Shown shown_;
 };
 
-TEST_F(PromptTest, DialogShowsPromptNoteAndFormattedDefault) {
-    Cancel(&shown_);
-    prompter_.PromptDouble("Symbol rate (Hz)", "Between 1 kHz and the sample rate", 1228800.0, "");
-    EXPECT_EQ(shown_.title, "Input Required");
-    EXPECT_EQ(shown_.prompt, "Symbol rate (Hz)");
-    EXPECT_EQ(shown_.note, "Between 1 kHz and the sample rate");
-    EXPECT_EQ(shown_.value, "1.2288e+06");
-    EXPECT_TRUE(shown_.rightAligned && shown_.noteLabel);
-}
-
-TEST_F(PromptTest, LongPromptsAndNotesAreShownWhole) {
-    Cancel(&shown_);
-    prompter_.PromptDouble(
+TEST_F(PromptTest, DialogShowsPromptNoteAndFormattedDefaultWhole) {
+    const std::string prompt =
         "Please enter the RMS power of the carrier in dBm as it is measured at the antenna "
-        "connector of the transmitter under test",
+        "connector of the transmitter under test";
+    const std::string note =
         "Spectral Emission Mask Configuration: the mask limits are placed relative to this "
-        "power, so an error here moves every limit line",
-        47.0, "");
-    EXPECT_TRUE(shown_.whole);
-    EXPECT_TRUE(shown_.prompt.endsWith("transmitter under test"));
+        "power, so an error here moves every limit line";
+    Cancel(&shown_);
+    prompter_.PromptDouble(prompt, note, 1228800.0, "");
+    EXPECT_EQ(shown_.title, "Input Required");
+    EXPECT_EQ(shown_.prompt.toStdString(), prompt);
+    EXPECT_EQ(shown_.note.toStdString(), note);
+    EXPECT_EQ(shown_.value, "1.2288e+06");
+    EXPECT_TRUE(shown_.rightAligned && shown_.noteLabel && shown_.whole);
 }
 
 TEST_F(PromptTest, CancelReturnsTheCancelResultsAndKeepsRememberedAnswers) {
