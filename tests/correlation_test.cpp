@@ -39,10 +39,6 @@ std::vector<cd> BandLimited(int n, double d, unsigned seed = 3) {
     return x;
 }
 
-cWaveform FromSamples(const std::vector<cd>& x, int64_t rate = 1'000'000) {
-    return MakeWaveform(static_cast<int>(x.size()), rate, [&](int k) { return x[k]; });
-}
-
 TEST(Correlation, AutocorrelationIsTheInverseTransformOfThePowerSpectrum) {
     const std::vector<cd> x = BandLimited(100, 0.0);
     cWaveform w = FromSamples(x);

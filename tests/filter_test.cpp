@@ -17,7 +17,6 @@
 
 namespace {
 
-using Answers = std::map<std::string, std::string>;
 constexpr double kPi = std::numbers::pi;
 
 // n samples (a power of two) whose bins all have magnitude 1, so every bin's gain shows.
@@ -166,21 +165,15 @@ cWaveform BandNoise(int n, int64_t fs, double leakHz, double leakDb) {
     }
     return FromSamples(ReferenceFft(bins, +1), fs);
 }
-double Power(const cWaveform& w) {
-    double sum = 0;
-    for (const cd& v : Samples(w))
-        sum += std::norm(v);
-    return sum;
-}
 
 TEST(ChannelFilters, Lte20KeepsTheCarrierAndClearsTheStopBand) {
     const int64_t fs = 30'720'000;
-    const double inBand = Power(BandNoise(1 << 16, fs, 0, -300));
+    const double inBand = MeanPower(Samples(BandNoise(1 << 16, fs, 0, -300)));
     cWaveform w = BandNoise(1 << 16, fs, 12.5e6, -20);  // and an interferer beyond 10 MHz
     ToolRunner run;
     ASSERT_EQ(run.Run(kToolLteFilter, w, {{"LTE_FILTER_BW", "20"}, {"LTE_FILTER_CENTER", "0"}}), 0);
     EXPECT_EQ(run.texts, std::vector<std::string>{"LTE Channel Filter complete"});
-    EXPECT_NEAR(10 * std::log10(Power(w) / inBand), 0.0, 0.05);
+    EXPECT_NEAR(10 * std::log10(MeanPower(Samples(w)) / inBand), 0.0, 0.05);
 
     cSpectrumTrace t;
     SpectrumSettings settings;

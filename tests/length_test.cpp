@@ -4,7 +4,6 @@
 // whose samples are never touched), and a stop request from the progress callback.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <complex>
@@ -19,17 +18,10 @@
 
 namespace {
 
-using Answers = std::map<std::string, std::string>;
-using Strings = std::vector<std::string>;
-
 // Sample k is (k, −k − 1)/32768: exact in float and in the 16-bit files, and it names k.
 cWaveform Indexed(int n, int64_t rate = 1'000'000) {
     return MakeWaveform(
         n, rate, [](int k) { return std::complex<double>(k / 32768.0, (-k - 1) / 32768.0); });
-}
-
-std::string TempPath(const std::string& name) {
-    return ::testing::TempDir() + std::to_string(::getpid()) + "_len_" + name;
 }
 
 // A 16-bit file (type 405) of n indexed samples starting at `from`.
@@ -41,16 +33,6 @@ std::string WriteIndexed(const std::string& name, int n, int from) {
     const std::string path = TempPath(name);
     EXPECT_EQ(w.SaveFile(path), 1);
     return path;
-}
-
-// An untouched waveform of n samples: the arrays are mapped but never written, so counts past
-// 32 bits cost no memory.
-cWaveform Untouched(int64_t n, int64_t rate = 1'000'000) {
-    cWaveform w;
-    w.AllocateScratch(static_cast<int>(n));
-    w.SwapScratch();
-    w.sampleRate = rate;
-    return w;
 }
 
 // ---- Every output sample by index arithmetic

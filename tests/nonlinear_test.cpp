@@ -17,7 +17,6 @@
 
 namespace {
 
-using Answers = std::map<std::string, std::string>;
 constexpr double kPi = std::numbers::pi;
 
 // Noise as float samples hold it.
@@ -26,17 +25,11 @@ std::vector<cd> Noise(int n, unsigned seed) {
     std::normal_distribution<double> g(0, 0.1);
     return Samples(MakeWaveform(n, 1, [&](int) { return cd(g(rng), g(rng)); }));
 }
-double Mean(const std::vector<cd>& x) {
-    double sum = 0;
-    for (const cd& v : x)
-        sum += std::norm(v);
-    return sum / double(x.size());
-}
 double ParDb(const std::vector<cd>& x) {
     double peak = 0;
     for (const cd& v : x)
         peak = std::max(peak, std::norm(v));
-    return 10 * std::log10(peak / Mean(x));
+    return 10 * std::log10(peak / MeanPower(x));
 }
 std::string Text(const char* format, double v) {
     char text[80];
@@ -68,7 +61,7 @@ cWaveform MultiCarrierQam(int n) {
         }
     }
     std::vector<cd> x = ReferenceFft(block, +1);
-    const double scale = 0.1 / std::sqrt(Mean(x));
+    const double scale = 0.1 / std::sqrt(MeanPower(x));
     for (cd& v : x)
         v *= scale;
     return FromSamples(x, 61'440'000);
@@ -118,7 +111,7 @@ TEST(Cfr, ReachesTheTargetWithoutSpoilingTheAclr) {
 TEST(Cfr, OnePassMatchesAComputationInDouble) {
     const int n = 1000, nf = 1024;
     const std::vector<cd> x = Noise(n, 5);
-    const double limit = std::sqrt(Mean(x) * std::pow(10, 0.3));
+    const double limit = std::sqrt(MeanPower(x) * std::pow(10, 0.3));
     std::vector<cd> s(nf), e(nf);
     for (int k = 0; k < n; ++k) {
         s[size_t(k)] = x[size_t(k)];
@@ -180,7 +173,7 @@ TEST(Cfr, AStopKeepsThePassesDoneAndTheUndoCopy) {
 TEST(PeakWindowing, SamplesAndEvmMatchADirectComputation) {
     const int n = 3000;
     const std::vector<cd> x = Noise(n, 8);
-    const double mean = Mean(x), threshold = std::pow(10, 0.5) * mean;  // 5 dB
+    const double mean = MeanPower(x), threshold = std::pow(10, 0.5) * mean;  // 5 dB
     for (int W : {10, 75, 300}) {
         const int H = W / 2;
         std::vector<double> c(n), d(n, 0.0), w(static_cast<size_t>(W));

@@ -28,13 +28,6 @@ constexpr double kPi = std::numbers::pi;
 cWaveform FromSamples(const std::vector<cd>& x, int64_t rate = 30'720'000) {
     return MakeWaveform(static_cast<int>(x.size()), rate, [&](int k) { return x[k]; });
 }
-// What the waveform holds, as the float samples it was given (the reference starts from these).
-std::vector<cd> Samples(const cWaveform& w) {
-    std::vector<cd> x(static_cast<size_t>(w.sampleCount));
-    for (int k = 0; k < w.sampleCount; ++k)
-        x[k] = cd(w.I[k], w.Q[k]);
-    return x;
-}
 int64_t Pow2AtLeast(int64_t n, int64_t p) {
     while (p < n)
         p *= 2;

@@ -2,6 +2,9 @@
 // Running tools in tests: scripted answers by prompt name, a context that records every
 // status text, and the dispatcher with an undo slot, all without a window.
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <complex>
 #include <cstdint>
@@ -12,6 +15,9 @@
 #include "tools/tool.h"
 #include "tools/tool_dispatch.h"
 #include "waveform/waveform.h"
+
+using Answers = std::map<std::string, std::string>;
+using Strings = std::vector<std::string>;
 
 // Answers prompts by name; "cancel" answers as a cancelled dialog; absent names take the
 // default. Records the names in the order asked.
@@ -106,6 +112,40 @@ cWaveform MakeWaveform(int n, int64_t rateHz, F&& sample) {
         w.scratchI[k] = static_cast<float>(v.real());
         w.scratchQ[k] = static_cast<float>(v.imag());
     }
+    w.SwapScratch();
+    w.sampleRate = rateHz;
+    return w;
+}
+
+// What the waveform holds, as complex doubles, and a waveform from them.
+inline std::vector<std::complex<double>> Samples(const cWaveform& w) {
+    std::vector<std::complex<double>> x(static_cast<size_t>(w.sampleCount));
+    for (int k = 0; k < w.sampleCount; ++k)
+        x[static_cast<size_t>(k)] = {w.I[k], w.Q[k]};
+    return x;
+}
+inline cWaveform FromSamples(const std::vector<std::complex<double>>& x,
+                             int64_t rateHz = 30'720'000) {
+    return MakeWaveform(static_cast<int>(x.size()), rateHz,
+                        [&](int k) { return x[static_cast<size_t>(k)]; });
+}
+
+inline double MeanPower(const std::vector<std::complex<double>>& x) {
+    double sum = 0;
+    for (const auto& v : x)
+        sum += std::norm(v);
+    return x.empty() ? 0 : sum / static_cast<double>(x.size());
+}
+
+// Per process: CTest runs the tests of one program in parallel processes.
+inline std::string TempPath(const std::string& name) {
+    return ::testing::TempDir() + std::to_string(::getpid()) + "_" + name;
+}
+
+// n samples allocated but never written, so counts past 32 bits cost no memory.
+inline cWaveform Untouched(int64_t n, int64_t rateHz = 1'000'000) {
+    cWaveform w;
+    w.AllocateScratch(static_cast<int>(n));
     w.SwapScratch();
     w.sampleRate = rateHz;
     return w;
