@@ -1,32 +1,21 @@
-// FIR filtering from a tap file (40058) against the direct circular convolution
-// written here in double with the taps read back and normalised independently: tap counts
-// around the limits, more taps than samples, chunks on two cores. The vectorised kernel against
-// the portable one bit for bit, the refusals, a stop request from the progress callback on
-// 10,000,000 samples, and every length, resampling and transform tool and this one run from a step.
+// FIR filtering from a tap file against the direct circular convolution in double, the vector
+// kernel against the portable one bit for bit, refusals, and a stop on 10,000,000 samples.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <complex>
 #include <cstdio>
 #include <fstream>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "tool_test_support.h"
 #include "tools/fir_ops.h"
-#include "tools/tool_step.h"
 
 namespace {
 
 using cd = std::complex<double>;
-using Strings = std::vector<std::string>;
-
-std::string TempPath(const std::string& name) {
-    return ::testing::TempDir() + std::to_string(::getpid()) + "_fir_" + name;
-}
 
 // A tap file of type 405 (16-bit): I and Q as given, cut to the file's precision.
 std::string WriteTaps(const std::string& name, const std::vector<cd>& taps) {
@@ -221,45 +210,6 @@ TEST(Fir, ProgressReachesTheEnd) {
     EXPECT_GT(seen.size(), 5u);
     EXPECT_EQ(seen.back(), 100);
     std::remove(file.c_str());
-}
-
-// ---- Every length, resampling and transform tool and 40058 from a step, as qrvn edit runs it
-
-TEST(LengthAndResampling, EveryToolRunsFromAStep) {
-    const std::string second = WriteTaps("step_second.bin", UniformNoise(500, 2));
-    const std::string taps = WriteTaps("step_taps.bin", UniformNoise(63, 3));
-    const std::vector<std::pair<std::string, int>> steps = {
-        {"set-length:SetLength=2000", 2000},
-        {"crop:StartCrop=11,StopCrop=1990", 1980},
-        {"trim-left:TrimLeft=80", 1900},
-        {"crop-middle:Crop_Middle=1800", 1800},
-        {"append-file:file=" + second, 2300},
-        {"append-self:Append_Self_Count=1", 4600},
-        {"upsample-zero:Upsample=3", 13800},
-        {"decimate:Downsample=3", 4600},
-        {"upsample-fft:Upsample=4", 18400},
-        {"downsample-fft:DownsampleFFT=8", 2300},
-        {"fft", 4096},
-        {"ifft", 4096},
-        {"fir-file:file=" + taps, 4096}};
-    cWaveform w = MakeWaveform(1000, 8'000'000, [](int k) { return cd(0.01 * (k % 50), 0.2); });
-    std::set<int> ids;
-    for (const auto& [text, count] : steps) {
-        ToolStep step;
-        ASSERT_EQ(ParseToolStep(text, step), "") << text;
-        cStepInput input(step);
-        ToolContext ctx;
-        ctx.input = &input;
-        ctx.fileType = kFileBin16BeTwos;
-        ASSERT_EQ(RunTool(*step.tool, ctx, w, {}), 0) << text;
-        EXPECT_EQ(w.sampleCount, count) << text;
-        ids.insert(step.tool->id);
-    }
-    EXPECT_EQ(ids.size(), steps.size());
-    // ×3 ÷3 ×4 ÷8.
-    EXPECT_EQ(w.sampleRate, 4'000'000);
-    std::remove(second.c_str());
-    std::remove(taps.c_str());
 }
 
 }  // namespace
