@@ -1,9 +1,5 @@
-// The resampling and transform tools: zero stuffing and decimation exactly; the
-// spectrum tools against a plain DFT written here (O(n²), angles reduced exactly) for small and
-// awkward sizes, including those below the 8-point transform; FFT interpolation against the
-// analytic signal at the new rate; FFT down-sampling keeping in-band tones and dropping the rest;
-// rates; refusals; sizes past 32 bits and past the 2^27-point transform on untouched waveforms;
-// and progress and stop requests on 50,000,000 samples.
+// The resampling and transform tools against index arithmetic, a plain DFT and closed-form
+// signals; refusals, sizes past 32 bits and past the largest transform, progress and stops.
 
 #include <gtest/gtest.h>
 
@@ -21,13 +17,8 @@
 namespace {
 
 using cd = std::complex<double>;
-using Answers = std::map<std::string, std::string>;
-using Strings = std::vector<std::string>;
 constexpr double kPi = std::numbers::pi;
 
-cWaveform FromSamples(const std::vector<cd>& x, int64_t rate = 30'720'000) {
-    return MakeWaveform(static_cast<int>(x.size()), rate, [&](int k) { return x[k]; });
-}
 int64_t Pow2AtLeast(int64_t n, int64_t p) {
     while (p < n)
         p *= 2;
@@ -49,82 +40,56 @@ std::vector<cd> PlainDft(const std::vector<cd>& x, int64_t size, int sign) {
     return X;
 }
 
-double Rms(const std::vector<cd>& x) {
-    double s = 0;
-    for (const cd& v : x)
-        s += std::norm(v);
-    return x.empty() ? 0 : std::sqrt(s / static_cast<double>(x.size()));
-}
-
 // The largest |got − expected| over the samples, as a fraction of the expected RMS.
 double WorstRelative(const cWaveform& w, const std::vector<cd>& expected) {
     EXPECT_EQ(w.sampleCount, static_cast<int>(expected.size()));
     double worst = 0;
     for (size_t k = 0; k < expected.size() && k < static_cast<size_t>(w.sampleCount); ++k)
         worst = std::max(worst, std::abs(cd(w.I[k], w.Q[k]) - expected[k]));
-    return worst / std::max(Rms(expected), 1e-30);
+    return worst / std::max(std::sqrt(MeanPower(expected)), 1e-30);
 }
 
 // ---- Time-domain resampling, exactly
 
-TEST(Resample, ZeroStuffingByTwoOfTwoSamples) {
-    cWaveform w = FromSamples({cd(0.5, -0.25), cd(-1, 0.75)}, 1'000'000);
-    ToolRunner run;
-    ASSERT_EQ(run.Run(kToolUpsampleZero, w, {{"Upsample", "2"}}), 0);
-    EXPECT_EQ(run.texts, (Strings{"Upsampling...", "Waveform Upsampled"}));
-    EXPECT_EQ(Samples(w), (std::vector<cd>{cd(0.5, -0.25), 0, cd(-1, 0.75), 0}));
-    EXPECT_EQ(w.sampleRate, 2'000'000);
+// x[i] as a float sample holds it.
+cd AsFloats(const std::vector<cd>& x, int64_t i) {
+    return {static_cast<float>(x[i].real()), static_cast<float>(x[i].imag())};
 }
 
 TEST(Resample, ZeroStuffingPutsEachSampleKApart) {
     const std::vector<cd> x = UniformNoise(1'234'567);
-    for (int k : {3, 7, 100}) {
-        if (int64_t{1'234'567} * k > 100'000'000) continue;
-        cWaveform w = FromSamples(x, 3'000'000'000);
+    for (const auto& [n, k] : {std::pair{1'234'567, 3}, {1'234'567, 7}, {1'234, 100}}) {
+        cWaveform w = MakeWaveform(n, 3'000'000'000, [&](int i) { return x[i]; });
         ToolRunner run;
         ASSERT_EQ(run.Run(kToolUpsampleZero, w, {{"Upsample", std::to_string(k)}}), 0);
-        ASSERT_EQ(w.sampleCount, 1'234'567 * k);
-        // Rates past 32 bits stay exact.
-        EXPECT_EQ(w.sampleRate, 3'000'000'000 * k);
-        for (int64_t j = 0; j < w.sampleCount; ++j) {
-            const cd expected = j % k ? cd(0)
-                                      : cd(static_cast<float>(x[j / k].real()),
-                                           static_cast<float>(x[j / k].imag()));
-            ASSERT_EQ(cd(w.I[j], w.Q[j]), expected) << "k " << k << " output " << j;
-        }
+        EXPECT_EQ(run.texts, (Strings{"Upsampling...", "Waveform Upsampled"}));
+        ASSERT_EQ(w.sampleCount, n * k);
+        EXPECT_EQ(w.sampleRate, 3'000'000'000 * k);  // past 32 bits, exactly
+        for (int64_t j = 0; j < w.sampleCount; ++j)
+            ASSERT_EQ(cd(w.I[j], w.Q[j]), j % k ? cd(0) : AsFloats(x, j / k)) << k << " " << j;
     }
 }
 
 TEST(Resample, DecimationKeepsEveryKthSample) {
-    // 10 samples by 3: 0, 3 and 6; Fs / 3 by integer division.
-    const std::vector<cd> x = UniformNoise(10);
-    cWaveform w = FromSamples(x, 10'000'001);
-    ToolRunner run;
-    ASSERT_EQ(run.Run(kToolDecimate, w, {{"Downsample", "3"}}), 0);
-    EXPECT_EQ(run.texts, (Strings{"Downsampling...", "Waveform Downsampled"}));
-    ASSERT_EQ(w.sampleCount, 3);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(cd(w.I[i], w.Q[i]),
-                  cd(static_cast<float>(x[3 * i].real()), static_cast<float>(x[3 * i].imag())));
-    EXPECT_EQ(w.sampleRate, 3'333'333);
-    // trunc(N/K + 0.5) with a real division: 10 by 4 keeps 0, 4 and 8 (2.5 rounds up).
-    for (const auto& [n, k, m] : {std::tuple{10, 4, 3},
+    // trunc(N/K + 0.5) samples with a real division (10 by 4 keeps 0, 4 and 8); Fs / K by
+    // integer division.
+    const std::vector<cd> x = UniformNoise(2'500'003);
+    for (const auto& [n, k, m] : {std::tuple{10, 3, 3},
+                                  {10, 4, 3},
                                   {3, 2, 2},
                                   {2'500'001, 5, 500'000},
-                                  {2'500'003, 5, 500'001},
-                                  {1'000'000, 999'999, 1}}) {
-        const std::vector<cd> y = UniformNoise(n);
-        cWaveform v = FromSamples(y, 1'000'000);
-        const int code = Decimate(v, k, ToolContext{});
-        if (m <= 1) {
-            EXPECT_EQ(code, kErrTooShort);
-            continue;
-        }
-        ASSERT_EQ(code, kToolOk);
-        ASSERT_EQ(v.sampleCount, m) << n << "/" << k;
+                                  {2'500'003, 5, 500'001}}) {
+        cWaveform w = MakeWaveform(n, 10'000'001, [&](int i) { return x[i]; });
+        ToolRunner run;
+        ASSERT_EQ(run.Run(kToolDecimate, w, {{"Downsample", std::to_string(k)}}), 0);
+        EXPECT_EQ(run.texts, (Strings{"Downsampling...", "Waveform Downsampled"}));
+        EXPECT_EQ(w.sampleRate, 10'000'001 / k);
+        ASSERT_EQ(w.sampleCount, m) << n << "/" << k;
         for (int i = 0; i < m; ++i)
-            ASSERT_EQ(v.I[i], static_cast<float>(y[static_cast<size_t>(i) * k].real()));
+            ASSERT_EQ(cd(w.I[i], w.Q[i]), AsFloats(x, int64_t{i} * k)) << n << "/" << k;
     }
+    cWaveform one = MakeWaveform(1'000'000, 1'000'000, [&](int i) { return x[i]; });
+    EXPECT_EQ(Decimate(one, 999'999, ToolContext{}), kErrTooShort);
 }
 
 // ---- The spectrum tools against a plain DFT
@@ -183,27 +148,21 @@ INSTANTIATE_TEST_SUITE_P(Resample, SpectrumDownsample,
                                          Sized{100, 2}, Sized{1000, 16}, Sized{2048, 256}));
 
 TEST(Transforms, ForwardIsTheDftOverNfAndInverseTheUnscaledDft) {
+    // From 8 points: an inverse of 4 or fewer points would leave the data as it was.
     for (int n : {1, 3, 4, 5, 8, 13, 64, 100, 129}) {
-        const std::vector<cd> x = UniformNoise(n, n);
+        const std::vector<cd> x = Samples(FromSamples(UniformNoise(n, n)));
         const int64_t nf = Pow2AtLeast(n, 8);
-        {
+        for (const auto& [id, sign, text] : {std::tuple{kToolForwardFft, -1, "FFT performed"},
+                                             {kToolInverseFft, +1, "iFFT performed"}}) {
             cWaveform w = FromSamples(x);
             ToolRunner run;
-            ASSERT_EQ(run.Run(kToolForwardFft, w), 0);
-            EXPECT_EQ(run.texts, Strings{"FFT performed"});
-            std::vector<cd> X = PlainDft(Samples(FromSamples(x)), nf, -1);
+            ASSERT_EQ(run.Run(id, w), 0);
+            EXPECT_EQ(run.texts, Strings{text});
+            std::vector<cd> X = PlainDft(x, nf, sign);
             for (cd& v : X)
-                v /= static_cast<double>(nf);
-            EXPECT_LT(WorstRelative(w, X), 1e-5) << n;
+                v /= sign < 0 ? static_cast<double>(nf) : 1.0;
+            EXPECT_LT(WorstRelative(w, X), 1e-5) << n << " " << text;
             EXPECT_EQ(w.sampleRate, 30'720'000);
-        }
-        {
-            cWaveform w = FromSamples(x);
-            ToolRunner run;
-            ASSERT_EQ(run.Run(kToolInverseFft, w), 0);
-            EXPECT_EQ(run.texts, Strings{"iFFT performed"});
-            // From 8 points: an inverse of 4 or fewer points would leave the data as it was.
-            EXPECT_LT(WorstRelative(w, PlainDft(Samples(FromSamples(x)), nf, +1)), 1e-5) << n;
         }
     }
 }
@@ -336,14 +295,6 @@ INSTANTIATE_TEST_SUITE_P(Resample, ResampleRefusals, testing::Values(
 // clang-format on
 
 // ---- Sizes past 32 bits and past the largest transform, on untouched waveforms
-
-cWaveform Untouched(int64_t n, int64_t rate = 1'000'000) {
-    cWaveform w;
-    w.AllocateScratch(static_cast<int>(n));
-    w.SwapScratch();
-    w.sampleRate = rate;
-    return w;
-}
 
 TEST(Resample, SizesThatWouldWrap32BitsFailBeforeAllocating) {
     const ToolContext ctx;
