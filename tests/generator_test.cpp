@@ -1,6 +1,5 @@
 // The random generator against an independent transcription of its published algorithm, and
-// the generator tools against closed forms computed in double here, through the same
-// dispatcher the window and qrvn edit use.
+// the generator tools against closed forms in double, through the window's dispatcher.
 
 #include <gtest/gtest.h>
 
@@ -282,9 +281,9 @@ TEST(Generators, DcPulseAndTheirChecks) {
 struct Rejection {
     const char* label;
     int id;
-    std::map<std::string, std::string> answers;
-    std::vector<std::string> asked;  // the prompts shown, in order
-    std::string text;                // "" : ends without a text
+    Answers answers;
+    Strings asked;     // the prompts shown, in order
+    std::string text;  // "" : ends without a text
 };
 
 void PrintTo(const Rejection& r, std::ostream* os) { *os << r.label; }
@@ -304,71 +303,34 @@ TEST_P(ToolChecks, RejectBeforeTouchingAnything) {
     EXPECT_FALSE(run.undoTaken);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Generators, ToolChecks,
-    testing::Values(
-        Rejection{"ToneFrequencyCancelled",
-                  kToolAddTone,
-                  {{"AddToneMHz", "cancel"}},
-                  {"AddToneMHz"},
-                  "ERR: Invalid Frequency Requested"},
-        Rejection{"ToneLevelAboveZero",
-                  kToolAddTone,
-                  {{"AddTonedBFS", "0.1"}},
-                  {"AddToneMHz", "AddTonedBFS"},
-                  "ERR: Invalid Amplitude Requested"},
-        Rejection{"TonePhaseBeyond360",
-                  kToolAddTone,
-                  {{"AddTonePhase", "361"}},
-                  {"AddToneMHz", "AddTonedBFS", "AddTonePhase"},
-                  "ERR: Invalid Phase Requested"},
-        Rejection{"TooManyTones",
-                  kToolMultiTone,
-                  {{"AddMultiToneNum", "cancel"}},
-                  {"AddMultiToneStart", "AddMultiToneStop", "AddMultiToneNum"},
-                  "ERR: Too many tones requested (at most 10000)"},
-        Rejection{"MultiToneLevelBeyondAFloat",
-                  kToolMultiTone,
-                  {{"AddMultiToneLevel", "800"}},
-                  {"AddMultiToneStart", "AddMultiToneStop", "AddMultiToneNum", "AddMultiToneLevel"},
-                  "ERR: Invalid Amplitude Requested"},
-        Rejection{"MultiToneStepCancelled",
-                  kToolMultiTone,
-                  {{"AddMultiToneStop", "cancel"}},
-                  {"AddMultiToneStart", "AddMultiToneStop"},
-                  ""},
-        Rejection{"SweepEndCancelled",
-                  kToolSweptTone,
-                  {{"AddSweptToneMHz2", "cancel"}},
-                  {"AddSweptToneMHz1", "AddSweptToneMHz2"},
-                  "ERR: Invalid Frequency Requested"},
-        Rejection{"NoiseAboveZero",
-                  kToolAddNoise,
-                  {{"AddNoise", "1"}},
-                  {"AddNoise"},
-                  "ERR: Invalid noise level requested"},
-        Rejection{"DcCancelled",
-                  kToolAddDcI,
-                  {{"AddDC", "cancel"}},
-                  {"AddDC"},
-                  "Error: Add DC failed due to invalid requested level"},
-        Rejection{"PulseBeyondTenSeconds", kToolAddPulse, {{"AddPulse", "11"}}, {"AddPulse"}, ""},
-        Rejection{"PulseLongerThanTheWaveform",
-                  kToolAddPulse,
-                  {{"AddPulse", "0.002"}},
-                  {"AddPulse"},
-                  "Invalid Pulse Duration"},  // 2000 samples of 1000
-        Rejection{"SymbolRateAboveFs",
-                  kToolQam64,
-                  {{"ModulationSampleRate", "2e6"}},
-                  {"ModulationSampleRate"},
-                  ""},
-        Rejection{"SymbolRateZero",
-                  kToolQam64,
-                  {{"ModulationSampleRate", "0"}},
-                  {"ModulationSampleRate"},
-                  "ERR: Invalid symbol rate requested"}),
+const Strings kMultiAsked = {"AddMultiToneStart", "AddMultiToneStop", "AddMultiToneNum"};
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Generators, ToolChecks, testing::Values(
+    Rejection{"ToneFrequencyCancelled", kToolAddTone, {{"AddToneMHz", "cancel"}}, {"AddToneMHz"},
+              "ERR: Invalid Frequency Requested"},
+    Rejection{"ToneLevelAboveZero", kToolAddTone, {{"AddTonedBFS", "0.1"}}, {"AddToneMHz", "AddTonedBFS"},
+              "ERR: Invalid Amplitude Requested"},
+    Rejection{"TonePhaseBeyond360", kToolAddTone, {{"AddTonePhase", "361"}}, {"AddToneMHz", "AddTonedBFS", "AddTonePhase"},
+              "ERR: Invalid Phase Requested"},
+    Rejection{"TooManyTones", kToolMultiTone, {{"AddMultiToneNum", "cancel"}}, kMultiAsked,
+              "ERR: Too many tones requested (at most 10000)"},
+    Rejection{"MultiToneLevelBeyondAFloat", kToolMultiTone, {{"AddMultiToneLevel", "800"}},
+              {"AddMultiToneStart", "AddMultiToneStop", "AddMultiToneNum", "AddMultiToneLevel"},
+              "ERR: Invalid Amplitude Requested"},
+    Rejection{"MultiToneStepCancelled", kToolMultiTone, {{"AddMultiToneStop", "cancel"}},
+              {"AddMultiToneStart", "AddMultiToneStop"}, ""},
+    Rejection{"SweepEndCancelled", kToolSweptTone, {{"AddSweptToneMHz2", "cancel"}}, {"AddSweptToneMHz1", "AddSweptToneMHz2"},
+              "ERR: Invalid Frequency Requested"},
+    Rejection{"NoiseAboveZero", kToolAddNoise, {{"AddNoise", "1"}}, {"AddNoise"}, "ERR: Invalid noise level requested"},
+    Rejection{"DcCancelled", kToolAddDcI, {{"AddDC", "cancel"}}, {"AddDC"}, "Error: Add DC failed due to invalid requested level"},
+    Rejection{"PulseBeyondTenSeconds", kToolAddPulse, {{"AddPulse", "11"}}, {"AddPulse"}, ""},
+    // 2000 samples of 1000.
+    Rejection{"PulseLongerThanTheWaveform", kToolAddPulse, {{"AddPulse", "0.002"}}, {"AddPulse"}, "Invalid Pulse Duration"},
+    Rejection{"SymbolRateAboveFs", kToolQam64, {{"ModulationSampleRate", "2e6"}}, {"ModulationSampleRate"}, ""},
+    Rejection{"SymbolRateZero", kToolQam64, {{"ModulationSampleRate", "0"}}, {"ModulationSampleRate"},
+              "ERR: Invalid symbol rate requested"}),
     [](const testing::TestParamInfo<Rejection>& info) { return info.param.label; });
+// clang-format on
 
 TEST(ToolRun, AStopRequestLeavesTheWaveformAsItWas) {
     ToolRunner run;
