@@ -1,6 +1,5 @@
-// The correlation tools against computations written here: a plain DFT for the
-// autocorrelation, band-limited signals delayed in the frequency domain for the lags, and a
-// shifted copy for the frequency offset.
+// The correlation tools against a plain DFT, band-limited signals delayed in the frequency
+// domain, and a frequency-shifted copy.
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
-// The FFT filters against gain masks written here from the frequency of every bin, the corners
-// of the position rules, the LTE filter on band-limited noise through the spectrum trace, and
-// refusals that must leave waveform, filter shape and undo copy alone.
+// The FFT filters against gain masks from the frequency of every bin, the channel filters, and
+// refusals that leave waveform, filter shape and undo copy alone.
 
 #include <gtest/gtest.h>
 

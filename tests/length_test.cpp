@@ -1,7 +1,5 @@
-// The length tools against index arithmetic written out here: every output sample is
-// a named input sample or zero. Their texts, the refusals that must leave waveform and undo copy
-// alone, second files that cannot be read, counts that would wrap 32 bits (checked on waveforms
-// whose samples are never touched), and a stop request from the progress callback.
+// The length tools: every output sample a named input sample or zero; texts, refusals, counts
+// that would wrap 32 bits, and a stop request from the progress callback.
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
-// Crest factor reduction of a multi-carrier 64QAM signal measured with the program's own ACLR,
-// one CFR pass and peak windowing against double-precision computations written out here, the
-// PA curve at its knots and beyond them, stops that keep the passes done, and refusals.
+// CFR on a multi-carrier 64QAM signal against the ACLR, one pass and peak windowing against
+// computations in double, the PA curve, stops that keep the passes done, and refusals.
 
 #include <gtest/gtest.h>
 
