@@ -146,17 +146,14 @@ TEST_F(Reader, NonFiniteFloatsAreNamedInTheLoadNotes) {
     EXPECT_EQ(w.nonFiniteValues, 1);
 }
 
-TEST_F(Reader, SampleCountsFromBytesAndLines) {
+// Trailing bytes of the binary types show in LargeFiles' odd lengths.
+TEST_F(Reader, SampleCountsFromLines) {
     cWaveform w;
-    ASSERT_EQ(Load(w, 405, std::string(7, '\x01')), 0);
-    EXPECT_EQ(w.sampleCount, 1);  // three trailing bytes ignored
     ASSERT_EQ(Load(w, 400, "1\n2\n3\n4\n5\n"), 0);
     EXPECT_EQ(w.sampleCount, 2);  // five lines: two pairs
     ASSERT_EQ(Load(w, 401, "1,2\n3,4\n5,6"), 0);
     EXPECT_EQ(w.sampleCount, 2);  // the unterminated last line is not counted
     EXPECT_EQ(w.I[1], 3.0f);
-    ASSERT_EQ(Load(w, 410, "abc"), 0);
-    EXPECT_EQ(w.sampleCount, 1);
 }
 
 TEST_F(Reader, AsciiPairNotations) {
