@@ -113,7 +113,7 @@ TEST_P(CaptureTypes, DecodeAsStoredOrAboutTheirCentre) {
 
 const float kMin16 = float(-32768 / 32767.0), kMin32 = float(-131072.0 / 131071.0);
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(HandMade, CaptureTypes, ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Reader, CaptureTypes, ::testing::Values(
     // Two's complement over 32767, little- and big-endian; offset binary about 0x8000.
     CaptureCase{412, {0xff, 0x7f, 0x00, 0x80, 0x01, 0x00}, {{1.0f, 0.0f}, {kMin16, 0.0f}, {float(1 / 32767.0), 0.0f}}},
     CaptureCase{405, {0x7f, 0xff, 0xff, 0xff}, {{1.0f, float(-1 / 32767.0)}}},
