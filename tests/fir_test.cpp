@@ -6,7 +6,6 @@
 #include <cmath>
 #include <complex>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -127,45 +126,19 @@ TEST(Fir, TheVectorKernelGivesThePortableBits) {
 
 // ---- Refusals: waveform and undo copy stay
 
-struct Refusal {
-    const char* label;
-    int taps;  // -1: no file; 0: an empty file
-    bool zero;
-    std::string answer;  // "" the written file
-    Strings texts;
-};
-void PrintTo(const Refusal& r, std::ostream* os) { *os << r.label; }
-
-class FirRefusals : public testing::TestWithParam<Refusal> {};
-
-TEST_P(FirRefusals, LeaveWaveformAndUndoAlone) {
-    const Refusal& c = GetParam();
-    std::string file = TempPath("refused.bin");
-    if (c.taps > 0)
-        file = WriteTaps("refused.bin", c.zero ? std::vector<cd>(c.taps) : UniformNoise(c.taps, 4));
-    if (c.taps == 0) std::ofstream(file, std::ios::binary).flush();
-    cWaveform w = MakeWaveform(1000, 1'000'000, [](int k) { return cd(0.001 * k, -0.1); });
-    const FloatArray before = w.I;
-    ToolRunner run;
-    EXPECT_NE(run.Run(kToolFirFile, w, {{"file", c.answer.empty() ? file : c.answer}}), 0);
-    EXPECT_EQ(run.texts, c.texts);
-    EXPECT_EQ(w.I, before);
-    EXPECT_FALSE(run.undoTaken);
-    std::remove(file.c_str());
-}
-
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Fir, FirRefusals, testing::Values(
-    Refusal{"TwoTaps", 2, false, "", {"Too few taps to filter with"}},
-    Refusal{"OneTap", 1, false, "", {"Too few taps to filter with"}},
+INSTANTIATE_TEST_SUITE_P(Fir, ToolRefusals, testing::Values(
+    ToolRefusal{"TwoTaps", kToolFirFile, {{"file", "@taps2.bin"}}, {"file"}, {"Too few taps to filter with"}},
+    ToolRefusal{"OneTap", kToolFirFile, {{"file", "@taps1.bin"}}, {"file"}, {"Too few taps to filter with"}},
     // Exactly 500 taps is refused as well: the filter takes at most 499.
-    Refusal{"FiveHundredTaps", 500, false, "", {"Too many taps to filter with"}},
-    Refusal{"FiveHundredOneTaps", 501, false, "", {"Too many taps to filter with"}},
-    Refusal{"EveryTapZero", 31, true, "", {"ERR: FIR tap file holds only zero taps"}},
-    Refusal{"Cancelled", -1, false, "cancel", {}},
-    Refusal{"MissingFile", -1, false, "", {"ERR: FIR tap file could not be read: No such file or directory"}},
-    Refusal{"EmptyFile", 0, false, "", {"ERR: FIR tap file could not be read: empty file"}}),
-    [](const testing::TestParamInfo<Refusal>& info) { return info.param.label; });
+    ToolRefusal{"FiveHundredTaps", kToolFirFile, {{"file", "@taps500.bin"}}, {"file"}, {"Too many taps to filter with"}},
+    ToolRefusal{"FiveHundredOneTaps", kToolFirFile, {{"file", "@taps501.bin"}}, {"file"}, {"Too many taps to filter with"}},
+    ToolRefusal{"EveryTapZero", kToolFirFile, {{"file", "@zero_taps.bin"}}, {"file"}, {"ERR: FIR tap file holds only zero taps"}},
+    ToolRefusal{"Cancelled", kToolFirFile, {{"file", "cancel"}}, {"file"}, {}},
+    ToolRefusal{"MissingFile", kToolFirFile, {{"file", "@missing.bin"}}, {"file"},
+                {"ERR: FIR tap file could not be read: No such file or directory"}},
+    ToolRefusal{"EmptyFile", kToolFirFile, {{"file", "@empty.bin"}}, {"file"}, {"ERR: FIR tap file could not be read: empty file"}}),
+    RefusalName);
 // clang-format on
 
 // ---- Long work

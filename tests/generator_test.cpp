@@ -269,58 +269,33 @@ TEST(Generators, DcPulseAndTheirChecks) {
 }
 
 // Every rejection ends the tool before the undo copy and leaves the samples as they were.
-struct Rejection {
-    const char* label;
-    int id;
-    Answers answers;
-    Strings asked;     // the prompts shown, in order
-    std::string text;  // "" : ends without a text
-};
-
-void PrintTo(const Rejection& r, std::ostream* os) { *os << r.label; }
-
-class ToolChecks : public testing::TestWithParam<Rejection> {};
-
-TEST_P(ToolChecks, RejectBeforeTouchingAnything) {
-    const Rejection& c = GetParam();
-    ToolRunner run;
-    cWaveform w = MakeWaveform(1000, 1'000'000, [](int k) { return cd(0.1 * k, -0.2); });
-    const FloatArray before = w.I;
-    EXPECT_NE(run.Run(c.id, w, c.answers), 0);
-    EXPECT_EQ(run.input.asked, c.asked);
-    EXPECT_EQ(run.texts,
-              c.text.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.text});
-    EXPECT_EQ(w.I, before);
-    EXPECT_FALSE(run.undoTaken);
-}
-
 const Strings kMultiAsked = {"AddMultiToneStart", "AddMultiToneStop", "AddMultiToneNum"};
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Generators, ToolChecks, testing::Values(
-    Rejection{"ToneFrequencyCancelled", kToolAddTone, {{"AddToneMHz", "cancel"}}, {"AddToneMHz"},
-              "ERR: Invalid Frequency Requested"},
-    Rejection{"ToneLevelAboveZero", kToolAddTone, {{"AddTonedBFS", "0.1"}}, {"AddToneMHz", "AddTonedBFS"},
-              "ERR: Invalid Amplitude Requested"},
-    Rejection{"TonePhaseBeyond360", kToolAddTone, {{"AddTonePhase", "361"}}, {"AddToneMHz", "AddTonedBFS", "AddTonePhase"},
-              "ERR: Invalid Phase Requested"},
-    Rejection{"TooManyTones", kToolMultiTone, {{"AddMultiToneNum", "cancel"}}, kMultiAsked,
-              "ERR: Too many tones requested (at most 10000)"},
-    Rejection{"MultiToneLevelBeyondAFloat", kToolMultiTone, {{"AddMultiToneLevel", "800"}},
-              {"AddMultiToneStart", "AddMultiToneStop", "AddMultiToneNum", "AddMultiToneLevel"},
-              "ERR: Invalid Amplitude Requested"},
-    Rejection{"MultiToneStepCancelled", kToolMultiTone, {{"AddMultiToneStop", "cancel"}},
-              {"AddMultiToneStart", "AddMultiToneStop"}, ""},
-    Rejection{"SweepEndCancelled", kToolSweptTone, {{"AddSweptToneMHz2", "cancel"}}, {"AddSweptToneMHz1", "AddSweptToneMHz2"},
-              "ERR: Invalid Frequency Requested"},
-    Rejection{"NoiseAboveZero", kToolAddNoise, {{"AddNoise", "1"}}, {"AddNoise"}, "ERR: Invalid noise level requested"},
-    Rejection{"DcCancelled", kToolAddDcI, {{"AddDC", "cancel"}}, {"AddDC"}, "Error: Add DC failed due to invalid requested level"},
-    Rejection{"PulseBeyondTenSeconds", kToolAddPulse, {{"AddPulse", "11"}}, {"AddPulse"}, ""},
+INSTANTIATE_TEST_SUITE_P(Generators, ToolRefusals, testing::Values(
+    ToolRefusal{"ToneFrequencyCancelled", kToolAddTone, {{"AddToneMHz", "cancel"}}, {"AddToneMHz"},
+                {"ERR: Invalid Frequency Requested"}},
+    ToolRefusal{"ToneLevelAboveZero", kToolAddTone, {{"AddTonedBFS", "0.1"}}, {"AddToneMHz", "AddTonedBFS"},
+                {"ERR: Invalid Amplitude Requested"}},
+    ToolRefusal{"TonePhaseBeyond360", kToolAddTone, {{"AddTonePhase", "361"}}, {"AddToneMHz", "AddTonedBFS", "AddTonePhase"},
+                {"ERR: Invalid Phase Requested"}},
+    ToolRefusal{"TooManyTones", kToolMultiTone, {{"AddMultiToneNum", "cancel"}}, kMultiAsked,
+                {"ERR: Too many tones requested (at most 10000)"}},
+    ToolRefusal{"MultiToneLevelBeyondAFloat", kToolMultiTone, {{"AddMultiToneLevel", "800"}},
+                {"AddMultiToneStart", "AddMultiToneStop", "AddMultiToneNum", "AddMultiToneLevel"},
+                {"ERR: Invalid Amplitude Requested"}},
+    ToolRefusal{"MultiToneStepCancelled", kToolMultiTone, {{"AddMultiToneStop", "cancel"}},
+                {"AddMultiToneStart", "AddMultiToneStop"}, {}},
+    ToolRefusal{"SweepEndCancelled", kToolSweptTone, {{"AddSweptToneMHz2", "cancel"}}, {"AddSweptToneMHz1", "AddSweptToneMHz2"},
+                {"ERR: Invalid Frequency Requested"}},
+    ToolRefusal{"NoiseAboveZero", kToolAddNoise, {{"AddNoise", "1"}}, {"AddNoise"}, {"ERR: Invalid noise level requested"}},
+    ToolRefusal{"DcCancelled", kToolAddDcI, {{"AddDC", "cancel"}}, {"AddDC"}, {"Error: Add DC failed due to invalid requested level"}},
+    ToolRefusal{"PulseBeyondTenSeconds", kToolAddPulse, {{"AddPulse", "11"}}, {"AddPulse"}, {}},
     // 2000 samples of 1000.
-    Rejection{"PulseLongerThanTheWaveform", kToolAddPulse, {{"AddPulse", "0.002"}}, {"AddPulse"}, "Invalid Pulse Duration"},
-    Rejection{"SymbolRateAboveFs", kToolQam64, {{"ModulationSampleRate", "2e6"}}, {"ModulationSampleRate"}, ""},
-    Rejection{"SymbolRateZero", kToolQam64, {{"ModulationSampleRate", "0"}}, {"ModulationSampleRate"},
-              "ERR: Invalid symbol rate requested"}),
-    [](const testing::TestParamInfo<Rejection>& info) { return info.param.label; });
+    ToolRefusal{"PulseLongerThanTheWaveform", kToolAddPulse, {{"AddPulse", "0.002"}}, {"AddPulse"}, {"Invalid Pulse Duration"}},
+    ToolRefusal{"SymbolRateAboveFs", kToolQam64, {{"ModulationSampleRate", "2e6"}}, {"ModulationSampleRate"}, {}},
+    ToolRefusal{"SymbolRateZero", kToolQam64, {{"ModulationSampleRate", "0"}}, {"ModulationSampleRate"},
+                {"ERR: Invalid symbol rate requested"}}),
+    RefusalName);
 // clang-format on
 
 TEST(ToolRun, AStopRequestLeavesTheWaveformAsItWas) {

@@ -253,45 +253,22 @@ TEST(PaModel, CurveAtItsKnotsAndBeyondThem) {
 
 // ---- Refusals: nothing changes, no undo copy
 
-struct Refusal {
-    const char* label;
-    int id;
-    Answers answers;
-    std::vector<std::string> asked, texts;
-    int code;
-    bool silent = false;
-};
-void PrintTo(const Refusal& r, std::ostream* os) { *os << r.label; }
-
-class NonLinearRefusals : public testing::TestWithParam<Refusal> {};
-
-TEST_P(NonLinearRefusals, LeaveWaveformAndUndoAlone) {
-    const Refusal& c = GetParam();
-    cWaveform w = FromSamples(c.silent ? std::vector<cd>(500) : Noise(500, 9), 1'000'000);
-    const FloatArray before = w.I;
-    ToolRunner run;
-    EXPECT_EQ(run.Run(c.id, w, c.answers), c.code);
-    EXPECT_EQ(run.input.asked, c.asked);
-    EXPECT_EQ(run.texts, c.texts);
-    EXPECT_EQ(w.I, before);
-    EXPECT_FALSE(run.undoTaken);
-}
-
 const std::string kCfrText = "Crest Factor Reducing...";
 const std::vector<std::string> kWindowAsked = {"par", "CFRWindowLen"};
 
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(NonLinear, NonLinearRefusals, testing::Values(
-    Refusal{"CfrParTooSmall", kToolCfr, {{"CFRPAR", "0.05"}}, {"CFRPAR"}, {kCfrText, "ERR: Invalid PAR selected"}, kErrCfr},
-    Refusal{"CfrCancelled", kToolCfr, {{"CFRPAR", "cancel"}}, {"CFRPAR"}, {kCfrText, "CFR Cancelled"}, kErrCfr},
-    Refusal{"CfrOfSilence", kToolCfr, {}, {"CFRPAR"}, {kCfrText, "ERR: CFR failed"}, kErrLevel, true},
-    Refusal{"WindowingCancelled", kToolPeakWindowCfr, {{"par", "cancel"}}, {"par"}, {"CFR Cancelled"}, kErrCfr},
-    Refusal{"WindowOf9", kToolPeakWindowCfr, {{"CFRWindowLen", "9"}}, kWindowAsked, {}, kErrLengthOrCount},
-    Refusal{"WindowOf301", kToolPeakWindowCfr, {{"CFRWindowLen", "301"}}, kWindowAsked, {}, kErrLengthOrCount},
-    Refusal{"WindowingOfSilence", kToolPeakWindowCfr, {}, {}, {"ERR: Waveform is silent, no peaks to reduce"}, kErrLevel, true},
-    Refusal{"BackOffBeyond300", kToolPaModel, {{"PAsimBackOffdB", "-300.5"}}, {"PAsimBackOffdB"},
-            {"Simulating PA compression...", "ERR: Invalid Back off requested"}, kErrScale}),
-    [](const testing::TestParamInfo<Refusal>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(NonLinear, ToolRefusals, testing::Values(
+    ToolRefusal{"CfrParTooSmall", kToolCfr, {{"CFRPAR", "0.05"}}, {"CFRPAR"}, {kCfrText, "ERR: Invalid PAR selected"}, kErrCfr},
+    ToolRefusal{"CfrCancelled", kToolCfr, {{"CFRPAR", "cancel"}}, {"CFRPAR"}, {kCfrText, "CFR Cancelled"}, kErrCfr},
+    ToolRefusal{"CfrOfSilence", kToolCfr, {}, {"CFRPAR"}, {kCfrText, "ERR: CFR failed"}, kErrLevel, {}, -1, true},
+    ToolRefusal{"WindowingCancelled", kToolPeakWindowCfr, {{"par", "cancel"}}, {"par"}, {"CFR Cancelled"}, kErrCfr},
+    ToolRefusal{"WindowOf9", kToolPeakWindowCfr, {{"CFRWindowLen", "9"}}, kWindowAsked, {}, kErrLengthOrCount},
+    ToolRefusal{"WindowOf301", kToolPeakWindowCfr, {{"CFRWindowLen", "301"}}, kWindowAsked, {}, kErrLengthOrCount},
+    ToolRefusal{"WindowingOfSilence", kToolPeakWindowCfr, {}, {}, {"ERR: Waveform is silent, no peaks to reduce"}, kErrLevel,
+                {}, -1, true},
+    ToolRefusal{"BackOffBeyond300", kToolPaModel, {{"PAsimBackOffdB", "-300.5"}}, {"PAsimBackOffdB"},
+                {"Simulating PA compression...", "ERR: Invalid Back off requested"}, kErrScale}),
+    RefusalName);
 // clang-format on
 
 }  // namespace

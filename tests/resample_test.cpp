@@ -230,29 +230,6 @@ TEST(Resample, FftDownsamplingKeepsInBandTonesAndDropsTheRest) {
 
 // ---- Refusals and failures: the waveform, its rate and the undo copy stay
 
-struct Refusal {
-    const char* label;
-    int id;
-    Answers answers;
-    Strings texts;
-    int n = 100;
-};
-void PrintTo(const Refusal& r, std::ostream* os) { *os << r.label; }
-
-class ResampleRefusals : public testing::TestWithParam<Refusal> {};
-
-TEST_P(ResampleRefusals, LeaveWaveformRateAndUndoAlone) {
-    const Refusal& c = GetParam();
-    cWaveform w = FromSamples(UniformNoise(c.n), 1'000'000);
-    const FloatArray before = w.I;
-    ToolRunner run;
-    EXPECT_NE(run.Run(c.id, w, c.answers), 0);
-    EXPECT_EQ(run.texts, c.texts);
-    EXPECT_EQ(w.I, before);
-    EXPECT_EQ(w.sampleRate, 1'000'000);
-    EXPECT_FALSE(run.undoTaken);
-}
-
 const std::string kBadZeroStuff = "ERR: Invalid upsampling integer requested";
 const std::string kBadFftUp = "ERR: Invalid Upsampling ratio for FFT Processing";
 const std::string kBadDecimate = "ERR: Invalid Downsampling ratio requested";
@@ -261,37 +238,38 @@ const Strings kUpFailed = {"Upsampling...", "ERR: Waveform Upsample failed"};
 const Strings kFftUpFailed = {"Upsampling...", "ERR: Waveform FFTUpsample failed"};
 const Strings kDownFailed = {"Downsampling...", "ERR: Waveform Downsample failed"};
 const Strings kFftDownFailed = {"Downsampling...", "ERR: Waveform FFTDownsample failed"};
+const Strings kUp = {"Upsample"}, kDown = {"Downsample"}, kFftDown = {"DownsampleFFT"};
 
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Resample, ResampleRefusals, testing::Values(
-    Refusal{"ZeroStuffZero", kToolUpsampleZero, {{"Upsample", "0"}}, {kBadZeroStuff}},
-    Refusal{"ZeroStuff101", kToolUpsampleZero, {{"Upsample", "101"}}, {kBadZeroStuff}},
-    Refusal{"ZeroStuffCancelled", kToolUpsampleZero, {{"Upsample", "cancel"}}, {kBadZeroStuff}},
+INSTANTIATE_TEST_SUITE_P(Resample, ToolRefusals, testing::ValuesIn(OnSamples(100, {
+    ToolRefusal{"ZeroStuffZero", kToolUpsampleZero, {{"Upsample", "0"}}, kUp, {kBadZeroStuff}},
+    ToolRefusal{"ZeroStuff101", kToolUpsampleZero, {{"Upsample", "101"}}, kUp, {kBadZeroStuff}},
+    ToolRefusal{"ZeroStuffCancelled", kToolUpsampleZero, {{"Upsample", "cancel"}}, kUp, {kBadZeroStuff}},
     // 1 passes the prompt and fails in the operation.
-    Refusal{"ZeroStuffByOne", kToolUpsampleZero, {{"Upsample", "1"}}, kUpFailed},
-    Refusal{"ZeroStuffEmpty", kToolUpsampleZero, {}, kUpFailed, 0},
-    Refusal{"ZeroStuffPastTheLimit", kToolUpsampleZero, {{"Upsample", "100"}}, kUpFailed, 1'000'001},
-    Refusal{"FftUpByThree", kToolUpsampleFft, {{"Upsample", "3"}}, {kBadFftUp}},
-    Refusal{"FftUpByOne", kToolUpsampleFft, {{"Upsample", "1"}}, {kBadFftUp}},
-    Refusal{"FftUpBy1024", kToolUpsampleFft, {{"Upsample", "1024"}}, {kBadFftUp}},
-    Refusal{"FftUpCancelled", kToolUpsampleFft, {{"Upsample", "cancel"}}, {kBadFftUp}},
-    Refusal{"FftUpBy512FailsInTheOperation", kToolUpsampleFft, {{"Upsample", "512"}}, kFftUpFailed},
-    Refusal{"FftUpEmpty", kToolUpsampleFft, {}, kFftUpFailed, 0},
-    Refusal{"FftUpPastTheLimit", kToolUpsampleFft, {{"Upsample", "256"}}, kFftUpFailed, 400'000},
-    Refusal{"DecimateZero", kToolDecimate, {{"Downsample", "0"}}, {kBadDecimate}},
-    Refusal{"DecimateByN", kToolDecimate, {{"Downsample", "100"}}, {kBadDecimate}},
-    Refusal{"DecimateCancelled", kToolDecimate, {{"Downsample", "cancel"}}, {kBadDecimate}},
-    Refusal{"DecimateByOne", kToolDecimate, {{"Downsample", "1"}}, kDownFailed},
+    ToolRefusal{"ZeroStuffByOne", kToolUpsampleZero, {{"Upsample", "1"}}, kUp, kUpFailed},
+    ToolRefusal{"ZeroStuffEmpty", kToolUpsampleZero, {}, kUp, kUpFailed, 0, {}, 0},
+    ToolRefusal{"ZeroStuffPastTheLimit", kToolUpsampleZero, {{"Upsample", "100"}}, kUp, kUpFailed, 0, {}, 1'000'001},
+    ToolRefusal{"FftUpByThree", kToolUpsampleFft, {{"Upsample", "3"}}, kUp, {kBadFftUp}},
+    ToolRefusal{"FftUpByOne", kToolUpsampleFft, {{"Upsample", "1"}}, kUp, {kBadFftUp}},
+    ToolRefusal{"FftUpBy1024", kToolUpsampleFft, {{"Upsample", "1024"}}, kUp, {kBadFftUp}},
+    ToolRefusal{"FftUpCancelled", kToolUpsampleFft, {{"Upsample", "cancel"}}, kUp, {kBadFftUp}},
+    ToolRefusal{"FftUpBy512FailsInTheOperation", kToolUpsampleFft, {{"Upsample", "512"}}, kUp, kFftUpFailed},
+    ToolRefusal{"FftUpEmpty", kToolUpsampleFft, {}, kUp, kFftUpFailed, 0, {}, 0},
+    ToolRefusal{"FftUpPastTheLimit", kToolUpsampleFft, {{"Upsample", "256"}}, kUp, kFftUpFailed, 0, {}, 400'000},
+    ToolRefusal{"DecimateZero", kToolDecimate, {{"Downsample", "0"}}, kDown, {kBadDecimate}},
+    ToolRefusal{"DecimateByN", kToolDecimate, {{"Downsample", "100"}}, kDown, {kBadDecimate}},
+    ToolRefusal{"DecimateCancelled", kToolDecimate, {{"Downsample", "cancel"}}, kDown, {kBadDecimate}},
+    ToolRefusal{"DecimateByOne", kToolDecimate, {{"Downsample", "1"}}, kDown, kDownFailed},
     // 10 / 7 + 0.5 truncates to 1: one sample is no waveform.
-    Refusal{"DecimateToOneSample", kToolDecimate, {{"Downsample", "7"}}, kDownFailed, 10},
-    Refusal{"FftDownBySix", kToolDownsampleFft, {{"DownsampleFFT", "6"}}, {kBadFftDown}},
-    Refusal{"FftDownBy1024", kToolDownsampleFft, {{"DownsampleFFT", "1024"}}, {kBadFftDown}},
-    Refusal{"FftDownCancelled", kToolDownsampleFft, {{"DownsampleFFT", "cancel"}}, {kBadFftDown}},
-    Refusal{"FftDownBy512FailsInTheOperation", kToolDownsampleFft, {{"DownsampleFFT", "512"}}, kFftDownFailed},
-    Refusal{"FftDownToOneSample", kToolDownsampleFft, {{"DownsampleFFT", "2"}}, kFftDownFailed, 3},
+    ToolRefusal{"DecimateToOneSample", kToolDecimate, {{"Downsample", "7"}}, kDown, kDownFailed, 0, {}, 10},
+    ToolRefusal{"FftDownBySix", kToolDownsampleFft, {{"DownsampleFFT", "6"}}, kFftDown, {kBadFftDown}},
+    ToolRefusal{"FftDownBy1024", kToolDownsampleFft, {{"DownsampleFFT", "1024"}}, kFftDown, {kBadFftDown}},
+    ToolRefusal{"FftDownCancelled", kToolDownsampleFft, {{"DownsampleFFT", "cancel"}}, kFftDown, {kBadFftDown}},
+    ToolRefusal{"FftDownBy512FailsInTheOperation", kToolDownsampleFft, {{"DownsampleFFT", "512"}}, kFftDown, kFftDownFailed},
+    ToolRefusal{"FftDownToOneSample", kToolDownsampleFft, {{"DownsampleFFT", "2"}}, kFftDown, kFftDownFailed, 0, {}, 3},
     // N / K = 2 samples, but Nf / K = 4 bins: below the 8-point transform.
-    Refusal{"FftDownBelowEightBins", kToolDownsampleFft, {{"DownsampleFFT", "8"}}, kFftDownFailed, 20}),
-    [](const testing::TestParamInfo<Refusal>& info) { return info.param.label; });
+    ToolRefusal{"FftDownBelowEightBins", kToolDownsampleFft, {{"DownsampleFFT", "8"}}, kFftDown, kFftDownFailed, 0, {}, 20}})),
+    RefusalName);
 // clang-format on
 
 // ---- Sizes past 32 bits and past the largest transform, on untouched waveforms

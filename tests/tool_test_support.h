@@ -8,6 +8,8 @@
 #include <atomic>
 #include <complex>
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -150,3 +152,57 @@ inline cWaveform Untouched(int64_t n, int64_t rateHz = 1'000'000) {
     w.sampleRate = rateHz;
     return w;
 }
+
+// A tool run that must be refused: its code (0: any failure), the prompts it asks and the texts
+// it shows, on `samples` samples (-1: 1000; all zero when silent). Answers "@name" name a file
+// ToolRefusals writes, or none ("@missing.bin"). The test itself is in modifier_test.cpp.
+struct ToolRefusal {
+    const char* label;
+    int id;
+    Answers answers;
+    Strings asked, texts;
+    int code = 0;
+    ToolViewState view = {};
+    int samples = -1;
+    bool silent = false;
+    int64_t rateHz = 1'000'000;
+};
+inline void PrintTo(const ToolRefusal& r, std::ostream* os) { *os << r.label; }
+inline std::string RefusalName(const testing::TestParamInfo<ToolRefusal>& info) {
+    return info.param.label;
+}
+
+// The cases on n samples where they do not say.
+inline std::vector<ToolRefusal> OnSamples(int n, std::vector<ToolRefusal> cases) {
+    for (ToolRefusal& c : cases)
+        c.samples = c.samples < 0 ? n : c.samples;
+    return cases;
+}
+
+// Refused runs leave samples, rate, filter shape and undo slot as they were.
+class ToolRefusals : public testing::TestWithParam<ToolRefusal> {
+protected:
+    // 1000 samples of signal, an empty file, marker files marking nothing, everything or one
+    // sample short, and tap files of one, two, 500 and 501 taps and of 31 zero taps.
+    static std::map<std::string, std::string> Files() {
+        return {{"second.bin", std::string(4000, '\x10')},
+                {"empty.bin", ""},
+                {"nomarks.bin", std::string(1000, '\x08')},
+                {"marks.bin", std::string(1000, '\x04')},
+                {"short_marks.bin", std::string(999, '\x04')},
+                {"taps1.bin", std::string(4, '\x10')},
+                {"taps2.bin", std::string(8, '\x10')},
+                {"taps500.bin", std::string(2000, '\x10')},
+                {"taps501.bin", std::string(2004, '\x10')},
+                {"zero_taps.bin", std::string(124, '\0')}};
+    }
+    static void SetUpTestSuite() {
+        for (const auto& [name, bytes] : Files())
+            std::ofstream(TempPath(name), std::ios::binary)
+                .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    static void TearDownTestSuite() {
+        for (const auto& [name, bytes] : Files())
+            std::remove(TempPath(name).c_str());
+    }
+};
