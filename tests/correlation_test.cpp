@@ -1,6 +1,5 @@
-// The correlation tools against computations written here: a plain DFT for the
-// autocorrelation, band-limited signals delayed in the frequency domain for the lags, and a
-// shifted copy for the frequency offset.
+// The correlation tools against a plain DFT, band-limited signals delayed in the frequency
+// domain, and a frequency-shifted copy.
 
 #include <gtest/gtest.h>
 
@@ -37,10 +36,6 @@ std::vector<cd> BandLimited(int n, double d, unsigned seed = 3) {
         x[m] = s / std::sqrt(double(n)) * 0.05;
     }
     return x;
-}
-
-cWaveform FromSamples(const std::vector<cd>& x, int64_t rate = 1'000'000) {
-    return MakeWaveform(static_cast<int>(x.size()), rate, [&](int k) { return x[k]; });
 }
 
 TEST(Correlation, AutocorrelationIsTheInverseTransformOfThePowerSpectrum) {

@@ -1,6 +1,5 @@
-// The FFT filters against gain masks written here from the frequency of every bin, the corners
-// of the position rules, the LTE filter on band-limited noise through the spectrum trace, and
-// refusals that must leave waveform, filter shape and undo copy alone.
+// The FFT filters against gain masks from the frequency of every bin, the channel filters, and
+// refusals that leave waveform, filter shape and undo copy alone.
 
 #include <gtest/gtest.h>
 
@@ -17,7 +16,6 @@
 
 namespace {
 
-using Answers = std::map<std::string, std::string>;
 constexpr double kPi = std::numbers::pi;
 
 // n samples (a power of two) whose bins all have magnitude 1, so every bin's gain shows.
@@ -166,21 +164,15 @@ cWaveform BandNoise(int n, int64_t fs, double leakHz, double leakDb) {
     }
     return FromSamples(ReferenceFft(bins, +1), fs);
 }
-double Power(const cWaveform& w) {
-    double sum = 0;
-    for (const cd& v : Samples(w))
-        sum += std::norm(v);
-    return sum;
-}
 
 TEST(ChannelFilters, Lte20KeepsTheCarrierAndClearsTheStopBand) {
     const int64_t fs = 30'720'000;
-    const double inBand = Power(BandNoise(1 << 16, fs, 0, -300));
+    const double inBand = MeanPower(Samples(BandNoise(1 << 16, fs, 0, -300)));
     cWaveform w = BandNoise(1 << 16, fs, 12.5e6, -20);  // and an interferer beyond 10 MHz
     ToolRunner run;
     ASSERT_EQ(run.Run(kToolLteFilter, w, {{"LTE_FILTER_BW", "20"}, {"LTE_FILTER_CENTER", "0"}}), 0);
     EXPECT_EQ(run.texts, std::vector<std::string>{"LTE Channel Filter complete"});
-    EXPECT_NEAR(10 * std::log10(Power(w) / inBand), 0.0, 0.05);
+    EXPECT_NEAR(10 * std::log10(MeanPower(Samples(w)) / inBand), 0.0, 0.05);
 
     cSpectrumTrace t;
     SpectrumSettings settings;
@@ -232,29 +224,13 @@ TEST(ChannelFilters, AreTheFftFilterOfTheirCarrier) {
 
 // ---- Refusals: nothing changes, the shape stays, no undo copy
 
-struct Refusal {
-    const char* label;
-    int id;
-    Answers answers;
-    std::vector<std::string> asked, texts;
-    int code = kErrFilterEdge;
-};
-void PrintTo(const Refusal& r, std::ostream* os) { *os << r.label; }
-
-class FilterRefusals : public testing::TestWithParam<Refusal> {};
-
-TEST_P(FilterRefusals, LeaveWaveformShapeAndUndoAlone) {
-    const Refusal& c = GetParam();
-    cWaveform w = MakeWaveform(1000, 30'720'000, [](int k) { return cd(0.001 * k, -0.2); });
-    w.filterShape = 3;
-    const FloatArray before = w.I;
-    ToolRunner run;
-    EXPECT_EQ(run.Run(c.id, w, c.answers), c.code);
-    EXPECT_EQ(run.input.asked, c.asked);
-    EXPECT_EQ(run.texts, c.texts);
-    EXPECT_EQ(w.I, before);
-    EXPECT_EQ(w.filterShape, 3);
-    EXPECT_FALSE(run.undoTaken);
+// At 30.72 MHz; a refusal without a code is the edge check's.
+std::vector<ToolRefusal> FilterCases(std::vector<ToolRefusal> cases) {
+    for (ToolRefusal& c : cases) {
+        c.rateHz = 30'720'000;
+        if (c.code == 0) c.code = kErrFilterEdge;
+    }
+    return cases;
 }
 
 const std::vector<std::string> kLpfAsked = {"FFT_LPF1", "FFT_LPF2"},
@@ -263,28 +239,28 @@ const std::vector<std::string> kLpfAsked = {"FFT_LPF1", "FFT_LPF2"},
 const std::string kBadPosition = "ERR: Invalid Filter position specified";
 
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Filters, FilterRefusals, testing::Values(
-    Refusal{"LowPassCancelled", kToolLowPass, {{"FFT_LPF1", "cancel"}}, {"FFT_LPF1"}, {}},
-    Refusal{"LowPassStopEdgeBeyondHalfTheRate", kToolLowPass, {{"FFT_LPF1", "15"}, {"FFT_LPF2", "0.5"}}, kLpfAsked, {}},
-    Refusal{"HighPassStopEdgeBeyond", kToolHighPass, {{"FFT_HPF1", "-15"}, {"FFT_HPF2", "1"}}, {"FFT_HPF1", "FFT_HPF2"}, {}},
-    Refusal{"BandPassSecondEdgeBeyondTheRate", kToolBandPass, {{"FFTBP1", "1"}, {"FFTBP2", "-31"}}, {"FFTBP1", "FFTBP2"}, {}},
-    Refusal{"BandStopSpanBeyondTheRate", kToolBandStop, {{"FFTBS3", "40"}}, {"FFTBS1", "FFTBS2", "FFTBS3"}, {}},
+INSTANTIATE_TEST_SUITE_P(Filters, ToolRefusals, testing::ValuesIn(FilterCases({
+    ToolRefusal{"LowPassCancelled", kToolLowPass, {{"FFT_LPF1", "cancel"}}, {"FFT_LPF1"}, {}},
+    ToolRefusal{"LowPassStopEdgeBeyondHalfTheRate", kToolLowPass, {{"FFT_LPF1", "15"}, {"FFT_LPF2", "0.5"}}, kLpfAsked, {}},
+    ToolRefusal{"HighPassStopEdgeBeyond", kToolHighPass, {{"FFT_HPF1", "-15"}, {"FFT_HPF2", "1"}}, {"FFT_HPF1", "FFT_HPF2"}, {}},
+    ToolRefusal{"BandPassSecondEdgeBeyondTheRate", kToolBandPass, {{"FFTBP1", "1"}, {"FFTBP2", "-31"}}, {"FFTBP1", "FFTBP2"}, {}},
+    ToolRefusal{"BandStopSpanBeyondTheRate", kToolBandStop, {{"FFTBS3", "40"}}, {"FFTBS1", "FFTBS2", "FFTBS3"}, {}},
     // Within the checks, but an edge falls outside the spectrum: for the band filters the side
     // that fits is not applied either.
-    Refusal{"LowPassNegativeEdge", kToolLowPass, {{"FFT_LPF1", "-1"}}, kLpfAsked,
-            {"FFT Low Pass Filtering...", "ERR: FFT Low Pass Filtering failed"}},
-    Refusal{"BandPassLowerEdgeBelowTheSpectrum", kToolBandPass, {{"FFTBP1", "-20"}, {"FFTBP2", "1"}}, kBpAsked,
-            {"FFT Band Pass Filtering...", "ERR: FFT Band Pass Filtering failed"}},
-    Refusal{"BandStopUpperEdgeAboveTheSpectrum", kToolBandStop, {{"FFTBS1", "1"}, {"FFTBS2", "15"}, {"FFTBS3", "0.5"}},
-            {"FFTBS1", "FFTBS2", "FFTBS3"}, {"FFT Band Stop Filtering...", "ERR: FFT Band Stop Filtering failed"}},
-    Refusal{"LteBandwidth7", kToolLteFilter, {{"LTE_FILTER_BW", "7"}}, {"LTE_FILTER_BW"},
-            {"ERR: Invalid LTE Bandwidth specified"}, kErrLteBandwidth},
-    Refusal{"LteCentreBeyondHalfTheRate", kToolLteFilter, {{"LTE_FILTER_CENTER", "15.4"}}, kLteAsked, {kBadPosition}},
+    ToolRefusal{"LowPassNegativeEdge", kToolLowPass, {{"FFT_LPF1", "-1"}}, kLpfAsked,
+                {"FFT Low Pass Filtering...", "ERR: FFT Low Pass Filtering failed"}},
+    ToolRefusal{"BandPassLowerEdgeBelowTheSpectrum", kToolBandPass, {{"FFTBP1", "-20"}, {"FFTBP2", "1"}}, kBpAsked,
+                {"FFT Band Pass Filtering...", "ERR: FFT Band Pass Filtering failed"}},
+    ToolRefusal{"BandStopUpperEdgeAboveTheSpectrum", kToolBandStop, {{"FFTBS1", "1"}, {"FFTBS2", "15"}, {"FFTBS3", "0.5"}},
+                {"FFTBS1", "FFTBS2", "FFTBS3"}, {"FFT Band Stop Filtering...", "ERR: FFT Band Stop Filtering failed"}},
+    ToolRefusal{"LteBandwidth7", kToolLteFilter, {{"LTE_FILTER_BW", "7"}}, {"LTE_FILTER_BW"},
+                {"ERR: Invalid LTE Bandwidth specified"}, kErrLteBandwidth},
+    ToolRefusal{"LteCentreBeyondHalfTheRate", kToolLteFilter, {{"LTE_FILTER_CENTER", "15.4"}}, kLteAsked, {kBadPosition}},
     // The centre lies inside, the carrier's lower side does not.
-    Refusal{"Lte20AtMinus10MHz", kToolLteFilter, {{"LTE_FILTER_BW", "20"}, {"LTE_FILTER_CENTER", "-10"}}, kLteAsked,
-            {kBadPosition}},
-    Refusal{"UmtsAtTheEdge", kToolUmtsFilter, {{"LTE_FILTER_CENTER", "14.5"}}, {"LTE_FILTER_CENTER"}, {kBadPosition}}),
-    [](const testing::TestParamInfo<Refusal>& info) { return info.param.label; });
+    ToolRefusal{"Lte20AtMinus10MHz", kToolLteFilter, {{"LTE_FILTER_BW", "20"}, {"LTE_FILTER_CENTER", "-10"}}, kLteAsked,
+                {kBadPosition}},
+    ToolRefusal{"UmtsAtTheEdge", kToolUmtsFilter, {{"LTE_FILTER_CENTER", "14.5"}}, {"LTE_FILTER_CENTER"}, {kBadPosition}}})),
+    RefusalName);
 // clang-format on
 
 }  // namespace

@@ -1,32 +1,20 @@
-// FIR filtering from a tap file (40058) against the direct circular convolution
-// written here in double with the taps read back and normalised independently: tap counts
-// around the limits, more taps than samples, chunks on two cores. The vectorised kernel against
-// the portable one bit for bit, the refusals, a stop request from the progress callback on
-// 10,000,000 samples, and every length, resampling and transform tool and this one run from a step.
+// FIR filtering from a tap file against the direct circular convolution in double, the vector
+// kernel against the portable one bit for bit, refusals, and a stop on 10,000,000 samples.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <complex>
 #include <cstdio>
-#include <fstream>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "tool_test_support.h"
 #include "tools/fir_ops.h"
-#include "tools/tool_step.h"
 
 namespace {
 
 using cd = std::complex<double>;
-using Strings = std::vector<std::string>;
-
-std::string TempPath(const std::string& name) {
-    return ::testing::TempDir() + std::to_string(::getpid()) + "_fir_" + name;
-}
 
 // A tap file of type 405 (16-bit): I and Q as given, cut to the file's precision.
 std::string WriteTaps(const std::string& name, const std::vector<cd>& taps) {
@@ -138,45 +126,19 @@ TEST(Fir, TheVectorKernelGivesThePortableBits) {
 
 // ---- Refusals: waveform and undo copy stay
 
-struct Refusal {
-    const char* label;
-    int taps;  // -1: no file; 0: an empty file
-    bool zero;
-    std::string answer;  // "" the written file
-    Strings texts;
-};
-void PrintTo(const Refusal& r, std::ostream* os) { *os << r.label; }
-
-class FirRefusals : public testing::TestWithParam<Refusal> {};
-
-TEST_P(FirRefusals, LeaveWaveformAndUndoAlone) {
-    const Refusal& c = GetParam();
-    std::string file = TempPath("refused.bin");
-    if (c.taps > 0)
-        file = WriteTaps("refused.bin", c.zero ? std::vector<cd>(c.taps) : UniformNoise(c.taps, 4));
-    if (c.taps == 0) std::ofstream(file, std::ios::binary).flush();
-    cWaveform w = MakeWaveform(1000, 1'000'000, [](int k) { return cd(0.001 * k, -0.1); });
-    const FloatArray before = w.I;
-    ToolRunner run;
-    EXPECT_NE(run.Run(kToolFirFile, w, {{"file", c.answer.empty() ? file : c.answer}}), 0);
-    EXPECT_EQ(run.texts, c.texts);
-    EXPECT_EQ(w.I, before);
-    EXPECT_FALSE(run.undoTaken);
-    std::remove(file.c_str());
-}
-
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Fir, FirRefusals, testing::Values(
-    Refusal{"TwoTaps", 2, false, "", {"Too few taps to filter with"}},
-    Refusal{"OneTap", 1, false, "", {"Too few taps to filter with"}},
+INSTANTIATE_TEST_SUITE_P(Fir, ToolRefusals, testing::Values(
+    ToolRefusal{"TwoTaps", kToolFirFile, {{"file", "@taps2.bin"}}, {"file"}, {"Too few taps to filter with"}},
+    ToolRefusal{"OneTap", kToolFirFile, {{"file", "@taps1.bin"}}, {"file"}, {"Too few taps to filter with"}},
     // Exactly 500 taps is refused as well: the filter takes at most 499.
-    Refusal{"FiveHundredTaps", 500, false, "", {"Too many taps to filter with"}},
-    Refusal{"FiveHundredOneTaps", 501, false, "", {"Too many taps to filter with"}},
-    Refusal{"EveryTapZero", 31, true, "", {"ERR: FIR tap file holds only zero taps"}},
-    Refusal{"Cancelled", -1, false, "cancel", {}},
-    Refusal{"MissingFile", -1, false, "", {"ERR: FIR tap file could not be read: No such file or directory"}},
-    Refusal{"EmptyFile", 0, false, "", {"ERR: FIR tap file could not be read: empty file"}}),
-    [](const testing::TestParamInfo<Refusal>& info) { return info.param.label; });
+    ToolRefusal{"FiveHundredTaps", kToolFirFile, {{"file", "@taps500.bin"}}, {"file"}, {"Too many taps to filter with"}},
+    ToolRefusal{"FiveHundredOneTaps", kToolFirFile, {{"file", "@taps501.bin"}}, {"file"}, {"Too many taps to filter with"}},
+    ToolRefusal{"EveryTapZero", kToolFirFile, {{"file", "@zero_taps.bin"}}, {"file"}, {"ERR: FIR tap file holds only zero taps"}},
+    ToolRefusal{"Cancelled", kToolFirFile, {{"file", "cancel"}}, {"file"}, {}},
+    ToolRefusal{"MissingFile", kToolFirFile, {{"file", "@missing.bin"}}, {"file"},
+                {"ERR: FIR tap file could not be read: No such file or directory"}},
+    ToolRefusal{"EmptyFile", kToolFirFile, {{"file", "@empty.bin"}}, {"file"}, {"ERR: FIR tap file could not be read: empty file"}}),
+    RefusalName);
 // clang-format on
 
 // ---- Long work
@@ -221,45 +183,6 @@ TEST(Fir, ProgressReachesTheEnd) {
     EXPECT_GT(seen.size(), 5u);
     EXPECT_EQ(seen.back(), 100);
     std::remove(file.c_str());
-}
-
-// ---- Every length, resampling and transform tool and 40058 from a step, as qrvn edit runs it
-
-TEST(LengthAndResampling, EveryToolRunsFromAStep) {
-    const std::string second = WriteTaps("step_second.bin", UniformNoise(500, 2));
-    const std::string taps = WriteTaps("step_taps.bin", UniformNoise(63, 3));
-    const std::vector<std::pair<std::string, int>> steps = {
-        {"set-length:SetLength=2000", 2000},
-        {"crop:StartCrop=11,StopCrop=1990", 1980},
-        {"trim-left:TrimLeft=80", 1900},
-        {"crop-middle:Crop_Middle=1800", 1800},
-        {"append-file:file=" + second, 2300},
-        {"append-self:Append_Self_Count=1", 4600},
-        {"upsample-zero:Upsample=3", 13800},
-        {"decimate:Downsample=3", 4600},
-        {"upsample-fft:Upsample=4", 18400},
-        {"downsample-fft:DownsampleFFT=8", 2300},
-        {"fft", 4096},
-        {"ifft", 4096},
-        {"fir-file:file=" + taps, 4096}};
-    cWaveform w = MakeWaveform(1000, 8'000'000, [](int k) { return cd(0.01 * (k % 50), 0.2); });
-    std::set<int> ids;
-    for (const auto& [text, count] : steps) {
-        ToolStep step;
-        ASSERT_EQ(ParseToolStep(text, step), "") << text;
-        cStepInput input(step);
-        ToolContext ctx;
-        ctx.input = &input;
-        ctx.fileType = kFileBin16BeTwos;
-        ASSERT_EQ(RunTool(*step.tool, ctx, w, {}), 0) << text;
-        EXPECT_EQ(w.sampleCount, count) << text;
-        ids.insert(step.tool->id);
-    }
-    EXPECT_EQ(ids.size(), steps.size());
-    // ×3 ÷3 ×4 ÷8.
-    EXPECT_EQ(w.sampleRate, 4'000'000);
-    std::remove(second.c_str());
-    std::remove(taps.c_str());
 }
 
 }  // namespace

@@ -1,10 +1,7 @@
-// The length tools against index arithmetic written out here: every output sample is
-// a named input sample or zero. Their texts, the refusals that must leave waveform and undo copy
-// alone, second files that cannot be read, counts that would wrap 32 bits (checked on waveforms
-// whose samples are never touched), and a stop request from the progress callback.
+// The length tools: every output sample a named input sample or zero; texts, refusals, counts
+// that would wrap 32 bits, and a stop request from the progress callback.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <complex>
@@ -19,17 +16,10 @@
 
 namespace {
 
-using Answers = std::map<std::string, std::string>;
-using Strings = std::vector<std::string>;
-
 // Sample k is (k, −k − 1)/32768: exact in float and in the 16-bit files, and it names k.
 cWaveform Indexed(int n, int64_t rate = 1'000'000) {
     return MakeWaveform(
         n, rate, [](int k) { return std::complex<double>(k / 32768.0, (-k - 1) / 32768.0); });
-}
-
-std::string TempPath(const std::string& name) {
-    return ::testing::TempDir() + std::to_string(::getpid()) + "_len_" + name;
 }
 
 // A 16-bit file (type 405) of n indexed samples starting at `from`.
@@ -41,16 +31,6 @@ std::string WriteIndexed(const std::string& name, int n, int from) {
     const std::string path = TempPath(name);
     EXPECT_EQ(w.SaveFile(path), 1);
     return path;
-}
-
-// An untouched waveform of n samples: the arrays are mapped but never written, so counts past
-// 32 bits cost no memory.
-cWaveform Untouched(int64_t n, int64_t rate = 1'000'000) {
-    cWaveform w;
-    w.AllocateScratch(static_cast<int>(n));
-    w.SwapScratch();
-    w.sampleRate = rate;
-    return w;
 }
 
 // ---- Every output sample by index arithmetic
@@ -177,37 +157,6 @@ TEST(Length, LongResultsCrossChunksOnBothCores) {
 
 // ---- Refusals: the waveform and the undo copy stay
 
-struct Refusal {
-    const char* label;
-    int id;
-    Answers answers;
-    Strings asked, texts;
-    int n = 100;
-    int64_t rate = 1'000'000;
-};
-void PrintTo(const Refusal& r, std::ostream* os) { *os << r.label; }
-
-class LengthRefusals : public testing::TestWithParam<Refusal> {};
-
-TEST_P(LengthRefusals, LeaveWaveformAndUndoAlone) {
-    const Refusal& c = GetParam();
-    const std::string empty = TempPath("empty.bin");
-    if (FILE* f = std::fopen(empty.c_str(), "w")) std::fclose(f);
-    Answers answers = c.answers;
-    if (answers.count("file") && answers["file"] == "@empty") answers["file"] = empty;
-    if (answers.count("file") && answers["file"] == "@missing") answers["file"] = TempPath("none");
-    cWaveform w = Indexed(c.n, c.rate);
-    const FloatArray before = w.I;
-    ToolRunner run;
-    EXPECT_NE(run.Run(c.id, w, answers), 0);
-    EXPECT_EQ(run.input.asked, c.asked);
-    EXPECT_EQ(run.texts, c.texts);
-    EXPECT_EQ(w.I, before);
-    EXPECT_EQ(w.sampleRate, c.rate);
-    EXPECT_FALSE(run.undoTaken);
-    std::remove(empty.c_str());
-}
-
 const std::string kBadLength = "ERR: Invalid length request";
 const std::string kBadStart = "ERR: Invalid Start Sample requested";
 const std::string kBadStop = "ERR: Invalid Stop Sample requested";
@@ -215,45 +164,47 @@ const std::string kBadMiddle = "ERR: Invalid length requested";
 const std::string kBadCopies = "ERR: Invalid number of copies to append";
 
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Length, LengthRefusals, testing::Values(
-    Refusal{"SetLengthCancelled", kToolSetLength, {{"SetLength", "cancel"}}, {"SetLength"}, {kBadLength}},
-    Refusal{"SetLengthNegativeSeconds", kToolSetLength, {{"SetLength", "-1"}}, {"SetLength"}, {kBadLength}},
+INSTANTIATE_TEST_SUITE_P(Length, ToolRefusals, testing::ValuesIn(OnSamples(100, {
+    ToolRefusal{"SetLengthCancelled", kToolSetLength, {{"SetLength", "cancel"}}, {"SetLength"}, {kBadLength}},
+    ToolRefusal{"SetLengthNegativeSeconds", kToolSetLength, {{"SetLength", "-1"}}, {"SetLength"}, {kBadLength}},
     // The prompt is a float: 100000001 reads as 100000000, the next float up is 100000008.
-    Refusal{"SetLengthAboveLimit", kToolSetLength, {{"SetLength", "100000008"}}, {"SetLength"}, {kBadLength}},
-    Refusal{"SetLengthSecondsAboveLimit", kToolSetLength, {{"SetLength", "3.3"}}, {"SetLength"}, {kBadLength}, 100, 30'720'000},
+    ToolRefusal{"SetLengthAboveLimit", kToolSetLength, {{"SetLength", "100000008"}}, {"SetLength"}, {kBadLength}},
+    ToolRefusal{"SetLengthSecondsAboveLimit", kToolSetLength, {{"SetLength", "3.3"}}, {"SetLength"}, {kBadLength}, 0, {}, -1,
+                false, 30'720'000},
     // 4.3 s at 1 GHz: 4,300,000,000 samples, 5,032,704 once wrapped to 32 bits.
-    Refusal{"SetLengthSecondsWrapping32Bits", kToolSetLength, {{"SetLength", "4.3"}}, {"SetLength"}, {kBadLength}, 100,
-            1'000'000'000},
-    Refusal{"CropStartZero", kToolCrop, {{"StartCrop", "0"}}, {"StartCrop"}, {"Cropping Waveform...", kBadStart}},
-    Refusal{"CropStartAtN", kToolCrop, {{"StartCrop", "100"}}, {"StartCrop"}, {"Cropping Waveform...", kBadStart}},
-    Refusal{"CropStartCancelled", kToolCrop, {{"StartCrop", "cancel"}}, {"StartCrop"}, {"Cropping Waveform...", kBadStart}},
-    Refusal{"CropStopAtStart", kToolCrop, {{"StartCrop", "50"}, {"StopCrop", "50"}}, {"StartCrop", "StopCrop"},
-            {"Cropping Waveform...", kBadStop}},
-    Refusal{"CropStopPastN", kToolCrop, {{"StopCrop", "101"}}, {"StartCrop", "StopCrop"}, {"Cropping Waveform...", kBadStop}},
-    Refusal{"CropOneSample", kToolCrop, {}, {"StartCrop"}, {"Cropping Waveform...", kBadStart}, 1},
-    Refusal{"TrimNothing", kToolTrimLeft, {{"TrimLeft", "0"}}, {"TrimLeft"}, {}},
-    Refusal{"TrimEverything", kToolTrimLeft, {{"TrimLeft", "100"}}, {"TrimLeft"}, {}},
+    ToolRefusal{"SetLengthSecondsWrapping32Bits", kToolSetLength, {{"SetLength", "4.3"}}, {"SetLength"}, {kBadLength}, 0, {},
+                -1, false, 1'000'000'000},
+    ToolRefusal{"CropStartZero", kToolCrop, {{"StartCrop", "0"}}, {"StartCrop"}, {"Cropping Waveform...", kBadStart}},
+    ToolRefusal{"CropStartAtN", kToolCrop, {{"StartCrop", "100"}}, {"StartCrop"}, {"Cropping Waveform...", kBadStart}},
+    ToolRefusal{"CropStartCancelled", kToolCrop, {{"StartCrop", "cancel"}}, {"StartCrop"}, {"Cropping Waveform...", kBadStart}},
+    ToolRefusal{"CropStopAtStart", kToolCrop, {{"StartCrop", "50"}, {"StopCrop", "50"}}, {"StartCrop", "StopCrop"},
+                {"Cropping Waveform...", kBadStop}},
+    ToolRefusal{"CropStopPastN", kToolCrop, {{"StopCrop", "101"}}, {"StartCrop", "StopCrop"}, {"Cropping Waveform...", kBadStop}},
+    ToolRefusal{"CropOneSample", kToolCrop, {}, {"StartCrop"}, {"Cropping Waveform...", kBadStart}, 0, {}, 1},
+    ToolRefusal{"TrimNothing", kToolTrimLeft, {{"TrimLeft", "0"}}, {"TrimLeft"}, {}},
+    ToolRefusal{"TrimEverything", kToolTrimLeft, {{"TrimLeft", "100"}}, {"TrimLeft"}, {}},
     // N − 1 passes the prompt; the crop needs first < last, so one sample cannot remain.
-    Refusal{"TrimAllButOneFailsInTheCrop", kToolTrimLeft, {{"TrimLeft", "99"}}, {"TrimLeft"},
-            {"ERR: Trimming from the left must leave two samples or more"}},
-    Refusal{"MiddleZero", kToolCropMiddle, {{"Crop_Middle", "0"}}, {"Crop_Middle"}, {kBadMiddle}},
-    Refusal{"MiddleWhole", kToolCropMiddle, {{"Crop_Middle", "100"}}, {"Crop_Middle"}, {kBadMiddle}},
-    Refusal{"MiddleCancelled", kToolCropMiddle, {{"Crop_Middle", "cancel"}}, {"Crop_Middle"}, {kBadMiddle}},
+    ToolRefusal{"TrimAllButOneFailsInTheCrop", kToolTrimLeft, {{"TrimLeft", "99"}}, {"TrimLeft"},
+                {"ERR: Trimming from the left must leave two samples or more"}},
+    ToolRefusal{"MiddleZero", kToolCropMiddle, {{"Crop_Middle", "0"}}, {"Crop_Middle"}, {kBadMiddle}},
+    ToolRefusal{"MiddleWhole", kToolCropMiddle, {{"Crop_Middle", "100"}}, {"Crop_Middle"}, {kBadMiddle}},
+    ToolRefusal{"MiddleCancelled", kToolCropMiddle, {{"Crop_Middle", "cancel"}}, {"Crop_Middle"}, {kBadMiddle}},
     // One sample passes the prompt; the crop needs first < last.
-    Refusal{"MiddleOneSampleFailsInTheCrop", kToolCropMiddle, {{"Crop_Middle", "1"}}, {"Crop_Middle"},
-            {"Cropping Middle Portion", "Samples Extraced from the center of the waveform",
-             "ERR: Waveform middle portion crop failed"}},
-    Refusal{"CopiesZero", kToolAppendSelf, {{"Append_Self_Count", "0"}}, {"Append_Self_Count"}, {kBadCopies}},
-    Refusal{"Copies1001", kToolAppendSelf, {{"Append_Self_Count", "1001"}}, {"Append_Self_Count"}, {kBadCopies}},
-    Refusal{"CopiesCancelled", kToolAppendSelf, {{"Append_Self_Count", "cancel"}}, {"Append_Self_Count"}, {kBadCopies}},
+    ToolRefusal{"MiddleOneSampleFailsInTheCrop", kToolCropMiddle, {{"Crop_Middle", "1"}}, {"Crop_Middle"},
+                {"Cropping Middle Portion", "Samples Extraced from the center of the waveform",
+                 "ERR: Waveform middle portion crop failed"}},
+    ToolRefusal{"CopiesZero", kToolAppendSelf, {{"Append_Self_Count", "0"}}, {"Append_Self_Count"}, {kBadCopies}},
+    ToolRefusal{"Copies1001", kToolAppendSelf, {{"Append_Self_Count", "1001"}}, {"Append_Self_Count"}, {kBadCopies}},
+    ToolRefusal{"CopiesCancelled", kToolAppendSelf, {{"Append_Self_Count", "cancel"}}, {"Append_Self_Count"}, {kBadCopies}},
     // (1000 + 1)·200,000 = 200,200,000 samples: refused by the operation.
-    Refusal{"CopiesPastTheLimit", kToolAppendSelf, {{"Append_Self_Count", "1000"}}, {"Append_Self_Count"},
-            {"Appending copies of self...", "ERR: Appending copies of self failed"}, 200'000},
-    Refusal{"AppendCancelled", kToolAppendFile, {{"file", "cancel"}}, {"file"}, {"ERR: Invalid Filename for appending"}},
-    Refusal{"AppendMissingFile", kToolAppendFile, {{"file", "@missing"}}, {"file"},
-            {"ERR: Waveform Append failed: No such file or directory"}},
-    Refusal{"AppendEmptyFile", kToolAppendFile, {{"file", "@empty"}}, {"file"}, {"ERR: Waveform Append failed: empty file"}}),
-    [](const testing::TestParamInfo<Refusal>& info) { return info.param.label; });
+    ToolRefusal{"CopiesPastTheLimit", kToolAppendSelf, {{"Append_Self_Count", "1000"}}, {"Append_Self_Count"},
+                {"Appending copies of self...", "ERR: Appending copies of self failed"}, 0, {}, 200'000},
+    ToolRefusal{"AppendCancelled", kToolAppendFile, {{"file", "cancel"}}, {"file"}, {"ERR: Invalid Filename for appending"}},
+    ToolRefusal{"AppendMissingFile", kToolAppendFile, {{"file", "@missing.bin"}}, {"file"},
+                {"ERR: Waveform Append failed: No such file or directory"}},
+    ToolRefusal{"AppendEmptyFile", kToolAppendFile, {{"file", "@empty.bin"}}, {"file"},
+                {"ERR: Waveform Append failed: empty file"}}})),
+    RefusalName);
 // clang-format on
 
 // ---- Counts past 32 bits, on waveforms whose samples are never touched

@@ -23,10 +23,6 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 using cd = std::complex<double>;
 
-cWaveform Wave(int n, int64_t rate, const std::function<cd(int)>& f) {
-    return SignalWave(n, rate, f);
-}
-
 cd Tone(double amplitude, double bin, int N, int k) {
     return std::polar(amplitude, 2 * kPi * bin * k / N);
 }
@@ -53,7 +49,7 @@ TEST(SignalToNoise, ToneInNoiseOverSpanAndBand) {
     const double noisePower = 0.25e-3;  // against a tone of power 0.25: 30 dB over the full band
     std::normal_distribution<double> g(0.0, std::sqrt(noisePower / 2));
     const cWaveform w =
-        Wave(N * 64, fs, [&](int k) { return Tone(0.5, 512, N, k) + cd(g(rng), g(rng)); });
+        SignalWave(N * 64, fs, [&](int k) { return Tone(0.5, 512, N, k) + cd(g(rng), g(rng)); });
     const cSpectrumTrace t = Trace(w, N);
     ASSERT_EQ(t.peakPoint, N / 2 + 512);
     // Full span (a complex trace of N points is not widened).
@@ -69,7 +65,8 @@ TEST(SignalToNoise, ToneInNoiseOverSpanAndBand) {
     EXPECT_NEAR(*snr, 30.0 + 10 * std::log10(N / points), 0.3);
     // A band reaching beyond one trace period has no value; short frames give 0.
     EXPECT_FALSE(SignalToNoise(t, -2.0 * fs, 2.0 * fs, 0.0, 0.0));
-    cSpectrumTrace shortFrame = Trace(Wave(20, fs, [](int k) { return Tone(1, 1, 20, k); }), 128);
+    cSpectrumTrace shortFrame =
+        Trace(SignalWave(20, fs, [](int k) { return Tone(1, 1, 20, k); }), 128);
     EXPECT_EQ(*SignalToNoise(shortFrame, -fs / 2.0, fs / 2.0, 0.0, 0.0), 0.0);
 }
 
@@ -77,7 +74,7 @@ TEST(Spurs, CarrierThenSpursByStrength) {
     const int N = 8192;
     const int64_t fs = 8'192'000;
     // Carrier at 0 dBFS, spurs at -40, -50, -60 dBFS.
-    const cWaveform w = Wave(N * 4, fs, [&](int k) {
+    const cWaveform w = SignalWave(N * 4, fs, [&](int k) {
         return Tone(1.0, 1000, N, k) + Tone(0.01, -2000, N, k) +
                Tone(std::pow(10, -2.5), 300, N, k) + Tone(0.001, 3000, N, k);
     });
@@ -95,7 +92,7 @@ TEST(Spurs, OverlappingExclusionsListEachToneOnce) {
     // Tones 12 points apart: their exclusion ranges (+-8 points) overlap. Every entry must be a
     // different place in the spectrum.
     const int N = 4096;
-    const cWaveform w = Wave(N * 4, 4'096'000, [&](int k) {
+    const cWaveform w = SignalWave(N * 4, 4'096'000, [&](int k) {
         return Tone(1.0, 1000, N, k) + Tone(0.1, 1012, N, k) + Tone(0.01, -500, N, k);
     });
     const auto spurs = FindSpurs(Trace(w, N));
@@ -118,7 +115,7 @@ TEST_P(CleanToneSfdr, ReadsTheSkirtOrNoiseNotTheMainLobe) {
     const int N = 8192;
     std::mt19937 rng(7);
     std::normal_distribution<double> g(0.0, std::sqrt(std::pow(10, -10.1) / 2));
-    const cWaveform w = Wave(N * 4, 30'720'000, [&](int k) {
+    const cWaveform w = SignalWave(N * 4, 30'720'000, [&](int k) {
         return Tone(std::pow(10, -1 / 20.0), 1000 + fraction, N, k) + cd(g(rng), g(rng));
     });
     const cSpectrumTrace t = Trace(w, N, window);
@@ -157,7 +154,7 @@ struct TwoTone {
 };
 
 cSpectrumTrace TwoToneTrace(const TwoTone& c, int N = 4096) {
-    const cWaveform w = Wave(N * 4, 4'096'000, [&](int k) {
+    const cWaveform w = SignalWave(N * 4, 4'096'000, [&](int k) {
         const cd x = Tone(c.a1, c.bin1, N, k) + Tone(c.a2, c.bin2, N, k);
         return x + c.a3 * std::norm(x) * x;
     });
@@ -232,7 +229,7 @@ cWaveform BandNoise(int64_t fs, int n, double halfWidthHz, double leakCentreHz, 
         bins[2 * b + 1] = static_cast<float>(gain * g(rng));
     }
     ComplexFFT(bins.data(), n, +1);
-    return Wave(n, fs, [&](int k) { return cd(bins[2 * k], bins[2 * k + 1]) * 1e-3; });
+    return SignalWave(n, fs, [&](int k) { return cd(bins[2 * k], bins[2 * k + 1]) * 1e-3; });
 }
 
 TEST(Aclr, BandLimitedNoiseCarrierWithLeakage) {
@@ -364,7 +361,7 @@ TEST(Measure, MaskLeavesThePowerTraceToTheToneMeasurements) {
     std::mt19937 rng(3);
     std::normal_distribution<double> g(0.0, std::sqrt(1e-9 / 2));
     const cWaveform w =
-        Wave(N * 4, fs, [&](int k) { return Tone(0.5, 300, N, k) + cd(g(rng), g(rng)); });
+        SignalWave(N * 4, fs, [&](int k) { return Tone(0.5, 300, N, k) + cd(g(rng), g(rng)); });
     cSpectrumTrace t = Trace(w, N);
     cMeasurements m;
     m.Measure(t, 0.0);

@@ -1,9 +1,7 @@
-// The sample-wise modifiers against formulas written out in double here, the question'd corner
-// values, long waveforms, files read as second waveforms (combining, a marker file), the
-// refusals that must leave waveform and undo copy alone, and every tool run from a step.
+// The sample-wise modifiers against formulas in double, corner values, long waveforms, second
+// files (combining, a marker file), and refusals that leave waveform and undo copy alone.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -13,7 +11,6 @@
 #include <functional>
 #include <numbers>
 #include <numeric>
-#include <set>
 #include <tuple>
 #include <vector>
 
@@ -25,7 +22,6 @@
 namespace {
 
 using cd = std::complex<double>;
-using Answers = std::map<std::string, std::string>;
 constexpr double kPi = std::numbers::pi;
 constexpr int64_t kFs = 30'720'000;
 constexpr int kN = 1003;  // not a multiple of 4: the quarter-rate shifts must reach the end
@@ -46,12 +42,6 @@ std::vector<cd> TestSamples(int n) {
         v = cd(i, q);
     }
     return x;
-}
-cWaveform FromSamples(const std::vector<cd>& x, int64_t rate = kFs) {
-    return MakeWaveform(static_cast<int>(x.size()), rate, [&](int k) { return x[k]; });
-}
-std::string TempPath(const std::string& name) {
-    return ::testing::TempDir() + std::to_string(::getpid()) + "_" + name;
 }
 
 // ---- Every sample against a formula of the input
@@ -311,32 +301,18 @@ TEST(Modifiers, FractionalShiftDelaysABandLimitedSignal) {
 
 // ---- Second waveforms from files
 
-// Writes samples as a type-405 file; returns its path and, in x, the samples the reader gives
-// back (16-bit steps).
-std::string WriteWave(const std::string& name, std::vector<cd>& x) {
-    cWaveform w = FromSamples(x);
-    w.fileType = kFileBin16BeTwos;
-    const std::string path = TempPath(name);
-    EXPECT_EQ(w.SaveFile(path), 1);
-    cWaveform back;
-    back.fileType = kFileBin16BeTwos;
-    EXPECT_EQ(back.LoadFile(path, false), 0);
-    EXPECT_EQ(back.sampleCount, static_cast<int>(x.size()));
-    for (size_t k = 0; k < x.size(); ++k)
-        x[k] = At(back, static_cast<int64_t>(k));
-    return path;
-}
-std::vector<cd> Steps(int n, int seed) {
-    std::vector<cd> x(n);
-    for (int k = 0; k < n; ++k)
-        x[k] = cd((k * 37 + seed) % 2001 - 1000, (k * 91 + 3 * seed) % 1999 - 999) / 32768.0;
-    return x;
-}
-
 TEST(Combining, AShorterFileChangesOnlyItsLength) {
     const std::vector<cd> main = TestSamples(kN);
-    std::vector<cd> other = Steps(300, 1);
-    const std::string path = WriteWave("other.bin", other);
+    // A type-405 file of 300 samples; the reference takes them as the reader gives them back.
+    cWaveform file = MakeWaveform(300, kFs, [](int k) {
+        return cd((k * 37 + 1) % 2001 - 1000, (k * 91 + 3) % 1999 - 999) / 32768.0;
+    });
+    file.fileType = kFileBin16BeTwos;
+    const std::string path = TempPath("other.bin");
+    ASSERT_EQ(file.SaveFile(path), 1);
+    ASSERT_EQ(file.LoadFile(path, false), 0);
+    const std::vector<cd> other = Samples(file);
+    ASSERT_EQ(other.size(), 300u);
     const double omega = 2 * kPi * 2.5e6 / kFs;
     struct Case {
         int id;
@@ -401,63 +377,47 @@ TEST(Combining, MarkerFileLevelsTheMarkedArea) {
         ASSERT_NEAR(std::abs(At(w, k) - x[k] * g), 0.0, 1e-6) << k;
     EXPECT_TRUE(run.texts.empty());  // the tool ends without a text
     EXPECT_TRUE(run.undoTaken);
+    // The one modifier qrvn edit's tests do not run from a step.
+    ToolStep step;
+    ASSERT_EQ(ParseToolStep("level-by-marker:file=" + path + ",SSMARKER_LEVEL=-25", step), "");
+    cStepInput input(step);
+    ToolContext ctx;
+    ctx.input = &input;
+    cWaveform stepped = FromSamples(x);
+    ASSERT_EQ(RunTool(*step.tool, ctx, stepped, {}), 0);
+    EXPECT_EQ(Samples(stepped), Samples(w));
     std::remove(path.c_str());
 }
 
 // ---- Refusals: nothing changes, no undo copy
 
-struct Refusal {
-    const char* label;
-    int id;
-    Answers answers;
-    std::vector<std::string> asked;
-    std::vector<std::string> texts;
-    ToolViewState view = {};
-    int samples = 1000;
-    bool silent = false;  // all-zero samples
-};
-void PrintTo(const Refusal& r, std::ostream* os) { *os << r.label; }
-
-class Refusals : public testing::TestWithParam<Refusal> {
-protected:
-    static void SetUpTestSuite() {
-        // Files every case may name: 1000 samples of signal, a shorter one, an empty one,
-        // marker files of 1000 bytes marking nothing and marking a silent area.
-        Write("second.bin", std::string(4000, '\x10'));
-        Write("empty.bin", "");
-        Write("nomarks.bin", std::string(1000, '\x08'));
-        Write("marks.bin", std::string(1000, '\x04'));
-        Write("short_marks.bin", std::string(999, '\x04'));
-    }
-    static void TearDownTestSuite() {
-        for (const char* name :
-             {"second.bin", "empty.bin", "nomarks.bin", "marks.bin", "short_marks.bin"})
-            std::remove(TempPath(name).c_str());
-    }
-    static void Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(TempPath(name), std::ios::binary)
-            .write(bytes.data(), std::streamsize(bytes.size()));
-    }
-};
-
-// Names in the answers that start with '@' are files written above.
+// Names in the answers that start with '@' are files ToolRefusals writes.
 Answers Resolve(Answers a) {
     for (auto& [key, value] : a)
         if (!value.empty() && value[0] == '@') value = TempPath(value.substr(1));
     return a;
 }
 
-TEST_P(Refusals, LeaveWaveformAndUndoAlone) {
-    const Refusal& c = GetParam();
-    cWaveform w = MakeWaveform(c.samples, 1'000'000,
+TEST_P(ToolRefusals, LeaveWaveformAndUndoAlone) {
+    const ToolRefusal& c = GetParam();
+    cWaveform w = MakeWaveform(c.samples < 0 ? 1000 : c.samples, c.rateHz,
                                [&](int k) { return c.silent ? cd(0, 0) : cd(0.001 * k, -0.2); });
-    const FloatArray before = w.I;
+    w.filterShape = 3;
+    const FloatArray i = w.I, q = w.Q;
     ToolRunner run;
     run.ctx.view = c.view;
-    EXPECT_NE(run.Run(c.id, w, Resolve(c.answers)), 0);
+    const int code = run.Run(c.id, w, Resolve(c.answers));
+    if (c.code != 0) {
+        EXPECT_EQ(code, c.code);
+    } else {
+        EXPECT_NE(code, 0);
+    }
     EXPECT_EQ(run.input.asked, c.asked);
     EXPECT_EQ(run.texts, c.texts);
-    EXPECT_EQ(w.I, before);
+    EXPECT_EQ(w.I, i);
+    EXPECT_EQ(w.Q, q);
+    EXPECT_EQ(w.sampleRate, c.rateHz);
+    EXPECT_EQ(w.filterShape, 3);
     EXPECT_FALSE(run.undoTaken);
 }
 
@@ -467,62 +427,62 @@ const std::string kCancelled = "ERR: Waveform Combining cancelled";
 const std::string kBadShift = "ERR: Time Shift failed, invalid shift requested";
 
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Modifiers, Refusals, testing::Values(
-    Refusal{"ScaleCancelled", kToolScale, {{"Scale", "cancel"}}, {"Scale"}, {"Invalid scaling factor"}},
-    Refusal{"ScaleFactorOverflows", kToolScale, {{"Scale", "800"}}, {"Scale"}, {"Invalid scaling factor"}},
-    Refusal{"ScaleZoomInSpectrum", kToolScaleZoom, {}, {}, {"Select a time view to scale the zoomed span"},
-            View(kViewIQ, 10, 20)},
-    Refusal{"ScaleZoomStaleSpan", kToolScaleZoom, {}, {}, {"ERR: The zoomed span lies outside the waveform"},
-            View(kViewTimeIQ, 10, 1000)},
-    Refusal{"ScaleZoomCancelled", kToolScaleZoom, {{"Scale2", "cancel"}}, {"Scale2"}, {}, View(kViewTimeI, 10, 20)},
-    Refusal{"ScaleZoomOverflows", kToolScaleZoom, {{"Scale2", "1000"}}, {"Scale2"}, {"Invalid scaling factor"},
-            View(kViewTimeI, 10, 20)},
-    Refusal{"SetRmsAboveZero", kToolSetRms, {{"SetRMS", "1"}}, {"SetRMS"}, {"ERR: Invalid Scaling level requested"}},
-    Refusal{"SetRmsOneSample", kToolSetRms, {{"SetRMS", "-10"}}, {"SetRMS"},
-            {"Scaling waveform to desired RMS level...", "ERR: Waveform Amplitude Setting failed"}, {}, 1},
-    Refusal{"ClipAbove3dB", kToolPowerClip, {{"level", "3.5"}}, {"level"}, {"ERR: Invalid clipping level requested"}},
-    Refusal{"ThresholdCancelled", kToolThresholdScale, {{"threshold", "cancel"}}, {"threshold"}, {}},
-    Refusal{"ThresholdGainCancelled", kToolThresholdScale, {{"gain", "cancel"}}, {"threshold", "gain"}, {}},
-    Refusal{"ThresholdGainOverflows", kToolThresholdScale, {{"gain", "1e3"}}, {"threshold", "gain"},
+INSTANTIATE_TEST_SUITE_P(Modifiers, ToolRefusals, testing::Values(
+    ToolRefusal{"ScaleCancelled", kToolScale, {{"Scale", "cancel"}}, {"Scale"}, {"Invalid scaling factor"}},
+    ToolRefusal{"ScaleFactorOverflows", kToolScale, {{"Scale", "800"}}, {"Scale"}, {"Invalid scaling factor"}},
+    ToolRefusal{"ScaleZoomInSpectrum", kToolScaleZoom, {}, {}, {"Select a time view to scale the zoomed span"},
+            0, View(kViewIQ, 10, 20)},
+    ToolRefusal{"ScaleZoomStaleSpan", kToolScaleZoom, {}, {}, {"ERR: The zoomed span lies outside the waveform"},
+            0, View(kViewTimeIQ, 10, 1000)},
+    ToolRefusal{"ScaleZoomCancelled", kToolScaleZoom, {{"Scale2", "cancel"}}, {"Scale2"}, {}, 0, View(kViewTimeI, 10, 20)},
+    ToolRefusal{"ScaleZoomOverflows", kToolScaleZoom, {{"Scale2", "1000"}}, {"Scale2"}, {"Invalid scaling factor"},
+            0, View(kViewTimeI, 10, 20)},
+    ToolRefusal{"SetRmsAboveZero", kToolSetRms, {{"SetRMS", "1"}}, {"SetRMS"}, {"ERR: Invalid Scaling level requested"}},
+    ToolRefusal{"SetRmsOneSample", kToolSetRms, {{"SetRMS", "-10"}}, {"SetRMS"},
+            {"Scaling waveform to desired RMS level...", "ERR: Waveform Amplitude Setting failed"}, 0, {}, 1},
+    ToolRefusal{"ClipAbove3dB", kToolPowerClip, {{"level", "3.5"}}, {"level"}, {"ERR: Invalid clipping level requested"}},
+    ToolRefusal{"ThresholdCancelled", kToolThresholdScale, {{"threshold", "cancel"}}, {"threshold"}, {}},
+    ToolRefusal{"ThresholdGainCancelled", kToolThresholdScale, {{"gain", "cancel"}}, {"threshold", "gain"}, {}},
+    ToolRefusal{"ThresholdGainOverflows", kToolThresholdScale, {{"gain", "1e3"}}, {"threshold", "gain"},
             {"Invalid scaling factor"}},
-    Refusal{"QuantiseOneBit", kToolQuantise, {{"quantiseBITS", "1"}}, {"quantiseBITS"}, {}},
-    Refusal{"FadeOfOneSample", kToolFadeIn, {}, {}, {"ERR: Fade needs a span of two or more samples"},
-            View(kViewTimeI, 2000, 3000)},
-    Refusal{"PhaseBeyond720", kToolPhaseShiftQ, {{"PhaseShift", "-721"}}, {"PhaseShift"},
+    ToolRefusal{"QuantiseOneBit", kToolQuantise, {{"quantiseBITS", "1"}}, {"quantiseBITS"}, {}},
+    ToolRefusal{"FadeOfOneSample", kToolFadeIn, {}, {}, {"ERR: Fade needs a span of two or more samples"},
+            0, View(kViewTimeI, 2000, 3000)},
+    ToolRefusal{"PhaseBeyond720", kToolPhaseShiftQ, {{"PhaseShift", "-721"}}, {"PhaseShift"},
             {"ERR: Invalid Phase shift required"}},
-    Refusal{"FrequencyCancelled", kToolFreqShift, {{"Freq_Shift", "cancel"}}, {"Freq_Shift"},
+    ToolRefusal{"FrequencyCancelled", kToolFreqShift, {{"Freq_Shift", "cancel"}}, {"Freq_Shift"},
             {"ERR: Invalid Frequency shift requested"}},
-    Refusal{"FrequencyShiftEmpty", kToolFreqShift, {{"Freq_Shift", "1"}}, {"Freq_Shift"},
-            {"Frequency shifting...", "ERR: Frequency shift failed"}, {}, 0},
-    Refusal{"RemoveDcEmpty", kToolRemoveDc, {}, {}, {"Removing DC Offset...", "ERR: DC offset removal Failed"}, {}, 0},
-    Refusal{"DcTrendAsLongAsTheWaveform", kToolDcTrend, {{"DCTrendSamples", "1000"}}, {"DCTrendSamples"}, {}},
-    Refusal{"TimeShiftTooFar", kToolTimeShift, {{"timeShiftInt", "-1000"}}, {"timeShiftInt"}, {kBadShift}},
-    Refusal{"FractionalShiftCancelled", kToolTimeShiftFrac, {{"timeShiftFrac", "cancel"}}, {"timeShiftFrac"},
+    ToolRefusal{"FrequencyShiftEmpty", kToolFreqShift, {{"Freq_Shift", "1"}}, {"Freq_Shift"},
+            {"Frequency shifting...", "ERR: Frequency shift failed"}, 0, {}, 0},
+    ToolRefusal{"RemoveDcEmpty", kToolRemoveDc, {}, {}, {"Removing DC Offset...", "ERR: DC offset removal Failed"}, 0, {}, 0},
+    ToolRefusal{"DcTrendAsLongAsTheWaveform", kToolDcTrend, {{"DCTrendSamples", "1000"}}, {"DCTrendSamples"}, {}},
+    ToolRefusal{"TimeShiftTooFar", kToolTimeShift, {{"timeShiftInt", "-1000"}}, {"timeShiftInt"}, {kBadShift}},
+    ToolRefusal{"FractionalShiftCancelled", kToolTimeShiftFrac, {{"timeShiftFrac", "cancel"}}, {"timeShiftFrac"},
             {kBadShift}},
-    Refusal{"AddFileCancelled", kToolAddFile, {{"file", "cancel"}}, {"file"}, {kCombining, kCancelled}},
-    Refusal{"AddMissingFile", kToolAddFile, {{"file", "@missing.bin"}}, {"file"}, {kCombining, kInvalidFile}},
-    Refusal{"SubtractEmptyFile", kToolSubtractFile, {{"file", "@empty.bin"}}, {"file"}, {kCombining, kInvalidFile}},
-    Refusal{"AddScaleBeyond300", kToolAddFile, {{"file", "@second.bin"}, {"scale", "301"}}, {"file", "scale"},
+    ToolRefusal{"AddFileCancelled", kToolAddFile, {{"file", "cancel"}}, {"file"}, {kCombining, kCancelled}},
+    ToolRefusal{"AddMissingFile", kToolAddFile, {{"file", "@missing.bin"}}, {"file"}, {kCombining, kInvalidFile}},
+    ToolRefusal{"SubtractEmptyFile", kToolSubtractFile, {{"file", "@empty.bin"}}, {"file"}, {kCombining, kInvalidFile}},
+    ToolRefusal{"AddScaleBeyond300", kToolAddFile, {{"file", "@second.bin"}, {"scale", "301"}}, {"file", "scale"},
             {kCombining, kCancelled}},
-    Refusal{"AddShiftCancelled", kToolAddFile, {{"file", "@second.bin"}, {"shift", "cancel"}},
+    ToolRefusal{"AddShiftCancelled", kToolAddFile, {{"file", "@second.bin"}, {"shift", "cancel"}},
             {"file", "scale", "shift"}, {kCombining, kCancelled}},
-    Refusal{"MixCancelled", kToolMixFile, {{"file", "cancel"}}, {"file"}, {}},
-    Refusal{"MixEmptyFile", kToolMixFile, {{"file", "@empty.bin"}}, {"file"}, {kInvalidFile}},
-    Refusal{"ReplaceQMissingFile", kToolReplaceQ, {{"file", "@missing.bin"}}, {"file"}, {kInvalidFile}},
-    Refusal{"MarkerFileCancelled", kToolMarkerLevel, {{"file", "cancel"}}, {"file"}, {}},
-    Refusal{"MarkerFileEmpty", kToolMarkerLevel, {{"file", "@empty.bin"}}, {"file"},
+    ToolRefusal{"MixCancelled", kToolMixFile, {{"file", "cancel"}}, {"file"}, {}},
+    ToolRefusal{"MixEmptyFile", kToolMixFile, {{"file", "@empty.bin"}}, {"file"}, {kInvalidFile}},
+    ToolRefusal{"ReplaceQMissingFile", kToolReplaceQ, {{"file", "@missing.bin"}}, {"file"}, {kInvalidFile}},
+    ToolRefusal{"MarkerFileCancelled", kToolMarkerLevel, {{"file", "cancel"}}, {"file"}, {}},
+    ToolRefusal{"MarkerFileEmpty", kToolMarkerLevel, {{"file", "@empty.bin"}}, {"file"},
             {"ERR: Marker file could not be read: empty file"}},
-    Refusal{"MarkerLengthDiffers", kToolMarkerLevel, {{"file", "@short_marks.bin"}}, {"file"},
+    ToolRefusal{"MarkerLengthDiffers", kToolMarkerLevel, {{"file", "@short_marks.bin"}}, {"file"},
             {"ERR: Marker samples length does not match"}},
-    Refusal{"MarkerLevelCancelled", kToolMarkerLevel, {{"file", "@marks.bin"}, {"SSMARKER_LEVEL", "cancel"}},
+    ToolRefusal{"MarkerLevelCancelled", kToolMarkerLevel, {{"file", "@marks.bin"}, {"SSMARKER_LEVEL", "cancel"}},
             {"file", "SSMARKER_LEVEL"}, {"Operation Cancelled"}},
-    Refusal{"MarkerLevelZero", kToolMarkerLevel, {{"file", "@marks.bin"}, {"SSMARKER_LEVEL", "0"}},
+    ToolRefusal{"MarkerLevelZero", kToolMarkerLevel, {{"file", "@marks.bin"}, {"SSMARKER_LEVEL", "0"}},
             {"file", "SSMARKER_LEVEL"}, {"ERR: Invalid Level selected"}},
-    Refusal{"MarksNothing", kToolMarkerLevel, {{"file", "@nomarks.bin"}}, {"file", "SSMARKER_LEVEL"},
+    ToolRefusal{"MarksNothing", kToolMarkerLevel, {{"file", "@nomarks.bin"}}, {"file", "SSMARKER_LEVEL"},
             {"ERR: Marker file marks no sample"}},
-    Refusal{"SilentArea", kToolMarkerLevel, {{"file", "@marks.bin"}}, {"file", "SSMARKER_LEVEL"},
-            {"ERR: Marked signal area is silent"}, {}, 1000, true}),
-    [](const testing::TestParamInfo<Refusal>& info) { return info.param.label; });
+    ToolRefusal{"SilentArea", kToolMarkerLevel, {{"file", "@marks.bin"}}, {"file", "SSMARKER_LEVEL"},
+            {"ERR: Marked signal area is silent"}, 0, {}, -1, true}),
+    RefusalName);
 // clang-format on
 
 TEST(Modifiers, AStopRequestLeavesTheWaveformAsItWas) {
@@ -534,61 +494,6 @@ TEST(Modifiers, AStopRequestLeavesTheWaveformAsItWas) {
         EXPECT_EQ(At(w, 4), cd(1, 1));
         EXPECT_FALSE(run.undoTaken);
     }
-}
-
-// ---- Every tool from a step, as qrvn edit runs it
-
-TEST(Modifiers, EveryToolRunsFromAStep) {
-    std::vector<cd> samples = Steps(500, 2);
-    const std::string second = WriteWave("step_second.bin", samples);
-    const std::string marker = TempPath("step_marker.bin");
-    std::ofstream(marker, std::ios::binary).write(std::string(1000, '\x04').data(), 1000);
-    const std::vector<std::string> steps = {
-        "scale:Scale=-3",
-        "scale-zoom:Scale2=2",
-        "set-rms:SetRMS=-10",
-        "clip:level=-6",
-        "clip-iq",
-        "threshold-scale:threshold=-10,gain=-1",
-        "remove-q",
-        "quantise:quantiseBITS=8",
-        "swap-iq",
-        "conjugate",
-        "reverse",
-        "fade-in",
-        "fade-out",
-        "phase-shift:PhaseShift=45",
-        "phase-shift-i",
-        "phase-shift-q:PhaseShift=-45",
-        "freq-shift:Freq_Shift=1.5",
-        "shift-plus-fs4",
-        "shift-minus-fs4",
-        "remove-dc",
-        "time-shift:timeShiftInt=-5",
-        "time-shift-frac:timeShiftFrac=2.25",
-        "add-file:file=" + second + ",scale=-6,shift=1",
-        "subtract-file:file=" + second,
-        "mix-file:file=" + second,
-        "replace-q:file=" + second,
-        "level-by-marker:file=" + marker + ",SSMARKER_LEVEL=-12",
-        "dc-trend:DCTrendSamples=10"};
-    cWaveform w = FromSamples(TestSamples(1000));
-    std::set<int> ids;
-    for (const std::string& text : steps) {
-        ToolStep step;
-        ASSERT_EQ(ParseToolStep(text, step), "") << text;
-        cStepInput input(step);
-        ToolContext ctx;
-        ctx.input = &input;
-        ctx.view = View(kViewTimeIQ, 10, 900);
-        ctx.fileType = kFileBin16BeTwos;
-        ASSERT_EQ(RunTool(*step.tool, ctx, w, {}), 0) << text;
-        ids.insert(step.tool->id);
-    }
-    EXPECT_EQ(w.sampleCount, 99);
-    EXPECT_EQ(ids.size(), steps.size());
-    std::remove(second.c_str());
-    std::remove(marker.c_str());
 }
 
 }  // namespace

@@ -59,24 +59,18 @@ TEST(SpectrumTrace, FullScaleToneOnABinReadsZeroDbfsWithRect) {
     EXPECT_NEAR(t.power[612], std::pow(bhMean / 0.507927, 2), 1e-5);
 }
 
-TEST(SpectrumTrace, RectTotalPowerIsTheMeanSquareOfTheFrame) {
-    std::mt19937 rng(3);
-    std::normal_distribution<double> g(0.0, 0.3);
-    const cWaveform w = MakeWave(4096, [&](int) { return std::pair{g(rng), g(rng)}; });
-    double meanSquare = 0;
-    for (int k = 0; k < 4096; ++k)
-        meanSquare += double(w.I[k]) * w.I[k] + double(w.Q[k]) * w.Q[k];
-    meanSquare /= 4096;
-    cSpectrumTrace t;
-    OneFrame(t, w, 4096, kWindowRect, true);
-    EXPECT_NEAR(t.totalPower / meanSquare, 1.0, 1e-5);
-}
-
 TEST(SpectrumTrace, NoiseKeepsItsTotalPowerUnderEveryWindow) {
     std::mt19937 rng(4);
     const double sigma = 0.1;  // per rail: E|x|^2 = 2 sigma^2
     std::normal_distribution<double> g(0.0, sigma);
     const cWaveform w = MakeWave(1 << 18, [&](int) { return std::pair{g(rng), g(rng)}; });
+    // One Rect frame holds exactly the mean square of its samples.
+    double meanSquare = 0;
+    for (int k = 0; k < 4096; ++k)
+        meanSquare += double(w.I[k]) * w.I[k] + double(w.Q[k]) * w.Q[k];
+    cSpectrumTrace frame;
+    OneFrame(frame, w, 4096, kWindowRect, true);
+    EXPECT_NEAR(frame.totalPower / (meanSquare / 4096), 1.0, 1e-5);
     for (WindowType win : {kWindowRect, kWindowHann, kWindowBlackmanHarris, kWindowBartlett}) {
         cSpectrumTrace trace;
         cSpectrumRecompute rc;

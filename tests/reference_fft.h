@@ -1,6 +1,6 @@
 #pragma once
 // A plain recursive radix-2 FFT in double, independent of the program's: the yardstick the
-// filter and CFR tests measure spectra with; and waveforms to and from complex samples.
+// filter and CFR tests measure spectra with.
 
 #include <cmath>
 #include <complex>
@@ -27,16 +27,4 @@ inline std::vector<cd> ReferenceFft(const std::vector<cd>& x, int sign) {
         out[k + n / 2] = e[k] - t;
     }
     return out;
-}
-
-inline std::vector<cd> Samples(const cWaveform& w) {
-    std::vector<cd> x(static_cast<size_t>(w.sampleCount));
-    for (int k = 0; k < w.sampleCount; ++k)
-        x[static_cast<size_t>(k)] = cd(w.I[k], w.Q[k]);
-    return x;
-}
-
-inline cWaveform FromSamples(const std::vector<cd>& x, int64_t rateHz) {
-    return MakeWaveform(static_cast<int>(x.size()), rateHz,
-                        [&](int k) { return x[static_cast<size_t>(k)]; });
 }

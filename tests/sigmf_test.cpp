@@ -1,6 +1,5 @@
-// SigMF recordings written by hand: the samples, rate, centre frequency and texts of several
-// datatypes; clear errors for recordings that cannot be read; short and missing data files;
-// saves of both files, read back by the reader and by the metadata parser.
+// SigMF recordings written by hand: samples, rate, centre frequency and texts of each datatype;
+// errors for recordings that cannot be read; short and missing data; saves read back.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "test_signals.h"
 #include "waveform/file_messages.h"
 #include "waveform/sigmf.h"
 #include "waveform/waveform.h"
@@ -72,7 +72,7 @@ struct Readable {
     const char* name;
     std::string meta, data;
     int type;
-    std::vector<std::pair<float, float>> samples;
+    IqPairs samples;
 };
 
 class SigmfDatatypes : public Sigmf, public ::testing::WithParamInterface<Readable> {};
@@ -83,58 +83,37 @@ TEST_P(SigmfDatatypes, DecodeInTheTypeTheMetadataNames) {
     w.fileType = 401;  // the chosen type must not matter
     ASSERT_EQ(LoadRecording(w, c.meta, c.data), 0) << LoadFailureText(w);
     EXPECT_EQ(w.fileType, c.type);
-    ASSERT_EQ(size_t(w.sampleCount), c.samples.size());
-    for (size_t k = 0; k < c.samples.size(); ++k) {
-        EXPECT_EQ(w.I[k], c.samples[k].first) << k;
-        EXPECT_EQ(w.Q[k], c.samples[k].second) << k;
-    }
+    EXPECT_EQ(SamplePairs(w), c.samples);
 }
 
 const float kS16 = float(16384 / 32767.0);
-INSTANTIATE_TEST_SUITE_P(
-    HandWritten, SigmfDatatypes,
-    ::testing::Values(
-        Readable{"cf32_le", Meta("cf32_le"), LeFloats({0.25f, -3.0f}), 420, {{0.25f, -3.0f}}},
-        Readable{"cf32_be",
-                 Meta("cf32_be"),
-                 std::string("\x3e\x80\0\0\xc0\x40\0\0", 8),
-                 423,
-                 {{0.25f, -3.0f}}},
-        Readable{"rf32_le",
-                 Meta("rf32_le"),
-                 LeFloats({0.25f, -3.0f}),
-                 424,
-                 {{0.25f, 0.0f}, {-3.0f, 0.0f}}},
-        // ci16 are the bytes of the 16-bit two's complement types.
-        Readable{"ci16_le", Meta("ci16_le"), std::string("\0\x40\0\xc0", 4), 407, {{kS16, -kS16}}},
-        Readable{"ci16_be", Meta("ci16_be"), std::string("\x40\0\xc0\0", 4), 405, {{kS16, -kS16}}},
-        Readable{"ri16_le",
-                 Meta("ri16_le"),
-                 std::string("\0\x40\0\xc0", 4),
-                 412,
-                 {{kS16, 0.0f}, {-kS16, 0.0f}}},
-        Readable{"cu16_le", Meta("cu16_le"), std::string("\0\xc0\0\x40", 4), 406, {{kS16, -kS16}}},
-        Readable{"ci8", Meta("ci8"), std::string("\x7f\x81", 2), 421, {{1.0f, -1.0f}}},
-        Readable{"cu8", Meta("cu8"), std::string("\xff\0", 2), 422, {{1.0f, -1.0f}}},
-        Readable{"ru8", Meta("ru8"), std::string("\xff\0", 2), 427, {{1.0f, 0.0f}, {-1.0f, 0.0f}}},
-        // Fields and objects this program does not know are ignored, annotations included.
-        Readable{"extras",
-                 Meta("ci8", R"(, "my:gain": {"stages": [1, 2, {"x": null}]}, "core:hw": "box")",
-                      R"("captures": [{"core:sample_start": 0, "my:note": "a"}],
-                         "annotations": [{"core:sample_start": 0, "core:sample_count": 1,
-                                          "core:label": "burst \u00e9"}, "odd"],
-                         "my:top": [true, false])"),
-                 std::string("\x7f\x81", 2),
-                 421,
-                 {{1.0f, -1.0f}}},
-        // Header and trailing bytes of a data file are not samples.
-        Readable{"header_and_trailer",
-                 Meta("ci8", R"(, "core:trailing_bytes": 3)",
-                      R"("captures": [{"core:sample_start": 0, "core:header_bytes": 2}])"),
-                 std::string("HH\x7f\x81TTT", 7),
-                 421,
-                 {{1.0f, -1.0f}}}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(HandWritten, SigmfDatatypes, ::testing::Values(
+    Readable{"cf32_le", Meta("cf32_le"), LeFloats({0.25f, -3.0f}), 420, {{0.25f, -3.0f}}},
+    Readable{"cf32_be", Meta("cf32_be"), std::string("\x3e\x80\0\0\xc0\x40\0\0", 8), 423, {{0.25f, -3.0f}}},
+    Readable{"rf32_le", Meta("rf32_le"), LeFloats({0.25f, -3.0f}), 424, {{0.25f, 0.0f}, {-3.0f, 0.0f}}},
+    // ci16 are the bytes of the 16-bit two's complement types.
+    Readable{"ci16_le", Meta("ci16_le"), std::string("\0\x40\0\xc0", 4), 407, {{kS16, -kS16}}},
+    Readable{"ci16_be", Meta("ci16_be"), std::string("\x40\0\xc0\0", 4), 405, {{kS16, -kS16}}},
+    Readable{"ri16_le", Meta("ri16_le"), std::string("\0\x40\0\xc0", 4), 412, {{kS16, 0.0f}, {-kS16, 0.0f}}},
+    Readable{"cu16_le", Meta("cu16_le"), std::string("\0\xc0\0\x40", 4), 406, {{kS16, -kS16}}},
+    Readable{"ci8", Meta("ci8"), std::string("\x7f\x81", 2), 421, {{1.0f, -1.0f}}},
+    Readable{"cu8", Meta("cu8"), std::string("\xff\0", 2), 422, {{1.0f, -1.0f}}},
+    Readable{"ru8", Meta("ru8"), std::string("\xff\0", 2), 427, {{1.0f, 0.0f}, {-1.0f, 0.0f}}},
+    // Fields and objects this program does not know are ignored, annotations included.
+    Readable{"extras",
+             Meta("ci8", R"(, "my:gain": {"stages": [1, 2, {"x": null}]}, "core:hw": "box")",
+                  R"("captures": [{"core:sample_start": 0, "my:note": "a"}],
+                     "annotations": [{"core:sample_start": 0, "core:sample_count": 1,
+                                      "core:label": "burst \u00e9"}, "odd"],
+                     "my:top": [true, false])"),
+             std::string("\x7f\x81", 2), 421, {{1.0f, -1.0f}}},
+    // Header and trailing bytes of a data file are not samples.
+    Readable{"header_and_trailer",
+             Meta("ci8", R"(, "core:trailing_bytes": 3)", R"("captures": [{"core:sample_start": 0, "core:header_bytes": 2}])"),
+             std::string("HH\x7f\x81TTT", 7), 421, {{1.0f, -1.0f}}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(Sigmf, RateCentreFrequencyAndTextsComeFromTheMetadata) {
     const std::string meta = Meta("ci8",
@@ -271,15 +250,7 @@ TEST_F(Sigmf, MissingFilesAreNamed) {
 }
 
 cWaveform Tone(int n) {
-    cWaveform w;
-    w.AllocateScratch(n);
-    for (int k = 0; k < n; ++k) {
-        w.scratchI[k] = static_cast<float>(0.7 * std::cos(0.3 * k));
-        w.scratchQ[k] = static_cast<float>(0.7 * std::sin(0.3 * k));
-    }
-    w.SwapScratch();
-    w.sampleRate = 30'720'000;
-    return w;
+    return SignalWave(n, 30'720'000, [](int k) { return std::polar(0.7, 0.3 * k); });
 }
 
 TEST_F(Sigmf, SavesWriteTheDataThenTheMetadataAndReadBack) {

@@ -1,9 +1,11 @@
 #pragma once
-// Waveforms for tests, sample by sample from a function.
+// Waveforms for tests, sample by sample from a function, and their samples as (I, Q) pairs.
 
 #include <complex>
 #include <cstdint>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "waveform/waveform.h"
 
@@ -19,4 +21,13 @@ inline cWaveform SignalWave(int n, int64_t rateHz,
     w.SwapScratch();
     w.sampleRate = rateHz;
     return w;
+}
+
+using IqPairs = std::vector<std::pair<float, float>>;
+
+inline IqPairs SamplePairs(const cWaveform& w) {
+    IqPairs x(static_cast<size_t>(w.sampleCount));
+    for (int k = 0; k < w.sampleCount; ++k)
+        x[static_cast<size_t>(k)] = {w.I[k], w.Q[k]};
+    return x;
 }

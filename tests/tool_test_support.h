@@ -2,9 +2,14 @@
 // Running tools in tests: scripted answers by prompt name, a context that records every
 // status text, and the dispatcher with an undo slot, all without a window.
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <complex>
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,6 +17,9 @@
 #include "tools/tool.h"
 #include "tools/tool_dispatch.h"
 #include "waveform/waveform.h"
+
+using Answers = std::map<std::string, std::string>;
+using Strings = std::vector<std::string>;
 
 // Answers prompts by name; "cancel" answers as a cancelled dialog; absent names take the
 // default. Records the names in the order asked.
@@ -110,3 +118,91 @@ cWaveform MakeWaveform(int n, int64_t rateHz, F&& sample) {
     w.sampleRate = rateHz;
     return w;
 }
+
+// What the waveform holds, as complex doubles, and a waveform from them.
+inline std::vector<std::complex<double>> Samples(const cWaveform& w) {
+    std::vector<std::complex<double>> x(static_cast<size_t>(w.sampleCount));
+    for (int k = 0; k < w.sampleCount; ++k)
+        x[static_cast<size_t>(k)] = {w.I[k], w.Q[k]};
+    return x;
+}
+inline cWaveform FromSamples(const std::vector<std::complex<double>>& x,
+                             int64_t rateHz = 30'720'000) {
+    return MakeWaveform(static_cast<int>(x.size()), rateHz,
+                        [&](int k) { return x[static_cast<size_t>(k)]; });
+}
+
+inline double MeanPower(const std::vector<std::complex<double>>& x) {
+    double sum = 0;
+    for (const auto& v : x)
+        sum += std::norm(v);
+    return x.empty() ? 0 : sum / static_cast<double>(x.size());
+}
+
+// Per process: CTest runs the tests of one program in parallel processes.
+inline std::string TempPath(const std::string& name) {
+    return ::testing::TempDir() + std::to_string(::getpid()) + "_" + name;
+}
+
+// n samples allocated but never written, so counts past 32 bits cost no memory.
+inline cWaveform Untouched(int64_t n, int64_t rateHz = 1'000'000) {
+    cWaveform w;
+    w.AllocateScratch(static_cast<int>(n));
+    w.SwapScratch();
+    w.sampleRate = rateHz;
+    return w;
+}
+
+// A tool run that must be refused: its code (0: any failure), the prompts it asks and the texts
+// it shows, on `samples` samples (-1: 1000; all zero when silent). Answers "@name" name a file
+// ToolRefusals writes, or none ("@missing.bin"). The test itself is in modifier_test.cpp.
+struct ToolRefusal {
+    const char* label;
+    int id;
+    Answers answers;
+    Strings asked, texts;
+    int code = 0;
+    ToolViewState view = {};
+    int samples = -1;
+    bool silent = false;
+    int64_t rateHz = 1'000'000;
+};
+inline void PrintTo(const ToolRefusal& r, std::ostream* os) { *os << r.label; }
+inline std::string RefusalName(const testing::TestParamInfo<ToolRefusal>& info) {
+    return info.param.label;
+}
+
+// The cases on n samples where they do not say.
+inline std::vector<ToolRefusal> OnSamples(int n, std::vector<ToolRefusal> cases) {
+    for (ToolRefusal& c : cases)
+        c.samples = c.samples < 0 ? n : c.samples;
+    return cases;
+}
+
+// Refused runs leave samples, rate, filter shape and undo slot as they were.
+class ToolRefusals : public testing::TestWithParam<ToolRefusal> {
+protected:
+    // 1000 samples of signal, an empty file, marker files marking nothing, everything or one
+    // sample short, and tap files of one, two, 500 and 501 taps and of 31 zero taps.
+    static std::map<std::string, std::string> Files() {
+        return {{"second.bin", std::string(4000, '\x10')},
+                {"empty.bin", ""},
+                {"nomarks.bin", std::string(1000, '\x08')},
+                {"marks.bin", std::string(1000, '\x04')},
+                {"short_marks.bin", std::string(999, '\x04')},
+                {"taps1.bin", std::string(4, '\x10')},
+                {"taps2.bin", std::string(8, '\x10')},
+                {"taps500.bin", std::string(2000, '\x10')},
+                {"taps501.bin", std::string(2004, '\x10')},
+                {"zero_taps.bin", std::string(124, '\0')}};
+    }
+    static void SetUpTestSuite() {
+        for (const auto& [name, bytes] : Files())
+            std::ofstream(TempPath(name), std::ios::binary)
+                .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    static void TearDownTestSuite() {
+        for (const auto& [name, bytes] : Files())
+            std::remove(TempPath(name).c_str());
+    }
+};

@@ -74,11 +74,4 @@ TEST(Window, RectAndDegenerateLengthsHaveNoTable) {
     EXPECT_EQ(w, std::vector<float>({0.0f, 0.0f}));
 }
 
-TEST(Window, DcHalfWidthBases) {
-    EXPECT_EQ(DcHalfWidthBase(kWindowRect), 10);
-    EXPECT_EQ(DcHalfWidthBase(kWindowHann), 10);
-    EXPECT_EQ(DcHalfWidthBase(kWindowBlackmanHarris), 5);
-    EXPECT_EQ(DcHalfWidthBase(kWindowBartlett), 10);
-}
-
 }  // namespace

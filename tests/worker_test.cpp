@@ -1,6 +1,5 @@
-// Play-through and file monitoring as the window runs them, on a worker thread, without a
-// window: segment positions, restoring the waveform, the reload modes, and a soak test in which
-// another process rewrites the monitored file a thousand times. Run under ThreadSanitizer in CI.
+// Play-through and file monitoring on a worker thread, without a window, and a soak test against
+// another process rewriting the monitored file. Run under ThreadSanitizer in CI.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

@@ -1,6 +1,5 @@
 // The writer: exact bytes of each type, round trips through the reader, the instrument header,
-// the table formats, failures that must leave an existing file alone, and the number texts
-// against printf.
+// table formats, failures that leave an existing file alone, and number texts against printf.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -32,6 +31,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+std::string Read(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
 class Writer : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -41,12 +47,6 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    static std::string Read(const std::string& path) {
-        std::ifstream f(path, std::ios::binary);
-        std::stringstream s;
-        s << f.rdbuf();
-        return s.str();
-    }
     // Everything in the folder: a failed save must leave no temporary file behind.
     std::vector<std::string> Entries() const {
         std::vector<std::string> names;
@@ -72,10 +72,7 @@ cWaveform Samples(std::initializer_list<std::pair<float, float>> values) {
 std::string Saved(cWaveform& w, int type, const std::string& path) {
     w.fileType = type;
     EXPECT_EQ(w.SaveFile(path), 1) << type;
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
+    return Read(path);
 }
 
 TEST_F(Writer, ExactBytesOfEachType) {
