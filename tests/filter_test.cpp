@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <random>
@@ -146,6 +147,40 @@ TEST(Filters, NoSpectrumFormBeyondTheLongestTransform) {
     EXPECT_EQ(run.texts, std::vector<std::string>{"ERR: Waveform too long for the FFT filters"});
     w.sampleCount = 0;
     EXPECT_TRUE(HasSpectrumForm(1 << 27));
+}
+
+// A filter runs both transforms itself: the same bits as filtering the waveform's own spectrum
+// form and converting back, progress forward only, and a stop in either transform leaves the
+// samples as they were.
+TEST(Filters, TransformAsideWithProgressAndStop) {
+    const FftFilterPlan plan{FftFilterKind::BandPass, 0.1, 0.2, 0.02, FilterShape::RaisedCosine};
+    const std::vector<cd> x = UniformNoise(1 << 20);
+    cWaveform reference = FromSamples(x, 1'000'000);
+    reference.EnsureSpectrum(true);
+    ASSERT_EQ(ApplyFftFilterMask(reference.spectrum.data(), reference.spectrumSize, plan), 0);
+    reference.EnsureTimeDomain(false);
+    for (const int stopAt : {20, 51, 101}) {  // in the forward, the inverse, none
+        SCOPED_TRACE(stopAt);
+        cWaveform w = FromSamples(x, 1'000'000);
+        std::atomic<bool> stop{false};
+        std::vector<int> seen;
+        ToolContext ctx;
+        ctx.stop = &stop;
+        ctx.progress = [&](int percent) {
+            seen.push_back(percent);
+            if (percent >= stopAt) stop = true;
+        };
+        const int code = FftFilter(w, plan, ctx);
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+        EXPECT_GE(seen.back(), std::min(stopAt, 51));
+        if (stopAt > 100) {
+            EXPECT_EQ(code, kToolOk);
+            EXPECT_EQ(Samples(w), Samples(reference));
+        } else {
+            EXPECT_EQ(code, kErrStopped);
+            EXPECT_EQ(Samples(w), Samples(FromSamples(x, 1'000'000)));
+        }
+    }
 }
 
 // ---- Channel filters
