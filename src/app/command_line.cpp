@@ -20,7 +20,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                                                        {"TDD17", kLteTdd17}, {"TDD14", kLteTdd14}};
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a.empty() || a[0] != '-') continue;
+        if (a.empty()) continue;
+        // A bare path opens, as a desktop's "Open with" or a shell user passes it.
+        if (a[0] != '-') {
+            cl.actions.push_back({CommandLineAction::OpenFile, 0, a});
+            continue;
+        }
         if (i + 1 >= args.size()) break;  // an option without its value
         const char option = a.size() > 1 ? a[1] : '\0';
         const std::string& value = args[++i];

@@ -2,7 +2,8 @@
 // The program's command line: -t TYPE, -f FILE, -b MHZ, -m MODEL, -d DUPLEX, applied in the
 // order given (so -t must come before -f to affect that file). An option is chosen by its
 // second character and takes the next argument as its value; values are matched exactly and
-// anything not recognised is skipped.
+// anything not recognised is skipped. An argument that is neither an option nor its value is a
+// file to open, like -f.
 
 #include <string>
 #include <vector>

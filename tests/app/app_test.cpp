@@ -97,13 +97,21 @@ TEST(CommandLine, OptionsInOrder) {
     EXPECT_EQ(c.actions[1].path, "a.bin");
     EXPECT_EQ(c.actions[2].value, 418);  // after the file: too late for it
 
-    c = ParseCommandLine({"stray", "-x", "1", "-b", "20", "-m", "FRCA3", "-d", "TDD14", "-d",
-                          "tdd14", "-type", "16BBE2S", "-f"});
+    c = ParseCommandLine({"-x", "1", "-b", "20", "-m", "FRCA3", "-d", "TDD14", "-d", "tdd14",
+                          "-type", "16BBE2S", "-f"});
     ASSERT_EQ(c.actions.size(), 4u);
     EXPECT_EQ(c.actions[0].value, 20);
     EXPECT_EQ(c.actions[1].value, 0xA3);
     EXPECT_EQ(c.actions[2].value, 40144);  // "tdd14": values match exactly, case included
     EXPECT_EQ(c.actions[3].value, 405);    // only the second character selects the option
+
+    // A bare path opens in its place among the options; an option's value is not a path.
+    c = ParseCommandLine({"-t", "16BBE2S", "cap.bin", "-f", "b.bin", "", "c.bin"});
+    ASSERT_EQ(c.actions.size(), 4u);
+    EXPECT_EQ(c.actions[1].kind, CommandLineAction::OpenFile);
+    EXPECT_EQ(c.actions[1].path, "cap.bin");
+    EXPECT_EQ(c.actions[2].path, "b.bin");
+    EXPECT_EQ(c.actions[3].path, "c.bin");
     EXPECT_FALSE(ParseCommandLine({"-f"}).newWaveform);  // an argument, though nothing to do
 }
 
