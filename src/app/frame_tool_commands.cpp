@@ -87,6 +87,10 @@ void CMainFrame::OpenDesigner() {
     connect(designer_, &QDialog::finished, this, [this] { Redesign(true); });
     designer_->show();
     SelectViewType(kViewIQ);
+    // The taps are the whole signal: any other window would show their product with the
+    // window (a wider transition, no stop-band ripple) instead of the filter's response.
+    CheckOnly(kWindowCommands, kWindowRect);
+    view->settings.window = static_cast<WindowType>(kWindowRect);
     Redesign(false);
 }
 

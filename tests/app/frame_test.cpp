@@ -730,6 +730,18 @@ TEST_F(Frame, FirDesignerSlidersRedesignLive) {
     auto taps = [&] { return f->mainWave.sampleCount; };
     EXPECT_EQ(taps(), 127);
     EXPECT_EQ(f->mainWave.I, f->mainWave.Q);
+    // The view shows the taps' own response: from the stopband edge on, the equiripple level
+    // (48.1 dB down for the default design), not a window's smoothed transition.
+    EXPECT_TRUE(f->ActionFor(kWindowRect)->isChecked());
+    const cSpectrumTrace& trace = f->view->engine.trace;
+    ASSERT_TRUE(trace.traceValid);
+    float pass = 0, stop = 0;
+    for (int k = 0; k < trace.pointCount; ++k) {
+        const double fn = std::abs(trace.PointFrequency(k)) / 1e6;
+        if (fn < 0.09) pass = std::max(pass, trace.power[k]);
+        if (fn > 0.126 && fn <= 0.5) stop = std::max(stop, trace.power[k]);
+    }
+    EXPECT_NEAR(10 * std::log10(stop / pass), -48.1, 0.5);
     auto text = [&](const char* group) {
         return d->findChild<QSlider*>(group)->parentWidget()->findChild<QLineEdit*>()->text();
     };
