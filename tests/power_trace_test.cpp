@@ -131,7 +131,7 @@ TEST(SpectrumTrace, RealTransformGivesHalfTheTraceAndFullLevel) {
 TEST(SpectrumTrace, RealFrameReadsTheTruePowerOfDc) {
     // A cosine of amplitude 0.5 on a bin plus DC 0.01: the DC Offset reads the DC's power
     // (-40 dB), as the complex frame does, the cosine keeps its peak level, and the SNR counts
-    // the DC at its true share: (0.5^2 / 2) / 0.01^2 = 30.97 dB.
+    // the DC at its true share under every window: (0.5^2 / 2) / 0.01^2 = 30.97 dB.
     const int N = 16384;
     const cWaveform w = MakeWave(N, [](int k) {
         return std::pair{0.01 + 0.5 * std::cos(2 * kPi * 1000.0 * k / N), 0.0};
@@ -142,11 +142,13 @@ TEST(SpectrumTrace, RealFrameReadsTheTruePowerOfDc) {
             OneFrame(t, w, N, win, complex);
             EXPECT_NEAR(t.dcLevel, -40.0, 0.01) << win << complex;
         }
-        OneFrame(t, w, N, kWindowRect, false);
-        EXPECT_NEAR(PowerDb(t.power[1000]), PowerDb(0.25), 1e-4);
+        OneFrame(t, w, N, win, false);
+        if (win == kWindowRect) EXPECT_NEAR(PowerDb(t.power[1000]), PowerDb(0.25), 1e-4);
         const auto snr = SignalToNoise(t, 0.0, 0.5 * w.sampleRate, 0.0, t.PointFrequency(1000));
         ASSERT_TRUE(snr.has_value());
-        EXPECT_NEAR(*snr, 10 * std::log10(0.125 / 1e-4), 0.01);
+        // Bartlett's own skirt beyond w holds 4e-5 of the tone, which counts as noise.
+        EXPECT_NEAR(*snr, 10 * std::log10(0.125 / 1e-4), win == kWindowBartlett ? 0.25 : 0.01)
+            << win;
     }
 }
 

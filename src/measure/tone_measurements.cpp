@@ -53,7 +53,13 @@ std::optional<double> SignalToNoise(const cSpectrumTrace& t, double spanLowHz, d
     // Walk the band in runs whose mapping into the trace is one contiguous stretch (the
     // period before, the trace itself, the period after), so the inner loop is plain.
     const int64_t nb = t.pointCount;
-    const int64_t first = start, end = start + static_cast<int64_t>(std::ceil(span));
+    int64_t first = start, end = start + static_cast<int64_t>(std::ceil(span));
+    // A real trace is one-sided: each point already holds the power at -f and +f, so the
+    // widening's mirror points beyond DC and fs/2 would count a DC skirt or an edge tone twice.
+    if (!t.complex) {
+        first = std::max<int64_t>(first, 0);
+        end = std::min(end, nb);
+    }
     double bandSum = 0.0, maxPower = 0.0;
     int maxPoint = -1;
     const float* p = t.power.data();
@@ -98,7 +104,9 @@ std::optional<double> SignalToNoise(const cSpectrumTrace& t, double spanLowHz, d
     }
     if (maxPoint < 0) return std::nullopt;
     double signal = 0.0;
-    for (int64_t k = maxPoint - w; k <= maxPoint + w; ++k)
+    const int64_t lo = t.complex ? maxPoint - w : std::max<int64_t>(maxPoint - w, 0);
+    const int64_t hi = t.complex ? maxPoint + w : std::min<int64_t>(maxPoint + w, nb - 1);
+    for (int64_t k = lo; k <= hi; ++k)
         signal += t.power[t.MapIndex(k)];
     const double noise = bandSum - signal;
     if (!(noise > 0.0)) return std::nullopt;
