@@ -52,7 +52,7 @@ void ListTools(std::ostream& out) {
                                           ? "text"
                                           : NumberText(p.min) + " to " + NumberText(p.max);
             out << "    " << std::left << std::setw(22) << p.name << std::setw(16)
-                << (*p.unit ? p.unit : "-") << std::setw(20) << range << "default "
+                << (*p.unit ? p.unit : "-") << std::setw(20) << range << " default "
                 << DefaultText(p) << "\n";
         }
     }
@@ -308,7 +308,7 @@ int RunEdit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                     "defaults.\n"
                     "  -o OUT          the file to write (may be IN)\n") +
             kLoadHelp +
-            "  --to ID         file type of OUT (400-412, 418, 399, 40111, 40113, 40114;\n"
+            "  --to ID         file type of OUT (400-412, 418, 420-422, 399, 40111, 40113, 40114;\n"
             "                  default: that of IN)\n"
             "  --seed N        start the random steps from N, N + 1, ... (1-2147483646), so a run\n"
             "                  repeats exactly (default: from the clock)\n"

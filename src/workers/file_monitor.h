@@ -7,14 +7,15 @@
 #include <cstdint>
 #include <string>
 
+#include "tools/command_ids.h"
 #include "workers/worker_link.h"
 
 class cWaveform;
 
 // What a reload does with the new capture (the values are its commands).
 constexpr int kMonitorReload = 0;
-constexpr int kMonitorAppendMode = 40090;
-constexpr int kMonitorAverageMode = 40089;
+constexpr int kMonitorAppendMode = kCmdMonitorAppend;
+constexpr int kMonitorAverageMode = kCmdMonitorAverage;
 // ReloadExternalUpdate's result when the file cannot be read or decodes to nothing.
 constexpr int kErrReloadFailed = 70;
 // Appending stops at this length (a status text says so); monitoring goes on.
