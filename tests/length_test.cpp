@@ -158,6 +158,7 @@ TEST(Length, LongResultsCrossChunksOnBothCores) {
 // ---- Refusals: the waveform and the undo copy stay
 
 const std::string kBadLength = "ERR: Invalid length request";
+const std::string kTooLong = kBadLength + ": the result would exceed 100000000 samples";
 const std::string kBadStart = "ERR: Invalid Start Sample requested";
 const std::string kBadStop = "ERR: Invalid Stop Sample requested";
 const std::string kBadMiddle = "ERR: Invalid length requested";
@@ -168,11 +169,11 @@ INSTANTIATE_TEST_SUITE_P(Length, ToolRefusals, testing::ValuesIn(OnSamples(100, 
     ToolRefusal{"SetLengthCancelled", kToolSetLength, {{"SetLength", "cancel"}}, {"SetLength"}, {kBadLength}},
     ToolRefusal{"SetLengthNegativeSeconds", kToolSetLength, {{"SetLength", "-1"}}, {"SetLength"}, {kBadLength}},
     // The prompt is a float: 100000001 reads as 100000000, the next float up is 100000008.
-    ToolRefusal{"SetLengthAboveLimit", kToolSetLength, {{"SetLength", "100000008"}}, {"SetLength"}, {kBadLength}},
-    ToolRefusal{"SetLengthSecondsAboveLimit", kToolSetLength, {{"SetLength", "3.3"}}, {"SetLength"}, {kBadLength}, 0, {}, -1,
+    ToolRefusal{"SetLengthAboveLimit", kToolSetLength, {{"SetLength", "100000008"}}, {"SetLength"}, {kTooLong}, kErrTooLong},
+    ToolRefusal{"SetLengthSecondsAboveLimit", kToolSetLength, {{"SetLength", "3.3"}}, {"SetLength"}, {kTooLong}, kErrTooLong, {}, -1,
                 false, 30'720'000},
     // 4.3 s at 1 GHz: 4,300,000,000 samples, 5,032,704 once wrapped to 32 bits.
-    ToolRefusal{"SetLengthSecondsWrapping32Bits", kToolSetLength, {{"SetLength", "4.3"}}, {"SetLength"}, {kBadLength}, 0, {},
+    ToolRefusal{"SetLengthSecondsWrapping32Bits", kToolSetLength, {{"SetLength", "4.3"}}, {"SetLength"}, {kTooLong}, kErrTooLong, {},
                 -1, false, 1'000'000'000},
     ToolRefusal{"CropStartZero", kToolCrop, {{"StartCrop", "0"}}, {"StartCrop"}, {"Cropping Waveform...", kBadStart}},
     ToolRefusal{"CropStartAtN", kToolCrop, {{"StartCrop", "100"}}, {"StartCrop"}, {"Cropping Waveform...", kBadStart}},

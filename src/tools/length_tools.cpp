@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tools/length_ops.h"
+#include "tools/prompter.h"
 #include "tools/second_file.h"
 #include "tools/tool_checks.h"
 #include "tools/tool_groups.h"
@@ -52,7 +53,12 @@ const PromptSpec kSetLength{"SetLength",
 class SetLengthTool : public cTool {
 public:
     int Ask(ToolContext& ctx, const cWaveform& w) override {
-        const double length = RequestedLength(ctx.input->Float(kSetLength, 2048.0f), w.sampleRate);
+        const float typed = ctx.input->Float(kSetLength, 2048.0f);
+        const double length = RequestedLength(typed, w.sampleRate);
+        if (length > static_cast<double>(kMaxToolSamples) && typed < IPrompter::kCancelFloat)
+            return Refuse(ctx,
+                          "ERR: Invalid length request: the result would exceed 100000000 samples",
+                          kErrTooLong);
         if (!InRange(length, 0, static_cast<double>(kMaxToolSamples)))
             return Refuse(ctx, "ERR: Invalid length request", kErrLengthOrCount);
         length_ = static_cast<int64_t>(length);
