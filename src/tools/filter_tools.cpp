@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "tools/filter_ops.h"
+#include "tools/prompter.h"
 #include "tools/tool_checks.h"
 #include "tools/tool_groups.h"
 #include "waveform/waveform.h"
@@ -18,6 +20,16 @@ using P = PromptType;
 constexpr double kAnyMHz = 2e13;
 
 double QuarterRateMHz(const cWaveform& w) { return static_cast<double>(w.sampleRate) / 4e6; }
+
+// Ends a filter whose typed edge or span lies beyond limitHz: quietly when the prompt was
+// cancelled, otherwise saying what the edges may be.
+int RefuseEdge(const ToolContext& ctx, double typed, double limitHz) {
+    if (typed >= IPrompter::kCancelFloat) return kErrFilterEdge;
+    char text[96];
+    std::snprintf(text, sizeof text, "ERR: Filter edges must lie within +/-%.6g MHz",
+                  limitHz / 1e6);
+    return Refuse(ctx, text, kErrFilterEdge);
+}
 
 constexpr PromptSpec Edge(const char* key, const char* prompt, const char* note,
                           const char* defaultText) {
@@ -38,8 +50,8 @@ constexpr PromptSpec kHighPassSpan = Span("FFT_HPF2", "Roll off Span", 1, "");
 
 // ---- Low-pass (515) and high-pass (516)
 
-// The pass edge p and the roll-off span s, both in MHz; the checks end the tool without a
-// text. Low-pass: p and p + s within ±Fs/2; high-pass: p and p − s.
+// The pass edge p and the roll-off span s, both in MHz. Low-pass: p and p + s within ±Fs/2;
+// high-pass: p and p − s.
 template <bool High>
 class EdgeFilter : public cTool {
 public:
@@ -48,10 +60,10 @@ public:
         if (fs <= 0) return kErrFilterEdge;
         const PromptSpec& edgeQuestion = High ? kHighPassEdge : kLowPassEdge;
         const double p = ctx.input->Float(edgeQuestion, static_cast<float>(QuarterRateMHz(w)));
-        if (!InRange(p * 1e6, -fs / 2, fs / 2)) return kErrFilterEdge;
+        if (!InRange(p * 1e6, -fs / 2, fs / 2)) return RefuseEdge(ctx, p, fs / 2);
         const double s = ctx.input->Float(High ? kHighPassSpan : kLowPassSpan, 1.0f);
         const double other = High ? p - s : p + s;
-        if (!InRange(other * 1e6, -fs / 2, fs / 2)) return kErrFilterEdge;
+        if (!InRange(other * 1e6, -fs / 2, fs / 2)) return RefuseEdge(ctx, s, fs / 2);
         plan_.kind = High ? FftFilterKind::HighPass : FftFilterKind::LowPass;
         // Low-pass: pass edge, then stop edge; high-pass: stop edge, then pass edge.
         plan_.edge1 = (High ? other : p) * 1e6 / fs;
@@ -80,8 +92,7 @@ constexpr PromptSpec kBandStop[] = {
          "1.2 times the first edge"),
     Span("FFTBS3", "Roll off Span for each section", 0, "0.1 times the first edge")};
 
-// Two edges in either order and a span, each within ±Fs (MHz); the checks end the tool
-// without a text.
+// Two edges in either order and a span, each within ±Fs (MHz).
 template <bool Stop>
 class BandFilter : public cTool {
 public:
@@ -90,11 +101,11 @@ public:
         if (fs <= 0) return kErrFilterEdge;
         const PromptSpec* prompts = Stop ? kBandStop : kBandPass;
         const float first = ctx.input->Float(prompts[0], static_cast<float>(QuarterRateMHz(w)));
-        if (!(std::fabs(first * 1e6) <= fs)) return kErrFilterEdge;
+        if (!(std::fabs(first * 1e6) <= fs)) return RefuseEdge(ctx, first, fs);
         const float second = ctx.input->Float(prompts[1], 1.2f * first);
-        if (!(std::fabs(second * 1e6) <= fs)) return kErrFilterEdge;
+        if (!(std::fabs(second * 1e6) <= fs)) return RefuseEdge(ctx, second, fs);
         const float span = ctx.input->Float(prompts[2], 0.1f * first);
-        if (!(std::fabs(span * 1e6) <= fs)) return kErrFilterEdge;
+        if (!(std::fabs(span * 1e6) <= fs)) return RefuseEdge(ctx, span, fs);
         plan_.kind = Stop ? FftFilterKind::BandStop : FftFilterKind::BandPass;
         plan_.edge1 = std::min(first, second) * 1e6 / fs;
         plan_.edge2 = std::max(first, second) * 1e6 / fs;
