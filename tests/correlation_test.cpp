@@ -109,20 +109,24 @@ TEST(Correlation, CircularCorrelationTakesTheStrongerPeak) {
     }
 }
 
-TEST(Correlation, FrequencyOffsetIsFoundAndRemoved) {
-    // The reference is the waveform shifted by +1 MHz at 30.72 Msps.
+class FrequencyOffsets : public testing::TestWithParam<int64_t> {};
+
+TEST_P(FrequencyOffsets, AreFoundAndRemoved) {
+    // The reference is the waveform shifted by fs / 30.72 (+1 MHz at 30.72 Msps); a rate past
+    // 32 bits must give the same result in its own units.
     const int n = 2048;
-    const int64_t fs = 30'720'000;
+    const int64_t fs = GetParam();
+    const double shiftHz = fs / 30.72;
     const std::vector<cd> x = BandLimited(n, 0.0, 9);
     std::vector<cd> shifted(n);
     for (int k = 0; k < n; ++k)
-        shifted[k] = x[k] * std::polar(1.0, 2 * kPi * 1e6 * k / fs);
+        shifted[k] = x[k] * std::polar(1.0, 2 * kPi * shiftHz * k / fs);
     cWaveform loaded = FromSamples(x, fs);
     const cWaveform reference = FromSamples(shifted, fs);
     ToolContext ctx;
     double offset = 0;
     ASSERT_EQ(AlignFrequency(loaded, reference, &offset, ctx), 0);
-    EXPECT_NEAR(std::fabs(offset), 1e6, fs / (10.0 * n));
+    EXPECT_NEAR(std::fabs(offset), shiftHz, fs / (10.0 * n));
     // Lined up with the reference: what frequency is left between them, read from the phase
     // steps of their product, is within the same accuracy.
     cd steps = 0;
@@ -133,6 +137,7 @@ TEST(Correlation, FrequencyOffsetIsFoundAndRemoved) {
     }
     EXPECT_LT(std::fabs(std::arg(steps) / (2 * kPi) * fs), fs / (10.0 * n));
 }
+INSTANTIATE_TEST_SUITE_P(Correlation, FrequencyOffsets, testing::Values(30'720'000, 5'000'000'000));
 
 TEST(Correlation, ReferencesThatCannotBeUsedChangeNothing) {
     const std::string path = ::testing::TempDir() + "short_ref_1MSPS.bin";
@@ -150,6 +155,12 @@ TEST(Correlation, ReferencesThatCannotBeUsedChangeNothing) {
         EXPECT_EQ(run.Run(id, w, {{"file", "cancel"}}), kErrCancelled);
         EXPECT_TRUE(run.texts.empty());
     }
+    // One sample has no frequency to find.
+    ToolRunner one;
+    cWaveform single = FromSamples(BandLimited(1, 0.0));
+    EXPECT_EQ(one.Run(kToolFrequencyOffset, single, {{"file", path}}), kErrTooShort);
+    EXPECT_EQ(one.LastText(), "ERR: Freq Domain Cross Correlation needs two or more samples");
+    EXPECT_FALSE(one.undoTaken);
     // A waveform with nothing in common with the reference: no offset, nothing changed.
     cWaveform silent = MakeWaveform(64, 1'000'000, [](int) { return cd(0, 0); });
     ToolContext ctx;
