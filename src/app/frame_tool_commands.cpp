@@ -84,7 +84,11 @@ void CMainFrame::OpenDesigner() {
     designer_ = new CDlgFIRdesign(this);
     designer_->setAttribute(Qt::WA_DeleteOnClose);
     connect(designer_, &CDlgFIRdesign::DesignChanged, this, [this] { Redesign(false); });
-    connect(designer_, &QDialog::finished, this, [this] { Redesign(true); });
+    // Closed is done: the dialog deletes itself later, and a command before then starts anew.
+    connect(designer_, &QDialog::finished, this, [this] {
+        Redesign(true);
+        designer_ = nullptr;
+    });
     designer_->show();
     SelectViewType(kViewIQ);
     // The taps are the whole signal: any other window would show their product with the
@@ -106,8 +110,12 @@ void CMainFrame::Redesign(bool closing) {
     const RemezResult r =
         RemezDesign(d.Taps(), {{0.0, d.PassbandEdge(), 1.0, static_cast<double>(w)},
                                {d.StopbandEdge(), 0.5, 0.0, static_cast<double>(11 - w)}});
-    if (r.taps.empty()) {
-        SetStatusText("ERR: No filter for these edges; the taps shown are the last design");
+    // A design that did not settle is far from equiripple: the last one that did stays.
+    if (r.taps.empty() || !r.converged) {
+        SetStatusText(closing ? "FIR Filter created from the last design that settled. Taps "
+                                "appear as samples"
+                              : "ERR: The design does not settle for these edges and taps; the "
+                                "taps shown are the last design that did");
         return;
     }
     // The taps become the samples, in I and Q alike, so the spectrum view shows the response.
@@ -119,14 +127,8 @@ void CMainFrame::Redesign(bool closing) {
     mainWave.SwapScratch();
     SetModified(true);
     RecomputeNow();
-    if (closing)
-        SetStatusText("FIR Filter created. Taps appear as samples");
-    else if (!r.converged)
-        SetStatusText(
-            "FIR design did not settle in 40 iterations: the response shown is its last "
-            "estimate");
-    else
-        SetStatusText("FIR design: " + std::to_string(n) + " taps");
+    SetStatusText(closing ? "FIR Filter created. Taps appear as samples"
+                          : "FIR design: " + std::to_string(n) + " taps");
 }
 
 void CMainFrame::ToolDispatch(int id) {

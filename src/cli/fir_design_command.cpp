@@ -27,7 +27,8 @@ int FirDesign(const ParsedArguments& a, std::ostream& out, std::ostream&) {
     if (!a.Has("--taps") || !a.Has("--pass") || !a.Has("--stop"))
         Fail("fir-design needs --taps N, --pass PB and --stop SB");
     const auto taps = ParseInt32(a.Get("--taps"));
-    if (!taps || *taps < 3 || *taps > 1024) Fail("--taps takes 3 to 1024");
+    // No more than the tap-file filter takes, so every file written here can be used there.
+    if (!taps || *taps < 3 || *taps > 499) Fail("--taps takes 3 to 499");
     const double pass = EdgeOrFail(a, "--pass"), stop = EdgeOrFail(a, "--stop");
     if (!(stop > pass)) Fail("the stopband edge must lie above the passband edge");
     int weight = 10;
@@ -46,6 +47,11 @@ int FirDesign(const ParsedArguments& a, std::ostream& out, std::ostream&) {
     const RemezResult r = RemezDesign(*taps, {{0.0, pass, 1.0, static_cast<double>(weight)},
                                               {stop, 0.5, 0.0, static_cast<double>(11 - weight)}});
     if (r.taps.empty()) Fail("no filter can be designed for these edges");
+    // An exchange that did not settle leaves taps far from equiripple (a transition so wide that
+    // the ripple would be below what doubles resolve, or too narrow for the taps).
+    if (!r.converged)
+        Fail("the design did not settle in 40 iterations for " + std::to_string(*taps) +
+             " taps and these edges; nothing written");
     cWaveform wave;
     wave.AllocateScratch(*taps);
     for (int i = 0; i < *taps; ++i)
@@ -58,8 +64,7 @@ int FirDesign(const ParsedArguments& a, std::ostream& out, std::ostream&) {
         Fail(SaveFailureText(why, wave.saveErrno, Printable(target), wave.source));
     const LowPassFigures figures = MeasureLowPass(r.taps, pass, stop);
     if (!a.Has("--json")) {
-        out << "wrote " << *taps << " taps to " << Printable(target) << " as type " << type
-            << (r.converged ? "" : " (the design did not settle: the last estimate)") << "\n"
+        out << "wrote " << *taps << " taps to " << Printable(target) << " as type " << type << "\n"
             << std::fixed << std::setprecision(4) << "passband ripple: " << figures.passbandRippleDb
             << " dB\n"
             << std::setprecision(2) << "stopband attenuation: " << figures.stopbandAttenuationDb
@@ -99,7 +104,7 @@ int RunFirDesign(const std::vector<std::string>& args, std::ostream& out, std::o
         "[--to ID] [--json]\n"
         "Designs a linear-phase low-pass FIR filter as the window's designer does and\n"
         "writes its taps as samples (I and Q alike), a tap file for FIR filtering.\n"
-        "  --taps N        3 to 1024 taps\n"
+        "  --taps N        3 to 499 taps\n"
         "  --pass PB       passband edge, 0 ... 0.5 of the sample rate\n"
         "  --stop SB       stopband edge, above PB\n"
         "  --weight W      1 (smallest stopband ripple) to 10 (smallest passband ripple;\n"

@@ -376,7 +376,9 @@ TEST_F(Qrvn, FirDesignWritesTheDesignersTaps) {
          {Steps{"--taps", "2", "--pass", "0.1", "--stop", "0.2"},
           {"--taps", "21", "--pass", "0.3", "--stop", "0.2"},
           {"--taps", "21", "--pass", "0.1", "--stop", "0.6"},
-          {"--taps", "21", "--pass", "0.1", "--stop", "0.2", "--weight", "11"}}) {
+          {"--taps", "21", "--pass", "0.1", "--stop", "0.2", "--weight", "11"},
+          {"--taps", "500", "--pass", "0.1", "--stop", "0.2"},  // more than FIR filtering takes
+          {"--taps", "21", "--pass", "0.011", "--stop", "0.471"}}) {  // does not settle
         std::vector<std::string> args{"fir-design", "-o", Path("bad.bin")};
         args.insert(args.end(), bad.begin(), bad.end());
         const Result b = Run(args);
