@@ -229,6 +229,17 @@ int Edit(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
             Fail("--seed takes a whole number from 1 to " + std::to_string(kMaxSeed));
         seed = static_cast<int32_t>(*n);
     }
+    // The transition shape of the FFT filters, which the window's Filter Shape commands set.
+    int shape = 1;
+    if (a.Has("--shape")) {
+        const std::string& name = a.Get("--shape");
+        shape = name == "gaussian"             ? 1
+                : name == "raised-cosine"      ? 2
+                : name == "root-raised-cosine" ? 3
+                                               : 0;
+        if (shape == 0)
+            Fail("--shape takes gaussian, raised-cosine or root-raised-cosine, not '" + name + "'");
+    }
     std::optional<SampleSpan> span;
     if (a.Has("--span")) {
         span = ParseSpan(a.Get("--span"));
@@ -247,6 +258,7 @@ int Edit(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
         Fail("--span " + a.Get("--span") + " ends past the last sample (" +
              std::to_string(wave.sampleCount - 1) + ")");
     err << loadNotes.str();
+    wave.filterShape = shape;
 
     const std::function<int32_t()> seedSource = SeedSource(seed);
     std::vector<StepReport> reports;
@@ -299,6 +311,7 @@ int RunEdit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                             {"--to", true, false},
                             {"--seed", true, false},
                             {"--span", true, false},
+                            {"--shape", true, false},
                             {"--list", false, false}}),
         std::string("usage: qrvn edit IN -o OUT [options] STEP...\n"
                     "       qrvn edit --list [--json]\n"
@@ -314,6 +327,8 @@ int RunEdit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             "                  repeats exactly (default: from the clock)\n"
             "  --span F:L      the samples shown, F to L, for tools that act on the shown\n"
             "                  span (default: the whole waveform)\n"
+            "  --shape S       transition shape of the FFT filters: gaussian (default),\n"
+            "                  raised-cosine or root-raised-cosine\n"
             "  --json          one JSON object: the files, samples, rate and each step's\n"
             "                  text and results\n"
             "  --list          every tool and its parameters (with --json: a JSON array)\n"

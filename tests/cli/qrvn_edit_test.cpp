@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "../tool_test_support.h"
 #include "dsp/remez.h"
@@ -38,10 +39,12 @@ protected:
     };
     // IN loaded as qrvn loads it, the steps run by the dispatcher with scripted answers and
     // the seeds -seed, -(seed + 1), ..., saved as type 401.
-    Expected Reference(const std::vector<std::string>& steps, int32_t seed = kSeed) const {
+    Expected Reference(const std::vector<std::string>& steps, int32_t seed = kSeed,
+                       int filterShape = 1) const {
         cWaveform w;
         w.fileType = 405;
         EXPECT_EQ(w.LoadFile(in_, false), 0);
+        w.filterShape = filterShape;
         ToolRunner run;
         // As qrvn edit shows the waveform: the IQ time view over every sample.
         run.ctx.view = {kViewTimeIQ, 0, w.sampleCount - 1};
@@ -179,6 +182,23 @@ INSTANTIATE_TEST_SUITE_P(
                       Steps{"noise:AddNoise=-20", "cfr:CFRPAR=6"},
                       Steps{"noise:AddNoise=-20", "peak-window-cfr:par=5,CFRWindowLen=20"},
                       Steps{"pa-compression:PAsimBackOffdB=-20"}, Steps{"expansion"}));
+
+// --shape sets the FFT filters' transition shape as the window's Filter Shape commands do.
+TEST_F(QrvnEdit, FilterShapeFromTheCommandLine) {
+    const Steps steps{"low-pass:FFT_LPF1=0.5,FFT_LPF2=2"};
+    std::set<std::string> files;
+    for (const auto& [name, shape] :
+         {std::pair{"gaussian", 1}, {"raised-cosine", 2}, {"root-raised-cosine", 3}}) {
+        const Result r = Edit({"--shape", name}, steps);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Slurp(Path("out.txt")), Reference(steps, kSeed, shape).file) << name;
+        files.insert(Slurp(Path("out.txt")));
+    }
+    EXPECT_EQ(files.size(), 3u);
+    const Result bad = Edit({"--shape", "sinc"}, steps);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(Lines(bad.err), 1) << bad.err;
+}
 
 // The numbers the CFR tools find reach --json: the PAR of each pass and the EVM.
 TEST_F(QrvnEdit, CfrResultsInTheJson) {
