@@ -3,7 +3,6 @@
 #include <QVariant>
 
 #include "waveform/file_types.h"
-#include "waveform/waveform_writer.h"
 
 namespace {
 
@@ -36,10 +35,10 @@ QSettings& ProgramSettings() {
 
 AppSettings ReadAppSettings(const QSettings& store) {
     AppSettings s;
-    // Only a type the program can read or write: any other would fail every open and save.
+    // Only a type the program can read: headerless files open in it, so a write-only type
+    // (the instrument and table formats) would fail every open.
     if (auto v = ReadInteger(store, "Filetype");
-        v && *v >= INT32_MIN && *v <= INT32_MAX &&
-        (IsReadableFileType(static_cast<int>(*v)) || HasEncoder(static_cast<int>(*v))))
+        v && *v >= INT32_MIN && *v <= INT32_MAX && IsReadableFileType(static_cast<int>(*v)))
         s.fileType = static_cast<int>(*v);
     if (auto v = ReadInteger(store, "Fs")) s.sampleRateHz = *v > 0 ? *v : kReplacementSampleRateHz;
     // An FFT size the trace cannot use would fail every recompute: keep the default instead.
