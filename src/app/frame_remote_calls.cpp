@@ -67,8 +67,10 @@ std::string CMainFrame::MeasurementsJson() {
     DrawSpectrum(view->engine, p, image.width(), image.height(), f0, f1);
     p.end();
     std::ostringstream out;
-    WriteMeasurementsJson(
-        view->engine, {currentFileName, kind, view->recompute.framesLastRecompute, f0, f1}, out);
+    WriteMeasurementsJson(view->engine,
+                          {currentFileName, kind, view->recompute.framesLastRecompute, f0, f1,
+                           mainWave.recording.centreFrequencyHz},
+                          out);
     return out.str();
 }
 

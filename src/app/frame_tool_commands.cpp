@@ -167,6 +167,10 @@ int CMainFrame::RunToolWith(const ToolInfo& info, IToolInput& input) {
     ctx.progress = [this](int percent) { statusBar->SetProgress(percent); };
     ctx.seed = toolSeed;
     ctx.fileType = mainWave.fileType;
+    // A large second file is read with the window live, as a large Open is.
+    ctx.readAside = [this](int64_t bytes, const std::function<int()>& work) {
+        return bytes >= 4 * busyThresholdSamples && !busy_ ? RunBusy(work) : work();
+    };
 
     // The state before the tool is kept aside while it runs; it becomes the undo copy only
     // when the tool changed the waveform, so a refused or stopped tool keeps the old one.

@@ -69,6 +69,9 @@ struct ToolContext {
     std::function<int32_t()> seed;
     // File type the window reads files in (second files are read in it).
     int fileType = kFileBin16BeTwos;
+    // Runs work that reads a file of the given size and returns its result; the window runs a
+    // large read on a worker so it stays live while Ask reads a second file. Unset: in place.
+    std::function<int(int64_t bytes, const std::function<int()>& work)> readAside;
 
     // Set by Apply: replaces the tool's success text (results that only the run knows).
     std::string resultText;
@@ -92,6 +95,9 @@ struct ToolContext {
         if (progress) progress(percent);
     }
     bool StopRequested() const { return stop && stop->load(std::memory_order_relaxed); }
+    int ReadAside(int64_t bytes, const std::function<int()>& work) const {
+        return readAside ? readAside(bytes, work) : work();
+    }
 };
 
 class cTool {

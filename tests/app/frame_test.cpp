@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -496,6 +498,11 @@ TEST_F(Frame, CapturesAndRecordingsOpenInTheTypeTheirNamesSay) {
     EXPECT_EQ(f->mainWave.sampleCount, 400);
     EXPECT_EQ(Decode(*f), "407 \u00b7 2 Msps (from metadata) \u00b7 centre 915 MHz");
     EXPECT_EQ(f->lastStatus, "File Opened");
+    // The measurements other programs read carry the centre frequency.
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(f->MeasurementsJson()))
+                  .object()["centre_frequency_hz"]
+                  .toDouble(),
+              915e6);
 
     // Saved as a recording with a description; the author is left empty.
     prompter_.texts["Description of the recording"] = "Pier 3, \"north\"";
@@ -654,6 +661,24 @@ TEST_F(Frame, ALongToolKeepsTheWindowAliveAndStops) {
     EXPECT_EQ(w.I[49'999'999], 0.25f);
     EXPECT_FALSE(f->Busy());
     EXPECT_FALSE(f->stopRequest);
+}
+
+// A tool's second file read in its questions: a large one is read with the window live (the
+// tap file is refused before any operation runs, so the busy state seen is the read's).
+TEST_F(Frame, ALargeSecondFileIsReadWithTheWindowLive) {
+    auto f = Start({"-f", Tone("base_1MSPS.bin", 1000)});
+    const std::string big = Tone("big_1MSPS.bin", 5'000'000);  // 20 MB: a large read
+    f->chooseToolFile = [&](const std::string&) { return big; };
+    f->show();
+    bool busySeen = false;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { busySeen = busySeen || f->Busy(); });
+    ticker.start(0);
+    f->OnCommand(kToolFirFile);
+    ticker.stop();
+    EXPECT_TRUE(busySeen);
+    EXPECT_EQ(f->lastStatus, "Too many taps to filter with");
+    EXPECT_EQ(f->mainWave.sampleCount, 1000);
 }
 
 // One segment at a time while display settings apply; the entry again or an edit stops it.
