@@ -1,8 +1,10 @@
 // The real main window, driven headless: start-up and restart, the command line, menus and
 // Recent Files, open/save/undo, file-type re-parse, tools, workers and the FIR designer.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <QApplication>
 #include <QJsonDocument>
@@ -730,15 +732,56 @@ TEST_F(Frame, MonitoringReloadsRewritesAndStops) {
     EXPECT_EQ(f->mainWave.sampleCount, 3000);
     PumpMessagesFor(50);
     EXPECT_EQ(f->statusBar->findChild<QLabel*>("count")->text(), "1");
+
+    // Another process rewrites it 200 times, every other time in two writes with a pause,
+    // while the window repaints: it ends holding the last complete file.
+    const int versions = 200, lastLength = 100 + 199 * 37 % 4000;
+    const pid_t writer = fork();
+    if (writer == 0) {
+        for (int i = 0; i < versions; ++i) {
+            const int n = 100 + i * 37 % 4000;
+            std::string bytes(static_cast<size_t>(n) * 4, '\0');
+            for (int k = 0; k < n; ++k) {  // big-endian I = k + i, Q = -k
+                const int a = (k + i) % 32767, b = -k;
+                bytes[4 * k] = static_cast<char>(a >> 8);
+                bytes[4 * k + 1] = static_cast<char>(a & 0xff);
+                bytes[4 * k + 2] = static_cast<char>((b >> 8) & 0xff);
+                bytes[4 * k + 3] = static_cast<char>(b & 0xff);
+            }
+            const int fd = ::open(file.c_str(), O_WRONLY | O_TRUNC);
+            const size_t half = i % 2 ? bytes.size() / 2 : bytes.size();
+            bool ok = ::write(fd, bytes.data(), half) == static_cast<ssize_t>(half);
+            if (half < bytes.size()) {
+                usleep(static_cast<useconds_t>(i * 7919 % 25000));
+                ok = ok && ::write(fd, bytes.data() + half, bytes.size() - half) ==
+                               static_cast<ssize_t>(bytes.size() - half);
+            }
+            ::close(fd);
+            if (!ok) _exit(1);
+            usleep(static_cast<useconds_t>(i * 104729 % 2000));
+        }
+        _exit(0);
+    }
+    int status = 0;
+    while (waitpid(writer, &status, WNOHANG) == 0)
+        PumpMessagesFor(5);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    PumpMessagesFor(1000);  // the last rewrite settles and is read (checked once stopped)
     // Closing while it runs: the first close stops it and the window stays.
     f->close();
     EXPECT_TRUE(f->isVisible());
-    while (f->WorkerRunning() && std::chrono::steady_clock::now() < deadline)
+    const auto stopped = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (f->WorkerRunning() && std::chrono::steady_clock::now() < stopped)
         PumpMessagesFor(10);
     PumpMessagesFor(30);
     EXPECT_FALSE(reload->isChecked());
     EXPECT_EQ(f->lastStatus, "Stopped Monitoring");
     EXPECT_EQ(f->statusBar->Mode(), kModeIdle);
+    ASSERT_EQ(f->mainWave.sampleCount, lastLength);
+    for (int k = 0; k < lastLength; k += 61) {
+        ASSERT_EQ(f->mainWave.I[k], static_cast<float>((k + versions - 1) % 32767 / 32767.0)) << k;
+        ASSERT_EQ(f->mainWave.Q[k], static_cast<float>(-k / 32767.0)) << k;
+    }
     f->close();
     EXPECT_FALSE(f->isVisible());
 }
