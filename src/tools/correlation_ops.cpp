@@ -180,12 +180,14 @@ int CircularCrossCorrelate(cWaveform& x, const cWaveform& r, double* lag, const 
     double sum1 = 0.0, sum2 = 0.0;
     const double lag1 = PeakCentroid(c, 20.0, true, &sum1);
     const double lag2 = PeakCentroid(c, 20.0, true, &sum2);
-    double chosen = sum2 > sum1 ? lag2 : lag1;
-    const double half = n / 2.0;
-    for (int i = 0; i < 2 && chosen > half; ++i)
-        chosen -= static_cast<double>(n);
-    if (chosen < -half) chosen += static_cast<double>(n);
-    *lag = chosen;
+    const double chosen = sum2 > sum1 ? lag2 : lag1;
+    // The reference repeats with its own length, so the lag is known only modulo that length:
+    // reported within half of it either way (a copy of the waveform itself is at lag 0, not at
+    // one period).
+    const double period = static_cast<double>(r.sampleCount);
+    double folded = std::remainder(chosen, period);
+    if (folded <= -period / 2) folded += period;
+    *lag = folded;
     TakeSamples(x, a, n);
     return kToolOk;
 }
