@@ -212,6 +212,23 @@ TEST(PeakWindowing, SamplesAndEvmMatchADirectComputation) {
     }
 }
 
+// At a target of 0 dB nearly every sample is a peak, and the windows over them add up past 1:
+// samples are reduced, down to zero, but never turned over.
+TEST(PeakWindowing, CrowdedPeaksNeverTurnASampleOver) {
+    const std::vector<cd> x = Noise(4096, 7);
+    cWaveform wave = FromSamples(x, 30'720'000);
+    ToolRunner run;
+    ASSERT_EQ(run.Run(kToolPeakWindowCfr, wave, {{"par", "0"}, {"CFRWindowLen", "300"}}), 0);
+    int reduced = 0;
+    for (int k = 0; k < 4096; ++k) {
+        const cd y(wave.I[k], wave.Q[k]);
+        ASSERT_GE((y * std::conj(x[size_t(k)])).real(), 0.0) << k;
+        ASSERT_LE(std::abs(y), std::abs(x[size_t(k)]) * (1 + 1e-6)) << k;
+        reduced += std::abs(y) < 0.99 * std::abs(x[size_t(k)]);
+    }
+    EXPECT_GT(reduced, 1000);
+}
+
 // ---- PA model and expansion
 
 TEST(PaModel, CurveAtItsKnotsAndBeyondThem) {
@@ -262,6 +279,7 @@ INSTANTIATE_TEST_SUITE_P(NonLinear, ToolRefusals, testing::Values(
     ToolRefusal{"CfrCancelled", kToolCfr, {{"CFRPAR", "cancel"}}, {"CFRPAR"}, {kCfrText, "CFR Cancelled"}, kErrCfr},
     ToolRefusal{"CfrOfSilence", kToolCfr, {}, {"CFRPAR"}, {kCfrText, "ERR: CFR failed"}, kErrLevel, {}, -1, true},
     ToolRefusal{"WindowingCancelled", kToolPeakWindowCfr, {{"par", "cancel"}}, {"par"}, {"CFR Cancelled"}, kErrCfr},
+    ToolRefusal{"WindowingBelowTheMean", kToolPeakWindowCfr, {{"par", "-1"}}, {"par"}, {"ERR: Invalid PAR selected"}, kErrCfr},
     ToolRefusal{"WindowOf9", kToolPeakWindowCfr, {{"CFRWindowLen", "9"}}, kWindowAsked, {}, kErrLengthOrCount},
     ToolRefusal{"WindowOf301", kToolPeakWindowCfr, {{"CFRWindowLen", "301"}}, kWindowAsked, {}, kErrLengthOrCount},
     ToolRefusal{"WindowingOfSilence", kToolPeakWindowCfr, {}, {}, {"ERR: Waveform is silent, no peaks to reduce"}, kErrLevel,

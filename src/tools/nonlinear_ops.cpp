@@ -221,7 +221,9 @@ int PeakWindowCfr(cWaveform& wave, double parDb, int windowLength, double& evmPe
                     if (it != at.end() && *it == k)
                         c = coefficient[static_cast<size_t>(it - at.begin())];
                 }
-                const auto g = static_cast<float>(1.0 - c);
+                // Windows of close peaks overlap: their sum may pass 1, and a gain below 0
+                // would turn the sample over instead of reducing it.
+                const auto g = static_cast<float>(1.0 - std::min(c, 1.0));
                 oI[k] = I[k] * g;
                 oQ[k] = Q[k] * g;
                 const double di = static_cast<double>(oI[k]) - I[k];

@@ -117,7 +117,8 @@ public:
             return Refuse(ctx, "ERR: Waveform is silent, no peaks to reduce", kErrLevel);
         target_ = ctx.input->Float(kWindowPar, 8.5f);
         if (target_ >= kCancelled) return Refuse(ctx, "CFR Cancelled", kErrCfr);
-        if (!(target_ > -kCancelled)) return Refuse(ctx, "ERR: Invalid PAR selected", kErrCfr);
+        // No peak can lie below the mean: a negative ratio asks for the impossible.
+        if (!(target_ >= 0)) return Refuse(ctx, "ERR: Invalid PAR selected", kErrCfr);
         length_ = ctx.input->Int(kWindowLength, 75);
         if (!(length_ >= 10 && length_ <= 300)) return kErrLengthOrCount;
         return kToolOk;
