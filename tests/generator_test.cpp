@@ -292,7 +292,11 @@ INSTANTIATE_TEST_SUITE_P(Generators, ToolRefusals, testing::Values(
     ToolRefusal{"PulseBeyondTenSeconds", kToolAddPulse, {{"AddPulse", "11"}}, {"AddPulse"}, {}},
     // 2000 samples of 1000.
     ToolRefusal{"PulseLongerThanTheWaveform", kToolAddPulse, {{"AddPulse", "0.002"}}, {"AddPulse"}, {"Invalid Pulse Duration"}},
-    ToolRefusal{"SymbolRateAboveFs", kToolQam64, {{"ModulationSampleRate", "2e6"}}, {"ModulationSampleRate"}, {}},
+    ToolRefusal{"SymbolRateAboveFs", kToolQam64, {{"ModulationSampleRate", "2e6"}}, {"ModulationSampleRate"},
+                {"ERR: Invalid symbol rate requested"}},
+    // 1111 samples a symbol on 1000: its pulse would wrap onto itself far past full scale.
+    ToolRefusal{"SymbolLongerThanTheWaveform", kToolQam64, {{"ModulationSampleRate", "900"}}, {"ModulationSampleRate"},
+                {"ERR: Invalid symbol rate requested: a symbol would last longer than the waveform"}},
     ToolRefusal{"SymbolRateZero", kToolQam64, {{"ModulationSampleRate", "0"}}, {"ModulationSampleRate"},
                 {"ERR: Invalid symbol rate requested"}}),
     RefusalName);

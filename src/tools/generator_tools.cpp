@@ -383,12 +383,18 @@ public:
     int Ask(ToolContext& ctx, const cWaveform& w) override {
         const float rate = ctx.input->Float(kSymbolRate, 1228800.0f);
         const double fs = static_cast<double>(w.sampleRate);
-        if (!(rate >= 0 && rate <= fs)) return kErrFrequency;
-        // A rate of 0 (or one so low that a symbol outlasts any waveform) has no
-        // samples-per-symbol value.
+        if (!(rate >= 0 && rate <= fs))
+            return Refuse(ctx, "ERR: Invalid symbol rate requested", kErrFrequency);
+        // A rate of 0 has no samples-per-symbol value; a symbol longer than the waveform
+        // would wrap its pulse onto itself many times over, far past full scale.
         const double perSymbol = fs / rate;
         if (!(perSymbol <= 1e9))
             return Refuse(ctx, "ERR: Invalid symbol rate requested", kErrFrequency);
+        if (perSymbol > static_cast<double>(w.sampleCount))
+            return Refuse(ctx,
+                          "ERR: Invalid symbol rate requested: a symbol would last longer than "
+                          "the waveform",
+                          kErrFrequency);
         samplesPerSymbol_ = static_cast<int64_t>(perSymbol + 0.5);
         return kToolOk;
     }
