@@ -83,7 +83,9 @@ TEST_P(Lags, CrossCorrelationsFindTheDelay) {
                          : CircularCrossCorrelate(loaded, reference, &lag, ctx);
     ASSERT_EQ(code, 0);
     EXPECT_NEAR(lag, delay, 0.05);
-    if (n == 1024) EXPECT_EQ(loaded.sampleCount, n);  // the correlation, at the transform's size
+    if (n == 1024) {
+        EXPECT_EQ(loaded.sampleCount, n);  // the correlation, at the transform's size
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
