@@ -156,6 +156,11 @@ TEST(Correlation, ReferencesThatCannotBeUsedChangeNothing) {
         EXPECT_FALSE(run.undoTaken);
         EXPECT_EQ(run.Run(id, w, {{"file", "cancel"}}), kErrCancelled);
         EXPECT_TRUE(run.texts.empty());
+        EXPECT_EQ(run.Run(id, w, {{"file", path + ".missing"}}), kErrLoadFailed);
+        EXPECT_EQ(run.LastText(),
+                  "ERR: CrossCorrelation failed, the reference could not be read: No such file or "
+                  "directory");
+        EXPECT_FALSE(run.undoTaken);
     }
     // One sample has no frequency to find.
     ToolRunner one;

@@ -7,6 +7,7 @@
 #include "tools/correlation_ops.h"
 #include "tools/second_file.h"
 #include "tools/tool_groups.h"
+#include "waveform/file_messages.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -42,7 +43,12 @@ public:
         const int code =
             LoadSecondWaveform(ctx, ReferencePrompt(), ctx.fileType, w.sampleRate, reference_);
         if (code == kErrCancelled) return code;
-        if (code != kToolOk || reference_.sampleCount < w.sampleCount) {
+        if (code != kToolOk) {
+            ctx.Status("ERR: CrossCorrelation failed, the reference could not be read: " +
+                       LoadFailureText(reference_));
+            return kErrLoadFailed;
+        }
+        if (reference_.sampleCount < w.sampleCount) {
             ctx.Status("CrossCorrelation failed due to reference waveform too short");
             return kErrReferenceShort;
         }

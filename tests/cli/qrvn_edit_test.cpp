@@ -316,15 +316,16 @@ TEST_P(EditFailures, ExitFourWithTheToolsTextAndOutLeftAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, EditFailures,
-    ::testing::Values(Failure("pulse:AddPulse=9", "Invalid Pulse Duration"),
-                      Failure("upsample-fft:Upsample=512",
-                              "Upsampling...\nERR: Waveform FFTUpsample failed"),
-                      Failure("fir-file:file=/nonexistent/taps.bin",
-                              "ERR: FIR tap file could not be read: No such file or "
-                              "directory"),
-                      // A refusal the tool gives without a text.
-                      Failure("qam64:ModulationSampleRate=40e6",
-                              "qrvn: qam64:ModulationSampleRate=40e6 failed")));
+    ::testing::Values(
+        Failure("pulse:AddPulse=9", "Invalid Pulse Duration"),
+        Failure("upsample-fft:Upsample=512", "Upsampling...\nERR: Waveform FFTUpsample failed"),
+        Failure("fir-file:file=/nonexistent/taps.bin",
+                "ERR: FIR tap file could not be read: No such file or "
+                "directory"),
+        // A refusal the tool gives without a text.
+        Failure("qam64:ModulationSampleRate=40e6", "ERR: Invalid symbol rate requested"),
+        // A check without a text of its own.
+        Failure("trim-left:TrimLeft=5000", "qrvn: trim-left:TrimLeft=5000 failed")));
 
 // The correlations against IN itself: lag 0 and no offset, printed as numbers.
 TEST_F(QrvnEdit, CorrelationsReportTheirNumbers) {
