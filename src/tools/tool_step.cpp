@@ -54,6 +54,16 @@ std::string ParseToolStep(const std::string& text, ToolStep& step) {
         if (question->type != PromptType::Text && question->type != PromptType::File &&
             !ParseStepNumber(value, number))
             return "\"" + key + "=" + value + "\" is not a number";
+        // A text prompt with a number range takes a number, or the word its default names
+        // ("RND"): the dialog would read anything else as 0, which a script never means.
+        if (question->type == PromptType::Text && question->min < question->max &&
+            !ParseStepNumber(value, number)) {
+            double ignored;
+            const std::string word = question->defaultText;
+            if (word.empty() || ParseStepNumber(word, ignored) || value != word)
+                return "\"" + key + "=" + value + "\" is not a number" +
+                       (word.empty() || ParseStepNumber(word, ignored) ? "" : " or " + word);
+        }
         step.values[key] = value;
     }
     return "";

@@ -300,7 +300,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{{"--span", "0:4096", "tone"}, "past the last sample (4095)"},
                       Refusal{{"--to", "40112", "tone"}, "needs a spectrum"},
                       Refusal{{"--type", "999", "tone"}, "unknown file type"},
-                      Refusal{{"--list"}, "--list takes no other arguments"}));
+                      Refusal{{"--list"}, "--list takes no other arguments"},
+                      // Text prompts that mean numbers: the dialog would read these as 0.
+                      Refusal{{"threshold-scale:gain=abc"}, "\"gain=abc\" is not a number"},
+                      Refusal{{"multi-tone:phase=rnd"}, "\"phase=rnd\" is not a number or RND"}));
 
 using Failure = std::pair<std::string, std::string>;  // STEP after "tone", its last texts
 
