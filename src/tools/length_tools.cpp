@@ -147,7 +147,7 @@ const PromptSpec kCropMiddle{"Crop_Middle",
                              "Crop X samples about the center of the waveform file",
                              "Crop_Middle",
                              "samples",
-                             1,
+                             2,  // 1 passes the prompt; the crop needs two samples
                              kMaxIntAnswer,
                              8192,
                              ""};

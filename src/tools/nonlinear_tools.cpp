@@ -94,7 +94,7 @@ const PromptSpec kWindowPar{"par",
                             "The CFR'd waveform will not exceed this PAR",
                             "",
                             "dB",
-                            -kCancelled,
+                            0,
                             kCancelled,
                             8.5,
                             ""};

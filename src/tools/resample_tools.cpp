@@ -13,8 +13,8 @@ namespace {
 
 using P = PromptType;
 // The factors the spectrum tools' prompts accept; the operations take up to 256, so 512 passes
-// the prompt and then fails.
-constexpr int64_t kMaxPromptFactor = 512;
+// the prompt and then fails. Steps are offered what the operations take.
+constexpr int64_t kMaxPromptFactor = 512, kMaxFactor = 256;
 
 // ---- Up-sample by zero stuffing (526)
 
@@ -24,7 +24,7 @@ const PromptSpec kZeroStuffFactor{"Upsample",
                                   "Integer for zero-stuffing upsample. Requires post filtering",
                                   "Upsample",
                                   "factor",
-                                  1,
+                                  2,  // 1 passes the prompt; the operation refuses it
                                   100,
                                   2,
                                   ""};
@@ -52,7 +52,7 @@ const PromptSpec kFftUpFactor{"Upsample",
                               "Upsample",
                               "power of two",
                               2,
-                              kMaxPromptFactor,
+                              kMaxFactor,
                               2,
                               ""};
 
@@ -79,7 +79,7 @@ const PromptSpec kDecimateFactor{"Downsample",
                                  "Leave every other X sample.",
                                  "Downsample",
                                  "factor",
-                                 1,
+                                 2,  // 1 passes the prompt; the operation refuses it
                                  2147483646,
                                  2,
                                  ""};
@@ -107,7 +107,7 @@ const PromptSpec kFftDownFactor{"DownsampleFFT",
                                 "DownsampleFFT",
                                 "power of two",
                                 2,
-                                kMaxPromptFactor,
+                                kMaxFactor,
                                 2,
                                 ""};
 
