@@ -303,6 +303,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{{"--list"}, "--list takes no other arguments"},
                       // Text prompts that mean numbers: the dialog would read these as 0.
                       Refusal{{"threshold-scale:gain=abc"}, "\"gain=abc\" is not a number"},
+                      // The dialog takes 512 and the operation then fails; a step is refused.
+                      Refusal{{"upsample-fft:Upsample=512"}, "lies outside 2 to 256"},
                       Refusal{{"multi-tone:phase=rnd"}, "\"phase=rnd\" is not a number or RND"}));
 
 using Failure = std::pair<std::string, std::string>;  // STEP after "tone", its last texts
@@ -319,16 +321,15 @@ TEST_P(EditFailures, ExitFourWithTheToolsTextAndOutLeftAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, EditFailures,
-    ::testing::Values(
-        Failure("pulse:AddPulse=9", "Invalid Pulse Duration"),
-        Failure("upsample-fft:Upsample=512", "Upsampling...\nERR: Waveform FFTUpsample failed"),
-        Failure("fir-file:file=/nonexistent/taps.bin",
-                "ERR: FIR tap file could not be read: No such file or "
-                "directory"),
-        // A refusal the tool gives without a text.
-        Failure("qam64:ModulationSampleRate=40e6", "ERR: Invalid symbol rate requested"),
-        // A check without a text of its own.
-        Failure("trim-left:TrimLeft=5000", "qrvn: trim-left:TrimLeft=5000 failed")));
+    ::testing::Values(Failure("pulse:AddPulse=9", "Invalid Pulse Duration"),
+                      Failure("fir-file:file=/nonexistent/taps.bin",
+                              "ERR: FIR tap file could not be read: No such file or "
+                              "directory"),
+                      // A refusal the tool gives without a text.
+                      Failure("qam64:ModulationSampleRate=40e6",
+                              "ERR: Invalid symbol rate requested"),
+                      // A check without a text of its own.
+                      Failure("trim-left:TrimLeft=5000", "qrvn: trim-left:TrimLeft=5000 failed")));
 
 // The correlations against IN itself: lag 0 and no offset, printed as numbers.
 TEST_F(QrvnEdit, CorrelationsReportTheirNumbers) {
