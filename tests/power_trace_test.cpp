@@ -143,7 +143,9 @@ TEST(SpectrumTrace, RealFrameReadsTheTruePowerOfDc) {
             EXPECT_NEAR(t.dcLevel, -40.0, 0.01) << win << complex;
         }
         OneFrame(t, w, N, win, false);
-        if (win == kWindowRect) EXPECT_NEAR(PowerDb(t.power[1000]), PowerDb(0.25), 1e-4);
+        if (win == kWindowRect) {
+            EXPECT_NEAR(PowerDb(t.power[1000]), PowerDb(0.25), 1e-4);
+        }
         const auto snr = SignalToNoise(t, 0.0, 0.5 * w.sampleRate, 0.0, t.PointFrequency(1000));
         ASSERT_TRUE(snr.has_value());
         // Bartlett's own skirt beyond w holds 4e-5 of the tone, which counts as noise.
