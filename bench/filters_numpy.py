@@ -4,21 +4,14 @@ frequencies: pass edge 10 MHz, Gaussian roll-off over 2 MHz at 61.44 MHz, both s
 np.fft.ifft. numpy's FFT works in complex128 whatever the input. Prints one JSON object
 {"fft_low_pass": seconds} (best of three timings)."""
 import json
-import time
 
 import numpy as np
+
+from numpy_timing import best_of
 
 N = 1 << 24
 FS = 61.44e6
 
-
-def best_of(f, runs=3):
-    best = float("inf")
-    for _ in range(runs):
-        t0 = time.perf_counter()
-        f()
-        best = min(best, time.perf_counter() - t0)
-    return best
 
 
 def main():

@@ -4,21 +4,14 @@ fastest form of these operations); the frequency shift works on a complex64 arra
 2^22 samples, its phase formed in float64 and reduced before the complex64 exponential.
 Prints one JSON object {"scale": seconds, ...} (best of three timings each)."""
 import json
-import time
 
 import numpy as np
+
+from numpy_timing import best_of
 
 N = 100_000_000
 BLOCK = 1 << 22
 
-
-def best_of(f, runs=3):
-    best = float("inf")
-    for _ in range(runs):
-        t0 = time.perf_counter()
-        f()
-        best = min(best, time.perf_counter() - t0)
-    return best
 
 
 def main():

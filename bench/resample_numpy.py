@@ -6,18 +6,11 @@ Gaussian samples, numpy transforming in complex128 as it does):
   ifft(fft(x) * fft(h placed circularly, centred on tap 127)).
 Prints one JSON object {"fft_interpolate": seconds, "fir_255": seconds} (best of three each)."""
 import json
-import time
 
 import numpy as np
 
+from numpy_timing import best_of
 
-def best_of(f, runs=3):
-    best = float("inf")
-    for _ in range(runs):
-        t0 = time.perf_counter()
-        f()
-        best = min(best, time.perf_counter() - t0)
-    return best
 
 
 def gaussian(n, seed):
