@@ -60,27 +60,20 @@ protected:
     cWaveform reference_;
 };
 
-class CrossCorrelation : public WithReference {
+// The linear (608) or circular (617) cross-correlation: the lag of the strongest peak.
+template <bool Circular>
+class LagCorrelation : public WithReference {
 public:
     int Apply(ToolContext& ctx, cWaveform& w) override {
         double lag = 0.0;
-        const int code = CrossCorrelate(w, reference_, &lag, ctx);
+        const int code = Circular ? CircularCrossCorrelate(w, reference_, &lag, ctx)
+                                  : CrossCorrelate(w, reference_, &lag, ctx);
         if (code != kToolOk) return code;
-        ctx.resultText = Formatted(
-            "CrossCorrelation performed. Peak Correlation at Fractional sample=%.2f", lag);
-        ctx.results.emplace_back("lag_samples", lag);
-        return kToolOk;
-    }
-};
-
-class CircularCrossCorrelation : public WithReference {
-public:
-    int Apply(ToolContext& ctx, cWaveform& w) override {
-        double lag = 0.0;
-        const int code = CircularCrossCorrelate(w, reference_, &lag, ctx);
-        if (code != kToolOk) return code;
-        ctx.resultText = Formatted(
-            "CircularCrossCorrelation performed. Peak Correlation at Fractional sample=%.2f", lag);
+        ctx.resultText = Formatted(Circular ? "CircularCrossCorrelation performed. Peak "
+                                              "Correlation at Fractional sample=%.2f"
+                                            : "CrossCorrelation performed. Peak Correlation at "
+                                              "Fractional sample=%.2f",
+                                   lag);
         ctx.results.emplace_back("lag_samples", lag);
         return kToolOk;
     }
@@ -133,7 +126,7 @@ void RegisterCorrelationTools(std::vector<ToolInfo>& tools) {
                      "",
                      "",
                      {kReference},
-                     Make<CrossCorrelation>()});
+                     Make<LagCorrelation<false>>()});
     tools.push_back({kToolCircularCorrelation,
                      "circular-correlation",
                      "replace by the circular cross-correlation with a reference; its lag",
@@ -141,7 +134,7 @@ void RegisterCorrelationTools(std::vector<ToolInfo>& tools) {
                      "",
                      "",
                      {kReference},
-                     Make<CircularCrossCorrelation>()});
+                     Make<LagCorrelation<true>>()});
     tools.push_back({kToolFrequencyOffset,
                      "frequency-offset",
                      "measure the frequency offset to a reference file and remove it",
