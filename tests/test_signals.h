@@ -1,12 +1,15 @@
 #pragma once
-// Waveforms for tests, sample by sample from a function, and their samples as (I, Q) pairs.
+// Waveforms for tests, sample by sample from a function, their samples as (I, Q) pairs, and
+// their averaged spectrum trace.
 
+#include <atomic>
 #include <complex>
 #include <cstdint>
 #include <functional>
 #include <utility>
 #include <vector>
 
+#include "dsp/trace_recompute.h"
 #include "waveform/waveform.h"
 
 inline cWaveform SignalWave(int n, int64_t rateHz,
@@ -30,4 +33,16 @@ inline IqPairs SamplePairs(const cWaveform& w) {
     for (int k = 0; k < w.sampleCount; ++k)
         x[static_cast<size_t>(k)] = {w.I[k], w.Q[k]};
     return x;
+}
+
+// The averaged trace of w at N points, as the view computes it.
+inline cSpectrumTrace AveragedTrace(const cWaveform& w, int N,
+                                    WindowType window = kWindowBlackmanHarris) {
+    cSpectrumTrace t;
+    SpectrumSettings s;
+    s.fftSize = N;
+    s.window = window;
+    std::atomic<bool> stop{false};
+    cSpectrumRecompute().Recompute(t, w, s, stop, {}, 0);
+    return t;
 }
