@@ -1,11 +1,18 @@
 #pragma once
 // Waveforms for tests, sample by sample from a function, their samples as (I, Q) pairs, and
-// their averaged spectrum trace.
+// their averaged spectrum trace; a folder of files for each test, and a file's bytes.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <complex>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -46,3 +53,25 @@ inline cSpectrumTrace AveragedTrace(const cWaveform& w, int N,
     cSpectrumRecompute().Recompute(t, w, s, stop, {}, 0);
     return t;
 }
+
+// The whole file as bytes ("" when it cannot be read).
+inline std::string Slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// A folder of its own for each test, removed after it; per process, as CTest runs the tests of
+// one program in parallel processes.
+class FolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::path(::testing::TempDir()) / ("test_" + std::to_string(::getpid()));
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    std::filesystem::path dir_;
+};
