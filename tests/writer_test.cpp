@@ -241,11 +241,8 @@ TEST_F(Writer, AFailingWriteReportsFailureAndKeepsTheOldFile) {
             100'000, 100'000
         };
         setrlimit(RLIMIT_FSIZE, &limit);
-        cWaveform w;
-        w.AllocateScratch(1'000'000);
-        std::fill(w.scratchI.begin(), w.scratchI.end(), 0.25f);
-        std::fill(w.scratchQ.begin(), w.scratchQ.end(), -0.25f);
-        w.SwapScratch();
+        cWaveform w = SignalWave(1'000'000, kDefaultSampleRateHz,
+                                 [](int) { return std::complex<double>(0.25, -0.25); });
         w.fileType = 405;
         SaveFailure why = SaveFailure::None;
         const int result = w.SaveFile(target, &why);
