@@ -62,6 +62,17 @@ inline std::string Slurp(const std::string& path) {
     return s.str();
 }
 
+// A sparse 600,000,000-byte text file: a number and a line of zero bytes inside the
+// 500,000,000 bytes read, another number past them.
+inline void WritePartlyReadText(const std::string& path) {
+    std::ofstream f(path, std::ios::binary);
+    f << "1\n";
+    f.seekp(kMaxFileBytes - 1);
+    f << "\n";
+    f.seekp(600'000'000 - 2);
+    f << "2\n";
+}
+
 // A folder of its own for each test, removed after it; per process, as CTest runs the tests of
 // one program in parallel processes.
 class FolderTest : public ::testing::Test {

@@ -149,17 +149,8 @@ TEST_F(Frame, StartUpFailureStaysAndDecodeSettingsShow) {
 }
 
 TEST_F(Frame, SavesThatWouldLoseDataAreRefusedWithTheReason) {
-    // A sparse 600,000,000-byte text file: a number and a line of zero bytes inside the
-    // 500,000,000 bytes read, another number past them.
-    const std::string big = (dir_ / "big.txt").string();
-    {
-        std::ofstream f(big, std::ios::binary);
-        f << "1\n";
-        f.seekp(kMaxFileBytes - 1);
-        f << "\n";
-        f.seekp(600'000'000 - 2);
-        f << "2\n";
-    }
+    const std::string big = Path("big.txt");
+    WritePartlyReadText(big);
     store_->setValue("Filetype", 402);
     auto f = Start({"-f", big});
     ASSERT_EQ(f->mainWave.sampleCount, 2);

@@ -356,17 +356,8 @@ TEST_F(Qrvn, FailedWritesAreReportedAndReplaceNothing) {
 }
 
 TEST_F(Qrvn, AFileReadOnlyInPartIsNotConvertedOverItself) {
-    // A sparse 600,000,000-byte text file: a number and a line of zero bytes inside the
-    // 500,000,000 bytes read, another number past them.
     const std::string big = Path("big.txt");
-    {
-        std::ofstream f(big, std::ios::binary);
-        f << "1\n";
-        f.seekp(kMaxFileBytes - 1);
-        f << "\n";
-        f.seekp(600'000'000 - 2);
-        f << "2\n";
-    }
+    WritePartlyReadText(big);
     const Result r = Run({"convert", big, big, "--from", "402", "--to", "402"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err.rfind("qrvn: only the first 500,000,000 of the 600,000,000 bytes of " + big, 0),
