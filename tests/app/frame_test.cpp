@@ -609,11 +609,6 @@ TEST_F(Frame, ResamplingToolsMoveTheWindowToTheNewRate) {
     f->OnCommand(kCmdUndo);
     EXPECT_EQ(f->mainWave.sampleRate, 122'880'000);
     EXPECT_EQ(Decode(*f), "405 \u00b7 122.88 Msps (after upsample-fft)");
-    // A refused factor changes neither.
-    prompter_.numbers["Enter FFT Down-Sampling Ratio"] = 3;
-    f->OnCommand(kToolDownsampleFft);
-    EXPECT_EQ(f->lastStatus, "Invalid Downsampling ratio for FFT Processing");
-    EXPECT_EQ(f->mainWave.sampleRate, 122'880'000);
 }
 
 // Off the GUI thread: timers fire, the progress bar moves, other commands are refused.
