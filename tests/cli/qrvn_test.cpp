@@ -238,7 +238,6 @@ TEST_F(Qrvn, BadInputGivesOneLineErrors) {
         {{"convert", good, Path("o.bin"), "--from", "405", "--to", "419"}, "cannot be written"},
         {{"render", good, "-o", Path("v.png"), "--view", "315"}, "is not a view kind"},
         {{"frobnicate"}, "unknown verb"},
-        {{"info", Path("no_dir/x.bin")}, "cannot open"},
         {{"info", Path("new\nline.bin")}, "new\\nline.bin: No such file"},
         // Ids beyond 32 bits are refused, not wrapped to 405, 303 and 707.
         {{"info", good, "--type", "4294967701"}, "unknown file type"},
@@ -282,16 +281,6 @@ TEST_F(Qrvn, LoadNotesRateSourcesAndValuesStartingWithAMinus) {
     Result r = Run({"info", text, "--type", "401"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "qrvn: " + text + ": 1 line was not a number\n");
-    // NaN in a float capture is read as 0 and said on stderr.
-    std::string bytes(16, '\0');
-    bytes[2] = '\xc0';
-    bytes[3] = '\x7f';
-    std::ofstream(Path("nan.cf32"), std::ios::binary) << bytes;
-    r = Run({"info", Path("nan.cf32")});
-    ASSERT_EQ(r.status, 0);
-    EXPECT_EQ(r.err,
-              "qrvn: " + Path("nan.cf32") + ": 1 value was NaN or infinite and reads as 0\n");
-    EXPECT_PRED2(Contains, r.out, "samples: 2\n");
 
     // A rate below 1 kHz in the name gives way to the fallback, and says so.
     const std::string slow =
