@@ -297,10 +297,6 @@ TEST_F(Reader, ReadOnlyFilesLoad) {
     w.fileType = 405;
     EXPECT_EQ(w.LoadFile("/proc/self/exe", false), 0);
     EXPECT_GT(w.sampleCount, 1000);
-    const std::string path = Write("ro.bin", std::string(16, '\x20'));
-    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
-    EXPECT_EQ(w.LoadFile(path, false), 0);
-    EXPECT_EQ(w.sampleCount, 4);
 }
 
 TEST_F(Reader, ReparseDecodesTheKeptBytesAgain) {
