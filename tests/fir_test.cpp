@@ -146,13 +146,8 @@ INSTANTIATE_TEST_SUITE_P(Fir, ToolRefusals, testing::Values(
 TEST(Fir, StopsOnRequestWithTheWaveformUnchanged) {
     // 499 taps on 10,000,000 samples.
     const std::string file = WriteTaps("long.bin", UniformNoise(499, 8));
-    cWaveform w;
-    w.AllocateScratch(10'000'000);
-    for (int k = 0; k < 10'000'000; ++k) {
-        w.scratchI[k] = static_cast<float>(k % 77) / 77.0f;
-        w.scratchQ[k] = -0.25f;
-    }
-    w.SwapScratch();
+    cWaveform w = MakeWaveform(10'000'000, 1'000'000,
+                               [](int k) { return cd(static_cast<float>(k % 77) / 77.0f, -0.25); });
     ToolRunner run;
     std::vector<int> seen;
     run.ctx.progress = [&](int percent) {

@@ -128,13 +128,7 @@ TEST(Generators, MultiToneLevelsAndFrequenciesReadBackFromTheSpectrum) {
               0);
     EXPECT_EQ(run.texts, (std::vector<std::string>{"Adding Tone 0 of 3...", "Adding Tone 1 of 3...",
                                                    "Adding Tone 2 of 3...", "Multi Tones Added."}));
-    cSpectrumTrace t;
-    cSpectrumRecompute rc;
-    SpectrumSettings s;
-    s.fftSize = 1024;
-    s.window = kWindowRect;
-    std::atomic<bool> stop{false};
-    rc.Recompute(t, w, s, stop, {}, 0);
+    const cSpectrumTrace t = AveragedTrace(w, 1024, kWindowRect);
     for (int bin : {-32, 0, 32}) {  // 0.96 MHz = 32 bins of 30 kHz
         const int point = 512 + bin;
         EXPECT_NEAR(PowerDb(t.power[point]), -20.0, 1e-3) << bin;

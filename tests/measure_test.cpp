@@ -27,15 +27,9 @@ cd Tone(double amplitude, double bin, int N, int k) {
     return std::polar(amplitude, 2 * kPi * bin * k / N);
 }
 
-// The averaged trace of a waveform, as the view computes it.
+// The averaged trace of a waveform with its peak measured, as the view computes it.
 cSpectrumTrace Trace(const cWaveform& w, int N, WindowType win = kWindowBlackmanHarris) {
-    cSpectrumTrace t;
-    cSpectrumRecompute rc;
-    SpectrumSettings s;
-    s.fftSize = N;
-    s.window = win;
-    std::atomic<bool> stop{false};
-    rc.Recompute(t, w, s, stop, {}, 0);
+    cSpectrumTrace t = AveragedTrace(w, N, win);
     t.MeasurePeak();
     return t;
 }

@@ -68,11 +68,7 @@ cWaveform MultiCarrierQam(int n) {
 
 // The adjacent channels below and above, relative to the carrier (dB).
 std::pair<double, double> Aclr(const cWaveform& w) {
-    cSpectrumTrace t;
-    SpectrumSettings s;
-    s.fftSize = 8192;
-    std::atomic<bool> stop{false};
-    cSpectrumRecompute().Recompute(t, w, s, stop, {}, 0);
+    cSpectrumTrace t = AveragedTrace(w, 8192);
     cMeasurements m;
     m.SelectAclrBandwidth(kCmdAclr20);
     m.Measure(t, 0.0);

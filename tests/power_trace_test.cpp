@@ -34,10 +34,11 @@ cWaveform Tone(int n, double cyclesPerSample, double amplitude = 1.0, bool compl
     });
 }
 
-// One frame of the whole waveform (L = N) through Setup and RunFrame.
+// One frame of up to N samples from `start` (L = N, or the whole waveform if shorter) through
+// Setup and RunFrame.
 void OneFrame(cSpectrumTrace& t, const cWaveform& w, int N, WindowType win, bool complex,
-              int start = 0, int view = kViewIQ) {
-    t.Setup(false, std::min(N, w.sampleCount), N, win, w.sampleRate, complex);
+              int start = 0, int view = kViewIQ, bool acCoupling = false) {
+    t.Setup(acCoupling, std::min(N, w.sampleCount), N, win, w.sampleRate, complex);
     t.resetRequest = true;
     ASSERT_EQ(t.RunFrame(view, w, start), 0);
 }
@@ -72,13 +73,7 @@ TEST(SpectrumTrace, NoiseKeepsItsTotalPowerUnderEveryWindow) {
     OneFrame(frame, w, 4096, kWindowRect, true);
     EXPECT_NEAR(frame.totalPower / (meanSquare / 4096), 1.0, 1e-5);
     for (WindowType win : {kWindowRect, kWindowHann, kWindowBlackmanHarris, kWindowBartlett}) {
-        cSpectrumTrace trace;
-        cSpectrumRecompute rc;
-        SpectrumSettings s;
-        s.fftSize = 4096;
-        s.window = win;
-        std::atomic<bool> stop{false};
-        rc.Recompute(trace, w, s, stop, {}, 0);
+        const cSpectrumTrace trace = AveragedTrace(w, 4096, win);
         EXPECT_EQ(trace.averageCount, 64);
         // 64 frames of 4096 points: the estimate is good to well under 2 %.
         EXPECT_NEAR(trace.totalPower / (2 * sigma * sigma), 1.0, 0.02) << win;
@@ -95,19 +90,11 @@ TEST(SpectrumTrace, AverageIsTheMeanOfTheSingleFrames) {
     std::vector<double> mean(N + 1, 0.0);
     cSpectrumTrace single;
     for (int f = 0; f < frames; ++f) {
-        single.Setup(false, N, N, kWindowHann, w.sampleRate, true);
-        single.resetRequest = true;
-        ASSERT_EQ(single.RunFrame(kViewIQ, w, f * N), 0);
+        OneFrame(single, w, N, kWindowHann, true, f * N);
         for (int k = 0; k <= N; ++k)
             mean[k] += single.power[k] / frames;
     }
-    cSpectrumTrace avg;
-    cSpectrumRecompute rc;
-    SpectrumSettings s;
-    s.fftSize = N;
-    s.window = kWindowHann;
-    std::atomic<bool> stop{false};
-    rc.Recompute(avg, w, s, stop, {}, 0);
+    const cSpectrumTrace avg = AveragedTrace(w, N, kWindowHann);
     EXPECT_EQ(avg.averageCount, frames);
     for (int k = 0; k <= N; ++k)
         EXPECT_NEAR(avg.power[k] / mean[k], 1.0, 1e-5) << k;
@@ -220,9 +207,7 @@ TEST(SpectrumTrace, AcCouplingRemovesTheMeanOfTheSamplesNotOfThePadding) {
     const double expected = std::norm(dcBin * scale);
 
     cSpectrumTrace t;
-    t.Setup(true, L, N, kWindowBlackmanHarris, w.sampleRate, true);
-    t.resetRequest = true;
-    ASSERT_EQ(t.RunFrame(kViewIQ, w, 0), 0);
+    OneFrame(t, w, N, kWindowBlackmanHarris, true, 0, kViewIQ, true);
     EXPECT_NEAR(t.power[N / 2] / expected, 1.0, 1e-3);
 
     // A pure DC of 0.01 in 10,000 samples at N = 16384 goes entirely, real or complex.
@@ -230,21 +215,15 @@ TEST(SpectrumTrace, AcCouplingRemovesTheMeanOfTheSamplesNotOfThePadding) {
         const cWaveform dc10k = MakeWave(10000, [&](int) {
             return std::pair{0.01, complex ? 0.01 : 0.0};
         });
-        t.Setup(true, 10000, 16384, kWindowBlackmanHarris, dc10k.sampleRate, complex);
-        t.resetRequest = true;
-        ASSERT_EQ(t.RunFrame(kViewIQ, dc10k, 0), 0);
+        OneFrame(t, dc10k, 16384, kWindowBlackmanHarris, complex, 0, kViewIQ, true);
         EXPECT_LT(t.dcLevel, -200.0) << complex;
     }
 
     // Without padding and with Rect the mean goes entirely.
     const cWaveform dc = MakeWave(1024, [](int) { return std::pair{0.5, -0.5}; });
-    t.Setup(true, 1024, 1024, kWindowRect, dc.sampleRate, true);
-    t.resetRequest = true;
-    ASSERT_EQ(t.RunFrame(kViewIQ, dc, 0), 0);
+    OneFrame(t, dc, 1024, kWindowRect, true, 0, kViewIQ, true);
     EXPECT_LT(t.dcLevel, -200.0);
-    t.Setup(false, 1024, 1024, kWindowRect, dc.sampleRate, true);
-    t.resetRequest = true;
-    ASSERT_EQ(t.RunFrame(kViewIQ, dc, 0), 0);
+    OneFrame(t, dc, 1024, kWindowRect, true);
     EXPECT_NEAR(t.dcLevel, PowerDb(0.5), 1e-4);  // |0.5 - 0.5j|^2, all in the DC point
 }
 

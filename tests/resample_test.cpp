@@ -94,58 +94,45 @@ TEST(Resample, DecimationKeepsEveryKthSample) {
 
 // ---- The spectrum tools against a plain DFT
 
+// N samples up or down by K: the kept bins of the Nf-point DFT (Nf the power of two from 8 that
+// holds N), transformed back at Nf·K or Nf / K points.
 struct Sized {
     int n, k;
+    bool up;
 };
-void PrintTo(const Sized& s, std::ostream* os) { *os << "N" << s.n << "_K" << s.k; }
+void PrintTo(const Sized& s, std::ostream* os) {
+    *os << (s.up ? "Up" : "Down") << s.n << "_K" << s.k;
+}
 
-class SpectrumUpsample : public testing::TestWithParam<Sized> {};
+class SpectrumResample : public testing::TestWithParam<Sized> {};
 
-TEST_P(SpectrumUpsample, MatchesThePlainDft) {
-    const auto [n, k] = GetParam();
-    cWaveform w = FromSamples(UniformNoise(n, 7 * n + k), 1'000'000);
+TEST_P(SpectrumResample, MatchesThePlainDft) {
+    const auto [n, k, up] = GetParam();
+    cWaveform w = FromSamples(UniformNoise(n, (up ? 7 : 3) * n + k), 1'000'001);
     const std::vector<cd> x = Samples(w);
-    ASSERT_EQ(FftUpsample(w, k, ToolContext{}), kToolOk);
+    ASSERT_EQ(up ? FftUpsample(w, k, ToolContext{}) : FftDownsample(w, k, ToolContext{}), kToolOk);
     // Nf·K bins, not the power of two above N·K: below 8 samples that one would be smaller.
-    const int64_t nf = Pow2AtLeast(n, 8), nfOut = nf * k;
+    const int64_t nf = Pow2AtLeast(n, 8), nfOut = up ? nf * k : nf / k, kept = std::min(nf, nfOut);
     std::vector<cd> X = PlainDft(x, nf, -1), Y(static_cast<size_t>(nfOut));
-    for (int64_t b = 0; b < nf / 2; ++b) {
+    for (int64_t b = 0; b < kept / 2; ++b) {
         Y[b] = X[b] / static_cast<double>(nf);
-        Y[nfOut - nf / 2 + b] = X[nf / 2 + b] / static_cast<double>(nf);
+        Y[nfOut - kept / 2 + b] = X[nf - kept / 2 + b] / static_cast<double>(nf);
     }
     std::vector<cd> y = PlainDft(Y, nfOut, +1);
-    y.resize(static_cast<size_t>(n) * k);
+    y.resize(static_cast<size_t>(up ? n * k : n / k));
     EXPECT_LT(WorstRelative(w, y), 1e-5);
-    EXPECT_EQ(w.sampleRate, 1'000'000 * k);
+    EXPECT_EQ(w.sampleRate, up ? 1'000'001 * k : 1'000'001 / k);
 }
 
-INSTANTIATE_TEST_SUITE_P(Resample, SpectrumUpsample,
-                         testing::Values(Sized{1, 2}, Sized{1, 256}, Sized{2, 4}, Sized{3, 2},
-                                         Sized{7, 8}, Sized{8, 2}, Sized{9, 4}, Sized{13, 16},
-                                         Sized{64, 2}, Sized{100, 4}, Sized{257, 2}));
-
-class SpectrumDownsample : public testing::TestWithParam<Sized> {};
-
-TEST_P(SpectrumDownsample, MatchesThePlainDft) {
-    const auto [n, k] = GetParam();
-    cWaveform w = FromSamples(UniformNoise(n, 3 * n + k), 1'000'001);
-    const std::vector<cd> x = Samples(w);
-    ASSERT_EQ(FftDownsample(w, k, ToolContext{}), kToolOk);
-    const int64_t nf = Pow2AtLeast(n, 8), nfOut = nf / k;
-    std::vector<cd> X = PlainDft(x, nf, -1), Y(static_cast<size_t>(nfOut));
-    for (int64_t b = 0; b < nfOut / 2; ++b) {
-        Y[b] = X[b] / static_cast<double>(nf);
-        Y[nfOut / 2 + b] = X[nf - nfOut / 2 + b] / static_cast<double>(nf);
-    }
-    std::vector<cd> y = PlainDft(Y, nfOut, +1);
-    y.resize(static_cast<size_t>(n / k));
-    EXPECT_LT(WorstRelative(w, y), 1e-5);
-    EXPECT_EQ(w.sampleRate, 1'000'001 / k);
-}
-
-INSTANTIATE_TEST_SUITE_P(Resample, SpectrumDownsample,
-                         testing::Values(Sized{16, 2}, Sized{20, 4}, Sized{33, 2}, Sized{64, 8},
-                                         Sized{100, 2}, Sized{1000, 16}, Sized{2048, 256}));
+INSTANTIATE_TEST_SUITE_P(Resample, SpectrumResample,
+                         testing::Values(Sized{1, 2, true}, Sized{1, 256, true}, Sized{2, 4, true},
+                                         Sized{3, 2, true}, Sized{7, 8, true}, Sized{8, 2, true},
+                                         Sized{9, 4, true}, Sized{13, 16, true}, Sized{64, 2, true},
+                                         Sized{100, 4, true}, Sized{257, 2, true},
+                                         Sized{16, 2, false}, Sized{20, 4, false},
+                                         Sized{33, 2, false}, Sized{64, 8, false},
+                                         Sized{100, 2, false}, Sized{1000, 16, false},
+                                         Sized{2048, 256, false}));
 
 TEST(Transforms, ForwardIsTheDftOverNfAndInverseTheUnscaledDft) {
     // From 8 points: an inverse of 4 or fewer points would leave the data as it was.
@@ -320,15 +307,8 @@ TEST(Resample, TransformSizesOfNothingPast32BitsAndNotPowersOfTwo) {
 
 // 50,000,000 samples of a slow tone: the largest FFT interpolation by 2 (2^26 → 2^27 points).
 cWaveform FiftyMillion() {
-    cWaveform w;
-    w.AllocateScratch(50'000'000);
-    for (int k = 0; k < 50'000'000; ++k) {
-        w.scratchI[k] = static_cast<float>(k % 1000) / 1000.0f;
-        w.scratchQ[k] = 0.5f;
-    }
-    w.SwapScratch();
-    w.sampleRate = 100'000'000;
-    return w;
+    return MakeWaveform(50'000'000, 100'000'000,
+                        [](int k) { return cd(static_cast<float>(k % 1000) / 1000.0f, 0.5); });
 }
 
 class LongInterpolation : public testing::TestWithParam<int> {};

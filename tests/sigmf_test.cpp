@@ -39,24 +39,11 @@ std::string Meta(const std::string& datatype, const std::string& extraGlobal = "
            extraGlobal + "}, " + rest + "}";
 }
 
-class Sigmf : public ::testing::Test {
+class Sigmf : public FolderTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) / ("sigmf_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     void Put(const std::string& name, const std::string& bytes) const {
         std::ofstream(Path(name), std::ios::binary | std::ios::trunc)
             .write(bytes.data(), std::streamsize(bytes.size()));
-    }
-    static std::string Read(const std::string& path) {
-        std::ifstream f(path, std::ios::binary);
-        std::stringstream s;
-        s << f.rdbuf();
-        return s.str();
     }
     // Writes rec.sigmf-meta and rec.sigmf-data and loads the recording through `open`.
     int LoadRecording(cWaveform& w, const std::string& meta, const std::string& data,
@@ -65,7 +52,6 @@ protected:
         Put("rec.sigmf-data", data);
         return w.LoadFile(Path(open), false);
     }
-    fs::path dir_;
 };
 
 struct Readable {
@@ -261,7 +247,7 @@ TEST_F(Sigmf, SavesWriteTheDataThenTheMetadataAndReadBack) {
         w.recording.description = "line 1\n\"quoted\"";
         ASSERT_EQ(w.SaveFile(Path("out.sigmf-meta")), 1);
         SigmfMeta meta;
-        ASSERT_EQ(ParseSigmfMeta(Read(Path("out.sigmf-meta")), meta), "");
+        ASSERT_EQ(ParseSigmfMeta(Slurp(Path("out.sigmf-meta")), meta), "");
         const bool f32 = type == 420;
         EXPECT_EQ(meta.datatype, f32 ? "cf32_le" : "ci16_le");
         EXPECT_EQ(meta.sampleRateHz, 30.72e6);
@@ -273,7 +259,7 @@ TEST_F(Sigmf, SavesWriteTheDataThenTheMetadataAndReadBack) {
         cWaveform raw = Tone(1000);
         raw.fileType = f32 ? 420 : 407;
         ASSERT_EQ(raw.SaveFile(Path("raw.bin")), 1);
-        EXPECT_EQ(Read(Path("out.sigmf-data")), Read(Path("raw.bin")));
+        EXPECT_EQ(Slurp(Path("out.sigmf-data")), Slurp(Path("raw.bin")));
 
         cWaveform r;
         ASSERT_EQ(r.LoadFile(Path("out.sigmf-data"), false), 0);
@@ -296,7 +282,7 @@ TEST_F(Sigmf, ARefusedSaveLeavesBothFilesAlone) {
     SaveFailure why = SaveFailure::None;
     EXPECT_EQ(w.SaveFile(Path("rec.sigmf-data"), &why), 0);
     EXPECT_EQ(why, SaveFailure::NotRegularFile);
-    EXPECT_EQ(Read(Path("rec.sigmf-data")), "old data");
+    EXPECT_EQ(Slurp(Path("rec.sigmf-data")), "old data");
 }
 
 TEST(SigmfNames, ExtensionsAndCompanionFiles) {

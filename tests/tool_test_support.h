@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "test_signals.h"
 #include "tools/tool.h"
 #include "tools/tool_dispatch.h"
 #include "waveform/waveform.h"
@@ -107,16 +108,7 @@ inline std::vector<std::complex<double>> UniformNoise(int n, uint32_t seed = 99)
 // A waveform of n samples from a function of the index.
 template <class F>
 cWaveform MakeWaveform(int n, int64_t rateHz, F&& sample) {
-    cWaveform w;
-    w.AllocateScratch(n);
-    for (int k = 0; k < n; ++k) {
-        const auto v = sample(k);
-        w.scratchI[k] = static_cast<float>(v.real());
-        w.scratchQ[k] = static_cast<float>(v.imag());
-    }
-    w.SwapScratch();
-    w.sampleRate = rateHz;
-    return w;
+    return SignalWave(n, rateHz, [&](int k) { return std::complex<double>(sample(k)); });
 }
 
 // What the waveform holds, as complex doubles, and a waveform from them.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "dsp/power_trace.h"
+#include "test_signals.h"
 #include "waveform/trace_export.h"
 #include "waveform/waveform.h"
 
@@ -31,14 +32,10 @@ std::vector<std::string> Lines(const std::string& path) {
 }
 
 cSpectrumTrace TraceOf(int n, int N, int64_t fs, double cyclesPerSample, bool complex) {
-    cWaveform w;
-    w.AllocateScratch(n);
-    for (int k = 0; k < n; ++k) {
+    const cWaveform w = SignalWave(n, fs, [&](int k) {
         const double a = 2 * std::numbers::pi * cyclesPerSample * k;
-        w.scratchI[k] = static_cast<float>(std::cos(a));
-        w.scratchQ[k] = complex ? static_cast<float>(std::sin(a)) : 0.0f;
-    }
-    w.SwapScratch();
+        return std::complex<double>(std::cos(a), complex ? std::sin(a) : 0.0);
+    });
     cSpectrumTrace t;
     t.Setup(false, n, N, kWindowRect, fs, complex);
     t.resetRequest = true;

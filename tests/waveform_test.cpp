@@ -6,6 +6,7 @@
 #include <complex>
 #include <numbers>
 
+#include "test_signals.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -36,13 +37,8 @@ TEST(WaveformSpectrum, SizeIsNextPowerOfTwoFromEight) {
 
 TEST(WaveformSpectrum, ToneLandsInItsBinScaledByOneOverN) {
     const int N = 64;
-    cWaveform w;
-    w.AllocateScratch(N);
-    for (int k = 0; k < N; ++k) {
-        w.scratchI[k] = static_cast<float>(0.5 * std::cos(2 * kPi * 3 * k / N));
-        w.scratchQ[k] = static_cast<float>(0.5 * std::sin(2 * kPi * 3 * k / N));
-    }
-    w.SwapScratch();
+    cWaveform w = SignalWave(N, kDefaultSampleRateHz,
+                             [](int k) { return std::polar(0.5, 2 * kPi * 3 * k / N); });
     w.EnsureSpectrum(false);
     for (int b = 0; b < N; ++b) {
         EXPECT_NEAR(w.spectrum[2 * b], b == 3 ? 0.5 : 0.0, 1e-6) << b;

@@ -20,6 +20,7 @@
 #include <random>
 #include <sstream>
 
+#include "test_signals.h"
 #include "unprivileged.h"
 #include "waveform/fast_file.h"
 #include "waveform/file_messages.h"
@@ -31,22 +32,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-class Writer : public ::testing::Test {
+class Writer : public FolderTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) / ("writer_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     // Everything in the folder: a failed save must leave no temporary file behind.
     std::vector<std::string> Entries() const {
         std::vector<std::string> names;
@@ -54,7 +41,6 @@ protected:
             names.push_back(e.path().filename().string());
         return names;
     }
-    fs::path dir_;
 };
 
 cWaveform Samples(std::initializer_list<std::pair<float, float>> values) {
@@ -72,7 +58,7 @@ cWaveform Samples(std::initializer_list<std::pair<float, float>> values) {
 std::string Saved(cWaveform& w, int type, const std::string& path) {
     w.fileType = type;
     EXPECT_EQ(w.SaveFile(path), 1) << type;
-    return Read(path);
+    return Slurp(path);
 }
 
 TEST_F(Writer, ExactBytesOfEachType) {
@@ -236,7 +222,7 @@ TEST_F(Writer, RefusedSavesLeaveTheExistingFile) {
     w.fileType = 40112;  // no spectrum buffer
     EXPECT_EQ(w.SaveFile(target, &why), 0);
     EXPECT_EQ(why, SaveFailure::NoSpectrumBuffer);
-    EXPECT_EQ(Read(target), "precious");
+    EXPECT_EQ(Slurp(target), "precious");
     EXPECT_EQ(Entries(), std::vector<std::string>{"keep.bin"});
     w.fileType = 405;
     EXPECT_EQ(w.SaveFile(Path("no/such/folder/x.bin"), &why), 0);
@@ -255,11 +241,8 @@ TEST_F(Writer, AFailingWriteReportsFailureAndKeepsTheOldFile) {
             100'000, 100'000
         };
         setrlimit(RLIMIT_FSIZE, &limit);
-        cWaveform w;
-        w.AllocateScratch(1'000'000);
-        std::fill(w.scratchI.begin(), w.scratchI.end(), 0.25f);
-        std::fill(w.scratchQ.begin(), w.scratchQ.end(), -0.25f);
-        w.SwapScratch();
+        cWaveform w = SignalWave(1'000'000, kDefaultSampleRateHz,
+                                 [](int) { return std::complex<double>(0.25, -0.25); });
         w.fileType = 405;
         SaveFailure why = SaveFailure::None;
         const int result = w.SaveFile(target, &why);
@@ -269,7 +252,7 @@ TEST_F(Writer, AFailingWriteReportsFailureAndKeepsTheOldFile) {
     waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "SaveFile did not report the failed write";
-    EXPECT_EQ(Read(target), "old contents");
+    EXPECT_EQ(Slurp(target), "old contents");
     EXPECT_EQ(Entries(), std::vector<std::string>{"old.bin"});
 }
 
@@ -282,7 +265,7 @@ TEST_F(Writer, ReplacesThroughLinksAndKeepsPermissions) {
     w.fileType = 405;
     ASSERT_EQ(w.SaveFile(link), 1);
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(Read(real).size(), 4u);
+    EXPECT_EQ(Slurp(real).size(), 4u);
     struct stat st {};
     stat(real.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -335,7 +318,7 @@ TEST_F(Writer, WriteProtectedFilesAreRefusedAndReadOnlyFoldersRewriteInPlace) {
                    : 1;
     });
     EXPECT_EQ(refused, 0);
-    EXPECT_EQ(Read(locked), "precious");
+    EXPECT_EQ(Slurp(locked), "precious");
 
     // Now the folder takes no new file: the writable file is rewritten where it is, and cut
     // to its new length; a new file cannot be made there.
@@ -350,7 +333,7 @@ TEST_F(Writer, WriteProtectedFilesAreRefusedAndReadOnlyFoldersRewriteInPlace) {
     });
     chmod(dir_.c_str(), 0755);
     EXPECT_EQ(inPlace, 0);
-    EXPECT_EQ(Read(open), "png");
+    EXPECT_EQ(Slurp(open), "png");
     EXPECT_EQ(Entries().size(), 2u);
 }
 
@@ -368,7 +351,7 @@ TEST_F(Writer, RootSavingAnotherUsersFileKeepsItsOwnerAndGroup) {
     EXPECT_EQ(st.st_uid, kNobodyId);
     EXPECT_EQ(st.st_gid, kNobodyId);
     EXPECT_EQ(st.st_mode & 07777, 0604u);
-    EXPECT_EQ(Read(target).size(), 4u);
+    EXPECT_EQ(Slurp(target).size(), 4u);
 }
 
 // Text types never write "inf" or "nan"; an infinity reads back as 1e38.
@@ -411,7 +394,7 @@ TEST_F(Writer, FastFileWritesInBlocksOfAtLeast4096Bytes) {
     f.Write(big.data(), big.size());  // pending bytes first, then the large block directly
     EXPECT_EQ(fs::file_size(path), 4096u + 2 + 5000);
     EXPECT_TRUE(f.Close());
-    EXPECT_EQ(Read(path).substr(4096, 3), "ccd");
+    EXPECT_EQ(Slurp(path).substr(4096, 3), "ccd");
 }
 
 TEST(NumberFormat, MatchesPrintfForms) {

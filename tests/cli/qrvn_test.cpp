@@ -238,7 +238,6 @@ TEST_F(Qrvn, BadInputGivesOneLineErrors) {
         {{"convert", good, Path("o.bin"), "--from", "405", "--to", "419"}, "cannot be written"},
         {{"render", good, "-o", Path("v.png"), "--view", "315"}, "is not a view kind"},
         {{"frobnicate"}, "unknown verb"},
-        {{"info", Path("no_dir/x.bin")}, "cannot open"},
         {{"info", Path("new\nline.bin")}, "new\\nline.bin: No such file"},
         // Ids beyond 32 bits are refused, not wrapped to 405, 303 and 707.
         {{"info", good, "--type", "4294967701"}, "unknown file type"},
@@ -282,16 +281,6 @@ TEST_F(Qrvn, LoadNotesRateSourcesAndValuesStartingWithAMinus) {
     Result r = Run({"info", text, "--type", "401"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "qrvn: " + text + ": 1 line was not a number\n");
-    // NaN in a float capture is read as 0 and said on stderr.
-    std::string bytes(16, '\0');
-    bytes[2] = '\xc0';
-    bytes[3] = '\x7f';
-    std::ofstream(Path("nan.cf32"), std::ios::binary) << bytes;
-    r = Run({"info", Path("nan.cf32")});
-    ASSERT_EQ(r.status, 0);
-    EXPECT_EQ(r.err,
-              "qrvn: " + Path("nan.cf32") + ": 1 value was NaN or infinite and reads as 0\n");
-    EXPECT_PRED2(Contains, r.out, "samples: 2\n");
 
     // A rate below 1 kHz in the name gives way to the fallback, and says so.
     const std::string slow =
@@ -356,17 +345,8 @@ TEST_F(Qrvn, FailedWritesAreReportedAndReplaceNothing) {
 }
 
 TEST_F(Qrvn, AFileReadOnlyInPartIsNotConvertedOverItself) {
-    // A sparse 600,000,000-byte text file: a number and a line of zero bytes inside the
-    // 500,000,000 bytes read, another number past them.
     const std::string big = Path("big.txt");
-    {
-        std::ofstream f(big, std::ios::binary);
-        f << "1\n";
-        f.seekp(kMaxFileBytes - 1);
-        f << "\n";
-        f.seekp(600'000'000 - 2);
-        f << "2\n";
-    }
+    WritePartlyReadText(big);
     const Result r = Run({"convert", big, big, "--from", "402", "--to", "402"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err.rfind("qrvn: only the first 500,000,000 of the 600,000,000 bytes of " + big, 0),
