@@ -130,7 +130,7 @@ TEST_F(Reader, NonFiniteFloatsAreNamedInTheLoadNotes) {
     ASSERT_EQ(Load(w, 424, inf + inf + inf), 0);
     EXPECT_EQ(LoadNotes(w), "3 values were NaN or infinite and read as 0");
     ASSERT_EQ(Load(w, 424, inf + std::string(4, '\0')), 0);
-    EXPECT_EQ(LoadNotes(w), "1 value was NaN or infinite and reads as 0");
+    EXPECT_EQ(LoadNotes(w), "1 value was NaN or infinite and was read as 0");
     w.fileType = 420;  // a re-parse counts again
     ASSERT_EQ(w.ParseRaw(), 1);
     EXPECT_EQ(w.nonFiniteValues, 1);

@@ -51,7 +51,7 @@ std::string LoadNotes(const cWaveform& w) {
                                  : GroupThousands(w.unparsedLines) + " lines were not numbers");
     if (w.nonFiniteValues > 0)
         add(w.nonFiniteValues == 1
-                ? std::string("1 value was NaN or infinite and reads as 0")
+                ? std::string("1 value was NaN or infinite and was read as 0")
                 : GroupThousands(w.nonFiniteValues) + " values were NaN or infinite and read as 0");
     return notes;
 }
