@@ -181,11 +181,13 @@ int CircularCrossCorrelate(cWaveform& x, const cWaveform& r, double* lag, const 
     const double lag1 = PeakCentroid(c, 20.0, true, &sum1);
     const double lag2 = PeakCentroid(c, 20.0, true, &sum2);
     const double chosen = sum2 > sum1 ? lag2 : lag1;
-    // The reference repeats with its own length, so the lag is known only modulo that length:
-    // reported within half of it either way (a copy of the waveform itself is at lag 0, not at
-    // one period).
+    // The result is circular over the transform length n: a peak index past n/2 is a negative
+    // lag. The reference repeats with its own length within it, so the lag is known only
+    // modulo that length: reported within half of it either way (a copy of the waveform itself
+    // is at lag 0, not at one period).
+    const double circular = std::remainder(chosen, static_cast<double>(n));
     const double period = static_cast<double>(r.sampleCount);
-    double folded = std::remainder(chosen, period);
+    double folded = std::remainder(circular, period);
     if (folded <= -period / 2) folded += period;
     *lag = folded;
     TakeSamples(x, a, n);
