@@ -347,9 +347,18 @@ TEST_F(Reader, OnlyTheFirst500MillionBytesAreReadAndTheFileIsNotSavedOver) {
     EXPECT_EQ(st.st_size, 600'000'000);
     // Another file takes the part that was read.
     EXPECT_EQ(w.SaveFile(Path("big.part")), 1);
-    // A waveform that no longer comes from that file may be saved there by choice.
+    // Nor may samples that came from elsewhere (a new waveform, the waveform a second file was
+    // combined into) replace it: the read is remembered for the file, not the waveform.
     w.ResetToNew();
-    EXPECT_EQ(w.SaveFile(path), 1);
+    cWaveform other = SignalWave(1, kDefaultSampleRateHz, [](int) { return 0.5; });
+    for (cWaveform* saver : {&w, &other}) {
+        SaveFailure why = SaveFailure::None;
+        EXPECT_EQ(saver->SaveFile(path, &why), 0);
+        EXPECT_EQ(why, SaveFailure::WouldCutSource);
+        EXPECT_EQ(saver->saveCutFile.bytesRead, kMaxFileBytes);
+    }
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 600'000'000);
 }
 
 // Independent per-sample decoding of the binary types, for comparison with the loader's

@@ -116,11 +116,21 @@ TEST_F(Monitor, ReloadModes) {
     const float before = main.I[50];
     ASSERT_EQ(ReloadExternalUpdate(main, path_, kMonitorAverageMode, main.sampleRate, link), 0);
     EXPECT_NEAR(main.I[50], 0.5f * (before + 50 * 1e-4f), 1e-4);
+    // A rewrite that grew past the read limit is taken in part, says so, and cannot be saved
+    // over.
+    WritePartlyReadText(path_);
+    main.fileType = kFileAsciiInt16;
+    ASSERT_EQ(ReloadExternalUpdate(main, path_, kMonitorReload, main.sampleRate, link), 0);
+    EXPECT_TRUE(main.source.ReadInPart());
+    EXPECT_EQ(r.texts.back().rfind("Read the first 500,000,000 of 600,000,000 bytes", 0), 0u);
+    EXPECT_EQ(main.SaveFile(path_), 0);
+    EXPECT_EQ(fs::file_size(path_), 600'000'000u);
     // A file that cannot be read leaves everything as it was.
+    const int count = main.sampleCount;
     fs::remove(path_);
     EXPECT_EQ(ReloadExternalUpdate(main, path_, kMonitorReload, main.sampleRate, link),
               kErrReloadFailed);
-    EXPECT_EQ(main.sampleCount, 80);
+    EXPECT_EQ(main.sampleCount, count);
 }
 
 // Another process rewrites the file 1,000 times with varying lengths, half of them in two

@@ -272,6 +272,20 @@ TEST_F(Writer, ReplacesThroughLinksAndKeepsPermissions) {
     EXPECT_EQ(w.title, link);
 }
 
+TEST_F(Writer, ADanglingLinkIsKept) {
+    // cp refuses to write through such a link; replacing it by a file would lose where it led.
+    const std::string link = Path("dangling.bin");
+    fs::create_symlink(Path("gone/target.bin"), link);
+    cWaveform w = Samples({{0.5f, 0.5f}});
+    w.fileType = 405;
+    SaveFailure why = SaveFailure::None;
+    EXPECT_EQ(w.SaveFile(link, &why), 0);
+    EXPECT_EQ(why, SaveFailure::DanglingLink);
+    EXPECT_EQ(WriteWholeFile(link, "x", 1), SaveFailure::DanglingLink);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Entries(), std::vector<std::string>{"dangling.bin"});
+}
+
 TEST_F(Writer, SpecialFilesAreNeverReplaced) {
     std::vector<std::string> targets = {Path("fifo"), Path("folder"), Path("to_fifo")};
     ASSERT_EQ(mkfifo(targets[0].c_str(), 0666), 0);
@@ -331,9 +345,27 @@ TEST_F(Writer, WriteProtectedFilesAreRefusedAndReadOnlyFoldersRewriteInPlace) {
         if (w.SaveFile(Path("new.bin"), &why) != 0 || why != SaveFailure::CannotCreate) return 2;
         return WriteWholeFile(open, "png", 3) == SaveFailure::None ? 0 : 3;
     });
-    chmod(dir_.c_str(), 0755);
     EXPECT_EQ(inPlace, 0);
     EXPECT_EQ(Slurp(open), "png");
+
+    // A disk that cannot hold the new text (a file size limit stands in for a full one):
+    // refused before the first old byte is overwritten.
+    const std::string old(262'144, 'o');
+    std::ofstream(open, std::ios::trunc) << old;
+    const int full = RunUnprivileged([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit {
+            300'000, 300'000
+        };
+        setrlimit(RLIMIT_FSIZE, &limit);
+        cWaveform w = SignalWave(20'000, kDefaultSampleRateHz, [](int) { return 0.25; });
+        w.fileType = 401;
+        SaveFailure why = SaveFailure::None;
+        return w.SaveFile(open, &why) == 0 && why == SaveFailure::WriteFailed ? 0 : 1;
+    });
+    chmod(dir_.c_str(), 0755);
+    EXPECT_EQ(full, 0);
+    EXPECT_TRUE(Slurp(open) == old);
     EXPECT_EQ(Entries().size(), 2u);
 }
 

@@ -15,6 +15,12 @@ CFastFile::CFastFile(int fd) : fd_(fd), buffer_(new char[kBufferBytes]) {
     if (fd_ < 0) Fail(EBADF);
 }
 
+std::unique_ptr<CFastFile> CFastFile::Counter() {
+    std::unique_ptr<CFastFile> counter(new CFastFile());
+    counter->countOnly_ = true;
+    return counter;
+}
+
 CFastFile::~CFastFile() {
     if (fd_ >= 0) {
         Flush();
@@ -47,6 +53,10 @@ void CFastFile::Flush() {
 }
 
 void CFastFile::Write(const void* data, size_t n) {
+    if (countOnly_) {
+        written_ += static_cast<int64_t>(n);
+        return;
+    }
     if (fd_ < 0 || n == 0) return;
     if (n >= kFlushThreshold) {
         Flush();
@@ -56,6 +66,22 @@ void CFastFile::Write(const void* data, size_t n) {
     std::memcpy(buffer_.get() + fill_, data, n);
     fill_ += n;
     if (fill_ >= kFlushThreshold) Flush();
+}
+
+bool CFastFile::Reserve(int64_t bytes) {
+    if (countOnly_ || bytes <= 0) return true;
+    if (fd_ < 0 || failed_) return false;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+        Fail(errno);
+        return false;
+    }
+    const int error = ::posix_fallocate(fd_, 0, static_cast<off_t>(bytes));
+    if (error == 0) return true;
+    // Whatever the attempt added past the old end goes again; the old bytes were never touched.
+    [[maybe_unused]] const int ignored = ::ftruncate(fd_, st.st_size);
+    Fail(error);
+    return false;
 }
 
 bool CFastFile::Close(bool truncate) {
@@ -69,14 +95,21 @@ bool CFastFile::Close(bool truncate) {
 }
 
 namespace {
-// The file a path names, following symbolic links, so a link is kept and its target replaced.
+// The file a path names, following symbolic links, so a link is kept and its target replaced;
+// "" for a link that leads nowhere (replacing it by a file would lose the link).
 std::string ResolveTarget(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         char resolved[PATH_MAX];
-        if (::realpath(path.c_str(), resolved)) return resolved;
+        return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
     }
     return path;
+}
+
+bool IsDanglingLink(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
+           ::stat(path.c_str(), &st) != 0;
 }
 
 // Opens an existing regular file for writing without ever blocking (a FIFO put in its place
@@ -98,6 +131,7 @@ int OpenRegularForWriting(const std::string& path) {
 SaveFailure CheckSaveTarget(const std::string& path, int* error) {
     if (error) *error = 0;
     struct stat st {};
+    if (IsDanglingLink(path)) return SaveFailure::DanglingLink;
     // Missing (or unreachable): creating the file will tell.
     if (::stat(path.c_str(), &st) != 0) return SaveFailure::None;
     if (!S_ISREG(st.st_mode)) return SaveFailure::NotRegularFile;
@@ -118,13 +152,21 @@ SaveFailure WriteWholeFile(const std::string& path, const void* data, size_t n, 
         if (error) *error = out.Error();
         return SaveFailure::CannotCreate;
     }
-    out.File().Write(data, n);
-    if (out.Commit()) return SaveFailure::None;
+    const bool reserved = out.Reserve(static_cast<int64_t>(n));
+    if (reserved) {
+        out.File().Write(data, n);
+        if (out.Commit()) return SaveFailure::None;
+    }
     if (error) *error = out.Error();
-    return out.InPlace() ? SaveFailure::WriteFailedInPlace : SaveFailure::WriteFailed;
+    // A refused reservation touched nothing, in place or not.
+    return out.InPlace() && reserved ? SaveFailure::WriteFailedInPlace : SaveFailure::WriteFailed;
 }
 
 AtomicFileReplace::AtomicFileReplace(const std::string& target) : target_(ResolveTarget(target)) {
+    if (target_.empty()) {
+        error_ = ENOENT;
+        return;
+    }
     const size_t slash = target_.rfind('/');
     const std::string dir =
         slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
@@ -171,6 +213,13 @@ AtomicFileReplace::AtomicFileReplace(const std::string& target) : target_(Resolv
 AtomicFileReplace::~AtomicFileReplace() {
     file_.reset();
     if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
+}
+
+bool AtomicFileReplace::Reserve(int64_t bytes) {
+    if (!file_) return false;
+    if (file_->Reserve(bytes)) return true;
+    error_ = file_->Error();
+    return false;
 }
 
 bool AtomicFileReplace::Finish() {

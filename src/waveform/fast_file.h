@@ -17,12 +17,14 @@ enum class SaveFailure {
     NoSpectrumBuffer,    // type 40112 needs the spectrum buffer
     NotRegularFile,      // the target is a folder, FIFO, socket or device: left alone
     NotWritable,         // the target exists and the user may not write it
-    WouldCutSource       // the target is the file the samples were read from only in part
+    WouldCutSource,      // the target is a file that was read only in part
+    DanglingLink         // the target is a symbolic link to nothing: left as it is
 };
 
 // Checks a path about to be written: None when it does not exist or is a regular file the
-// user may write (a symbolic link counts as its target), NotRegularFile or NotWritable (with
-// the system's reason in *error) otherwise. Nothing is created.
+// user may write (a symbolic link counts as its target), NotRegularFile, NotWritable (with
+// the system's reason in *error) or DanglingLink (a link whose target does not exist, which a
+// save would otherwise replace by a file) otherwise. Nothing is created.
 SaveFailure CheckSaveTarget(const std::string& path, int* error = nullptr);
 
 // Writes n bytes to path after CheckSaveTarget, through AtomicFileReplace. Returns None or
@@ -39,6 +41,8 @@ public:
     static constexpr size_t kFlushThreshold = 4096;
 
     explicit CFastFile(int fd);  // takes ownership of fd
+    // A file that writes nothing and only counts the bytes it is given (Written()).
+    static std::unique_ptr<CFastFile> Counter();
     ~CFastFile();                // writes what is pending and closes (errors then go unreported)
     CFastFile(const CFastFile&) = delete;
     CFastFile& operator=(const CFastFile&) = delete;
@@ -49,6 +53,11 @@ public:
     // Writes out what is pending, cuts the file after the bytes written when truncate is
     // set, forces it to the disk and closes. False when any of these failed.
     bool Close(bool truncate = false);
+    // Makes sure the first `bytes` bytes of the file have space on the disk, without changing
+    // what it holds. False (errno in Error(), the file's length as it was) when the disk
+    // cannot give them.
+    bool Reserve(int64_t bytes);
+    int64_t Written() const { return written_ + static_cast<int64_t>(fill_); }
     bool Failed() const { return failed_; }
     int Error() const { return error_; }  // errno of the first failure, 0 when none
 
@@ -57,7 +66,9 @@ private:
     void WriteAll(const char* data, size_t n);
     void Fail(int error);
 
-    int fd_;
+    CFastFile() = default;  // the counter
+    int fd_ = -1;
+    bool countOnly_ = false;
     std::unique_ptr<char[]> buffer_;
     size_t fill_ = 0;
     int64_t written_ = 0;
@@ -68,7 +79,9 @@ private:
 // A new file written beside the target and renamed over it on Commit(), so the target is
 // either the old file or the whole new one. Destruction without Commit() removes the new file.
 // When the folder allows no new file but the target exists and may be written, the target is
-// rewritten in place instead (InPlace()): a failed write then leaves it incomplete.
+// rewritten in place instead (InPlace()): the writer then reserves the new length first
+// (Reserve), so a full disk refuses the save before a byte of the old file is overwritten; a
+// write that still fails leaves it incomplete.
 class AtomicFileReplace {
 public:
     explicit AtomicFileReplace(const std::string& target);
@@ -80,6 +93,9 @@ public:
     bool Opened() const { return file_ != nullptr; }
     bool InPlace() const { return inPlace_; }
     CFastFile& File() { return *file_; }
+    // Reserves disk space for a new file of `bytes` bytes (see CFastFile::Reserve). False, with
+    // the target untouched and the reason in Error(), when the disk has no room.
+    bool Reserve(int64_t bytes);
     // Writes out and closes the new file, forcing it to the disk, without renaming it yet (so
     // a second file can be completed before either replaces its target). False when any of
     // this failed.

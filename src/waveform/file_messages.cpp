@@ -81,6 +81,8 @@ std::string SaveFailureText(SaveFailure why, int error, const std::string& path,
             return "file type 40112 needs a spectrum, which this waveform does not have";
         case SaveFailure::NotRegularFile:
             return path + " is not a regular file; it was left as it is";
+        case SaveFailure::DanglingLink:
+            return path + " is a symbolic link to a file that does not exist; it was left as it is";
         case SaveFailure::NotWritable:
             return path + " is write-protected (" + Reason(error, "Permission denied") +
                    "); it was left as it is";

@@ -26,7 +26,7 @@ std::string LoadNotes(const cWaveform& w);
 std::string CentreFrequencyText(double hz);
 
 // Why a save to path failed, as one sentence without a final stop. error is the system's
-// reason (errno, 0 for none); source is the file the samples were read from (for
+// reason (errno, 0 for none); source is the file read in part (cWaveform::saveCutFile, for
 // WouldCutSource). "" for SaveFailure::None.
 std::string SaveFailureText(SaveFailure why, int error, const std::string& path,
                             const SourceFile& source = {});

@@ -88,6 +88,7 @@ public:
     std::string loadDetail;       // why a recording could not be read (BadRecording)
     RecordingInfo recording;      // cleared with source
     int saveErrno = 0;            // the system's reason for the last failed SaveFile, or 0
+    SourceFile saveCutFile;       // the file read in part that refused the last SaveFile
 
     cWaveform() = default;
     ~cWaveform() { Clear(); }
@@ -147,10 +148,11 @@ public:
     // Writes the samples to path in fileType's format (see waveform_writer.h). Returns 1 when
     // the whole file is written, else 0 with the reason in *failure (and saveErrno). Refused
     // before anything is written: a target that exists and is not a regular file or is not
-    // writable by the user, and the source file of a read that took only part of it. An
-    // existing file is replaced only by a complete new one, keeping its permissions, owner and
-    // group; in a folder that allows no new file, a writable file is rewritten in place. The
-    // title becomes path on success.
+    // writable by the user, a symbolic link to nothing, and any file this run read only in
+    // part (saveCutFile says which). An existing file is replaced only by a complete new one,
+    // keeping its permissions, owner and group; in a folder that allows no new file, a writable
+    // file is rewritten in place once the disk has reserved the new length, so a full disk
+    // leaves it untouched. The title becomes path on success.
     // A path naming either file of a SigMF recording writes both: the samples as ci16_le
     // (cf32_le for the float types, see SigmfSaveDatatype) into x.sigmf-data, then the
     // metadata (rate, recording.centreFrequencyHz, description and author) into x.sigmf-meta.

@@ -14,6 +14,7 @@
 #include "waveform/decode_kernels.h"
 #include "waveform/message_pump.h"
 #include "waveform/parse_decimal.h"
+#include "waveform/partial_reads.h"
 #include "waveform/sample_rate_name.h"
 #include "waveform/sigmf.h"
 #include "waveform/split_work.h"
@@ -338,6 +339,7 @@ LoadFailure ReadWholeFile(const std::string& path, ByteArray& buf, SourceFile& s
     ::close(fd);
     // A file cut short while we read it keeps the part that arrived in one piece.
     source.bytesRead = got[0] < firstEnd ? got[0] : firstEnd + got[1];
+    RememberPartialRead(source);
     buf.resize(static_cast<size_t>(source.bytesRead));
     if (source.bytesRead == 0) {
         *error = readError;

@@ -10,9 +10,11 @@
 #include <cstring>
 
 #include <memory>
+#include <optional>
 
 #include "waveform/fast_file.h"
 #include "waveform/number_format.h"
+#include "waveform/partial_reads.h"
 #include "waveform/sigmf.h"
 #include "waveform/waveform.h"
 
@@ -357,11 +359,9 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
         if (p->empty()) continue;
         if (const SaveFailure check = CheckSaveTarget(*p, &saveErrno); check != SaveFailure::None)
             return fail(check);
-        if (source.ReadInPart()) {
-            struct stat st {};
-            if (::stat(p->c_str(), &st) == 0 && static_cast<uint64_t>(st.st_dev) == source.device &&
-                static_cast<uint64_t>(st.st_ino) == source.inode)
-                return fail(SaveFailure::WouldCutSource);
+        if (const std::optional<SourceFile> cut = PartialReadAt(*p)) {
+            saveCutFile = *cut;
+            return fail(SaveFailure::WouldCutSource);
         }
     }
 
@@ -369,6 +369,16 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
     if (!out.Opened()) {
         saveErrno = out.Error();
         return fail(SaveFailure::CannotCreate);
+    }
+    if (out.InPlace()) {
+        // The old bytes are overwritten as the new ones go out: the disk must hold all of them
+        // before the first is written. The encoders are measured by a dry run.
+        const std::unique_ptr<CFastFile> counter = CFastFile::Counter();
+        WriteSamples(*this, type, n, *counter);
+        if (!out.Reserve(counter->Written())) {
+            saveErrno = out.Error();
+            return fail(SaveFailure::WriteFailed);
+        }
     }
     WriteSamples(*this, type, n, out.File());
     const auto writeFailed = [&](AtomicFileReplace& file) {
@@ -389,6 +399,10 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
         if (!meta.Opened()) {
             saveErrno = meta.Error();
             return fail(SaveFailure::CannotCreate);
+        }
+        if (!meta.Reserve(static_cast<int64_t>(text.size()))) {
+            saveErrno = meta.Error();
+            return fail(SaveFailure::WriteFailed);
         }
         meta.File().Write(text.data(), text.size());
         if (!meta.Finish()) return writeFailed(meta);

@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <utility>
 
+#include "waveform/file_messages.h"
 #include "waveform/sample_edits.h"
 #include "waveform/waveform.h"
 
@@ -42,6 +44,7 @@ int ReloadExternalUpdate(cWaveform& main, const std::string& path, int mode, int
     temp.sampleRate = rateHz;
     temp.fileType = main.fileType;
     if (temp.LoadFile(path, true) != 0) return kErrReloadFailed;
+    const std::string notes = LoadNotes(temp);  // what this read left out
     if (mode == kMonitorAppendMode) {
         if (static_cast<int64_t>(main.sampleCount) + temp.sampleCount > maxSamples) {
             link.Status("Appending stopped: the waveform would pass " + std::to_string(maxSamples) +
@@ -71,9 +74,13 @@ int ReloadExternalUpdate(cWaveform& main, const std::string& path, int mode, int
         main.markerCount = temp.markerCount;
     }
     main.sampleRate = temp.sampleRate;
+    // The samples now come from this version of the file: how much of it was read goes with
+    // them (a save over a file read in part is refused by the reader's record either way).
+    if (mode == kMonitorReload) std::swap(main.source, temp.source);
     // The new samples are the only current form: a spectrum of the old ones must not stand.
     main.domainState = DomainState::TimeOnly;
     link.recompute();
+    if (!notes.empty()) link.Status(notes);
     return 0;
 }
 
