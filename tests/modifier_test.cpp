@@ -307,12 +307,17 @@ TEST(Combining, AShorterFileChangesOnlyItsLength) {
     cWaveform file = MakeWaveform(300, kFs, [](int k) {
         return cd((k * 37 + 1) % 2001 - 1000, (k * 91 + 3) % 1999 - 999) / 32768.0;
     });
+    // Its name gives it a rate of its own, which must not change the shift at the main rate;
+    // the same samples as cf32 are read as cf32 whatever the File Type.
     file.fileType = kFileBin16BeTwos;
-    const std::string path = TempPath("other.bin");
+    const std::string path = TempPath("other_1MSPS.bin"), floats = TempPath("other.cf32");
     ASSERT_EQ(file.SaveFile(path), 1);
     ASSERT_EQ(file.LoadFile(path, false), 0);
     const std::vector<cd> other = Samples(file);
     ASSERT_EQ(other.size(), 300u);
+    file.fileType = kFileCf32Le;
+    ASSERT_EQ(file.SaveFile(floats), 1);
+    const std::string asBinary = ReadAsNote(path, "405 16-bit BE");
     const double omega = 2 * kPi * 2.5e6 / kFs;
     struct Case {
         int id;
@@ -324,19 +329,19 @@ TEST(Combining, AShorterFileChangesOnlyItsLength) {
         {kToolAddFile,
          {{"file", path}, {"scale", "6"}, {"shift", "2.5"}},
          [&](cd a, cd b, int k) { return a + b * Gain(6) * std::polar(1.0, (k + 1) * omega); },
-         "External waveform combined"},
+         "External waveform combined" + asBinary},
         {kToolSubtractFile,
-         {{"file", path}},
+         {{"file", floats}},
          [](cd a, cd b, int) { return a - b; },
-         "External waveform combined"},
+         "External waveform combined" + ReadAsNote(floats, "420 cf32")},
         {kToolMixFile,
          {{"file", path}},
          [](cd a, cd b, int) { return a * b; },
-         "External waveform mixed"},
+         "External waveform mixed" + asBinary},
         {kToolReplaceQ,
          {{"file", path}},
          [](cd a, cd b, int) { return cd(a.real(), b.real()); },
-         "Q Samples overwritten from external file"},
+         "Q Samples overwritten from external file" + asBinary},
     };
     for (const Case& c : cases) {
         cWaveform w = FromSamples(main);
@@ -350,6 +355,7 @@ TEST(Combining, AShorterFileChangesOnlyItsLength) {
         EXPECT_EQ(run.LastText(), c.text);
     }
     std::remove(path.c_str());
+    std::remove(floats.c_str());
 }
 
 TEST(Combining, MarkerFileLevelsTheMarkedArea) {

@@ -136,6 +136,11 @@ inline std::string TempPath(const std::string& name) {
     return ::testing::TempDir() + std::to_string(::getpid()) + "_" + name;
 }
 
+// What a tool's closing text adds after reading the second file at path as `label`.
+inline std::string ReadAsNote(const std::string& path, const std::string& label) {
+    return " (" + path.substr(path.rfind('/') + 1) + " read as " + label + ")";
+}
+
 // n samples allocated but never written, so counts past 32 bits cost no memory.
 inline cWaveform Untouched(int64_t n, int64_t rateHz = 1'000'000) {
     cWaveform w;

@@ -67,9 +67,10 @@ public:
     int Apply(ToolContext& ctx, cWaveform& w) override {
         if (std::fabs(gain_ - 1.0f) > 1e-9f && !ScaleSamples(other_, gain_, ctx))
             return kErrStopped;
-        // The shift is in the second waveform's own rate (its name may give one).
+        // The shift is a frequency at the main waveform's rate, whose samples the second file's
+        // join one for one (a rate in the second file's name describes only that file).
         if (std::fabs(mhz_) > 1e-9f &&
-            !FrequencyShift(other_, mhz_ * 1e6 / static_cast<double>(other_.sampleRate), ctx))
+            !FrequencyShift(other_, mhz_ * 1e6 / static_cast<double>(w.sampleRate), ctx))
             return kErrStopped;
         return CombineWith(w, other_, Mode, ctx) ? kToolOk : kErrStopped;
     }

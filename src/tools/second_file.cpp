@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "waveform/file_messages.h"
 #include "waveform/sigmf.h"
 #include "waveform/waveform.h"
 
@@ -11,7 +12,10 @@ int LoadSecondWaveform(ToolContext& ctx, const PromptSpec& question, int fileTyp
                        int64_t sampleRateHz, cWaveform& out) {
     const std::string path = ctx.input->FileName(question, question.prompt);
     if (path.empty()) return kErrCancelled;
-    out.fileType = fileType;
+    // Read as Open reads it: a capture's extension (or a recording's metadata, in LoadFile)
+    // names its type; only a headerless name takes the type given. A marker file is always one.
+    const int named = fileType == kFileMarker ? 0 : FileTypeForExtension(path);
+    out.fileType = named != 0 ? named : fileType;
     out.sampleRate = sampleRateHz;
     // Not the Open command's keep-on-failure mode: that leaves one zero sample on a failure,
     // which a tool would then take for the file's contents.
@@ -24,5 +28,10 @@ int LoadSecondWaveform(ToolContext& ctx, const PromptSpec& question, int fileTyp
         out.Clear();
         return kErrLoadFailed;
     }
+    const size_t slash = path.rfind('/');
+    ctx.secondFileNote = path.substr(slash == std::string::npos ? 0 : slash + 1) + " read as " +
+                         FileTypeLabel(out.fileType);
+    if (const std::string notes = LoadNotes(out); !notes.empty())
+        ctx.secondFileNote += "; " + notes;
     return kToolOk;
 }

@@ -75,6 +75,9 @@ struct ToolContext {
 
     // Set by Apply: replaces the tool's success text (results that only the run knows).
     std::string resultText;
+    // Set by Ask when it read a second file: which, and as what type; the closing text of a
+    // successful run ends with it in parentheses.
+    std::string secondFileNote;
     // Message boxes Apply asks for (title, text); the dispatcher shows them through notice
     // once the operation has ended, on the caller's thread.
     std::vector<std::pair<std::string, std::string>> pendingNotices;

@@ -4,6 +4,7 @@
 
 int RunTool(const ToolInfo& info, ToolContext& ctx, cWaveform& wave, const ToolHost& host) {
     const std::unique_ptr<cTool> tool = info.make();
+    ctx.secondFileNote.clear();
     int code = tool->Ask(ctx, wave);
     if (code != kToolOk) return code;
     if (*info.progressText) ctx.Status(info.progressText);
@@ -22,7 +23,9 @@ int RunTool(const ToolInfo& info, ToolContext& ctx, cWaveform& wave, const ToolH
     if (host.finishUndo) host.finishUndo(code == kToolOk || ctx.keptPartial);
     if (code == kToolOk) {
         // A few tools end silently; an empty text would only blank the status bar.
-        const std::string text = ctx.resultText.empty() ? info.successText : ctx.resultText;
+        std::string text = ctx.resultText.empty() ? info.successText : ctx.resultText;
+        // A tool that ends silently stays silent.
+        if (!ctx.secondFileNote.empty() && !text.empty()) text += " (" + ctx.secondFileNote + ")";
         if (!text.empty()) ctx.Status(text);
     } else if (code == kErrStopped) {
         ctx.Status(ctx.keptPartial ? "Stopped: the changes made so far are kept"

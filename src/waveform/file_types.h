@@ -3,6 +3,7 @@
 // decoded and how the waveform is written back. Each value is its File Type menu command id.
 
 #include <cstdint>
+#include <string>
 
 #include "tools/command_ids.h"
 
@@ -23,3 +24,9 @@ bool IsReadableFileType(int type);
 
 // Menu text of a file type, or nullptr for the types without a menu entry.
 const char* FileTypeMenuText(int type);
+
+// A few words for a file type ("16-bit BE", "cf32"), or "" for an unknown value.
+const char* FileTypeShortName(int type);
+
+// The number and the short name ("405 16-bit BE"), as the status bar names a type read.
+std::string FileTypeLabel(int type);

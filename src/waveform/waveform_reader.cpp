@@ -43,6 +43,47 @@ const char* FileTypeMenuText(int type) {
     }
 }
 
+const char* FileTypeShortName(int type) {
+    switch (type) {
+        case kFileInstrumentCsv: return "instrument CSV";
+        case kFileAsciiIQLines: return "ASCII I/Q lines";
+        case kFileAsciiIQPair: return "ASCII IQ pairs";
+        case kFileAsciiInt16: return "ASCII int16";
+        case kFileAsciiHex16: return "ASCII hex16";
+        case kFileBin16BeOffset: return "16-bit BE offset";
+        case kFileBin16BeTwos: return "16-bit BE";
+        case kFileBin16LeOffset: return "16-bit LE offset";
+        case kFileBin16LeTwos: return "16-bit LE";
+        case kFileBin32BeTwos: return "32-bit BE";
+        case kFileReal16BeOffset: return "real 16-bit BE offset";
+        case kFileReal16BeTwos:
+        case kFileReal16BeTwosAlt: return "real 16-bit BE";
+        case kFileReal16LeOffset: return "real 16-bit LE offset";
+        case kFileReal16LeTwos:
+        case kFileReal16LeTwosAlt: return "real 16-bit LE";
+        case kFileCpriMantExp: return "CPRI";
+        case kFileMarker: return "marker";
+        case kFileCf32Le: return "cf32";
+        case kFileCs8: return "cs8";
+        case kFileCu8: return "cu8";
+        case kFileCf32Be: return "cf32 BE";
+        case kFileRf32Le: return "rf32";
+        case kFileRf32Be: return "rf32 BE";
+        case kFileRi8: return "ri8";
+        case kFileRu8: return "ru8";
+        case kFileTableMhzQ3:
+        case kFileTableMhzQSpec:
+        case kFileTableMilli:
+        case kFileTableMhzQ4: return "table";
+        default: return "";
+    }
+}
+
+std::string FileTypeLabel(int type) {
+    const std::string name = FileTypeShortName(type);
+    return std::to_string(type) + (name.empty() ? "" : " " + name);
+}
+
 namespace {
 
 // value / 32767 rounded to float. Multiplying by the double reciprocal gives the same float
