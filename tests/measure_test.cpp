@@ -240,6 +240,23 @@ TEST(Aclr, BandLimitedNoiseCarrierWithLeakage) {
     EXPECT_NEAR(a[0], t.totalPowerDb, 0.05);
 }
 
+// A modulated carrier (noise over 18 MHz) and a tone outside it: the carrier's band is the
+// carrier, not its spurs, so the tone is the first spur and the SFDR is never negative.
+TEST(Spurs, AModulatedCarriersOwnLobeIsNoSpur) {
+    const int64_t fs = 122'880'000;
+    const int n = 1 << 18;
+    const cWaveform carrier = BandNoise(fs, n, 9e6, 1e12, 0.0);
+    const double toneHz = 30e6;
+    const cWaveform w = SignalWave(n, fs, [&](int k) {
+        return cd(carrier.I[k], carrier.Q[k]) + std::polar(0.003, 2 * kPi * toneHz * k / fs);
+    });
+    const auto spurs = FindSpurs(Trace(w, 8192));
+    EXPECT_NEAR(spurs[1].frequencyHz, toneHz, 2.0 * fs / 8192);
+    EXPECT_NEAR(spurs[1].levelDb, Db(0.003), 0.1);
+    for (size_t i = 1; i < spurs.size(); ++i)
+        EXPECT_GE(spurs[0].levelDb, spurs[i].levelDb) << i;
+}
+
 TEST(Aclr, ChannelsThatFitTheTrace) {
     cEmissionMask mask;
     std::vector<float> flat(kMaxTracePoints, 1.0f);

@@ -185,7 +185,8 @@ std::array<SpurEntry, 10> FindSpurs(const cSpectrumTrace& t) {
         }
         return PowerDb(band);
     };
-    for (auto& entry : list) {
+    for (size_t pass = 0; pass < list.size(); ++pass) {
+        SpurEntry& entry = list[pass];
         std::sort(excluded.begin(), excluded.end());
         float best = 0.0f;
         int bestPoint = 0;
@@ -197,10 +198,36 @@ std::array<SpurEntry, 10> FindSpurs(const cSpectrumTrace& t) {
         maxima.Scan(from, nb, best, bestPoint);
         entry.frequencyHz = t.PeakFrequencyAt(bestPoint);
         entry.levelDb = bandPowerDb(bestPoint);
-        excluded.push_back({std::max(0, bestPoint - half), std::min(nb, bestPoint + half)});
-        for (int64_t j = bestPoint - w; j <= bestPoint + w; ++j)
+        // A modulated carrier's lobe is wider than a tone's: the points around it that stay
+        // within 10 dB of its peak, and the skirt that falls from them, are the carrier, not
+        // spurs beside it. A tone's lobe lies inside its usual ranges, which stay as they are.
+        int lobeLow = bestPoint, lobeHigh = bestPoint;
+        if (pass == 0 && t.traceValid) {
+            const auto at = [&](int k) { return t.power[static_cast<size_t>(k)]; };
+            const float floor = best * 0.1f;
+            while (lobeLow > 0 && at(lobeLow - 1) >= floor) --lobeLow;
+            while (lobeHigh < nb - 1 && at(lobeHigh + 1) >= floor) ++lobeHigh;
+            if (lobeLow == 0 && lobeHigh == nb - 1) {
+                // Within 10 dB from end to end: a floor without a carrier standing out of it.
+                lobeLow = lobeHigh = bestPoint;
+            } else {
+                while (lobeLow > 0 && at(lobeLow - 1) <= at(lobeLow)) --lobeLow;
+                while (lobeHigh < nb - 1 && at(lobeHigh + 1) <= at(lobeHigh)) ++lobeHigh;
+            }
+        }
+        excluded.push_back({std::max(0, std::min(bestPoint - half, lobeLow)),
+                            std::min(nb, std::max(bestPoint + half, lobeHigh + 1))});
+        for (int64_t j = std::min(bestPoint - w, lobeLow); j <= std::max(bestPoint + w, lobeHigh);
+             ++j)
             taken[static_cast<size_t>(t.MapIndex(j))] = 1;
     }
+    // The carrier is the strongest entry: should a broad signal elsewhere carry more power in
+    // its band than the strongest point's band, it is the carrier, so the SFDR is never
+    // negative.
+    const auto strongest = std::max_element(
+        list.begin(), list.end(),
+        [](const SpurEntry& a, const SpurEntry& b) { return a.levelDb < b.levelDb; });
+    std::rotate(list.begin(), strongest, strongest + 1);
     return list;
 }
 
