@@ -207,8 +207,10 @@ std::array<SpurEntry, 10> FindSpurs(const cSpectrumTrace& t) {
             const float floor = best * 0.1f;
             while (lobeLow > 0 && at(lobeLow - 1) >= floor) --lobeLow;
             while (lobeHigh < nb - 1 && at(lobeHigh + 1) >= floor) ++lobeHigh;
-            if (lobeLow == 0 && lobeHigh == nb - 1) {
+            if ((lobeLow == 0 && lobeHigh == nb - 1) ||
+                (lobeLow > bestPoint - half && lobeHigh < bestPoint + half)) {
                 // Within 10 dB from end to end: a floor without a carrier standing out of it.
+                // Within the usual range: a tone, whose skirt the search reads as defined.
                 lobeLow = lobeHigh = bestPoint;
             } else {
                 while (lobeLow > 0 && at(lobeLow - 1) <= at(lobeLow)) --lobeLow;

@@ -20,9 +20,9 @@ std::optional<double> SignalToNoise(const cSpectrumTrace& trace, double spanLowH
                                     double spanHighHz, double snrBandwidthHz,
                                     double peakFrequencyHz);
 
-// Ten passes of "strongest point outside the ranges found so far" (each range +-round(1.5 w),
-// the carrier's also its whole lobe: the points within 10 dB of its peak and the skirt falling
-// from them): entry 0 is the carrier, 1 .. 9 the spurs. An entry's level is the power of the
+// Ten passes of "strongest point outside the ranges found so far" (each range +-round(1.5 w);
+// a modulated carrier's, whose points within 10 dB of its peak reach past that, covers those
+// points and the skirt falling from them): entry 0 is the carrier, 1 .. 9 the spurs. An entry's level is the power of the
 // 2w+1 points around it, leaving out points inside the band of an earlier entry. The entry of
 // the highest level comes first, so SFDR = level[0] - level[1] is never negative.
 std::array<SpurEntry, 10> FindSpurs(const cSpectrumTrace& trace);
