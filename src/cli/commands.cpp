@@ -367,9 +367,16 @@ int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.Has("--json")) {
         MeasureJson(run, a.positional[0], l.wave.recording.centreFrequencyHz, out);
     } else {
+        bool toneShown = false;
         for (const PanelLine& line : run.engine.rightPanel)
-            if (line.text.back() != '!')
+            if (line.text.back() != '!') {
                 out << line.text << "\n";  // the red overprint repeats its line
+                toneShown = toneShown || line.text.rfind("Peak Frequency:", 0) == 0;
+            }
+        // The panel leaves tone 1 out beside other measurements; a script asked for it too.
+        if (!toneShown)
+            for (const std::string& line : ToneLines(run.engine))
+                out << line << "\n";
         for (const PanelLine& line : run.engine.leftPanel)
             out << line.text << "\n";
     }

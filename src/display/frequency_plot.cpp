@@ -322,11 +322,9 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
             right.Line("No valid tone pair found");
         }
     }
-    if (!maskOn && !aclrOn && !ms.imdOn && !obwOn) {
-        right.Line("Peak Frequency: " + FormatFrequency(e.tonePeakFrequencyHz));
-        right.Line("Marker Power: " + F2(e.toneMarkerPowerDb + offset) +
-                   (offset != 0.0 ? " dBm" : " dB"));
-    }
+    if (!maskOn && !aclrOn && !ms.imdOn && !obwOn)
+        for (const std::string& line : ToneLines(e))
+            right.Line(line);
     if (ms.snrOn && mr.snrDb && *mr.snrDb > -15.0 && *mr.snrDb < 300.0) {
         // Below 1 Hz the measurement used the span shown: label that.
         const double bandwidth = ms.snrBandwidthHz >= 1.0 ? ms.snrBandwidthHz : 0.0;
@@ -365,4 +363,10 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
     const std::string label = obwOn ? "OBW Power" : "Total Power";
     left.Line(std::fabs(offset) > 0.001 ? label + ": " + F2(total + offset) + " dBm"
                                         : label + ": " + F2(total) + " dB");
+}
+
+std::vector<std::string> ToneLines(const cPlotEngine& e) {
+    const double offset = e.dbmOffsetDb;
+    return {"Peak Frequency: " + FormatFrequency(e.tonePeakFrequencyHz),
+            "Marker Power: " + F2(e.toneMarkerPowerDb + offset) + (offset != 0.0 ? " dBm" : " dB")};
 }

@@ -4,6 +4,8 @@
 // markers, and the two annotation panels with every measurement result.
 
 #include <QPainter>
+#include <string>
+#include <vector>
 
 class cPlotEngine;
 class cSpectrumTrace;
@@ -16,6 +18,11 @@ double ShownFrequency(const cSpectrumTrace& trace, double fHz, double f1Hz);
 // measurements (tone 1 is the strongest point shown) and stores the panel lines in the engine.
 // Draws nothing while the trace is invalid.
 void DrawSpectrum(cPlotEngine& engine, QPainter& painter, int W, int H, double f0Hz, double f1Hz);
+
+// The panel's two lines about tone 1 ("Peak Frequency: ...", "Marker Power: ..."), as the
+// last DrawSpectrum measured it. The panel leaves them out beside the channel and two-tone
+// measurements; qrvn measure prints them whatever else was asked.
+std::vector<std::string> ToneLines(const cPlotEngine& engine);
 
 struct PlotStyle;
 // Vertical grid lines at round frequencies over a pw x ph plot area showing f0 .. f1.

@@ -71,13 +71,11 @@ void WriteMeasurementsJson(const cPlotEngine& e, const MeasurementView& run, std
     j.Field("dbm_offset_db", e.dbmOffsetDb);
     j.Field("total_power_db", t.totalPowerDb);
     j.Field("dc_offset_db", t.dcLevel);
-    // As on the panel: peak and marker only while no channel measurement or two-tone search
-    // runs.
-    if (!s.MaskOn() && s.aclrBandwidthHz == 0 && !s.imdOn && !s.obwOn) {
-        j.Field("peak_frequency_hz", e.tonePeakFrequencyHz);
-        if (abs.Known()) j.Field("peak_frequency_abs_hz", abs(e.tonePeakFrequencyHz));
-        j.Field("marker_power_db", e.toneMarkerPowerDb);
-    }
+    // Tone 1 is measured on the power trace whatever else runs (the panel only has no room
+    // for it beside the channel measurements).
+    j.Field("peak_frequency_hz", e.tonePeakFrequencyHz);
+    if (abs.Known()) j.Field("peak_frequency_abs_hz", abs(e.tonePeakFrequencyHz));
+    j.Field("marker_power_db", e.toneMarkerPowerDb);
     if (s.snrOn) {
         if (r.snrDb)
             j.Field("snr_db", *r.snrDb);

@@ -150,7 +150,9 @@ TEST_F(Qrvn, MeasureJsonMatchesTheLibrary) {
     EXPECT_EQ(o["frames"].toDouble(), 8);
     EXPECT_EQ(o["total_power_db"].toDouble(), e.trace.totalPowerDb);
     EXPECT_EQ(o["imd"].toObject()["carrier1_power_db"].toDouble(), e.toneMarkerPowerDb);
-    EXPECT_FALSE(o.contains("marker_power_db"));  // not on the panel while the two-tone search runs
+    // Tone 1 is reported with every other measurement asked for.
+    EXPECT_EQ(o["marker_power_db"].toDouble(), e.toneMarkerPowerDb);
+    EXPECT_EQ(o["peak_frequency_hz"].toDouble(), e.tonePeakFrequencyHz);
     EXPECT_EQ(o["sfdr_db"].toDouble(), e.measurements.results.sfdrDb);
     ASSERT_TRUE(e.measurements.results.tonePair.has_value());
     EXPECT_EQ(o["imd"].toObject()["ip3_dbfs"].toDouble(), e.measurements.results.tonePair->ip3Dbfs);
@@ -163,6 +165,7 @@ TEST_F(Qrvn, MeasureJsonMatchesTheLibrary) {
     EXPECT_PRED2(Contains, text.out,
                  "IP3: " + Fixed(e.measurements.results.tonePair->ip3Dbfs, 2) + " dBFS\n");
     EXPECT_PRED2(Contains, text.out, "Resolution BW: 3.75 kHz\n");
+    EXPECT_PRED2(Contains, text.out, "Marker Power: " + Fixed(e.toneMarkerPowerDb, 2) + " dB\n");
 
     // Tones below DC in a DC-to-fs view: JSON reports them above fs/2, as the text does.
     const std::string negative = Save("neg_30.72MSPS.bin", 1 << 16, [](int k) {
