@@ -260,6 +260,12 @@ TEST(Generators, DcPulseAndTheirChecks) {
     EXPECT_NE(w.I[30], 0.2f);
     ASSERT_EQ(run.Run(kToolAddPulse, w, {{"AddPulse", "0"}}), 0);
     EXPECT_EQ(run.LastText(), "Pulse added");
+    // 1e-4 s at 122.88 Msps is 12,288 samples as typed; the float 1e-4 times the rate is
+    // 12287.99...
+    cWaveform fast = Zeros(20'000, 122'880'000);
+    ASSERT_EQ(run.Run(kToolAddPulse, fast, {{"AddPulse", "0.0001"}}), 0);
+    EXPECT_EQ(fast.I[12'287], 0.2f);
+    EXPECT_EQ(fast.I[12'288], 0.0f);
 }
 
 // Every rejection ends the tool before the undo copy and leaves the samples as they were.

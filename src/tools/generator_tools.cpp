@@ -7,6 +7,7 @@
 
 #include "dsp/random.h"
 #include "tools/generator_ops.h"
+#include "tools/length_ops.h"
 #include "tools/tool_groups.h"
 #include "waveform/waveform.h"
 
@@ -340,8 +341,8 @@ public:
         if (!InRange(seconds, 0, 10)) return kErrLengthOrCount;
         // Checked before anything is taken or changed: a pulse longer than the waveform is
         // refused with the waveform and the undo copy as they were.
-        length_ =
-            static_cast<int64_t>(static_cast<double>(seconds) * static_cast<double>(w.sampleRate));
+        // Counted as Set Length counts seconds: the duration typed, not its float's product.
+        length_ = static_cast<int64_t>(SamplesInSeconds(seconds, w.sampleRate));
         if (length_ > w.sampleCount)
             return Refuse(ctx, "Invalid Pulse Duration", kErrLengthOrCount);
         return kToolOk;

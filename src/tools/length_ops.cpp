@@ -51,6 +51,11 @@ int64_t MiddleCropStart(int64_t n, int64_t k) {
 double RequestedLength(float v, int64_t sampleRateHz) {
     if (!std::isfinite(v)) return std::nan("");
     if (v > 10.0f) return std::trunc(static_cast<double>(v));
+    return SamplesInSeconds(v, sampleRateHz);
+}
+
+double SamplesInSeconds(float v, int64_t sampleRateHz) {
+    if (!std::isfinite(v)) return std::nan("");
     // The float as the shortest decimal that reads back as it: the number typed.
     char text[64];
     const auto [end, ec] = std::to_chars(text, text + sizeof text, v);

@@ -28,6 +28,10 @@ int64_t MiddleCropStart(int64_t n, int64_t k);
 // for a value that is not a number.
 double RequestedLength(float v, int64_t sampleRateHz);
 
+// The samples in v seconds at Fs, counted as RequestedLength counts them (so 1e-4 s at
+// 122.88 MHz is 12288 samples, not the 12287 of the float's own product). NaN for NaN or inf.
+double SamplesInSeconds(float v, int64_t sampleRateHz);
+
 // Makes the waveform `length` samples long: the first `length` samples when that is fewer, the
 // samples followed by zeros when more, nothing when the same (zero padding for any caller).
 // Returns kToolOk; kErrTooShort when length < 0; kErrTooLong when length > kMaxToolSamples
