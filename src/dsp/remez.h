@@ -14,6 +14,10 @@ struct RemezBand {
 struct RemezResult {
     std::vector<double> taps;  // empty when the design failed
     bool converged = false;    // the extremal set settled within the iterations allowed
+    // Settled because the exchange's error fell below 1e-6 everywhere while δ sank to double
+    // precision: the extrema are rounding noise, so the error does not alternate, and
+    // deviation is the largest weighted error of the taps on the grid instead.
+    bool atPrecision = false;
     int iterations = 0;
     double deviation = 0.0;  // |δ|: the weighted error at every extremal frequency
     std::vector<double> extremalFrequencies;  // r + 1 of them, where the error alternates

@@ -397,13 +397,18 @@ TEST_F(Qrvn, FirDesignWritesTheDesignersTaps) {
     const LowPassFigures figures = MeasureLowPass(expected.taps, 0.15, 0.2);
     EXPECT_EQ(o["stopband_attenuation_db"].toDouble(), figures.stopbandAttenuationDb);
     EXPECT_GT(figures.stopbandAttenuationDb, 40.0);
+    // A design whose error is below what the exchange resolves is settled, not refused.
+    EXPECT_EQ(Run({"fir-design", "--taps", "41", "--pass", "0.05", "--stop", "0.35", "--weight",
+                   "10", "-o", Path("wide.bin")})
+                  .status,
+              0);
     for (const std::vector<std::string>& bad :
          {Steps{"--taps", "2", "--pass", "0.1", "--stop", "0.2"},
           {"--taps", "21", "--pass", "0.3", "--stop", "0.2"},
           {"--taps", "21", "--pass", "0.1", "--stop", "0.6"},
           {"--taps", "21", "--pass", "0.1", "--stop", "0.2", "--weight", "11"},
           {"--taps", "500", "--pass", "0.1", "--stop", "0.2"},  // more than FIR filtering takes
-          {"--taps", "21", "--pass", "0.011", "--stop", "0.471"}}) {  // does not settle
+          {"--taps", "255", "--pass", "0.2", "--stop", "0.3"}}) {  // does not settle
         std::vector<std::string> args{"fir-design", "-o", Path("bad.bin")};
         args.insert(args.end(), bad.begin(), bad.end());
         const Result b = Run(args);
