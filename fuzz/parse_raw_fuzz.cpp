@@ -21,10 +21,8 @@ void CheckMetadata(const uint8_t* data, size_t size) {
     if (meta.headerBytes < 0 || meta.trailingBytes < 0 || meta.describedSamples < 0) std::abort();
     if (meta.sampleRateHz && !(*meta.sampleRateHz > 0)) std::abort();
     SigmfSaveFields fields;
-    fields.sampleRateHz =
-        meta.sampleRateHz
-            ? static_cast<int64_t>(*meta.sampleRateHz > 9e18 ? 9e18 : *meta.sampleRateHz)
-            : 1;
+    // The rate as a load gives it to the waveform, which is what a save writes back.
+    fields.sampleRateHz = meta.sampleRateHz ? LoadedSampleRateHz(*meta.sampleRateHz) : 1;
     fields.frequencyHz = meta.frequencyHz;
     fields.description = meta.description;
     fields.author = meta.author;

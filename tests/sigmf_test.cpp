@@ -129,6 +129,16 @@ TEST_F(Sigmf, RateCentreFrequencyAndTextsComeFromTheMetadata) {
     EXPECT_EQ(w.sampleRate, 1'500'000);
     EXPECT_FALSE(w.recording.centreFrequencyHz.has_value());
     EXPECT_FALSE(w.recording.sampleRateHz.has_value());
+    // A rate far below 1 Hz takes the fallback rate, which a save writes and a read takes back.
+    cWaveform tiny;
+    ASSERT_EQ(LoadRecording(tiny, Meta("ci8", R"(, "core:sample_rate": 2.4e-6)"),
+                            std::string("\x7f\x81", 2)),
+              0);
+    EXPECT_EQ(tiny.sampleRate, kFallbackSampleRateHz);
+    ASSERT_EQ(tiny.SaveFile(Path("again.sigmf-meta")), 1);
+    cWaveform again;
+    ASSERT_EQ(again.LoadFile(Path("again.sigmf-meta"), false), 0);
+    EXPECT_EQ(again.sampleRate, kFallbackSampleRateHz);
 }
 
 struct Unreadable {

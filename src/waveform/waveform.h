@@ -23,6 +23,10 @@ constexpr int64_t kDefaultSampleRateHz = 491'520'000;
 constexpr int64_t kFallbackSampleRateHz = 245'760'000;
 constexpr int kNewWaveformLength = 65536;
 
+// The rate a load gives a waveform from a rate in Hz its metadata states: rounded to whole
+// hertz, at most 9e18, and kFallbackSampleRateHz below 1 kHz (or for NaN).
+int64_t LoadedSampleRateHz(double hz);
+
 // Why a load failed.
 enum class LoadFailure {
     None,

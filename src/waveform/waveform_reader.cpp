@@ -84,6 +84,11 @@ std::string FileTypeLabel(int type) {
     return std::to_string(type) + (name.empty() ? "" : " " + name);
 }
 
+int64_t LoadedSampleRateHz(double hz) {
+    if (!(hz >= 999.5)) return kFallbackSampleRateHz;
+    return static_cast<int64_t>(std::llround(std::min(hz, 9e18)));
+}
+
 namespace {
 
 // value / 32767 rounded to float. Multiplying by the double reciprocal gives the same float
@@ -587,7 +592,7 @@ int cWaveform::LoadFile(const std::string& path, bool keepOnFailure) {
             markerCount = 0;
             const int64_t named = SampleRateFromName(title);
             if (info.sampleRateHz)
-                sampleRate = static_cast<int64_t>(std::llround(std::min(*info.sampleRateHz, 9e18)));
+                sampleRate = LoadedSampleRateHz(*info.sampleRateHz);
             else if (named > 0)
                 sampleRate = named;
             if (sampleRate < 1000) sampleRate = kFallbackSampleRateHz;
