@@ -155,7 +155,7 @@ TEST(Correlation, ReferencesThatCannotBeUsedChangeNothing) {
         EXPECT_EQ(w.I, before);
         EXPECT_FALSE(run.undoTaken);
         EXPECT_EQ(run.Run(id, w, {{"file", "cancel"}}), kErrCancelled);
-        EXPECT_TRUE(run.texts.empty());
+        EXPECT_EQ(run.texts, Strings{kCancelledText});
         EXPECT_EQ(run.Run(id, w, {{"file", path + ".missing"}}), kErrLoadFailed);
         EXPECT_EQ(run.LastText(),
                   "ERR: CrossCorrelation failed, the reference could not be read: No such file or "

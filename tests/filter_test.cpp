@@ -273,14 +273,14 @@ const std::string kBeyondHalf = "ERR: Filter edges must lie within +/-15.36 MHz"
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Filters, ToolRefusals, testing::ValuesIn(FilterCases({
-    ToolRefusal{"LowPassCancelled", kToolLowPass, {{"FFT_LPF1", "cancel"}}, {"FFT_LPF1"}, {}},
+    ToolRefusal{"LowPassCancelled", kToolLowPass, {{"FFT_LPF1", "cancel"}}, {"FFT_LPF1"}, {kCancelledText}, kErrCancelled},
     ToolRefusal{"LowPassStopEdgeBeyondHalfTheRate", kToolLowPass, {{"FFT_LPF1", "15"}, {"FFT_LPF2", "0.5"}}, kLpfAsked,
                 {kBeyondHalf}},
     ToolRefusal{"HighPassStopEdgeBeyond", kToolHighPass, {{"FFT_HPF1", "-15"}, {"FFT_HPF2", "1"}}, {"FFT_HPF1", "FFT_HPF2"},
                 {kBeyondHalf}},
     ToolRefusal{"BandPassSecondEdgeBeyondTheRate", kToolBandPass, {{"FFTBP1", "1"}, {"FFTBP2", "-31"}}, {"FFTBP1", "FFTBP2"},
                 {kBeyondRate}},
-    ToolRefusal{"BandPassCancelled", kToolBandPass, {{"FFTBP2", "cancel"}}, {"FFTBP1", "FFTBP2"}, {}},
+    ToolRefusal{"BandPassCancelled", kToolBandPass, {{"FFTBP2", "cancel"}}, {"FFTBP1", "FFTBP2"}, {kCancelledText}, kErrCancelled},
     ToolRefusal{"BandStopSpanBeyondTheRate", kToolBandStop, {{"FFTBS3", "40"}}, {"FFTBS1", "FFTBS2", "FFTBS3"}, {kBeyondRate}},
     // Within the checks, but an edge falls outside the spectrum: for the band filters the side
     // that fits is not applied either.

@@ -134,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(Fir, ToolRefusals, testing::Values(
     ToolRefusal{"FiveHundredTaps", kToolFirFile, {{"file", "@taps500.bin"}}, {"file"}, {"Too many taps to filter with"}},
     ToolRefusal{"FiveHundredOneTaps", kToolFirFile, {{"file", "@taps501.bin"}}, {"file"}, {"Too many taps to filter with"}},
     ToolRefusal{"EveryTapZero", kToolFirFile, {{"file", "@zero_taps.bin"}}, {"file"}, {"ERR: FIR tap file holds only zero taps"}},
-    ToolRefusal{"Cancelled", kToolFirFile, {{"file", "cancel"}}, {"file"}, {}},
+    ToolRefusal{"Cancelled", kToolFirFile, {{"file", "cancel"}}, {"file"}, {kCancelledText}, kErrCancelled},
     ToolRefusal{"MissingFile", kToolFirFile, {{"file", "@missing.bin"}}, {"file"},
                 {"ERR: FIR tap file could not be read: No such file or directory"}},
     ToolRefusal{"EmptyFile", kToolFirFile, {{"file", "@empty.bin"}}, {"file"}, {"ERR: FIR tap file could not be read: empty file"}}),

@@ -272,9 +272,9 @@ const std::vector<std::string> kWindowAsked = {"par", "CFRWindowLen"};
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(NonLinear, ToolRefusals, testing::Values(
     ToolRefusal{"CfrParTooSmall", kToolCfr, {{"CFRPAR", "0.05"}}, {"CFRPAR"}, {kCfrText, "ERR: Invalid PAR selected"}, kErrCfr},
-    ToolRefusal{"CfrCancelled", kToolCfr, {{"CFRPAR", "cancel"}}, {"CFRPAR"}, {kCfrText, "CFR Cancelled"}, kErrCfr},
+    ToolRefusal{"CfrCancelled", kToolCfr, {{"CFRPAR", "cancel"}}, {"CFRPAR"}, {kCfrText, kCancelledText}, kErrCancelled},
     ToolRefusal{"CfrOfSilence", kToolCfr, {}, {"CFRPAR"}, {kCfrText, "ERR: CFR failed"}, kErrLevel, {}, -1, true},
-    ToolRefusal{"WindowingCancelled", kToolPeakWindowCfr, {{"par", "cancel"}}, {"par"}, {"CFR Cancelled"}, kErrCfr},
+    ToolRefusal{"WindowingCancelled", kToolPeakWindowCfr, {{"par", "cancel"}}, {"par"}, {kCancelledText}, kErrCancelled},
     ToolRefusal{"WindowingBelowTheMean", kToolPeakWindowCfr, {{"par", "-1"}}, {"par"}, {"ERR: Invalid PAR selected"}, kErrCfr},
     ToolRefusal{"WindowOf9", kToolPeakWindowCfr, {{"CFRWindowLen", "9"}}, kWindowAsked, {}, kErrLengthOrCount},
     ToolRefusal{"WindowOf301", kToolPeakWindowCfr, {{"CFRWindowLen", "301"}}, kWindowAsked, {}, kErrLengthOrCount},

@@ -231,7 +231,7 @@ const Strings kUp = {"Upsample"}, kDown = {"Downsample"}, kFftDown = {"Downsampl
 INSTANTIATE_TEST_SUITE_P(Resample, ToolRefusals, testing::ValuesIn(OnSamples(100, {
     ToolRefusal{"ZeroStuffZero", kToolUpsampleZero, {{"Upsample", "0"}}, kUp, {kBadZeroStuff}},
     ToolRefusal{"ZeroStuff101", kToolUpsampleZero, {{"Upsample", "101"}}, kUp, {kBadZeroStuff}},
-    ToolRefusal{"ZeroStuffCancelled", kToolUpsampleZero, {{"Upsample", "cancel"}}, kUp, {kBadZeroStuff}},
+    ToolRefusal{"ZeroStuffCancelled", kToolUpsampleZero, {{"Upsample", "cancel"}}, kUp, {kCancelledText}, kErrCancelled},
     // 1 passes the prompt and fails in the operation.
     ToolRefusal{"ZeroStuffByOne", kToolUpsampleZero, {{"Upsample", "1"}}, kUp, kUpFailed},
     ToolRefusal{"ZeroStuffEmpty", kToolUpsampleZero, {}, kUp, kUpFailed, 0, {}, 0},
@@ -239,19 +239,19 @@ INSTANTIATE_TEST_SUITE_P(Resample, ToolRefusals, testing::ValuesIn(OnSamples(100
     ToolRefusal{"FftUpByThree", kToolUpsampleFft, {{"Upsample", "3"}}, kUp, {kBadFftUp}},
     ToolRefusal{"FftUpByOne", kToolUpsampleFft, {{"Upsample", "1"}}, kUp, {kBadFftUp}},
     ToolRefusal{"FftUpBy1024", kToolUpsampleFft, {{"Upsample", "1024"}}, kUp, {kBadFftUp}},
-    ToolRefusal{"FftUpCancelled", kToolUpsampleFft, {{"Upsample", "cancel"}}, kUp, {kBadFftUp}},
+    ToolRefusal{"FftUpCancelled", kToolUpsampleFft, {{"Upsample", "cancel"}}, kUp, {kCancelledText}, kErrCancelled},
     ToolRefusal{"FftUpBy512FailsInTheOperation", kToolUpsampleFft, {{"Upsample", "512"}}, kUp, kFftUpFailed},
     ToolRefusal{"FftUpEmpty", kToolUpsampleFft, {}, kUp, kFftUpFailed, 0, {}, 0},
     ToolRefusal{"FftUpPastTheLimit", kToolUpsampleFft, {{"Upsample", "256"}}, kUp, kFftUpFailed, 0, {}, 400'000},
     ToolRefusal{"DecimateZero", kToolDecimate, {{"Downsample", "0"}}, kDown, {kBadDecimate}},
     ToolRefusal{"DecimateByN", kToolDecimate, {{"Downsample", "100"}}, kDown, {kBadDecimate}},
-    ToolRefusal{"DecimateCancelled", kToolDecimate, {{"Downsample", "cancel"}}, kDown, {kBadDecimate}},
+    ToolRefusal{"DecimateCancelled", kToolDecimate, {{"Downsample", "cancel"}}, kDown, {kCancelledText}, kErrCancelled},
     ToolRefusal{"DecimateByOne", kToolDecimate, {{"Downsample", "1"}}, kDown, kDownFailed},
     // 10 / 7 + 0.5 truncates to 1: one sample is no waveform.
     ToolRefusal{"DecimateToOneSample", kToolDecimate, {{"Downsample", "7"}}, kDown, kDownFailed, 0, {}, 10},
     ToolRefusal{"FftDownBySix", kToolDownsampleFft, {{"DownsampleFFT", "6"}}, kFftDown, {kBadFftDown}},
     ToolRefusal{"FftDownBy1024", kToolDownsampleFft, {{"DownsampleFFT", "1024"}}, kFftDown, {kBadFftDown}},
-    ToolRefusal{"FftDownCancelled", kToolDownsampleFft, {{"DownsampleFFT", "cancel"}}, kFftDown, {kBadFftDown}},
+    ToolRefusal{"FftDownCancelled", kToolDownsampleFft, {{"DownsampleFFT", "cancel"}}, kFftDown, {kCancelledText}, kErrCancelled},
     ToolRefusal{"FftDownBy512FailsInTheOperation", kToolDownsampleFft, {{"DownsampleFFT", "512"}}, kFftDown, kFftDownFailed},
     ToolRefusal{"FftDownToOneSample", kToolDownsampleFft, {{"DownsampleFFT", "2"}}, kFftDown, kFftDownFailed, 0, {}, 3},
     // N / K = 2 samples, but Nf / K = 4 bins: below the 8-point transform.

@@ -20,6 +20,9 @@
 #include "waveform/waveform.h"
 
 using Answers = std::map<std::string, std::string>;
+
+// What a tool says when one of its questions was cancelled.
+inline const std::string kCancelledText = "Cancelled";
 using Strings = std::vector<std::string>;
 
 // Answers prompts by name; "cancel" answers as a cancelled dialog; absent names take the
@@ -41,6 +44,7 @@ public:
         asked.push_back(s.name);
         const auto it = answers.find(s.name);
         if (it == answers.end()) return def;
+        cancelled = cancelled || it->second == "cancel";
         return it->second == "cancel" ? std::string() : it->second;
     }
     std::string FileName(const PromptSpec& s, const std::string&) override { return Text(s, ""); }
@@ -50,6 +54,7 @@ private:
         asked.push_back(s.name);
         const auto it = answers.find(s.name);
         if (it == answers.end()) return def;
+        cancelled = cancelled || it->second == "cancel";
         return it->second == "cancel" ? cancel : std::stod(it->second);
     }
 };

@@ -19,22 +19,29 @@ public:
     FrameToolInput(IPrompter& prompter, std::function<std::string(const std::string&)> chooseFile)
         : prompter_(prompter), chooseFile_(std::move(chooseFile)) {}
     float Float(const PromptSpec& s, float def) override {
-        return prompter_.PromptFloat(s.prompt, s.note, def, s.key);
+        return Noted(prompter_.PromptFloat(s.prompt, s.note, def, s.key));
     }
     double Double(const PromptSpec& s, double def) override {
-        return prompter_.PromptDouble(s.prompt, s.note, def, s.key);
+        return Noted(prompter_.PromptDouble(s.prompt, s.note, def, s.key));
     }
     int Int(const PromptSpec& s, int def) override {
-        return prompter_.PromptInt(s.prompt, s.note, def, s.key);
+        return Noted(prompter_.PromptInt(s.prompt, s.note, def, s.key));
     }
     std::string Text(const PromptSpec& s, const std::string& def) override {
-        return prompter_.PromptString(s.prompt, s.note, def, s.key);
+        return Noted(prompter_.PromptString(s.prompt, s.note, def, s.key));
     }
     std::string FileName(const PromptSpec&, const std::string& title) override {
-        return chooseFile_ ? chooseFile_(title) : std::string();
+        std::string path = chooseFile_ ? chooseFile_(title) : std::string();
+        cancelled = cancelled || path.empty();
+        return path;
     }
 
 private:
+    template <class T>
+    T Noted(T answer) {
+        cancelled = cancelled || prompter_.lastCancelled;
+        return answer;
+    }
     IPrompter& prompter_;
     std::function<std::string(const std::string&)> chooseFile_;
 };

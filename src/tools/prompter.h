@@ -15,10 +15,13 @@ public:
 
     virtual ~IPrompter() = default;
 
+    // Whether the last prompt was cancelled (set by every prompt).
+    bool lastCancelled = false;
+
     // Each call shows prompt (what to enter) and note (a hint) and offers defaultValue, or the
     // answer last confirmed under key when there is one. A non-empty key remembers the
     // confirmed answer across program runs; prompts sharing a key share the answer; an empty
-    // key never reads or writes anything. Text that is not a number answers 0.
+    // key never reads or writes anything. A numeric prompt accepts only a number.
 
     // Returns the typed number narrowed to float, or kCancelFloat.
     virtual float PromptFloat(const std::string& prompt, const std::string& note,

@@ -44,6 +44,10 @@ public:
     virtual std::string Text(const PromptSpec& question, const std::string& def) = 0;
     // The path of a second waveform file chosen under a dialog title; "" when cancelled.
     virtual std::string FileName(const PromptSpec& question, const std::string& title) = 0;
+
+    // Set by an implementation when the user cancelled a question (cleared by the dispatcher
+    // before Ask): the tool then ends with "Cancelled", whatever it would say of the answer.
+    bool cancelled = false;
 };
 
 // What the view shows, for tools that act on the shown span.

@@ -5,8 +5,22 @@
 int RunTool(const ToolInfo& info, ToolContext& ctx, cWaveform& wave, const ToolHost& host) {
     const std::unique_ptr<cTool> tool = info.make();
     ctx.secondFileNote.clear();
+    // A cancelled question ends the tool quietly: what the tool says of the cancel value (it
+    // reads as out of range) is not shown.
+    if (ctx.input) ctx.input->cancelled = false;
+    const auto status = ctx.status;
+    ctx.status = [&ctx, &status](const std::string& text) {
+        if (status && !(ctx.input && ctx.input->cancelled)) status(text);
+    };
     int code = tool->Ask(ctx, wave);
-    if (code != kToolOk) return code;
+    ctx.status = status;
+    if (code != kToolOk) {
+        if (ctx.input && ctx.input->cancelled) {
+            ctx.Status("Cancelled");
+            return kErrCancelled;
+        }
+        return code;
+    }
     if (*info.progressText) ctx.Status(info.progressText);
     ctx.resultText.clear();
     ctx.results.clear();

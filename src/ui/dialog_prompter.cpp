@@ -27,10 +27,12 @@ QString CutToChars(QString text, int maxChars) {
     return text;
 }
 
-// Shows one dialog; returns false on Cancel, else the typed text in answer.
+// Shows one dialog; returns false on Cancel, else the typed text in answer. A numeric dialog
+// accepts only a number.
 bool Ask(QWidget* parent, const std::string& prompt, const std::string& note,
-         const QString& offered, QString& answer) {
+         const QString& offered, QString& answer, bool numeric) {
     cDlgUserInput dialog(parent);
+    dialog.SetNumeric(numeric);
     dialog.SetValueText(offered);
     dialog.SetPromptText(FromUtf8(prompt));
     dialog.SetNoteText(FromUtf8(note));
@@ -101,7 +103,8 @@ float cDialogPrompter::PromptFloat(const std::string& prompt, const std::string&
                                    float defaultValue, const std::string& key) {
     const float offered = RememberedNumber(key, defaultValue);
     QString answer;
-    if (!Ask(parent_, prompt, note, FromUtf8(General(offered, 6)), answer)) return kCancelFloat;
+    lastCancelled = !Ask(parent_, prompt, note, FromUtf8(General(offered, 6)), answer, true);
+    if (lastCancelled) return kCancelFloat;
     const float value = static_cast<float>(TextToNumber(answer.toStdString()));
     Remember(key, QVariant(value));
     return value;
@@ -111,7 +114,8 @@ double cDialogPrompter::PromptDouble(const std::string& prompt, const std::strin
                                      double defaultValue, const std::string& key) {
     const double offered = RememberedNumber(key, defaultValue);
     QString answer;
-    if (!Ask(parent_, prompt, note, FromUtf8(General(offered, 6)), answer)) return kCancelDouble;
+    lastCancelled = !Ask(parent_, prompt, note, FromUtf8(General(offered, 6)), answer, true);
+    if (lastCancelled) return kCancelDouble;
     const double value = TextToNumber(answer.toStdString());
     Remember(key, QVariant(value));
     return value;
@@ -121,7 +125,8 @@ int cDialogPrompter::PromptInt(const std::string& prompt, const std::string& not
                                const std::string& key) {
     const int offered = RememberedNumber(key, defaultValue);
     QString answer;
-    if (!Ask(parent_, prompt, note, QString::number(offered), answer)) return kCancelInt;
+    lastCancelled = !Ask(parent_, prompt, note, QString::number(offered), answer, true);
+    if (lastCancelled) return kCancelInt;
     const int value = RoundToInt(TextToNumber(answer.toStdString()));
     Remember(key, QVariant(value));
     return value;
@@ -136,7 +141,9 @@ std::string cDialogPrompter::PromptString(const std::string& prompt, const std::
         if (!text.isEmpty()) offered = text;
     }
     QString answer;
-    if (!Ask(parent_, prompt, note, CutToChars(offered, kPromptTextMaxChars), answer)) return {};
+    lastCancelled = !Ask(parent_, prompt, note, CutToChars(offered, kPromptTextMaxChars), answer,
+                         false);
+    if (lastCancelled) return {};
     answer = CutToChars(answer, kPromptTextMaxChars);
     // An empty answer is returned but never replaces the remembered text.
     if (!answer.isEmpty()) Remember(key, QVariant(answer));

@@ -1,5 +1,7 @@
 #include "ui/dlg_user_input.h"
 
+#include <locale.h>
+#include <stdlib.h>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
@@ -7,6 +9,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
+
 #include <algorithm>
 
 namespace {
@@ -31,7 +34,8 @@ cDlgUserInput::cDlgUserInput(QWidget* parent)
     : QDialog(parent),
       valueEdit_(new QLineEdit(this)),
       promptLabel_(MakeTextLabel("prompt", this)),
-      noteLabel_(MakeTextLabel("note", this)) {
+      noteLabel_(MakeTextLabel("note", this)),
+      complaint_(MakeTextLabel("complaint", this)) {
     setWindowTitle(QStringLiteral("Input Required"));
     setModal(true);
     // Numbers read best aligned on their last digit.
@@ -52,6 +56,9 @@ cDlgUserInput::cDlgUserInput(QWidget* parent)
     grid->addWidget(valueEdit_, 1, 0, 1, 2);
     grid->addWidget(noteTitle, 2, 0);
     grid->addWidget(noteLabel_, 2, 1);
+    complaint_->setStyleSheet(QStringLiteral("color: #c00000"));
+    complaint_->hide();
+    grid->addWidget(complaint_, 3, 0, 1, 2);
     grid->addWidget(okButton, 0, 2, Qt::AlignTop);
     grid->addWidget(cancelButton, 1, 2);
     grid->setColumnStretch(1, 1);
@@ -88,8 +95,34 @@ void cDlgUserInput::FitToText() {
 }
 
 void cDlgUserInput::accept() {
+    double value = 0;
+    if (numeric_ && !ParseWholeNumber(valueEdit_->text().toStdString(), value)) {
+        // Said at once and asked again: a number read loosely ("2,5" as 2) would run the tool
+        // with a value nobody typed.
+        complaint_->setText(
+            QStringLiteral("\u201c%1\u201d is not a number: type one such as 2.5 or 1e6")
+                .arg(valueEdit_->text()));
+        complaint_->show();
+        valueEdit_->setFocus(Qt::OtherFocusReason);
+        valueEdit_->selectAll();
+        return;
+    }
     valueText_ = valueEdit_->text();
     QDialog::accept();
+}
+
+bool ParseWholeNumber(const std::string& text, double& value) {
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
+    const char* begin = text.c_str();
+    while (*begin == ' ' || *begin == '\t')
+        ++begin;
+    if (*begin == '\0') return false;
+    char* end = nullptr;
+    value = strtod_l(begin, &end, cLocale);
+    if (end == begin) return false;
+    while (*end == ' ' || *end == '\t')
+        ++end;
+    return *end == '\0';
 }
 
 void cDlgUserInput::showEvent(QShowEvent* event) {

@@ -4,9 +4,14 @@
 
 #include <QDialog>
 #include <QString>
+#include <string>
 
 class QLabel;
 class QLineEdit;
+
+// True when text, blanks around it aside, is one number as C's strtod reads it in the "C"
+// locale ("2.5", "-1e6", "0x10"); value receives it. "2,5", "" and "5 MHz" are not.
+bool ParseWholeNumber(const std::string& text, double& value);
 
 class cDlgUserInput : public QDialog {
     Q_OBJECT
@@ -18,6 +23,9 @@ public:
     void SetValueText(const QString& text);
     void SetPromptText(const QString& text);
     void SetNoteText(const QString& text);
+    // A numeric dialog takes only text that is a number as a whole (blanks around it aside):
+    // anything else is refused on OK with a line that says so, and the dialog stays open.
+    void SetNumeric(bool numeric) { numeric_ = numeric; }
     const QString& ValueText() const { return valueText_; }
 
     void accept() override;
@@ -27,9 +35,11 @@ protected:
 
 private:
     QString valueText_;
+    bool numeric_ = false;
     QLineEdit* valueEdit_;
     QLabel* promptLabel_;
     QLabel* noteLabel_;
+    QLabel* complaint_;
 
     void FitToText();
 };

@@ -26,18 +26,22 @@ public:
     std::map<std::string, std::string> texts;
     float PromptFloat(const std::string& p, const std::string&, float,
                       const std::string&) override {
-        return numbers.count(p) ? static_cast<float>(numbers[p]) : kCancelFloat;
+        lastCancelled = !numbers.count(p);
+        return lastCancelled ? kCancelFloat : static_cast<float>(numbers[p]);
     }
     double PromptDouble(const std::string& p, const std::string&, double,
                         const std::string&) override {
-        return numbers.count(p) ? numbers[p] : kCancelDouble;
+        lastCancelled = !numbers.count(p);
+        return lastCancelled ? kCancelDouble : numbers[p];
     }
     int PromptInt(const std::string& p, const std::string&, int, const std::string&) override {
-        return numbers.count(p) ? static_cast<int>(numbers[p]) : kCancelInt;
+        lastCancelled = !numbers.count(p);
+        return lastCancelled ? kCancelInt : static_cast<int>(numbers[p]);
     }
     std::string PromptString(const std::string& p, const std::string&, const std::string&,
                              const std::string&) override {
-        return texts.count(p) ? texts[p] : "";
+        lastCancelled = !texts.count(p);
+        return lastCancelled ? "" : texts[p];
     }
 };
 

@@ -147,13 +147,32 @@ TEST_P(TypedAnswerTest, ConvertsLikeTheCRuntimeInTheCLocale) {
 INSTANTIATE_TEST_SUITE_P(
     Answers, TypedAnswerTest,
     ::testing::Values(TypedCase{'i', "2.5", 3}, TypedCase{'i', "-2.5", -3},
-                      TypedCase{'i', "2.49", 2}, TypedCase{'i', "  12 cycles", 12},
-                      TypedCase{'i', "abc", 0}, TypedCase{'i', "-1e12", -2147483648.0},
-                      TypedCase{'i', "nan", 0}, TypedCase{'f', "0.1", 0.1},
-                      TypedCase{'f', "letters", 0}, TypedCase{'f', "1,5", 1},
-                      TypedCase{'d', "-3.25e-3", -3.25e-3}, TypedCase{'d', "0x10", 16},
-                      TypedCase{'d', "", 0}, TypedCase{'s', "RND", 0, "RND"},
+                      TypedCase{'i', "2.49", 2}, TypedCase{'i', "  12 ", 12},
+                      TypedCase{'i', "-1e12", -2147483648.0}, TypedCase{'i', "nan", 0},
+                      TypedCase{'f', "0.1", 0.1}, TypedCase{'d', "-3.25e-3", -3.25e-3},
+                      TypedCase{'d', "0x10", 16}, TypedCase{'s', "RND", 0, "RND"},
                       TypedCase{'s', std::string(300, 'x'), 0, std::string(255, 'x')}));
+
+// Text that is not a number as a whole ("2,5" would read as 2) is refused where it was typed:
+// the dialog says so and stays open until a number comes.
+TEST_F(PromptTest, TextThatIsNotANumberIsRefusedAndAskedAgain) {
+    for (const char* typed : {"2,5", "abc", "5 MHz", ""}) {
+        QString complaint;
+        bool stillOpen = false;
+        QTimer::singleShot(0, [&] { Act(nullptr, QString::fromLatin1(typed), "OK"); });
+        QTimer::singleShot(200, [&] {
+            auto* dialog = qobject_cast<cDlgUserInput*>(QApplication::activeModalWidget());
+            stillOpen = dialog != nullptr;
+            if (!dialog) return;
+            auto* label = dialog->findChild<QLabel*>("complaint");
+            if (label && label->isVisible()) complaint = label->text();
+            Act(nullptr, QStringLiteral("2.5"), "OK");
+        });
+        EXPECT_EQ(prompter_.PromptDouble("p", "", 3.0, ""), 2.5) << typed;
+        EXPECT_TRUE(stillOpen) << typed;
+        EXPECT_TRUE(complaint.contains("is not a number")) << typed << complaint.toStdString();
+    }
+}
 
 TEST_F(PromptTest, RememberedAnswersSurviveARestartExactly) {
     Answer("0.1");
