@@ -205,16 +205,20 @@ std::array<SpurEntry, 10> FindSpurs(const cSpectrumTrace& t) {
         if (pass == 0 && t.traceValid) {
             const auto at = [&](int k) { return t.power[static_cast<size_t>(k)]; };
             const float floor = best * 0.1f;
-            while (lobeLow > 0 && at(lobeLow - 1) >= floor) --lobeLow;
-            while (lobeHigh < nb - 1 && at(lobeHigh + 1) >= floor) ++lobeHigh;
+            while (lobeLow > 0 && at(lobeLow - 1) >= floor)
+                --lobeLow;
+            while (lobeHigh < nb - 1 && at(lobeHigh + 1) >= floor)
+                ++lobeHigh;
             if ((lobeLow == 0 && lobeHigh == nb - 1) ||
                 (lobeLow > bestPoint - half && lobeHigh < bestPoint + half)) {
                 // Within 10 dB from end to end: a floor without a carrier standing out of it.
                 // Within the usual range: a tone, whose skirt the search reads as defined.
                 lobeLow = lobeHigh = bestPoint;
             } else {
-                while (lobeLow > 0 && at(lobeLow - 1) <= at(lobeLow)) --lobeLow;
-                while (lobeHigh < nb - 1 && at(lobeHigh + 1) <= at(lobeHigh)) ++lobeHigh;
+                while (lobeLow > 0 && at(lobeLow - 1) <= at(lobeLow))
+                    --lobeLow;
+                while (lobeHigh < nb - 1 && at(lobeHigh + 1) <= at(lobeHigh))
+                    ++lobeHigh;
             }
         }
         excluded.push_back({std::max(0, std::min(bestPoint - half, lobeLow)),

@@ -22,9 +22,10 @@ std::optional<double> SignalToNoise(const cSpectrumTrace& trace, double spanLowH
 
 // Ten passes of "strongest point outside the ranges found so far" (each range +-round(1.5 w);
 // a modulated carrier's, whose points within 10 dB of its peak reach past that, covers those
-// points and the skirt falling from them): entry 0 is the carrier, 1 .. 9 the spurs. An entry's level is the power of the
-// 2w+1 points around it, leaving out points inside the band of an earlier entry. The entry of
-// the highest level comes first, so SFDR = level[0] - level[1] is never negative.
+// points and the skirt falling from them): entry 0 is the carrier, 1 .. 9 the spurs. An entry's
+// level is the power of the 2w+1 points around it, leaving out points inside the band of an earlier
+// entry. The entry of the highest level comes first, so SFDR = level[0] - level[1] is never
+// negative.
 std::array<SpurEntry, 10> FindSpurs(const cSpectrumTrace& trace);
 
 // Two-tone search from tone 1 (the view's strongest shown point, whose marker power is

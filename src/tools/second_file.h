@@ -14,9 +14,9 @@ class cWaveform;
 // metadata names, else in fileType (a WaveformFileType; tools pass ctx.fileType, the marker
 // levelling kFileMarker, which no extension overrides), starting from sampleRateHz (a rate in the
 // file's name wins, as for any load). ctx.secondFileNote then names the file, the type read and
-// what the read left out, for the tool's closing text. Returns kToolOk with at least one sample in out; kErrCancelled when
-// no file was chosen; kErrLoadFailed (waveform.h) when the file cannot be read or decodes to no
-// samples, with out.loadFailure saying why and out left empty. A failed load never leaves samples
-// behind for the tool to work on.
+// what the read left out, for the tool's closing text. Returns kToolOk with at least one sample in
+// out; kErrCancelled when no file was chosen; kErrLoadFailed (waveform.h) when the file cannot be
+// read or decodes to no samples, with out.loadFailure saying why and out left empty. A failed load
+// never leaves samples behind for the tool to work on.
 int LoadSecondWaveform(ToolContext& ctx, const PromptSpec& question, int fileType,
                        int64_t sampleRateHz, cWaveform& out);

@@ -141,8 +141,8 @@ std::string cDialogPrompter::PromptString(const std::string& prompt, const std::
         if (!text.isEmpty()) offered = text;
     }
     QString answer;
-    lastCancelled = !Ask(parent_, prompt, note, CutToChars(offered, kPromptTextMaxChars), answer,
-                         false);
+    lastCancelled =
+        !Ask(parent_, prompt, note, CutToChars(offered, kPromptTextMaxChars), answer, false);
     if (lastCancelled) return {};
     answer = CutToChars(answer, kPromptTextMaxChars);
     // An empty answer is returned but never replaces the remembered text.

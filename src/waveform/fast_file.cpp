@@ -108,8 +108,7 @@ std::string ResolveTarget(const std::string& path) {
 
 bool IsDanglingLink(const std::string& path) {
     struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
-           ::stat(path.c_str(), &st) != 0;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0;
 }
 
 // Opens an existing regular file for writing without ever blocking (a FIFO put in its place

@@ -43,7 +43,7 @@ public:
     explicit CFastFile(int fd);  // takes ownership of fd
     // A file that writes nothing and only counts the bytes it is given (Written()).
     static std::unique_ptr<CFastFile> Counter();
-    ~CFastFile();                // writes what is pending and closes (errors then go unreported)
+    ~CFastFile();  // writes what is pending and closes (errors then go unreported)
     CFastFile(const CFastFile&) = delete;
     CFastFile& operator=(const CFastFile&) = delete;
 

@@ -407,7 +407,7 @@ TEST_F(Qrvn, FirDesignWritesTheDesignersTaps) {
           {"--taps", "21", "--pass", "0.3", "--stop", "0.2"},
           {"--taps", "21", "--pass", "0.1", "--stop", "0.6"},
           {"--taps", "21", "--pass", "0.1", "--stop", "0.2", "--weight", "11"},
-          {"--taps", "500", "--pass", "0.1", "--stop", "0.2"},  // more than FIR filtering takes
+          {"--taps", "500", "--pass", "0.1", "--stop", "0.2"},     // more than FIR filtering takes
           {"--taps", "255", "--pass", "0.2", "--stop", "0.3"}}) {  // does not settle
         std::vector<std::string> args{"fir-design", "-o", Path("bad.bin")};
         args.insert(args.end(), bad.begin(), bad.end());
