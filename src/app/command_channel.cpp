@@ -6,7 +6,7 @@
 
 #include "app/main_frame.h"
 
-cCommandChannel::cCommandChannel(CMainFrame* frame) : QDBusAbstractAdaptor(frame), frame_(frame) {
+cCommandChannel::cCommandChannel(CMainFrame* frame) : QObject(frame), frame_(frame) {
     frame_->onStatusText = [this](const std::string& text) {
         emit StatusText(QString::fromStdString(text));
     };
@@ -25,28 +25,56 @@ bool cCommandChannel::Start(CMainFrame* frame) {
                      "without it\n");
         return false;
     }
-    new cCommandChannel(frame);
-    return bus.registerObject(kChannelPath, frame, QDBusConnection::ExportAdaptors);
+    auto* channel = new cCommandChannel(frame);
+    return bus.registerObject(kChannelPath, channel,
+                              QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
 }
 
-qlonglong cCommandChannel::Command(uint id, qlonglong value) {
-    return frame_->OnCommand(static_cast<int>(id), value);
+template <class T>
+T cCommandChannel::Reply(T result, const std::string& error) {
+    if (!error.empty() && calledFromDBus())
+        sendErrorReply(QString::fromLatin1(kChannelRefused), QString::fromStdString(error));
+    return result;
 }
 
-bool cCommandChannel::Open(const QString& path) { return frame_->OpenAndShow(path.toStdString()); }
+qlonglong cCommandChannel::Command(uint id, qlonglong value) { return Command(id, value, false); }
 
-bool cCommandChannel::Save(const QString& path, int type) {
-    return frame_->SaveInType(path.toStdString(), type);
+qlonglong cCommandChannel::Command(uint id, qlonglong value, bool discard) {
+    CMainFrame::ChannelCall call;
+    call.discard = discard;
+    if (id > 65535) return Reply<qlonglong>(0, "unknown command id " + std::to_string(id));
+    return Reply<qlonglong>(frame_->ChannelCommand(static_cast<int>(id), value, call), call.error);
+}
+
+bool cCommandChannel::Open(const QString& path) { return Open(path, false); }
+
+bool cCommandChannel::Open(const QString& path, bool discard) {
+    CMainFrame::ChannelCall call;
+    call.discard = discard;
+    return Reply(frame_->ChannelOpen(path.toStdString(), call), call.error);
+}
+
+bool cCommandChannel::Save(const QString& path, int type) { return Save(path, type, {}, {}); }
+
+bool cCommandChannel::Save(const QString& path, int type, const QString& description,
+                           const QString& author) {
+    CMainFrame::ChannelCall call;
+    return Reply(frame_->ChannelSave(path.toStdString(), type, description.toStdString(),
+                                     author.toStdString(), call),
+                 call.error);
 }
 
 int cCommandChannel::RunTool(const QString& step) {
-    return frame_->RunToolStep(step.toStdString());
+    CMainFrame::ChannelCall call;
+    return Reply(frame_->ChannelRunTool(step.toStdString(), call), call.error);
 }
 
 QString cCommandChannel::Measurements() {
-    return QString::fromStdString(frame_->MeasurementsJson());
+    CMainFrame::ChannelCall call;
+    return Reply(QString::fromStdString(frame_->ChannelMeasurements(call)), call.error);
 }
 
 bool cCommandChannel::Render(const QString& png, int width, int height) {
-    return frame_->RenderPng(png.toStdString(), width, height);
+    CMainFrame::ChannelCall call;
+    return Reply(frame_->ChannelRender(png.toStdString(), width, height, call), call.error);
 }

@@ -1,10 +1,13 @@
 #pragma once
-// The window's command channel for other programs: a D-Bus interface on the session bus
-// (service org.quorvalen.Quorvalen, object /Workbench) that runs the same command table as the
-// menus, plus open, save, tool steps, measurements and pictures without dialogs, and passes
-// every status text on as a signal.
+// The window's command channel for other programs: a D-Bus object on the session bus (service
+// org.quorvalen.Quorvalen, object /Workbench) that runs the same command table as the menus,
+// plus open, save, tool steps, measurements and pictures, and passes every status text on as a
+// signal. It never shows a dialog: a call that cannot be carried out (the window is busy, a
+// dialog is open, it would need an answer or lose unsaved edits) gets a D-Bus error that says
+// why.
 
-#include <QDBusAbstractAdaptor>
+#include <QDBusContext>
+#include <QObject>
 #include <QString>
 
 class CMainFrame;
@@ -12,8 +15,10 @@ class CMainFrame;
 inline constexpr char kChannelService[] = "org.quorvalen.Quorvalen";
 inline constexpr char kChannelPath[] = "/Workbench";
 inline constexpr char kChannelInterface[] = "org.quorvalen.Quorvalen";
+// The name of every refusal the channel sends.
+inline constexpr char kChannelRefused[] = "org.quorvalen.Quorvalen.Error.Refused";
 
-class cCommandChannel : public QDBusAbstractAdaptor {
+class cCommandChannel : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.quorvalen.Quorvalen")
 public:
@@ -25,9 +30,14 @@ public:
 
 public slots:
     // A command id with its value, as the menus send it; the queries answer their numbers.
+    // With discard, unsaved edits may be lost (New, Open, a recent file).
     qlonglong Command(uint id, qlonglong value);
+    qlonglong Command(uint id, qlonglong value, bool discard);
     bool Open(const QString& path);
+    bool Open(const QString& path, bool discard);
     bool Save(const QString& path, int type);
+    // A SigMF recording's description and author, which the window would ask for.
+    bool Save(const QString& path, int type, const QString& description, const QString& author);
     // A qrvn edit step; returns the tool's code (0 done).
     int RunTool(const QString& step);
     QString Measurements();
@@ -37,5 +47,8 @@ signals:
     void StatusText(const QString& text);
 
 private:
+    // Sends the call's error, if any, as the D-Bus reply.
+    template <class T>
+    T Reply(T result, const std::string& error);
     CMainFrame* frame_;
 };

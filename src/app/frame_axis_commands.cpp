@@ -1,6 +1,8 @@
 // Display commands: the Y-axis prompts of the current view kind, their defaults, the queries
 // and setters other programs use, and the dBFS-to-dBm offset.
 
+#include <cmath>
+
 #include "app/main_frame.h"
 #include "app/view.h"
 
@@ -32,7 +34,12 @@ AxisHints HintsFor(int record) {
     }
 }
 
+// Rounded half away from zero; the setters keep every value the queries can answer.
 int QueryValue(double v) { return static_cast<int>(v < 0 ? v - 0.5 : v + 0.5); }
+
+// A reference level of more than a million (dB or linear units) has no use, and past about
+// 2e7 its query in hundredths would no longer fit the answer.
+constexpr double kMaxReference = 1e6;
 }  // namespace
 
 void CMainFrame::RegisterAxisCommands() {
@@ -49,6 +56,10 @@ void CMainFrame::RegisterAxisCommands() {
             const double v = prompter->PromptDouble("Please enter the desired Reference Level",
                                                     hints.reference, axis.reference + offset, "");
             if (v == IPrompter::kCancelDouble) return 1;
+            if (!(std::fabs(v - offset) <= kMaxReference)) {
+                SetStatusText("ERR: The reference level must lie within +/-1000000");
+                return 1;
+            }
             axis.reference = v - offset;
         } else if (id == kCmdSetDivisions) {
             const double v = prompter->PromptDouble("Please enter the number of divisions",
@@ -89,13 +100,22 @@ void CMainFrame::RegisterAxisCommands() {
                    }
                    AxisScale& axis = view->engine.axes[static_cast<size_t>(record)];
                    const double v = static_cast<double>(value);
+                   const auto refuse = [this](const char* text) {
+                       SetStatusText(text);
+                       return 0;
+                   };
                    if (id == kCmdSetReferenceValue) {
-                       axis.reference = v / 100 - view->engine.dbmOffsetDb;
+                       const double reference = v / 100 - view->engine.dbmOffsetDb;
+                       if (!(std::fabs(reference) <= kMaxReference))
+                           return refuse("ERR: The reference level must lie within +/-1000000");
+                       axis.reference = reference;
                    } else if (id == kCmdSetDivisionsValue) {
-                       if (!(v >= 2 && v <= 100)) return 0;
+                       if (!(v >= 2 && v <= 100))
+                           return refuse("ERR: The divisions must lie within 2 ... 100");
                        axis.divisions = v;
                    } else {
-                       if (!(v >= 0 && v <= 10000)) return 0;
+                       if (!(v >= 0 && v <= 10000))
+                           return refuse("ERR: The scale must lie within 0 ... 10000 hundredths");
                        axis.scale = v / 100;
                    }
                    view->RequestRedraw();

@@ -40,11 +40,11 @@ int64_t FileBytes(const std::string& path) {
 
 void CMainFrame::RegisterFileCommands() {
     AddCommand({kCmdNew}, [this](int, int64_t) {
-        if (NewWaveform() == 0) RecomputeNow();
+        if (MayDiscardEdits() && NewWaveform() == 0) RecomputeNow();
         return 1;
     });
     AddCommand({kCmdOpen}, [this](int, int64_t) {
-        if (OpenWaveformFile("", true) == 0) RecomputeNow();
+        if (MayDiscardEdits() && OpenWaveformFile("", true) == 0) RecomputeNow();
         return 1;
     });
     AddCommand({kCmdSave}, [this](int, int64_t) {
@@ -85,7 +85,7 @@ void CMainFrame::RegisterFileCommands() {
     for (int id = kCmdRecentFirst; id <= kCmdRecentLast; ++id)
         AddCommand({id}, [this](int command, int64_t) {
             const size_t index = static_cast<size_t>(command - kCmdRecentFirst);
-            if (index >= recentFiles_.size()) return 1;
+            if (index >= recentFiles_.size() || !MayDiscardEdits()) return 1;
             const std::string path = recentFiles_[index];
             if (OpenWaveformFile(path, true) != 0) {
                 RemoveRecentFile(path);
@@ -123,17 +123,18 @@ void CMainFrame::RegisterFileCommands() {
         return 1;
     });
     AddCommand({kCmdHelp}, [this](int, int64_t) {
-        QMessageBox::information(this, "Basic Help",
-                                 "Middle mouse button returns to the 4-up multi "
-                                 "view\r\n\r\nLeft click on multi view "
-                                 "panes to focus single view\r\n\r\nLeft mouse button hold and "
-                                 "pan for zoom features\r\n\r\n"
-                                 "Mouse wheel to zoom in and out\r\n\r\nRight mouse button to "
-                                 "zoom out to maximum X Span");
+        if (inform)
+            inform("Basic Help",
+                   "Middle mouse button returns to the 4-up multi "
+                   "view\r\n\r\nLeft click on multi view "
+                   "panes to focus single view\r\n\r\nLeft mouse button hold and "
+                   "pan for zoom features\r\n\r\n"
+                   "Mouse wheel to zoom in and out\r\n\r\nRight mouse button to "
+                   "zoom out to maximum X Span");
         return 1;
     });
     AddCommand({kCmdAbout}, [this](int, int64_t) {
-        QMessageBox::about(this, "About Quorvalen", "Quorvalen 0.1\nIQ waveform workbench");
+        if (inform) inform("About Quorvalen", "Quorvalen 0.1\nIQ waveform workbench");
         return 1;
     });
 }
@@ -161,9 +162,10 @@ int CMainFrame::NewWaveform() {
     return 0;
 }
 
-int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent) {
+int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent,
+                                 bool interactive) {
     std::string path = requested;
-    if (path.size() < 4) {
+    if (interactive && path.size() < 4) {
         PumpMessagesFor(50);
         path = chooseOpenFile ? chooseOpenFile() : std::string();
         if (path.empty() || path.back() == '*') {
@@ -196,7 +198,8 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent)
     } else {
         const int64_t bytes = FileBytes(IsSigmfPath(path) ? SigmfDataPath(path) : path);
         const bool large = bytes >= 4 * busyThresholdSamples;
-        result = large ? RunBusy([&] { return loaded.LoadFile(path, false); })
+        result = large ? RunBusy([&] { return loaded.LoadFile(path, false); },
+                                 "opening " + BaseName(path))
                        : loaded.LoadFile(path, false);
     }
     if (result != 0) {
@@ -329,10 +332,11 @@ void CMainFrame::ReportSaveFailure(const std::string& path, int why) {
     showNotice("Error", text);
 }
 
-void CMainFrame::SaveWaveformAs(const std::string& requested, bool addToRecent, bool setTitle) {
+void CMainFrame::SaveWaveformAs(const std::string& requested, bool addToRecent, bool setTitle,
+                                bool interactive) {
     SetStatusText("Saving File...");
     std::string path = requested;
-    if (path.size() < 4) {
+    if (interactive && path.size() < 4) {
         path = chooseSaveFile ? chooseSaveFile() : std::string();
         if (path.size() < 4) {
             SetStatusText("Save File Cancelled");
@@ -340,7 +344,7 @@ void CMainFrame::SaveWaveformAs(const std::string& requested, bool addToRecent, 
         }
     }
     const int typeBefore = mainWave.fileType;
-    PrepareSaveAs(path);
+    PrepareSaveAs(path, interactive);
     SaveFailure why = SaveFailure::None;
     if (mainWave.SaveFile(path, &why) == 1) {
         currentFileName = path;
@@ -356,9 +360,9 @@ void CMainFrame::SaveWaveformAs(const std::string& requested, bool addToRecent, 
     SetStatusText("ERR: Save File operation failed");
 }
 
-void CMainFrame::PrepareSaveAs(const std::string& path) {
+void CMainFrame::PrepareSaveAs(const std::string& path, bool ask) {
     if (IsSigmfPath(path)) {
-        if (!prompter) return;
+        if (!prompter || !ask) return;
         RecordingInfo& r = mainWave.recording;
         // Both may stay empty; a cancelled prompt leaves its field empty.
         r.description = prompter->PromptString("Description of the recording", "May be left empty",
@@ -383,10 +387,15 @@ void CMainFrame::ShowFileType(int type) {
 void CMainFrame::SelectFileType(int type) {
     const int previous = mainWave.fileType;
     if (mainWave.saveTypeMode == 0) {
+        // A re-parse replaces the samples by the file's bytes decoded again.
+        if (!MayDiscardEdits()) {
+            CheckOnly(kFileTypeCommands, previous);
+            return;
+        }
         mainWave.fileType = type;
         const bool large = mainWave.rawByteCount >= 4 * busyThresholdSamples && !busy_;
-        const int decoded =
-            large ? RunBusy([this] { return mainWave.ParseRaw(); }) : mainWave.ParseRaw();
+        const int decoded = large ? RunBusy([this] { return mainWave.ParseRaw(); }, "re-parsing")
+                                  : mainWave.ParseRaw();
         if (decoded < 1) {
             SetStatusText("ERR: No valid samples identified for Requested File type");
             mainWave.fileType = previous;
@@ -426,7 +435,7 @@ void CMainFrame::ExportFft() {
     switch (ExportSpectrum(view->engine.trace, view->ViewType(), path)) {
         case ExportResult::Exported: SetStatusText("FFT Exported"); break;
         case ExportResult::CannotCreate:
-            QMessageBox::warning(this, "Error", "Failed to open file for writing");
+            if (showNotice) showNotice("Error", "Failed to open file for writing");
             SetStatusText("FFT Export Failed");
             break;
         default: SetStatusText("FFT Export Failed"); break;

@@ -148,21 +148,23 @@ void CMainFrame::ToolDispatch(int id) {
     RunToolWith(*info, input);
 }
 
-int CMainFrame::RunToolStep(const std::string& text) {
+int CMainFrame::RunToolStep(const std::string& text, std::string& error) {
     ToolStep step;
-    const std::string error = ParseToolStep(text, step);
+    error = ParseToolStep(text, step);
     if (!error.empty()) {
         SetStatusText("ERR: " + error);
         return kErrUnknownTool;
+    }
+    // As a tool from the menu: refused while work runs, play-through or monitoring stopped.
+    if (!MayRunCommand(step.tool->id)) {
+        error = "the window is busy";
+        return kErrStopped;
     }
     cStepInput input(step);
     return RunToolWith(*step.tool, input);
 }
 
 int CMainFrame::RunToolWith(const ToolInfo& info, IToolInput& input) {
-    statusBar->StartTiming();
-    if (statusBar->isVisible()) statusBar->SetMode(kModeCalculating);
-
     ToolContext ctx;
     ctx.input = &input;
     ctx.status = [this](const std::string& text) { SetStatusText(text); };
@@ -176,14 +178,22 @@ int CMainFrame::RunToolWith(const ToolInfo& info, IToolInput& input) {
     ctx.fileType = mainWave.fileType;
     // A large second file is read with the window live, as a large Open is.
     ctx.readAside = [this](int64_t bytes, const std::function<int()>& work) {
-        return bytes >= 4 * busyThresholdSamples && !busy_ ? RunBusy(work) : work();
+        return bytes >= 4 * busyThresholdSamples && !busy_ ? RunBusy(work, "reading a file")
+                                                           : work();
     };
 
     // The state before the tool is kept aside while it runs; it becomes the undo copy only
     // when the tool changed the waveform, so a refused or stopped tool keeps the old one.
     const Identity before = CurrentIdentity();
     ToolHost host;
-    host.run = [this](const std::function<int()>& work) { return RunBusy(work); };
+    bool worked = false;
+    host.run = [this, &info, &worked](const std::function<int()>& work) {
+        // The work is timed and shown as "CALC" from here: not the time the questions took.
+        worked = true;
+        statusBar->StartTiming();
+        if (statusBar->isVisible()) statusBar->SetMode(kModeCalculating);
+        return RunBusy(work, std::string("the tool ") + info.name);
+    };
     host.prepareUndo = [this](const cWaveform& wave) {
         if (undoEnabled) pendingUndo_.CopyFrom(wave);
     };
@@ -208,7 +218,7 @@ int CMainFrame::RunToolWith(const ToolInfo& info, IToolInput& input) {
     }
 
     RecomputeNow();
-    statusBar->StopTiming();
+    if (worked) statusBar->StopTiming();
     if (statusBar->isVisible()) statusBar->SetMode(kModeIdle);
     return code;
 }

@@ -34,9 +34,12 @@ bool CMainFrame::StopWorker() {
         return true;
     }
     stopRequest = true;
+    // The window stays live while it waits; what arrives meanwhile is refused as busy work.
+    stoppingWorker_ = true;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopWaitMs);
     while (view->playThroughState.load() > 0 && std::chrono::steady_clock::now() < deadline)
         PumpMessagesFor(10);
+    stoppingWorker_ = false;
     const bool stopped = view->playThroughState.load() <= 0;
     if (stopped) {
         workerThread_.join();
@@ -148,5 +151,9 @@ void CMainFrame::WorkerEnded(int kind, int previousMode) {
         if (statusBar->isVisible()) statusBar->SetMode(kModeIdle);
     }
     statusBar->SetStopButtonVisible(false);
+    // The count of reloads belongs to the monitoring that ended.
+    statusBar->SetCount(0);
     workerIdle_ = true;
+    // The stop button's request was for this worker; the next command must not see it.
+    stopRequest = false;
 }

@@ -53,6 +53,7 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
             SetStatusText("Dropping multiple files is not supported.");
             return;
         }
+        if (!MayRunCommand(kCmdOpen) || !MayDiscardEdits()) return;
         if (OpenWaveformFile(path.toStdString(), true) == 0) RecomputeNow();
     };
     view->onBeforeSampleEdit = [this] { BeforeKeyEdit(); };
@@ -121,6 +122,17 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
     showNotice = [this](const std::string& title, const std::string& text) {
         QMessageBox::warning(this, QString::fromStdString(title), QString::fromStdString(text));
     };
+    inform = [this](const std::string& title, const std::string& text) {
+        QMessageBox::information(this, QString::fromStdString(title), QString::fromStdString(text));
+    };
+    askSaveChanges = [this](const std::string& name) {
+        const auto answer = QMessageBox::question(
+            this, "Quorvalen", QString::fromStdString("Save changes to " + name + "?"),
+            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+        return answer == QMessageBox::Save      ? SaveChoice::Save
+               : answer == QMessageBox::Discard ? SaveChoice::Discard
+                                                : SaveChoice::Cancel;
+    };
     toolSeed = [] {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now().time_since_epoch())
@@ -158,21 +170,26 @@ bool CMainFrame::AllowedWhileBusy(int id) const {
     return id == kCmdStatusBar || id == kCmdHelp || id == kCmdAbout || id == kCmdPrint;
 }
 
-int CMainFrame::OnCommand(int id, int64_t value) {
-    if (busy_ && !AllowedWhileBusy(id)) {
+bool CMainFrame::MayRunCommand(int id) {
+    if ((busy_ || stoppingWorker_) && !AllowedWhileBusy(id)) {
         SetStatusText("Wait for the running work to end, or press Stop");
-        return 0;
+        return false;
     }
-    // A running worker owns the samples: anything but a display setting stops it first, and
-    // the worker commands themselves only stop it (or, 40007, stop it and start afresh).
-    if (WorkerRunning() && !IsDisplayCommand(id)) {
-        if (!StopWorker()) return 0;
-        if (id == kCmdPlayThrough || id == kCmdMonitorAppend || id == kCmdMonitorAverage) {
-            CheckMenuItem(id, false);
-            return 1;
-        }
-    }
+    // A running worker owns the samples: anything but a display setting stops it first.
+    if (WorkerRunning() && !IsDisplayCommand(id) && !StopWorker()) return false;
     keyEditRun_ = false;  // any command ends a run of key edits
+    return true;
+}
+
+int CMainFrame::OnCommand(int id, int64_t value) {
+    const bool workerWasRunning = WorkerRunning();
+    if (!MayRunCommand(id)) return 0;
+    // The worker commands only stop a running worker (or, 40007, stop it and start afresh).
+    if (workerWasRunning &&
+        (id == kCmdPlayThrough || id == kCmdMonitorAppend || id == kCmdMonitorAverage)) {
+        CheckMenuItem(id, false);
+        return 1;
+    }
     const auto it = commands_.find(id);
     if (it != commands_.end()) return it->second(id, value);
     ToolDispatch(id);
@@ -309,11 +326,13 @@ void CMainFrame::RecomputeNow() {
         // A long capture: spectrum, and the CCDF sort a 4-up or CCDF view will need, off the
         // GUI thread. The view shows its last picture meanwhile.
         const int kind = view->ViewType();
-        RunBusy([this, kind] {
-            view->Recompute(0);
-            if (kind == kViewMulti || kind == kViewCcdf) view->engine.CcdfFor(mainWave);
-            return 0;
-        });
+        RunBusy(
+            [this, kind] {
+                view->Recompute(0);
+                if (kind == kViewMulti || kind == kViewCcdf) view->engine.CcdfFor(mainWave);
+                return 0;
+            },
+            "a spectrum recompute");
     } else {
         view->Recompute(0);
     }
@@ -336,8 +355,9 @@ void CMainFrame::AfterRecompute() {
         SetStatusText("Too few samples for a spectrum: " + std::to_string(n) + " (8 needed)");
 }
 
-int CMainFrame::RunBusy(const std::function<int()>& work) {
+int CMainFrame::RunBusy(const std::function<int()>& work, const std::string& what) {
     busy_ = true;
+    busyWhat_ = what;
     view->SetFrozen(true);
     statusBar->SetProgress(0);
     statusBar->SetStopButtonVisible(true);
@@ -362,6 +382,9 @@ int CMainFrame::RunBusy(const std::function<int()>& work) {
     statusBar->SetProgress(100);
     view->SetFrozen(false);
     busy_ = false;
+    busyWhat_.clear();
+    // The work a stop was pressed for has ended; the next one must not take it as its own.
+    stopRequest = false;
     return result;
 }
 
@@ -404,15 +427,37 @@ void CMainFrame::OnInitialUpdate(const std::vector<std::string>& args) {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     view->animationState = 0;
-    // The designer ends first, leaving its taps, while the window is still whole.
-    if (designer_) designer_->close();
-    stopRequest = true;
     // Work on a worker thread holds the samples: the first close stops it, a later one closes.
-    if (busy_ || WorkerRunning()) {
+    if (busy_ || WorkerRunning() || stoppingWorker_) {
+        stopRequest = true;
         event->ignore();
         return;
     }
+    // The designer ends first, leaving its taps, while the window is still whole.
+    if (designer_) designer_->close();
+    if (!MayDiscardEdits()) {
+        event->ignore();
+        return;
+    }
+    stopRequest = true;
     event->accept();
+}
+
+bool CMainFrame::MayDiscardEdits() {
+    if (!modified_) return true;
+    const size_t slash = currentFileName.rfind('/');
+    const std::string name =
+        slash == std::string::npos ? currentFileName : currentFileName.substr(slash + 1);
+    switch (askSaveChanges ? askSaveChanges(name) : SaveChoice::Cancel) {
+        case SaveChoice::Discard: return true;
+        case SaveChoice::Save:
+            SaveWaveform();
+            // A save that failed or was cancelled keeps the edits, and what was asked waits.
+            return !modified_;
+        case SaveChoice::Cancel: break;
+    }
+    SetStatusText("Cancelled");
+    return false;
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {

@@ -47,9 +47,14 @@ public:
     // Returns 1 when handled, a query's value, or 0 when the command was refused.
     int OnCommand(int id, int64_t value = 0);
 
-    int OpenWaveformFile(const std::string& path, bool addToRecent);
+    // interactive: a name shorter than 4 characters opens the file dialog (as the menus do);
+    // otherwise every name is a path.
+    int OpenWaveformFile(const std::string& path, bool addToRecent, bool interactive = true);
     void SaveWaveform();
-    void SaveWaveformAs(const std::string& path, bool addToRecent, bool setTitle);
+    // interactive: a short name opens the save dialog and a SigMF recording's description and
+    // author are asked for; otherwise the name is the path and the texts are as they stand.
+    void SaveWaveformAs(const std::string& path, bool addToRecent, bool setTitle,
+                        bool interactive = true);
     int NewWaveform();
     // Copies the main waveform, with its file identity, into the undo slot (when undo is on).
     void TakeUndoCopy();
@@ -97,6 +102,15 @@ public:
     std::function<bool(const std::string& title, const std::string& text)> confirm;
     // A message box with a title and text (replaced by tests).
     std::function<void(const std::string& title, const std::string& text)> showNotice;
+    // An information box (help, about), replaced by tests and by the command channel.
+    std::function<void(const std::string& title, const std::string& text)> inform;
+    // What to do with unsaved edits before they would be replaced: "Save changes to NAME?"
+    // with Save, Discard and Cancel (a message box unless a test replaces it).
+    enum class SaveChoice { Save, Discard, Cancel };
+    std::function<SaveChoice(const std::string& name)> askSaveChanges;
+    // True when nothing unsaved would be lost: no edits, or the user saved them or chose to
+    // discard them. False (status "Cancelled") when the user kept them.
+    bool MayDiscardEdits();
     // The seed of the random generator for the next tool (the millisecond clock, negated).
     std::function<int32_t()> toolSeed;
     // The action of a command id (menu entries and window shortcuts), or nullptr.
@@ -104,18 +118,31 @@ public:
     // Every status text as it is shown (the command channel passes them on).
     std::function<void(const std::string&)> onStatusText;
 
-    // What other programs ask through the command channel, without dialogs.
-    // Opens path and shows it; false when it did not open.
-    bool OpenAndShow(const std::string& path);
-    // Saves under path in file type `type`; false (with the reason in the status bar) when not.
-    bool SaveInType(const std::string& path, int type);
-    // Runs a tool step ("NAME:KEY=VALUE,..."); returns the tool's code, or kErrUnknownTool
-    // with the reason in the status bar for a step that does not parse.
-    int RunToolStep(const std::string& step);
+    // What other programs ask through the command channel. None of these shows a dialog or
+    // waits on one: each refuses (error says why, and the result is 0 / false / "") while a
+    // tool, a load or a stop runs, while a window dialog is open (unless it only reads), and
+    // when it would need an answer, a file name, or to discard unsaved edits without
+    // `discard`. A running worker is stopped first, as for a menu command.
+    struct ChannelCall {
+        bool discard = false;  // unsaved edits may be lost
+        std::string error;     // why the call was refused or failed; "" when it was carried out
+    };
+    // A command by id, as the menus run it; returns its result (a query's value).
+    int64_t ChannelCommand(int id, int64_t value, ChannelCall& call);
+    // Opens path and shows it.
+    bool ChannelOpen(const std::string& path, ChannelCall& call);
+    // Saves under path in file type `type`; a SigMF recording takes description and author.
+    bool ChannelSave(const std::string& path, int type, const std::string& description,
+                     const std::string& author, ChannelCall& call);
+    // Runs a tool step ("NAME:KEY=VALUE,..."); returns the tool's code. A step that does not
+    // parse is refused.
+    int ChannelRunTool(const std::string& step, ChannelCall& call);
     // The measurements of what the window shows, as qrvn measure --json prints them.
+    std::string ChannelMeasurements(ChannelCall& call);
+    // The window's picture at W x H (64 ... 10000) into a PNG file.
+    bool ChannelRender(const std::string& path, int W, int H, ChannelCall& call);
+    // The measurements as the channel gives them, without its checks.
     std::string MeasurementsJson();
-    // The window's picture at W x H into a PNG file; false when it cannot be written.
-    bool RenderPng(const std::string& path, int W, int H);
     // Waveforms of at least this many samples load and recompute on a worker thread.
     int64_t busyThresholdSamples = 4'000'000;
 
@@ -135,6 +162,18 @@ private:
     void RegisterWorkerCommands();
     // Commands that only change what is shown: they run at once while a worker runs.
     static bool IsDisplayCommand(int id);
+    // The common start of a command from any source: refused (with a status text) while work
+    // runs; a running worker stopped first unless the command only changes what is shown.
+    // False when the command must not run.
+    bool MayRunCommand(int id);
+    // Runs a tool step from another program (after MayRunCommand).
+    int RunToolStep(const std::string& step, std::string& error);
+    // Why a channel call may not run now, or "".
+    std::string ChannelRefusal(bool changes) const;
+    // Runs body as a channel call: refusals first, then with every dialog replaced by a
+    // refusal recorded in call.error.
+    template <class Body>
+    auto RunForChannel(bool changes, ChannelCall& call, Body body) -> decltype(body());
     // Asks the running worker to stop and waits up to 5 s, keeping the window alive; false
     // when it did not stop in time.
     bool StopWorker();
@@ -171,8 +210,8 @@ private:
     // The message box of a failed save: the writer's reason, or the creation failure's text.
     void ReportSaveFailure(const std::string& path, int why);
     // Before a save to path: asks for the recording's description and author when path names
-    // a SigMF recording; takes the type its extension names when it has one.
-    void PrepareSaveAs(const std::string& path);
+    // a SigMF recording (and ask is set); takes the type its extension names when it has one.
+    void PrepareSaveAs(const std::string& path, bool ask);
     // Makes type the main waveform's file type (the bytes are not decoded again), with its
     // check mark and the decode settings.
     void ShowFileType(int type);
@@ -185,7 +224,9 @@ private:
     // Runs work on a worker thread while the event loop turns: the view shows its last
     // picture, the status bar the progress and the stop button, and commands that would touch
     // the waveform are refused until it ends. Returns work's result.
-    int RunBusy(const std::function<int()>& work);
+    // what: a few words for what runs ("the tool tone", "opening x.bin"), which the command
+    // channel gives when it refuses a call meanwhile.
+    int RunBusy(const std::function<int()>& work, const std::string& what);
 
     QSettings* store_;
     AppSettings settings_;
@@ -195,6 +236,8 @@ private:
     std::vector<std::string> recentFiles_;  // newest first, at most kRecentFileCount
     QMenu* recentMenu_ = nullptr;
     bool busy_ = false;
+    std::string busyWhat_;       // what runs while busy_
+    bool stoppingWorker_ = false;  // StopWorker waits for the worker, with the window live
     QPointer<CDlgFIRdesign> designer_;
     // Play-through or monitoring: one worker at a time, joined before the frame goes.
     std::thread workerThread_;

@@ -230,6 +230,9 @@ void CView::paintEvent(QPaintEvent*) {
             p.fillRect(rect(), engine.style.backgroundBrush);
         else
             p.drawImage(rect(), lastFrame_);
+        // A worker holding the lock is about to hand over new samples: paint them once it has
+        // let go, or the last reload of a burst would never reach the window.
+        if (!frozen_) QTimer::singleShot(10, this, [this] { update(); });
         return;
     }
     if (dragging && mouseRecorded_ && !snapshot_.isNull() && snapshot_.size() == size()) {

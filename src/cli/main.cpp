@@ -2,6 +2,7 @@
 // on Qt's off-screen platform, so it runs on build servers without a display.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <QGuiApplication>
@@ -42,7 +43,16 @@ bool HoldClosedStandardStreams() {
     return stdoutClosed;
 }
 
-// Flushes standard output and reports a failure (a full disk, a closed stream) as one line.
+// True when standard output is a pipe whose reader has gone (as `| head` leaves it).
+bool OutputReaderGone() {
+    struct pollfd p {
+        1, 0, 0
+    };
+    return ::poll(&p, 1, 0) == 1 && (p.revents & POLLERR) != 0;
+}
+
+// Flushes standard output and reports a failure (a full disk, a closed stream) as one line; a
+// reader that stopped reading is no fault to report, but the output is still incomplete.
 int FinishOutput(int status, bool stdoutClosed) {
     std::cout.flush();
     int error = stdoutClosed ? EBADF : 0;
@@ -50,7 +60,8 @@ int FinishOutput(int status, bool stdoutClosed) {
         error = errno ? errno : EIO;
     if (std::fclose(stdout) != 0 && !error) error = errno;
     if (!error) return status;
-    std::fprintf(stderr, "qrvn: cannot write the output: %s\n", std::strerror(error));
+    if (error != EPIPE && !OutputReaderGone())
+        std::fprintf(stderr, "qrvn: cannot write the output: %s\n", std::strerror(error));
     return status == kExitOk ? kExitOutputFailed : status;
 }
 }  // namespace
@@ -59,6 +70,8 @@ int main(int argc, char** argv) {
     const bool stdoutClosed = HoldClosedStandardStreams();
     // Past a file-size limit a write must fail and be reported, not kill the program halfway.
     std::signal(SIGXFSZ, SIG_IGN);
+    // A reader that closes the pipe early must not kill the program: the write fails instead.
+    std::signal(SIGPIPE, SIG_IGN);
     const std::vector<std::string> args(argv + 1, argv + argc);
     // Fonts and images need a GUI application, but never a display.
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);

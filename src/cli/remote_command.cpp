@@ -20,12 +20,17 @@ constexpr int kExitToolFailed = 4;
 
 const char* kRemoteHelp =
     "usage: qrvn remote ACTION [arguments]   (a running window, over the session bus)\n"
-    "  open PATH            open a waveform file and show it\n"
-    "  save PATH TYPE       save the waveform in file type TYPE\n"
-    "  command ID [VALUE]   run a menu command by id; prints its result (queries: the value)\n"
+    "  open [--discard] PATH   open a waveform file and show it\n"
+    "  save PATH TYPE [DESCRIPTION [AUTHOR]]\n"
+    "                       save the waveform in file type TYPE (a SigMF recording takes\n"
+    "                       its description and author from here)\n"
+    "  command [--discard] ID [VALUE]\n"
+    "                       run a menu command by id; prints its result (queries: the value)\n"
     "  tool STEP            run a tool step as qrvn edit takes it (NAME:KEY=VALUE,...)\n"
     "  measure              print the measurements of what the window shows, as JSON\n"
     "  render PNG [WxH]     write the window's picture (default 1600x1000)\n"
+    "The window refuses what would lose unsaved edits unless --discard is given, and\n"
+    "anything while it is busy or a dialog is open; the reason is printed.\n"
     "exit status: 0 done, 2 bad arguments, no window or the window refused, 4 the tool failed\n";
 
 bool ParseLong(const std::string& text, long long& value) {
@@ -47,6 +52,12 @@ int RunRemote(const std::vector<std::string>& args, std::ostream& out, std::ostr
         err << "qrvn remote: " << text << "\n";
         return kExitUsage;
     };
+    // --discard right after the action: unsaved edits in the window may be lost.
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    const bool discard = !rest.empty() && rest[0] == "--discard";
+    if (discard) rest.erase(rest.begin());
+    if (discard && action != "open" && action != "command")
+        return usage("--discard goes with open and command only");
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return usage("no session bus");
     QDBusInterface window(kService, kPath, kInterface, bus);
@@ -55,52 +66,60 @@ int RunRemote(const std::vector<std::string>& args, std::ostream& out, std::ostr
     window.setTimeout(24 * 3600 * 1000);
     auto failed = [&](const QDBusError& e) { return usage(e.message().toStdString()); };
 
-    if (action == "open" && args.size() == 2) {
-        const QDBusReply<bool> r = window.call("Open", QString::fromStdString(args[1]));
+    if (action == "open" && rest.size() == 1) {
+        const QDBusReply<bool> r = window.call("Open", QString::fromStdString(rest[0]), discard);
         if (!r.isValid()) return failed(r.error());
-        if (!r.value()) return usage("the window did not open " + args[1]);
+        if (!r.value()) return usage("the window did not open " + rest[0]);
         return kExitOk;
     }
-    if (action == "save" && args.size() == 3) {
+    if (action == "save" && rest.size() >= 2 && rest.size() <= 4) {
         long long type;
-        if (!ParseLong(args[2], type) || type <= 0 || type > 2147483647)
+        if (!ParseLong(rest[1], type) || type <= 0 || type > 2147483647)
             return usage("TYPE must be a file type id");
-        const QDBusReply<bool> r =
-            window.call("Save", QString::fromStdString(args[1]), static_cast<int>(type));
+        const QString description = QString::fromStdString(rest.size() > 2 ? rest[2] : "");
+        const QString author = QString::fromStdString(rest.size() > 3 ? rest[3] : "");
+        const QDBusReply<bool> r = window.call("Save", QString::fromStdString(rest[0]),
+                                               static_cast<int>(type), description, author);
         if (!r.isValid()) return failed(r.error());
-        if (!r.value()) return usage("the window did not save " + args[1]);
+        if (!r.value()) return usage("the window did not save " + rest[0]);
         return kExitOk;
     }
-    if (action == "command" && (args.size() == 2 || args.size() == 3)) {
+    if (action == "command" && (rest.size() == 1 || rest.size() == 2)) {
         long long id, value = 0;
-        if (!ParseLong(args[1], id) || id <= 0 || id > 65535) return usage("ID must be 1 .. 65535");
-        if (args.size() == 3 && !ParseLong(args[2], value))
+        if (!ParseLong(rest[0], id) || id <= 0 || id > 65535) return usage("ID must be 1 .. 65535");
+        if (rest.size() == 2 && !ParseLong(rest[1], value))
             return usage("VALUE must be a whole number");
-        const QDBusReply<qlonglong> r =
-            window.call("Command", static_cast<uint>(id), static_cast<qlonglong>(value));
+        const QDBusReply<qlonglong> r = window.call("Command", static_cast<uint>(id),
+                                                    static_cast<qlonglong>(value), discard);
         if (!r.isValid()) return failed(r.error());
         out << r.value() << "\n";
         return kExitOk;
     }
-    if (action == "tool" && args.size() == 2) {
-        const QDBusReply<int> r = window.call("RunTool", QString::fromStdString(args[1]));
+    if (action == "tool" && rest.size() == 1) {
+        // A step the window cannot parse is refused (exit 2, as qrvn edit); a tool that ran and
+        // failed gives its code (exit 4).
+        const QDBusReply<int> r = window.call("RunTool", QString::fromStdString(rest[0]));
         if (!r.isValid()) return failed(r.error());
         out << r.value() << "\n";
         return r.value() == 0 ? kExitOk : kExitToolFailed;
     }
-    if (action == "measure" && args.size() == 1) {
+    if (action == "measure" && rest.empty()) {
         const QDBusReply<QString> r = window.call("Measurements");
         if (!r.isValid()) return failed(r.error());
         out << r.value().toStdString();
         return kExitOk;
     }
-    if (action == "render" && (args.size() == 2 || args.size() == 3)) {
+    if (action == "render" && (rest.size() == 1 || rest.size() == 2)) {
         int W = 1600, H = 1000;
-        if (args.size() == 3 && std::sscanf(args[2].c_str(), "%dx%d", &W, &H) != 2)
-            return usage("the size is WxH, e.g. 1600x1000");
-        const QDBusReply<bool> r = window.call("Render", QString::fromStdString(args[1]), W, H);
+        if (rest.size() == 2) {
+            int used = 0;
+            if (std::sscanf(rest[1].c_str(), "%dx%d%n", &W, &H, &used) != 2 ||
+                used != static_cast<int>(rest[1].size()))
+                return usage("the size is WxH, e.g. 1600x1000");
+        }
+        const QDBusReply<bool> r = window.call("Render", QString::fromStdString(rest[0]), W, H);
         if (!r.isValid()) return failed(r.error());
-        if (!r.value()) return usage("the window did not write " + args[1]);
+        if (!r.value()) return usage("the window did not write " + rest[0]);
         return kExitOk;
     }
     return usage("unknown or incomplete action (qrvn remote --help)");

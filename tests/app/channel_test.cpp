@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QTimer>
+#include <atomic>
+#include <thread>
 #include <QDBusConnection>
 #include <QImage>
 #include <QJsonDocument>
@@ -13,6 +17,7 @@
 #include "../cli/qrvn_runner.h"
 #include "app/command_channel.h"
 #include "app/view.h"
+#include "waveform/message_pump.h"
 #include "window_test_support.h"
 
 namespace {
@@ -28,24 +33,36 @@ public slots:
 
 class Channel : public WindowTest {
 protected:
-    // Runs qrvn remote ARGS while this process's event loop answers it.
-    Result Remote(std::vector<std::string> args) {
-        args.insert(args.begin(), "remote");
+    // How qrvn remote is waited for: this process's event loop answers it meanwhile.
+    static ::Start Answering(const std::string& tag = "") {
         ::Start start;  // the fixture has a Start of its own
+        start.tag = tag;
         start.whileWaiting = [] {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             usleep(2000);
         };
-        const Result r = RunQrvn(args, dir_, start);
+        return start;
+    }
+    // Runs qrvn remote ARGS while this process's event loop answers it.
+    Result Remote(std::vector<std::string> args, const std::string& tag = "") {
+        args.insert(args.begin(), "remote");
+        const Result r = RunQrvn(args, dir_, Answering(tag));
         QCoreApplication::processEvents();
         return r;
+    }
+    // A window on the bus with an 8192-sample tone (the frame as the program makes it: its
+    // message boxes go nowhere here, and any dialog that opened would fail the test).
+    std::unique_ptr<CMainFrame> OnTheBus() {
+        auto f = std::make_unique<CMainFrame>(store_.get());
+        f->OnInitialUpdate({"-f", Tone("a_30.72MSPS.bin", 8192)});
+        EXPECT_TRUE(cCommandChannel::Start(f.get()));
+        return f;
     }
 };
 
 TEST_F(Channel, EveryMethodFromAnotherProgram) {
-    CMainFrame frame(store_.get());
-    frame.OnInitialUpdate({"-f", Tone("a_30.72MSPS.bin", 8192)});
-    ASSERT_TRUE(cCommandChannel::Start(&frame));
+    const auto owned = OnTheBus();
+    CMainFrame& frame = *owned;
     StatusListener listener;
     ASSERT_TRUE(QDBusConnection::sessionBus().connect(kChannelService, kChannelPath,
                                                       kChannelInterface, "StatusText", &listener,
@@ -60,22 +77,22 @@ TEST_F(Channel, EveryMethodFromAnotherProgram) {
     EXPECT_EQ(Remote({"command", std::to_string(kCmdSetScaleValue), "250"}).status, 0);
     EXPECT_EQ(Remote({"command", std::to_string(kCmdQueryScale)}).out, "250\n");
 
-    // A tool step without dialogs, and a bad one with its reason.
+    // A tool step without dialogs; a step that does not parse is refused with its reason.
     const float before = frame.mainWave.I[3];
     const Result tone = Remote({"tool", "tone:AddToneMHz=0,AddTonedBFS=-6,AddTonePhase=0"});
     EXPECT_EQ(tone.status, 0);
     EXPECT_EQ(tone.out, "0\n");
     EXPECT_FLOAT_EQ(frame.mainWave.I[3], before + std::pow(10.0f, -0.3f));
     const Result bad = Remote({"tool", "no-such-tool"});
-    EXPECT_EQ(bad.status, 4);
-    EXPECT_NE(bad.out, "0\n");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_PRED2(Contains, bad.err, "unknown tool \"no-such-tool\"");
     EXPECT_EQ(frame.lastStatus.rfind("ERR: unknown tool \"no-such-tool\"", 0), 0u)
         << frame.lastStatus;
     QCoreApplication::processEvents();
     ASSERT_FALSE(listener.texts.empty());
     EXPECT_EQ(listener.texts.back(), frame.lastStatus);
 
-    // Measurements as qrvn measure --json prints them; a picture; open; save.
+    // Measurements as qrvn measure --json prints them; a picture.
     const Result measure = Remote({"measure"});
     ASSERT_EQ(measure.status, 0);
     const QJsonObject m = QJsonDocument::fromJson(QByteArray::fromStdString(measure.out)).object();
@@ -85,12 +102,138 @@ TEST_F(Channel, EveryMethodFromAnotherProgram) {
     const std::string png = (dir_ / "w.png").string();
     EXPECT_EQ(Remote({"render", png, "800x500"}).status, 0);
     EXPECT_EQ(QImage(QString::fromStdString(png)).size(), QSize(800, 500));
-    EXPECT_EQ(Remote({"open", Tone("b_1MSPS.bin", 300)}).status, 0);
+
+    // The tone is an unsaved edit: opening another file would lose it, unless asked to.
+    const std::string other = Tone("b_1MSPS.bin", 300);
+    const Result kept = Remote({"open", other});
+    EXPECT_EQ(kept.status, 2);
+    EXPECT_PRED2(Contains, kept.err, "unsaved edits of a_30.72MSPS.bin would be lost");
+    EXPECT_EQ(frame.mainWave.sampleCount, 8192);
+    EXPECT_EQ(Remote({"command", std::to_string(kCmdNew)}).status, 2);
+    EXPECT_EQ(frame.mainWave.sampleCount, 8192);
+    EXPECT_EQ(Remote({"open", "--discard", other}).status, 0);
     EXPECT_EQ(frame.mainWave.sampleCount, 300);
     const std::string saved = (dir_ / "c_1MSPS.bin").string();
     EXPECT_EQ(Remote({"save", saved, std::to_string(kFileBin16LeTwos)}).status, 0);
     EXPECT_EQ(fs::file_size(saved), 1200u);
     EXPECT_EQ(Remote({"open", (dir_ / "missing.bin").string()}).status, 2);
+    // A recording takes its texts from the call.
+    const std::string meta = (dir_ / "r.sigmf-meta").string();
+    EXPECT_EQ(Remote({"save", meta, "405", "bench capture", "lab"}).status, 0);
+    EXPECT_PRED2(Contains, Slurp(meta), "\"core:description\": \"bench capture\"");
+}
+
+// What would open a dialog in the window is refused with its reason; nothing waits on a
+// dialog, and no dialog opens (one would fail the call as it would block this process).
+TEST_F(Channel, NothingEverOpensADialog) {
+    const auto owned = OnTheBus();
+    CMainFrame& frame = *owned;
+    bool dialogSeen = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            dialogSeen = true;
+            w->close();
+        }
+    });
+    watch.start(5);
+    ASSERT_EQ(Remote({"command", std::to_string(kViewIQ)}).status, 0);  // a view with a Y axis
+    struct Refused {
+        std::vector<std::string> args;
+        const char* reason;
+    };
+    for (const Refused& r : std::vector<Refused>{
+             {{"open", ""}, "a path is needed"},
+             {{"open", "abc"}, "No such file"},
+             {{"save", "", "405"}, "a path is needed"},
+             {{"command", std::to_string(kCmdSampleRate)}, "needs input"},
+             {{"command", std::to_string(kCmdSetReference)}, "needs input"},
+             {{"command", std::to_string(kCmdExportFft)}, "needs a file name"},
+             {{"command", std::to_string(kCmdSetReferenceValue), "9223372036854775807"},
+              "reference level"},
+             {{"command", std::to_string(kCmdFirDesigner)}, "qrvn fir-design"},
+             {{"render", "x.png", "100x100junk"}, "the size is WxH"},
+         }) {
+        const Result out = Remote(r.args);
+        EXPECT_EQ(out.status, 2) << r.args[0] << " " << r.args[1];
+        EXPECT_PRED2(Contains, out.err, r.reason);
+    }
+    // A short name is a name: written where it says, no dialog asked for it.
+    const fs::path here = fs::current_path();
+    fs::current_path(dir_);
+    EXPECT_EQ(Remote({"save", "a.b", "405"}).status, 0);
+    fs::current_path(here);
+    EXPECT_EQ(fs::file_size(dir_ / "a.b"), 8192u * 4);
+    // The vector trail runs on after the call has returned.
+    EXPECT_EQ(Remote({"command", std::to_string(kViewVector)}).status, 0);
+    EXPECT_EQ(frame.view->ViewType(), kViewVector);
+    EXPECT_FALSE(dialogSeen);
+    EXPECT_EQ(Remote({"command", std::to_string(kCmdHelp)}).status, 0);
+    EXPECT_FALSE(dialogSeen);
+}
+
+// Calls that arrive while a tool runs (the window's event loop turns meanwhile) are refused
+// with what runs; the tool itself runs to its end untouched.
+TEST_F(Channel, CallsDuringAToolAreRefused) {
+    const auto owned = OnTheBus();
+    CMainFrame& frame = *owned;
+    ASSERT_EQ(Remote({"tool", "set-length:SetLength=20000000"}).status, 0);
+    std::vector<Result> during;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (!frame.Busy() || !during.empty()) return;
+        probe.stop();
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"tool", "set-length:SetLength=10"},
+              {"render", (dir_ / "busy.png").string(), "200x200"},
+              {"measure"},
+              {"open", "--discard", Tone("c_1MSPS.bin", 100)},
+              {"command", std::to_string(kViewIQ)}})
+            during.push_back(Remote(args, "during"));
+    });
+    probe.start(1);
+    const Result noise = FinishQrvn(
+        StartQrvn({"remote", "tool", "noise:AddNoise=-30"}, dir_, Answering("long")),
+        Answering("long"));
+    EXPECT_EQ(noise.status, 0) << noise.err;
+    ASSERT_EQ(during.size(), 5u);
+    for (const Result& r : during) {
+        EXPECT_EQ(r.status, 2);
+        EXPECT_PRED2(Contains, r.err, "the window is busy with the tool noise");
+    }
+    EXPECT_EQ(frame.mainWave.sampleCount, 20'000'000);
+    EXPECT_FALSE(fs::exists(dir_ / "busy.png"));
+}
+
+// A tool from another program stops monitoring as a menu tool does: the rewrites that follow
+// cannot take its result away, and the window says monitoring has ended.
+TEST_F(Channel, AToolStopsMonitoringFirst) {
+    const auto owned = OnTheBus();
+    CMainFrame& frame = *owned;
+    const std::string file = Tone("mon_1MSPS.bin", 4000);
+    ASSERT_EQ(Remote({"open", "--discard", file}).status, 0);
+    std::atomic<bool> writing{true};
+    std::thread writer([&] {
+        for (int i = 0; writing; ++i) {
+            Tone("mon_1MSPS.bin", 3000 + i % 7 * 100);
+            usleep(3000);
+        }
+    });
+    for (int round = 0; round < 12; ++round) {
+        ASSERT_EQ(Remote({"command", std::to_string(kCmdMonitorReload)}).status, 0);
+        ASSERT_TRUE(frame.WorkerRunning());
+        PumpMessagesFor(40);  // a few reloads
+        const Result r = Remote({"tool", "upsample-zero:Upsample=2"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_FALSE(frame.WorkerRunning());
+        const int length = frame.mainWave.sampleCount;
+        PumpMessagesFor(60);  // rewrites go on; nothing reloads them now
+        EXPECT_EQ(frame.mainWave.sampleCount, length) << round;
+        EXPECT_EQ(length % 2, 0);
+        EXPECT_FALSE(frame.IsChecked(kCmdMonitorReload));
+    }
+    writing = false;
+    writer.join();
 }
 
 // Without a session bus the window starts as always, only without the channel.

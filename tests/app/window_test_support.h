@@ -63,6 +63,11 @@ protected:
         f->showNotice = [this](const std::string&, const std::string& text) {
             warnings_.push_back(text);
         };
+        f->inform = [](const std::string&, const std::string&) {};
+        f->askSaveChanges = [this](const std::string& name) {
+            savesAsked_.push_back(name);
+            return saveChoice_;
+        };
         f->OnInitialUpdate(args);
         return f;
     }
@@ -79,4 +84,7 @@ protected:
     std::unique_ptr<QSettings> store_;
     ScriptedPrompter prompter_;
     std::vector<std::string> warnings_;  // message boxes shown
+    // "Save changes to NAME?": the names asked about, and the answer given.
+    std::vector<std::string> savesAsked_;
+    CMainFrame::SaveChoice saveChoice_ = CMainFrame::SaveChoice::Discard;
 };

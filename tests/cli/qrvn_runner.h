@@ -39,10 +39,12 @@ struct Result {
 struct Start {
     std::string stdoutPath;  // empty: a file in the test folder
     bool closeStdout = false;
+    bool readerGone = false;  // standard output a pipe whose reader has closed it
     bool unprivileged = false;
     rlim_t fileSizeLimit = 0;                   // bytes; 0: none
     std::vector<std::string> environment = {};  // "NAME=VALUE" set for the program
     std::function<void()> whileWaiting = {};    // called until the program ends
+    std::string tag = {};                        // names its output files apart
 };
 
 inline QJsonDocument Json(const std::string& text) {
@@ -56,19 +58,36 @@ inline bool Contains(const std::string& text, const std::string& part) {
 
 inline long Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
 
-// qrvn ARGS with its standard streams in files in DIR.
-inline Result RunQrvn(std::vector<std::string> args, const fs::path& dir, const Start& start = {}) {
+// A started qrvn and where its standard streams go.
+struct Running {
+    pid_t pid = -1;
+    std::string outPath, errPath;
+};
+
+// Starts qrvn ARGS with its standard streams in files in DIR (named with start.tag, so several
+// may run at once) and returns without waiting.
+inline Running StartQrvn(std::vector<std::string> args, const fs::path& dir,
+                         const Start& start = {}) {
     args.insert(args.begin(), QRVN_BINARY);
-    const std::string outPath =
-        start.stdoutPath.empty() ? (dir / "stdout").string() : start.stdoutPath;
-    const std::string errPath = (dir / "stderr").string();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int o = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int e = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    Running r;
+    r.outPath = start.stdoutPath.empty() ? (dir / ("stdout" + start.tag)).string()
+                                         : start.stdoutPath;
+    r.errPath = (dir / ("stderr" + start.tag)).string();
+    r.pid = fork();
+    if (r.pid == 0) {
+        const int o = ::open(r.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = ::open(r.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(o, 1);
         dup2(e, 2);
         if (start.closeStdout) close(1);
+        if (start.readerGone) {
+            int ends[2];
+            if (pipe(ends) != 0) _exit(125);
+            close(ends[0]);
+            dup2(ends[1], 1);
+            close(ends[1]);
+        }
+        signal(SIGPIPE, SIG_DFL);
         for (const std::string& setting : start.environment) {
             const size_t eq = setting.find('=');
             setenv(setting.substr(0, eq).c_str(), setting.substr(eq + 1).c_str(), 1);
@@ -89,12 +108,22 @@ inline Result RunQrvn(std::vector<std::string> args, const fs::path& dir, const 
         execv(argv[0], argv.data());
         _exit(127);
     }
+    return r;
+}
+
+// Waits for a started qrvn (calling whileWaiting meanwhile) and collects what it wrote.
+inline Result FinishQrvn(const Running& r, const Start& start = {}) {
     int status = 0;
-    if (!start.whileWaiting) waitpid(pid, &status, 0);
-    while (start.whileWaiting && waitpid(pid, &status, WNOHANG) == 0)
+    if (!start.whileWaiting) waitpid(r.pid, &status, 0);
+    while (start.whileWaiting && waitpid(r.pid, &status, WNOHANG) == 0)
         start.whileWaiting();
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-            start.stdoutPath.empty() ? Slurp(outPath) : std::string(), Slurp(errPath)};
+            start.stdoutPath.empty() ? Slurp(r.outPath) : std::string(), Slurp(r.errPath)};
+}
+
+// qrvn ARGS with its standard streams in files in DIR.
+inline Result RunQrvn(std::vector<std::string> args, const fs::path& dir, const Start& start = {}) {
+    return FinishQrvn(StartQrvn(std::move(args), dir, start), start);
 }
 
 class Qrvn : public FolderTest {

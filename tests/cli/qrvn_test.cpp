@@ -317,6 +317,15 @@ TEST_F(Qrvn, FailedWritesAreReportedAndReplaceNothing) {
         EXPECT_PRED2(Contains, r.err, "cannot write the output");
         EXPECT_EQ(Lines(r.err), 1) << r.err;
     }
+    // A reader that closed the pipe (`| true`): status 1 without a word, not a signal.
+    Start gone;
+    gone.readerGone = true;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"info", in}, {"measure", in}, {"edit", "--list"}}) {
+        const Result r = Run(args, gone);
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_EQ(r.err, "") << args[0];
+    }
 
     // A file-size limit stops the writes part-way: the old files stay whole, no temporary
     // file is left, and the picture encoder's own complaint does not reach stderr.
