@@ -150,8 +150,10 @@ int CMainFrame::NewWaveform() {
     }
     currentFileName = "New Waveform";
     readFileType_ = 0;
+    rateSource_ = "new";
     // A type that came from a file's name or metadata was for that file only.
     ShowFileType(chosenFileType_);
+    ShowDecodeSettings();
     SetModified(false);
     SetTitleFromPath(currentFileName);
     CheckMenuItem(kCmdSaveTypeMode, true);
@@ -162,8 +164,7 @@ int CMainFrame::NewWaveform() {
     return 0;
 }
 
-int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent,
-                                 bool interactive) {
+int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent, bool interactive) {
     std::string path = requested;
     if (interactive && path.size() < 4) {
         PumpMessagesFor(50);

@@ -127,8 +127,7 @@ auto CMainFrame::RunForChannel(bool changes, ChannelCall& call, Body body) -> de
 }
 
 int64_t CMainFrame::ChannelCommand(int id, int64_t value, ChannelCall& call) {
-    const bool query = id == kCmdQueryReference || id == kCmdQueryDivisions ||
-                       id == kCmdQueryScale;
+    const bool query = id == kCmdQueryReference || id == kCmdQueryDivisions || id == kCmdQueryScale;
     return RunForChannel(!query, call, [&]() -> int64_t {
         if (id == kCmdFirDesigner) {
             call.error = "the FIR designer is interactive: use qrvn fir-design for its taps";

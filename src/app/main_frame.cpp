@@ -276,7 +276,7 @@ void CMainFrame::BeforeKeyEdit() {
 void CMainFrame::ShowDecodeSettings() {
     if (!statusBar) return;
     std::string text =
-        std::to_string(mainWave.fileType) + " \u00b7 " + FormatSampleRate(mainWave.sampleRate);
+        FileTypeLabel(mainWave.fileType) + " \u00b7 " + FormatSampleRate(mainWave.sampleRate);
     if (!rateSource_.empty()) text += " (" + rateSource_ + ")";
     if (const auto& centre = mainWave.recording.centreFrequencyHz)
         text += " \u00b7 centre " + CentreFrequencyText(*centre);

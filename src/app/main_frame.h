@@ -236,7 +236,7 @@ private:
     std::vector<std::string> recentFiles_;  // newest first, at most kRecentFileCount
     QMenu* recentMenu_ = nullptr;
     bool busy_ = false;
-    std::string busyWhat_;       // what runs while busy_
+    std::string busyWhat_;         // what runs while busy_
     bool stoppingWorker_ = false;  // StopWorker waits for the worker, with the window live
     QPointer<CDlgFIRdesign> designer_;
     // Play-through or monitoring: one worker at a time, joined before the frame goes.

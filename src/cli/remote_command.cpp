@@ -89,8 +89,8 @@ int RunRemote(const std::vector<std::string>& args, std::ostream& out, std::ostr
         if (!ParseLong(rest[0], id) || id <= 0 || id > 65535) return usage("ID must be 1 .. 65535");
         if (rest.size() == 2 && !ParseLong(rest[1], value))
             return usage("VALUE must be a whole number");
-        const QDBusReply<qlonglong> r = window.call("Command", static_cast<uint>(id),
-                                                    static_cast<qlonglong>(value), discard);
+        const QDBusReply<qlonglong> r =
+            window.call("Command", static_cast<uint>(id), static_cast<qlonglong>(value), discard);
         if (!r.isValid()) return failed(r.error());
         out << r.value() << "\n";
         return kExitOk;

@@ -6,13 +6,13 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QTimer>
-#include <atomic>
-#include <thread>
 #include <QDBusConnection>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
+#include <atomic>
+#include <thread>
 
 #include "../cli/qrvn_runner.h"
 #include "app/command_channel.h"
@@ -192,9 +192,9 @@ TEST_F(Channel, CallsDuringAToolAreRefused) {
             during.push_back(Remote(args, "during"));
     });
     probe.start(1);
-    const Result noise = FinishQrvn(
-        StartQrvn({"remote", "tool", "noise:AddNoise=-30"}, dir_, Answering("long")),
-        Answering("long"));
+    const Result noise =
+        FinishQrvn(StartQrvn({"remote", "tool", "noise:AddNoise=-30"}, dir_, Answering("long")),
+                   Answering("long"));
     EXPECT_EQ(noise.status, 0) << noise.err;
     ASSERT_EQ(during.size(), 5u);
     for (const Result& r : during) {

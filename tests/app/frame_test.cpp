@@ -140,12 +140,14 @@ TEST_F(Frame, StartUpFailureStaysAndDecodeSettingsShow) {
     auto f = Start({"-f", (dir_ / "missing_30.72MSPS.bin").string()});
     EXPECT_EQ(f->lastStatus, "ERR: File Open Failed: No such file or directory");
     f->OpenWaveformFile(Tone("d_61.44MSPS.bin", 100), true);
-    EXPECT_EQ(Decode(*f), "405 \u00b7 61.44 Msps (from name)");
+    EXPECT_EQ(Decode(*f), "405 16-bit BE \u00b7 61.44 Msps (from name)");
     prompter_.numbers["Enter the sample rate of the waveform"] = 1'000'000;
     f->OnCommand(525);
-    EXPECT_EQ(Decode(*f), "405 \u00b7 1 Msps (entered)");
+    EXPECT_EQ(Decode(*f), "405 16-bit BE \u00b7 1 Msps (entered)");
     f->OpenWaveformFile(Tone("plain.bin", 100), true);
-    EXPECT_EQ(Decode(*f), "405 \u00b7 1 Msps (kept from before)");
+    EXPECT_EQ(Decode(*f), "405 16-bit BE \u00b7 1 Msps (kept from before)");
+    f->OnCommand(kCmdNew);
+    EXPECT_EQ(Decode(*f), "405 16-bit BE \u00b7 1 Msps (new)");
 }
 
 TEST_F(Frame, SavesThatWouldLoseDataAreRefusedWithTheReason) {
@@ -484,7 +486,7 @@ TEST_F(Frame, CapturesAndRecordingsOpenInTheTypeTheirNamesSay) {
     ASSERT_EQ(f->OpenWaveformFile((dir_ / "rec.sigmf-data").string(), true), 0);
     EXPECT_EQ(f->mainWave.fileType, 407);
     EXPECT_EQ(f->mainWave.sampleCount, 400);
-    EXPECT_EQ(Decode(*f), "407 \u00b7 2 Msps (from metadata) \u00b7 centre 915 MHz");
+    EXPECT_EQ(Decode(*f), "407 16-bit LE \u00b7 2 Msps (from metadata) \u00b7 centre 915 MHz");
     EXPECT_EQ(f->lastStatus, "File Opened");
     // The measurements other programs read carry the centre frequency.
     EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(f->MeasurementsJson()))
@@ -580,6 +582,29 @@ TEST_F(Frame, ToolsRunFromTheMenuWithUndo) {
     EXPECT_EQ(f->ActionFor(kToolPaModel)->text(), "PA Compression\u2026");
 }
 
+// A tool is timed and shown as "CALC" while it works, not while its questions wait for the
+// user.
+TEST_F(Frame, ToolTimingCountsTheWorkNotTheQuestions) {
+    auto f = Start({"-f", Tone("q_30.72MSPS.bin", 4096)});
+    struct SlowUser : ScriptedPrompter {
+        CMainFrame* frame = nullptr;
+        std::vector<int> modes;
+        double PromptDouble(const std::string& p, const std::string& n, double d,
+                            const std::string& k) override {
+            modes.push_back(frame->statusBar->Mode());
+            QTest::qWait(300);  // reading the question
+            return ScriptedPrompter::PromptDouble(p, n, d, k);
+        }
+    } user;
+    user.frame = f.get();
+    user.numbers["Enter Frequency shift in MHz"] = 1;
+    f->prompter = &user;
+    f->ActionFor(kToolFreqShift)->trigger();
+    EXPECT_EQ(user.modes, std::vector<int>{kModeIdle});
+    EXPECT_LT(f->statusBar->Elapsed(), 0.25);
+    EXPECT_EQ(f->statusBar->Mode(), kModeIdle);
+}
+
 // The view shows the whole new span, panels and decode pane the new rate; undo brings both back.
 TEST_F(Frame, ResamplingToolsMoveTheWindowToTheNewRate) {
     auto f = Start({"-f", Tone("r_30.72MSPS.bin", 4096)});
@@ -596,7 +621,7 @@ TEST_F(Frame, ResamplingToolsMoveTheWindowToTheNewRate) {
     EXPECT_EQ(f->lastStatus, "Waveform Upsampled");
     EXPECT_EQ(f->mainWave.sampleCount, 16384);
     EXPECT_EQ(f->mainWave.sampleRate, 122'880'000);
-    EXPECT_EQ(Decode(*f), "405 \u00b7 122.88 Msps (after upsample-fft)");
+    EXPECT_EQ(Decode(*f), "405 16-bit BE \u00b7 122.88 Msps (after upsample-fft)");
     EXPECT_TRUE(panelSays("Sample Rate: 122.88 Msps"));
     EXPECT_EQ(f->view->xStart, -61.44e6);
     EXPECT_EQ(f->view->xEnd, 61.44e6);
@@ -605,10 +630,10 @@ TEST_F(Frame, ResamplingToolsMoveTheWindowToTheNewRate) {
     EXPECT_EQ(f->lastStatus, "Waveform Downsampled");
     EXPECT_EQ(f->mainWave.sampleCount, 5461);
     EXPECT_EQ(f->mainWave.sampleRate, 40'960'000);
-    EXPECT_EQ(Decode(*f), "405 \u00b7 40.96 Msps (after decimate)");
+    EXPECT_EQ(Decode(*f), "405 16-bit BE \u00b7 40.96 Msps (after decimate)");
     f->OnCommand(kCmdUndo);
     EXPECT_EQ(f->mainWave.sampleRate, 122'880'000);
-    EXPECT_EQ(Decode(*f), "405 \u00b7 122.88 Msps (after upsample-fft)");
+    EXPECT_EQ(Decode(*f), "405 16-bit BE \u00b7 122.88 Msps (after upsample-fft)");
 }
 
 // Off the GUI thread: timers fire, the progress bar moves, other commands are refused.
@@ -692,6 +717,70 @@ TEST_F(Frame, PlayThroughStepsAndRestores) {
     EXPECT_FALSE(f->WorkerRunning());
     EXPECT_EQ(f->mainWave.sampleCount, 65536);
     EXPECT_EQ(f->currentFileName, "New Waveform");
+    // Stopped with the red button: the stop was for play-through, and the next tool runs.
+    f->show();
+    play->trigger();
+    ASSERT_TRUE(f->WorkerRunning());
+    PumpMessagesFor(30);
+    QTest::mouseClick(f->statusBar->findChild<QPushButton*>("stop"), Qt::LeftButton);
+    while (f->WorkerRunning())
+        PumpMessagesFor(5);
+    PumpMessagesFor(20);
+    f->mainWave.Q[7] = 0.5f;
+    f->ActionFor(kToolConjugate)->trigger();
+    EXPECT_EQ(f->mainWave.Q[7], -0.5f) << f->lastStatus;
+}
+
+// Whatever would replace unsaved edits asks first: Save writes them, Discard drops them,
+// Cancel keeps everything as it was. Through the menus, the keys, Recent Files, a drop and
+// closing the window.
+TEST_F(Frame, UnsavedEditsAreNeverLostWithoutAsking) {
+    const std::string file = Tone("edits_1MSPS.bin", 1000), other = Tone("other_1MSPS.bin", 300);
+    auto f = Start({"-f", file});
+    f->show();
+    std::vector<std::string> dialogs;
+    f->chooseOpenFile = [&] {
+        dialogs.push_back("open");
+        return other;
+    };
+    // Nothing edited: nothing asked.
+    f->OnCommand(kCmdNew);
+    EXPECT_TRUE(savesAsked_.empty());
+    f->OpenWaveformFile(file, true);
+    prompter_.numbers["Enter Scaling Factor in dB"] = 6;
+    f->ActionFor(kToolScale)->trigger();
+    ASSERT_TRUE(f->Modified());
+    const FloatArray edited = f->mainWave.I;
+
+    saveChoice_ = CMainFrame::SaveChoice::Cancel;
+    f->ActionFor(kCmdNew)->trigger();
+    PressKeys(*f, Qt::Key_O, Qt::ControlModifier);
+    f->menuBar()->findChild<QMenu*>("Recent Files")->actions().at(0)->trigger();
+    f->view->onFileDropped(QString::fromStdString(other));
+    f->OnCommand(kFileBin16LeTwos);  // a re-parse in the new type
+    f->ActionFor(kCmdExit)->trigger();
+    f->close();
+    EXPECT_EQ(savesAsked_, std::vector<std::string>(7, "edits_1MSPS.bin"));
+    EXPECT_TRUE(dialogs.empty());  // no file was asked for before the edits were settled
+    EXPECT_TRUE(f->isVisible());
+    EXPECT_EQ(f->mainWave.I, edited);
+    EXPECT_EQ(f->mainWave.fileType, kFileBin16BeTwos);
+    EXPECT_TRUE(f->Modified());
+    EXPECT_EQ(f->lastStatus, "Cancelled");
+
+    // Save: the edits go to the file, then Ctrl+O opens the other one.
+    saveChoice_ = CMainFrame::SaveChoice::Save;
+    PressKeys(*f, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(f->currentFileName, other);
+    cWaveform back;
+    back.fileType = kFileBin16BeTwos;
+    ASSERT_EQ(back.LoadFile(file, false), 0);
+    EXPECT_NEAR(back.I[5], edited[5], 1e-4);
+    // Discard: the edits go, and so does the window.
+    f->ActionFor(kToolScale)->trigger();
+    saveChoice_ = CMainFrame::SaveChoice::Discard;
+    f->close();
+    EXPECT_FALSE(f->isVisible());
 }
 
 // A rewritten file is reloaded under the acquisition display; the first close only stops it.

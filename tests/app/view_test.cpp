@@ -10,8 +10,10 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
+#include <mutex>
 
 #include "app/view.h"
+#include "waveform/message_pump.h"
 #include "window_test_support.h"
 
 namespace {
@@ -354,6 +356,31 @@ TEST_F(ViewEvents, ARealWaveformShowsIForIqAndScalingIsRefusedInTheIqPlaneViews)
     EXPECT_EQ(QColor(phase.pixel(400, 250)).blue(), 0);
     frame_->OnCommand(309);  // time kinds switch the phase display off
     EXPECT_FALSE(v.phaseDisplay);
+}
+
+// A paint that finds a worker holding the samples shows the last picture, and paints the new
+// samples once the worker has let go: the last reload of a burst always reaches the window.
+TEST_F(ViewEvents, APaintThatFindsTheSamplesHeldComesBackForThem) {
+    CView& v = Open(4096);
+    int paints = 0;
+    struct Counter : QObject {
+        int* count;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) ++*count;
+            return false;
+        }
+    } counter;
+    counter.count = &paints;
+    v.installEventFilter(&counter);
+    {
+        std::lock_guard held(*v.waveLock);  // a worker exchanging the samples
+        v.repaint();
+    }
+    const int whileHeld = paints;
+    EXPECT_EQ(whileHeld, 1);
+    PumpMessagesFor(60);
+    EXPECT_GT(paints, whileHeld);
+    v.removeEventFilter(&counter);
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ struct Start {
     rlim_t fileSizeLimit = 0;                   // bytes; 0: none
     std::vector<std::string> environment = {};  // "NAME=VALUE" set for the program
     std::function<void()> whileWaiting = {};    // called until the program ends
-    std::string tag = {};                        // names its output files apart
+    std::string tag = {};                       // names its output files apart
 };
 
 inline QJsonDocument Json(const std::string& text) {
@@ -70,8 +70,8 @@ inline Running StartQrvn(std::vector<std::string> args, const fs::path& dir,
                          const Start& start = {}) {
     args.insert(args.begin(), QRVN_BINARY);
     Running r;
-    r.outPath = start.stdoutPath.empty() ? (dir / ("stdout" + start.tag)).string()
-                                         : start.stdoutPath;
+    r.outPath =
+        start.stdoutPath.empty() ? (dir / ("stdout" + start.tag)).string() : start.stdoutPath;
     r.errPath = (dir / ("stderr" + start.tag)).string();
     r.pid = fork();
     if (r.pid == 0) {
