@@ -280,7 +280,8 @@ void CMainFrame::RebuildRecentMenu() {
 }
 
 void CMainFrame::SaveWaveform() {
-    if (currentFileName.empty() || currentFileName == "New Waveform") {
+    if (currentFileName.empty() || currentFileName == "New Waveform" ||
+        currentFileName == kFirTapsName) {
         SaveWaveformAs("", true, true);
         return;
     }

@@ -4,6 +4,7 @@
 #include "app/main_frame.h"
 #include "app/view.h"
 #include "dsp/remez.h"
+#include "tools/fir_ops.h"
 #include "tools/tool.h"
 #include "tools/tool_dispatch.h"
 #include "tools/tool_step.h"
@@ -87,26 +88,48 @@ void CMainFrame::OpenDesigner() {
         designer_->activateWindow();
         return;
     }
+    // The taps are a waveform of their own, untitled, so no save can put them under the
+    // capture's name; the capture waits in the undo slot with its name.
     TakeUndoCopy();
+    SwapFileOrigin(mainWave, undoWave);
+    currentFileName = kFirTapsName;
+    mainWave.title = kFirTapsName;
+    readFileType_ = 0;
+    rateSource_ = "kept from before";
+    mainWave.recording = RecordingInfo{};
+    SetTitleFromPath(kFirTapsName);
     designer_ = new CDlgFIRdesign(this);
     designer_->setAttribute(Qt::WA_DeleteOnClose);
     connect(designer_, &CDlgFIRdesign::DesignChanged, this, [this] { Redesign(false); });
+    connect(designer_, &CDlgFIRdesign::FilterCaptureRequested, this, [this] { FilterCapture(); });
     // Closed is done: the dialog deletes itself later, and a command before then starts anew.
-    connect(designer_, &QDialog::finished, this, [this] {
-        Redesign(true);
-        designer_ = nullptr;
-    });
+    connect(designer_, &QDialog::finished, this, [this] { DesignerClosed(); });
+    designer_->PlaceBeside(frameGeometry());
     designer_->show();
     SelectViewType(kViewIQ);
     // The taps are the whole signal: any other window would show their product with the
-    // window (a wider transition, no stop-band ripple) instead of the filter's response.
+    // window (a wider transition, no stop-band ripple) instead of the filter's response. The
+    // user's window comes back when the designer closes.
+    windowBeforeDesigner_ = view->settings.window;
     CheckOnly(kWindowCommands, kWindowRect);
     view->settings.window = static_cast<WindowType>(kWindowRect);
     Redesign(false);
 }
 
+void CMainFrame::DesignerClosed() {
+    Redesign(true);
+    designer_ = nullptr;
+    view->engine.filterDesign.reset();
+    // The user's own window, unless they chose another meanwhile.
+    if (view->settings.window == kWindowRect && windowBeforeDesigner_ != kWindowRect) {
+        view->settings.window = windowBeforeDesigner_;
+        CheckOnly(kWindowCommands, windowBeforeDesigner_);
+        RecomputeNow();
+    }
+}
+
 void CMainFrame::Redesign(bool closing) {
-    if (!designer_) return;
+    if (!designer_ || designerDetached_) return;
     if (busy_) {
         SetStatusText("Wait for the running work to end, or press Stop");
         return;
@@ -133,9 +156,49 @@ void CMainFrame::Redesign(bool closing) {
         mainWave.scratchI[i] = mainWave.scratchQ[i] = static_cast<float>(r.taps[i]);
     mainWave.SwapScratch();
     SetModified(true);
+    if (closing) {
+        view->engine.filterDesign.reset();
+    } else {
+        const LowPassFigures figures = MeasureLowPass(r.taps, d.PassbandEdge(), d.StopbandEdge());
+        view->engine.filterDesign = cPlotEngine::FilterDesignReadout{figures.passbandRippleDb,
+                                                                     figures.stopbandAttenuationDb};
+    }
     RecomputeNow();
     SetStatusText(closing ? "FIR Filter created. Taps appear as samples"
                           : "FIR design: " + std::to_string(n) + " taps");
+}
+
+void CMainFrame::FilterCapture() {
+    if (!designer_ || busy_) return;
+    // The capture is in the undo slot since the designer opened (commands that could have
+    // changed that close the designer first): it comes back with its name, then the taps of
+    // the design filter it as Tools > Filter > FIR does, with the capture as the undo copy.
+    std::vector<float> taps(static_cast<size_t>(mainWave.sampleCount));
+    for (int i = 0; i < mainWave.sampleCount; ++i)
+        taps[static_cast<size_t>(i)] = mainWave.I[i];
+    cWaveform tapWave;
+    tapWave.AllocateScratch(static_cast<int>(taps.size()));
+    std::copy(taps.begin(), taps.end(), tapWave.scratchI.begin());
+    std::copy(taps.begin(), taps.end(), tapWave.scratchQ.begin());
+    tapWave.SwapScratch();
+    designerDetached_ = true;
+    designer_->close();
+    UndoLastAction();
+    const std::vector<float> normalised = NormalisedTaps(tapWave);
+    TakeUndoCopy();
+    ToolContext ctx;
+    ctx.stop = &stopRequest;
+    ctx.progress = [this](int percent) { statusBar->SetProgress(percent); };
+    SetStatusText("Filtering the capture with the designed taps...");
+    const bool done = RunBusy([&] { return CircularFir(mainWave, normalised, ctx) ? 1 : 0; },
+                              "filtering with the designed taps") == 1;
+    designerDetached_ = false;
+    if (!done) UndoLastAction();  // stopped: the capture as it was, the undo slot as before
+    SetModified(true);
+    RecomputeNow();
+    SetStatusText(done ? "Waveform filtered with the designed taps (" +
+                             std::to_string(taps.size()) + " taps)"
+                       : "Stopped: the capture is as it was");
 }
 
 void CMainFrame::ToolDispatch(int id) {

@@ -103,7 +103,8 @@ void CMainFrame::StartPlayThrough() {
 }
 
 void CMainFrame::StartMonitoring() {
-    if (currentFileName.empty() || currentFileName == "New Waveform") {
+    if (currentFileName.empty() || currentFileName == "New Waveform" ||
+        currentFileName == kFirTapsName) {
         CheckOnly({kCmdMonitorReload, kCmdMonitorAppend, kCmdMonitorAverage}, 0);
         SetStatusText("Open a file to monitor first");
         return;

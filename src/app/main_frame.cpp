@@ -177,6 +177,11 @@ bool CMainFrame::MayRunCommand(int id) {
     }
     // A running worker owns the samples: anything but a display setting stops it first.
     if (WorkerRunning() && !IsDisplayCommand(id) && !StopWorker()) return false;
+    // So does the FIR designer, which would write its next taps over what the command leaves;
+    // its last design stays.
+    const bool keepsSamples = id == kCmdFirDesigner || id == kCmdSave || id == kCmdSaveAs ||
+                              id == kCmdExportFft || id == kCmdPrint;
+    if (designer_ && !IsDisplayCommand(id) && !keepsSamples) designer_->close();
     keyEditRun_ = false;  // any command ends a run of key edits
     return true;
 }

@@ -30,6 +30,9 @@ class cQRVNStatusBar;
 class QAction;
 class QKeySequence;
 
+// The name of the FIR designer's taps: an untitled waveform, so Save asks for a name.
+inline constexpr char kFirTapsName[] = "FIR taps";
+
 class CMainFrame : public QMainWindow {
 public:
     // A command's handler: the command id and the value it carries (setters, other programs).
@@ -181,6 +184,10 @@ private:
     // the taps in the waveform; closing it leaves the final design there.
     void OpenDesigner();
     void Redesign(bool closing);
+    // The designer's window closed: the final design stays, the user's window returns.
+    void DesignerClosed();
+    // The designer's "Filter capture": the capture it was opened on, filtered with the taps.
+    void FilterCapture();
     void StartPlayThrough();
     WorkerLink LinkForWorker();
     void StartMonitoring();
@@ -239,6 +246,8 @@ private:
     std::string busyWhat_;         // what runs while busy_
     bool stoppingWorker_ = false;  // StopWorker waits for the worker, with the window live
     QPointer<CDlgFIRdesign> designer_;
+    WindowType windowBeforeDesigner_ = kWindowBlackmanHarris;
+    bool designerDetached_ = false;  // the designer closes without writing its taps
     // Play-through or monitoring: one worker at a time, joined before the frame goes.
     std::thread workerThread_;
     std::atomic<bool> workerIdle_{true};

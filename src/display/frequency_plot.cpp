@@ -202,8 +202,12 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
     p.drawLine(mg.left, mg.top, mg.left, mg.top + ph);
     p.drawLine(mg.left, mg.top + ph, mg.left + pw, mg.top + ph);
 
-    DrawYAxisTitle(p, st, H, e.dbmOffsetDb != 0.0 ? "Level (dBm)" : "Level (dBFS)");
-    DrawDbAxisNumbers(p, st, axis, e.dbmOffsetDb, ph);
+    const bool design = e.filterDesign.has_value();
+    DrawYAxisTitle(p, st, H,
+                   design                 ? "Response (dB)"
+                   : e.dbmOffsetDb != 0.0 ? "Level (dBm)"
+                                          : "Level (dBFS)");
+    DrawDbAxisNumbers(p, st, axis, design ? 0.0 : e.dbmOffsetDb, ph);
     DrawFrequencyNumbers(p, st, H, pw, f0, f1);
 
     // The trace, one column at a time; a column that skips points strokes their extremes.
@@ -224,8 +228,10 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
     const std::vector<float>& integrated = e.measurements.mask.integrated;
     const float* shown =
         maskOn && static_cast<int>(integrated.size()) == nb ? integrated.data() : t.power.data();
+    // A filter's response reads relative to its gain at 0 Hz.
+    const double shiftDb = design ? -PowerDb(t.power[static_cast<size_t>(pointAt(0.0))]) : 0.0;
     auto rowOf = [&](float power) {
-        const double y = (axis.reference - PowerDb(power)) / dbPerPixel;
+        const double y = (axis.reference - (PowerDb(power) + shiftDb)) / dbPerPixel;
         return mg.top + std::clamp(RoundHalfAwayPixel(y), 0, ph);
     };
     QPolygon trace;
@@ -265,7 +271,7 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
     e.toneMarkerPowerDb = t.MarkerPowerAt(tone);
     e.tonePeakFrequencyHz = Shown(t, t.PeakFrequencyAt(tone), f1);
     e.measurements.MeasureTones(t, tone, e.toneMarkerPowerDb, f0, f1);
-    if (!maskOn && !aclrOn && !obwOn && e.toneMarkerPowerDb > -295.0) {
+    if (!maskOn && !aclrOn && !obwOn && !design && e.toneMarkerPowerDb > -295.0) {
         p.setPen(st.cyanPen);
         DrawLevelMarker(p, st, e.axes, e.tonePeakFrequencyHz, e.toneMarkerPowerDb, f0, f1, pw, ph);
     }
@@ -301,7 +307,11 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
             right.Line("ACLR upper2: " + F2(a[4] - a[0]) + " dBc");
         }
     }
-    if (ms.imdOn) {
+    if (design) {
+        right.Line("Passband Ripple: " + F2(e.filterDesign->passbandRippleDb) + " dB");
+        right.Line("Stopband Attenuation: " + F2(e.filterDesign->stopbandAttenuationDb) + " dB");
+    }
+    if (ms.imdOn && !design) {
         if (const auto& pair = mr.tonePair) {
             right.Line("Carrier1 Frequency: " + F3(e.tonePeakFrequencyHz / 1e6) + " MHz");
             right.Line("Carrier2 Frequency: " + F3(Shown(t, pair->carrier2FrequencyHz, f1) / 1e6) +
@@ -322,10 +332,10 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
             right.Line("No valid tone pair found");
         }
     }
-    if (!maskOn && !aclrOn && !ms.imdOn && !obwOn)
+    if (!maskOn && !aclrOn && !ms.imdOn && !obwOn && !design)
         for (const std::string& line : ToneLines(e))
             right.Line(line);
-    if (ms.snrOn && mr.snrDb && *mr.snrDb > -15.0 && *mr.snrDb < 300.0) {
+    if (ms.snrOn && !design && mr.snrDb && *mr.snrDb > -15.0 && *mr.snrDb < 300.0) {
         // Below 1 Hz the measurement used the span shown: label that.
         const double bandwidth = ms.snrBandwidthHz >= 1.0 ? ms.snrBandwidthHz : 0.0;
         const std::string line =
@@ -338,7 +348,7 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
             right.Line(line);
         }
     }
-    if (ms.sfdrOn) {
+    if (ms.sfdrOn && !design) {
         right.Line("SFDR: " + F2(mr.sfdrDb) + " dB");
         p.setPen(st.redPen);
         for (int i = 1; i <= 6; ++i) {

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QPoint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,15 @@ public:
 
     // Set for the panes of the multi view: the statistics panels stay off.
     bool hideStatistics = false;
+
+    // While the FIR designer shows its taps: the spectrum is the filter's response, drawn
+    // relative to its gain at 0 Hz (the passband at 0 dB), and the panel shows what the design
+    // achieves in place of the tone, SNR, SFDR and two-tone readouts.
+    struct FilterDesignReadout {
+        double passbandRippleDb = 0.0;
+        double stopbandAttenuationDb = 0.0;
+    };
+    std::optional<FilterDesignReadout> filterDesign;
 
     // CCDF of complex Gaussian noise (peak-to-average dB to 10·log10 of percent).
     cSpline ccdfReference;

@@ -1,17 +1,28 @@
 #include "ui/dlg_fir_design.h"
 
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+
+#include "ui/dlg_user_input.h"
 
 namespace {
 
-// One group: a slider over a range, its value, and the labels at its two ends.
+constexpr int kSliderWidth = 300;  // the width the groups are laid out for
+
+// One group: a slider over a range, its value (which may be typed), and the labels at its
+// two ends, each on a row of its own when together they would not fit beside each other.
 QSlider* AddGroup(QVBoxLayout* column, QWidget* parent, const char* title, int low, int high,
                   const char* lowLabel, const char* highLabel, QLineEdit*& value) {
     auto* box = new QGroupBox(QString::fromLatin1(title), parent);
@@ -20,16 +31,26 @@ QSlider* AddGroup(QVBoxLayout* column, QWidget* parent, const char* title, int l
     slider->setObjectName(QString::fromLatin1(title));
     slider->setRange(low, high);
     value = new QLineEdit(box);
-    value->setReadOnly(true);
-    value->setFocusPolicy(Qt::NoFocus);
+    value->setObjectName(QString::fromLatin1(title) + QStringLiteral("Value"));
     value->setMaximumWidth(70);
     value->setAlignment(Qt::AlignRight);
     grid->addWidget(slider, 0, 0, 1, 2);
     grid->addWidget(value, 0, 2);
-    grid->addWidget(new QLabel(QString::fromLatin1(lowLabel), box), 1, 0, Qt::AlignLeft);
-    grid->addWidget(new QLabel(QString::fromLatin1(highLabel), box), 1, 1, Qt::AlignRight);
+    auto* lowText = new QLabel(QString::fromLatin1(lowLabel), box);
+    auto* highText = new QLabel(QString::fromLatin1(highLabel), box);
+    const QFontMetrics metrics(lowText->font());
+    const bool stacked = metrics.horizontalAdvance(lowText->text()) +
+                             metrics.horizontalAdvance(highText->text()) + 24 >
+                         kSliderWidth;
+    grid->addWidget(lowText, 1, 0, Qt::AlignLeft);
+    grid->addWidget(highText, stacked ? 2 : 1, stacked ? 0 : 1, 1, stacked ? 2 : 1, Qt::AlignRight);
     column->addWidget(box);
     return slider;
+}
+
+// Typed numbers: the whole text, in the C locale, and finite.
+bool TypedNumber(const QString& text, double& value) {
+    return ParseWholeNumber(text.toStdString(), value) && std::isfinite(value);
 }
 
 QString Fixed3(double v) {
@@ -49,17 +70,69 @@ CDlgFIRdesign::CDlgFIRdesign(QWidget* parent) : QDialog(parent) {
     weightSlider_ = AddGroup(column, this, "Weighting", 1, 10, "Minimise Stopband Ripple",
                              "Minimise Passband Ripple", weightValue_);
     tapsSlider_ = AddGroup(column, this, "Taps", 21, 255, "21", "255", tapsValue_);
+    auto* filter = new QPushButton(QStringLiteral("&Filter capture"), this);
+    filter->setObjectName(QStringLiteral("FilterCapture"));
+    filter->setToolTip(
+        QStringLiteral("Filter the capture the designer was opened on with these taps"));
+    filter->setAutoDefault(false);
+    column->addWidget(filter, 0, Qt::AlignRight);
+    connect(filter, &QPushButton::clicked, this, &CDlgFIRdesign::FilterCaptureRequested);
     SetQuietly(weightSlider_, weighting_);
     SetQuietly(passSlider_, static_cast<int>(passbandEdge_ * 1000));
     SetQuietly(stopSlider_, static_cast<int>(stopbandEdge_ * 1000));
     SetQuietly(tapsSlider_, taps_);
     ShowValues();
-    for (QSlider* s : {passSlider_, stopSlider_, weightSlider_, tapsSlider_})
+    for (QSlider* s : {passSlider_, stopSlider_, weightSlider_, tapsSlider_}) {
         connect(s, &QSlider::valueChanged, this, [this] {
             ApplySliderRules();
             emit DesignChanged();
         });
-    setMinimumWidth(420);
+        connect(ValueBox(s), &QLineEdit::editingFinished, this, [this, s] { ApplyTypedValue(s); });
+    }
+    setMinimumWidth(kSliderWidth + 110);
+}
+
+QLineEdit* CDlgFIRdesign::ValueBox(QSlider* slider) const {
+    return slider == passSlider_     ? passValue_
+           : slider == stopSlider_   ? stopValue_
+           : slider == weightSlider_ ? weightValue_
+                                     : tapsValue_;
+}
+
+void CDlgFIRdesign::ApplyTypedValue(QSlider* slider) {
+    double v = 0;
+    const bool number = TypedNumber(ValueBox(slider)->text(), v);
+    const double pass = passbandEdge_, stop = stopbandEdge_;
+    const int weight = weighting_, taps = taps_;
+    // Within what the sliders allow, keeping the passband below the stopband; the slider
+    // follows at its own resolution.
+    if (number && slider == passSlider_)
+        passbandEdge_ = std::clamp(v, 0.011, std::min(0.478, stopbandEdge_ / 1.009));
+    else if (number && slider == stopSlider_)
+        stopbandEdge_ = std::clamp(v, std::max(0.012, passbandEdge_ * 1.009), 0.479);
+    else if (number && slider == weightSlider_)
+        weighting_ = static_cast<int>(std::clamp(std::round(v), 1.0, 10.0));
+    else if (number)
+        taps_ = static_cast<int>(std::clamp(std::round(v), 21.0, 255.0));
+    SetQuietly(passSlider_, static_cast<int>(passbandEdge_ * 1000));
+    SetQuietly(stopSlider_, static_cast<int>(stopbandEdge_ * 1000));
+    SetQuietly(weightSlider_, weighting_);
+    SetQuietly(tapsSlider_, taps_);
+    ShowValues();  // what was not a number shows the value that stands
+    if (pass != passbandEdge_ || stop != stopbandEdge_ || weight != weighting_ || taps != taps_)
+        emit DesignChanged();
+}
+
+void CDlgFIRdesign::PlaceBeside(const QRect& window) {
+    adjustSize();
+    const QScreen* screen = QGuiApplication::screenAt(window.center());
+    const QRect room = screen ? screen->availableGeometry() : window.adjusted(-2000, 0, 2000, 0);
+    const QSize size = frameGeometry().size();
+    QPoint at(window.right() + 8, window.top());
+    if (at.x() + size.width() > room.right()) at.setX(window.left() - 8 - size.width());
+    if (at.x() < room.left()) at.setX(room.right() - size.width());  // over the least of it
+    at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - size.height())));
+    move(at);
 }
 
 void CDlgFIRdesign::SetQuietly(QSlider* slider, int position) {

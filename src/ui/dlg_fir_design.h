@@ -1,7 +1,9 @@
 #pragma once
 // The modeless "FIR Filter Designer": four sliders (passband edge, stopband edge, weighting,
 // taps) with their values, kept consistent by the slider rules (the passband stays below the
-// stopband, both away from 0 and fs/2). Every move says so; the owner redesigns.
+// stopband, both away from 0 and fs/2). A value may also be typed into its box. Every change
+// says so; the owner redesigns. "Filter capture" asks the owner to filter the capture the
+// designer was opened on with the taps of the design.
 
 #include <QDialog>
 
@@ -27,12 +29,21 @@ public:
     QSlider* WeightingSlider() const { return weightSlider_; }
     QSlider* TapsSlider() const { return tapsSlider_; }
 
+    QLineEdit* ValueBox(QSlider* slider) const;
+
+    // Puts the dialog beside the window's rectangle (global coordinates) rather than over it:
+    // to its right, else its left, else where it covers least of it.
+    void PlaceBeside(const QRect& window);
+
 signals:
-    // A slider moved; the values above are the new design.
+    // A slider moved or a value was typed; the values above are the new design.
     void DesignChanged();
+    // The "Filter capture" button.
+    void FilterCaptureRequested();
 
 private:
     void ApplySliderRules();
+    void ApplyTypedValue(QSlider* slider);
     void ShowValues();
     void SetQuietly(QSlider* slider, int position);
 

@@ -932,6 +932,7 @@ TEST_F(Frame, FirDesignerSlidersRedesignLive) {
     EXPECT_EQ(f->mainWave.I, settled);
     f->OnCommand(kCmdUndo);
     EXPECT_EQ(taps(), 5000);
+    EXPECT_EQ(Title(*f), "Quorvalen - " + Path("fir_1MSPS.bin") + "*");
     // The window's close ends an open designer first.
     f->OnCommand(kCmdFirDesigner);
     f->close();
@@ -939,6 +940,85 @@ TEST_F(Frame, FirDesignerSlidersRedesignLive) {
     EXPECT_TRUE(f->findChildren<CDlgFIRdesign*>().empty() ||
                 !f->findChild<CDlgFIRdesign*>()->isVisible());
     EXPECT_EQ(f->lastStatus, "FIR Filter created. Taps appear as samples");
+}
+
+// The taps are a waveform of their own ("FIR taps", no file), shown as a response relative to
+// the passband with what the design achieves; the user's window comes back; values may be
+// typed; the dialog stands beside the window; "Filter capture" filters the capture.
+TEST_F(Frame, FirDesignerKeepsTheCaptureApartAndFiltersIt) {
+    const std::string capture = Tone("cap_1MSPS.bin", 5000);
+    auto f = Start({"-f", capture});
+    f->resize(300, 300);
+    f->move(0, 0);
+    f->show();
+    const FloatArray original = f->mainWave.I;
+    std::vector<std::string> asked;
+    f->chooseSaveFile = [&] {
+        asked.push_back("save");
+        return std::string();
+    };
+    f->ActionFor(kCmdFirDesigner)->trigger();
+    auto* d = f->findChild<CDlgFIRdesign*>();
+    ASSERT_NE(d, nullptr);
+    EXPECT_FALSE(d->frameGeometry().intersects(f->frameGeometry()));
+    EXPECT_EQ(f->currentFileName, kFirTapsName);
+    EXPECT_TRUE(f->ActionFor(kWindowRect)->isChecked());
+    f->view->Render(800, 500);
+    // What the default design achieves, in place of the tone readouts.
+    const std::vector<PanelLine>& panel = f->view->engine.rightPanel;
+    ASSERT_EQ(panel.size(), 3u);  // after the FFT time
+    EXPECT_EQ(panel[1].text, "Passband Ripple: 0.01 dB");
+    EXPECT_EQ(panel[2].text.rfind("Stopband Attenuation: 48.1", 0), 0u) << panel[2].text;
+    // The weighting's end labels stand apart.
+    const QList<QLabel*> ends = d->WeightingSlider()->parentWidget()->findChildren<QLabel*>();
+    ASSERT_EQ(ends.size(), 2);
+    EXPECT_FALSE(ends[0]->geometry().intersects(ends[1]->geometry()));
+    // A typed passband edge and tap count: the sliders follow, and the design with them.
+    QLineEdit* passBox = d->ValueBox(d->PassbandSlider());
+    passBox->selectAll();
+    QTest::keyClicks(passBox, "0.05");
+    QTest::keyClick(passBox, Qt::Key_Return);
+    EXPECT_DOUBLE_EQ(d->PassbandEdge(), 0.05);
+    EXPECT_EQ(d->PassbandSlider()->value(), 50);
+    QLineEdit* tapsBox = d->ValueBox(d->TapsSlider());
+    tapsBox->selectAll();
+    QTest::keyClicks(tapsBox, "63");
+    QTest::keyClick(tapsBox, Qt::Key_Return);
+    EXPECT_EQ(f->mainWave.sampleCount, 63);
+    tapsBox->selectAll();
+    QTest::keyClicks(tapsBox, "many");  // not a number: the value that stands is shown again
+    QTest::keyClick(tapsBox, Qt::Key_Return);
+    EXPECT_EQ(tapsBox->text(), "63");
+    // Ctrl+S asks for a name: the taps never go under the capture's.
+    f->ActionFor(kCmdSave)->trigger();
+    EXPECT_EQ(asked.size(), 1u);
+    EXPECT_EQ(f->mainWave.sampleCount, 0 + 63);
+    // Filter capture: the capture comes back with its name, filtered by these 63 taps; undo
+    // gives it as it was. The user's window is back.
+    const FloatArray tapsNow = f->mainWave.I;
+    QTest::mouseClick(d->findChild<QPushButton*>("FilterCapture"), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f->currentFileName, capture);
+    ASSERT_EQ(f->mainWave.sampleCount, 5000);
+    EXPECT_EQ(f->lastStatus, "Waveform filtered with the designed taps (63 taps)");
+    EXPECT_TRUE(f->ActionFor(kWindowBlackmanHarris)->isChecked());
+    EXPECT_EQ(f->view->settings.window, kWindowBlackmanHarris);
+    EXPECT_FALSE(f->view->engine.filterDesign.has_value());
+    // The same as Tools > Filter > FIR with these taps: a tap file of them filters the capture
+    // alike.
+    cWaveform tapFile;
+    tapFile.AllocateScratch(63);
+    std::copy(tapsNow.begin(), tapsNow.begin() + 63, tapFile.scratchI.begin());
+    std::copy(tapsNow.begin(), tapsNow.begin() + 63, tapFile.scratchQ.begin());
+    tapFile.SwapScratch();
+    tapFile.fileType = kFileCf32Le;
+    ASSERT_EQ(tapFile.SaveFile(Path("taps.cf32")), 1);
+    const FloatArray filtered = f->mainWave.I;
+    f->OnCommand(kCmdUndo);
+    EXPECT_EQ(f->mainWave.I, original);
+    f->chooseToolFile = [&](const std::string&) { return Path("taps.cf32"); };
+    f->OnCommand(kToolFirFile);
+    EXPECT_EQ(f->mainWave.I, filtered);
 }
 
 }  // namespace
