@@ -51,16 +51,10 @@ void DrawXAxisNumber(QPainter& painter, const PlotStyle& style, int H, double gr
                      text);
 }
 
-void DrawSampleAxisNumbers(QPainter& painter, const PlotStyle& style, int H, int pw,
-                           double startSample, double sampleSpan, double divisions) {
-    const int last = LastNumberIndex(divisions);
-    for (int i = 0; i <= last; ++i) {
-        const double sample = i == 0 ? startSample : startSample + i * sampleSpan / divisions;
-        const double offset = i == 0 ? 0.0 : i * pw / divisions;
-        // Sample numbers count from 1 on screen.
-        const long long number = std::isfinite(sample) ? std::llround(sample) + 1 : 1;
-        DrawXAxisNumber(painter, style, H, offset, QString::number(number));
-    }
+void DrawSampleAxisNumbers(QPainter& painter, const PlotStyle& style, int H,
+                           const std::vector<SampleTick>& ticks) {
+    for (const SampleTick& t : ticks)
+        DrawXAxisNumber(painter, style, H, t.offsetPx, QString::number(t.number));
 }
 
 void DrawYAxisTitle(QPainter& painter, const PlotStyle& style, int H, const QString& title) {

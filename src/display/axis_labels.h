@@ -6,9 +6,11 @@
 
 #include <QPainter>
 #include <QString>
+#include <vector>
 
 #include "display/axis_scale.h"
 #include "display/plot_style.h"
+#include "display/sample_axis.h"
 
 // Most numbers any one axis draws; more would only smear into each other.
 inline constexpr int kMaxAxisNumbers = 1000;
@@ -29,12 +31,9 @@ void DrawDbAxisNumbers(QPainter& painter, const PlotStyle& style, const AxisScal
 void DrawXAxisNumber(QPainter& painter, const PlotStyle& style, int H, double gridOffset,
                      const QString& text);
 
-// The numbers of a sample axis showing sampleSpan samples from startSample over divisions
-// divisions: at grid offset i·pw/divisions the 1-based sample number
-// round-half-away(startSample + i·sampleSpan/divisions) + 1, for i = 0 … divisions.
-// A zero, negative or non-finite division count draws the first number alone.
-void DrawSampleAxisNumbers(QPainter& painter, const PlotStyle& style, int H, int pw,
-                           double startSample, double sampleSpan, double divisions);
+// The numbers of a sample axis at its ticks (SampleAxisTicks).
+void DrawSampleAxisNumbers(QPainter& painter, const PlotStyle& style, int H,
+                           const std::vector<SampleTick>& ticks);
 
 // The Y-axis title in the vertical font, reading upwards, its top edge at x = yTitleX and
 // centred on y = H/2 − 9 (integer half).

@@ -39,16 +39,16 @@ public:
 private:
     void Draw(const std::string& text, QColor colour) {
         const QPoint at(x_, y_);
-        if (background_) {
-            const QBrush saved = p_.background();
-            p_.setBackground(*background_);
-            DrawAnchoredText(p_, s_.panelFont, colour, at, anchor_, QString::fromStdString(text));
-            p_.setBackground(saved);
-        } else {
-            DrawAnchoredText(p_, s_.panelFont, colour, at, anchor_, QString::fromStdString(text));
-        }
+        // The text cells let the trace show through: a peak under a panel stays visible.
+        const QBrush saved = p_.background();
+        QColor cell = background_ ? *background_ : saved.color();
+        cell.setAlpha(kPanelCellAlpha);
+        p_.setBackground(cell);
+        DrawAnchoredText(p_, s_.panelFont, colour, at, anchor_, QString::fromStdString(text));
+        p_.setBackground(saved);
         out_.push_back({text, colour, at});
     }
+    static constexpr int kPanelCellAlpha = 150;
     QPainter& p_;
     const PlotStyle& s_;
     std::vector<PanelLine>& out_;

@@ -63,3 +63,15 @@ void DrawGraticule(QPainter& painter, const PlotStyle& style, int pw, int ph, do
     const QPoint axis[3] = {{left, top}, {left, top + ph}, {left + pw, top + ph}};
     painter.drawPolyline(axis, 3);
 }
+
+void DrawVerticalGridLines(QPainter& painter, const PlotStyle& style, int ph,
+                           const std::vector<double>& offsetsPx) {
+    const PlotMargins& m = style.margins;
+    painter.save();
+    painter.setPen(style.graticulePen);
+    for (double x : offsetsPx) {
+        const int xi = m.left + RoundGridPixel(x);
+        painter.drawLine(xi, m.top, xi, m.top + ph);
+    }
+    painter.restore();
+}

@@ -2,6 +2,7 @@
 // The frame every plot starts from: background, plot area, division grid and axis lines.
 
 #include <QPainter>
+#include <vector>
 
 #include "display/plot_style.h"
 
@@ -20,3 +21,7 @@ void FillPlotBackground(QPainter& painter, const PlotStyle& style, int W, int H)
 // A grid finer than one pixel draws every row or column, which is what it would look like.
 // Leaves the axis pen selected.
 void DrawGraticule(QPainter& painter, const PlotStyle& style, int pw, int ph, double nY, double nX);
+
+// Vertical grid lines in the graticule pen at the given distances from the plot's left edge.
+void DrawVerticalGridLines(QPainter& painter, const PlotStyle& style, int ph,
+                           const std::vector<double>& offsetsPx);

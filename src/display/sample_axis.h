@@ -1,8 +1,18 @@
 #pragma once
-// Division count of an X axis that counts samples (the time-domain views).
+// Where an X axis that counts samples (the time-domain views) puts its numbers and grid lines.
 
-// Vertical divisions for a displayed span of sampleSpan samples (end − start):
-//   span > 100: 10;  20 < span <= 100: span/k for the smallest whole k >= 2 with span/k < 20
-//   (a fractional count such as 50/3 is returned as it is);  1 <= span <= 20: span (one
-//   division per sample);  span < 1 or NaN: 2.
-double SampleAxisDivisions(double sampleSpan);
+#include <vector>
+
+// One number of the axis: the sample number shown (samples count from 1 on screen) and its
+// distance from the plot's left edge in pixels.
+struct SampleTick {
+    long long number = 0;
+    double offsetPx = 0.0;
+};
+
+// Ticks at the multiples of a step of 1, 2 or 5 times a power of ten: the smallest such step
+// (at least one sample) whose ticks stand at least labelWidthPx apart over the pw pixels that
+// show sampleSpan samples from the 0-based index startSample. Empty for a span or width that is
+// not positive (or NaN); at most 1000 ticks.
+std::vector<SampleTick> SampleAxisTicks(double startSample, double sampleSpan, int pw,
+                                        double labelWidthPx);

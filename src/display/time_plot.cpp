@@ -1,5 +1,6 @@
 #include "display/time_plot.h"
 
+#include <QFontMetrics>
 #include <algorithm>
 #include <cmath>
 
@@ -63,10 +64,17 @@ Frame DrawTimeFrame(cPlotEngine& e, QPainter& p, int W, int H, int start, int en
     const Frame f{st.margins.left, st.margins.top, st.margins.PlotWidth(W),
                   st.margins.PlotHeight(H)};
     const double S = static_cast<double>(end) - start;
-    const double nX = SampleAxisDivisions(S);
-    DrawGraticule(p, st, f.pw, f.ph, axis.divisions, nX);
+    // Numbers at round sample counts, as far apart as the widest of them needs.
+    const double widest = QFontMetrics(st.smallFont, p.device())
+                              .horizontalAdvance(QString::number(static_cast<long long>(end) + 1));
+    const std::vector<SampleTick> ticks = SampleAxisTicks(start, S, f.pw, widest + 16);
+    std::vector<double> lines;
+    for (const SampleTick& t : ticks)
+        lines.push_back(t.offsetPx);
+    DrawGraticule(p, st, f.pw, f.ph, axis.divisions, 0);
+    DrawVerticalGridLines(p, st, f.ph, lines);
     DrawXAxisTitle(p, st, H, f.pw, "Sample");  // first, so numbers stay readable over it
-    DrawSampleAxisNumbers(p, st, H, f.pw, start, S, nX);
+    DrawSampleAxisNumbers(p, st, H, ticks);
     return f;
 }
 

@@ -86,18 +86,17 @@ TEST(AxisLabels, AxisNumberSequences) {
                   for (int i = 0; i < 5; ++i)
                       DrawYAxisNumber(p, s, i * kPh / 4.5, texts[i]);
               }));
-    // Samples 99 … 149: 50/3 divisions of 3 samples, 18 pixels each on a 300-pixel plot.
-    EXPECT_EQ(Render(
-                  [](auto& p, auto& s) {
-                      DrawSampleAxisNumbers(p, s, kH, 300, 99, 50, SampleAxisDivisions(50));
-                  },
-                  356),
-              Render(
-                  [](auto& p, auto& s) {
-                      for (int i = 0; i <= 16; ++i)
-                          DrawXAxisNumber(p, s, kH, 18.0 * i, QString::number(100 + 3 * i));
-                  },
-                  356));
+    // Samples 99 … 149 with ticks every 10 (6 pixels a sample on a 300-pixel plot).
+    EXPECT_EQ(
+        Render([](auto& p,
+                  auto& s) { DrawSampleAxisNumbers(p, s, kH, SampleAxisTicks(99, 50, 300, 40)); },
+               356),
+        Render(
+            [](auto& p, auto& s) {
+                for (int n = 100; n <= 150; n += 10)
+                    DrawXAxisNumber(p, s, kH, 6.0 * (n - 100), QString::number(n));
+            },
+            356));
 }
 
 }  // namespace

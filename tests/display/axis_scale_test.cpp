@@ -53,21 +53,48 @@ TEST(AxisScale, DefaultsRestoreEveryRecordWithoutGrowingTables) {
     EXPECT_EQ(axes[kLinearAxis].scaleTable[0] * (1 << 24), 0.1);  // halvings down to 0.1/2^24
 }
 
-TEST(SampleAxis, DivisionsBySpan) {
-    for (auto [span, divisions] : {std::pair{50.0, 50.0 / 3},
-                                   {7.0, 7.0},
-                                   {0.0, 2.0},
-                                   {-3.0, 2.0},
-                                   {20.0, 20.0},
-                                   {21.0, 10.5},
-                                   {101.0, 10.0}}) {
-        EXPECT_EQ(SampleAxisDivisions(span), divisions) << span;
-    }
-    // From 20 to 100 samples: span/k for the smallest whole k >= 2 that gives fewer than 20.
-    for (double span = 20.25; span <= 100; span += 0.25) {
-        const double d = SampleAxisDivisions(span), k = std::round(span / d);
-        EXPECT_TRUE(d < 20 && span / k == d && (k == 2 || span / (k - 1) >= 20)) << span;
-    }
+// Ticks at round sample numbers (1, 2 or 5 times a power of ten), as close as their numbers
+// allow and no closer, over spans from a few samples to a hundred million.
+TEST(SampleAxis, TicksAtRoundNumbersThatFitTheirLabels) {
+    // The whole of a 65,536-sample capture on 1000 pixels, numbers 50 pixels wide: every 5000.
+    std::vector<SampleTick> t = SampleAxisTicks(0, 65536, 1000, 50);
+    ASSERT_EQ(t.size(), 13u);
+    EXPECT_EQ(t.front().number, 5000);
+    EXPECT_EQ(t.back().number, 65000);
+    EXPECT_DOUBLE_EQ(t[0].offsetPx, 4999.0 / 65536 * 1000);
+    // Fifty million samples on 300 pixels with 80-pixel numbers: every 20 million.
+    t = SampleAxisTicks(0, 5e7, 300, 80);
+    ASSERT_EQ(t.size(), 2u);
+    EXPECT_EQ(t[1].number, 40'000'000);
+    // Zoomed to five samples: each sample its number.
+    t = SampleAxisTicks(99, 5, 1000, 40);
+    ASSERT_EQ(t.size(), 6u);
+    EXPECT_EQ(t.front().number, 100);
+    EXPECT_DOUBLE_EQ(t.front().offsetPx, 0.0);
+    EXPECT_TRUE(SampleAxisTicks(0, 0, 1000, 40).empty());
+    EXPECT_TRUE(SampleAxisTicks(0, 100, 0, 40).empty());
+    for (double span : {7.0, 33.3, 999.0, 65536.0, 1e6 + 3, 4.5e7, 1e8})
+        for (int pw : {200, 777, 1600}) {
+            const double start = span / 3, label = 60;
+            t = SampleAxisTicks(start, span, pw, label);
+            ASSERT_GE(t.size(), 1u) << span << " " << pw;
+            const double step = t.size() > 1 ? double(t[1].number - t[0].number) : 0;
+            const double mantissa =
+                step / std::pow(10.0, std::floor(std::log10(std::max(step, 1.0))));
+            if (t.size() > 1) {
+                EXPECT_TRUE(mantissa == 1 || mantissa == 2 || mantissa == 5) << step;
+                EXPECT_GE((t[1].offsetPx - t[0].offsetPx), label - 1e-9) << span << " " << pw;
+                const double smaller = mantissa == 1   ? step / 2
+                                       : mantissa == 2 ? step / 2
+                                                       : step * 0.4;
+                EXPECT_TRUE(step == 1 || smaller * pw / span < label) << span << " " << pw;
+            }
+            for (const SampleTick& tick : t) {
+                EXPECT_EQ(tick.number % std::max<long long>(1, static_cast<long long>(step)), 0);
+                EXPECT_GE(tick.offsetPx, -1e-9);
+                EXPECT_LE(tick.offsetPx, pw + 1e-9);
+            }
+        }
 }
 
 }  // namespace
