@@ -228,6 +228,7 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent,
     // undo can never put its samples under this file's name (and its memory is free).
     undoWave.Clear();
     undoAvailable_ = false;
+    undoRedoes_ = false;
     UpdateUndoAction();
     keyEditRun_ = false;
     readFileType_ = mainWave.fileType;

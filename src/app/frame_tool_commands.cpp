@@ -265,6 +265,7 @@ int CMainFrame::RunToolWith(const ToolInfo& info, IToolInput& input) {
             SwapSamples(undoWave, pendingUndo_);
             undoIdentity_ = before;
             undoAvailable_ = true;
+            undoRedoes_ = false;
             UpdateUndoAction();
         }
         pendingUndo_.Clear();

@@ -240,7 +240,11 @@ void CMainFrame::SetModified(bool modified) {
 }
 
 void CMainFrame::UpdateUndoAction() {
-    if (QAction* a = ActionFor(kCmdUndo)) a->setEnabled(undoAvailable_);
+    if (QAction* a = ActionFor(kCmdUndo)) {
+        a->setEnabled(undoAvailable_);
+        // One level that swaps: right after an undo, the same key brings the change back.
+        a->setText(undoRedoes_ ? "&Redo\tCtrl+Z" : "&Undo\tCtrl+Z");
+    }
 }
 
 void CMainFrame::TakeUndoCopy() {
@@ -248,6 +252,7 @@ void CMainFrame::TakeUndoCopy() {
     undoWave.CopyFrom(mainWave);
     undoIdentity_ = CurrentIdentity();
     undoAvailable_ = true;
+    undoRedoes_ = false;
     UpdateUndoAction();
 }
 
@@ -265,6 +270,8 @@ void CMainFrame::UndoLastAction() {
     if (restored.fileName != undoIdentity_.fileName) SwapFileOrigin(mainWave, undoWave);
     CheckOnly(kFileTypeCommands, mainWave.fileType);
     SetModified(true);
+    undoRedoes_ = !undoRedoes_;
+    UpdateUndoAction();
     view->recompute.recomputeNeeded = true;
     ShowDecodeSettings();
     SetStatusText("Undo complete");

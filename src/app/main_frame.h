@@ -271,6 +271,7 @@ private:
     void RestoreIdentity(const Identity& id);
     Identity undoIdentity_;
     bool undoAvailable_ = false;
+    bool undoRedoes_ = false;  // the undo slot holds what the last undo took away
     int readFileType_ = 0;
     // The file type the user chose (stored setting, -t, File Type menu): headerless files open
     // in it and it is what is stored. A file whose extension or metadata names its type opens

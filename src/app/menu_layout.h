@@ -14,13 +14,30 @@ struct MenuEntry {
     bool checked = false;
     std::vector<MenuEntry> children;  // Popup
     bool checkable = false;           // a choice or a switch (plain commands carry no mark)
+    int group = 0;                    // choices of one menu sharing a group: one radio mark
+};
+
+// The radio groups of the menus.
+enum MenuGroup : int {
+    kNoGroup = 0,
+    kDownloadModeGroup,
+    kDownloadTargetGroup,
+    kParseBehaviourGroup,
+    kFileTypeGroup,
+    kViewKindGroup,
+    kTraceGroup,
+    kCouplingGroup,
+    kFftSizeGroup,
+    kWindowGroup,
+    kShapeGroup,
 };
 
 // The whole menu bar of the main window.
 const std::vector<MenuEntry>& MainMenuLayout();
 
 // Fills bar from layout; every command entry calls onCommand(id) and is recorded in actions
-// (choices and switches checkable, with their initial marks). Each popup's object name is its
-// text without "&". Accelerators Ctrl+N/O/S are set on their entries.
+// (choices and switches checkable, with their initial marks; the choices of a group show radio
+// marks). Each popup's object name is its text without "&" and "\u2026". Accelerators Ctrl+N/O/S
+// are set on their entries.
 void BuildMenus(QMenuBar* bar, const std::vector<MenuEntry>& layout,
                 const std::function<void(int)>& onCommand, std::map<int, QAction*>& actions);

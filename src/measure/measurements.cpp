@@ -40,7 +40,7 @@ const char* MaskCommandLabel(int id) {
         case kCmdMask15: return "SEM 15 MHz";
         case kCmdMask20: return "SEM 20 MHz";
         case kCmdMaskAutoBw: return "SEM Auto BW Detect";
-        case kCmdCarrierPower: return "SEM Carrier Power...";
+        case kCmdCarrierPower: return "SEM Carrier Power\u2026";
         default: return nullptr;
     }
 }

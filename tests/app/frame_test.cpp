@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,6 +21,7 @@
 #include <QTimer>
 #include <cmath>
 #include <fstream>
+#include <set>
 
 #include "app/view.h"
 #include "ui/dlg_fir_design.h"
@@ -558,7 +560,7 @@ TEST_F(Frame, ToolsRunFromTheMenuWithUndo) {
     prompter_.numbers["Enter Phase of tone in Degrees"] = 0;
     QAction* tone = f->ActionFor(kToolAddTone);
     ASSERT_NE(tone, nullptr);
-    EXPECT_EQ(tone->text(), "Single Tone");
+    EXPECT_EQ(tone->text(), "&Single Tone\u2026");
     tone->trigger();
     EXPECT_EQ(f->lastStatus, "CW Tone Added");
     EXPECT_FLOAT_EQ(f->mainWave.I[10], before[10] + std::pow(10.0f, -0.3f));
@@ -576,10 +578,46 @@ TEST_F(Frame, ToolsRunFromTheMenuWithUndo) {
         f->ActionFor(id)->trigger();
     }
     EXPECT_EQ(f->lastStatus, "16QAM added");
-    EXPECT_EQ(f->ActionFor(kToolQam64)->text(), "Replace by 64QAM\u2026");
-    EXPECT_EQ(f->ActionFor(kToolCfr)->text(), "Iterative CFR\u2026");
-    EXPECT_EQ(f->ActionFor(kToolPeakWindowCfr)->text(), "Peak Windowing CFR\u2026");
-    EXPECT_EQ(f->ActionFor(kToolPaModel)->text(), "PA Compression\u2026");
+    EXPECT_EQ(f->ActionFor(kToolQam64)->text(), "Replace by 6&4QAM\u2026");
+    EXPECT_EQ(f->ActionFor(kToolCfr)->text(), "&Iterative CFR\u2026");
+    EXPECT_EQ(f->ActionFor(kToolPeakWindowCfr)->text(), "&Peak Windowing CFR\u2026");
+    EXPECT_EQ(f->ActionFor(kToolPaModel)->text(), "&PA Compression\u2026");
+}
+
+// Every entry of the Tools menu has a mnemonic of its own in its menu; those whose tool asks
+// for values or a file end in "…", the others do not; File Type is one radio choice; the undo
+// entry says what pressing it again does.
+TEST_F(Frame, MenusSayWhatTheirEntriesDo) {
+    auto f = Start({"-f", Tone("m_1MSPS.bin", 1000)});
+    QMenu* tools = f->menuBar()->findChild<QMenu*>("Tools");
+    ASSERT_NE(tools, nullptr);
+    std::vector<QMenu*> menus{tools};
+    for (QMenu* sub : tools->findChildren<QMenu*>())
+        menus.push_back(sub);
+    for (QMenu* menu : menus) {
+        std::set<QChar> keys;
+        for (QAction* a : menu->actions()) {
+            if (a->isSeparator() || !a->isEnabled()) continue;  // headings
+            const QString text = a->text();
+            const int amp = text.indexOf('&');
+            ASSERT_GE(amp, 0) << text.toStdString();
+            EXPECT_TRUE(keys.insert(text.at(amp + 1).toLower()).second) << text.toStdString();
+            if (const ToolInfo* tool = FindTool(a->data().toInt()); tool && !a->menu())
+                EXPECT_EQ(text.endsWith(QChar(0x2026)), !tool->prompts.empty())
+                    << text.toStdString();
+        }
+    }
+    QAction* bin405 = f->ActionFor(kFileBin16BeTwos);
+    ASSERT_NE(bin405->actionGroup(), nullptr);
+    EXPECT_TRUE(bin405->actionGroup()->isExclusive());
+    EXPECT_EQ(bin405->actionGroup(), f->ActionFor(kFileCf32Le)->actionGroup());
+    f->OnCommand(kToolConjugate);
+    QAction* undo = f->ActionFor(kCmdUndo);
+    EXPECT_EQ(undo->text(), "&Undo\tCtrl+Z");
+    undo->trigger();
+    EXPECT_EQ(undo->text(), "&Redo\tCtrl+Z");
+    undo->trigger();
+    EXPECT_EQ(undo->text(), "&Undo\tCtrl+Z");
 }
 
 // A tool is timed and shown as "CALC" while it works, not while its questions wait for the
