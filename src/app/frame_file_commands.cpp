@@ -23,6 +23,10 @@
 #include "waveform/waveform_writer.h"
 
 namespace {
+// The extension a raw capture type is known by, or "".
+std::string ExtensionOf(int type) {
+    return type == kFileCf32Le ? "cf32" : type == kFileCs8 ? "cs8" : type == kFileCu8 ? "cu8" : "";
+}
 std::string TypeName(int type) {
     const char* text = FileTypeMenuText(type);
     return text ? std::string(text) + " (" + std::to_string(type) + ")" : std::to_string(type);
@@ -248,8 +252,11 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent,
     CheckMenuItem(kCmdSaveTypeMode, false);
     SelectViewType(kViewMulti);
     view->recompute.recomputeNeeded = true;
-    // What the file held besides samples (or beyond the bytes read) says more than "Opened".
-    const std::string notes = LoadNotes(mainWave);
+    // What the file held besides samples (or beyond the bytes read) says more than "Opened",
+    // and a decode that looks like the wrong type says so.
+    std::string notes = LoadNotes(mainWave);
+    if (const std::string doubt = DecodeDoubt(mainWave); !doubt.empty())
+        notes += (notes.empty() ? "" : "; ") + doubt + ": choose its type under File Type";
     SetStatusText(notes.empty() ? "File Opened" : notes);
     return 0;
 }
@@ -376,7 +383,18 @@ void CMainFrame::PrepareSaveAs(const std::string& path, bool ask) {
     }
     // A capture saved as x.cs8 is written as int8, whatever type was chosen for headerless
     // files: the name would otherwise promise bytes the file does not hold.
-    if (const int named = FileTypeForExtension(path); named != 0) ShowFileType(named);
+    if (const int named = FileTypeForExtension(path); named != 0) {
+        ShowFileType(named);
+        return;
+    }
+    // A raw capture's type under a headerless name: opened again, it would be read in the
+    // File Type instead.
+    const int type = mainWave.fileType;
+    if (ask && type != chosenFileType_ && !ExtensionOf(type).empty() && confirm &&
+        confirm("Save", BaseName(path) + " does not name the type " + FileTypeLabel(type) +
+                            ", so it would be read as " + FileTypeLabel(chosenFileType_) +
+                            " when opened. Save it as " + FileTypeLabel(chosenFileType_) + "?"))
+        ShowFileType(chosenFileType_);
 }
 
 void CMainFrame::ShowFileType(int type) {

@@ -30,6 +30,7 @@
 #include "ui/status_bar.h"
 #include "waveform/file_messages.h"
 #include "waveform/message_pump.h"
+#include "waveform/sample_rate_name.h"
 
 CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettings()) {
     char cwd[4096];
@@ -92,10 +93,22 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
             .toStdString();
     };
     chooseSaveFile = [this] {
-        QString filter;
-        QString name = QFileDialog::getSaveFileName(this, "Save Waveform as",
-                                                    QString::fromStdString(currentFileName),
-                                                    kWaveformFilters, &filter);
+        // The name offered says the rate the samples have now; the type list starts at the
+        // type that will be written.
+        const QString offered =
+            QString::fromStdString(NameWithSampleRate(currentFileName, mainWave.sampleRate));
+        const QString headerless =
+            QString::fromStdString("File type " + FileTypeLabel(chosenFileType_) + " (*)");
+        const QString cf32 = "Complex float32 (*.cf32 *.cfile)", cs8 = "Complex int8 (*.cs8)",
+                      cu8 = "Complex uint8 (*.cu8)";
+        QString filter = mainWave.fileType == kFileCf32Le ? cf32
+                         : mainWave.fileType == kFileCs8  ? cs8
+                         : mainWave.fileType == kFileCu8  ? cu8
+                                                          : headerless;
+        const QString filters = headerless + ";;" + cf32 + ";;" + cs8 + ";;" + cu8 +
+                                ";;SigMF recordings (*.sigmf-meta);;All files (*)";
+        QString name =
+            QFileDialog::getSaveFileName(this, "Save Waveform as", offered, filters, &filter);
         // A name without an extension takes the one of the format chosen in the dialog.
         const int star = filter.indexOf("*.");
         if (!name.isEmpty() && star >= 0 && !QFileInfo(name).fileName().contains('.'))

@@ -82,8 +82,10 @@ void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, 
             default: Fail("cannot open " + name + ": " + LoadFailureText(out.wave));
         }
     }
-    if (const std::string notes = LoadNotes(out.wave); !notes.empty())
-        err << "qrvn: " << Printable(path) << ": " << notes << "\n";
+    std::string notes = LoadNotes(out.wave);
+    if (const std::string doubt = DecodeDoubt(out.wave); !doubt.empty())
+        notes += (notes.empty() ? "" : "; ") + doubt + ": give its type with --type";
+    if (!notes.empty()) err << "qrvn: " << Printable(path) << ": " << notes << "\n";
     if (rate) {
         out.wave.sampleRate = static_cast<int64_t>(std::llround(*rate));
         out.rateSource = "option";

@@ -56,6 +56,23 @@ std::string LoadNotes(const cWaveform& w) {
     return notes;
 }
 
+std::string DecodeDoubt(const cWaveform& w) {
+    std::string why;
+    if (w.nonFiniteValues > 0)
+        why = "values that are not numbers";
+    else if (w.unparsedLines > w.sampleCount)
+        why = "most lines are not numbers";
+    else {
+        constexpr float kFarAboveFullScale = 1e4f;  // 80 dB
+        for (int k = 0; k < w.sampleCount && why.empty(); ++k)
+            if (std::fabs(w.I[k]) > kFarAboveFullScale || std::fabs(w.Q[k]) > kFarAboveFullScale)
+                why = "samples far above full scale";
+    }
+    return why.empty()
+               ? ""
+               : "The file may not be of type " + std::to_string(w.fileType) + " (" + why + ")";
+}
+
 std::string CentreFrequencyText(double hz) {
     const double a = std::fabs(hz);
     if (a >= 1e9) return General(hz / 1e9, 10) + " GHz";

@@ -21,6 +21,11 @@ std::string LoadFailureText(const cWaveform& w);
 // whole file was samples.
 std::string LoadNotes(const cWaveform& w);
 
+// When the samples of the last load look decoded in the wrong file type (values that were not
+// finite, samples more than 80 dB above full scale, more lines without a number than samples):
+// "The file may not be of type T (why)"; "" otherwise.
+std::string DecodeDoubt(const cWaveform& w);
+
 // A centre frequency in Hz with ten significant digits and a unit from Hz to GHz
 // ("2.4 GHz", "100.1 MHz").
 std::string CentreFrequencyText(double hz);

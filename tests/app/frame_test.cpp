@@ -8,6 +8,7 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QFileDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -582,6 +583,49 @@ TEST_F(Frame, ToolsRunFromTheMenuWithUndo) {
     EXPECT_EQ(f->ActionFor(kToolCfr)->text(), "&Iterative CFR\u2026");
     EXPECT_EQ(f->ActionFor(kToolPeakWindowCfr)->text(), "&Peak Windowing CFR\u2026");
     EXPECT_EQ(f->ActionFor(kToolPaModel)->text(), "&PA Compression\u2026");
+}
+
+// Save As offers the name with the rate the samples have now, its type list at the type that
+// will be written; a raw capture type under a headerless name asks to take the File Type; a
+// decode that looks wrong says so.
+TEST_F(Frame, SaveAsOffersWhatWillBeWrittenAndOpenDoubtsAWrongType) {
+    auto f = Start({"-f", Tone("x_30.72MSPS.bin", 1000)});
+    prompter_.numbers["Enter Up-Sampling multiplier"] = 4;
+    f->OnCommand(kToolUpsampleFft);
+    ASSERT_EQ(f->mainWave.sampleRate, 122'880'000);
+    QString offered, filter;
+    QTimer::singleShot(0, [&] {
+        QTest::qWait(100);
+        if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            offered = d->selectedFiles().value(0);
+            filter = d->selectedNameFilter();
+            d->reject();
+        }
+    });
+    f->ActionFor(kCmdSaveAs)->trigger();
+    EXPECT_EQ(offered.toStdString(), Path("x_122.88MSPS.bin"));
+    EXPECT_EQ(filter, "File type 405 16-bit BE (*)");
+
+    // A cf32 waveform saved as y.bin: asked, and written as the File Type's 405.
+    ASSERT_EQ(f->OpenWaveformFile(Tone("z.cf32", 100, kFileCf32Le), true), 0);
+    std::vector<std::string> asked;
+    f->confirm = [&](const std::string&, const std::string& text) {
+        asked.push_back(text);
+        return true;
+    };
+    f->SaveWaveformAs(Path("y.bin"), false, true);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0],
+              "y.bin does not name the type 420 cf32, so it would be read as 405 16-bit BE when "
+              "opened. Save it as 405 16-bit BE?");
+    EXPECT_EQ(fs::file_size(Path("y.bin")), 400u);
+
+    // Bytes that are no cf32 capture: far above full scale, and said to be.
+    std::ofstream(Path("odd.cf32"), std::ios::binary) << std::string(64, '\x7f');
+    ASSERT_EQ(f->OpenWaveformFile(Path("odd.cf32"), true), 0);
+    EXPECT_EQ(f->lastStatus,
+              "The file may not be of type 420 (samples far above full scale): choose its type "
+              "under File Type");
 }
 
 // Every entry of the Tools menu has a mnemonic of its own in its menu; those whose tool asks
