@@ -42,3 +42,18 @@ void DrawAnchoredTextUpwards(QPainter& painter, const QFont& font, const QColor&
     DrawAt(painter, font, colour, QPoint(0, 0), anchor, text);
     painter.restore();
 }
+
+void DrawAnchoredTextOnCell(QPainter& painter, const QFont& font, const QColor& colour, QPoint at,
+                            TextAnchor anchor, const QString& text, const QColor& cell) {
+    painter.save();
+    const QFontMetrics metrics(font, painter.device());
+    const QPoint origin = at + BaselineOffset(metrics, anchor, text);
+    painter.fillRect(QRect(origin.x(), origin.y() - metrics.ascent(),
+                           metrics.horizontalAdvance(text), metrics.height()),
+                     cell);
+    painter.setFont(font);
+    painter.setPen(colour);
+    painter.setBackgroundMode(Qt::TransparentMode);
+    painter.drawText(origin, text);
+    painter.restore();
+}

@@ -21,6 +21,11 @@ enum class TextAnchor {
 void DrawAnchoredText(QPainter& painter, const QFont& font, const QColor& colour, QPoint at,
                       TextAnchor anchor, const QString& text);
 
+// As DrawAnchoredText, but the cell is filled with `cell` (which may be translucent, so what
+// lies under the text still shows) instead of the background brush.
+void DrawAnchoredTextOnCell(QPainter& painter, const QFont& font, const QColor& colour, QPoint at,
+                            TextAnchor anchor, const QString& text, const QColor& cell);
+
 // As DrawAnchoredText, but turned 90° counter-clockwise about `at` so it reads upwards; the
 // anchor is taken in the turned frame, so CentreTop puts the text's top edge on the left,
 // at x = at.x, centred on at.y.

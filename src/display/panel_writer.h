@@ -40,15 +40,13 @@ private:
     void Draw(const std::string& text, QColor colour) {
         const QPoint at(x_, y_);
         // The text cells let the trace show through: a peak under a panel stays visible.
-        const QBrush saved = p_.background();
-        QColor cell = background_ ? *background_ : saved.color();
+        QColor cell = background_ ? *background_ : p_.background().color();
         cell.setAlpha(kPanelCellAlpha);
-        p_.setBackground(cell);
-        DrawAnchoredText(p_, s_.panelFont, colour, at, anchor_, QString::fromStdString(text));
-        p_.setBackground(saved);
+        DrawAnchoredTextOnCell(p_, s_.panelFont, colour, at, anchor_, QString::fromStdString(text),
+                               cell);
         out_.push_back({text, colour, at});
     }
-    static constexpr int kPanelCellAlpha = 150;
+    static constexpr int kPanelCellAlpha = 110;
     QPainter& p_;
     const PlotStyle& s_;
     std::vector<PanelLine>& out_;

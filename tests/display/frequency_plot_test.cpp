@@ -86,6 +86,33 @@ TEST(SpectrumPlot, TraceRowFollowsTheLevel) {
     EXPECT_EQ(v.RightLine("Peak Frequency:"), "Peak Frequency: 750 kHz");
 }
 
+// A peak under the right panel stays in sight: the panel's text cells let the trace through,
+// so the column of a -15 dBFS tone under the panel lines is drawn up to its level.
+TEST(SpectrumPlot, APeakUnderThePanelStaysVisible) {
+    View v;
+    const double hz = 1867.0 * kFs / 4096;  // on a bin, just above 14 MHz
+    // The strongest tone (with its marker) elsewhere; the one under the panel -15 dBFS.
+    v.Show(
+        Wave(4096, [&](int k) { return Tone(std::pow(10, -0.75), hz, k) + Tone(0.7, 1.5e6, k); }),
+        -kFs / 2.0, kFs / 2.0, 4096, kWindowRect);
+    const int top = 12, ph = kHeight - 12 - 30, pw = kWidth - 44 - 12;
+    const int toneX = 44 + static_cast<int>(std::lround((hz + kFs / 2.0) / kFs * pw));
+    const int toneTop = top + static_cast<int>(std::lround(15.0 / (10.0 * 13 / ph)));
+    ASSERT_GE(v.engine.rightPanel.size(), 4u);
+    ASSERT_LT(v.engine.rightPanel[3].anchor.y(), toneTop);  // a panel line over the peak
+    // The trace's green shows in the cells of the peak's column (the text's cyan aside).
+    int greenRows = 0;
+    for (int x = toneX - 1; x <= toneX + 1; ++x) {
+        int rows = 0;
+        for (int y = toneTop + 1; y <= toneTop + 8; ++y) {
+            const QRgb c = v.image.pixel(x, y);
+            rows += qGreen(c) > qRed(c) + 40 && qGreen(c) > qBlue(c) + 20;
+        }
+        greenRows = std::max(greenRows, rows);
+    }
+    EXPECT_GE(greenRows, 6);
+}
+
 TEST(SpectrumPlot, GridAtRoundFrequencies) {
     FrequencyGrid g = FrequencyGridFor(-30.72e6, 30.72e6);
     EXPECT_DOUBLE_EQ(g.step, 6e6);
