@@ -10,7 +10,7 @@
 #include "display/frequency_plot.h"
 #include "display/plot_engine.h"
 #include "dsp/remez.h"
-#include "dsp/trace_recompute.h"
+#include "spectrum/trace_recompute.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -40,7 +40,7 @@ void BM_SliderMove(benchmark::State& state) {
         wave.SwapScratch();
         recompute.recomputeNeeded = true;
         RecomputeHooks hooks;
-        hooks.viewType = [] { return kViewIQ; };
+        hooks.spectrumKind = [] { return kSpectrumIQ; };
         hooks.measure = [&] { engine.Measure(); };
         recompute.Recompute(engine.trace, wave, settings, stop, hooks, 0);
         QPainter p(&image);

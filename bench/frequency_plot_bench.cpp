@@ -12,7 +12,7 @@
 
 #include "display/frequency_plot.h"
 #include "display/plot_engine.h"
-#include "dsp/trace_recompute.h"
+#include "spectrum/trace_recompute.h"
 #include "waveform/waveform.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <random>
 
-#include "dsp/trace_recompute.h"
+#include "spectrum/trace_recompute.h"
 #include "waveform/waveform.h"
 
 namespace {

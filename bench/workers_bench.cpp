@@ -20,7 +20,7 @@
 
 #include "display/frequency_plot.h"
 #include "display/plot_engine.h"
-#include "dsp/trace_recompute.h"
+#include "spectrum/trace_recompute.h"
 #include "waveform/waveform.h"
 #include "workers/file_monitor.h"
 #include "workers/play_through.h"
@@ -53,7 +53,7 @@ struct Screen {
     void Show(const cWaveform& w) {
         recompute.recomputeNeeded = true;
         RecomputeHooks hooks;
-        hooks.viewType = [] { return kViewIQ; };
+        hooks.spectrumKind = [] { return kSpectrumIQ; };
         hooks.measure = [this] { engine.Measure(); };
         recompute.Recompute(engine.trace, w, settings, stop, hooks, 0);
         QPainter p(&image);

@@ -10,8 +10,8 @@
 #include <random>
 #include <string>
 
-#include "dsp/trace_recompute.h"
 #include "reference_fft.h"
+#include "spectrum/trace_recompute.h"
 #include "tools/filter_ops.h"
 #include "tools/nonlinear_ops.h"
 

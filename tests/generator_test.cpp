@@ -10,7 +10,7 @@
 #include <set>
 
 #include "dsp/random.h"
-#include "dsp/trace_recompute.h"
+#include "spectrum/trace_recompute.h"
 #include "tool_test_support.h"
 #include "tools/generator_ops.h"
 

@@ -10,11 +10,11 @@
 #include <random>
 
 #include "dsp/fft.h"
-#include "dsp/trace_recompute.h"
 #include "measure/channel_measurements.h"
 #include "measure/emission_mask.h"
 #include "measure/measurements.h"
 #include "measure/tone_measurements.h"
+#include "spectrum/trace_recompute.h"
 #include "test_signals.h"
 #include "waveform/waveform.h"
 

@@ -72,7 +72,10 @@ TEST_P(SampleFormulas, EverySampleMatches) {
     EXPECT_EQ(run.LastText(), FindTool(f.id)->successText);
 }
 
-ToolViewState View(int kind, int64_t first = 0, int64_t last = 0) { return {kind, first, last}; }
+using Trace = ToolViewState::Trace;
+ToolViewState View(Trace trace, int64_t first = 0, int64_t last = 0) {
+    return {trace, first, last};
+}
 cd Scaled(cd v, bool i, bool q, double g) {
     return {v.real() * (i ? g : 1), v.imag() * (q ? g : 1)};
 }
@@ -93,11 +96,11 @@ cd Ramp(const std::vector<cd>& x, int n, int a, int b, bool in) {
 INSTANTIATE_TEST_SUITE_P(Modifiers, SampleFormulas, testing::Values(
     Formula{"Scale", kToolScale, {{"Scale", "-6"}}, {},
             [](auto& x, int n) { return x[n] * Gain(-6); }, 1e-6},
-    Formula{"ScaleZoomI", kToolScaleZoom, {{"Scale2", "10"}}, View(kViewTimeI, 100, 200),
+    Formula{"ScaleZoomI", kToolScaleZoom, {{"Scale2", "10"}}, View(Trace::I, 100, 200),
             [](auto& x, int n) { return Scaled(x[n], n >= 100 && n <= 200, false, Gain(10)); }, 1e-5},
-    Formula{"ScaleZoomQWholeAt00", kToolScaleZoom, {{"Scale2", "-3"}}, View(kViewTimeQ),
+    Formula{"ScaleZoomQWholeAt00", kToolScaleZoom, {{"Scale2", "-3"}}, View(Trace::Q),
             [](auto& x, int n) { return Scaled(x[n], false, true, Gain(-3)); }, 1e-6},
-    Formula{"ScaleZoomIQOneSample", kToolScaleZoom, {{"Scale2", "-3"}}, View(kViewTimeIQ, 5, 5),
+    Formula{"ScaleZoomIQOneSample", kToolScaleZoom, {{"Scale2", "-3"}}, View(Trace::IQ, 5, 5),
             [](auto& x, int n) { return n == 5 ? x[n] * Gain(-3) : x[n]; }, 1e-6},
     Formula{"PowerClip", kToolPowerClip, {{"level", "-3"}}, {},
             [](auto& x, int n) { return std::abs(x[n]) > Gain(-3) ? x[n] * (Gain(-3) / std::abs(x[n])) : x[n]; }, 1e-6},
@@ -111,11 +114,11 @@ INSTANTIATE_TEST_SUITE_P(Modifiers, SampleFormulas, testing::Values(
     Formula{"SwapIQ", kToolSwapIq, {}, {}, [](auto& x, int n) { return cd(x[n].imag(), x[n].real()); }, 0},
     Formula{"Conjugate", kToolConjugate, {}, {}, [](auto& x, int n) { return std::conj(x[n]); }, 0},
     Formula{"Reverse", kToolReverse, {}, {}, [](auto& x, int n) { return x[kN - 1 - n]; }, 0},
-    Formula{"FadeInZoomed", kToolFadeIn, {}, View(kViewTimeIQ, 100, 300),
+    Formula{"FadeInZoomed", kToolFadeIn, {}, View(Trace::IQ, 100, 300),
             [](auto& x, int n) { return Ramp(x, n, 100, 300, true); }, 1e-6},
-    Formula{"FadeOutNotATimeView", kToolFadeOut, {}, View(kViewIQ, 100, 300),
+    Formula{"FadeOutNotATimeView", kToolFadeOut, {}, View(Trace::None, 100, 300),
             [](auto& x, int n) { return Ramp(x, n, 0, kN - 1, false); }, 1e-6},
-    Formula{"FadeInStaleZoomClamped", kToolFadeIn, {}, View(kViewLogMag, 900, 5000),
+    Formula{"FadeInStaleZoomClamped", kToolFadeIn, {}, View(Trace::Other, 900, 5000),
             [](auto& x, int n) { return Ramp(x, n, 900, kN - 1, true); }, 1e-6},
     Formula{"PhaseShift", kToolPhaseShift, {{"PhaseShift", "30"}}, {},
             [](auto& x, int n) { return Rotated(x[n], 30); }, 1e-6},
@@ -437,12 +440,12 @@ INSTANTIATE_TEST_SUITE_P(Modifiers, ToolRefusals, testing::Values(
     ToolRefusal{"ScaleCancelled", kToolScale, {{"Scale", "cancel"}}, {"Scale"}, {kCancelledText}, kErrCancelled},
     ToolRefusal{"ScaleFactorOverflows", kToolScale, {{"Scale", "800"}}, {"Scale"}, {"Invalid scaling factor"}},
     ToolRefusal{"ScaleZoomInSpectrum", kToolScaleZoom, {}, {}, {"Select a time view to scale the zoomed span"},
-            0, View(kViewIQ, 10, 20)},
+            0, View(Trace::None, 10, 20)},
     ToolRefusal{"ScaleZoomStaleSpan", kToolScaleZoom, {}, {}, {"ERR: The zoomed span lies outside the waveform"},
-            0, View(kViewTimeIQ, 10, 1000)},
-    ToolRefusal{"ScaleZoomCancelled", kToolScaleZoom, {{"Scale2", "cancel"}}, {"Scale2"}, {kCancelledText}, kErrCancelled, View(kViewTimeI, 10, 20)},
+            0, View(Trace::IQ, 10, 1000)},
+    ToolRefusal{"ScaleZoomCancelled", kToolScaleZoom, {{"Scale2", "cancel"}}, {"Scale2"}, {kCancelledText}, kErrCancelled, View(Trace::I, 10, 20)},
     ToolRefusal{"ScaleZoomOverflows", kToolScaleZoom, {{"Scale2", "1000"}}, {"Scale2"}, {"Invalid scaling factor"},
-            0, View(kViewTimeI, 10, 20)},
+            0, View(Trace::I, 10, 20)},
     ToolRefusal{"SetRmsAboveZero", kToolSetRms, {{"SetRMS", "1"}}, {"SetRMS"}, {"ERR: Invalid Scaling level requested"}},
     ToolRefusal{"SetRmsOneSample", kToolSetRms, {{"SetRMS", "-10"}}, {"SetRMS"},
             {"Scaling waveform to desired RMS level...", "ERR: Waveform Amplitude Setting failed"}, 0, {}, 1},
@@ -453,7 +456,7 @@ INSTANTIATE_TEST_SUITE_P(Modifiers, ToolRefusals, testing::Values(
             {"Invalid scaling factor"}},
     ToolRefusal{"QuantiseOneBit", kToolQuantise, {{"quantiseBITS", "1"}}, {"quantiseBITS"}, {}},
     ToolRefusal{"FadeOfOneSample", kToolFadeIn, {}, {}, {"ERR: Fade needs a span of two or more samples"},
-            0, View(kViewTimeI, 2000, 3000)},
+            0, View(Trace::I, 2000, 3000)},
     ToolRefusal{"PhaseBeyond720", kToolPhaseShiftQ, {{"PhaseShift", "-721"}}, {"PhaseShift"},
             {"ERR: Invalid Phase shift required"}},
     ToolRefusal{"FrequencyCancelled", kToolFreqShift, {{"Freq_Shift", "cancel"}}, {"Freq_Shift"},

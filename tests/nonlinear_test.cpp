@@ -9,9 +9,9 @@
 #include <random>
 #include <string>
 
-#include "dsp/trace_recompute.h"
 #include "measure/measurements.h"
 #include "reference_fft.h"
+#include "spectrum/trace_recompute.h"
 #include "tools/nonlinear_ops.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <numbers>
 #include <random>
 
-#include "dsp/power_trace.h"
-#include "dsp/trace_recompute.h"
 #include "measure/tone_measurements.h"
+#include "spectrum/power_trace.h"
+#include "spectrum/trace_recompute.h"
 #include "test_signals.h"
 #include "waveform/waveform.h"
 
@@ -37,7 +37,7 @@ cWaveform Tone(int n, double cyclesPerSample, double amplitude = 1.0, bool compl
 // One frame of up to N samples from `start` (L = N, or the whole waveform if shorter) through
 // Setup and RunFrame.
 void OneFrame(cSpectrumTrace& t, const cWaveform& w, int N, WindowType win, bool complex,
-              int start = 0, int view = kViewIQ, bool acCoupling = false) {
+              int start = 0, int view = kSpectrumIQ, bool acCoupling = false) {
     t.Setup(acCoupling, std::min(N, w.sampleCount), N, win, w.sampleRate, complex);
     t.resetRequest = true;
     ASSERT_EQ(t.RunFrame(view, w, start), 0);
@@ -207,7 +207,7 @@ TEST(SpectrumTrace, AcCouplingRemovesTheMeanOfTheSamplesNotOfThePadding) {
     const double expected = std::norm(dcBin * scale);
 
     cSpectrumTrace t;
-    OneFrame(t, w, N, kWindowBlackmanHarris, true, 0, kViewIQ, true);
+    OneFrame(t, w, N, kWindowBlackmanHarris, true, 0, kSpectrumIQ, true);
     EXPECT_NEAR(t.power[N / 2] / expected, 1.0, 1e-3);
 
     // A pure DC of 0.01 in 10,000 samples at N = 16384 goes entirely, real or complex.
@@ -215,13 +215,13 @@ TEST(SpectrumTrace, AcCouplingRemovesTheMeanOfTheSamplesNotOfThePadding) {
         const cWaveform dc10k = MakeWave(10000, [&](int) {
             return std::pair{0.01, complex ? 0.01 : 0.0};
         });
-        OneFrame(t, dc10k, 16384, kWindowBlackmanHarris, complex, 0, kViewIQ, true);
+        OneFrame(t, dc10k, 16384, kWindowBlackmanHarris, complex, 0, kSpectrumIQ, true);
         EXPECT_LT(t.dcLevel, -200.0) << complex;
     }
 
     // Without padding and with Rect the mean goes entirely.
     const cWaveform dc = MakeWave(1024, [](int) { return std::pair{0.5, -0.5}; });
-    OneFrame(t, dc, 1024, kWindowRect, true, 0, kViewIQ, true);
+    OneFrame(t, dc, 1024, kWindowRect, true, 0, kSpectrumIQ, true);
     EXPECT_LT(t.dcLevel, -200.0);
     OneFrame(t, dc, 1024, kWindowRect, true);
     EXPECT_NEAR(t.dcLevel, PowerDb(0.5), 1e-4);  // |0.5 - 0.5j|^2, all in the DC point
@@ -234,23 +234,25 @@ TEST(SpectrumTrace, ChannelsFollowTheViewType) {
         return std::pair{std::cos(2 * kPi * 100 * k / N), 0.0};
     });
     cSpectrumTrace t;
-    OneFrame(t, w, N, kWindowRect, true, 0, kViewQI);  // jI: still a tone at +-100 bins
+    OneFrame(t, w, N, kWindowRect, true, 0, kSpectrumQI);  // jI: still a tone at +-100 bins
     EXPECT_NEAR(PowerDb(t.power[612]), -6.02, 0.01);
-    OneFrame(t, w, N, kWindowRect, true, 0, kViewQ);  // Q + jQ: nothing
+    OneFrame(t, w, N, kWindowRect, true, 0, kSpectrumQ);  // Q + jQ: nothing
     EXPECT_LT(PowerDb(t.power[612]), -200.0);
-    EXPECT_EQ(t.RunFrame(kViewIQ, w, 1), kErrFramePastEnd);  // a frame past the end
+    EXPECT_EQ(t.RunFrame(kSpectrumIQ, w, 1), kErrFramePastEnd);  // a frame past the end
 }
 
 struct Probe {
-    int view = kViewIQ;
+    SpectrumKind view = kSpectrumIQ;
+    bool overview = false;  // a 4-up overview: its pane shows IQ and it keeps its kind
     int measures = 0, redraws = 0;
     std::vector<int> switches;
     bool mask = false;
     std::function<void()> onRedraw;
     RecomputeHooks Hooks() {
         RecomputeHooks h;
-        h.viewType = [this] { return view; };
-        h.selectViewType = [this](int v) {
+        h.spectrumKind = [this] { return view; };
+        h.overview = [this] { return overview; };
+        h.selectKind = [this](SpectrumKind v) {
             switches.push_back(v);
             view = v;
         };
@@ -302,22 +304,22 @@ TEST(SpectrumRecompute, RealAndComplexWaveformsSwitchTheView) {
     cSpectrumRecompute rc;
     Probe p;
     rc.Recompute(t, Tone(4096, 0.1, 1.0, false), s, stop, p.Hooks(), 0);
-    EXPECT_EQ(p.switches, std::vector<int>{kViewI});
+    EXPECT_EQ(p.switches, std::vector<int>{kSpectrumI});
     EXPECT_FALSE(t.complex);
     EXPECT_EQ(t.pointCount, 513);
     rc.recomputeNeeded = true;
     rc.Recompute(t, Tone(4096, 0.1), s, stop, p.Hooks(), 0);
-    EXPECT_EQ(p.switches, (std::vector<int>{kViewI, kViewIQ}));
+    EXPECT_EQ(p.switches, (std::vector<int>{kSpectrumI, kSpectrumIQ}));
     EXPECT_TRUE(t.complex);
     // The multi-overview keeps its kind and transforms as IQ.
     Probe multi;
-    multi.view = kViewMulti;
+    multi.overview = true;
     cSpectrumRecompute rc2;
     rc2.Recompute(t, Tone(4096, 0.1, 1.0, false), s, stop, multi.Hooks(), 0);
     EXPECT_TRUE(multi.switches.empty());
     // "I" and "Q" of a complex waveform are the real transforms of one channel, 0 .. fs/2:
     // cos and sin of amplitude 1 on a bin both read 0 dB there.
-    for (int view : {kViewI, kViewQ}) {
+    for (SpectrumKind view : {kSpectrumI, kSpectrumQ}) {
         Probe single;
         single.view = view;
         cSpectrumRecompute rc3;
@@ -349,8 +351,8 @@ TEST(SpectrumRecompute, GuardsAndShortcuts) {
     EXPECT_EQ(p.redraws, 1);
     EXPECT_EQ(p.measures, 1);
 
-    Probe other;  // not a spectrum kind: redraw only
-    other.view = 307;
+    Probe other;  // no spectrum shown: redraw only
+    other.view = kSpectrumNone;
     rc.Recompute(t, w, s, stop, other.Hooks(), 0);
     EXPECT_EQ(other.redraws, 1);
     EXPECT_EQ(other.measures, 0);

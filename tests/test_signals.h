@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "dsp/trace_recompute.h"
+#include "spectrum/trace_recompute.h"
 #include "waveform/waveform.h"
 
 inline cWaveform SignalWave(int n, int64_t rateHz,

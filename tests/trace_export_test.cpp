@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "dsp/power_trace.h"
+#include "spectrum/power_trace.h"
+#include "spectrum/trace_export.h"
 #include "test_signals.h"
-#include "waveform/trace_export.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -39,7 +39,7 @@ cSpectrumTrace TraceOf(int n, int N, int64_t fs, double cyclesPerSample, bool co
     cSpectrumTrace t;
     t.Setup(false, n, N, kWindowRect, fs, complex);
     t.resetRequest = true;
-    EXPECT_EQ(t.RunFrame(kViewIQ, w, 0), 0);
+    EXPECT_EQ(t.RunFrame(kSpectrumIQ, w, 0), 0);
     return t;
 }
 
@@ -51,7 +51,7 @@ protected:
 
 TEST_F(Export, RealTraceRunsFromDcToHalfTheRate) {
     const cSpectrumTrace t = TraceOf(1024, 1024, 1'000'000, 0.0, false);
-    ASSERT_EQ(ExportSpectrum(t, kViewI, path_), ExportResult::Exported);
+    ASSERT_EQ(ExportSpectrum(t, kSpectrumI, path_), ExportResult::Exported);
     const auto lines = Lines(path_);
     ASSERT_EQ(lines.size(), 512u);
     // A constant 1.0: all power at DC. The real trace is twice the one-sided power spectrum
@@ -65,13 +65,13 @@ TEST_F(Export, ComplexTraceFromMinusHalfRateOrFromDc) {
     const int N = 1024;
     const int64_t fs = 1'024'000;
     const cSpectrumTrace t = TraceOf(N, N, fs, -0.25, true);  // a tone at -fs/4
-    ASSERT_EQ(ExportSpectrum(t, kViewIQ, path_), ExportResult::Exported);
+    ASSERT_EQ(ExportSpectrum(t, kSpectrumIQ, path_), ExportResult::Exported);
     auto lines = Lines(path_);
     ASSERT_EQ(lines.size(), size_t(N));
     EXPECT_EQ(lines[0].substr(0, 10), "-512000.0,");
     EXPECT_EQ(lines[256], "-256000.0,0.00");  // the tone, at 0 dBFS
     // DC-FS kinds start at DC and show the negative half above fs/2: the tone at 3 fs/4.
-    for (int view : {kViewIQDcFs, kViewQIDcFs}) {
+    for (int view : {kSpectrumIQDcFs, kSpectrumQIDcFs}) {
         ASSERT_EQ(ExportSpectrum(t, view, path_), ExportResult::Exported);
         lines = Lines(path_);
         ASSERT_EQ(lines.size(), size_t(N));
@@ -82,13 +82,13 @@ TEST_F(Export, ComplexTraceFromMinusHalfRateOrFromDc) {
 
 TEST_F(Export, RefusesWithoutATraceOrAFolder) {
     cSpectrumTrace empty;
-    EXPECT_EQ(ExportSpectrum(empty, kViewIQ, path_), ExportResult::NoTrace);
+    EXPECT_EQ(ExportSpectrum(empty, kSpectrumIQ, path_), ExportResult::NoTrace);
     EXPECT_FALSE(std::filesystem::exists(path_));
     const cSpectrumTrace t = TraceOf(64, 64, 64, 0.0, true);
-    EXPECT_EQ(ExportSpectrum(t, kViewIQ, ::testing::TempDir() + "no/such/dir/x.csv"),
+    EXPECT_EQ(ExportSpectrum(t, kSpectrumIQ, ::testing::TempDir() + "no/such/dir/x.csv"),
               ExportResult::CannotCreate);
     ASSERT_EQ(mkfifo(path_.c_str(), 0644), 0);  // left as it is, never written into
-    EXPECT_EQ(ExportSpectrum(t, kViewIQ, path_), ExportResult::CannotCreate);
+    EXPECT_EQ(ExportSpectrum(t, kSpectrumIQ, path_), ExportResult::CannotCreate);
     EXPECT_TRUE(std::filesystem::is_fifo(path_));
     std::filesystem::remove(path_);
 }

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "tools/command_ids.h"
+#include "app/command_ids.h"
 
 struct AppSettings {
     int fileType = kFileBin16BeTwos;            // "Filetype"

@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "tools/command_ids.h"
+#include "app/command_ids.h"
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CommandLine cl;

@@ -13,13 +13,13 @@
 #include "app/command_line.h"
 #include "app/main_frame.h"
 #include "app/view.h"
+#include "spectrum/trace_export.h"
 #include "tools/failure_codes.h"
 #include "ui/status_bar.h"
 #include "waveform/file_messages.h"
 #include "waveform/message_pump.h"
 #include "waveform/sample_rate_name.h"
 #include "waveform/sigmf.h"
-#include "waveform/trace_export.h"
 #include "waveform/waveform_writer.h"
 
 namespace {

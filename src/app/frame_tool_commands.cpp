@@ -13,6 +13,16 @@
 
 namespace {
 
+// The time trace a view kind shows, as the tools know it.
+ToolViewState::Trace ToolTraceOf(int kind) {
+    using Trace = ToolViewState::Trace;
+    return kind == kViewTimeI    ? Trace::I
+           : kind == kViewTimeQ  ? Trace::Q
+           : kind == kViewTimeIQ ? Trace::IQ
+           : IsTimeKind(kind)    ? Trace::Other
+                                 : Trace::None;
+}
+
 // A tool's prompts through the window's prompter (dialogs with remembered answers) and its
 // second file through the frame's file chooser.
 class FrameToolInput : public IToolInput {
@@ -232,7 +242,7 @@ int CMainFrame::RunToolWith(const ToolInfo& info, IToolInput& input) {
     ctx.input = &input;
     ctx.status = [this](const std::string& text) { SetStatusText(text); };
     ctx.notice = showNotice;
-    ctx.view.kind = view->ViewType();
+    ctx.view.timeTrace = ToolTraceOf(view->ViewType());
     ctx.view.zoomFirst = static_cast<int64_t>(view->xStart + 0.5);
     ctx.view.zoomLast = static_cast<int64_t>(view->xEnd + 0.5);
     ctx.stop = &stopRequest;

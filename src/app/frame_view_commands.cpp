@@ -3,7 +3,7 @@
 
 #include "app/main_frame.h"
 #include "app/view.h"
-#include "dsp/fft_settings.h"
+#include "spectrum/spectrum_settings.h"
 #include "ui/status_bar.h"
 #include "waveform/message_pump.h"
 

@@ -56,7 +56,9 @@ void CMainFrame::RegisterWorkerCommands() {
         return 1;
     });
     AddCommand({kCmdMonitorReload, kCmdMonitorAppend, kCmdMonitorAverage}, [this](int id, int64_t) {
-        monitorMode_ = id == kCmdMonitorReload ? kMonitorReload : id;
+        monitorMode_ = id == kCmdMonitorAppend    ? kMonitorAppendMode
+                       : id == kCmdMonitorAverage ? kMonitorAverageMode
+                                                  : kMonitorReload;
         CheckMenuItem(id, true);
         StartMonitoring();
         return 1;

@@ -18,9 +18,12 @@
 #include <vector>
 
 #include "app/app_settings.h"
-#include "tools/command_ids.h"
+#include "app/command_ids.h"
+#include "display/view_kinds.h"
+#include "measure/measure_ids.h"
 #include "tools/prompter.h"
 #include "tools/tool.h"
+#include "tools/tool_ids.h"
 #include "waveform/waveform.h"
 #include "workers/worker_link.h"
 

@@ -94,8 +94,9 @@ void CView::Recompute(int start) {
     // calls; the view's own fields are its alone while the view is frozen.
     const bool guiThread = QThread::currentThread() == thread();
     RecomputeHooks hooks;
-    hooks.viewType = [this] { return viewType_.load(); };
-    hooks.selectViewType = [this, guiThread](int type) {
+    hooks.spectrumKind = [this] { return SpectrumKindShownBy(viewType_.load()); };
+    hooks.overview = [this] { return IsSpectrumOverview(viewType_.load()); };
+    hooks.selectKind = [this, guiThread](SpectrumKind type) {
         SetViewType(type, true);
         if (!onViewTypeChanged) return;
         if (guiThread) {

@@ -12,9 +12,9 @@
 #include <mutex>
 
 #include "display/plot_engine.h"
-#include "dsp/fft_settings.h"
-#include "dsp/trace_recompute.h"
-#include "tools/command_ids.h"
+#include "display/view_kinds.h"
+#include "spectrum/spectrum_settings.h"
+#include "spectrum/trace_recompute.h"
 
 class cWaveform;
 

@@ -19,7 +19,7 @@
 #include "display/plot_engine.h"
 #include "display/value_format.h"
 #include "display/view_kinds.h"
-#include "dsp/trace_recompute.h"
+#include "spectrum/trace_recompute.h"
 #include "waveform/file_messages.h"
 #include "waveform/number_format.h"
 #include "waveform/sample_rate_name.h"
@@ -286,8 +286,9 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
     cSpectrumRecompute rc;
     std::atomic<bool> stop{false};
     RecomputeHooks hooks;
-    hooks.viewType = [&] { return run.view; };
-    hooks.selectViewType = [&](int v) { run.view = v; };  // real waveforms switch to "I"
+    hooks.spectrumKind = [&] { return SpectrumKindShownBy(run.view); };
+    hooks.overview = [&] { return IsSpectrumOverview(run.view); };
+    hooks.selectKind = [&](SpectrumKind v) { run.view = v; };  // real waveforms switch to "I"
     hooks.maskMeasurementActive = [&] {
         return m.settings.MaskOn() || m.settings.maskAutoBandwidth;
     };

@@ -168,7 +168,7 @@ StepReport RunStep(const ToolStep& step, const std::string& stepText, cWaveform&
     ctx.stop = &kNeverStop;
     ctx.seed = seed;
     ctx.fileType = fileType;
-    ctx.view.kind = kViewTimeIQ;
+    ctx.view.timeTrace = ToolViewState::Trace::IQ;
     const int64_t lastSample = std::max<int64_t>(wave.sampleCount - 1, 0);
     // An earlier step may have shortened the waveform: the span ends with it.
     ctx.view.zoomFirst = span ? std::min(span->first, lastSample) : 0;

@@ -6,6 +6,7 @@
 #include "display/frequency_plot.h"
 #include "display/json_writer.h"
 #include "display/plot_engine.h"
+#include "display/view_kinds.h"
 
 namespace {
 

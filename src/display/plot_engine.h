@@ -12,9 +12,9 @@
 #include "display/axis_scale.h"
 #include "display/plot_style.h"
 #include "dsp/cubic_spline.h"
-#include "dsp/power_trace.h"
 #include "measure/measurements.h"
 #include "measure/power_statistics.h"
+#include "spectrum/power_trace.h"
 
 class cWaveform;
 

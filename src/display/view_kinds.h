@@ -5,7 +5,63 @@
 #include <QPainter>
 #include <cstdint>
 
-#include "tools/command_ids.h"
+#include "spectrum/spectrum_kinds.h"
+
+// View kinds (View menu); the value is the command that selects the kind. The spectrum kinds
+// are the transforms they show (spectrum/spectrum_kinds.h).
+constexpr int kViewMulti = 300;  // the 4-up overview
+constexpr int kViewI = kSpectrumI;
+constexpr int kViewQ = kSpectrumQ;
+constexpr int kViewIQ = kSpectrumIQ;
+constexpr int kViewQI = kSpectrumQI;
+constexpr int kViewIQDcFs = kSpectrumIQDcFs;
+constexpr int kViewQIDcFs = kSpectrumQIDcFs;
+constexpr int kViewTimeI = 307;
+constexpr int kViewTimeQ = 308;
+constexpr int kViewTimeIQ = 309;
+constexpr int kViewLogMag = 310;
+constexpr int kViewPhase = 311;
+constexpr int kViewVector = 312;
+constexpr int kViewCcdf = 313;
+constexpr int kViewConstellation = 314;
+// Kinds reserved for an external symbol analysis (no results in this program).
+constexpr int kViewAnalysisFirst = 315;
+constexpr int kViewAnalysisEvm = 316;
+constexpr int kViewAnalysisLast = 325;
+constexpr int kViewAnalysisMulti = 318;     // an analysis 4-up view
+constexpr int kViewAnalysisSpectrum = 324;  // an analysis view that computes a spectrum
+constexpr int kCmdPhaseDisplay = 40014;     // the spectrum's phase instead of its magnitude
+
+constexpr bool IsTimeKind(int kind) { return kind >= kViewTimeI && kind <= kViewPhase; }
+constexpr bool IsViewKindCommand(int kind) {
+    return kind >= kViewMulti && kind <= kViewConstellation;
+}
+constexpr bool IsMultiKind(int kind) {
+    return kind == kViewMulti || kind == kViewAnalysisMulti || kind == kViewAnalysisSpectrum;
+}
+constexpr bool IsAnalysisKind(int kind) {
+    return kind >= kViewAnalysisFirst && kind <= kViewAnalysisLast;
+}
+// True for the view kinds whose recompute computes a spectrum.
+constexpr bool ComputesSpectrum(int kind) {
+    return kind == kViewMulti || kind == kViewAnalysisSpectrum || IsSpectrumKind(kind);
+}
+// The spectrum a view kind shows (an overview's pane: IQ), or kSpectrumNone.
+constexpr SpectrumKind SpectrumKindShownBy(int kind) {
+    return IsSpectrumKind(kind)     ? static_cast<SpectrumKind>(kind)
+           : ComputesSpectrum(kind) ? kSpectrumIQ
+                                    : kSpectrumNone;
+}
+// The overviews whose spectrum pane keeps its kind whatever the waveform.
+constexpr bool IsSpectrumOverview(int kind) {
+    return kind == kViewMulti || kind == kViewAnalysisSpectrum;
+}
+
+// The view kinds of the View menu, one check mark between them.
+inline constexpr int kViewKindCommands[] = {
+    kViewMulti,  kViewI,      kViewQ,      kViewIQ,    kViewQI,
+    kViewIQDcFs, kViewQIDcFs, kViewTimeI,  kViewTimeQ, kViewTimeIQ,
+    kViewLogMag, kViewPhase,  kViewVector, kViewCcdf,  kViewConstellation};
 
 class cPlotEngine;
 class cWaveform;

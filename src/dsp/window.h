@@ -4,9 +4,14 @@
 
 #include <vector>
 
-#include "tools/command_ids.h"
-
-// WindowType (the FFT menu commands, also the stored setting) is in tools/command_ids.h.
+// Analysis windows of the spectrum trace. Each value is also the FFT menu command that selects
+// it and the stored window setting, so the numbers never change.
+enum WindowType : int {
+    kWindowRect = 221,
+    kWindowHann = 222,
+    kWindowBlackmanHarris = 223,
+    kWindowBartlett = 224,
+};
 
 // True for the four values above.
 bool IsValidWindowType(int type);

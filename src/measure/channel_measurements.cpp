@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "dsp/power_trace.h"
+#include "spectrum/power_trace.h"
 
 OccupiedBandwidthResult OccupiedBandwidth(const cSpectrumTrace& t) {
     OccupiedBandwidthResult r;

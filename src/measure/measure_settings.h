@@ -7,9 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/command_ids.h"
-
-// The Measure menu command ids (which double as stored values) are in tools/command_ids.h.
+#include "measure/measure_ids.h"
 
 constexpr int kWcdmaBandwidthHz = 3'840'000;
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "dsp/power_trace.h"
 #include "measure/channel_measurements.h"
 #include "measure/tone_measurements.h"
+#include "spectrum/power_trace.h"
 #include "waveform/number_format.h"
 
 int AclrBandwidthForCommand(int id) {

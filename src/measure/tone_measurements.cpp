@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "dsp/power_trace.h"
 #include "dsp/range_scan.h"
+#include "spectrum/power_trace.h"
 
 namespace {
 // The trace index of an unwrapped point, only within one period on either side; beyond it the

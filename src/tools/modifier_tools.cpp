@@ -67,8 +67,9 @@ public:
     int Ask(ToolContext& ctx, const cWaveform& w) override {
         // Only the I, Q and IQ time views have a span of samples to scale; elsewhere nothing
         // would change, so the tool says so instead of asking.
-        const int kind = ctx.view.kind;
-        if (kind != kViewTimeI && kind != kViewTimeQ && kind != kViewTimeIQ)
+        using Trace = ToolViewState::Trace;
+        const Trace trace = ctx.view.timeTrace;
+        if (trace != Trace::I && trace != Trace::Q && trace != Trace::IQ)
             return Refuse(ctx, "Select a time view to scale the zoomed span", kErrScale);
         first_ = ctx.view.zoomFirst;
         last_ = ctx.view.zoomLast;
@@ -76,8 +77,8 @@ public:
         if (first_ == 0 && last_ == 0) last_ = n - 1;
         if (!(first_ >= 0 && first_ <= last_ && last_ < n))
             return Refuse(ctx, "ERR: The zoomed span lies outside the waveform", kErrScale);
-        scaleI_ = kind != kViewTimeQ;
-        scaleQ_ = kind != kViewTimeI;
+        scaleI_ = trace != Trace::Q;
+        scaleQ_ = trace != Trace::I;
         const float db = ctx.input->Float(kScaleZoom, -6.0f);
         if (!InRange(db, -5000, 5000)) return kErrScale;
         factor_ = GainFactor(db);
@@ -300,7 +301,7 @@ public:
         const int64_t last = w.sampleCount - 1;
         start_ = 0;
         end_ = last;
-        if (IsTimeKind(ctx.view.kind)) {
+        if (ctx.view.timeTrace != ToolViewState::Trace::None) {
             start_ = std::min(std::max<int64_t>(ctx.view.zoomFirst, 0), last);
             end_ = std::min(std::max<int64_t>(ctx.view.zoomLast, 0), last);
             if (start_ == 0 && end_ == 0) end_ = last;

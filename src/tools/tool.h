@@ -12,8 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "tools/command_ids.h"
 #include "tools/failure_codes.h"
+#include "tools/tool_ids.h"
+#include "waveform/file_types.h"
 
 class cWaveform;
 
@@ -50,10 +51,13 @@ public:
     bool cancelled = false;
 };
 
-// What the view shows, for tools that act on the shown span.
+// What the view shows, for tools that act on the span of a time trace.
 struct ToolViewState {
-    int kind = kViewMulti;
-    int64_t zoomFirst = 0, zoomLast = 0;  // first and last sample shown (time kinds)
+    // The time trace shown: I, Q or both (the I, Q and IQ views), another one (LogMag,
+    // phase), or none (not a time view).
+    enum class Trace { None, I, Q, IQ, Other };
+    Trace timeTrace = Trace::None;
+    int64_t zoomFirst = 0, zoomLast = 0;  // first and last sample shown (time views)
 };
 
 // Everything a tool may use besides the waveform. Thread rules: Ask runs on the caller's

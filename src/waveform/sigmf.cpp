@@ -13,7 +13,7 @@
 #include <cmath>
 #include <limits>
 
-#include "tools/command_ids.h"
+#include "waveform/file_types.h"
 
 namespace {
 

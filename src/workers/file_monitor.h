@@ -7,15 +7,12 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/command_ids.h"
 #include "workers/worker_link.h"
 
 class cWaveform;
 
-// What a reload does with the new capture (the values are its commands).
-constexpr int kMonitorReload = 0;
-constexpr int kMonitorAppendMode = kCmdMonitorAppend;
-constexpr int kMonitorAverageMode = kCmdMonitorAverage;
+// What a reload does with the new capture.
+enum MonitorMode : int { kMonitorReload = 0, kMonitorAppendMode = 1, kMonitorAverageMode = 2 };
 // ReloadExternalUpdate's result when the file cannot be read or decodes to nothing.
 constexpr int kErrReloadFailed = 70;
 // Appending stops at this length (a status text says so); monitoring goes on.

@@ -47,7 +47,7 @@ protected:
         w.filterShape = filterShape;
         ToolRunner run;
         // As qrvn edit shows the waveform: the IQ time view over every sample.
-        run.ctx.view = {kViewTimeIQ, 0, w.sampleCount - 1};
+        run.ctx.view = {ToolViewState::Trace::IQ, 0, w.sampleCount - 1};
         int32_t next = seed;  // each random step takes the next seed
         run.ctx.seed = [&next] { return -(next++); };
         // qrvn prints a tool's message boxes after its texts, as "title: text".

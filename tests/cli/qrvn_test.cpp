@@ -14,8 +14,8 @@
 
 #include "display/frequency_plot.h"
 #include "display/plot_engine.h"
-#include "dsp/trace_recompute.h"
 #include "qrvn_runner.h"
+#include "spectrum/trace_recompute.h"
 #include "waveform/number_format.h"
 #include "waveform/waveform.h"
 

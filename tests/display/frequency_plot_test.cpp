@@ -18,7 +18,8 @@
 #include "display/frequency_plot.h"
 #include "display/plot_engine.h"
 #include "display/plot_frame.h"
-#include "dsp/trace_recompute.h"
+#include "display/view_kinds.h"
+#include "spectrum/trace_recompute.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -46,7 +47,7 @@ struct View {
         s.window = win;
         std::atomic<bool> stop{false};
         RecomputeHooks hooks;
-        hooks.viewType = [viewType] { return viewType; };
+        hooks.spectrumKind = [viewType] { return static_cast<SpectrumKind>(viewType); };
         hooks.measure = [this] { engine.Measure(); };
         rc.Recompute(engine.trace, w, s, stop, hooks, 0);
         Draw(f0, f1);

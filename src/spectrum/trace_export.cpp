@@ -1,8 +1,8 @@
-#include "waveform/trace_export.h"
+#include "spectrum/trace_export.h"
 
 #include <cmath>
 
-#include "dsp/power_trace.h"
+#include "spectrum/power_trace.h"
 #include "waveform/fast_file.h"
 #include "waveform/number_format.h"
 
@@ -16,7 +16,8 @@ std::string ExportLine(double frequencyHz, double levelDb) {
     return std::string(line, p);
 }
 
-ExportResult ExportSpectrum(const cSpectrumTrace& trace, int viewType, const std::string& path) {
+ExportResult ExportSpectrum(const cSpectrumTrace& trace, int spectrumKind,
+                            const std::string& path) {
     if (!trace.traceValid || trace.N < 2) return ExportResult::NoTrace;
     // A FIFO, a device or a write-protected file is left alone, as by a save.
     if (CheckSaveTarget(path) != SaveFailure::None) return ExportResult::CannotCreate;
@@ -31,7 +32,7 @@ ExportResult ExportSpectrum(const cSpectrumTrace& trace, int viewType, const std
     if (trace.complex) {
         points = N;
         step = fs / N;
-        const bool dcToFs = viewType == kViewIQDcFs || viewType == kViewQIDcFs;
+        const bool dcToFs = spectrumKind == kSpectrumIQDcFs || spectrumKind == kSpectrumQIDcFs;
         f0 = dcToFs ? 0.0 : -fs / 2.0;
         // From 0 Hz the trace starts at its DC point (N/2) and wraps round to the negative half.
         if (dcToFs) shift = N / 2;

@@ -1,14 +1,9 @@
-#include "dsp/trace_recompute.h"
+#include "spectrum/trace_recompute.h"
 
 #include <algorithm>
 #include <chrono>
 
 #include "waveform/waveform.h"
-
-bool ComputesSpectrum(int viewType) {
-    return viewType == kViewMulti || viewType == kViewAnalysisSpectrum ||
-           (viewType >= kViewI && viewType <= kViewQIDcFs);
-}
 
 bool IsRealWaveform(const cWaveform& wave) {
     const int n = std::min<int>(wave.sampleCount, static_cast<int>(wave.Q.size()));
@@ -27,8 +22,9 @@ void cSpectrumRecompute::Recompute(cSpectrumTrace& trace, const cWaveform& wave,
         if (hooks.measure) hooks.measure();
         if (hooks.redraw) hooks.redraw();
     };
-    int viewType = hooks.viewType ? hooks.viewType() : kViewIQ;
-    if (!ComputesSpectrum(viewType)) {
+    auto shownKind = [&] { return hooks.spectrumKind ? hooks.spectrumKind() : kSpectrumIQ; };
+    SpectrumKind kind = shownKind();
+    if (kind == kSpectrumNone) {
         busy = false;
         if (hooks.redraw) hooks.redraw();
         return;
@@ -48,21 +44,20 @@ void cSpectrumRecompute::Recompute(cSpectrumTrace& trace, const cWaveform& wave,
     const auto t0 = std::chrono::steady_clock::now();
 
     const bool real = IsRealWaveform(wave);
-    if (real && !lastWasReal && viewType != kViewMulti && viewType != kViewI &&
-        viewType != kViewQ) {
-        if (hooks.selectViewType) hooks.selectViewType(kViewI);
-    } else if (!real && lastWasReal && (viewType == kViewI || viewType == kViewQ)) {
-        if (hooks.selectViewType) hooks.selectViewType(kViewIQ);
+    const bool overview = hooks.overview && hooks.overview();
+    if (real && !lastWasReal && !overview && kind != kSpectrumI && kind != kSpectrumQ) {
+        if (hooks.selectKind) hooks.selectKind(kSpectrumI);
+    } else if (!real && lastWasReal && !overview && (kind == kSpectrumI || kind == kSpectrumQ)) {
+        if (hooks.selectKind) hooks.selectKind(kSpectrumIQ);
     }
     lastWasReal = real;
-    if (hooks.viewType) viewType = hooks.viewType();
-    const int transformView = viewType == kViewMulti ? kViewIQ : viewType;
+    kind = shownKind();
 
     const int N = settings.fftSize;
     const int L = std::min(N, wave.sampleCount);
     trace.phaseWanted = settings.phaseWanted;
     // "I" and "Q" are the real transform of one channel, 0 .. fs/2, whatever the waveform.
-    const bool realFrame = real || transformView == kViewI || transformView == kViewQ;
+    const bool realFrame = real || kind == kSpectrumI || kind == kSpectrumQ;
     trace.Setup(settings.acCoupling, L, N, settings.window, wave.sampleRate, !realFrame);
 
     const int step = std::max(1, N / std::max(1, settings.frameStepDivisor));
@@ -73,7 +68,7 @@ void cSpectrumRecompute::Recompute(cSpectrumTrace& trace, const cWaveform& wave,
             trace.resetRequest = true;
             first = false;
         }
-        if (trace.RunFrame(transformView, wave, static_cast<int>(s)) == 0) ++framesLastRecompute;
+        if (trace.RunFrame(kind, wave, static_cast<int>(s)) == 0) ++framesLastRecompute;
         if (!settings.averaging) break;
     }
 

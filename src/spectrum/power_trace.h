@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dsp/window.h"
-#include "tools/command_ids.h"
+#include "spectrum/spectrum_kinds.h"
 
 class cWaveform;
 
@@ -20,9 +20,6 @@ constexpr int kMaxTracePoints = 524289;
 constexpr int kErrFramePastEnd = 0x1000001B;
 // Added to linear powers before taking 10*log10.
 constexpr double kPowerFloor = 1.0000000031710769e-30;
-
-// The view kinds that select the channels of a frame (kViewI .. kViewQIDcFs) are in
-// tools/command_ids.h.
 
 // 10*log10(p + floor): the dB form of a linear power.
 double PowerDb(double linear);
@@ -40,7 +37,7 @@ public:
     // Fills one frame from sample start of the waveform (channels by view type), removes the
     // mean when AC coupled, windows, transforms, scales and accumulates it. Returns 0, or
     // kErrFramePastEnd (trace unchanged) when start + L passes the last sample.
-    int RunFrame(int viewType, const cWaveform& wave, int start);
+    int RunFrame(int spectrumKind, const cWaveform& wave, int start);
 
     // Peak frequency (centroid of the 7 points around the peak), marker power (the 2w+1 points
     // around it) and total power in dB, from the current trace.

@@ -16,6 +16,3 @@ struct SpectrumSettings {
     int fftPosition = 0;       // first sample of the single Clear/Write frame
     bool phaseWanted = false;  // also compute the phase trace
 };
-
-// FFT size of an FFT size command id 204 .. 216 (128 .. 512k): 2^(id - 197); 0 for other ids.
-int FftSizeForCommand(int commandId);

@@ -1,4 +1,4 @@
-#include "dsp/power_trace.h"
+#include "spectrum/power_trace.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,11 +7,6 @@
 #include "waveform/waveform.h"
 
 double PowerDb(double linear) { return 10.0 * std::log10(linear + kPowerFloor); }
-
-int FftSizeForCommand(int commandId) {
-    if (commandId < 204 || commandId > 216) return 0;
-    return static_cast<int>(std::lround(std::pow(2.0, commandId - 197)));
-}
 
 cSpectrumTrace::cSpectrumTrace() : power(kMaxTracePoints, 0.0f), phase(kMaxTracePoints, 0.0f) {}
 
@@ -40,14 +35,14 @@ void cSpectrumTrace::Setup(bool ac, int frameLength, int fftSize, WindowType win
     L = frameLength;
 }
 
-int cSpectrumTrace::RunFrame(int viewType, const cWaveform& wave, int start) {
+int cSpectrumTrace::RunFrame(int kind, const cWaveform& wave, int start) {
     if (work_.empty() || N <= 0) return kErrFramePastEnd;
     // Channels: Q alone for "Q"; Q + jI for the swapped views; I + jQ otherwise.
     const FloatArray* re = &wave.I;
     const FloatArray* im = &wave.Q;
-    if (viewType == kViewQ) {
+    if (kind == kSpectrumQ) {
         re = &wave.Q;
-    } else if (viewType == kViewQI || viewType == kViewQIDcFs) {
+    } else if (kind == kSpectrumQI || kind == kSpectrumQIDcFs) {
         re = &wave.Q;
         im = &wave.I;
     }

@@ -7,14 +7,20 @@
 #include <atomic>
 #include <functional>
 
-#include "dsp/fft_settings.h"
-#include "dsp/power_trace.h"
+#include "spectrum/power_trace.h"
+#include "spectrum/spectrum_kinds.h"
+#include "spectrum/spectrum_settings.h"
 
 class cWaveform;
 
 struct RecomputeHooks {
-    std::function<int()> viewType;                // the view's current kind
-    std::function<void(int)> selectViewType;      // switch the view's kind
+    // The spectrum the view shows: kSpectrumNone computes nothing. Unset: IQ.
+    std::function<SpectrumKind()> spectrumKind;
+    // True while the view is an overview that keeps its kind when the waveform turns real or
+    // complex (its spectrum pane shows IQ, the recompute switches nothing).
+    std::function<bool()> overview;
+    // Switches the view to another spectrum kind ("I" for a real waveform, "IQ" back).
+    std::function<void(SpectrumKind)> selectKind;
     std::function<bool()> maskMeasurementActive;  // emission mask or its automatic bandwidth on
     std::function<void()> measure;                // Measure() of the engine
     std::function<void()> redraw;
@@ -34,9 +40,6 @@ public:
     double lastDurationSeconds = 0.0;
     int framesLastRecompute = 0;  // frames accumulated by the last recompute
 };
-
-// True for the view kinds whose recompute computes a spectrum.
-bool ComputesSpectrum(int viewType);
 
 // True when every Q sample is exactly 0.0 (the waveform is transformed as real).
 bool IsRealWaveform(const cWaveform& wave);
