@@ -80,7 +80,7 @@ struct ToolRunner {
         input.answers = std::move(answers);
         input.asked.clear();
         texts.clear();
-        const ToolInfo* info = FindTool(id);
+        const ToolRow* info = FindTool(id);
         if (!info) return kErrUnknownTool;
         cWaveform pending;
         ToolHost host;

@@ -212,7 +212,7 @@ void CMainFrame::FilterCapture() {
 }
 
 void CMainFrame::ToolDispatch(int id) {
-    const ToolInfo* info = FindTool(id);
+    const ToolRow* info = FindTool(id);
     if (!info) {
         SetStatusText("Command " + std::to_string(id) + " is not available");
         return;
@@ -237,7 +237,7 @@ int CMainFrame::RunToolStep(const std::string& text, std::string& error) {
     return RunToolWith(*step.tool, input);
 }
 
-int CMainFrame::RunToolWith(const ToolInfo& info, IToolInput& input) {
+int CMainFrame::RunToolWith(const ToolRow& info, IToolInput& input) {
     ToolContext ctx;
     ctx.input = &input;
     ctx.status = [this](const std::string& text) { SetStatusText(text); };

@@ -200,7 +200,7 @@ private:
 
     void SelectFileType(int type);
     void ToolDispatch(int id);
-    int RunToolWith(const ToolInfo& info, IToolInput& input);
+    int RunToolWith(const ToolRow& info, IToolInput& input);
     // The spectrum recompute and what follows it; on a worker thread for long waveforms.
     void RecomputeNow();
     void SetTitleFromPath(const std::string& path);

@@ -5,16 +5,23 @@
 #include <QMenuBar>
 #include <functional>
 #include <map>
+#include <optional>
+#include <string>
 #include <vector>
 
 struct MenuEntry {
     enum Kind { Command, Separator, Heading, Popup } kind = Command;
-    const char* text = "";
+    std::string text;
     int id = 0;
     bool checked = false;
     std::vector<MenuEntry> children;  // Popup
     bool checkable = false;           // a choice or a switch (plain commands carry no mark)
     int group = 0;                    // choices of one menu sharing a group: one radio mark
+    // Where the entries of a popup that holds tools stand among the tool rows placed in it
+    // (entries sort by rank); a popup's tool key names the rows it takes ("" the Tools menu,
+    // else the popup's text without "&"), or is empty when it takes none.
+    int rank = 0;
+    std::optional<std::string> toolKey;
 };
 
 // The radio groups of the menus.
@@ -32,7 +39,8 @@ enum MenuGroup : int {
     kShapeGroup,
 };
 
-// The whole menu bar of the main window.
+// The whole menu bar of the main window; the Tools menu holds every tool row (tools/tool.h) at
+// its place.
 const std::vector<MenuEntry>& MainMenuLayout();
 
 // Fills bar from layout; every command entry calls onCommand(id) and is recorded in actions

@@ -43,7 +43,7 @@ std::string DefaultText(const PromptSpec& p) {
 // ---- --list ---------------------------------------------------------------------------------
 
 void ListTools(std::ostream& out) {
-    for (const ToolInfo& t : AllTools()) {
+    for (const ToolRow& t : AllTools()) {
         out << t.name << " (" << t.id << "): " << t.summary << "\n";
         if (t.prompts.empty()) out << "    no parameters\n";
         for (const PromptSpec& p : t.prompts) {
@@ -61,7 +61,7 @@ void ListTools(std::ostream& out) {
 void ListToolsJson(std::ostream& out) {
     JsonWriter j(out);
     j.BeginArray();
-    for (const ToolInfo& t : AllTools()) {
+    for (const ToolRow& t : AllTools()) {
         j.BeginObject();
         j.Field("id", static_cast<double>(t.id));
         j.Field("name", t.name);
@@ -139,7 +139,7 @@ std::function<int32_t()> SeedSource(std::optional<int32_t> fixed) {
 // ---- the run ----------------------------------------------------------------------------------
 
 struct StepReport {
-    const ToolInfo* tool = nullptr;
+    const ToolRow* tool = nullptr;
     int code = 0;
     std::string text;  // the last status text the step showed
     std::vector<std::pair<std::string, double>> results;

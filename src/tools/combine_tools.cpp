@@ -17,7 +17,7 @@ namespace {
 using P = PromptType;
 
 constexpr PromptSpec FileSpec(const char* title) {
-    return {"file", P::File, title, "", "", "path", 0, 0, 0, ""};
+    return {.name = "file", .type = P::File, .prompt = title, .unit = "path"};
 }
 const PromptSpec kCombineFile = FileSpec("Open waveform to combine");
 const PromptSpec kReplaceQFile = FileSpec("Open Waveform to add");
@@ -28,26 +28,20 @@ constexpr const char* kInvalidSecond = "ERR: Waveform Combining fail invalid wav
 
 // ---- Add (528) and subtract (529)
 
-const PromptSpec kCombineScale{"scale",
-                               P::Float,
-                               "Scale the waveform to be merged? Enter dB",
-                               "Option to scale the waveform being combined",
-                               "",
-                               "dB",
-                               -300,
-                               300,
-                               0,
-                               ""};
-const PromptSpec kCombineShift{"shift",
-                               P::Float,
-                               "Frequency shift the waveform to be merged? Enter MHz",
-                               "Option to Frequency shift the waveform being combined",
-                               "",
-                               "MHz",
-                               -5e9,
-                               5e9,
-                               0,
-                               ""};
+const PromptSpec kCombineScale{.name = "scale",
+                               .type = P::Float,
+                               .prompt = "Scale the waveform to be merged? Enter dB",
+                               .note = "Option to scale the waveform being combined",
+                               .unit = "dB",
+                               .min = -300,
+                               .max = 300};
+const PromptSpec kCombineShift{.name = "shift",
+                               .type = P::Float,
+                               .prompt = "Frequency shift the waveform to be merged? Enter MHz",
+                               .note = "Option to Frequency shift the waveform being combined",
+                               .unit = "MHz",
+                               .min = -5e9,
+                               .max = 5e9};
 
 template <CombineMode Mode>
 class AddOrSubtract : public cTool {
@@ -80,6 +74,28 @@ private:
     float gain_ = 1, mhz_ = 0;
 };
 
+const ToolRow kAddFileRow{
+    .id = kToolAddFile,
+    .name = "add-file",
+    .summary = "add a waveform read from a file, optionally scaled and shifted",
+    .successText = "External waveform combined",
+    .failureText = "ERR: External waveform combine failes",
+    .prompts = {kCombineFile, kCombineScale, kCombineShift},
+    .menu = {.popup = "Combine", .label = "&Add Waveform", .rank = 10},
+    .make = Make<AddOrSubtract<CombineMode::Add>>(),
+};
+
+const ToolRow kSubtractFileRow{
+    .id = kToolSubtractFile,
+    .name = "subtract-file",
+    .summary = "subtract a waveform read from a file, optionally scaled and shifted",
+    .successText = "External waveform combined",
+    .failureText = "ERR: External waveform combine failes",
+    .prompts = {kCombineFile, kCombineScale, kCombineShift},
+    .menu = {.popup = "Combine", .label = "&Subtract Waveform", .rank = 20},
+    .make = Make<AddOrSubtract<CombineMode::Subtract>>(),
+};
+
 // ---- Mix (536) and replace Q (40010)
 
 template <CombineMode Mode>
@@ -100,18 +116,39 @@ private:
     cWaveform other_;
 };
 
+const ToolRow kMixFileRow{
+    .id = kToolMixFile,
+    .name = "mix-file",
+    .summary = "multiply by a waveform read from a file, sample by sample",
+    .successText = "External waveform mixed",
+    .prompts = {kCombineFile},
+    .menu = {.popup = "Combine", .label = "&Mix Waveform", .rank = 30},
+    .make = Make<CombineTool<CombineMode::Multiply>>(),
+};
+
+const ToolRow kReplaceQRow{
+    .id = kToolReplaceQ,
+    .name = "replace-q",
+    .summary = "replace Q by the I samples of a file",
+    .successText = "Q Samples overwritten from external file",
+    .prompts = {kReplaceQFile},
+    .menu = {.popup = "Combine", .label = "Add/&Replace Q from new file", .rank = 40},
+    .make = Make<CombineTool<CombineMode::ReplaceQ>>(),
+};
+
 // ---- Level by marker file (39506)
 
-const PromptSpec kMarkerLevel{"SSMARKER_LEVEL",
-                              P::Float,
-                              "Enter desired Target RMS level",
-                              "The Signal areas covered by the marker file will be leveled to this",
-                              "SSMARKER_LEVEL",
-                              "dBFS",
-                              -300,
-                              -1e-5,
-                              -18,
-                              ""};
+const PromptSpec kMarkerLevel{
+    .name = "SSMARKER_LEVEL",
+    .type = P::Float,
+    .prompt = "Enter desired Target RMS level",
+    .note = "The Signal areas covered by the marker file will be leveled to this",
+    .key = "SSMARKER_LEVEL",
+    .unit = "dBFS",
+    .min = -300,
+    .max = -1e-5,
+    .defaultValue = -18,
+    .defaultText = ""};
 
 class MarkerLevel : public cTool {
 public:
@@ -152,47 +189,18 @@ private:
     float target_ = 0;
 };
 
+const ToolRow kLevelByMarkerRow{
+    .id = kToolMarkerLevel,
+    .name = "level-by-marker",
+    .summary = "scale the waveform so the areas a marker file marks have a mean power",
+    .prompts = {kMarkerFile, kMarkerLevel},
+    .menu = {.popup = "Amplitude", .label = "Level by &Marker File", .rank = 90},
+    .make = Make<MarkerLevel>(),
+};
+
 }  // namespace
 
-void RegisterCombineTools(std::vector<ToolInfo>& tools) {
-    tools.push_back({kToolAddFile,
-                     "add-file",
-                     "add a waveform read from a file, optionally scaled and shifted",
-                     "",
-                     "External waveform combined",
-                     "ERR: External waveform combine failes",
-                     {kCombineFile, kCombineScale, kCombineShift},
-                     Make<AddOrSubtract<CombineMode::Add>>()});
-    tools.push_back({kToolSubtractFile,
-                     "subtract-file",
-                     "subtract a waveform read from a file, optionally scaled and shifted",
-                     "",
-                     "External waveform combined",
-                     "ERR: External waveform combine failes",
-                     {kCombineFile, kCombineScale, kCombineShift},
-                     Make<AddOrSubtract<CombineMode::Subtract>>()});
-    tools.push_back({kToolMixFile,
-                     "mix-file",
-                     "multiply by a waveform read from a file, sample by sample",
-                     "",
-                     "External waveform mixed",
-                     "",
-                     {kCombineFile},
-                     Make<CombineTool<CombineMode::Multiply>>()});
-    tools.push_back({kToolReplaceQ,
-                     "replace-q",
-                     "replace Q by the I samples of a file",
-                     "",
-                     "Q Samples overwritten from external file",
-                     "",
-                     {kReplaceQFile},
-                     Make<CombineTool<CombineMode::ReplaceQ>>()});
-    tools.push_back({kToolMarkerLevel,
-                     "level-by-marker",
-                     "scale the waveform so the areas a marker file marks have a mean power",
-                     "",
-                     "",
-                     "",
-                     {kMarkerFile, kMarkerLevel},
-                     Make<MarkerLevel>()});
+void RegisterCombineTools(std::vector<ToolRow>& tools) {
+    tools.insert(tools.end(),
+                 {kAddFileRow, kSubtractFileRow, kMixFileRow, kReplaceQRow, kLevelByMarkerRow});
 }

@@ -15,7 +15,7 @@ namespace {
 using P = PromptType;
 
 constexpr PromptSpec ReferenceSpec(const char* title) {
-    return {"file", P::File, title, "", "", "path", 0, 0, 0, ""};
+    return {.name = "file", .type = P::File, .prompt = title, .unit = "path"};
 }
 const PromptSpec kReference = ReferenceSpec("Open Waveform");
 const PromptSpec kOffsetReference = ReferenceSpec("Open waveform");
@@ -34,6 +34,15 @@ public:
     int Apply(ToolContext& ctx, cWaveform& w) override {
         return Autocorrelate(w, ctx) ? kToolOk : kErrStopped;
     }
+};
+
+const ToolRow kAutocorrelationRow{
+    .id = kToolAutocorrelation,
+    .name = "autocorrelation",
+    .summary = "replace by the circular autocorrelation (lag 0 first)",
+    .successText = "Autocorrelation performed",
+    .menu = {.popup = "Correlation", .label = "&Autocorrelation", .rank = 10},
+    .make = Make<Autocorrelation>(),
 };
 
 // The reference is read and checked before anything is taken or changed.
@@ -79,6 +88,24 @@ public:
     }
 };
 
+const ToolRow kCrossCorrelationRow{
+    .id = kToolCrossCorrelation,
+    .name = "cross-correlation",
+    .summary = "replace by the cross-correlation with a reference file; its peak's lag",
+    .prompts = {kReference},
+    .menu = {.popup = "Correlation", .label = "&CrossCorrelation", .rank = 20},
+    .make = Make<LagCorrelation<false>>(),
+};
+
+const ToolRow kCircularCorrelationRow{
+    .id = kToolCircularCorrelation,
+    .name = "circular-correlation",
+    .summary = "replace by the circular cross-correlation with a reference; its lag",
+    .prompts = {kReference},
+    .menu = {.popup = "Correlation", .label = "C&ircular CrossCorrelation", .rank = 30},
+    .make = Make<LagCorrelation<true>>(),
+};
+
 class FrequencyOffset : public WithReference {
 public:
     int Ask(ToolContext& ctx, const cWaveform& w) override {
@@ -108,39 +135,20 @@ protected:
     const PromptSpec& ReferencePrompt() const override { return kOffsetReference; }
 };
 
+const ToolRow kFrequencyOffsetRow{
+    .id = kToolFrequencyOffset,
+    .name = "frequency-offset",
+    .summary = "measure the frequency offset to a reference file and remove it",
+    .prompts = {kOffsetReference},
+    .menu = {.popup = "Correlation",
+             .label = "&Frequency Offset (Freq Domain CrossCorrelation)",
+             .rank = 40},
+    .make = Make<FrequencyOffset>(),
+};
+
 }  // namespace
 
-void RegisterCorrelationTools(std::vector<ToolInfo>& tools) {
-    tools.push_back({kToolAutocorrelation,
-                     "autocorrelation",
-                     "replace by the circular autocorrelation (lag 0 first)",
-                     "",
-                     "Autocorrelation performed",
-                     "",
-                     {},
-                     Make<Autocorrelation>()});
-    tools.push_back({kToolCrossCorrelation,
-                     "cross-correlation",
-                     "replace by the cross-correlation with a reference file; its peak's lag",
-                     "",
-                     "",
-                     "",
-                     {kReference},
-                     Make<LagCorrelation<false>>()});
-    tools.push_back({kToolCircularCorrelation,
-                     "circular-correlation",
-                     "replace by the circular cross-correlation with a reference; its lag",
-                     "",
-                     "",
-                     "",
-                     {kReference},
-                     Make<LagCorrelation<true>>()});
-    tools.push_back({kToolFrequencyOffset,
-                     "frequency-offset",
-                     "measure the frequency offset to a reference file and remove it",
-                     "",
-                     "",
-                     "",
-                     {kOffsetReference},
-                     Make<FrequencyOffset>()});
+void RegisterCorrelationTools(std::vector<ToolRow>& tools) {
+    tools.insert(tools.end(), {kAutocorrelationRow, kCrossCorrelationRow, kCircularCorrelationRow,
+                               kFrequencyOffsetRow});
 }

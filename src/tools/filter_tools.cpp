@@ -33,11 +33,27 @@ int RefuseEdge(const ToolContext& ctx, double typed, double limitHz) {
 
 constexpr PromptSpec Edge(const char* key, const char* prompt, const char* note,
                           const char* defaultText) {
-    return {key, P::Float, prompt, note, key, "MHz", -kAnyMHz, kAnyMHz, 0, defaultText};
+    return {.name = key,
+            .type = P::Float,
+            .prompt = prompt,
+            .note = note,
+            .key = key,
+            .unit = "MHz",
+            .min = -kAnyMHz,
+            .max = kAnyMHz,
+            .defaultText = defaultText};
 }
 constexpr PromptSpec Span(const char* key, const char* note, double def, const char* defaultText) {
-    return {key, P::Float,   "Enter slope BandWidth in MHz", note, key, "MHz", -kAnyMHz, kAnyMHz,
-            def, defaultText};
+    return {.name = key,
+            .type = P::Float,
+            .prompt = "Enter slope BandWidth in MHz",
+            .note = note,
+            .key = key,
+            .unit = "MHz",
+            .min = -kAnyMHz,
+            .max = kAnyMHz,
+            .defaultValue = def,
+            .defaultText = defaultText};
 }
 
 constexpr const char* kQuarter = "a quarter of the sample rate";
@@ -75,6 +91,30 @@ public:
 
 private:
     FftFilterPlan plan_;
+};
+
+const ToolRow kLowPassRow{
+    .id = kToolLowPass,
+    .name = "low-pass",
+    .summary = "FFT low-pass: gain 1 up to the pass edge, the filter shape over the span",
+    .progressText = "FFT Low Pass Filtering...",
+    .successText = "FFT Low Pass Filter applied",
+    .failureText = "ERR: FFT Low Pass Filtering failed",
+    .prompts = {kLowPassEdge, kLowPassSpan},
+    .menu = {.popup = "Filter", .label = "FFT &Low Pass Filter", .rank = 20},
+    .make = Make<EdgeFilter<false>>(),
+};
+
+const ToolRow kHighPassRow{
+    .id = kToolHighPass,
+    .name = "high-pass",
+    .summary = "FFT high-pass: gain 1 from the pass edge up, the filter shape below it",
+    .progressText = "FFT High Pass Filtering...",
+    .successText = "FFT High Pass Filter applied",
+    .failureText = "ERR: FFT High Pass Filtering failed",
+    .prompts = {kHighPassEdge, kHighPassSpan},
+    .menu = {.popup = "Filter", .label = "FFT &High Pass Filter", .rank = 30},
+    .make = Make<EdgeFilter<true>>(),
 };
 
 // ---- Band-pass (517) and band-stop (518)
@@ -119,29 +159,50 @@ private:
     FftFilterPlan plan_;
 };
 
+const ToolRow kBandPassRow{
+    .id = kToolBandPass,
+    .name = "band-pass",
+    .summary = "FFT band-pass between two edges, the filter shape over the span outside",
+    .progressText = "FFT Band Pass Filtering...",
+    .successText = "FFT Band Pass Filter applied",
+    .failureText = "ERR: FFT Band Pass Filtering failed",
+    .prompts = {kBandPass[0], kBandPass[1], kBandPass[2]},
+    .menu = {.popup = "Filter", .label = "FFT &Band Pass Filter", .rank = 40},
+    .make = Make<BandFilter<false>>(),
+};
+
+const ToolRow kBandStopRow{
+    .id = kToolBandStop,
+    .name = "band-stop",
+    .summary = "FFT band-stop between two edges, the filter shape over the span outside",
+    .progressText = "FFT Band Stop Filtering...",
+    .successText = "FFT Band Stop Filter applied",
+    .failureText = "ERR: FFT Band Stop Filtering failed",
+    .prompts = {kBandStop[0], kBandStop[1], kBandStop[2]},
+    .menu = {.popup = "Filter", .label = "FFT Band S&top Filter", .rank = 50},
+    .make = Make<BandFilter<true>>(),
+};
+
 // ---- LTE (541) and UMTS (542) channel filters
 
 constexpr const char* kBadPosition = "ERR: Invalid Filter position specified";
-const PromptSpec kLteBandwidth{"LTE_FILTER_BW",
-                               P::Int,
-                               "Please enter the LTE Channel Bandwidth",
-                               "1, 3, 5, 10, 15 or 20",
-                               "LTE_FILTER_BW",
-                               "MHz",
-                               1,
-                               20,
-                               5,
-                               ""};
-const PromptSpec kChannelCentre{"LTE_FILTER_CENTER",
-                                P::Double,
-                                "Please enter channel centre position",
-                                "Carrier position in MHz",
-                                "LTE_FILTER_CENTER",
-                                "MHz",
-                                -kAnyMHz,
-                                kAnyMHz,
-                                0,
-                                ""};
+const PromptSpec kLteBandwidth{.name = "LTE_FILTER_BW",
+                               .type = P::Int,
+                               .prompt = "Please enter the LTE Channel Bandwidth",
+                               .note = "1, 3, 5, 10, 15 or 20",
+                               .key = "LTE_FILTER_BW",
+                               .unit = "MHz",
+                               .min = 1,
+                               .max = 20,
+                               .defaultValue = 5};
+const PromptSpec kChannelCentre{.name = "LTE_FILTER_CENTER",
+                                .type = P::Double,
+                                .prompt = "Please enter channel centre position",
+                                .note = "Carrier position in MHz",
+                                .key = "LTE_FILTER_CENTER",
+                                .unit = "MHz",
+                                .min = -kAnyMHz,
+                                .max = kAnyMHz};
 
 // The channel must lie within the spectrum as a whole: a carrier whose band reaches past
 // ±Fs/2 is refused before anything changes, like a centre beyond it.
@@ -173,56 +234,32 @@ private:
     FftFilterPlan plan_;
 };
 
+const ToolRow kLteFilterRow{
+    .id = kToolLteFilter,
+    .name = "lte-filter",
+    .summary = "LTE channel filter (raised cosine) of a bandwidth at a centre",
+    .successText = "LTE Channel Filter complete",
+    .failureText = kBadPosition,
+    .prompts = {kLteBandwidth, kChannelCentre},
+    .menu = {.popup = "Filter", .label = "LT&E Channel Filter", .rank = 70},
+    .make = Make<ChannelFilter<false>>(),
+};
+
+const ToolRow kUmtsFilterRow{
+    .id = kToolUmtsFilter,
+    .name = "umts-filter",
+    .summary = "UMTS channel filter (root raised cosine) at a centre",
+    .successText = "UMTS Channel Filter complete",
+    .failureText = kBadPosition,
+    .prompts = {kChannelCentre},
+    .menu = {.popup = "Filter", .label = "&UMTS Channel Filter", .rank = 80},
+    .make = Make<ChannelFilter<true>>(),
+};
+
 }  // namespace
 
-void RegisterFilterTools(std::vector<ToolInfo>& tools) {
-    tools.push_back({kToolLowPass,
-                     "low-pass",
-                     "FFT low-pass: gain 1 up to the pass edge, the filter shape over the span",
-                     "FFT Low Pass Filtering...",
-                     "FFT Low Pass Filter applied",
-                     "ERR: FFT Low Pass Filtering failed",
-                     {kLowPassEdge, kLowPassSpan},
-                     Make<EdgeFilter<false>>()});
-    tools.push_back({kToolHighPass,
-                     "high-pass",
-                     "FFT high-pass: gain 1 from the pass edge up, the filter shape below it",
-                     "FFT High Pass Filtering...",
-                     "FFT High Pass Filter applied",
-                     "ERR: FFT High Pass Filtering failed",
-                     {kHighPassEdge, kHighPassSpan},
-                     Make<EdgeFilter<true>>()});
-    tools.push_back({kToolBandPass,
-                     "band-pass",
-                     "FFT band-pass between two edges, the filter shape over the span outside",
-                     "FFT Band Pass Filtering...",
-                     "FFT Band Pass Filter applied",
-                     "ERR: FFT Band Pass Filtering failed",
-                     {kBandPass[0], kBandPass[1], kBandPass[2]},
-                     Make<BandFilter<false>>()});
-    tools.push_back({kToolBandStop,
-                     "band-stop",
-                     "FFT band-stop between two edges, the filter shape over the span outside",
-                     "FFT Band Stop Filtering...",
-                     "FFT Band Stop Filter applied",
-                     "ERR: FFT Band Stop Filtering failed",
-                     {kBandStop[0], kBandStop[1], kBandStop[2]},
-                     Make<BandFilter<true>>()});
-    tools.push_back({kToolLteFilter,
-                     "lte-filter",
-                     "LTE channel filter (raised cosine) of a bandwidth at a centre",
-                     "",
-                     "LTE Channel Filter complete",
-                     kBadPosition,
-                     {kLteBandwidth, kChannelCentre},
-                     Make<ChannelFilter<false>>()});
-    tools.push_back({kToolUmtsFilter,
-                     "umts-filter",
-                     "UMTS channel filter (root raised cosine) at a centre",
-                     "",
-                     "UMTS Channel Filter complete",
-                     kBadPosition,
-                     {kChannelCentre},
-                     Make<ChannelFilter<true>>()});
+void RegisterFilterTools(std::vector<ToolRow>& tools) {
+    tools.insert(tools.end(), {kLowPassRow, kHighPassRow, kBandPassRow, kBandStopRow, kLteFilterRow,
+                               kUmtsFilterRow});
     RegisterNonLinearTools(tools);
 }

@@ -15,8 +15,10 @@ namespace {
 // than leaving the waveform unfiltered without a word.
 constexpr size_t kMinTaps = 3, kMaxTaps = 499;
 
-const PromptSpec kTapFile{
-    "file", PromptType::File, "Open FIR Filter file definition", "", "", "path", 0, 0, 0, ""};
+const PromptSpec kTapFile{.name = "file",
+                          .type = PromptType::File,
+                          .prompt = "Open FIR Filter file definition",
+                          .unit = "path"};
 
 class FirFile : public cTool {
 public:
@@ -44,16 +46,18 @@ private:
     std::vector<float> taps_;
 };
 
+const ToolRow kFirFileRow{
+    .id = kToolFirFile,
+    .name = "fir-file",
+    .summary =
+        "circular FIR filter with 3 to 499 taps read from a file (the I values, "
+        "normalised to a largest tap of 0.5)",
+    .successText = "Waveform filtered",
+    .prompts = {kTapFile},
+    .menu = {.popup = "Filter", .label = "&FIR Filter using external tap file", .rank = 60},
+    .make = Make<FirFile>(),
+};
+
 }  // namespace
 
-void RegisterFirFileTools(std::vector<ToolInfo>& tools) {
-    tools.push_back({kToolFirFile,
-                     "fir-file",
-                     "circular FIR filter with 3 to 499 taps read from a file (the I values, "
-                     "normalised to a largest tap of 0.5)",
-                     "",
-                     "Waveform filtered",
-                     "",
-                     {kTapFile},
-                     Make<FirFile>()});
-}
+void RegisterFirFileTools(std::vector<ToolRow>& tools) { tools.insert(tools.end(), {kFirFileRow}); }

@@ -33,29 +33,29 @@ int Refuse(const ToolContext& ctx, const char* text, int code) {
 
 // ---- Single tone (504)
 
-const PromptSpec kToneFrequency{"AddToneMHz",
-                                P::Float,
-                                "Enter Frequency of tone in MHz",
-                                "Complex tone +/- frequency",
-                                "AddToneMHz",
-                                "MHz",
-                                -kAny,
-                                kAny,
-                                1.0,
-                                ""};
-const PromptSpec kToneLevel{
-    "AddTonedBFS", P::Float, "Enter Amplitude of tone in dBFS", "", "AddTonedBFS", "dBFS", -300, 0,
-    -12,           ""};
-const PromptSpec kTonePhase{"AddTonePhase",
-                            P::Float,
-                            "Enter Phase of tone in Degrees",
-                            "",
-                            "AddTonePhase",
-                            "degrees",
-                            -360,
-                            360,
-                            0,
-                            ""};
+const PromptSpec kToneFrequency{.name = "AddToneMHz",
+                                .type = P::Float,
+                                .prompt = "Enter Frequency of tone in MHz",
+                                .note = "Complex tone +/- frequency",
+                                .key = "AddToneMHz",
+                                .unit = "MHz",
+                                .min = -kAny,
+                                .max = kAny,
+                                .defaultValue = 1.0};
+const PromptSpec kToneLevel{.name = "AddTonedBFS",
+                            .type = P::Float,
+                            .prompt = "Enter Amplitude of tone in dBFS",
+                            .key = "AddTonedBFS",
+                            .unit = "dBFS",
+                            .min = -300,
+                            .defaultValue = -12};
+const PromptSpec kTonePhase{.name = "AddTonePhase",
+                            .type = P::Float,
+                            .prompt = "Enter Phase of tone in Degrees",
+                            .key = "AddTonePhase",
+                            .unit = "degrees",
+                            .min = -360,
+                            .max = 360};
 
 class SingleTone : public cTool {
 public:
@@ -82,59 +82,63 @@ private:
     float mhz_ = 0, amplitude_ = 0, phase_ = 0;
 };
 
+const ToolRow kToneRow{
+    .id = kToolAddTone,
+    .name = "tone",
+    .summary = "add a complex tone",
+    .progressText = "Adding CW tone...",
+    .successText = "CW Tone Added",
+    .failureText = "ERR: CW Tone addition failed",
+    .prompts = {kToneFrequency, kToneLevel, kTonePhase},
+    .menu = {.popup = "Add Tone", .label = "&Single Tone", .rank = 10},
+    .make = Make<SingleTone>(),
+};
+
 // ---- Multi-tone (40047)
 
 constexpr int kMaxTones = 10000;
-const PromptSpec kMultiStart{"AddMultiToneStart",
-                             P::Float,
-                             "Enter Frequency of Starting tone in MHz",
-                             "Complex tone +/- frequency",
-                             "AddMultiToneStart",
-                             "MHz",
-                             -kAny,
-                             kAny,
-                             -1,
-                             ""};
-const PromptSpec kMultiStep{"AddMultiToneStop",
-                            P::Float,
-                            "Enter Tone Frequency step in MHz",
-                            "Complex tone +/- frequency",
-                            "AddMultiToneStop",
-                            "MHz",
-                            -kAny,
-                            kAny,
-                            0.1,
-                            ""};
-const PromptSpec kMultiCount{"AddMultiToneNum",
-                             P::Int,
-                             "Enter Number of tones",
-                             "",
-                             "AddMultiToneNum",
-                             "tones",
-                             0,
-                             kMaxTones,
-                             10,
-                             ""};
-const PromptSpec kMultiLevel{"AddMultiToneLevel",
-                             P::Float,
-                             "Enter Amplitude of tones in dBFS",
-                             "The level of each individual tone",
-                             "AddMultiToneLevel",
-                             "dBFS",
-                             -kAny,
-                             kAny,
-                             -30,
-                             ""};
-const PromptSpec kMultiPhase{"phase",
-                             P::Text,
-                             "Enter Phase of tones in Degrees",
-                             "Type RND to randomise the phase of each tone",
-                             "",
-                             "degrees or RND",
-                             -kAny,
-                             kAny,
-                             0,
-                             "RND"};
+const PromptSpec kMultiStart{.name = "AddMultiToneStart",
+                             .type = P::Float,
+                             .prompt = "Enter Frequency of Starting tone in MHz",
+                             .note = "Complex tone +/- frequency",
+                             .key = "AddMultiToneStart",
+                             .unit = "MHz",
+                             .min = -kAny,
+                             .max = kAny,
+                             .defaultValue = -1};
+const PromptSpec kMultiStep{.name = "AddMultiToneStop",
+                            .type = P::Float,
+                            .prompt = "Enter Tone Frequency step in MHz",
+                            .note = "Complex tone +/- frequency",
+                            .key = "AddMultiToneStop",
+                            .unit = "MHz",
+                            .min = -kAny,
+                            .max = kAny,
+                            .defaultValue = 0.1};
+const PromptSpec kMultiCount{.name = "AddMultiToneNum",
+                             .type = P::Int,
+                             .prompt = "Enter Number of tones",
+                             .key = "AddMultiToneNum",
+                             .unit = "tones",
+                             .max = kMaxTones,
+                             .defaultValue = 10};
+const PromptSpec kMultiLevel{.name = "AddMultiToneLevel",
+                             .type = P::Float,
+                             .prompt = "Enter Amplitude of tones in dBFS",
+                             .note = "The level of each individual tone",
+                             .key = "AddMultiToneLevel",
+                             .unit = "dBFS",
+                             .min = -kAny,
+                             .max = kAny,
+                             .defaultValue = -30};
+const PromptSpec kMultiPhase{.name = "phase",
+                             .type = P::Text,
+                             .prompt = "Enter Phase of tones in Degrees",
+                             .note = "Type RND to randomise the phase of each tone",
+                             .unit = "degrees or RND",
+                             .min = -kAny,
+                             .max = kAny,
+                             .defaultText = "RND"};
 
 class MultiTone : public cTool {
 public:
@@ -192,38 +196,42 @@ private:
     bool random_ = true;
 };
 
+const ToolRow kMultiToneRow{
+    .id = kToolMultiTone,
+    .name = "multi-tone",
+    .summary = "add tones at a fixed frequency step",
+    .successText = "Multi Tones Added.",
+    .prompts = {kMultiStart, kMultiStep, kMultiCount, kMultiLevel, kMultiPhase},
+    .menu = {.popup = "Add Tone", .label = "&Multi-Tone", .rank = 20},
+    .make = Make<MultiTone>(),
+};
+
 // ---- Swept tone (534)
 
-const PromptSpec kSweepStart{"AddSweptToneMHz1",
-                             P::Float,
-                             "Enter Starting Frequency in MHz",
-                             "Complex tone +/- frequency",
-                             "AddSweptToneMHz1",
-                             "MHz",
-                             -kAny,
-                             kAny,
-                             1,
-                             ""};
-const PromptSpec kSweepEnd{"AddSweptToneMHz2",
-                           P::Float,
-                           "Enter End Frequency in MHz",
-                           "",
-                           "AddSweptToneMHz2",
-                           "MHz",
-                           -kAny,
-                           kAny,
-                           1,
-                           ""};
-const PromptSpec kSweepLevel{"AddSweptTonedBFS",
-                             P::Float,
-                             "Enter Amplitude of tone in dBFS",
-                             "",
-                             "AddSweptTonedBFS",
-                             "dBFS",
-                             -300,
-                             0,
-                             -12,
-                             ""};
+const PromptSpec kSweepStart{.name = "AddSweptToneMHz1",
+                             .type = P::Float,
+                             .prompt = "Enter Starting Frequency in MHz",
+                             .note = "Complex tone +/- frequency",
+                             .key = "AddSweptToneMHz1",
+                             .unit = "MHz",
+                             .min = -kAny,
+                             .max = kAny,
+                             .defaultValue = 1};
+const PromptSpec kSweepEnd{.name = "AddSweptToneMHz2",
+                           .type = P::Float,
+                           .prompt = "Enter End Frequency in MHz",
+                           .key = "AddSweptToneMHz2",
+                           .unit = "MHz",
+                           .min = -kAny,
+                           .max = kAny,
+                           .defaultValue = 1};
+const PromptSpec kSweepLevel{.name = "AddSweptTonedBFS",
+                             .type = P::Float,
+                             .prompt = "Enter Amplitude of tone in dBFS",
+                             .key = "AddSweptTonedBFS",
+                             .unit = "dBFS",
+                             .min = -300,
+                             .defaultValue = -12};
 
 class SweptTone : public cTool {
 public:
@@ -250,18 +258,28 @@ private:
     float f1_ = 0, f2_ = 0, amplitude_ = 0;
 };
 
+const ToolRow kSweptToneRow{
+    .id = kToolSweptTone,
+    .name = "swept-tone",
+    .summary = "add a linear chirp",
+    .progressText = "Adding swept tone...",
+    .successText = "Swept Tone Added",
+    .failureText = "ERR: Tone addition failed",
+    .prompts = {kSweepStart, kSweepEnd, kSweepLevel},
+    .menu = {.popup = "Add Tone", .label = "S&wept-Tone", .rank = 30},
+    .make = Make<SweptTone>(),
+};
+
 // ---- Gaussian noise (503)
 
-const PromptSpec kNoiseLevel{"AddNoise",
-                             P::Float,
-                             "Enter total noise power in dBFs",
-                             "Random Gaussian noise added to each sample",
-                             "AddNoise",
-                             "dBFS",
-                             -300,
-                             0,
-                             -100,
-                             ""};
+const PromptSpec kNoiseLevel{.name = "AddNoise",
+                             .type = P::Float,
+                             .prompt = "Enter total noise power in dBFs",
+                             .note = "Random Gaussian noise added to each sample",
+                             .key = "AddNoise",
+                             .unit = "dBFS",
+                             .min = -300,
+                             .defaultValue = -100};
 
 class Noise : public cTool {
 public:
@@ -282,10 +300,29 @@ private:
     float amplitude_ = 0;
 };
 
+const ToolRow kNoiseRow{
+    .id = kToolAddNoise,
+    .name = "noise",
+    .summary = "add complex Gaussian noise of a total power",
+    .progressText = "Adding Gaussian Noise...",
+    .successText = "Gaussian noise added",
+    .failureText = "ERR: Gaussian noise addition failed",
+    .prompts = {kNoiseLevel},
+    .menu = {.popup = "", .label = "Add &Noise", .rank = 60},
+    .make = Make<Noise>(),
+};
+
 // ---- DC (520 both, 543 I, 544 Q)
 
 constexpr PromptSpec DcSpec(const char* note) {
-    return {"AddDC", P::Float, "Enter DC Level in dBFS", note, "AddDC", "dBFS", -300, 0, -40, ""};
+    return {.name = "AddDC",
+            .type = P::Float,
+            .prompt = "Enter DC Level in dBFS",
+            .note = note,
+            .key = "AddDC",
+            .unit = "dBFS",
+            .min = -300,
+            .defaultValue = -40};
 }
 const PromptSpec kDcBoth = DcSpec("Equal Positive I and Negative Q DC shift");
 const PromptSpec kDcI = DcSpec("I DC shift");
@@ -321,18 +358,52 @@ private:
     float amplitude_ = 0;
 };
 
+const ToolRow kDcRow{
+    .id = kToolAddDc,
+    .name = "dc",
+    .summary = "add DC, positive on I and negative on Q",
+    .progressText = "Adding DC",
+    .successText = "DC Added",
+    .failureText = "Error: Add DC failed",
+    .prompts = {kDcBoth},
+    .menu = {.popup = "DC", .label = "&Add DC", .rank = 10},
+    .make = Make<AddDcTool<kToolAddDc>>(),
+};
+
+const ToolRow kDcIRow{
+    .id = kToolAddDcI,
+    .name = "dc-i",
+    .summary = "add DC on I",
+    .progressText = "Adding DC",
+    .successText = "DC Added",
+    .failureText = "Error: Add DC failed",
+    .prompts = {kDcI},
+    .menu = {.popup = "DC", .label = "Add DC on &I", .rank = 20},
+    .make = Make<AddDcTool<kToolAddDcI>>(),
+};
+
+const ToolRow kDcQRow{
+    .id = kToolAddDcQ,
+    .name = "dc-q",
+    .summary = "add DC on Q",
+    .progressText = "Adding DC",
+    .successText = "DC Added",
+    .failureText = "Error: Add DC failed",
+    .prompts = {kDcQ},
+    .menu = {.popup = "DC", .label = "Add DC on &Q", .rank = 30},
+    .make = Make<AddDcTool<kToolAddDcQ>>(),
+};
+
 // ---- Pulse (506)
 
-const PromptSpec kPulse{"AddPulse",
-                        P::Float,
-                        "Enter Duration of Pulse",
-                        "Enter time in seconds",
-                        "AddPulse",
-                        "s",
-                        0,
-                        10,
-                        0.0001,
-                        ""};
+const PromptSpec kPulse{.name = "AddPulse",
+                        .type = P::Float,
+                        .prompt = "Enter Duration of Pulse",
+                        .note = "Enter time in seconds",
+                        .key = "AddPulse",
+                        .unit = "s",
+                        .max = 10,
+                        .defaultValue = 0.0001};
 
 class Pulse : public cTool {
 public:
@@ -355,6 +426,16 @@ private:
     int64_t length_ = 0;
 };
 
+const ToolRow kPulseRow{
+    .id = kToolAddPulse,
+    .name = "pulse",
+    .summary = "overwrite the start with a pulse of 0.2 + 0.2j",
+    .successText = "Pulse added",
+    .prompts = {kPulse},
+    .menu = {.popup = "", .label = "Add &Pulse", .rank = 80},
+    .make = Make<Pulse>(),
+};
+
 // ---- QPSK (721), 16QAM (40091), 64QAM (40039)
 
 template <int Points>
@@ -368,16 +449,32 @@ public:
     }
 };
 
-const PromptSpec kSymbolRate{"ModulationSampleRate",
-                             P::Float,
-                             "Enter The sample rate",
-                             "must be << Fs",
-                             "ModulationSampleRate",
-                             "Hz",
-                             0,
-                             kAny,
-                             1228800,
-                             ""};
+const ToolRow kQpskRow{
+    .id = kToolQpsk,
+    .name = "qpsk",
+    .summary = "replace by random QPSK symbols, one a sample",
+    .successText = "QPSK added",
+    .menu = {.popup = "", .label = "Replace by &QPSK", .rank = 90},
+    .make = Make<Symbols<4>>(),
+};
+
+const ToolRow kQam16Row{
+    .id = kToolQam16,
+    .name = "qam16",
+    .summary = "replace by random 16QAM symbols, one a sample",
+    .successText = "16QAM added",
+    .menu = {.popup = "", .label = "Replace by 1&6QAM", .rank = 100},
+    .make = Make<Symbols<16>>(),
+};
+
+const PromptSpec kSymbolRate{.name = "ModulationSampleRate",
+                             .type = P::Float,
+                             .prompt = "Enter The sample rate",
+                             .note = "must be << Fs",
+                             .key = "ModulationSampleRate",
+                             .unit = "Hz",
+                             .max = kAny,
+                             .defaultValue = 1228800};
 
 class Qam64 : public cTool {
 public:
@@ -409,95 +506,19 @@ private:
     int64_t samplesPerSymbol_ = 1;
 };
 
+const ToolRow kQam64Row{
+    .id = kToolQam64,
+    .name = "qam64",
+    .summary = "replace by shaped 64QAM at a symbol rate",
+    .successText = "64QAM added",
+    .prompts = {kSymbolRate},
+    .menu = {.popup = "", .label = "Replace by 6&4QAM", .rank = 110},
+    .make = Make<Qam64>(),
+};
+
 }  // namespace
 
-void RegisterGeneratorTools(std::vector<ToolInfo>& tools) {
-    tools.push_back({kToolAddTone,
-                     "tone",
-                     "add a complex tone",
-                     "Adding CW tone...",
-                     "CW Tone Added",
-                     "ERR: CW Tone addition failed",
-                     {kToneFrequency, kToneLevel, kTonePhase},
-                     Make<SingleTone>()});
-    tools.push_back({kToolMultiTone,
-                     "multi-tone",
-                     "add tones at a fixed frequency step",
-                     "",
-                     "Multi Tones Added.",
-                     "",
-                     {kMultiStart, kMultiStep, kMultiCount, kMultiLevel, kMultiPhase},
-                     Make<MultiTone>()});
-    tools.push_back({kToolSweptTone,
-                     "swept-tone",
-                     "add a linear chirp",
-                     "Adding swept tone...",
-                     "Swept Tone Added",
-                     "ERR: Tone addition failed",
-                     {kSweepStart, kSweepEnd, kSweepLevel},
-                     Make<SweptTone>()});
-    tools.push_back({kToolAddNoise,
-                     "noise",
-                     "add complex Gaussian noise of a total power",
-                     "Adding Gaussian Noise...",
-                     "Gaussian noise added",
-                     "ERR: Gaussian noise addition failed",
-                     {kNoiseLevel},
-                     Make<Noise>()});
-    tools.push_back({kToolAddPulse,
-                     "pulse",
-                     "overwrite the start with a pulse of 0.2 + 0.2j",
-                     "",
-                     "Pulse added",
-                     "",
-                     {kPulse},
-                     Make<Pulse>()});
-    tools.push_back({kToolQpsk,
-                     "qpsk",
-                     "replace by random QPSK symbols, one a sample",
-                     "",
-                     "QPSK added",
-                     "",
-                     {},
-                     Make<Symbols<4>>()});
-    tools.push_back({kToolQam16,
-                     "qam16",
-                     "replace by random 16QAM symbols, one a sample",
-                     "",
-                     "16QAM added",
-                     "",
-                     {},
-                     Make<Symbols<16>>()});
-    tools.push_back({kToolQam64,
-                     "qam64",
-                     "replace by shaped 64QAM at a symbol rate",
-                     "",
-                     "64QAM added",
-                     "",
-                     {kSymbolRate},
-                     Make<Qam64>()});
-    tools.push_back({kToolAddDc,
-                     "dc",
-                     "add DC, positive on I and negative on Q",
-                     "Adding DC",
-                     "DC Added",
-                     "Error: Add DC failed",
-                     {kDcBoth},
-                     Make<AddDcTool<kToolAddDc>>()});
-    tools.push_back({kToolAddDcI,
-                     "dc-i",
-                     "add DC on I",
-                     "Adding DC",
-                     "DC Added",
-                     "Error: Add DC failed",
-                     {kDcI},
-                     Make<AddDcTool<kToolAddDcI>>()});
-    tools.push_back({kToolAddDcQ,
-                     "dc-q",
-                     "add DC on Q",
-                     "Adding DC",
-                     "DC Added",
-                     "Error: Add DC failed",
-                     {kDcQ},
-                     Make<AddDcTool<kToolAddDcQ>>()});
+void RegisterGeneratorTools(std::vector<ToolRow>& tools) {
+    tools.insert(tools.end(), {kToneRow, kMultiToneRow, kSweptToneRow, kNoiseRow, kPulseRow,
+                               kQpskRow, kQam16Row, kQam64Row, kDcRow, kDcIRow, kDcQRow});
 }

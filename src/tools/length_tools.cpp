@@ -39,16 +39,14 @@ std::string Format(const char* pattern, int64_t a, int64_t b = 0) {
 
 // ---- Set length (507)
 
-const PromptSpec kSetLength{"SetLength",
-                            P::Float,
-                            "Enter Length in Seconds/Samples",
-                            "If entered number is > 10, then considered as samples",
-                            "SetLength",
-                            "s or samples",
-                            0,
-                            1e8,
-                            2048,
-                            ""};
+const PromptSpec kSetLength{.name = "SetLength",
+                            .type = P::Float,
+                            .prompt = "Enter Length in Seconds/Samples",
+                            .note = "If entered number is > 10, then considered as samples",
+                            .key = "SetLength",
+                            .unit = "s or samples",
+                            .max = 1e8,
+                            .defaultValue = 2048};
 
 class SetLengthTool : public cTool {
 public:
@@ -70,28 +68,39 @@ private:
     int64_t length_ = 0;
 };
 
+const ToolRow kSetLengthRow{
+    .id = kToolSetLength,
+    .name = "set-length",
+    .summary =
+        "cut the waveform or pad it with zeros: a value above 10 is samples, else "
+        "seconds",
+    .progressText = "Setting Waveform Length...",
+    .successText = "Waveform length changed",
+    .prompts = {kSetLength},
+    .menu = {.popup = "Length", .label = "Set &Length", .rank = 10},
+    .make = Make<SetLengthTool>(),
+};
+
 // ---- Crop (523)
 
-const PromptSpec kCropStart{"StartCrop",
-                            P::Int,
-                            "Enter Crop Start Sample number",
-                            "1 <= Start < %d",
-                            "StartCrop",
-                            "sample number",
-                            1,
-                            kMaxIntAnswer,
-                            1,
-                            ""};
-const PromptSpec kCropStop{"StopCrop",
-                           P::Int,
-                           "Enter Crop Stop Sample number",
-                           "%d <= Stop <= %d",
-                           "StopCrop",
-                           "sample number",
-                           2,
-                           kMaxIntAnswer,
-                           0,
-                           "the last sample number (N)"};
+const PromptSpec kCropStart{.name = "StartCrop",
+                            .type = P::Int,
+                            .prompt = "Enter Crop Start Sample number",
+                            .note = "1 <= Start < %d",
+                            .key = "StartCrop",
+                            .unit = "sample number",
+                            .min = 1,
+                            .max = kMaxIntAnswer,
+                            .defaultValue = 1};
+const PromptSpec kCropStop{.name = "StopCrop",
+                           .type = P::Int,
+                           .prompt = "Enter Crop Stop Sample number",
+                           .note = "%d <= Stop <= %d",
+                           .key = "StopCrop",
+                           .unit = "sample number",
+                           .min = 2,
+                           .max = kMaxIntAnswer,
+                           .defaultText = "the last sample number (N)"};
 
 class Crop : public cTool {
 public:
@@ -116,13 +125,27 @@ private:
     int64_t first_ = 0, last_ = 0;
 };
 
+const ToolRow kCropRow{
+    .id = kToolCrop,
+    .name = "crop",
+    .summary = "keep sample numbers StartCrop .. StopCrop (counted from 1, both kept)",
+    .successText = "Waveform cropped",
+    .failureText = "ERR: Waveform crop failed",
+    .prompts = {kCropStart, kCropStop},
+    .menu = {.popup = "Length", .label = "&Crop", .rank = 20},
+    .make = Make<Crop>(),
+};
+
 // ---- Trim from the left (512)
 
-const PromptSpec kTrimLeft{
-    "TrimLeft", P::Int,        "Number of samples to trim from the left edge",
-    "",         "TrimLeft",    "samples",
-    1,          kMaxIntAnswer, 32,
-    ""};
+const PromptSpec kTrimLeft{.name = "TrimLeft",
+                           .type = P::Int,
+                           .prompt = "Number of samples to trim from the left edge",
+                           .key = "TrimLeft",
+                           .unit = "samples",
+                           .min = 1,
+                           .max = kMaxIntAnswer,
+                           .defaultValue = 32};
 
 class TrimLeft : public cTool {
 public:
@@ -139,18 +162,31 @@ private:
     int64_t k_ = 0;
 };
 
+const ToolRow kTrimLeftRow{
+    .id = kToolTrimLeft,
+    .name = "trim-left",
+    .summary = "remove the first TrimLeft samples",
+    .successText = "Samples trimmed from the left",
+    .failureText =  // Trimming N − 1 passes the prompt and the crop then
+                    // refuses to keep a single sample.
+    "ERR: Trimming from the left must leave two samples or more",
+    .prompts = {kTrimLeft},
+    .menu = {.popup = "Length", .label = "&Trim X samples from the Left", .rank = 30},
+    .make = Make<TrimLeft>(),
+};
+
 // ---- Crop to the middle (40001)
 
-const PromptSpec kCropMiddle{"Crop_Middle",
-                             P::Int,
-                             "Number of samples to extract",
-                             "Crop X samples about the center of the waveform file",
-                             "Crop_Middle",
-                             "samples",
-                             2,  // 1 passes the prompt; the crop needs two samples
+const PromptSpec kCropMiddle{.name = "Crop_Middle",
+                             .type = P::Int,
+                             .prompt = "Number of samples to extract",
+                             .note = "Crop X samples about the center of the waveform file",
+                             .key = "Crop_Middle",
+                             .unit = "samples",
+                             .min = 2,
+                             .max =  // 1 passes the prompt; the crop needs two samples
                              kMaxIntAnswer,
-                             8192,
-                             ""};
+                             .defaultValue = 8192};
 
 class CropMiddle : public cTool {
 public:
@@ -172,10 +208,22 @@ private:
     int64_t k_ = 0;
 };
 
+const ToolRow kCropMiddleRow{
+    .id = kToolCropMiddle,
+    .name = "crop-middle",
+    .summary = "keep Crop_Middle samples about the centre of the waveform",
+    .progressText = "Cropping Middle Portion",
+    .successText = "Samples Extraced from the middle of the waveform",
+    .failureText = "ERR: Waveform middle portion crop failed",
+    .prompts = {kCropMiddle},
+    .menu = {.popup = "Length", .label = "Crop to &Middle X samples", .rank = 40},
+    .make = Make<CropMiddle>(),
+};
+
 // ---- Append another waveform (511)
 
-const PromptSpec kAppendFile{"file", P::File, "Open waveform file to append", "", "", "path", 0, 0,
-                             0,      ""};
+const PromptSpec kAppendFile{
+    .name = "file", .type = P::File, .prompt = "Open waveform file to append", .unit = "path"};
 
 class AppendFile : public cTool {
 public:
@@ -196,18 +244,28 @@ private:
     cWaveform other_;
 };
 
+const ToolRow kAppendFileRow{
+    .id = kToolAppendFile,
+    .name = "append-file",
+    .summary = "append the samples of a waveform read from a file",
+    .progressText = "Appending File...",
+    .successText = "Waveform Appended",
+    .failureText = "ERR: Waveform Append failed",
+    .prompts = {kAppendFile},
+    .menu = {.popup = "Append", .label = "Append &another waveform", .rank = 20},
+    .make = Make<AppendFile>(),
+};
+
 // ---- Append copies of self (40020)
 
-const PromptSpec kAppendCopies{"Append_Self_Count",
-                               P::Int,
-                               "How many copies to append?",
-                               "",
-                               "Append_Self_Count",
-                               "copies",
-                               1,
-                               1000,
-                               2,
-                               ""};
+const PromptSpec kAppendCopies{.name = "Append_Self_Count",
+                               .type = P::Int,
+                               .prompt = "How many copies to append?",
+                               .key = "Append_Self_Count",
+                               .unit = "copies",
+                               .min = 1,
+                               .max = 1000,
+                               .defaultValue = 2};
 
 class AppendSelf : public cTool {
 public:
@@ -223,58 +281,21 @@ private:
     int64_t copies_ = 0;
 };
 
+const ToolRow kAppendSelfRow{
+    .id = kToolAppendSelf,
+    .name = "append-self",
+    .summary = "append Append_Self_Count copies of the waveform to itself",
+    .progressText = "Appending copies of self...",
+    .successText = "Waveform Appended",
+    .failureText = "ERR: Appending copies of self failed",
+    .prompts = {kAppendCopies},
+    .menu = {.popup = "Append", .label = "Append &copies of self", .rank = 10},
+    .make = Make<AppendSelf>(),
+};
+
 }  // namespace
 
-void RegisterLengthTools(std::vector<ToolInfo>& tools) {
-    tools.push_back({kToolSetLength,
-                     "set-length",
-                     "cut the waveform or pad it with zeros: a value above 10 is samples, else "
-                     "seconds",
-                     "Setting Waveform Length...",
-                     "Waveform length changed",
-                     "",
-                     {kSetLength},
-                     Make<SetLengthTool>()});
-    tools.push_back({kToolCrop,
-                     "crop",
-                     "keep sample numbers StartCrop .. StopCrop (counted from 1, both kept)",
-                     "",
-                     "Waveform cropped",
-                     "ERR: Waveform crop failed",
-                     {kCropStart, kCropStop},
-                     Make<Crop>()});
-    tools.push_back({kToolTrimLeft,
-                     "trim-left",
-                     "remove the first TrimLeft samples",
-                     "",
-                     "Samples trimmed from the left",
-                     // Trimming N − 1 passes the prompt and the crop then
-                     // refuses to keep a single sample.
-                     "ERR: Trimming from the left must leave two samples or more",
-                     {kTrimLeft},
-                     Make<TrimLeft>()});
-    tools.push_back({kToolCropMiddle,
-                     "crop-middle",
-                     "keep Crop_Middle samples about the centre of the waveform",
-                     "Cropping Middle Portion",
-                     "Samples Extraced from the middle of the waveform",
-                     "ERR: Waveform middle portion crop failed",
-                     {kCropMiddle},
-                     Make<CropMiddle>()});
-    tools.push_back({kToolAppendFile,
-                     "append-file",
-                     "append the samples of a waveform read from a file",
-                     "Appending File...",
-                     "Waveform Appended",
-                     "ERR: Waveform Append failed",
-                     {kAppendFile},
-                     Make<AppendFile>()});
-    tools.push_back({kToolAppendSelf,
-                     "append-self",
-                     "append Append_Self_Count copies of the waveform to itself",
-                     "Appending copies of self...",
-                     "Waveform Appended",
-                     "ERR: Appending copies of self failed",
-                     {kAppendCopies},
-                     Make<AppendSelf>()});
+void RegisterLengthTools(std::vector<ToolRow>& tools) {
+    tools.insert(tools.end(), {kSetLengthRow, kCropRow, kTrimLeftRow, kCropMiddleRow,
+                               kAppendFileRow, kAppendSelfRow});
 }

@@ -19,16 +19,15 @@ constexpr double kMaxFiniteGainDb = 770.6;
 
 // ---- Scale entire waveform (502)
 
-const PromptSpec kScale{"Scale",
-                        P::Float,
-                        "Enter Scaling Factor in dB",
-                        "Scale the power of the entire waveform",
-                        "Scale",
-                        "dB",
-                        -10000,
-                        kMaxFiniteGainDb,
-                        -6,
-                        ""};
+const PromptSpec kScale{.name = "Scale",
+                        .type = P::Float,
+                        .prompt = "Enter Scaling Factor in dB",
+                        .note = "Scale the power of the entire waveform",
+                        .key = "Scale",
+                        .unit = "dB",
+                        .min = -10000,
+                        .max = kMaxFiniteGainDb,
+                        .defaultValue = -6};
 
 class Scale : public cTool {
 public:
@@ -49,18 +48,29 @@ private:
     float factor_ = 1;
 };
 
+const ToolRow kScaleRow{
+    .id = kToolScale,
+    .name = "scale",
+    .summary = "multiply every sample by a gain in dB",
+    .progressText = "Scaling Waveform...",
+    .successText = "Waveform Amplitude scaled",
+    .failureText = "ERR: Waveform scaling failed",
+    .prompts = {kScale},
+    .menu = {.popup = "Amplitude", .label = "Amplitude &Scale Entire Waveform", .rank = 10},
+    .make = Make<Scale>(),
+};
+
 // ---- Scale the zoomed span (40017)
 
-const PromptSpec kScaleZoom{"Scale2",
-                            P::Float,
-                            "Enter Scaling Factor in dB",
-                            "Scale the power of the waveform in current view zoom",
-                            "Scale2",
-                            "dB",
-                            -5000,
-                            kMaxFiniteGainDb,
-                            -6,
-                            ""};
+const PromptSpec kScaleZoom{.name = "Scale2",
+                            .type = P::Float,
+                            .prompt = "Enter Scaling Factor in dB",
+                            .note = "Scale the power of the waveform in current view zoom",
+                            .key = "Scale2",
+                            .unit = "dB",
+                            .min = -5000,
+                            .max = kMaxFiniteGainDb,
+                            .defaultValue = -6};
 
 class ScaleZoom : public cTool {
 public:
@@ -95,18 +105,26 @@ private:
     float factor_ = 1;
 };
 
+const ToolRow kScaleZoomRow{
+    .id = kToolScaleZoom,
+    .name = "scale-zoom",
+    .summary = "multiply the zoomed span of the I, Q or IQ time view by a gain in dB",
+    .successText = "Waveform Amplitude scaled",
+    .prompts = {kScaleZoom},
+    .menu = {.popup = "Amplitude", .label = "Amplitude Scale (&Current Zoom only)", .rank = 20},
+    .make = Make<ScaleZoom>(),
+};
+
 // ---- Set RMS (40088)
 
-const PromptSpec kSetRms{"SetRMS",
-                         P::Float,
-                         "Enter Desired target RMS",
-                         "Adjust the wavefom to an RMS of dBFS specified",
-                         "SetRMS",
-                         "dBFS",
-                         -10000,
-                         0,
-                         -13,
-                         ""};
+const PromptSpec kSetRms{.name = "SetRMS",
+                         .type = P::Float,
+                         .prompt = "Enter Desired target RMS",
+                         .note = "Adjust the wavefom to an RMS of dBFS specified",
+                         .key = "SetRMS",
+                         .unit = "dBFS",
+                         .min = -10000,
+                         .defaultValue = -13};
 
 // The factor that takes a level of fromDb to toDb, or 0 when there is none (a silent or
 // non-finite level, or a factor beyond a float).
@@ -136,18 +154,28 @@ private:
     float target_ = 0;
 };
 
+const ToolRow kSetRmsRow{
+    .id = kToolSetRms,
+    .name = "set-rms",
+    .summary = "scale the waveform to a mean power in dBFS",
+    .progressText = "Scaling waveform to desired RMS level...",
+    .successText = "Waveform Amplitude Set",
+    .failureText = "ERR: Waveform Amplitude Setting failed",
+    .prompts = {kSetRms},
+    .menu = {.popup = "Amplitude", .label = "Amplitude Set &RMS", .rank = 30},
+    .make = Make<SetRms>(),
+};
+
 // ---- Complex power clip (508)
 
-const PromptSpec kClipLevel{"level",
-                            P::Float,
-                            "Enter Clipping Level in dBFS",
-                            "Hard Clipping of the waveform",
-                            "",
-                            "dBFS",
-                            -300,
-                            3,
-                            0,
-                            "the waveform's peak level"};
+const PromptSpec kClipLevel{.name = "level",
+                            .type = P::Float,
+                            .prompt = "Enter Clipping Level in dBFS",
+                            .note = "Hard Clipping of the waveform",
+                            .unit = "dBFS",
+                            .min = -300,
+                            .max = 3,
+                            .defaultText = "the waveform's peak level"};
 
 class PowerClip : public cTool {
 public:
@@ -169,6 +197,18 @@ private:
     float level_ = 1;
 };
 
+const ToolRow kClipRow{
+    .id = kToolPowerClip,
+    .name = "clip",
+    .summary = "limit the magnitude of every sample, keeping its phase",
+    .progressText = "Clipping Waveform...",
+    .successText = "Waveform hard-clipped",
+    .failureText = "ERR: Hard-clip failed",
+    .prompts = {kClipLevel},
+    .menu = {.popup = "Amplitude", .label = "Complex &Power Clip", .rank = 40},
+    .make = Make<PowerClip>(),
+};
+
 // ---- Voltage clip to 0 dB (40009)
 
 class VoltageClip : public cTool {
@@ -182,28 +222,37 @@ public:
     }
 };
 
+const ToolRow kClipIqRow{
+    .id = kToolVoltageClip,
+    .name = "clip-iq",
+    .summary = "limit I and Q each to +/-1",
+    .progressText = "Clipping IQ to +/-1...",
+    .successText = "Clipping to Full-scale applied",
+    .failureText = "ERR: Full-scale clipping failed",
+    .menu = {.popup = "Amplitude", .label = "&Voltage Clip to 0dB", .rank = 50},
+    .make = Make<VoltageClip>(),
+};
+
 // ---- Complex power threshold scale (40057)
 
-const PromptSpec kThreshold{"threshold",
-                            P::Text,
-                            "Enter Threshold Level in dBFS",
-                            "Compex power level to be altered",
-                            "",
-                            "dBFS",
-                            -1e300,
-                            1e300,
-                            -1,
-                            "-1.00"};
-const PromptSpec kThresholdGain{"gain",
-                                P::Text,
-                                "Enter Scaling amount in dB",
-                                "Scaling for Samples exceeding threshold",
-                                "",
-                                "dB",
-                                -1e300,
-                                kMaxFiniteGainDb,
-                                1,
-                                "1.00"};
+const PromptSpec kThreshold{.name = "threshold",
+                            .type = P::Text,
+                            .prompt = "Enter Threshold Level in dBFS",
+                            .note = "Compex power level to be altered",
+                            .unit = "dBFS",
+                            .min = -1e300,
+                            .max = 1e300,
+                            .defaultValue = -1,
+                            .defaultText = "-1.00"};
+const PromptSpec kThresholdGain{.name = "gain",
+                                .type = P::Text,
+                                .prompt = "Enter Scaling amount in dB",
+                                .note = "Scaling for Samples exceeding threshold",
+                                .unit = "dB",
+                                .min = -1e300,
+                                .max = kMaxFiniteGainDb,
+                                .defaultValue = 1,
+                                .defaultText = "1.00"};
 
 class ThresholdScale : public cTool {
 public:
@@ -227,6 +276,16 @@ private:
     float threshold_ = 0, gain_ = 1;
 };
 
+const ToolRow kThresholdScaleRow{
+    .id = kToolThresholdScale,
+    .name = "threshold-scale",
+    .summary = "multiply the samples whose power exceeds a threshold by a gain in dB",
+    .successText = "Waveform Threshold Scale Complete",
+    .prompts = {kThreshold, kThresholdGain},
+    .menu = {.popup = "Amplitude", .label = "Complex Power &Threshold Scale", .rank = 60},
+    .make = Make<ThresholdScale>(),
+};
+
 // ---- Remove Q (40008)
 
 class RemoveQ : public cTool {
@@ -237,18 +296,26 @@ public:
     }
 };
 
+const ToolRow kRemoveQRow{
+    .id = kToolRemoveQ,
+    .name = "remove-q",
+    .summary = "set every Q sample to zero",
+    .successText = "Q Zeroed",
+    .menu = {.popup = "Amplitude", .label = "Remove &Q", .rank = 70},
+    .make = Make<RemoveQ>(),
+};
+
 // ---- Quantise (40056)
 
-const PromptSpec kBits{"quantiseBITS",
-                       P::Float,
-                       "Enter required bits of effective precision",
-                       "Full ADC range will be quantised to this many steps",
-                       "quantiseBITS",
-                       "bits",
-                       2,
-                       64,
-                       14,
-                       ""};
+const PromptSpec kBits{.name = "quantiseBITS",
+                       .type = P::Float,
+                       .prompt = "Enter required bits of effective precision",
+                       .note = "Full ADC range will be quantised to this many steps",
+                       .key = "quantiseBITS",
+                       .unit = "bits",
+                       .min = 2,
+                       .max = 64,
+                       .defaultValue = 14};
 
 class QuantiseTool : public cTool {
 public:
@@ -266,12 +333,33 @@ private:
     float steps_ = 1;
 };
 
+const ToolRow kQuantiseRow{
+    .id = kToolQuantise,
+    .name = "quantise",
+    .summary = "round I and Q to 2^(bits-1) steps per unit, halves away from zero",
+    .successText = "Waveform Quantised",
+    .prompts = {kBits},
+    .menu = {.popup = "Amplitude", .label = "Q&uantise to lower precision", .rank = 80},
+    .make = Make<QuantiseTool>(),
+};
+
 // ---- Swap IQ (505), complex conjugate (540), reverse in time (40034)
 
 class Swap : public cTool {
 public:
     int Ask(ToolContext&, const cWaveform&) override { return kToolOk; }
     int Apply(ToolContext&, cWaveform& w) override { return SwapIQ(w); }
+};
+
+const ToolRow kSwapIqRow{
+    .id = kToolSwapIq,
+    .name = "swap-iq",
+    .summary = "exchange I and Q",
+    .progressText = "Swapping IQ...",
+    .successText = "IQ swapped",
+    .failureText = "Error: Swap IQ failed",
+    .menu = {.popup = "", .label = "S&wap IQ", .rank = 260},
+    .make = Make<Swap>(),
 };
 
 class Conj : public cTool {
@@ -282,12 +370,28 @@ public:
     }
 };
 
+const ToolRow kConjugateRow{
+    .id = kToolConjugate,
+    .name = "conjugate",
+    .summary = "negate Q",
+    .menu = {.popup = "", .label = "Complex Con&jugate", .rank = 170},
+    .make = Make<Conj>(),
+};
+
 class Reversal : public cTool {
 public:
     int Ask(ToolContext&, const cWaveform&) override { return kToolOk; }
     int Apply(ToolContext& ctx, cWaveform& w) override {
         return Reverse(w, ctx) ? kToolOk : kErrStopped;
     }
+};
+
+const ToolRow kReverseRow{
+    .id = kToolReverse,
+    .name = "reverse",
+    .summary = "reverse the order of the samples",
+    .menu = {.popup = "", .label = "Re&verse in time", .rank = 240},
+    .make = Make<Reversal>(),
 };
 
 // ---- Fades (513 in, 514 out)
@@ -318,106 +422,30 @@ private:
     int64_t start_ = 0, end_ = 0;
 };
 
+const ToolRow kFadeInRow{
+    .id = kToolFadeIn,
+    .name = "fade-in",
+    .summary = "ramp the zoomed span of a time view (else everything) up from zero",
+    .successText = "Waveform amplitude faded within current view",
+    .menu = {.popup = "Fade", .label = "Fade &In Linear", .rank = 10},
+    .make = Make<FadeTool<true>>(),
+};
+
+const ToolRow kFadeOutRow{
+    .id = kToolFadeOut,
+    .name = "fade-out",
+    .summary = "ramp the zoomed span of a time view (else everything) down to zero",
+    .successText = "Waveform amplitude faded within current view",
+    .menu = {.popup = "Fade", .label = "Fade &Out Linear", .rank = 20},
+    .make = Make<FadeTool<false>>(),
+};
+
 }  // namespace
 
-void RegisterModifierTools(std::vector<ToolInfo>& tools) {
-    tools.push_back({kToolScale,
-                     "scale",
-                     "multiply every sample by a gain in dB",
-                     "Scaling Waveform...",
-                     "Waveform Amplitude scaled",
-                     "ERR: Waveform scaling failed",
-                     {kScale},
-                     Make<Scale>()});
-    tools.push_back({kToolScaleZoom,
-                     "scale-zoom",
-                     "multiply the zoomed span of the I, Q or IQ time view by a gain in dB",
-                     "",
-                     "Waveform Amplitude scaled",
-                     "",
-                     {kScaleZoom},
-                     Make<ScaleZoom>()});
-    tools.push_back({kToolSetRms,
-                     "set-rms",
-                     "scale the waveform to a mean power in dBFS",
-                     "Scaling waveform to desired RMS level...",
-                     "Waveform Amplitude Set",
-                     "ERR: Waveform Amplitude Setting failed",
-                     {kSetRms},
-                     Make<SetRms>()});
-    tools.push_back({kToolPowerClip,
-                     "clip",
-                     "limit the magnitude of every sample, keeping its phase",
-                     "Clipping Waveform...",
-                     "Waveform hard-clipped",
-                     "ERR: Hard-clip failed",
-                     {kClipLevel},
-                     Make<PowerClip>()});
-    tools.push_back({kToolVoltageClip,
-                     "clip-iq",
-                     "limit I and Q each to +/-1",
-                     "Clipping IQ to +/-1...",
-                     "Clipping to Full-scale applied",
-                     "ERR: Full-scale clipping failed",
-                     {},
-                     Make<VoltageClip>()});
-    tools.push_back({kToolThresholdScale,
-                     "threshold-scale",
-                     "multiply the samples whose power exceeds a threshold by a gain in dB",
-                     "",
-                     "Waveform Threshold Scale Complete",
-                     "",
-                     {kThreshold, kThresholdGain},
-                     Make<ThresholdScale>()});
-    tools.push_back({kToolRemoveQ,
-                     "remove-q",
-                     "set every Q sample to zero",
-                     "",
-                     "Q Zeroed",
-                     "",
-                     {},
-                     Make<RemoveQ>()});
-    tools.push_back({kToolQuantise,
-                     "quantise",
-                     "round I and Q to 2^(bits-1) steps per unit, halves away from zero",
-                     "",
-                     "Waveform Quantised",
-                     "",
-                     {kBits},
-                     Make<QuantiseTool>()});
-    tools.push_back({kToolSwapIq,
-                     "swap-iq",
-                     "exchange I and Q",
-                     "Swapping IQ...",
-                     "IQ swapped",
-                     "Error: Swap IQ failed",
-                     {},
-                     Make<Swap>()});
-    tools.push_back({kToolConjugate, "conjugate", "negate Q", "", "", "", {}, Make<Conj>()});
-    tools.push_back({kToolReverse,
-                     "reverse",
-                     "reverse the order of the samples",
-                     "",
-                     "",
-                     "",
-                     {},
-                     Make<Reversal>()});
-    tools.push_back({kToolFadeIn,
-                     "fade-in",
-                     "ramp the zoomed span of a time view (else everything) up from zero",
-                     "",
-                     "Waveform amplitude faded within current view",
-                     "",
-                     {},
-                     Make<FadeTool<true>>()});
-    tools.push_back({kToolFadeOut,
-                     "fade-out",
-                     "ramp the zoomed span of a time view (else everything) down to zero",
-                     "",
-                     "Waveform amplitude faded within current view",
-                     "",
-                     {},
-                     Make<FadeTool<false>>()});
+void RegisterModifierTools(std::vector<ToolRow>& tools) {
+    tools.insert(tools.end(), {kScaleRow, kScaleZoomRow, kSetRmsRow, kClipRow, kClipIqRow,
+                               kThresholdScaleRow, kRemoveQRow, kQuantiseRow, kSwapIqRow,
+                               kConjugateRow, kReverseRow, kFadeInRow, kFadeOutRow});
     RegisterShiftTools(tools);
     RegisterCombineTools(tools);
 }

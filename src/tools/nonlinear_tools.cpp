@@ -26,16 +26,15 @@ std::string Format(const char* format, double value) {
 // ---- Crest factor reduction (538)
 
 constexpr int kCfrPasses = 20;
-const PromptSpec kCfrPar{"CFRPAR",
-                         P::Float,
-                         "Enter desired PAR (Peak to Average Ratio)",
-                         "The CFR'd waveform will not exceed this PAR",
-                         "CFRPAR",
-                         "dB",
-                         0.1,
-                         20,
-                         8.5,
-                         ""};
+const PromptSpec kCfrPar{.name = "CFRPAR",
+                         .type = P::Float,
+                         .prompt = "Enter desired PAR (Peak to Average Ratio)",
+                         .note = "The CFR'd waveform will not exceed this PAR",
+                         .key = "CFRPAR",
+                         .unit = "dB",
+                         .min = 0.1,
+                         .max = 20,
+                         .defaultValue = 8.5};
 
 // Passes until the PAR is within 0.1 dB of the target, at most 20; from the second pass on the
 // clip level creeps down while the PAR is more than 1 dB off. Passes already done stay done when
@@ -84,30 +83,39 @@ private:
     float target_ = 8.5f;
 };
 
+const ToolRow kCfrRow{
+    .id = kToolCfr,
+    .name = "cfr",
+    .summary =
+        "iterative crest factor reduction to a PAR: in-band clipping noise removed "
+        "pass by pass (results: the PAR going into each pass, passes, final PAR)",
+    .successText = "CFR Complete",
+    .failureText = "ERR: CFR failed",
+    .prompts = {kCfrPar},
+    .menu = {.popup = "Crest Factor Reduction", .label = "&Iterative CFR", .rank = 10},
+    .make = Make<Cfr>(),
+};
+
 // ---- Peak-windowing CFR (519)
 
 // The target has no range of its own: any number short of a cancelled prompt (and of its
 // negative, which would clip everything).
-const PromptSpec kWindowPar{"par",
-                            P::Float,
-                            "Enter desired PAR (Peak to Average Ratio)",
-                            "The CFR'd waveform will not exceed this PAR",
-                            "",
-                            "dB",
-                            0,
-                            kCancelled,
-                            8.5,
-                            ""};
-const PromptSpec kWindowLength{"CFRWindowLen",
-                               P::Int,
-                               "Enter Window Length",
-                               "(10-100) LOW=better EVM, HIGH=Better ACLR",
-                               "CFRWindowLen",
-                               "samples",
-                               10,
-                               300,
-                               75,
-                               ""};
+const PromptSpec kWindowPar{.name = "par",
+                            .type = P::Float,
+                            .prompt = "Enter desired PAR (Peak to Average Ratio)",
+                            .note = "The CFR'd waveform will not exceed this PAR",
+                            .unit = "dB",
+                            .max = kCancelled,
+                            .defaultValue = 8.5};
+const PromptSpec kWindowLength{.name = "CFRWindowLen",
+                               .type = P::Int,
+                               .prompt = "Enter Window Length",
+                               .note = "(10-100) LOW=better EVM, HIGH=Better ACLR",
+                               .key = "CFRWindowLen",
+                               .unit = "samples",
+                               .min = 10,
+                               .max = 300,
+                               .defaultValue = 75};
 
 class PeakWindowing : public cTool {
 public:
@@ -137,18 +145,28 @@ private:
     int length_ = 75;
 };
 
+const ToolRow kPeakWindowCfrRow{
+    .id = kToolPeakWindowCfr,
+    .name = "peak-window-cfr",
+    .summary = "crest factor reduction by Hann-windowed peak scaling (result: EVM)",
+    .successText = "Peak Windowing CFR applied",
+    .failureText = "ERR: Peak Windowing CFR failed",
+    .prompts = {kWindowPar, kWindowLength},
+    .menu = {.popup = "Crest Factor Reduction", .label = "&Peak Windowing CFR", .rank = 20},
+    .make = Make<PeakWindowing>(),
+};
+
 // ---- PA compression (524)
 
-const PromptSpec kBackOff{"PAsimBackOffdB",
-                          P::Float,
-                          "Enter Backoff from (P-SAT = 0dBFS) in dB",
-                          "Non-linear gain compression using a typical compression curve",
-                          "PAsimBackOffdB",
-                          "dB",
-                          -300,
-                          300,
-                          -1,
-                          ""};
+const PromptSpec kBackOff{.name = "PAsimBackOffdB",
+                          .type = P::Float,
+                          .prompt = "Enter Backoff from (P-SAT = 0dBFS) in dB",
+                          .note = "Non-linear gain compression using a typical compression curve",
+                          .key = "PAsimBackOffdB",
+                          .unit = "dB",
+                          .min = -300,
+                          .max = 300,
+                          .defaultValue = -1};
 
 class PaModel : public cTool {
 public:
@@ -167,6 +185,16 @@ private:
     float backOff_ = -1;
 };
 
+const ToolRow kPaCompressionRow{
+    .id = kToolPaModel,
+    .name = "pa-compression",
+    .summary = "PA AM/AM compression at a back-off from saturation",
+    .successText = "Simulated PA compression applied",
+    .prompts = {kBackOff},
+    .menu = {.popup = "PA Simulation", .label = "&PA Compression", .rank = 10},
+    .make = Make<PaModel>(),
+};
+
 // ---- Non-linear expansion (40061)
 
 class Expansion : public cTool {
@@ -177,40 +205,17 @@ public:
     }
 };
 
+const ToolRow kExpansionRow{
+    .id = kToolExpansion,
+    .name = "expansion",
+    .summary = "square I and Q, keeping their signs",
+    .successText = "Expansion complete",
+    .menu = {.popup = "Amplitude", .label = "Non-linear &expansion", .rank = 100},
+    .make = Make<Expansion>(),
+};
+
 }  // namespace
 
-void RegisterNonLinearTools(std::vector<ToolInfo>& tools) {
-    tools.push_back({kToolCfr,
-                     "cfr",
-                     "iterative crest factor reduction to a PAR: in-band clipping noise removed "
-                     "pass by pass (results: the PAR going into each pass, passes, final PAR)",
-                     "",
-                     "CFR Complete",
-                     "ERR: CFR failed",
-                     {kCfrPar},
-                     Make<Cfr>()});
-    tools.push_back({kToolPeakWindowCfr,
-                     "peak-window-cfr",
-                     "crest factor reduction by Hann-windowed peak scaling (result: EVM)",
-                     "",
-                     "Peak Windowing CFR applied",
-                     "ERR: Peak Windowing CFR failed",
-                     {kWindowPar, kWindowLength},
-                     Make<PeakWindowing>()});
-    tools.push_back({kToolPaModel,
-                     "pa-compression",
-                     "PA AM/AM compression at a back-off from saturation",
-                     "",
-                     "Simulated PA compression applied",
-                     "",
-                     {kBackOff},
-                     Make<PaModel>()});
-    tools.push_back({kToolExpansion,
-                     "expansion",
-                     "square I and Q, keeping their signs",
-                     "",
-                     "Expansion complete",
-                     "",
-                     {},
-                     Make<Expansion>()});
+void RegisterNonLinearTools(std::vector<ToolRow>& tools) {
+    tools.insert(tools.end(), {kCfrRow, kPeakWindowCfrRow, kPaCompressionRow, kExpansionRow});
 }

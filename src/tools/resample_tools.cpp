@@ -18,16 +18,18 @@ constexpr int64_t kMaxPromptFactor = 512, kMaxFactor = 256;
 
 // ---- Up-sample by zero stuffing (526)
 
-const PromptSpec kZeroStuffFactor{"Upsample",
-                                  P::Int,
-                                  "Enter Up-Sampling multiplier",
-                                  "Integer for zero-stuffing upsample. Requires post filtering",
-                                  "Upsample",
-                                  "factor",
-                                  2,  // 1 passes the prompt; the operation refuses it
-                                  100,
-                                  2,
-                                  ""};
+const PromptSpec kZeroStuffFactor{
+    .name = "Upsample",
+    .type = P::Int,
+    .prompt = "Enter Up-Sampling multiplier",
+    .note = "Integer for zero-stuffing upsample. Requires post filtering",
+    .key = "Upsample",
+    .unit = "factor",
+    .min = 2,
+    .max =  // 1 passes the prompt; the operation refuses it
+    100,
+    .defaultValue = 2,
+    .defaultText = ""};
 
 class ZeroStuffTool : public cTool {
 public:
@@ -43,18 +45,29 @@ private:
     int64_t k_ = 1;
 };
 
+const ToolRow kUpsampleZeroRow{
+    .id = kToolUpsampleZero,
+    .name = "upsample-zero",
+    .summary = "up-sample by Upsample: each sample followed by Upsample - 1 zeros",
+    .progressText = "Upsampling...",
+    .successText = "Waveform Upsampled",
+    .failureText = "ERR: Waveform Upsample failed",
+    .prompts = {kZeroStuffFactor},
+    .menu = {.popup = "Re-Sample", .label = "&Up-Sample (Zero Stuff)", .rank = 10},
+    .make = Make<ZeroStuffTool>(),
+};
+
 // ---- Up-sample by FFT interpolation (532)
 
-const PromptSpec kFftUpFactor{"Upsample",
-                              P::Int,
-                              "Enter Up-Sampling multiplier",
-                              "Upsampled by Integer in Frequency domain for interpolation",
-                              "Upsample",
-                              "power of two",
-                              2,
-                              kMaxFactor,
-                              2,
-                              ""};
+const PromptSpec kFftUpFactor{.name = "Upsample",
+                              .type = P::Int,
+                              .prompt = "Enter Up-Sampling multiplier",
+                              .note = "Upsampled by Integer in Frequency domain for interpolation",
+                              .key = "Upsample",
+                              .unit = "power of two",
+                              .min = 2,
+                              .max = kMaxFactor,
+                              .defaultValue = 2};
 
 class FftUpsampleTool : public cTool {
 public:
@@ -71,18 +84,30 @@ private:
     int64_t k_ = 2;
 };
 
+const ToolRow kUpsampleFftRow{
+    .id = kToolUpsampleFft,
+    .name = "upsample-fft",
+    .summary = "up-sample by Upsample (2 to 256) through the spectrum, tones kept",
+    .progressText = "Upsampling...",
+    .successText = "Waveform Upsampled",
+    .failureText = "ERR: Waveform FFTUpsample failed",
+    .prompts = {kFftUpFactor},
+    .menu = {.popup = "Re-Sample", .label = "Up-Sample (FFT &Interpolate)", .rank = 20},
+    .make = Make<FftUpsampleTool>(),
+};
+
 // ---- Down-sample by decimation (527)
 
-const PromptSpec kDecimateFactor{"Downsample",
-                                 P::Int,
-                                 "Enter Down-Sampling Divider",
-                                 "Leave every other X sample.",
-                                 "Downsample",
-                                 "factor",
-                                 2,  // 1 passes the prompt; the operation refuses it
+const PromptSpec kDecimateFactor{.name = "Downsample",
+                                 .type = P::Int,
+                                 .prompt = "Enter Down-Sampling Divider",
+                                 .note = "Leave every other X sample.",
+                                 .key = "Downsample",
+                                 .unit = "factor",
+                                 .min = 2,
+                                 .max =  // 1 passes the prompt; the operation refuses it
                                  2147483646,
-                                 2,
-                                 ""};
+                                 .defaultValue = 2};
 
 class DecimateTool : public cTool {
 public:
@@ -98,18 +123,29 @@ private:
     int64_t k_ = 1;
 };
 
+const ToolRow kDecimateRow{
+    .id = kToolDecimate,
+    .name = "decimate",
+    .summary = "keep every Downsample-th sample, without anti-alias filtering",
+    .progressText = "Downsampling...",
+    .successText = "Waveform Downsampled",
+    .failureText = "ERR: Waveform Downsample failed",
+    .prompts = {kDecimateFactor},
+    .menu = {.popup = "Re-Sample", .label = "&Down-Sample (Decimate)", .rank = 30},
+    .make = Make<DecimateTool>(),
+};
+
 // ---- Down-sample through the spectrum (535)
 
-const PromptSpec kFftDownFactor{"DownsampleFFT",
-                                P::Int,
-                                "Enter FFT Down-Sampling Ratio",
-                                "Must Be power of 2",
-                                "DownsampleFFT",
-                                "power of two",
-                                2,
-                                kMaxFactor,
-                                2,
-                                ""};
+const PromptSpec kFftDownFactor{.name = "DownsampleFFT",
+                                .type = P::Int,
+                                .prompt = "Enter FFT Down-Sampling Ratio",
+                                .note = "Must Be power of 2",
+                                .key = "DownsampleFFT",
+                                .unit = "power of two",
+                                .min = 2,
+                                .max = kMaxFactor,
+                                .defaultValue = 2};
 
 class FftDownsampleTool : public cTool {
 public:
@@ -125,39 +161,20 @@ private:
     int64_t k_ = 2;
 };
 
+const ToolRow kDownsampleFftRow{
+    .id = kToolDownsampleFft,
+    .name = "downsample-fft",
+    .summary = "down-sample by DownsampleFFT (2 to 256) keeping the bins nearest 0 Hz",
+    .progressText = "Downsampling...",
+    .successText = "Waveform Downsampled",
+    .failureText = "ERR: Waveform FFTDownsample failed",
+    .prompts = {kFftDownFactor},
+    .menu = {.popup = "Re-Sample", .label = "Down-Sample (FFT &Resample)", .rank = 40},
+    .make = Make<FftDownsampleTool>(),
+};
+
 }  // namespace
 
-void RegisterResampleTools(std::vector<ToolInfo>& tools) {
-    tools.push_back({kToolUpsampleZero,
-                     "upsample-zero",
-                     "up-sample by Upsample: each sample followed by Upsample - 1 zeros",
-                     "Upsampling...",
-                     "Waveform Upsampled",
-                     "ERR: Waveform Upsample failed",
-                     {kZeroStuffFactor},
-                     Make<ZeroStuffTool>()});
-    tools.push_back({kToolUpsampleFft,
-                     "upsample-fft",
-                     "up-sample by Upsample (2 to 256) through the spectrum, tones kept",
-                     "Upsampling...",
-                     "Waveform Upsampled",
-                     "ERR: Waveform FFTUpsample failed",
-                     {kFftUpFactor},
-                     Make<FftUpsampleTool>()});
-    tools.push_back({kToolDecimate,
-                     "decimate",
-                     "keep every Downsample-th sample, without anti-alias filtering",
-                     "Downsampling...",
-                     "Waveform Downsampled",
-                     "ERR: Waveform Downsample failed",
-                     {kDecimateFactor},
-                     Make<DecimateTool>()});
-    tools.push_back({kToolDownsampleFft,
-                     "downsample-fft",
-                     "down-sample by DownsampleFFT (2 to 256) keeping the bins nearest 0 Hz",
-                     "Downsampling...",
-                     "Waveform Downsampled",
-                     "ERR: Waveform FFTDownsample failed",
-                     {kFftDownFactor},
-                     Make<FftDownsampleTool>()});
+void RegisterResampleTools(std::vector<ToolRow>& tools) {
+    tools.insert(tools.end(), {kUpsampleZeroRow, kUpsampleFftRow, kDecimateRow, kDownsampleFftRow});
 }

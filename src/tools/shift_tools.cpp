@@ -16,16 +16,18 @@ using P = PromptType;
 
 // ---- Phase shift (521 both, 40048 I only, 40049 Q only)
 
-const PromptSpec kPhase{"PhaseShift",
-                        P::Float,
-                        "Enter Phase shift in Degrees",
-                        "Complex phase shift +/- 180 Degrees",
-                        "PhaseShift",
-                        "degrees",
-                        -720,
-                        720,
-                        180,
-                        ""};
+const PromptSpec kPhase{.name = "PhaseShift",
+                        .type = P::Float,
+                        .prompt = "Enter Phase shift in Degrees",
+                        .note = "Complex phase shift +/- 180 Degrees",
+                        .key = "PhaseShift",
+                        .unit = "degrees",
+                        .min = -720,
+                        .max = 720,
+                        .defaultValue = 180};
+
+constexpr const char* kPhaseText[] = {"Phase shifting...", "Phase shift applied",
+                                      "ERR: Phase shift failed"};
 
 template <PhaseShiftChannels Channels>
 class PhaseShiftTool : public cTool {
@@ -44,18 +46,53 @@ private:
     float degrees_ = 0;
 };
 
+const ToolRow kPhaseShiftRow{
+    .id = kToolPhaseShift,
+    .name = "phase-shift",
+    .summary = "rotate every sample by an angle",
+    .progressText = kPhaseText[0],
+    .successText = kPhaseText[1],
+    .failureText = kPhaseText[2],
+    .prompts = {kPhase},
+    .menu = {.popup = "Shift", .label = "&Phase Shift", .rank = 30},
+    .make = Make<PhaseShiftTool<PhaseShiftChannels::Both>>(),
+};
+
+const ToolRow kPhaseShiftIRow{
+    .id = kToolPhaseShiftI,
+    .name = "phase-shift-i",
+    .summary = "replace I by the I of every sample rotated by an angle",
+    .progressText = kPhaseText[0],
+    .successText = kPhaseText[1],
+    .failureText = kPhaseText[2],
+    .prompts = {kPhase},
+    .menu = {.popup = "Shift", .label = "Phase Shift &I only", .rank = 10},
+    .make = Make<PhaseShiftTool<PhaseShiftChannels::IOnly>>(),
+};
+
+const ToolRow kPhaseShiftQRow{
+    .id = kToolPhaseShiftQ,
+    .name = "phase-shift-q",
+    .summary = "replace Q by the Q of every sample rotated by an angle",
+    .progressText = kPhaseText[0],
+    .successText = kPhaseText[1],
+    .failureText = kPhaseText[2],
+    .prompts = {kPhase},
+    .menu = {.popup = "Shift", .label = "Phase Shift &Q only", .rank = 20},
+    .make = Make<PhaseShiftTool<PhaseShiftChannels::QOnly>>(),
+};
+
 // ---- Frequency shift (509)
 
-const PromptSpec kFreqShift{"Freq_Shift",
-                            P::Double,
-                            "Enter Frequency shift in MHz",
-                            "Complex frequency shift +/-",
-                            "Freq_Shift",
-                            "MHz",
-                            -2e10,
-                            2e10,
-                            0,
-                            "a quarter of the sample rate"};
+const PromptSpec kFreqShift{.name = "Freq_Shift",
+                            .type = P::Double,
+                            .prompt = "Enter Frequency shift in MHz",
+                            .note = "Complex frequency shift +/-",
+                            .key = "Freq_Shift",
+                            .unit = "MHz",
+                            .min = -2e10,
+                            .max = 2e10,
+                            .defaultText = "a quarter of the sample rate"};
 
 class FreqShift : public cTool {
 public:
@@ -78,6 +115,18 @@ private:
     double mhz_ = 0;
 };
 
+const ToolRow kFreqShiftRow{
+    .id = kToolFreqShift,
+    .name = "freq-shift",
+    .summary = "shift the waveform in frequency",
+    .progressText = "Frequency shifting...",
+    .successText = "Frequency shift applied",
+    .failureText = "ERR: Frequency shift failed",
+    .prompts = {kFreqShift},
+    .menu = {.popup = "Shift", .label = "&Freq Shift", .rank = 40},
+    .make = Make<FreqShift>(),
+};
+
 // ---- Shift +Fs/4 (510) or -Fs/4 (537) to DC
 
 template <bool PlusQuarter>
@@ -87,6 +136,28 @@ public:
     int Apply(ToolContext& ctx, cWaveform& w) override {
         return ShiftQuarterRate(w, PlusQuarter, ctx) ? kToolOk : kErrStopped;
     }
+};
+
+const ToolRow kShiftPlusFs4Row{
+    .id = kToolShiftPlusQuarter,
+    .name = "shift-plus-fs4",
+    .summary = "move +Fs/4 to DC (exact quarter-rate mix)",
+    .progressText = "shifting Fs/4 to DC...",
+    .successText = "Complex Mix -Fs/4",
+    .failureText = "ERR: Complex Mix -Fs/4 failed",
+    .menu = {.popup = "Shift", .label = "Shift &+FS/4 to DC", .rank = 50},
+    .make = Make<QuarterShift<true>>(),
+};
+
+const ToolRow kShiftMinusFs4Row{
+    .id = kToolShiftMinusQuarter,
+    .name = "shift-minus-fs4",
+    .summary = "move -Fs/4 to DC (exact quarter-rate mix)",
+    .progressText = "shifting -Fs/4 to DC...",
+    .successText = "Complex Mix -Fs/4 to DC",
+    .failureText = "ERR: Complex Mix -Fs/4 failed",
+    .menu = {.popup = "Shift", .label = "Shift &-FS/4 to DC", .rank = 60},
+    .make = Make<QuarterShift<false>>(),
 };
 
 // ---- Remove DC (531)
@@ -101,18 +172,28 @@ public:
     }
 };
 
+const ToolRow kRemoveDcRow{
+    .id = kToolRemoveDc,
+    .name = "remove-dc",
+    .summary = "subtract the mean of I and of Q",
+    .progressText = "Removing DC Offset...",
+    .successText = "DC offset removed",
+    .failureText = "ERR: DC offset removal Failed",
+    .menu = {.popup = "DC", .label = "&Remove DC", .rank = 40},
+    .make = Make<RemoveDcTool>(),
+};
+
 // ---- View DC trend (530)
 
-const PromptSpec kTrendLength{"DCTrendSamples",
-                              P::Int,
-                              "Enter DC Calulation time",
-                              "No. samples in which to calc DC average",
-                              "DCTrendSamples",
-                              "samples",
-                              1,
-                              2147483646,
-                              200,
-                              ""};
+const PromptSpec kTrendLength{.name = "DCTrendSamples",
+                              .type = P::Int,
+                              .prompt = "Enter DC Calulation time",
+                              .note = "No. samples in which to calc DC average",
+                              .key = "DCTrendSamples",
+                              .unit = "samples",
+                              .min = 1,
+                              .max = 2147483646,
+                              .defaultValue = 200};
 
 class DcTrendTool : public cTool {
 public:
@@ -129,30 +210,36 @@ private:
     int64_t length_ = 1;
 };
 
+const ToolRow kDcTrendRow{
+    .id = kToolDcTrend,
+    .name = "dc-trend",
+    .summary = "replace the waveform by the means of blocks of samples",
+    .successText = "DC Trend extracted",
+    .prompts = {kTrendLength},
+    .menu = {.popup = "DC", .label = "&View DC Trend", .rank = 50},
+    .make = Make<DcTrendTool>(),
+};
+
 // ---- Time shift, integer (40011) and fractional (40077)
 
 constexpr const char* kBadShift = "ERR: Time Shift failed, invalid shift requested";
 
-const PromptSpec kShiftInt{"timeShiftInt",
-                           P::Int,
-                           "Enter number of samples to Shift",
-                           "Negative shifts are allowed",
-                           "timeShiftInt",
-                           "samples",
-                           -2147483646,
-                           2147483646,
-                           0,
-                           ""};
-const PromptSpec kShiftFrac{"timeShiftFrac",
-                            P::Double,
-                            "Enter fractional Shift",
-                            "Negative shifts are allowed",
-                            "timeShiftFrac",
-                            "samples",
-                            -2147483646,
-                            2147483646,
-                            0,
-                            ""};
+const PromptSpec kShiftInt{.name = "timeShiftInt",
+                           .type = P::Int,
+                           .prompt = "Enter number of samples to Shift",
+                           .note = "Negative shifts are allowed",
+                           .key = "timeShiftInt",
+                           .unit = "samples",
+                           .min = -2147483646,
+                           .max = 2147483646};
+const PromptSpec kShiftFrac{.name = "timeShiftFrac",
+                            .type = P::Double,
+                            .prompt = "Enter fractional Shift",
+                            .note = "Negative shifts are allowed",
+                            .key = "timeShiftFrac",
+                            .unit = "samples",
+                            .min = -2147483646,
+                            .max = 2147483646};
 
 class TimeShiftInt : public cTool {
 public:
@@ -169,6 +256,17 @@ public:
 
 private:
     int64_t shift_ = 0;
+};
+
+const ToolRow kTimeShiftRow{
+    .id = kToolTimeShift,
+    .name = "time-shift",
+    .summary = "rotate the samples circularly: sample k moves to the front",
+    .progressText = "Time Shifting...",
+    .successText = "Time Shift applied",
+    .prompts = {kShiftInt},
+    .menu = {.popup = "Shift", .label = "&Time Shift (Integer)", .rank = 70},
+    .make = Make<TimeShiftInt>(),
 };
 
 class TimeShiftFrac : public cTool {
@@ -189,89 +287,22 @@ private:
     double shift_ = 0;
 };
 
+const ToolRow kTimeShiftFracRow{
+    .id = kToolTimeShiftFrac,
+    .name = "time-shift-frac",
+    .summary = "rotate the samples circularly by a fractional number of samples",
+    .progressText = "Time Shifting...",
+    .successText = "Time Shift applied",
+    .failureText = "ERR: Time Shift failed",
+    .prompts = {kShiftFrac},
+    .menu = {.popup = "Shift", .label = "Time Shift (Fr&actional)", .rank = 80},
+    .make = Make<TimeShiftFrac>(),
+};
+
 }  // namespace
 
-void RegisterShiftTools(std::vector<ToolInfo>& tools) {
-    constexpr const char* kPhaseText[] = {"Phase shifting...", "Phase shift applied",
-                                          "ERR: Phase shift failed"};
-    tools.push_back({kToolPhaseShift,
-                     "phase-shift",
-                     "rotate every sample by an angle",
-                     kPhaseText[0],
-                     kPhaseText[1],
-                     kPhaseText[2],
-                     {kPhase},
-                     Make<PhaseShiftTool<PhaseShiftChannels::Both>>()});
-    tools.push_back({kToolPhaseShiftI,
-                     "phase-shift-i",
-                     "replace I by the I of every sample rotated by an angle",
-                     kPhaseText[0],
-                     kPhaseText[1],
-                     kPhaseText[2],
-                     {kPhase},
-                     Make<PhaseShiftTool<PhaseShiftChannels::IOnly>>()});
-    tools.push_back({kToolPhaseShiftQ,
-                     "phase-shift-q",
-                     "replace Q by the Q of every sample rotated by an angle",
-                     kPhaseText[0],
-                     kPhaseText[1],
-                     kPhaseText[2],
-                     {kPhase},
-                     Make<PhaseShiftTool<PhaseShiftChannels::QOnly>>()});
-    tools.push_back({kToolFreqShift,
-                     "freq-shift",
-                     "shift the waveform in frequency",
-                     "Frequency shifting...",
-                     "Frequency shift applied",
-                     "ERR: Frequency shift failed",
-                     {kFreqShift},
-                     Make<FreqShift>()});
-    tools.push_back({kToolShiftPlusQuarter,
-                     "shift-plus-fs4",
-                     "move +Fs/4 to DC (exact quarter-rate mix)",
-                     "shifting Fs/4 to DC...",
-                     "Complex Mix -Fs/4",
-                     "ERR: Complex Mix -Fs/4 failed",
-                     {},
-                     Make<QuarterShift<true>>()});
-    tools.push_back({kToolShiftMinusQuarter,
-                     "shift-minus-fs4",
-                     "move -Fs/4 to DC (exact quarter-rate mix)",
-                     "shifting -Fs/4 to DC...",
-                     "Complex Mix -Fs/4 to DC",
-                     "ERR: Complex Mix -Fs/4 failed",
-                     {},
-                     Make<QuarterShift<false>>()});
-    tools.push_back({kToolRemoveDc,
-                     "remove-dc",
-                     "subtract the mean of I and of Q",
-                     "Removing DC Offset...",
-                     "DC offset removed",
-                     "ERR: DC offset removal Failed",
-                     {},
-                     Make<RemoveDcTool>()});
-    tools.push_back({kToolDcTrend,
-                     "dc-trend",
-                     "replace the waveform by the means of blocks of samples",
-                     "",
-                     "DC Trend extracted",
-                     "",
-                     {kTrendLength},
-                     Make<DcTrendTool>()});
-    tools.push_back({kToolTimeShift,
-                     "time-shift",
-                     "rotate the samples circularly: sample k moves to the front",
-                     "Time Shifting...",
-                     "Time Shift applied",
-                     "",
-                     {kShiftInt},
-                     Make<TimeShiftInt>()});
-    tools.push_back({kToolTimeShiftFrac,
-                     "time-shift-frac",
-                     "rotate the samples circularly by a fractional number of samples",
-                     "Time Shifting...",
-                     "Time Shift applied",
-                     "ERR: Time Shift failed",
-                     {kShiftFrac},
-                     Make<TimeShiftFrac>()});
+void RegisterShiftTools(std::vector<ToolRow>& tools) {
+    tools.insert(tools.end(),
+                 {kPhaseShiftRow, kPhaseShiftIRow, kPhaseShiftQRow, kFreqShiftRow, kShiftPlusFs4Row,
+                  kShiftMinusFs4Row, kRemoveDcRow, kDcTrendRow, kTimeShiftRow, kTimeShiftFracRow});
 }

@@ -20,17 +20,17 @@ class cWaveform;
 
 enum class PromptType { Float, Double, Int, Text, File };
 
-// One value a tool asks for, in the order it asks.
+// One value a tool asks for, in the order it asks. Written with named fields.
 struct PromptSpec {
-    const char* name;  // qrvn edit's key: the remembered key when there is one
-    PromptType type;
-    const char* prompt;  // the question the dialog shows
-    const char* note;
-    const char* key;          // where the window remembers the answer; "" never
-    const char* unit;         // "MHz", "dBFS", "degrees", "samples", ... or ""
-    double min, max;          // the range the tool accepts (its own check decides)
-    double defaultValue;      // the default the tool passes, unless defaultText says otherwise
-    const char* defaultText;  // a text default, or how a computed default is found; "" none
+    const char* name = "";  // qrvn edit's key: the remembered key when there is one
+    PromptType type = PromptType::Float;
+    const char* prompt = "";  // the question the dialog shows
+    const char* note = "";
+    const char* key = "";          // where the window remembers the answer; "" never
+    const char* unit = "";         // "MHz", "dBFS", "degrees", "samples", ... or ""
+    double min = 0, max = 0;       // the range the tool accepts (its own check decides)
+    double defaultValue = 0;       // the default the tool passes, unless defaultText says otherwise
+    const char* defaultText = "";  // a text default, or how a computed default is found; "" none
 };
 
 // Where the answers come from: the prompt dialogs, a qrvn edit step, a test's script.
@@ -124,24 +124,36 @@ public:
     virtual int Apply(ToolContext& ctx, cWaveform& wave) = 0;
 };
 
-struct ToolInfo {
+// Where a tool's entry stands in the Tools menu: in the submenu named popup (its text without
+// "&"; "" for the Tools menu itself), with its label (an ellipsis is added for a tool that
+// asks for values or a file), sorted by rank among the entries of that menu.
+struct ToolMenuPlace {
+    const char* popup = "";
+    const char* label = "";
+    int rank = 0;
+};
+
+// One tool: what it is called, says and asks, where its menu entry stands, and how to make it.
+// Each stands beside its class.
+struct ToolRow {
     int id = 0;
     const char* name = "";          // qrvn edit's step name
     const char* summary = "";       // one line for qrvn edit --list
     const char* progressText = "";  // shown when the checks have passed; "" none
     const char* successText = "";
     const char* failureText = "";  // when Apply fails; "" none
-    std::vector<PromptSpec> prompts;
-    std::function<std::unique_ptr<cTool>()> make;
+    std::vector<PromptSpec> prompts = {};
+    ToolMenuPlace menu;
+    std::function<std::unique_ptr<cTool>()> make = {};
 };
 
-// Every tool of the program, in menu order.
-const std::vector<ToolInfo>& AllTools();
+// Every tool of the program.
+const std::vector<ToolRow>& AllTools();
 // The tool of a command id or a step name, or nullptr.
-const ToolInfo* FindTool(int id);
-const ToolInfo* FindTool(const std::string& name);
+const ToolRow* FindTool(int id);
+const ToolRow* FindTool(const std::string& name);
 
-// Makes a ToolInfo's factory for a tool class.
+// Makes a row's factory for a tool class.
 template <class T>
 std::function<std::unique_ptr<cTool>()> Make() {
     return [] { return std::make_unique<T>(); };

@@ -2,7 +2,7 @@
 
 #include "waveform/waveform.h"
 
-int RunTool(const ToolInfo& info, ToolContext& ctx, cWaveform& wave, const ToolHost& host) {
+int RunTool(const ToolRow& info, ToolContext& ctx, cWaveform& wave, const ToolHost& host) {
     const std::unique_ptr<cTool> tool = info.make();
     ctx.secondFileNote.clear();
     // A cancelled question ends the tool quietly: what the tool says of the cancel value (it

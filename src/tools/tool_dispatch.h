@@ -22,4 +22,4 @@ struct ToolHost {
 // Returns 0, or the failure code of the check or operation that ended the tool. A stopped
 // operation (kErrStopped) leaves the waveform as it was and says so; one that set
 // ctx.keptPartial keeps its changes and the undo copy, and says that instead.
-int RunTool(const ToolInfo& info, ToolContext& ctx, cWaveform& wave, const ToolHost& host);
+int RunTool(const ToolRow& info, ToolContext& ctx, cWaveform& wave, const ToolHost& host);

@@ -10,7 +10,7 @@
 #include "tools/tool.h"
 
 struct ToolStep {
-    const ToolInfo* tool = nullptr;
+    const ToolRow* tool = nullptr;
     std::map<std::string, std::string> values;  // key -> value as written
 };
 

@@ -2,9 +2,9 @@
 
 #include "tools/tool_groups.h"
 
-const std::vector<ToolInfo>& AllTools() {
-    static const std::vector<ToolInfo> tools = [] {
-        std::vector<ToolInfo> all;
+const std::vector<ToolRow>& AllTools() {
+    static const std::vector<ToolRow> tools = [] {
+        std::vector<ToolRow> all;
         RegisterGeneratorTools(all);
         RegisterModifierTools(all);
         RegisterCorrelationTools(all);
@@ -18,16 +18,16 @@ const std::vector<ToolInfo>& AllTools() {
     return tools;
 }
 
-const ToolInfo* FindTool(int id) {
+const ToolRow* FindTool(int id) {
     const auto& all = AllTools();
     const auto it =
-        std::find_if(all.begin(), all.end(), [id](const ToolInfo& t) { return t.id == id; });
+        std::find_if(all.begin(), all.end(), [id](const ToolRow& t) { return t.id == id; });
     return it == all.end() ? nullptr : &*it;
 }
 
-const ToolInfo* FindTool(const std::string& name) {
+const ToolRow* FindTool(const std::string& name) {
     const auto& all = AllTools();
     const auto it =
-        std::find_if(all.begin(), all.end(), [&](const ToolInfo& t) { return name == t.name; });
+        std::find_if(all.begin(), all.end(), [&](const ToolRow& t) { return name == t.name; });
     return it == all.end() ? nullptr : &*it;
 }

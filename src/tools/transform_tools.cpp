@@ -13,32 +13,39 @@ public:
     int Apply(ToolContext& ctx, cWaveform& w) override { return ReplaceBySpectrum(w, ctx); }
 };
 
+const ToolRow kFftRow{
+    .id = kToolForwardFft,
+    .name = "fft",
+    .summary =
+        "replace the samples by their spectrum: the FFT / Nf, zero padded to a power "
+        "of two (at least 8)",
+    .successText = "FFT performed",
+    .failureText = "ERR: FFT failed: the result would exceed 100000000 samples",
+    .menu = {.popup = "FFT", .label = "&Forward FFT time to frequency samples", .rank = 10},
+    .make = Make<ForwardFft>(),
+};
+
 class InverseFft : public cTool {
 public:
     int Ask(ToolContext&, const cWaveform&) override { return kToolOk; }
     int Apply(ToolContext& ctx, cWaveform& w) override { return ReplaceByInverseTransform(w, ctx); }
 };
 
+const ToolRow kIfftRow{
+    .id = kToolInverseFft,
+    .name = "ifft",
+    .summary =
+        "replace the samples by their unscaled inverse FFT, zero padded to a power "
+        "of two (at least 8)",
+    .successText = "iFFT performed",
+    .failureText = "ERR: iFFT failed: the result would exceed 100000000 samples",
+    .menu = {.popup = "FFT", .label = "&Inverse FFT frequency to time samples", .rank = 20},
+    .make = Make<InverseFft>(),
+};
+
 }  // namespace
 
-void RegisterTransformTools(std::vector<ToolInfo>& tools) {
+void RegisterTransformTools(std::vector<ToolRow>& tools) {
     // Their failure text covers the one way they fail: a transform too long for the result.
-    tools.push_back({kToolForwardFft,
-                     "fft",
-                     "replace the samples by their spectrum: the FFT / Nf, zero padded to a power "
-                     "of two (at least 8)",
-                     "",
-                     "FFT performed",
-                     "ERR: FFT failed: the result would exceed 100000000 samples",
-                     {},
-                     Make<ForwardFft>()});
-    tools.push_back({kToolInverseFft,
-                     "ifft",
-                     "replace the samples by their unscaled inverse FFT, zero padded to a power "
-                     "of two (at least 8)",
-                     "",
-                     "iFFT performed",
-                     "ERR: iFFT failed: the result would exceed 100000000 samples",
-                     {},
-                     Make<InverseFft>()});
+    tools.insert(tools.end(), {kFftRow, kIfftRow});
 }

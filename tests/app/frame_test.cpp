@@ -646,10 +646,26 @@ TEST_F(Frame, MenusSayWhatTheirEntriesDo) {
             const int amp = text.indexOf('&');
             ASSERT_GE(amp, 0) << text.toStdString();
             EXPECT_TRUE(keys.insert(text.at(amp + 1).toLower()).second) << text.toStdString();
-            if (const ToolInfo* tool = FindTool(a->data().toInt()); tool && !a->menu())
+            if (const ToolRow* tool = FindTool(a->data().toInt()); tool && !a->menu()) {
                 EXPECT_EQ(text.endsWith(QChar(0x2026)), !tool->prompts.empty())
                     << text.toStdString();
+            }
         }
+    }
+    // Each tool row has one entry, in the submenu its row names.
+    for (const ToolRow& row : AllTools()) {
+        const QString popup = QString::fromUtf8(row.menu.popup);
+        QMenu* home = popup.isEmpty() ? tools : tools->findChild<QMenu*>(popup);
+        ASSERT_NE(home, nullptr) << row.name;
+        int found = 0;
+        for (QMenu* menu : menus)
+            for (QAction* a : menu->actions())
+                found += a->data().toInt() == row.id && !a->menu();
+        EXPECT_EQ(found, 1) << row.name;
+        const QList<QAction*> entries = home->actions();
+        EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [&](QAction* a) {
+            return a->data().toInt() == row.id;
+        })) << row.name;
     }
     QAction* bin405 = f->ActionFor(kFileBin16BeTwos);
     ASSERT_NE(bin405->actionGroup(), nullptr);

@@ -229,7 +229,7 @@ TEST_F(QrvnEdit, ListShowsEveryToolWithItsParameters) {
     const QJsonArray tools = Json(json.out).array();
     ASSERT_EQ(tools.size(), static_cast<qsizetype>(AllTools().size())) << json.out;
     for (size_t i = 0; i < AllTools().size(); ++i) {
-        const ToolInfo& t = AllTools()[i];
+        const ToolRow& t = AllTools()[i];
         EXPECT_PRED2(Contains, text.out,
                      std::string(t.name) + " (" + std::to_string(t.id) + "): " + t.summary + "\n");
         const QJsonObject o = tools[static_cast<qsizetype>(i)].toObject();
