@@ -43,90 +43,106 @@ constexpr double kMaxReference = 1e6;
 }  // namespace
 
 void CMainFrame::RegisterAxisCommands() {
-    AddCommand({kCmdSetReference, kCmdSetDivisions, kCmdSetScale}, [this](int id, int64_t) {
-        const int record = AxisRecordFor(view->ViewType());
-        if (record < 0 || record == kEvmAxis) {
-            SetStatusText("Cannot scale in multi-view mode");
-            return 1;
-        }
-        AxisScale& axis = view->engine.axes[static_cast<size_t>(record)];
-        const AxisHints hints = HintsFor(record);
-        const double offset = view->engine.dbmOffsetDb;
-        if (id == kCmdSetReference) {
-            const double v = prompter->PromptDouble("Please enter the desired Reference Level",
-                                                    hints.reference, axis.reference + offset, "");
-            if (v == IPrompter::kCancelDouble) return 1;
-            if (!(std::fabs(v - offset) <= kMaxReference)) {
-                SetStatusText("ERR: The reference level must lie within +/-1000000");
+    AddCommand(
+        {kCmdSetReference, kCmdSetDivisions, kCmdSetScale},
+        [this](int id, int64_t) {
+            const int record = AxisRecordFor(view->ViewType());
+            if (record < 0 || record == kEvmAxis) {
+                SetStatusText("Cannot scale in multi-view mode");
                 return 1;
             }
-            axis.reference = v - offset;
-        } else if (id == kCmdSetDivisions) {
-            const double v = prompter->PromptDouble("Please enter the number of divisions",
-                                                    hints.divisions, axis.divisions, "");
-            if (!(v >= 2 && v <= 100)) return 1;
-            axis.divisions = v;
-        } else {
-            const double v = prompter->PromptDouble("Please enter the scale per division",
-                                                    hints.scale, axis.scale, "");
-            if (!(v >= 0 && v <= 100)) return 1;
-            axis.scale = v;
-        }
-        view->RequestRedraw();
-        return 1;
-    });
-    AddCommand({kCmdAxisDefaults}, [this](int, int64_t) {
-        SetAllDefaults(view->engine.axes);
-        view->RequestRedraw();
-        return 1;
-    });
+            AxisScale& axis = view->engine.axes[static_cast<size_t>(record)];
+            const AxisHints hints = HintsFor(record);
+            const double offset = view->engine.dbmOffsetDb;
+            if (id == kCmdSetReference) {
+                const double v =
+                    prompter->PromptDouble("Please enter the desired Reference Level",
+                                           hints.reference, axis.reference + offset, "");
+                if (v == IPrompter::kCancelDouble) return 1;
+                if (!(std::fabs(v - offset) <= kMaxReference)) {
+                    SetStatusText("ERR: The reference level must lie within +/-1000000");
+                    return 1;
+                }
+                axis.reference = v - offset;
+            } else if (id == kCmdSetDivisions) {
+                const double v = prompter->PromptDouble("Please enter the number of divisions",
+                                                        hints.divisions, axis.divisions, "");
+                if (!(v >= 2 && v <= 100)) return 1;
+                axis.divisions = v;
+            } else {
+                const double v = prompter->PromptDouble("Please enter the scale per division",
+                                                        hints.scale, axis.scale, "");
+                if (!(v >= 0 && v <= 100)) return 1;
+                axis.scale = v;
+            }
+            view->RequestRedraw();
+            return 1;
+        },
+        kDisplayCommand);
+    AddCommand(
+        {kCmdAxisDefaults},
+        [this](int, int64_t) {
+            SetAllDefaults(view->engine.axes);
+            view->RequestRedraw();
+            return 1;
+        },
+        kDisplayCommand);
     // The queries answer in hundredths (reference with the dBm offset, scale) or divisions.
-    AddCommand({kCmdQueryReference, kCmdQueryDivisions, kCmdQueryScale}, [this](int id, int64_t) {
-        const int record = AxisRecordFor(view->ViewType());
-        if (record < 0) return 0;
-        const AxisScale& axis = view->engine.axes[static_cast<size_t>(record)];
-        if (id == kCmdQueryReference)
-            return QueryValue(100 * (axis.reference + view->engine.dbmOffsetDb));
-        if (id == kCmdQueryDivisions) return QueryValue(axis.divisions);
-        return QueryValue(100 * axis.scale);
-    });
+    AddCommand(
+        {kCmdQueryReference, kCmdQueryDivisions, kCmdQueryScale},
+        [this](int id, int64_t) {
+            const int record = AxisRecordFor(view->ViewType());
+            if (record < 0) return 0;
+            const AxisScale& axis = view->engine.axes[static_cast<size_t>(record)];
+            if (id == kCmdQueryReference)
+                return QueryValue(100 * (axis.reference + view->engine.dbmOffsetDb));
+            if (id == kCmdQueryDivisions) return QueryValue(axis.divisions);
+            return QueryValue(100 * axis.scale);
+        },
+        kDisplayCommand);
     // The setters take the value in the queries' units, with the prompts' limits.
-    AddCommand({kCmdSetReferenceValue, kCmdSetDivisionsValue, kCmdSetScaleValue},
-               [this](int id, int64_t value) {
-                   const int record = AxisRecordFor(view->ViewType());
-                   if (record < 0 || record == kEvmAxis) {
-                       SetStatusText("Cannot scale in multi-view mode");
-                       return 0;
-                   }
-                   AxisScale& axis = view->engine.axes[static_cast<size_t>(record)];
-                   const double v = static_cast<double>(value);
-                   const auto refuse = [this](const char* text) {
-                       SetStatusText(text);
-                       return 0;
-                   };
-                   if (id == kCmdSetReferenceValue) {
-                       const double reference = v / 100 - view->engine.dbmOffsetDb;
-                       if (!(std::fabs(reference) <= kMaxReference))
-                           return refuse("ERR: The reference level must lie within +/-1000000");
-                       axis.reference = reference;
-                   } else if (id == kCmdSetDivisionsValue) {
-                       if (!(v >= 2 && v <= 100))
-                           return refuse("ERR: The divisions must lie within 2 ... 100");
-                       axis.divisions = v;
-                   } else {
-                       if (!(v >= 0 && v <= 10000))
-                           return refuse("ERR: The scale must lie within 0 ... 10000 hundredths");
-                       axis.scale = v / 100;
-                   }
-                   view->RequestRedraw();
-                   return 1;
-               });
-    AddCommand({kCmdDbmOffset}, [this](int, int64_t) {
-        const double x = static_cast<float>(prompter->PromptDouble(
-            "Enter the offset for dBFS-to-dBm",
-            "This de-normalising scaler is used for power related measurements", 50.0, "dBFS2dBm"));
-        if (x > -150 && x < 150) view->engine.dbmOffsetDb = x;
-        RecomputeNow();
-        return 1;
-    });
+    AddCommand(
+        {kCmdSetReferenceValue, kCmdSetDivisionsValue, kCmdSetScaleValue},
+        [this](int id, int64_t value) {
+            const int record = AxisRecordFor(view->ViewType());
+            if (record < 0 || record == kEvmAxis) {
+                SetStatusText("Cannot scale in multi-view mode");
+                return 0;
+            }
+            AxisScale& axis = view->engine.axes[static_cast<size_t>(record)];
+            const double v = static_cast<double>(value);
+            const auto refuse = [this](const char* text) {
+                SetStatusText(text);
+                return 0;
+            };
+            if (id == kCmdSetReferenceValue) {
+                const double reference = v / 100 - view->engine.dbmOffsetDb;
+                if (!(std::fabs(reference) <= kMaxReference))
+                    return refuse("ERR: The reference level must lie within +/-1000000");
+                axis.reference = reference;
+            } else if (id == kCmdSetDivisionsValue) {
+                if (!(v >= 2 && v <= 100))
+                    return refuse("ERR: The divisions must lie within 2 ... 100");
+                axis.divisions = v;
+            } else {
+                if (!(v >= 0 && v <= 10000))
+                    return refuse("ERR: The scale must lie within 0 ... 10000 hundredths");
+                axis.scale = v / 100;
+            }
+            view->RequestRedraw();
+            return 1;
+        },
+        kDisplayCommand);
+    AddCommand(
+        {kCmdDbmOffset},
+        [this](int, int64_t) {
+            const double x = static_cast<float>(prompter->PromptDouble(
+                "Enter the offset for dBFS-to-dBm",
+                "This de-normalising scaler is used for power related measurements", 50.0,
+                "dBFS2dBm"));
+            if (x > -150 && x < 150) view->engine.dbmOffsetDb = x;
+            RecomputeNow();
+            return 1;
+        },
+        kDisplayCommand);
 }

@@ -59,7 +59,8 @@ void CMainFrame::RegisterFileCommands() {
         SaveWaveformAs("", true, true);
         return 1;
     });
-    AddCommand({kCmdPrint}, [](int, int64_t) { return 1; });  // nothing to print to
+    AddCommand({kCmdPrint}, [](int, int64_t) { return 1; },  // nothing to print to
+               {.whileBusy = true});
     AddCommand({kCmdExit}, [this](int, int64_t) {
         close();
         return 1;
@@ -126,21 +127,27 @@ void CMainFrame::RegisterFileCommands() {
         ExportFft();
         return 1;
     });
-    AddCommand({kCmdHelp}, [this](int, int64_t) {
-        if (inform)
-            inform("Basic Help",
-                   "Middle mouse button returns to the 4-up multi "
-                   "view\r\n\r\nLeft click on multi view "
-                   "panes to focus single view\r\n\r\nLeft mouse button hold and "
-                   "pan for zoom features\r\n\r\n"
-                   "Mouse wheel to zoom in and out\r\n\r\nRight mouse button to "
-                   "zoom out to maximum X Span");
-        return 1;
-    });
-    AddCommand({kCmdAbout}, [this](int, int64_t) {
-        if (inform) inform("About Quorvalen", "Quorvalen 0.1\nIQ waveform workbench");
-        return 1;
-    });
+    AddCommand(
+        {kCmdHelp},
+        [this](int, int64_t) {
+            if (inform)
+                inform("Basic Help",
+                       "Middle mouse button returns to the 4-up multi "
+                       "view\r\n\r\nLeft click on multi view "
+                       "panes to focus single view\r\n\r\nLeft mouse button hold and "
+                       "pan for zoom features\r\n\r\n"
+                       "Mouse wheel to zoom in and out\r\n\r\nRight mouse button to "
+                       "zoom out to maximum X Span");
+            return 1;
+        },
+        kAnyTimeCommand);
+    AddCommand(
+        {kCmdAbout},
+        [this](int, int64_t) {
+            if (inform) inform("About Quorvalen", "Quorvalen 0.1\nIQ waveform workbench");
+            return 1;
+        },
+        kAnyTimeCommand);
 }
 
 int CMainFrame::NewWaveform() {

@@ -8,17 +8,25 @@
 #include "waveform/message_pump.h"
 
 void CMainFrame::RegisterViewCommands() {
-    AddCommand({kCmdStatusBar}, [this](int, int64_t) {
-        statusBar->setVisible(!statusBar->isVisible());
-        CheckMenuItem(kCmdStatusBar, statusBar->isVisible());
-        return 1;
-    });
-    for (int kind : kViewKindCommands)
-        AddCommand({kind}, [this](int id, int64_t) {
-            SelectViewType(id);
-            RecomputeNow();
+    AddCommand(
+        {kCmdStatusBar},
+        [this](int, int64_t) {
+            statusBar->setVisible(!statusBar->isVisible());
+            CheckMenuItem(kCmdStatusBar, statusBar->isVisible());
             return 1;
-        });
+        },
+        kAnyTimeCommand);
+    // The view kinds up to the CCDF change only what is shown; the constellation was not
+    // counted among them and stops a worker as an edit would.
+    for (int kind : kViewKindCommands)
+        AddCommand(
+            {kind},
+            [this](int id, int64_t) {
+                SelectViewType(id);
+                RecomputeNow();
+                return 1;
+            },
+            kind == kViewConstellation ? CommandTraits{} : kDisplayCommand);
     AddCommand({kCmdPhaseDisplay}, [this](int id, int64_t) {
         SelectViewType(id);
         RecomputeNow();
@@ -33,30 +41,52 @@ void CMainFrame::RegisterViewCommands() {
         RecomputeNow();
         return 1;
     });
-    AddCommand({kCmdDcCoupling, kCmdAcCoupling}, [this](int id, int64_t) {
-        view->settings.acCoupling = id == kCmdAcCoupling;
-        CheckOnly({kCmdDcCoupling, kCmdAcCoupling}, id);
-        SetStatusText(view->settings.acCoupling ? "AC Coupling selected" : "DC Coupling selected");
-        RecomputeNow();
-        return 1;
-    });
+    AddCommand(
+        {kCmdDcCoupling, kCmdAcCoupling},
+        [this](int id, int64_t) {
+            view->settings.acCoupling = id == kCmdAcCoupling;
+            CheckOnly({kCmdDcCoupling, kCmdAcCoupling}, id);
+            SetStatusText(view->settings.acCoupling ? "AC Coupling selected"
+                                                    : "DC Coupling selected");
+            RecomputeNow();
+            return 1;
+        },
+        kDisplayCommand);
     for (int window : kWindowCommands)
-        AddCommand({window}, [this](int id, int64_t) {
-            CheckOnly(kWindowCommands, id);
-            view->settings.window = static_cast<WindowType>(id);
-            RecomputeNow();
-            return 1;
-        });
+        AddCommand(
+            {window},
+            [this](int id, int64_t) {
+                CheckOnly(kWindowCommands, id);
+                view->settings.window = static_cast<WindowType>(id);
+                RecomputeNow();
+                return 1;
+            },
+            kDisplayCommand);
     for (int id = kCmdFftSizeFirst; id <= kCmdFftSizeLast; ++id)
-        AddCommand({id}, [this](int command, int64_t) {
-            view->settings.fftSize = FftSizeForCommand(command);
-            workerFftSize_ = view->settings.fftSize;
-            for (int k = kCmdFftSizeFirst; k <= kCmdFftSizeLast; ++k)
-                CheckMenuItem(k, k == command);
-            SetStatusText("New FFT size selected");
-            RecomputeNow();
-            return 1;
-        });
+        AddCommand(
+            {id},
+            [this](int command, int64_t) {
+                view->settings.fftSize = FftSizeForCommand(command);
+                workerFftSize_ = view->settings.fftSize;
+                for (int k = kCmdFftSizeFirst; k <= kCmdFftSizeLast; ++k)
+                    CheckMenuItem(k, k == command);
+                SetStatusText("New FFT size selected");
+                RecomputeNow();
+                return 1;
+            },
+            kDisplayCommand);
+    // The settings of the external symbol analysis and its view kinds: this program has no
+    // analysis, but other programs send them, and they only ever changed what was shown.
+    const auto unavailable = [this](int id, int64_t) {
+        SetStatusText("Command " + std::to_string(id) + " is not available");
+        return 1;
+    };
+    for (int id = kViewAnalysisMulti; id <= kViewAnalysisMulti + 4; ++id)
+        AddCommand({id}, unavailable, kDisplayCommand);
+    AddCommand({kViewAnalysisSpectrum, kCmdAnalysisFirst, kCmdAnalysisOption}, unavailable,
+               kDisplayCommand);
+    for (int id = kCmdAnalysisSetting; id <= kCmdAnalysisLast; ++id)
+        if (!commands_.count(id)) AddCommand({id}, unavailable, kDisplayCommand);
 }
 
 void CMainFrame::SelectViewType(int kind) {

@@ -14,18 +14,6 @@ namespace {
 constexpr int kStopWaitMs = 5000;
 }  // namespace
 
-bool CMainFrame::IsDisplayCommand(int id) {
-    return IsFftSizeCommand(id) || (id >= kWindowRect && id <= kCmdDbmOffset) ||
-           (id >= kViewMulti && id <= kViewCcdf) ||
-           (id >= kViewAnalysisMulti && id <= kViewAnalysisMulti + 4) ||
-           id == kViewAnalysisSpectrum || id == kCmdSnr || id == kCmdSfdr || id == kCmdObw ||
-           (id >= kMaskType705 && id <= kCmdMask5) || (id >= kCmdAclr5 && id <= kCmdAclrWcdma) ||
-           (id >= kCmdAcCoupling && id <= kCmdDcCoupling) || id == kCmdImd || id == kCmdLteAutoBw ||
-           id == kCmdMaskAutoBw || id == kCmdAnalysisOption || id == kCmdAnalysisFirst ||
-           (id >= kCmdAnalysisSetting && id <= kCmdAnalysisLast) || id == kCmdStatusBar ||
-           id == kCmdHelp || id == kCmdAbout;
-}
-
 bool CMainFrame::WorkerRunning() const { return view->playThroughState.load() > 0; }
 
 bool CMainFrame::StopWorker() {

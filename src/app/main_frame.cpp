@@ -173,14 +173,21 @@ CMainFrame::~CMainFrame() {
     WriteAppSettings(*store_, settings_);
 }
 
-void CMainFrame::AddCommand(std::initializer_list<int> ids, const CommandHandler& handler) {
+void CMainFrame::AddCommand(std::initializer_list<int> ids, const CommandHandler& handler,
+                            CommandTraits traits) {
     for (int id : ids)
-        commands_[id] = handler;
+        commands_[id] = {handler, traits};
 }
 
 bool CMainFrame::AllowedWhileBusy(int id) const {
     // Nothing that reads or changes the samples while a worker holds them.
-    return id == kCmdStatusBar || id == kCmdHelp || id == kCmdAbout || id == kCmdPrint;
+    const auto it = commands_.find(id);
+    return it != commands_.end() && it->second.traits.whileBusy;
+}
+
+bool CMainFrame::IsDisplayCommand(int id) const {
+    const auto it = commands_.find(id);
+    return it != commands_.end() && it->second.traits.display;
 }
 
 bool CMainFrame::MayRunCommand(int id) {
@@ -209,7 +216,7 @@ int CMainFrame::OnCommand(int id, int64_t value) {
         return 1;
     }
     const auto it = commands_.find(id);
-    if (it != commands_.end()) return it->second(id, value);
+    if (it != commands_.end()) return it->second.handler(id, value);
     ToolDispatch(id);
     view->setFocus();
     return 1;

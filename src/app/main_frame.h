@@ -33,6 +33,16 @@ class cQRVNStatusBar;
 class QAction;
 class QKeySequence;
 
+// How a command stands to running work: a display command only changes what is shown (it
+// runs while play-through or monitoring runs and leaves the FIR designer open); a command
+// allowed while busy may run while a tool or a load runs.
+struct CommandTraits {
+    bool display = false;
+    bool whileBusy = false;
+};
+inline constexpr CommandTraits kDisplayCommand{.display = true};
+inline constexpr CommandTraits kAnyTimeCommand{.display = true, .whileBusy = true};
+
 // The name of the FIR designer's taps: an untitled waveform, so Save asks for a name.
 inline constexpr char kFirTapsName[] = "FIR taps";
 
@@ -158,8 +168,9 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    // The command table, filled by concern.
-    void AddCommand(std::initializer_list<int> ids, const CommandHandler& handler);
+    // The command table, filled by concern: one row of ids, handler and traits.
+    void AddCommand(std::initializer_list<int> ids, const CommandHandler& handler,
+                    CommandTraits traits = {});
     void RegisterFileCommands();
     void RegisterViewCommands();
     void RegisterAxisCommands();
@@ -167,7 +178,7 @@ private:
     void RegisterToolCommands();
     void RegisterWorkerCommands();
     // Commands that only change what is shown: they run at once while a worker runs.
-    static bool IsDisplayCommand(int id);
+    bool IsDisplayCommand(int id) const;
     // The common start of a command from any source: refused (with a status text) while work
     // runs; a running worker stopped first unless the command only changes what is shown.
     // False when the command must not run.
@@ -241,7 +252,11 @@ private:
     QSettings* store_;
     AppSettings settings_;
     std::map<int, QAction*> actions_;
-    std::map<int, CommandHandler> commands_;
+    struct CommandRow {
+        CommandHandler handler;
+        CommandTraits traits;
+    };
+    std::map<int, CommandRow> commands_;
     std::unique_ptr<IPrompter> ownPrompter_;
     std::vector<std::string> recentFiles_;  // newest first, at most kRecentFileCount
     QMenu* recentMenu_ = nullptr;
