@@ -100,7 +100,7 @@ double PeakCentroid(std::vector<double>& v, double ratio, bool clearUsed, double
     return average / steps;
 }
 
-bool Autocorrelate(cWaveform& wave, const ToolContext& ctx) {
+bool Autocorrelate(cWaveform& wave, const WorkControl& ctx) {
     const int64_t n = SpectrumLength(wave.sampleCount);
     if (!Fits(n) || ctx.StopRequested()) return false;
     wave.EnsureTimeDomain(false);
@@ -117,7 +117,7 @@ bool Autocorrelate(cWaveform& wave, const ToolContext& ctx) {
     return true;
 }
 
-int CrossCorrelate(cWaveform& x, const cWaveform& r, double* lag, const ToolContext& ctx) {
+int CrossCorrelate(cWaveform& x, const cWaveform& r, double* lag, const WorkControl& ctx) {
     // x is zero-extended to the reference when that needs a longer transform.
     const int64_t count = SpectrumLength(r.sampleCount) > SpectrumLength(x.sampleCount)
                               ? r.sampleCount
@@ -153,7 +153,7 @@ int CrossCorrelate(cWaveform& x, const cWaveform& r, double* lag, const ToolCont
     return kToolOk;
 }
 
-int CircularCrossCorrelate(cWaveform& x, const cWaveform& r, double* lag, const ToolContext& ctx) {
+int CircularCrossCorrelate(cWaveform& x, const cWaveform& r, double* lag, const WorkControl& ctx) {
     // A reference of another length is repeated to a power of two well beyond x's length.
     int64_t length = r.sampleCount;
     if (FftSizeLog2(length, 1, 62) < 0) {
@@ -194,7 +194,7 @@ int CircularCrossCorrelate(cWaveform& x, const cWaveform& r, double* lag, const 
     return kToolOk;
 }
 
-int AlignFrequency(cWaveform& x, const cWaveform& r, double* offsetHz, const ToolContext& ctx) {
+int AlignFrequency(cWaveform& x, const cWaveform& r, double* offsetHz, const WorkControl& ctx) {
     *offsetHz = 0.0;
     const int64_t count = x.sampleCount;
     if (count < 2) return kErrTooShort;

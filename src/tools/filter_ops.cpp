@@ -163,7 +163,7 @@ int ApplyFftFilterMask(float* spectrum, int64_t nf, const FftFilterPlan& plan) {
     return kErrFilterEdge;
 }
 
-int FftFilter(cWaveform& wave, const FftFilterPlan& plan, const ToolContext& ctx) {
+int FftFilter(cWaveform& wave, const FftFilterPlan& plan, const WorkControl& ctx) {
     const int64_t n = wave.sampleCount;
     if (!HasSpectrumForm(n)) return kErrTooLong;
     if (wave.domainState != DomainState::TimeOnly) {

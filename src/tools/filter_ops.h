@@ -53,7 +53,7 @@ int ApplyFftFilterMask(float* spectrum, int64_t nf, const FftFilterPlan& plan);
 // samples, with progress, the same bits as the waveform's own transforms; a waveform holding
 // only its spectrum form is filtered there. Returns 0, or kErrFilterEdge, kErrTooLong (no
 // spectrum form) or kErrStopped, each with the waveform untouched.
-int FftFilter(cWaveform& wave, const FftFilterPlan& plan, const ToolContext& ctx = ToolContext{});
+int FftFilter(cWaveform& wave, const FftFilterPlan& plan, const WorkControl& ctx = WorkControl{});
 
 // The FFT filter of a channel filter at centreHz for a waveform at rateHz (> 0): an LTE
 // carrier of lteBandwidthMHz (1, 3, 5, 10, 15 or 20; raised cosine), or with 0 a UMTS carrier

@@ -175,7 +175,7 @@ int ReadTapFile(ToolContext& ctx, const PromptSpec& question, int fileType,
     return kToolOk;
 }
 
-bool CircularFir(cWaveform& wave, const std::vector<float>& h, const ToolContext& ctx) {
+bool CircularFir(cWaveform& wave, const std::vector<float>& h, const WorkControl& ctx) {
     wave.EnsureTimeDomain(true);
     const int64_t n = wave.sampleCount;
     if (n < 1 || h.empty()) return true;

@@ -31,7 +31,7 @@ int ReadTapFile(ToolContext& ctx, const PromptSpec& question, int fileType,
 // added in order of rising input index, one rounding to float. Nothing happens when N or M is
 // 0. The result is built aside and exchanged in; false, with the samples as they were, when the
 // stop request ended it. Progress 0-100 over the outputs.
-bool CircularFir(cWaveform& wave, const std::vector<float>& h, const ToolContext& ctx);
+bool CircularFir(cWaveform& wave, const std::vector<float>& h, const WorkControl& ctx);
 
 namespace fir_detail {
 // Outputs [b, e) of one channel of CircularFir (x: n samples, h: m taps, 0 <= b <= e <= n), on

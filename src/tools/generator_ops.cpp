@@ -35,7 +35,7 @@ int64_t BeginResult(cWaveform& wave) {
 }  // namespace
 
 bool AddToneInto(const float* I, const float* Q, float* outI, float* outQ, int64_t n, double cycles,
-                 double phaseRad, float A, const ToolContext& ctx) {
+                 double phaseRad, float A, const WorkControl& ctx) {
     const double phaseCycles = phaseRad / kTwoPi;
     const cplx step = Turn(cycles);
     return ForChunks(n, ctx, [&](int64_t b, int64_t e) {
@@ -52,7 +52,7 @@ bool AddToneInto(const float* I, const float* Q, float* outI, float* outQ, int64
     });
 }
 
-bool AddTone(cWaveform& wave, double cycles, double phaseRad, float A, const ToolContext& ctx) {
+bool AddTone(cWaveform& wave, double cycles, double phaseRad, float A, const WorkControl& ctx) {
     const int64_t n = BeginResult(wave);
     const bool done = AddToneInto(wave.I.data(), wave.Q.data(), wave.scratchI.data(),
                                   wave.scratchQ.data(), n, cycles, phaseRad, A, ctx);
@@ -60,7 +60,7 @@ bool AddTone(cWaveform& wave, double cycles, double phaseRad, float A, const Too
     return done;
 }
 
-bool AddChirp(cWaveform& wave, double f1, double f2, float A, const ToolContext& ctx) {
+bool AddChirp(cWaveform& wave, double f1, double f2, float A, const WorkControl& ctx) {
     const int64_t n = BeginResult(wave);
     const float* I = wave.I.data();
     const float* Q = wave.Q.data();
@@ -88,7 +88,7 @@ bool AddChirp(cWaveform& wave, double f1, double f2, float A, const ToolContext&
     return done;
 }
 
-bool AddGaussianNoise(cWaveform& wave, float A, cRandom& rng, const ToolContext& ctx) {
+bool AddGaussianNoise(cWaveform& wave, float A, cRandom& rng, const WorkControl& ctx) {
     const int64_t n = BeginResult(wave);
     const float* I = wave.I.data();
     const float* Q = wave.Q.data();
@@ -107,7 +107,7 @@ bool AddGaussianNoise(cWaveform& wave, float A, cRandom& rng, const ToolContext&
     return done;
 }
 
-bool AddDc(cWaveform& wave, float iOffset, float qOffset, const ToolContext& ctx) {
+bool AddDc(cWaveform& wave, float iOffset, float qOffset, const WorkControl& ctx) {
     const int64_t n = BeginResult(wave);
     const float* I = wave.I.data();
     const float* Q = wave.Q.data();
@@ -123,7 +123,7 @@ bool AddDc(cWaveform& wave, float iOffset, float qOffset, const ToolContext& ctx
     return done;
 }
 
-bool OverwritePulse(cWaveform& wave, int64_t length, const ToolContext& ctx) {
+bool OverwritePulse(cWaveform& wave, int64_t length, const WorkControl& ctx) {
     const int64_t n = BeginResult(wave);
     length = std::clamp<int64_t>(length, 0, n);
     const float* I = wave.I.data();
@@ -156,7 +156,7 @@ void SquareSymbol(int points, float u, float& i, float& q) {
     q = static_cast<float>(((side - 1) - 2.0 * (k % side)) / norm);
 }
 
-bool ReplaceBySymbols(cWaveform& wave, int points, cRandom& rng, const ToolContext& ctx) {
+bool ReplaceBySymbols(cWaveform& wave, int points, cRandom& rng, const WorkControl& ctx) {
     const int64_t n = BeginResult(wave);
     float* outI = wave.scratchI.data();
     float* outQ = wave.scratchQ.data();
@@ -174,7 +174,7 @@ double RaisedCosineTap(int64_t j, int64_t S) {
     return sinc * std::cos(std::numbers::pi / 2 * t) / (1.00000001 - t * t);
 }
 
-bool ReplaceByShapedQam64(cWaveform& wave, int64_t S, cRandom& rng, const ToolContext& ctx) {
+bool ReplaceByShapedQam64(cWaveform& wave, int64_t S, cRandom& rng, const WorkControl& ctx) {
     const int64_t n = BeginResult(wave);
     if (n <= 0 || S < 1) return true;
     const int64_t M = std::min<int64_t>(10 * S, 10000);

@@ -30,7 +30,7 @@ void ConcatenatedRange(const float* a, int64_t na, const float* b2, int64_t nb, 
 
 }  // namespace
 
-int CropSamples(cWaveform& wave, int64_t first, int64_t last, const ToolContext& ctx) {
+int CropSamples(cWaveform& wave, int64_t first, int64_t last, const WorkControl& ctx) {
     const int64_t n = wave.sampleCount;
     if (!(first >= 0 && first < n && first < last && last < n)) return kErrCrop;
     wave.EnsureTimeDomain(true);
@@ -67,7 +67,7 @@ double SamplesInSeconds(float v, int64_t sampleRateHz) {
     return std::trunc(x);
 }
 
-int SetLength(cWaveform& wave, int64_t length, const ToolContext& ctx) {
+int SetLength(cWaveform& wave, int64_t length, const WorkControl& ctx) {
     if (length < 0) return kErrTooShort;
     if (length > kMaxToolSamples) return kErrTooLong;
     wave.EnsureTimeDomain(true);
@@ -86,7 +86,7 @@ int SetLength(cWaveform& wave, int64_t length, const ToolContext& ctx) {
     return done ? kToolOk : kErrStopped;
 }
 
-int AppendWaveform(cWaveform& wave, const cWaveform& other, const ToolContext& ctx) {
+int AppendWaveform(cWaveform& wave, const cWaveform& other, const WorkControl& ctx) {
     const int64_t n = wave.sampleCount, n2 = other.sampleCount;
     if (n2 < 1) return kErrEmpty;
     if (n + n2 > kMaxToolSamples) return kErrTooLong;
@@ -103,7 +103,7 @@ int AppendWaveform(cWaveform& wave, const cWaveform& other, const ToolContext& c
     return done ? kToolOk : kErrStopped;
 }
 
-int AppendCopies(cWaveform& wave, int64_t copies, const ToolContext& ctx) {
+int AppendCopies(cWaveform& wave, int64_t copies, const WorkControl& ctx) {
     const int64_t n = wave.sampleCount;
     if (copies < 1) return kErrLengthOrCount;
     if (n < 1) return kErrEmpty;

@@ -13,7 +13,7 @@ class cWaveform;
 
 // Keeps samples first .. last (0-based, inclusive): last − first + 1 samples. Returns kToolOk;
 // kErrCrop unless 0 <= first < last < N; kErrStopped.
-int CropSamples(cWaveform& wave, int64_t first, int64_t last, const ToolContext& ctx);
+int CropSamples(cWaveform& wave, int64_t first, int64_t last, const WorkControl& ctx);
 
 // The first sample crop-to-middle (40001) keeps of N when it keeps k: trunc((N − k)/2 + 0.5)
 // with a real division, so an odd N − k puts the extra sample on the left of what is cut
@@ -36,14 +36,14 @@ double SamplesInSeconds(float v, int64_t sampleRateHz);
 // samples followed by zeros when more, nothing when the same (zero padding for any caller).
 // Returns kToolOk; kErrTooShort when length < 0; kErrTooLong when length > kMaxToolSamples
 // (before anything is allocated); kErrStopped.
-int SetLength(cWaveform& wave, int64_t length, const ToolContext& ctx);
+int SetLength(cWaveform& wave, int64_t length, const WorkControl& ctx);
 
 // The waveform followed by other's samples (N + N2); the rate stays. Returns kToolOk; kErrEmpty
 // when other has no samples; kErrTooLong when N + N2 > kMaxToolSamples (only the counts are
 // read before that check); kErrStopped.
-int AppendWaveform(cWaveform& wave, const cWaveform& other, const ToolContext& ctx);
+int AppendWaveform(cWaveform& wave, const cWaveform& other, const WorkControl& ctx);
 
 // The waveform followed by `copies` copies of itself: (copies + 1)·N samples. Returns kToolOk;
 // kErrLengthOrCount when copies < 1; kErrEmpty when N < 1; kErrTooLong when the count exceeds
 // kMaxToolSamples (in 64 bits, before anything is allocated); kErrStopped.
-int AppendCopies(cWaveform& wave, int64_t copies, const ToolContext& ctx);
+int AppendCopies(cWaveform& wave, int64_t copies, const WorkControl& ctx);

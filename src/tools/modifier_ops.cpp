@@ -48,13 +48,13 @@ auto VectorSub(float) { return nullptr; }
 #endif
 
 // A context that never stops: for the queries that are not part of a tool's run.
-const ToolContext kNoStop{};
+const WorkControl kNoStop{};
 
 // Sums per fixed chunk of kSampleChunk samples, on up to two cores, added in chunk order so
 // the total does not depend on how the chunks were shared out. part(b, e) returns the chunk's
 // sum (a type with += and a zero value). False when the stop request ended it.
 template <class T, class Part>
-bool SumChunks(int64_t n, const ToolContext& ctx, T& total, Part&& part) {
+bool SumChunks(int64_t n, const WorkControl& ctx, T& total, Part&& part) {
     std::vector<T> parts(static_cast<size_t>((n + kSampleChunk - 1) / kSampleChunk));
     const bool done = ForChunksInTwo(n, ctx, [&](int64_t b, int64_t e) {
         parts[static_cast<size_t>(b / kSampleChunk)] = part(b, e);
@@ -163,7 +163,7 @@ float PeakMagnitude(const cWaveform& wave) {
     return static_cast<float>(std::sqrt(peak.p));
 }
 
-bool ScaleSamples(cWaveform& wave, float g, const ToolContext& ctx) {
+bool ScaleSamples(cWaveform& wave, float g, const WorkControl& ctx) {
     return BuildResult(
         wave, ctx, [g](const float* I, const float* Q, float* oI, float* oQ, int64_t b, int64_t e) {
             const auto f = [g](float x) { return x * g; };
@@ -173,7 +173,7 @@ bool ScaleSamples(cWaveform& wave, float g, const ToolContext& ctx) {
 }
 
 bool ScaleSpan(cWaveform& wave, int64_t first, int64_t last, float g, bool scaleI, bool scaleQ,
-               const ToolContext& ctx) {
+               const WorkControl& ctx) {
     const float gI = scaleI ? g : 1.0f, gQ = scaleQ ? g : 1.0f;
     return BuildResult(
         wave, ctx, [&](const float* I, const float* Q, float* oI, float* oQ, int64_t b, int64_t e) {
@@ -204,14 +204,14 @@ void ComplexClipInto(const float* I, const float* Q, float* oI, float* oQ, int64
     }
 }
 
-bool ComplexClip(cWaveform& wave, float c, const ToolContext& ctx) {
+bool ComplexClip(cWaveform& wave, float c, const WorkControl& ctx) {
     return BuildResult(
         wave, ctx, [c](const float* I, const float* Q, float* oI, float* oQ, int64_t b, int64_t e) {
             ComplexClipInto(I, Q, oI, oQ, b, e, c);
         });
 }
 
-bool ClipToFullScale(cWaveform& wave, int64_t& clipped, const ToolContext& ctx) {
+bool ClipToFullScale(cWaveform& wave, int64_t& clipped, const WorkControl& ctx) {
     const float* I = wave.I.data();
     const float* Q = wave.Q.data();
     // Counted first, so a waveform within full scale is left alone (and says so).
@@ -233,7 +233,7 @@ bool ClipToFullScale(cWaveform& wave, int64_t& clipped, const ToolContext& ctx) 
         });
 }
 
-bool ScaleAboveThreshold(cWaveform& wave, float t, float g, const ToolContext& ctx) {
+bool ScaleAboveThreshold(cWaveform& wave, float t, float g, const WorkControl& ctx) {
     return BuildResult(
         wave, ctx,
         [t, g](const float* I, const float* Q, float* oI, float* oQ, int64_t b, int64_t e) {
@@ -246,7 +246,7 @@ bool ScaleAboveThreshold(cWaveform& wave, float t, float g, const ToolContext& c
         });
 }
 
-bool ZeroQ(cWaveform& wave, const ToolContext& ctx) {
+bool ZeroQ(cWaveform& wave, const WorkControl& ctx) {
     return BuildResult(
         wave, ctx, [](const float* I, const float*, float* oI, float* oQ, int64_t b, int64_t e) {
             std::memcpy(oI + b, I + b, sizeof(float) * static_cast<size_t>(e - b));
@@ -254,7 +254,7 @@ bool ZeroQ(cWaveform& wave, const ToolContext& ctx) {
         });
 }
 
-bool Quantise(cWaveform& wave, float steps, const ToolContext& ctx) {
+bool Quantise(cWaveform& wave, float steps, const WorkControl& ctx) {
     return BuildResult(
         wave, ctx,
         [steps](const float* I, const float* Q, float* oI, float* oQ, int64_t b, int64_t e) {
@@ -276,7 +276,7 @@ int SwapIQ(cWaveform& wave) {
     return kToolOk;
 }
 
-bool Conjugate(cWaveform& wave, const ToolContext& ctx) {
+bool Conjugate(cWaveform& wave, const WorkControl& ctx) {
     return BuildResult(
         wave, ctx, [](const float* I, const float* Q, float* oI, float* oQ, int64_t b, int64_t e) {
             std::memcpy(oI + b, I + b, sizeof(float) * static_cast<size_t>(e - b));
@@ -285,7 +285,7 @@ bool Conjugate(cWaveform& wave, const ToolContext& ctx) {
         });
 }
 
-bool Reverse(cWaveform& wave, const ToolContext& ctx) {
+bool Reverse(cWaveform& wave, const WorkControl& ctx) {
     const int64_t last = wave.sampleCount - 1;
     return BuildResult(
         wave, ctx,
@@ -297,7 +297,7 @@ bool Reverse(cWaveform& wave, const ToolContext& ctx) {
         });
 }
 
-bool Fade(cWaveform& wave, int64_t start, int64_t end, bool fadeIn, const ToolContext& ctx) {
+bool Fade(cWaveform& wave, int64_t start, int64_t end, bool fadeIn, const WorkControl& ctx) {
     const double span = static_cast<double>(end - start);
     return BuildResult(
         wave, ctx, [&](const float* I, const float* Q, float* oI, float* oQ, int64_t b, int64_t e) {
@@ -313,7 +313,7 @@ bool Fade(cWaveform& wave, int64_t start, int64_t end, bool fadeIn, const ToolCo
         });
 }
 
-bool RemoveDc(cWaveform& wave, const ToolContext& ctx) {
+bool RemoveDc(cWaveform& wave, const WorkControl& ctx) {
     wave.EnsureTimeDomain(true);
     const int64_t n = wave.sampleCount;
     const float* I = wave.I.data();
@@ -338,7 +338,7 @@ bool RemoveDc(cWaveform& wave, const ToolContext& ctx) {
 
 int64_t DcTrendLength(int64_t n, int64_t m) { return m >= 1 && n >= 1 ? (n - 1) / m : 0; }
 
-bool DcTrend(cWaveform& wave, int64_t m, const ToolContext& ctx) {
+bool DcTrend(cWaveform& wave, int64_t m, const WorkControl& ctx) {
     wave.EnsureTimeDomain(true);
     const int64_t blocks = DcTrendLength(wave.sampleCount, m);
     wave.AllocateScratch(static_cast<int>(blocks));
@@ -361,7 +361,7 @@ bool DcTrend(cWaveform& wave, int64_t m, const ToolContext& ctx) {
 }
 
 bool CombineWith(cWaveform& wave, const cWaveform& other, CombineMode mode,
-                 const ToolContext& ctx) {
+                 const WorkControl& ctx) {
     const int64_t m = std::min<int64_t>(wave.sampleCount, other.sampleCount);
     const float* I2 = other.I.data();
     const float* Q2 = other.Q.data();

@@ -68,7 +68,7 @@ PowerLevels PowerStats(const cWaveform& wave) {
 
 // ---- Crest factor reduction, one pass
 
-int CfrPass(cWaveform& wave, double offsetDb, const ToolContext& ctx) {
+int CfrPass(cWaveform& wave, double offsetDb, const WorkControl& ctx) {
     if (!HasSpectrumForm(wave.sampleCount)) return kErrTooLong;
     wave.EnsureTimeDomain(true);
     const PowerLevels levels = PowerStats(wave);
@@ -140,7 +140,7 @@ int CfrPass(cWaveform& wave, double offsetDb, const ToolContext& ctx) {
 // ---- Peak windowing
 
 int PeakWindowCfr(cWaveform& wave, double parDb, int windowLength, double& evmPercent,
-                  const ToolContext& ctx) {
+                  const WorkControl& ctx) {
     wave.EnsureTimeDomain(true);
     const int64_t n = wave.sampleCount;
     const int64_t W = windowLength;
@@ -267,7 +267,7 @@ double cPaCurve::Gain(double u) {
     return spline_.Evaluate(u);
 }
 
-bool PaCompression(cWaveform& wave, double backOffDb, const ToolContext& ctx) {
+bool PaCompression(cWaveform& wave, double backOffDb, const WorkControl& ctx) {
     const double reference = std::pow(10.0, (backOffDb + 0.2) / 10.0);
     cPaCurve curve;  // prepared: the two cores only read it
     return BuildResult(
@@ -281,7 +281,7 @@ bool PaCompression(cWaveform& wave, double backOffDb, const ToolContext& ctx) {
         });
 }
 
-bool NonLinearExpansion(cWaveform& wave, const ToolContext& ctx) {
+bool NonLinearExpansion(cWaveform& wave, const WorkControl& ctx) {
     return BuildResult(
         wave, ctx, [](const float* I, const float* Q, float* oI, float* oQ, int64_t b, int64_t e) {
             for (int64_t k = b; k < e; ++k) {

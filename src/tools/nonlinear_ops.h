@@ -27,7 +27,7 @@ PowerLevels PowerStats(const cWaveform& wave);
 // 0; kErrLevel when the peak power is not within ±100 dB (silence); kErrTooLong beyond 2^27
 // samples (no transform that long); kErrStopped when the stop request came first. Nothing
 // changes unless it returns 0.
-int CfrPass(cWaveform& wave, double offsetDb, const ToolContext& ctx);
+int CfrPass(cWaveform& wave, double offsetDb, const WorkControl& ctx);
 
 // Peak windowing towards a peak-to-average ratio of parDb with a Hann window of windowLength
 // (>= 2) samples: the excess of every sample above the threshold power becomes a coefficient
@@ -36,7 +36,7 @@ int CfrPass(cWaveform& wave, double offsetDb, const ToolContext& ctx);
 // its spread coefficient. evmPercent is set to 100·√(Σ|x' − x|² / Σ|x|²). Returns 0, kErrLevel
 // for silence (no mean power) or a NaN target, kErrStopped on a stop request (nothing changed).
 int PeakWindowCfr(cWaveform& wave, double parDb, int windowLength, double& evmPercent,
-                  const ToolContext& ctx);
+                  const WorkControl& ctx);
 
 // The AM/AM curve of the PA model: amplitude gain against input power relative to the
 // compression reference (linear), a natural cubic spline through 14 measured points. Below the
@@ -55,7 +55,7 @@ private:
 
 // PA compression with the back-off backOffDb (full scale is 0 dB of drive at −0.2 dB): each
 // sample is multiplied by the curve's gain at u = (I² + Q²) / 10^((backOffDb + 0.2)/10).
-bool PaCompression(cWaveform& wave, double backOffDb, const ToolContext& ctx);
+bool PaCompression(cWaveform& wave, double backOffDb, const WorkControl& ctx);
 
 // Every I becomes |I|·I and every Q |Q|·Q.
-bool NonLinearExpansion(cWaveform& wave, const ToolContext& ctx);
+bool NonLinearExpansion(cWaveform& wave, const WorkControl& ctx);

@@ -8,15 +8,10 @@
 #include "tools/tool.h"
 
 // ctx with progress p (0-100) of the phase reported as from + p·(to − from) / 100 percent of
-// the whole (0 <= from <= to <= 100); status, the stop request and the rest as ctx.
-inline ToolContext ProgressPhase(const ToolContext& ctx, int from, int to) {
-    ToolContext phase;
-    phase.input = ctx.input;
-    phase.status = ctx.status;
-    phase.view = ctx.view;
+// the whole (0 <= from <= to <= 100), and ctx's stop request.
+inline WorkControl ProgressPhase(const WorkControl& ctx, int from, int to) {
+    WorkControl phase;
     phase.stop = ctx.stop;
-    phase.seed = ctx.seed;
-    phase.fileType = ctx.fileType;
     if (ctx.progress)
         phase.progress = [&ctx, from, to](int percent) {
             ctx.Progress(from + std::clamp(percent, 0, 100) * (to - from) / 100);

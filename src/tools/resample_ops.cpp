@@ -17,7 +17,7 @@ constexpr int64_t kMaxSpectrumFactor = 256;
 // The last step of both spectrum resamplers: the unscaled inverse of the first nf bins of
 // points, whose first m points become the samples. kToolOk or the step's code.
 int InverseIntoSamples(cWaveform& wave, FloatArray& points, int64_t nf, int64_t m,
-                       const ToolContext& ctx) {
+                       const WorkControl& ctx) {
     if (const int code = WatchedTransform(points.data(), nf, +1, ProgressPhase(ctx, 0, 90));
         code != kToolOk)
         return code;
@@ -44,7 +44,7 @@ bool IsPowerOfTwoFactor(int64_t k, int64_t maxFactor) {
     return k >= 2 && k <= maxFactor && (k & (k - 1)) == 0;
 }
 
-int ZeroStuff(cWaveform& wave, int64_t k, const ToolContext& ctx) {
+int ZeroStuff(cWaveform& wave, int64_t k, const WorkControl& ctx) {
     const int64_t n = wave.sampleCount;
     if (n < 1) return kErrEmpty;
     if (k < 2) return kErrResampleFactor;
@@ -67,7 +67,7 @@ int ZeroStuff(cWaveform& wave, int64_t k, const ToolContext& ctx) {
     return kToolOk;
 }
 
-int Decimate(cWaveform& wave, int64_t k, const ToolContext& ctx) {
+int Decimate(cWaveform& wave, int64_t k, const WorkControl& ctx) {
     const int64_t n = wave.sampleCount;
     if (n < 2) return kErrTooShort;
     if (k < 2) return kErrResampleFactor;
@@ -88,7 +88,7 @@ int Decimate(cWaveform& wave, int64_t k, const ToolContext& ctx) {
     return kToolOk;
 }
 
-int FftUpsample(cWaveform& wave, int64_t k, const ToolContext& ctx) {
+int FftUpsample(cWaveform& wave, int64_t k, const WorkControl& ctx) {
     if (!IsPowerOfTwoFactor(k, kMaxSpectrumFactor)) return kErrResampleFactor;
     const int64_t n = wave.sampleCount;
     if (n < 1) return kErrEmpty;
@@ -116,7 +116,7 @@ int FftUpsample(cWaveform& wave, int64_t k, const ToolContext& ctx) {
     return kToolOk;
 }
 
-int FftDownsample(cWaveform& wave, int64_t k, const ToolContext& ctx) {
+int FftDownsample(cWaveform& wave, int64_t k, const WorkControl& ctx) {
     if (!IsPowerOfTwoFactor(k, kMaxSpectrumFactor)) return kErrResampleFactor;
     const int64_t n = wave.sampleCount;
     const int64_t m = n / k;

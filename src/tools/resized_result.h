@@ -29,7 +29,7 @@ inline void DropResizedResult(cWaveform& wave) { wave.AllocateScratch(0); }
 // writes outputs [b, e) of the scratch arrays. Exchanges it in when whole; false, with the
 // samples as they were, when the stop request ended it.
 template <class Fill>
-bool BuildResized(cWaveform& wave, int64_t length, const ToolContext& ctx, Fill&& fill) {
+bool BuildResized(cWaveform& wave, int64_t length, const WorkControl& ctx, Fill&& fill) {
     PrepareResizedResult(wave, length);
     float* oI = wave.scratchI.data();
     float* oQ = wave.scratchQ.data();

@@ -24,7 +24,7 @@ inline void PrepareScratch(cWaveform& wave, int64_t n) {
 // samples and writing the scratch arrays, then exchanges the result in. Returns false, with
 // the samples as they were, when the stop request ended it.
 template <class Kernel>
-bool BuildResult(cWaveform& wave, const ToolContext& ctx, Kernel&& kernel) {
+bool BuildResult(cWaveform& wave, const WorkControl& ctx, Kernel&& kernel) {
     PrepareScratch(wave, wave.sampleCount);
     const float* I = wave.I.data();
     const float* Q = wave.Q.data();

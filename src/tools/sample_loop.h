@@ -14,7 +14,7 @@ constexpr int64_t kSampleChunk = 1 << 20;
 // Calls body(begin, end) over [0, n) in chunks of `chunk` items. Returns false when the stop
 // request ended the loop early (the caller then discards what it built).
 template <class Body>
-bool ForChunks(int64_t n, const ToolContext& ctx, Body&& body, int64_t chunk = kSampleChunk) {
+bool ForChunks(int64_t n, const WorkControl& ctx, Body&& body, int64_t chunk = kSampleChunk) {
     chunk = std::max<int64_t>(chunk, 1);
     for (int64_t b = 0; b < n; b += chunk) {
         if (ctx.StopRequested()) return false;
@@ -31,7 +31,7 @@ bool ForChunks(int64_t n, const ToolContext& ctx, Body&& body, int64_t chunk = k
 // range gives the same result on one thread or two. body must be safe to call from two
 // threads on disjoint ranges. Progress follows the lower half.
 template <class Body>
-bool ForChunksInTwo(int64_t n, const ToolContext& ctx, Body&& body, int64_t chunk = kSampleChunk) {
+bool ForChunksInTwo(int64_t n, const WorkControl& ctx, Body&& body, int64_t chunk = kSampleChunk) {
     chunk = std::max<int64_t>(chunk, 1);
     std::atomic<bool> stopped{false};
     SplitInTwo(n, 4 * chunk, chunk, [&](int64_t begin, int64_t end) {

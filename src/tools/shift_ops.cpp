@@ -51,7 +51,7 @@ void RotateBlock(const float* inI, const float* inQ, float* outI, float* outQ, i
 }  // namespace
 
 bool RotatePhase(cWaveform& wave, float degrees, PhaseShiftChannels channels,
-                 const ToolContext& ctx) {
+                 const WorkControl& ctx) {
     const auto theta = static_cast<float>(degrees * std::numbers::pi / 180.0);
     const float c = std::cos(theta), s = std::sin(theta);
     return BuildResult(
@@ -65,7 +65,7 @@ bool RotatePhase(cWaveform& wave, float degrees, PhaseShiftChannels channels,
 }
 
 bool FrequencyShiftInto(const float* inI, const float* inQ, float* outI, float* outQ, int64_t n,
-                        double cycles, const ToolContext& ctx) {
+                        double cycles, const WorkControl& ctx) {
     const StepTable steps(cycles);
     // Chunks are whole blocks, so every block starts at the same sample however the chunks
     // are shared between the cores.
@@ -76,7 +76,7 @@ bool FrequencyShiftInto(const float* inI, const float* inQ, float* outI, float* 
     });
 }
 
-bool FrequencyShift(cWaveform& wave, double cycles, const ToolContext& ctx) {
+bool FrequencyShift(cWaveform& wave, double cycles, const WorkControl& ctx) {
     PrepareScratch(wave, wave.sampleCount);
     const bool done = FrequencyShiftInto(wave.I.data(), wave.Q.data(), wave.scratchI.data(),
                                          wave.scratchQ.data(), wave.sampleCount, cycles, ctx);
@@ -84,7 +84,7 @@ bool FrequencyShift(cWaveform& wave, double cycles, const ToolContext& ctx) {
     return done;
 }
 
-bool ShiftQuarterRate(cWaveform& wave, bool plusQuarterToDc, const ToolContext& ctx) {
+bool ShiftQuarterRate(cWaveform& wave, bool plusQuarterToDc, const WorkControl& ctx) {
     // (−j)^n turns (I, Q) into (Q, −I) at n = 1 mod 4; j^n into (−Q, I); both negate at 2.
     const float sign = plusQuarterToDc ? 1.0f : -1.0f;
     return BuildResult(
@@ -114,7 +114,7 @@ bool ShiftQuarterRate(cWaveform& wave, bool plusQuarterToDc, const ToolContext& 
         });
 }
 
-bool RotateSamples(cWaveform& wave, int64_t k, const ToolContext& ctx) {
+bool RotateSamples(cWaveform& wave, int64_t k, const WorkControl& ctx) {
     const int64_t n = wave.sampleCount;
     if (n < 1) return true;
     k %= n;
@@ -133,7 +133,7 @@ bool RotateSamples(cWaveform& wave, int64_t k, const ToolContext& ctx) {
         });
 }
 
-bool FractionalTimeShift(cWaveform& wave, double s, const ToolContext& ctx) {
+bool FractionalTimeShift(cWaveform& wave, double s, const WorkControl& ctx) {
     if (std::fabs(s) < 0.001) return true;
     const double whole = std::round(s);
     const double rest = s - whole;

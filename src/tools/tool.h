@@ -60,19 +60,29 @@ struct ToolViewState {
     int64_t zoomFirst = 0, zoomLast = 0;  // first and last sample shown (time views)
 };
 
+// What an operation may use of the run it is part of: the stop request it polls and the
+// progress it reports. Operations take only this; safe from any thread.
+struct WorkControl {
+    const std::atomic<bool>* stop = nullptr;
+    // Progress in percent.
+    std::function<void(int)> progress;
+
+    void Progress(int percent) const {
+        if (progress) progress(percent);
+    }
+    bool StopRequested() const { return stop && stop->load(std::memory_order_relaxed); }
+};
+
 // Everything a tool may use besides the waveform. Thread rules: Ask runs on the caller's
 // thread (the GUI thread in the window); Apply may run on another, and there only status,
 // progress, stop and the results are used.
-struct ToolContext {
+struct ToolContext : WorkControl {
     IToolInput* input = nullptr;
     // A status-bar text. Safe from any thread.
     std::function<void(const std::string&)> status;
     // A message box (title, text); Ask only.
     std::function<void(const std::string&, const std::string&)> notice;
     ToolViewState view;
-    const std::atomic<bool>* stop = nullptr;
-    // Progress of Apply in percent. Safe from any thread.
-    std::function<void(int)> progress;
     // The seed random tools start from; negative, so the generator restarts.
     std::function<int32_t()> seed;
     // File type the window reads files in (second files are read in it).
@@ -102,10 +112,6 @@ struct ToolContext {
     void Status(const std::string& text) const {
         if (status) status(text);
     }
-    void Progress(int percent) const {
-        if (progress) progress(percent);
-    }
-    bool StopRequested() const { return stop && stop->load(std::memory_order_relaxed); }
     int ReadAside(int64_t bytes, const std::function<int()>& work) const {
         return readAside ? readAside(bytes, work) : work();
     }

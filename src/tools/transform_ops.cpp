@@ -19,7 +19,7 @@ bool IsTransformSize(int64_t nf) {
 }
 
 bool InterleavePadded(const float* I, const float* Q, int64_t n, float* out, int64_t nf,
-                      const ToolContext& ctx) {
+                      const WorkControl& ctx) {
     return ForChunksInTwo(nf, ctx, [&](int64_t b, int64_t e) {
         const int64_t to = std::clamp(n, b, e);
         for (int64_t k = b; k < to; ++k) {
@@ -30,7 +30,7 @@ bool InterleavePadded(const float* I, const float* Q, int64_t n, float* out, int
     });
 }
 
-bool Deinterleave(const float* data, int64_t m, float* I, float* Q, const ToolContext& ctx) {
+bool Deinterleave(const float* data, int64_t m, float* I, float* Q, const WorkControl& ctx) {
     return ForChunksInTwo(m, ctx, [&](int64_t b, int64_t e) {
         for (int64_t k = b; k < e; ++k) {
             I[k] = data[2 * k];
@@ -39,7 +39,7 @@ bool Deinterleave(const float* data, int64_t m, float* I, float* Q, const ToolCo
     });
 }
 
-int WatchedTransform(float* data, int64_t nf, int sign, const ToolContext& ctx) {
+int WatchedTransform(float* data, int64_t nf, int sign, const WorkControl& ctx) {
     if (!IsTransformSize(nf)) return kErrTooLong;
     const FftPoll poll = [&ctx](double done) {
         ctx.Progress(static_cast<int>(100.0 * done));
@@ -50,7 +50,7 @@ int WatchedTransform(float* data, int64_t nf, int sign, const ToolContext& ctx) 
 }
 
 int ForwardSpectrum(const float* I, const float* Q, int64_t n, float* out, int64_t nf,
-                    const ToolContext& ctx) {
+                    const WorkControl& ctx) {
     if (!IsTransformSize(nf) || n > nf) return kErrTooLong;
     if (!InterleavePadded(I, Q, n, out, nf, ProgressPhase(ctx, 0, 5))) return kErrStopped;
     if (const int code = WatchedTransform(out, nf, -1, ProgressPhase(ctx, 5, 95)); code != kToolOk)
@@ -65,7 +65,7 @@ int ForwardSpectrum(const float* I, const float* Q, int64_t n, float* out, int64
     return done ? kToolOk : kErrStopped;
 }
 
-int ReplaceBySpectrum(cWaveform& wave, const ToolContext& ctx) {
+int ReplaceBySpectrum(cWaveform& wave, const WorkControl& ctx) {
     wave.EnsureTimeDomain(true);
     const int64_t nf = SpectrumSizeFor(wave.sampleCount);
     if (nf > kMaxToolSamples) return kErrTooLong;
@@ -83,7 +83,7 @@ int ReplaceBySpectrum(cWaveform& wave, const ToolContext& ctx) {
     return kToolOk;
 }
 
-int ReplaceByInverseTransform(cWaveform& wave, const ToolContext& ctx) {
+int ReplaceByInverseTransform(cWaveform& wave, const WorkControl& ctx) {
     wave.EnsureTimeDomain(true);
     const int64_t n = wave.sampleCount;
     const int64_t nf = PowerOfTwoAtLeast(n, kMinTransformPoints);

@@ -35,11 +35,11 @@ bool IsTransformSize(int64_t nf);
 // Writes n samples (I, Q) interleaved into out[0 .. 2n) and zeros into out[2n .. 2·nf): a
 // transform's input, zero padded to nf points (n <= nf). False when the stop request ended it.
 bool InterleavePadded(const float* I, const float* Q, int64_t n, float* out, int64_t nf,
-                      const ToolContext& ctx);
+                      const WorkControl& ctx);
 
 // Splits the first m interleaved points of data into I[0 .. m) and Q[0 .. m). False when the
 // stop request ended it.
-bool Deinterleave(const float* data, int64_t m, float* I, float* Q, const ToolContext& ctx);
+bool Deinterleave(const float* data, int64_t m, float* I, float* Q, const WorkControl& ctx);
 
 // The spectrum form of n samples into out (2·nf floats): the samples zero padded to nf points,
 // the forward transform (sign −1), each float multiplied by 1.0f/nf, bin k at out[2k], out[2k+1]
@@ -47,22 +47,22 @@ bool Deinterleave(const float* data, int64_t m, float* I, float* Q, const ToolCo
 // ProgressPhase for a share). Returns kToolOk; kErrTooLong when nf is not a transform size;
 // kErrStopped when the stop request ended it (out then undefined).
 int ForwardSpectrum(const float* I, const float* Q, int64_t n, float* out, int64_t nf,
-                    const ToolContext& ctx);
+                    const WorkControl& ctx);
 
 // The transform of nf interleaved points in place with the given sign (−1 forward, +1 the
 // unscaled inverse that turns the spectrum form back into samples), reporting progress 0-100.
 // Returns kToolOk; kErrTooLong when nf is not a transform size; kErrStopped when the stop
 // request ended it (data then undefined).
-int WatchedTransform(float* data, int64_t nf, int sign, const ToolContext& ctx);
+int WatchedTransform(float* data, int64_t nf, int sign, const WorkControl& ctx);
 
 // Forward FFT tool (533): the samples become the Nf = SpectrumSizeFor(N) bins of the spectrum
 // form (real parts in I, imaginary in Q); the rate stays. Returns kToolOk; kErrTooLong when Nf
 // exceeds kMaxToolSamples (checked before anything is allocated); kErrStopped.
-int ReplaceBySpectrum(cWaveform& wave, const ToolContext& ctx);
+int ReplaceBySpectrum(cWaveform& wave, const WorkControl& ctx);
 
 // Inverse FFT tool (539): the samples (I real, Q imaginary), zero padded to
 // Nf2 = PowerOfTwoAtLeast(N, 8), run through the unscaled inverse transform, and the Nf2 results
 // replace them; the rate stays. After ReplaceBySpectrum of a waveform whose length is a power
 // of two of at least 8 it restores the samples (to float rounding). Returns kToolOk;
 // kErrTooLong when Nf2 exceeds kMaxToolSamples; kErrStopped.
-int ReplaceByInverseTransform(cWaveform& wave, const ToolContext& ctx);
+int ReplaceByInverseTransform(cWaveform& wave, const WorkControl& ctx);
