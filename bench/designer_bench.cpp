@@ -45,7 +45,7 @@ void BM_SliderMove(benchmark::State& state) {
         recompute.Recompute(engine.trace, wave, settings, stop, hooks, 0);
         QPainter p(&image);
         const double fs = static_cast<double>(wave.sampleRate);
-        DrawSpectrum(engine, p, 1600, 1000, -fs / 2, fs / 2);
+        MeasureAndDrawSpectrum(engine, p, 1600, 1000, -fs / 2, fs / 2);
     }
 }
 BENCHMARK(BM_SliderMove)->Arg(127)->Arg(255)->Unit(benchmark::kMillisecond);

@@ -46,7 +46,7 @@ void BM_DrawSpectrum512k(benchmark::State& state) {
     QImage image(1600, 1000, QImage::Format_RGB32);
     for (auto _ : state) {
         QPainter p(&image);
-        DrawSpectrum(engine, p, 1600, 1000, -fs / 2.0, fs / 2.0);
+        MeasureAndDrawSpectrum(engine, p, 1600, 1000, -fs / 2.0, fs / 2.0);
     }
     state.counters["panel_lines"] =
         static_cast<double>(engine.rightPanel.size() + engine.leftPanel.size());

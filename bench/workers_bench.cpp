@@ -58,7 +58,7 @@ struct Screen {
         recompute.Recompute(engine.trace, w, settings, stop, hooks, 0);
         QPainter p(&image);
         const double fs = static_cast<double>(w.sampleRate);
-        DrawSpectrum(engine, p, kW, kH, -fs / 2, fs / 2);
+        MeasureAndDrawSpectrum(engine, p, kW, kH, -fs / 2, fs / 2);
     }
 };
 

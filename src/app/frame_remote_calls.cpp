@@ -217,8 +217,7 @@ int CMainFrame::ChannelRunTool(const std::string& step, ChannelCall& call) {
 }
 
 std::string CMainFrame::MeasurementsJson() {
-    // The tone values are measured as the spectrum is drawn: draw it (the multi view's pane
-    // when the 4-up view is shown) at the size of the window's view.
+    // Tone 1 depends on the columns that show the spectrum: as wide as the window's view.
     std::unique_lock<std::mutex> lock(waveLock_, std::defer_lock);
     if (WorkerRunning()) lock.lock();
     const int kind = IsSpectrumKind(view->ViewType())
@@ -231,10 +230,8 @@ std::string CMainFrame::MeasurementsJson() {
     } else {
         FullViewRange(kind, mainWave.sampleRate, mainWave.sampleCount, f0, f1);
     }
-    QImage image(std::max(view->width(), 400), std::max(view->height(), 300), QImage::Format_RGB32);
-    QPainter p(&image);
-    DrawSpectrum(view->engine, p, image.width(), image.height(), f0, f1);
-    p.end();
+    // Measured as the window's spectrum of this width shows it.
+    MeasureShown(view->engine, std::max(view->width(), 400), f0, f1);
     std::ostringstream out;
     WriteMeasurementsJson(view->engine,
                           {currentFileName, kind, view->recompute.framesLastRecompute, f0, f1,

@@ -323,10 +323,14 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
         run.f0 = *lo;
         run.f1 = *hi;
     }
-    QImage scratch;
+    if (run.maskRequested && !m.settings.MaskOn())
+        Fail(
+            "the emission mask needs a finer resolution: raise --fft (the narrowest mask bandwidth "
+            "is below fs/N)");
     if (!image) {
-        scratch = QImage(W, H, QImage::Format_RGB32);
-        image = &scratch;
+        // Measured as a W-wide drawing would show it; nothing is painted.
+        MeasureShown(run.engine, W, run.f0, run.f1);
+        return;
     }
     QPainter p(image);
     if (a.Has("--phase")) {
@@ -345,13 +349,9 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
         FullViewRange(d.kind, w.sampleRate, w.sampleCount, d.xStart, d.xEnd);
         DrawKind(run.engine, p, W, H, w, d);
     } else {
-        DrawSpectrum(run.engine, p, W, H, run.f0, run.f1);
+        MeasureAndDrawSpectrum(run.engine, p, W, H, run.f0, run.f1);
     }
     p.end();
-    if (run.maskRequested && !m.settings.MaskOn())
-        Fail(
-            "the emission mask needs a finer resolution: raise --fft (the narrowest mask bandwidth "
-            "is below fs/N)");
 }
 
 void MeasureJson(const SpectrumRun& run, const std::string& file,
@@ -368,17 +368,21 @@ int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.Has("--json")) {
         MeasureJson(run, a.positional[0], l.wave.recording.centreFrequencyHz, out);
     } else {
-        bool toneShown = false;
-        for (const PanelLine& line : run.engine.rightPanel)
-            if (line.text.back() != '!') {
-                out << line.text << "\n";  // the red overprint repeats its line
+        // The panels' lines as the window shows them.
+        const SpectrumPanels panels = SpectrumPanelTexts(run.engine, run.f0, run.f1);
+        bool toneShown = false, lineStart = true;
+        for (const PanelText& line : panels.right) {
+            if (lineStart) {  // what is drawn over a line (the red "!") is that line again
+                out << line.text << "\n";
                 toneShown = toneShown || line.text.rfind("Peak Frequency:", 0) == 0;
             }
+            lineStart = line.advance;
+        }
         // The panel leaves tone 1 out beside other measurements; a script asked for it too.
         if (!toneShown)
             for (const std::string& line : ToneLines(run.engine))
                 out << line << "\n";
-        for (const PanelLine& line : run.engine.leftPanel)
+        for (const PanelText& line : panels.left)
             out << line.text << "\n";
     }
     const bool maskFailed =

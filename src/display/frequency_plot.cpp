@@ -17,6 +17,7 @@
 #include "display/value_format.h"
 #include "display/value_to_pixel.h"
 #include "dsp/range_scan.h"
+#include "measure/shown_spectrum.h"
 #include "waveform/number_format.h"
 
 namespace {
@@ -76,7 +77,7 @@ void DrawMaskLine(QPainter& p, const cPlotEngine& e, const PlotGeometry& g) {
 
 void DrawObwLine(QPainter& p, const cPlotEngine& e, const PlotGeometry& g) {
     const OccupiedBandwidthResult& obw = e.measurements.results.obw;
-    const double level = PowerDb(e.trace.power[e.tonePoint]);
+    const double level = PowerDb(e.trace.power[e.shown.tonePoint]);
     const int y = g.YClamped(level);
     const double xLow = g.X(obw.lowerEdgeHz), xHigh = g.X(obw.upperEdgeHz);
     const int x0 = g.XClamped(obw.lowerEdgeHz), x1 = g.XClamped(obw.upperEdgeHz);
@@ -103,11 +104,6 @@ void DrawTrace(QPainter& p, const QPolygon& poly, const QPen& pen) {
 double Shown(const cSpectrumTrace& t, double f, double f1) { return ShownFrequency(t, f, f1); }
 
 }  // namespace
-
-double ShownFrequency(const cSpectrumTrace& t, double f, double f1) {
-    return (t.complex && f1 > t.sampleRate / 2.0 && f < 0) ? f + static_cast<double>(t.sampleRate)
-                                                           : f;
-}
 
 FrequencyGrid FrequencyGridFor(double f0, double f1) {
     FrequencyGrid grid;
@@ -215,14 +211,7 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
     const double fs = static_cast<double>(t.sampleRate);
     const double halfFs = static_cast<double>(t.sampleRate / 2);
     const double dbPerPixel = axis.scale * axis.divisions / ph;
-    auto pointAt = [&](double f) {
-        int idx = t.complex ? RoundHalfAwayPixel((f + halfFs) / fs * t.N)
-                            : static_cast<int>(f / fs * t.N + 0.5);
-        if (idx < 0) idx = 0;
-        // Beyond fs/2 (the DC-to-fs kinds) a complex trace repeats with period N.
-        if (t.complex && idx > t.N) idx -= t.N;
-        return std::clamp(idx, 0, nb - 1);
-    };
+    auto pointAt = [&](double f) { return ShownPoint(t, f); };
     // With the emission mask on, the trace shown is the mask's integrated one (the line it is
     // checked against); tone 1 and the tone measurements still read the power trace.
     const std::vector<float>& integrated = e.measurements.mask.integrated;
@@ -237,14 +226,6 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
     QPolygon trace;
     trace.reserve(3 * (pw + 1));
     int previous = -1;
-    float tonePower = 0.0f;
-    int tone = 0;
-    auto visit = [&](int k) {
-        if (t.power[k] > tonePower) {
-            tonePower = t.power[k];
-            tone = k;
-        }
-    };
     for (int c = 0; c <= pw; ++c) {
         const int idx = pointAt(f0 + c * (f1 - f0) / pw);
         const int x = mg.left + c;
@@ -252,75 +233,24 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
             float lo, hi;
             MinMax(shown, previous + 1, idx, lo, hi);
             trace << QPoint(x, rowOf(lo)) << QPoint(x, rowOf(hi));
-            // Only the first maximum of the skipped points can become tone 1.
-            if (shown != t.power.data()) MinMax(t.power.data(), previous + 1, idx, lo, hi);
-            if (hi > tonePower) {
-                int64_t hiPoint;
-                FirstMax(t.power.data(), previous + 1, idx, hi, hiPoint);
-                visit(static_cast<int>(hiPoint));
-            }
         }
-        visit(idx);
         trace << QPoint(x, rowOf(shown[idx]));
         previous = idx;
     }
     DrawTrace(p, trace, st.tracePen);
 
-    // Tone 1 and the draw-time tone measurements.
-    e.tonePoint = tone;
-    e.toneMarkerPowerDb = t.MarkerPowerAt(tone);
-    e.tonePeakFrequencyHz = Shown(t, t.PeakFrequencyAt(tone), f1);
-    e.measurements.MeasureTones(t, tone, e.toneMarkerPowerDb, f0, f1);
-    if (!maskOn && !aclrOn && !obwOn && !design && e.toneMarkerPowerDb > -295.0) {
+    // Tone 1, as measured for this span and width.
+    const ShownSpectrum& tone = e.shown;
+    if (!maskOn && !aclrOn && !obwOn && !design && tone.toneMarkerPowerDb > -295.0) {
         p.setPen(st.cyanPen);
-        DrawLevelMarker(p, st, e.axes, e.tonePeakFrequencyHz, e.toneMarkerPowerDb, f0, f1, pw, ph);
+        DrawLevelMarker(p, st, e.axes, tone.tonePeakFrequencyHz, tone.toneMarkerPowerDb, f0, f1, pw,
+                        ph);
     }
 
-    const double offset = e.dbmOffsetDb;
-    Panel right(p, st, e.rightPanel, W - 20, mg.top - 10 + kLinePitch, TextAnchor::RightTop,
-                st.panelCyanColour);
-    if (t.frameStart > 0) right.Line("FFT Position: " + FormatDuration(t.frameStart, t.sampleRate));
-    if (t.frameStart >= 0)
-        right.Line("FFT Time: " + FormatDuration(t.frameEnd - t.frameStart, t.sampleRate));
-    const std::string tdd = "TDD Burst(s) Detected";
-    if (maskOn) {
-        const cEmissionMask& mask = e.measurements.mask;
-        right.Line("Carrier Power: " + F2(ms.carrierPowerDbm) + " dBm");
-        DrawMaskLine(p, e, g);
-        if (e.measurements.tddBurstDetected) right.Line(tdd);
-        right.Line(std::string("SEM Mask Compliance: ") + (mask.pass ? "PASS" : "FAIL"));
-        const std::string where = " at " + F3(mask.smallestMarginFrequencyHz / 1e6) + " MHz";
-        right.Line(mask.pass ? "Min Margin " + F2(mask.smallestMarginDb) + "dB" + where
-                             : "Fail by " + F2(-mask.smallestMarginDb) + "dB" + where);
-    }
-    if (aclrOn && !mr.aclrDb.empty()) {
-        const auto& a = mr.aclrDb;
-        if (e.measurements.tddBurstDetected) right.Line(tdd);
-        right.Line(std::fabs(offset) > 0.0001 ? "Carrier Power: " + F2(a[0] + offset) + " dBm"
-                                              : "Carrier Power: " + F2(a[0]) + " dB");
-        if (a.size() >= 3) {
-            right.Line("ACLR lower1: " + F2(a[1] - a[0]) + " dBc");
-            right.Line("ACLR upper1: " + F2(a[2] - a[0]) + " dBc");
-        }
-        if (a.size() >= 5) {
-            right.Line("ACLR lower2: " + F2(a[3] - a[0]) + " dBc");
-            right.Line("ACLR upper2: " + F2(a[4] - a[0]) + " dBc");
-        }
-    }
-    if (design) {
-        right.Line("Passband Ripple: " + F2(e.filterDesign->passbandRippleDb) + " dB");
-        right.Line("Stopband Attenuation: " + F2(e.filterDesign->stopbandAttenuationDb) + " dB");
-    }
-    if (ms.imdOn && !design) {
+    // The marks of the measurements, then the panels over them.
+    if (maskOn) DrawMaskLine(p, e, g);
+    if (ms.imdOn && !design)
         if (const auto& pair = mr.tonePair) {
-            right.Line("Carrier1 Frequency: " + F3(e.tonePeakFrequencyHz / 1e6) + " MHz");
-            right.Line("Carrier2 Frequency: " + F3(Shown(t, pair->carrier2FrequencyHz, f1) / 1e6) +
-                       " MHz");
-            right.Line("Carrier1 Power: " + F2(e.toneMarkerPowerDb) + " dB");
-            right.Line("Carrier2 Power: " + F2(pair->carrier2Db) + " dB");
-            right.Line("IMD3-1: " + F2(pair->imd3LowerDbc) + " dBc");
-            right.Line("IMD3-2: " + F2(pair->imd3UpperDbc) + " dBc");
-            right.Line("IP3: " + F2(pair->ip3Dbfs) + " dBFS");
             p.setPen(st.cyanPen);
             DrawLevelMarker(p, st, e.axes, Shown(t, pair->carrier2FrequencyHz, f1),
                             pair->carrier2Db, f0, f1, pw, ph);
@@ -328,55 +258,142 @@ void DrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f
             for (int product : {pair->lowerProduct, pair->upperProduct})
                 DrawLevelMarker(p, st, e.axes, Shown(t, t.PeakFrequencyAt(product), f1),
                                 t.MarkerPowerAt(product), f0, f1, pw, ph);
+        }
+    if (ms.sfdrOn && !design) {
+        p.setPen(st.redPen);
+        for (int i = 1; i <= 6; ++i)
+            DrawLevelMarker(p, st, e.axes, Shown(t, mr.spurs[i].frequencyHz, f1),
+                            mr.spurs[i].levelDb, f0, f1, pw, ph);
+    }
+    if (obwOn) DrawObwLine(p, e, g);
+
+    const SpectrumPanels panels = SpectrumPanelTexts(e, f0, f1);
+    const auto draw = [&](Panel& panel, const std::vector<PanelText>& texts) {
+        for (const PanelText& text : texts) {
+            panel.Overprint(text.text, text.colour);
+            if (text.advance) panel.Advance();
+        }
+    };
+    Panel right(p, st, e.rightPanel, W - 20, mg.top - 10 + kLinePitch, TextAnchor::RightTop,
+                st.panelCyanColour);
+    draw(right, panels.right);
+    Panel left(p, st, e.leftPanel, 55, mg.top - 10 + kLinePitch, TextAnchor::LeftTop,
+               st.panelWhiteColour);
+    draw(left, panels.left);
+}
+
+SpectrumPanels SpectrumPanelTexts(const cPlotEngine& e, double f0, double f1) {
+    SpectrumPanels panels;
+    const cSpectrumTrace& t = e.trace;
+    if (!t.traceValid || t.N <= 0 || t.pointCount <= 0) return panels;
+    const PlotStyle& st = e.style;
+    const MeasurementSettings& ms = e.measurements.settings;
+    const MeasurementResults& mr = e.measurements.results;
+    const bool maskOn = ms.MaskOn(), aclrOn = ms.aclrBandwidthHz != 0, obwOn = ms.obwOn;
+    const bool design = e.filterDesign.has_value();
+    const ShownSpectrum& tone = e.shown;
+    const auto line = [&](const std::string& text) {
+        panels.right.push_back({text, st.panelCyanColour, true});
+    };
+    const double offset = e.dbmOffsetDb;
+    if (t.frameStart > 0) line("FFT Position: " + FormatDuration(t.frameStart, t.sampleRate));
+    if (t.frameStart >= 0)
+        line("FFT Time: " + FormatDuration(t.frameEnd - t.frameStart, t.sampleRate));
+    const std::string tdd = "TDD Burst(s) Detected";
+    if (maskOn) {
+        const cEmissionMask& mask = e.measurements.mask;
+        line("Carrier Power: " + F2(ms.carrierPowerDbm) + " dBm");
+        if (e.measurements.tddBurstDetected) line(tdd);
+        line(std::string("SEM Mask Compliance: ") + (mask.pass ? "PASS" : "FAIL"));
+        const std::string where = " at " + F3(mask.smallestMarginFrequencyHz / 1e6) + " MHz";
+        line(mask.pass ? "Min Margin " + F2(mask.smallestMarginDb) + "dB" + where
+                       : "Fail by " + F2(-mask.smallestMarginDb) + "dB" + where);
+    }
+    if (aclrOn && !mr.aclrDb.empty()) {
+        const auto& a = mr.aclrDb;
+        if (e.measurements.tddBurstDetected) line(tdd);
+        line(std::fabs(offset) > 0.0001 ? "Carrier Power: " + F2(a[0] + offset) + " dBm"
+                                        : "Carrier Power: " + F2(a[0]) + " dB");
+        if (a.size() >= 3) {
+            line("ACLR lower1: " + F2(a[1] - a[0]) + " dBc");
+            line("ACLR upper1: " + F2(a[2] - a[0]) + " dBc");
+        }
+        if (a.size() >= 5) {
+            line("ACLR lower2: " + F2(a[3] - a[0]) + " dBc");
+            line("ACLR upper2: " + F2(a[4] - a[0]) + " dBc");
+        }
+    }
+    if (design) {
+        line("Passband Ripple: " + F2(e.filterDesign->passbandRippleDb) + " dB");
+        line("Stopband Attenuation: " + F2(e.filterDesign->stopbandAttenuationDb) + " dB");
+    }
+    if (ms.imdOn && !design) {
+        if (const auto& pair = mr.tonePair) {
+            line("Carrier1 Frequency: " + F3(tone.tonePeakFrequencyHz / 1e6) + " MHz");
+            line("Carrier2 Frequency: " + F3(Shown(t, pair->carrier2FrequencyHz, f1) / 1e6) +
+                 " MHz");
+            line("Carrier1 Power: " + F2(tone.toneMarkerPowerDb) + " dB");
+            line("Carrier2 Power: " + F2(pair->carrier2Db) + " dB");
+            line("IMD3-1: " + F2(pair->imd3LowerDbc) + " dBc");
+            line("IMD3-2: " + F2(pair->imd3UpperDbc) + " dBc");
+            line("IP3: " + F2(pair->ip3Dbfs) + " dBFS");
         } else {
-            right.Line("No valid tone pair found");
+            line("No valid tone pair found");
         }
     }
     if (!maskOn && !aclrOn && !ms.imdOn && !obwOn && !design)
-        for (const std::string& line : ToneLines(e))
-            right.Line(line);
+        for (const std::string& text : ToneLines(e))
+            line(text);
     if (ms.snrOn && !design && mr.snrDb && *mr.snrDb > -15.0 && *mr.snrDb < 300.0) {
         // Below 1 Hz the measurement used the span shown: label that.
         const double bandwidth = ms.snrBandwidthHz >= 1.0 ? ms.snrBandwidthHz : 0.0;
-        const std::string line =
+        const std::string text =
             "SNR: " + F2(*mr.snrDb) + " dB " + FormatBandwidthInParens(bandwidth, f0, f1) + " ";
         if (*mr.snrDb < 0.0) {
-            right.Overprint(line, st.panelCyanColour);
-            right.Overprint(line + "!", kNegativeSnrColour);
-            right.Advance();
+            // The red "!" is drawn over the line it marks.
+            panels.right.push_back({text, st.panelCyanColour, false});
+            panels.right.push_back({text + "!", kNegativeSnrColour, true});
         } else {
-            right.Line(line);
+            line(text);
         }
     }
     if (ms.sfdrOn && !design) {
-        right.Line("SFDR: " + F2(mr.sfdrDb) + " dB");
-        p.setPen(st.redPen);
+        line("SFDR: " + F2(mr.sfdrDb) + " dB");
         for (int i = 1; i <= 6; ++i) {
-            const SpurEntry& s = mr.spurs[i];
-            right.Line("Spur: " + F2(s.levelDb) + " dB " +
-                       FormatFrequency(Shown(t, s.frequencyHz, f1)));
-            DrawLevelMarker(p, st, e.axes, Shown(t, s.frequencyHz, f1), s.levelDb, f0, f1, pw, ph);
+            const SpurEntry& spur = mr.spurs[i];
+            line("Spur: " + F2(spur.levelDb) + " dB " +
+                 FormatFrequency(Shown(t, spur.frequencyHz, f1)));
         }
     }
     if (obwOn) {
-        if (e.measurements.tddBurstDetected) right.Line(tdd);
-        right.Line("Occupied BW: " + FormatFrequency(mr.obw.bandwidthHz));
-        DrawObwLine(p, e, g);
+        if (e.measurements.tddBurstDetected) line(tdd);
+        line("Occupied BW: " + FormatFrequency(mr.obw.bandwidthHz));
     }
-
-    Panel left(p, st, e.leftPanel, 55, mg.top - 10 + kLinePitch, TextAnchor::LeftTop,
-               st.panelWhiteColour);
-    left.Line("Sample Rate: " + FormatSampleRate(t.sampleRate));
-    left.Line("Resolution BW: " + FormatResolutionBandwidth(t.sampleRate, t.N));
-    if (!maskOn && !aclrOn && !obwOn) left.Line("DC Offset: " + F2(t.dcLevel) + " dB");
+    const auto leftLine = [&](const std::string& text) {
+        panels.left.push_back({text, st.panelWhiteColour, true});
+    };
+    leftLine("Sample Rate: " + FormatSampleRate(t.sampleRate));
+    leftLine("Resolution BW: " + FormatResolutionBandwidth(t.sampleRate, t.N));
+    if (!maskOn && !aclrOn && !obwOn) leftLine("DC Offset: " + F2(t.dcLevel) + " dB");
     const double total = obwOn ? mr.obw.powerDb : t.totalPowerDb;
     const std::string label = obwOn ? "OBW Power" : "Total Power";
-    left.Line(std::fabs(offset) > 0.001 ? label + ": " + F2(total + offset) + " dBm"
-                                        : label + ": " + F2(total) + " dB");
+    leftLine(std::fabs(offset) > 0.001 ? label + ": " + F2(total + offset) + " dBm"
+                                       : label + ": " + F2(total) + " dB");
+    return panels;
 }
 
 std::vector<std::string> ToneLines(const cPlotEngine& e) {
     const double offset = e.dbmOffsetDb;
-    return {"Peak Frequency: " + FormatFrequency(e.tonePeakFrequencyHz),
-            "Marker Power: " + F2(e.toneMarkerPowerDb + offset) + (offset != 0.0 ? " dBm" : " dB")};
+    return {"Peak Frequency: " + FormatFrequency(e.shown.tonePeakFrequencyHz),
+            "Marker Power: " + F2(e.shown.toneMarkerPowerDb + offset) +
+                (offset != 0.0 ? " dBm" : " dB")};
+}
+
+void MeasureShown(cPlotEngine& e, int W, double f0, double f1) {
+    e.shown = MeasureShownSpectrum(e.trace, e.measurements, f0, f1, e.style.margins.PlotWidth(W));
+}
+
+void MeasureAndDrawSpectrum(cPlotEngine& e, QPainter& p, int W, int H, double f0, double f1) {
+    MeasureShown(e, W, f0, f1);
+    DrawSpectrum(e, p, W, H, f0, f1);
 }

@@ -10,17 +10,34 @@
 class cPlotEngine;
 class cSpectrumTrace;
 
-// A frequency as the view whose span ends at f1Hz reports it: the DC-to-fs kinds show a
-// complex trace's negative frequencies above fs/2, so those read f + fs.
-double ShownFrequency(const cSpectrumTrace& trace, double fHz, double f1Hz);
+// Measures the spectrum as a W-wide drawing shows it over f0Hz .. f1Hz (tone 1 and the tone
+// measurements, measure/shown_spectrum.h) into engine.shown and the engine's measurements.
+void MeasureShown(cPlotEngine& engine, int W, double f0Hz, double f1Hz);
 
-// Draws into a W x H rectangle for the displayed range f0Hz .. f1Hz. Runs the draw-time tone
-// measurements (tone 1 is the strongest point shown) and stores the panel lines in the engine.
+// Draws into a W x H rectangle for the displayed range f0Hz .. f1Hz what MeasureShown found
+// for the same width and span, and stores the panel lines in the engine. It measures nothing.
 // Draws nothing while the trace is invalid.
 void DrawSpectrum(cPlotEngine& engine, QPainter& painter, int W, int H, double f0Hz, double f1Hz);
 
+// The panels' lines as DrawSpectrum shows them, from what was measured (no painting): each
+// line's text and colour, and whether the next line goes below it (a line that is drawn over
+// by the next one does not).
+struct PanelText {
+    std::string text;
+    QColor colour;
+    bool advance = true;
+};
+struct SpectrumPanels {
+    std::vector<PanelText> right, left;
+};
+SpectrumPanels SpectrumPanelTexts(const cPlotEngine& engine, double f0Hz, double f1Hz);
+
+// MeasureShown, then DrawSpectrum: what every view that shows a spectrum runs.
+void MeasureAndDrawSpectrum(cPlotEngine& engine, QPainter& painter, int W, int H, double f0Hz,
+                            double f1Hz);
+
 // The panel's two lines about tone 1 ("Peak Frequency: ...", "Marker Power: ..."), as the
-// last DrawSpectrum measured it. The panel leaves them out beside the channel and two-tone
+// last MeasureShown found it. The panel leaves them out beside the channel and two-tone
 // measurements; qrvn measure prints them whatever else was asked.
 std::vector<std::string> ToneLines(const cPlotEngine& engine);
 

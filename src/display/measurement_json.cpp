@@ -7,6 +7,7 @@
 #include "display/json_writer.h"
 #include "display/plot_engine.h"
 #include "display/view_kinds.h"
+#include "measure/shown_spectrum.h"
 
 namespace {
 
@@ -74,9 +75,9 @@ void WriteMeasurementsJson(const cPlotEngine& e, const MeasurementView& run, std
     j.Field("dc_offset_db", t.dcLevel);
     // Tone 1 is measured on the power trace whatever else runs (the panel only has no room
     // for it beside the channel measurements).
-    j.Field("peak_frequency_hz", e.tonePeakFrequencyHz);
-    if (abs.Known()) j.Field("peak_frequency_abs_hz", abs(e.tonePeakFrequencyHz));
-    j.Field("marker_power_db", e.toneMarkerPowerDb);
+    j.Field("peak_frequency_hz", e.shown.tonePeakFrequencyHz);
+    if (abs.Known()) j.Field("peak_frequency_abs_hz", abs(e.shown.tonePeakFrequencyHz));
+    j.Field("marker_power_db", e.shown.toneMarkerPowerDb);
     if (s.snrOn) {
         if (r.snrDb)
             j.Field("snr_db", *r.snrDb);
@@ -101,13 +102,13 @@ void WriteMeasurementsJson(const cPlotEngine& e, const MeasurementView& run, std
         if (const auto& pair = r.tonePair) {
             j.BeginObject("imd");
             const double f2 = ShownFrequency(t, pair->carrier2FrequencyHz, run.f1);
-            j.Field("carrier1_frequency_hz", e.tonePeakFrequencyHz);
+            j.Field("carrier1_frequency_hz", e.shown.tonePeakFrequencyHz);
             j.Field("carrier2_frequency_hz", f2);
             if (abs.Known()) {
-                j.Field("carrier1_frequency_abs_hz", abs(e.tonePeakFrequencyHz));
+                j.Field("carrier1_frequency_abs_hz", abs(e.shown.tonePeakFrequencyHz));
                 j.Field("carrier2_frequency_abs_hz", abs(f2));
             }
-            j.Field("carrier1_power_db", e.toneMarkerPowerDb);
+            j.Field("carrier1_power_db", e.shown.toneMarkerPowerDb);
             j.Field("carrier2_power_db", pair->carrier2Db);
             j.Field("imd3_lower_dbc", pair->imd3LowerDbc);
             j.Field("imd3_upper_dbc", pair->imd3UpperDbc);

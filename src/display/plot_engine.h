@@ -14,6 +14,7 @@
 #include "dsp/cubic_spline.h"
 #include "measure/measurements.h"
 #include "measure/power_statistics.h"
+#include "measure/shown_spectrum.h"
 #include "spectrum/power_trace.h"
 
 class cWaveform;
@@ -38,10 +39,8 @@ public:
     AxisScaleSet axes;
     double dbmOffsetDb = 0.0;  // added to printed levels only
 
-    // Tone 1 of the last spectrum drawing: the strongest point shown.
-    int tonePoint = 0;
-    double tonePeakFrequencyHz = 0.0;
-    double toneMarkerPowerDb = 0.0;
+    // Tone 1 of the spectrum as last measured for a drawing (MeasureShown).
+    ShownSpectrum shown;
 
     // The panels of the last drawing, top to bottom.
     std::vector<PanelLine> rightPanel;

@@ -55,7 +55,7 @@ void DrawKind(cPlotEngine& e, QPainter& p, int W, int H, const cWaveform& w, con
         default:
             // Also without a trace: the drawing then clears the panels of the last one.
             if (d.kind >= kViewI && d.kind <= kViewQIDcFs)
-                DrawSpectrum(e, p, W, H, d.xStart, d.xEnd);
+                MeasureAndDrawSpectrum(e, p, W, H, d.xStart, d.xEnd);
             break;
     }
 }

@@ -141,18 +141,15 @@ TEST_F(Qrvn, MeasureJsonMatchesTheLibrary) {
     RecomputeHooks hooks;
     hooks.measure = [&] { e.Measure(); };
     rc.Recompute(e.trace, w, s, stop, hooks, 0);
-    QImage image(1600, 1000, QImage::Format_RGB32);
-    QPainter p(&image);
-    DrawSpectrum(e, p, 1600, 1000, -kFs / 2, kFs / 2);
-    p.end();
+    MeasureShown(e, 1600, -kFs / 2, kFs / 2);
 
     EXPECT_EQ(o["fft_size"].toDouble(), 8192);
     EXPECT_EQ(o["frames"].toDouble(), 8);
     EXPECT_EQ(o["total_power_db"].toDouble(), e.trace.totalPowerDb);
-    EXPECT_EQ(o["imd"].toObject()["carrier1_power_db"].toDouble(), e.toneMarkerPowerDb);
+    EXPECT_EQ(o["imd"].toObject()["carrier1_power_db"].toDouble(), e.shown.toneMarkerPowerDb);
     // Tone 1 is reported with every other measurement asked for.
-    EXPECT_EQ(o["marker_power_db"].toDouble(), e.toneMarkerPowerDb);
-    EXPECT_EQ(o["peak_frequency_hz"].toDouble(), e.tonePeakFrequencyHz);
+    EXPECT_EQ(o["marker_power_db"].toDouble(), e.shown.toneMarkerPowerDb);
+    EXPECT_EQ(o["peak_frequency_hz"].toDouble(), e.shown.tonePeakFrequencyHz);
     EXPECT_EQ(o["sfdr_db"].toDouble(), e.measurements.results.sfdrDb);
     ASSERT_TRUE(e.measurements.results.tonePair.has_value());
     EXPECT_EQ(o["imd"].toObject()["ip3_dbfs"].toDouble(), e.measurements.results.tonePair->ip3Dbfs);
@@ -165,7 +162,8 @@ TEST_F(Qrvn, MeasureJsonMatchesTheLibrary) {
     EXPECT_PRED2(Contains, text.out,
                  "IP3: " + Fixed(e.measurements.results.tonePair->ip3Dbfs, 2) + " dBFS\n");
     EXPECT_PRED2(Contains, text.out, "Resolution BW: 3.75 kHz\n");
-    EXPECT_PRED2(Contains, text.out, "Marker Power: " + Fixed(e.toneMarkerPowerDb, 2) + " dB\n");
+    EXPECT_PRED2(Contains, text.out,
+                 "Marker Power: " + Fixed(e.shown.toneMarkerPowerDb, 2) + " dB\n");
 
     // Tones below DC in a DC-to-fs view: JSON reports them above fs/2, as the text does.
     const std::string negative = Save("neg_30.72MSPS.bin", 1 << 16, [](int k) {

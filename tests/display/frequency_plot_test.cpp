@@ -55,7 +55,7 @@ struct View {
     void Draw(double f0, double f1) {
         image.fill(Qt::white);
         QPainter p(&image);
-        DrawSpectrum(engine, p, kWidth, kHeight, f0, f1);
+        MeasureAndDrawSpectrum(engine, p, kWidth, kHeight, f0, f1);
     }
     // The right panel's first line starting with PREFIX, or "".
     std::string RightLine(const std::string& prefix) const {
@@ -178,7 +178,7 @@ TEST(SpectrumPlot, DcToFsShowsNegativeFrequenciesAboveHalfTheRate) {
     View v;
     v.Show(Wave(8192, [&](int k) { return Tone(0.5, -kFs / 4.0, k); }), 0.0, kFs, 4096,
            kWindowBlackmanHarris, kViewIQDcFs);
-    EXPECT_NEAR(v.engine.tonePeakFrequencyHz, 0.75 * kFs, 100.0);
+    EXPECT_NEAR(v.engine.shown.tonePeakFrequencyHz, 0.75 * kFs, 100.0);
     EXPECT_EQ(v.RightLine("Peak Frequency:"), "Peak Frequency: 23.04 MHz");
 
     // Zoomed to 40 points around it (18.6 px a point), the tone's top is drawn at its own
