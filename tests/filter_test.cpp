@@ -157,7 +157,7 @@ TEST(Filters, TransformAsideWithProgressAndStop) {
     const std::vector<cd> x = UniformNoise(1 << 20);
     cWaveform reference = FromSamples(x, 1'000'000);
     reference.EnsureSpectrum(true);
-    ASSERT_EQ(ApplyFftFilterMask(reference.spectrum.data(), reference.spectrumSize, plan), 0);
+    ASSERT_EQ(ApplyFftFilterMask(reference.spectrum.data(), reference.SpectrumSize(), plan), 0);
     reference.EnsureTimeDomain(false);
     for (const int stopAt : {20, 51, 101}) {  // in the forward, the inverse, none
         SCOPED_TRACE(stopAt);

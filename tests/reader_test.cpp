@@ -283,7 +283,7 @@ TEST_F(Reader, AFileTheUserMayNotReadGivesTheSystemsReason) {
     const int status = RunUnprivileged([&] {
         cWaveform w;
         return w.LoadFile(path, false) == kErrLoadFailed &&
-                       w.loadFailure == LoadFailure::CannotOpen && w.loadErrno == EACCES &&
+                       w.loadFailure == LoadFailure::CannotOpen && w.LoadErrno() == EACCES &&
                        LoadFailureText(w) == "Permission denied"
                    ? 0
                    : 1;
@@ -355,7 +355,7 @@ TEST_F(Reader, OnlyTheFirst500MillionBytesAreReadAndTheFileIsNotSavedOver) {
         SaveFailure why = SaveFailure::None;
         EXPECT_EQ(saver->SaveFile(path, &why), 0);
         EXPECT_EQ(why, SaveFailure::WouldCutSource);
-        EXPECT_EQ(saver->saveCutFile.bytesRead, kMaxFileBytes);
+        EXPECT_EQ(saver->SaveCutFile().bytesRead, kMaxFileBytes);
     }
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_size, 600'000'000);

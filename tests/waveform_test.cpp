@@ -28,8 +28,8 @@ TEST(WaveformSpectrum, SizeIsNextPowerOfTwoFromEight) {
         cWaveform w;
         Fill(w, n);
         w.EnsureSpectrum(false);
-        EXPECT_EQ(w.spectrumSize, N) << n;
-        EXPECT_EQ(w.spectrumFloatCount, 2 * N);
+        EXPECT_EQ(w.SpectrumSize(), N) << n;
+        EXPECT_EQ(w.SpectrumFloatCount(), 2 * N);
         EXPECT_EQ(w.spectrum.size(), size_t(2 * N));
         EXPECT_EQ(w.sampleCount, n);
     }

@@ -246,7 +246,7 @@ TEST_F(Writer, AFailingWriteReportsFailureAndKeepsTheOldFile) {
         w.fileType = 405;
         SaveFailure why = SaveFailure::None;
         const int result = w.SaveFile(target, &why);
-        _exit(result == 0 && why == SaveFailure::WriteFailed && w.saveErrno == EFBIG ? 0 : 1);
+        _exit(result == 0 && why == SaveFailure::WriteFailed && w.SaveErrno() == EFBIG ? 0 : 1);
     }
     int status = 0;
     waitpid(pid, &status, 0);
@@ -326,7 +326,7 @@ TEST_F(Writer, WriteProtectedFilesAreRefusedAndReadOnlyFoldersRewriteInPlace) {
         w.fileType = 405;
         SaveFailure why = SaveFailure::None;
         return w.SaveFile(locked, &why) == 0 && why == SaveFailure::NotWritable &&
-                       SaveFailureText(why, w.saveErrno, "f") ==
+                       SaveFailureText(why, w.SaveErrno(), "f") ==
                            "f is write-protected (Permission denied); it was left as it is"
                    ? 0
                    : 1;

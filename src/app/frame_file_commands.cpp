@@ -343,7 +343,7 @@ void CMainFrame::ReportSaveFailure(const std::string& path, int why) {
         showNotice("Error", "Failed to open file for writing\r\n" + path);
         return;
     }
-    std::string text = SaveFailureText(failure, mainWave.saveErrno, path, mainWave.saveCutFile);
+    std::string text = SaveFailureText(failure, mainWave.SaveErrno(), path, mainWave.SaveCutFile());
     if (!text.empty())
         text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
     showNotice("Error", text);

@@ -73,8 +73,7 @@ auto CMainFrame::RunForChannel(bool changes, ChannelCall& call, Body body) -> de
     call.error = ChannelRefusal(changes);
     if (!call.error.empty()) return Result{};
     // The running vector trail ends, as a right click ends it.
-    view->animationState = 0;
-    ++view->animationStops;
+    view->StopAnimation();
 
     // Every dialog the call could reach answers with a refusal.
     std::string refusal;

@@ -115,14 +115,14 @@ void CMainFrame::SelectViewType(int kind) {
         CheckOnly(kViewKindCommands, kind);
         v.phaseDisplay = false;
         v.SetViewType(kind, true);
-        const int stops = v.animationStops;
+        const int stops = v.AnimationStops();
         v.RequestRedraw();
         PumpMessagesFor(1);
         // The trail travels through the waveform until it ends, or a right click, a new
         // waveform, another view, a tool or closing the window stops it.
         const int n = mainWave.sampleCount;
         for (int i = 0; i + 10 < n; ++i) {
-            if (v.animationStops != stops || stopRequest || busy_ || v.ViewType() != kViewVector)
+            if (v.AnimationStops() != stops || stopRequest || busy_ || v.ViewType() != kViewVector)
                 break;
             v.xStart = i;
             v.xEnd = i + 10;

@@ -45,24 +45,24 @@ bool CView::HasSamples() const { return wave_->sampleCount > 0; }
 
 void CView::StopAnimation() {
     animationState = 0;
-    ++animationStops;
+    ++animationStops_;
 }
 
 void CView::SetViewType(int kind, bool resetZoom) {
     StopAnimation();
     viewType_ = kind;
-    if (IsMultiKind(kind)) homeMultiView = kind;
+    if (IsMultiKind(kind)) homeMultiView_ = kind;
     if (recompute.lastWasReal && kind == kViewIQ) viewType_ = kViewI;
     if (resetZoom) ResetZoom();
-    if (kind == kViewLogMag) zoom = 4;
+    if (kind == kViewLogMag) zoom_ = 4;
 }
 
 void CView::ResetZoom() {
     xStart = xEnd = 0.0;
-    dragX0 = dragY0 = dragX1 = dragY1 = 0;
-    zoom = viewType_ < kViewTimeI ? kSpectrumZoom : 1;
-    if (viewType_ == kViewLogMag) zoom = 4;
-    if (viewType_ == kViewMulti) zoom = 1;
+    dragX0_ = dragY0_ = dragX1_ = dragY1_ = 0;
+    zoom_ = viewType_ < kViewTimeI ? kSpectrumZoom : 1;
+    if (viewType_ == kViewLogMag) zoom_ = 4;
+    if (viewType_ == kViewMulti) zoom_ = 1;
 }
 
 void CView::RequestRedraw() {
@@ -84,7 +84,7 @@ void CView::RequestRedraw() {
 
 void CView::SetFrozen(bool frozen) {
     frozen_ = frozen;
-    if (frozen) dragging = false;
+    if (frozen) dragging_ = false;
     update();
 }
 
@@ -127,11 +127,11 @@ void CView::DrawView(QPainter& p, int W, int H) {
     const int n = wave_->sampleCount;
     if (n <= 0) return;
     const double fs = static_cast<double>(wave_->sampleRate);
-    if (n != lastSampleCount) {
+    if (n != lastSampleCount_) {
         if (viewType_ >= kViewTimeI) {
             ResetZoom();
             StopAnimation();
-            lastSampleCount = n;
+            lastSampleCount_ = n;
         } else if (xStart < -fs / 2 || xEnd > fs / 2) {
             ResetZoom();
         }
@@ -141,21 +141,21 @@ void CView::DrawView(QPainter& p, int W, int H) {
         viewType_ = kViewTimeIQ;
         ResetZoom();
     }
-    const int centreX = dragX1, centreY = dragY1;
-    if (dragY0 < 0 || dragX0 == dragX1) {
+    const int centreX = dragX1_, centreY = dragY1_;
+    if (dragY0_ < 0 || dragX0_ == dragX1_) {
         FullViewRange(viewType_, wave_->sampleRate, n, xStart, xEnd);
-        dragX0 = dragX1 = 0;
+        dragX0_ = dragX1_ = 0;
     }
     const PlotMargins& mg = engine.style.margins;
-    if (dragX1 == 0) dragX1 = W - mg.right;
-    dragX0 = std::clamp(dragX0, mg.left, std::max(mg.left, W - mg.right));
-    dragX1 = std::clamp(dragX1, mg.left, std::max(mg.left, W - mg.right));
-    if (dragX0 > dragX1) std::swap(dragX0, dragX1);
+    if (dragX1_ == 0) dragX1_ = W - mg.right;
+    dragX0_ = std::clamp(dragX0_, mg.left, std::max(mg.left, W - mg.right));
+    dragX1_ = std::clamp(dragX1_, mg.left, std::max(mg.left, W - mg.right));
+    if (dragX0_ > dragX1_) std::swap(dragX0_, dragX1_);
     if (zoomPending) {
         const double span = xEnd - xStart;
         const double pw = W - mg.left - mg.right;
-        const double a = xStart + (dragX0 - mg.left) / pw * span;
-        const double b = xStart + (dragX1 - mg.left) / pw * span;
+        const double a = xStart + (dragX0_ - mg.left) / pw * span;
+        const double b = xStart + (dragX1_ - mg.left) / pw * span;
         if (b - a > 0.1) {
             xStart = a;
             xEnd = b;
@@ -163,15 +163,15 @@ void CView::DrawView(QPainter& p, int W, int H) {
         zoomPending = false;
     }
     if (viewType_ == kViewConstellation) {
-        dragX1 = centreX;
-        dragY1 = centreY;
+        dragX1_ = centreX;
+        dragY1_ = centreY;
     }
 
     KindDrawing d;
     d.kind = viewType_;
     d.xStart = xStart;
     d.xEnd = xEnd;
-    d.zoom = zoom;
+    d.zoom = zoom_;
     d.mode = animationState + 1;
     d.centreX = centreX;
     d.centreY = centreY;
@@ -188,8 +188,8 @@ QImage CView::Render(int W, int H) {
     // The phase display replaces every kind, the 4-up view included.
     if (viewType_ == kViewMulti && !phaseDisplay) {
         DrawMultiView(engine, p, W, H, *wave_, recompute.lastWasReal);
-        if (wave_->sampleCount != lastSampleCount) lastSampleCount = wave_->sampleCount;
-        homeMultiView = kViewMulti;
+        if (wave_->sampleCount != lastSampleCount_) lastSampleCount_ = wave_->sampleCount;
+        homeMultiView_ = kViewMulti;
         animationState = 0;
         ResetZoom();
     } else {
@@ -202,12 +202,12 @@ QImage CView::Render(int W, int H) {
 void CView::ShadeDragBand(QImage& image, int mouseX, int mouseY) const {
     const PlotMargins& mg = engine.style.margins;
     const int W = image.width(), H = image.height();
-    const int x0 = std::max(std::min(anchorX, mouseX), mg.left);
-    const int x1 = std::min(std::max(anchorX, mouseX), W - mg.right + 1);
+    const int x0 = std::max(std::min(anchorX_, mouseX), mg.left);
+    const int x1 = std::min(std::max(anchorX_, mouseX), W - mg.right + 1);
     int y0 = mg.top, y1 = H - mg.bottom;
     if (viewType_ == kViewConstellation) {
-        y0 = std::max(std::min(anchorY, mouseY), mg.top);
-        y1 = std::min(std::max(anchorY, mouseY), H - mg.bottom);
+        y0 = std::max(std::min(anchorY_, mouseY), mg.top);
+        y1 = std::min(std::max(anchorY_, mouseY), H - mg.bottom);
     }
     const QRect band = QRect(QPoint(x0, y0), QPoint(x1, y1)) & image.rect();
     if (band.isEmpty()) return;
@@ -236,7 +236,7 @@ void CView::paintEvent(QPaintEvent*) {
         if (!frozen_) QTimer::singleShot(10, this, [this] { update(); });
         return;
     }
-    if (dragging && mouseRecorded_ && !snapshot_.isNull() && snapshot_.size() == size()) {
+    if (dragging_ && mouseRecorded_ && !snapshot_.isNull() && snapshot_.size() == size()) {
         // The band is drawn over the picture saved when the drag began: no re-plot.
         QImage work = snapshot_;
         ShadeDragBand(work, mouseX_, mouseY_);
@@ -263,9 +263,9 @@ void CView::mousePressEvent(QMouseEvent* event) {
             if (kind && onSelectViewType) onSelectViewType(kind);
             RequestRedraw();
         } else if (y <= height() - kXAxisStrip) {
-            dragging = true;
-            dragX0 = anchorX = x;
-            dragY0 = anchorY = y;
+            dragging_ = true;
+            dragX0_ = anchorX_ = x;
+            dragY0_ = anchorY_ = y;
             mouseRecorded_ = false;
         }
     } else if (event->button() == Qt::RightButton) {
@@ -275,13 +275,13 @@ void CView::mousePressEvent(QMouseEvent* event) {
         StopAnimation();
         RequestRedraw();
     } else if (event->button() == Qt::MiddleButton) {
-        if (viewType_ != kViewMulti && onSelectViewType) onSelectViewType(homeMultiView);
+        if (viewType_ != kViewMulti && onSelectViewType) onSelectViewType(homeMultiView_);
         RequestRedraw();
     }
 }
 
 void CView::mouseMoveEvent(QMouseEvent* event) {
-    if (!(event->buttons() & Qt::LeftButton) || !dragging || viewType_ == kViewMulti ||
+    if (!(event->buttons() & Qt::LeftButton) || !dragging_ || viewType_ == kViewMulti ||
         viewType_ == kViewVector)
         return;
     mouseX_ = static_cast<int16_t>(event->position().x());
@@ -300,37 +300,37 @@ void CView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     const int x = static_cast<int16_t>(event->position().x());
     const int y = static_cast<int16_t>(event->position().y());
-    const bool wasDragging = dragging;
-    dragging = false;
+    const bool wasDragging = dragging_;
+    dragging_ = false;
     mouseRecorded_ = false;
     snapshot_ = QImage();
-    if (!wasDragging || (x == dragX0 && y == dragY0)) {
+    if (!wasDragging || (x == dragX0_ && y == dragY0_)) {
         update();
         return;
     }
-    const int previousX1 = dragX1, previousY1 = dragY1;
-    dragX1 = x;
-    dragY1 = y;
+    const int previousX1 = dragX1_, previousY1 = dragY1_;
+    dragX1_ = x;
+    dragY1_ = y;
     if (viewType_ == kViewConstellation) {
-        const int dx = dragX1 - dragX0, dy = dragY1 - dragY0;
+        const int dx = dragX1_ - dragX0_, dy = dragY1_ - dragY0_;
         if (dx == 0 || dy == 0) {
-            dragX1 = previousX1;
-            dragY1 = previousY1;
+            dragX1_ = previousX1;
+            dragY1_ = previousY1;
             update();
             return;
         }
-        const int cx = dragX0 + dx / 2, cy = dragY0 + dy / 2;
+        const int cx = dragX0_ + dx / 2, cy = dragY0_ + dy / 2;
         const double ratio = std::min(std::fabs(static_cast<double>(width()) / dx),
                                       std::fabs(static_cast<double>(height()) / dy));
         const int k = DragZoomStep(ratio);
-        if (zoom == 1) {
-            zoom = k;
-            dragX1 = cx;
-            dragY1 = cy;
+        if (zoom_ == 1) {
+            zoom_ = k;
+            dragX1_ = cx;
+            dragY1_ = cy;
         } else {
-            dragX1 = (cx - width() / 2) / zoom + previousX1;
-            dragY1 = (cy - height() / 2) / zoom + previousY1;
-            if (static_cast<int64_t>(zoom) * k < kMaxDragZoom) zoom *= k;
+            dragX1_ = (cx - width() / 2) / zoom_ + previousX1;
+            dragY1_ = (cy - height() / 2) / zoom_ + previousY1;
+            if (static_cast<int64_t>(zoom_) * k < kMaxDragZoom) zoom_ *= k;
         }
     }
     zoomPending = true;
@@ -364,9 +364,9 @@ void CView::wheelEvent(QWheelEvent* event) {
     // A sideways scroll has no vertical delta; it is not a wheel notch.
     if (!HasSamples() || delta == 0) return;
     if (delta < 0) {
-        if (zoom < kMaxWheelZoom) zoom *= 2;
-    } else if (zoom > 1) {
-        zoom /= 2;
+        if (zoom_ < kMaxWheelZoom) zoom_ *= 2;
+    } else if (zoom_ > 1) {
+        zoom_ /= 2;
     }
     WheelYAxis(delta < 0);
     RequestRedraw();

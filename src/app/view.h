@@ -5,6 +5,7 @@
 // spectrum and passes dropped files to the frame.
 
 #include <QImage>
+#include <QPoint>
 #include <QWidget>
 #include <atomic>
 #include <chrono>
@@ -45,23 +46,23 @@ public:
     SpectrumSettings settings;
     cSpectrumRecompute recompute;
 
-    int homeMultiView = kViewMulti;
     std::atomic<int> playThroughState{0};  // set by a worker; keys are ignored while not 0
     // Held by a worker while it exchanges the samples and recomputes; a paint that finds it
     // taken shows the last picture.
     std::mutex* waveLock = nullptr;
     int animationState = 0;  // 2 while the vector animation runs
-    // Counts what stops the animation (a right click, a view change, a new waveform), so one
-    // that comes before the first frame still counts.
-    int animationStops = 0;
-    int lastSampleCount = 0;
+    // Counts what stopped the animation (a right click, a view change, a new waveform), so a
+    // stop that comes before the first frame still counts.
+    int AnimationStops() const { return animationStops_; }
+    // Stops a running vector animation.
+    void StopAnimation();
     double xStart = 0.0, xEnd = 0.0;  // Hz for spectrum kinds, samples for kinds >= 307
-    int dragX0 = 0, dragY0 = 0, dragX1 = 0, dragY1 = 0;  // 314: x1, y1 = zoom centre
-    int anchorX = 0, anchorY = 0;
-    bool dragging = false;
     bool zoomPending = true;
-    int zoom = 1;  // Z
     bool phaseDisplay = false;
+    // The zoom factor Z of the vector and constellation views, and the constellation's zoom
+    // centre in window pixels.
+    int Zoom() const { return zoom_; }
+    QPoint ConstellationCentre() const { return {dragX1_, dragY1_}; }
 
     // The frame's view selection (quadrant clicks and the middle button go through it).
     std::function<void(int)> onSelectViewType;
@@ -89,8 +90,14 @@ private:
     void WheelYAxis(bool back);
     void EditAndRecompute(const std::function<void()>& edit);
     bool HasSamples() const;
-    void StopAnimation();
 
+    int homeMultiView_ = kViewMulti;
+    int animationStops_ = 0;
+    int lastSampleCount_ = 0;
+    int dragX0_ = 0, dragY0_ = 0, dragX1_ = 0, dragY1_ = 0;  // 314: x1, y1 = zoom centre
+    int anchorX_ = 0, anchorY_ = 0;
+    bool dragging_ = false;
+    int zoom_ = 1;  // Z
     cWaveform* wave_;
     const std::atomic<bool>* stopRequest_;
     std::atomic<int> viewType_{kViewMulti};  // a worker's recompute reads it

@@ -466,7 +466,7 @@ int Convert(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.Has("--author")) l.wave.recording.author = a.Get("--author");
     SaveFailure why = SaveFailure::None;
     if (l.wave.SaveFile(target, &why) != 1)
-        Fail(SaveFailureText(why, l.wave.saveErrno, Printable(target), l.wave.saveCutFile));
+        Fail(SaveFailureText(why, l.wave.SaveErrno(), Printable(target), l.wave.SaveCutFile()));
     out << "wrote " << l.wave.sampleCount << " samples to " << Printable(target) << " as type "
         << *to;
     if (toRecording)

@@ -271,7 +271,7 @@ int Edit(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     wave.fileType = outputType;
     SaveFailure why = SaveFailure::None;
     if (wave.SaveFile(target, &why) != 1)
-        Fail(SaveFailureText(why, wave.saveErrno, Printable(target), wave.saveCutFile));
+        Fail(SaveFailureText(why, wave.SaveErrno(), Printable(target), wave.SaveCutFile()));
 
     if (!a.Has("--json")) {
         out << "wrote " << wave.sampleCount << " samples to " << Printable(target) << " as type "

@@ -61,7 +61,7 @@ int FirDesign(const ParsedArguments& a, std::ostream& out, std::ostream&) {
     const std::string target = a.Get("-o");
     SaveFailure why = SaveFailure::None;
     if (wave.SaveFile(target, &why) != 1)
-        Fail(SaveFailureText(why, wave.saveErrno, Printable(target), wave.saveCutFile));
+        Fail(SaveFailureText(why, wave.SaveErrno(), Printable(target), wave.SaveCutFile()));
     const LowPassFigures figures = MeasureLowPass(r.taps, pass, stop);
     if (!a.Has("--json")) {
         out << "wrote " << *taps << " taps to " << Printable(target) << " as type " << type << "\n"

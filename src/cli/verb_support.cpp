@@ -78,7 +78,7 @@ void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, 
                 Fail("no samples in " + name + " as file type " + std::to_string(type) +
                      (type <= kFileAsciiHex16 ? " (text types need one sample per line)" : ""));
             case LoadFailure::BadRecording:
-                Fail("cannot read the recording " + name + ": " + Printable(out.wave.loadDetail));
+                Fail("cannot read the recording " + name + ": " + Printable(out.wave.LoadDetail()));
             default: Fail("cannot open " + name + ": " + LoadFailureText(out.wave));
         }
     }

@@ -15,8 +15,8 @@ int ShownPoint(const cSpectrumTrace& t, double f) {
         constexpr double kLimit = 1 << 24;
         return static_cast<int>(std::round(std::fmax(-kLimit, std::fmin(kLimit, v))));
     };
-    int idx = t.complex ? roundHalfAway((f + halfFs) / fs * t.N)
-                        : static_cast<int>(f / fs * t.N + 0.5);
+    int idx =
+        t.complex ? roundHalfAway((f + halfFs) / fs * t.N) : static_cast<int>(f / fs * t.N + 0.5);
     if (idx < 0) idx = 0;
     // Beyond fs/2 (the DC-to-fs kinds) a complex trace repeats with period N.
     if (t.complex && idx > t.N) idx -= t.N;

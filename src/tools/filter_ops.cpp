@@ -167,10 +167,11 @@ int FftFilter(cWaveform& wave, const FftFilterPlan& plan, const WorkControl& ctx
     const int64_t n = wave.sampleCount;
     if (!HasSpectrumForm(n)) return kErrTooLong;
     if (wave.domainState != DomainState::TimeOnly) {
-        if (const int code = ApplyFftFilterMask(nullptr, wave.spectrumSize, plan); code != kToolOk)
+        if (const int code = ApplyFftFilterMask(nullptr, wave.SpectrumSize(), plan);
+            code != kToolOk)
             return code;
         wave.EnsureSpectrum(true);
-        return ApplyFftFilterMask(wave.spectrum.data(), wave.spectrumSize, plan);
+        return ApplyFftFilterMask(wave.spectrum.data(), wave.SpectrumSize(), plan);
     }
     const int64_t nf = SpectrumSizeFor(n);
     if (const int code = ApplyFftFilterMask(nullptr, nf, plan); code != kToolOk) return code;

@@ -140,7 +140,7 @@ bool FractionalTimeShift(cWaveform& wave, double s, const WorkControl& ctx) {
     if (whole != 0 && !RotateSamples(wave, static_cast<int64_t>(whole), ctx)) return false;
     if (std::fabs(rest) <= 0.01) return true;
     wave.EnsureSpectrum(true);
-    const int64_t nf = wave.spectrumSize;
+    const int64_t nf = wave.SpectrumSize();
     float* x = wave.spectrum.data();
     const double cycles = rest / static_cast<double>(nf);  // per bin
     const StepTable steps(cycles);

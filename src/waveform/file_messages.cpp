@@ -24,12 +24,12 @@ std::string GroupThousands(int64_t n) {
 std::string LoadFailureText(const cWaveform& w) {
     switch (w.loadFailure) {
         case LoadFailure::None: return "";
-        case LoadFailure::CannotOpen: return Reason(w.loadErrno, "cannot open");
+        case LoadFailure::CannotOpen: return Reason(w.LoadErrno(), "cannot open");
         case LoadFailure::NotRegularFile: return "not a regular file";
         case LoadFailure::Empty: return "empty file";
-        case LoadFailure::ReadFailed: return Reason(w.loadErrno, "read failed");
+        case LoadFailure::ReadFailed: return Reason(w.LoadErrno(), "read failed");
         case LoadFailure::NoSamples: return "no samples as file type " + std::to_string(w.fileType);
-        case LoadFailure::BadRecording: return w.loadDetail;
+        case LoadFailure::BadRecording: return w.LoadDetail();
     }
     return "";
 }

@@ -65,8 +65,6 @@ public:
     FloatArray I;                               // sampleCount in-phase samples
     FloatArray Q;                               // sampleCount quadrature samples
     FloatArray spectrum;                        // interleaved (re, im), spectrumFloatCount floats
-    int spectrumFloatCount = 0;                 // 2 * spectrumSize
-    int spectrumSize = 0;                       // transform length N
     MarkerArray markers;                        // per-sample marker words
     int markerCount = 0;
     double centreFrequencyKHz = 0.0;  // for the instrument CSV header
@@ -86,13 +84,9 @@ public:
     int scratchCount = 0;
     SourceFile source;  // cleared when the samples no longer come from a file (New, failed load)
     LoadFailure loadFailure = LoadFailure::None;  // of the last LoadFile
-    int loadErrno = 0;                            // the system's reason, when it gave one
     int64_t unparsedLines = 0;    // text lines of the last ParseRaw that held no number
     int64_t nonFiniteValues = 0;  // NaN or infinite floats of the last ParseRaw, read as 0
-    std::string loadDetail;       // why a recording could not be read (BadRecording)
     RecordingInfo recording;      // cleared with source
-    int saveErrno = 0;            // the system's reason for the last failed SaveFile, or 0
-    SourceFile saveCutFile;       // the file read in part that refused the last SaveFile
 
     cWaveform() = default;
     ~cWaveform() { Clear(); }
@@ -163,6 +157,27 @@ public:
     // Each replaces its file only when complete, and neither is renamed over its target
     // before both are written.
     int SaveFile(const std::string& path, SaveFailure* failure = nullptr);
+
+    // The transform length N of the spectrum form, and its float count 2N.
+    int SpectrumSize() const { return spectrumSize; }
+    int SpectrumFloatCount() const { return spectrumFloatCount; }
+    // Why the last LoadFile failed, besides loadFailure: the system's reason (errno, 0 for
+    // none), and for a recording that cannot be read the text that says why.
+    int LoadErrno() const { return loadErrno; }
+    const std::string& LoadDetail() const { return loadDetail; }
+    // Why the last SaveFile failed: the system's reason (errno, 0 for none), and the file read
+    // in part that refused it (WouldCutSource).
+    int SaveErrno() const { return saveErrno; }
+    const SourceFile& SaveCutFile() const { return saveCutFile; }
+
+private:
+    friend void SwapSamples(cWaveform& a, cWaveform& b);
+    int spectrumFloatCount = 0;  // 2 * spectrumSize
+    int spectrumSize = 0;        // transform length N
+    int loadErrno = 0;
+    std::string loadDetail;
+    int saveErrno = 0;
+    SourceFile saveCutFile;
 };
 
 // Exchanges what ties two waveforms' samples to the file they came from: the file's bytes (for

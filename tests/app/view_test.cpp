@@ -153,10 +153,10 @@ TEST_F(ViewEvents, WheelStepsTheDbAxisThroughDivisionsThenScales) {
     EXPECT_EQ(axis.divisions, 9);
     // The I/Q view steps its scale table; the zoom factor doubles per notch back.
     frame_->OnCommand(309);
-    const int z = v.zoom;
+    const int z = v.Zoom();
     Wheel(&v, -120);
     EXPECT_EQ(v.engine.axes[kLinearAxis].scale, 0.05);
-    EXPECT_EQ(v.zoom, 2 * z);
+    EXPECT_EQ(v.Zoom(), 2 * z);
     Wheel(&v, 0);  // a sideways scroll: no notch
     EXPECT_EQ(v.engine.axes[kLinearAxis].scale, 0.05);
 }
@@ -237,24 +237,25 @@ TEST_F(ViewEvents, TheConstellationZoomsIntoTheDraggedBox) {
     CView& v = Open(4096);
     frame_->OnCommand(314);
     Paint();
-    ASSERT_EQ(v.zoom, 1);
+    ASSERT_EQ(v.Zoom(), 1);
     const int W = v.width(), H = v.height();
     // A box 1/5 of the width and 1/3 of the height: ratio 3, zoom step 2.
     const QPoint from(300, 150), to(300 + W / 5, 150 + H / 3);
     Drag(&v, from, to);
-    EXPECT_EQ(v.zoom, 2);
-    EXPECT_EQ(v.dragX1, from.x() + (to.x() - from.x()) / 2);
-    EXPECT_EQ(v.dragY1, from.y() + (to.y() - from.y()) / 2);
+    EXPECT_EQ(v.Zoom(), 2);
+    EXPECT_EQ(v.ConstellationCentre().x(), from.x() + (to.x() - from.x()) / 2);
+    EXPECT_EQ(v.ConstellationCentre().y(), from.y() + (to.y() - from.y()) / 2);
     Paint();
-    EXPECT_EQ(v.dragX1, from.x() + (to.x() - from.x()) / 2);  // the draw keeps the centre
-    const int cx = v.dragX1;
+    EXPECT_EQ(v.ConstellationCentre().x(),
+              from.x() + (to.x() - from.x()) / 2);  // the draw keeps the centre
+    const int cx = v.ConstellationCentre().x();
     // A second, smaller box multiplies the zoom and moves the centre by its offset / Z.
     const QPoint c2(W / 2 + 40, H / 2), half(W / 40, H / 40);
     Drag(&v, c2 - half, c2 + half);
-    EXPECT_EQ(v.zoom, 2 * 16);
-    EXPECT_EQ(v.dragX1, (c2.x() - W / 2) / 2 + cx);
+    EXPECT_EQ(v.Zoom(), 2 * 16);
+    EXPECT_EQ(v.ConstellationCentre().x(), (c2.x() - W / 2) / 2 + cx);
     Press(&v, QPoint(200, 200), Qt::RightButton);
-    EXPECT_EQ(v.zoom, 1);
+    EXPECT_EQ(v.Zoom(), 1);
 }
 
 TEST_F(ViewEvents, BracketAndLetterKeysEditTheWaveform) {
