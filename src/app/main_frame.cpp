@@ -64,9 +64,18 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
     setStatusBar(statusBar);
 
     RegisterFileCommands();
-    RegisterViewCommands();
-    RegisterAxisCommands();
-    RegisterMeasureCommands();
+    RegisterViewCommands(*this);
+    AddCommand(
+        {kCmdStatusBar},
+        [this](int, int64_t) {
+            statusBar->setVisible(!statusBar->isVisible());
+            CheckMenuItem(kCmdStatusBar, statusBar->isVisible());
+            return 1;
+        },
+        kAnyTimeCommand);
+
+    RegisterAxisCommands(*this);
+    RegisterMeasureCommands(*this);
     RegisterToolCommands();
     RegisterWorkerCommands();
     BuildMenus(
@@ -253,6 +262,8 @@ void CMainFrame::RestoreIdentity(const Identity& id) {
               id.saveTypeMode == 0 ? kCmdReparseMode : kCmdSaveTypeMode);
     SetTitleFromPath(id.fileName);
 }
+
+void CMainFrame::SelectViewType(int kind) { SelectView(*this, kind); }
 
 void CMainFrame::SetModified(bool modified) {
     modified_ = modified;

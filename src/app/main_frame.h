@@ -19,6 +19,7 @@
 
 #include "app/app_settings.h"
 #include "app/command_ids.h"
+#include "app/frame_services.h"
 #include "display/view_kinds.h"
 #include "measure/measure_ids.h"
 #include "tools/prompter.h"
@@ -33,25 +34,11 @@ class cQRVNStatusBar;
 class QAction;
 class QKeySequence;
 
-// How a command stands to running work: a display command only changes what is shown (it
-// runs while play-through or monitoring runs and leaves the FIR designer open); a command
-// allowed while busy may run while a tool or a load runs.
-struct CommandTraits {
-    bool display = false;
-    bool whileBusy = false;
-};
-inline constexpr CommandTraits kDisplayCommand{.display = true};
-inline constexpr CommandTraits kAnyTimeCommand{.display = true, .whileBusy = true};
-
 // The name of the FIR designer's taps: an untitled waveform, so Save asks for a name.
 inline constexpr char kFirTapsName[] = "FIR taps";
 
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, public IFrameServices {
 public:
-    // A command's handler: the command id and the value it carries (setters, other programs).
-    // Returns 1 when handled, or a query's answer.
-    using CommandHandler = std::function<int(int id, int64_t value)>;
-
     // store: where settings live (the program's own store unless a test gives another).
     explicit CMainFrame(QSettings* store = nullptr);
     ~CMainFrame() override;
@@ -82,16 +69,25 @@ public:
     bool Modified() const { return modified_; }
     void SetModified(bool modified);
     // Switches the view kind (menu commands 300-314, 40014, and clicks in the view).
-    void SelectViewType(int kind);
+    void SelectViewType(int kind) override;
     // Shows text in the status bar; from any thread (other threads' texts arrive in order).
-    void SetStatusText(const std::string& text);
+    void SetStatusText(const std::string& text) override;
     // True while a tool or a long load runs on a worker thread.
-    bool Busy() const { return busy_; }
+    bool Busy() const override { return busy_; }
+    std::atomic<bool>& StopRequest() override { return stopRequest; }
+    void FftSizeChanged(int size) override { workerFftSize_ = size; }
     // True while play-through or file monitoring runs.
     bool WorkerRunning() const;
 
     bool IsChecked(int id) const;
-    void CheckMenuItem(int id, bool checked);
+    void CheckMenuItem(int id, bool checked) override;
+
+    // The services the command groups see.
+    cWaveform& MainWaveform() override { return mainWave; }
+    CView& View() override { return *view; }
+    IPrompter& Prompter() override { return *prompter; }
+    void AddCommand(std::initializer_list<int> ids, const CommandHandler& handler,
+                    CommandTraits traits = {}) override;
 
     cWaveform mainWave;
     cWaveform undoWave;
@@ -168,13 +164,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    // The command table, filled by concern: one row of ids, handler and traits.
-    void AddCommand(std::initializer_list<int> ids, const CommandHandler& handler,
-                    CommandTraits traits = {});
     void RegisterFileCommands();
-    void RegisterViewCommands();
-    void RegisterAxisCommands();
-    void RegisterMeasureCommands();
     void RegisterToolCommands();
     void RegisterWorkerCommands();
     // Commands that only change what is shown: they run at once while a worker runs.
@@ -213,7 +203,7 @@ private:
     void ToolDispatch(int id);
     int RunToolWith(const ToolRow& info, IToolInput& input);
     // The spectrum recompute and what follows it; on a worker thread for long waveforms.
-    void RecomputeNow();
+    void RecomputeNow() override;
     void SetTitleFromPath(const std::string& path);
     void CheckOnly(const int* first, const int* last, int id);
     void CheckOnly(std::initializer_list<int> group, int id) {

@@ -3,8 +3,10 @@
 
 #include <cmath>
 
-#include "app/main_frame.h"
+#include "app/command_ids.h"
+#include "app/frame_services.h"
 #include "app/view.h"
+#include "tools/prompter.h"
 
 namespace {
 // The Y-axis record a view kind scales, or -1.
@@ -42,81 +44,82 @@ int QueryValue(double v) { return static_cast<int>(v < 0 ? v - 0.5 : v + 0.5); }
 constexpr double kMaxReference = 1e6;
 }  // namespace
 
-void CMainFrame::RegisterAxisCommands() {
-    AddCommand(
+void RegisterAxisCommands(IFrameServices& frame) {
+    CView& view = frame.View();
+    frame.AddCommand(
         {kCmdSetReference, kCmdSetDivisions, kCmdSetScale},
-        [this](int id, int64_t) {
-            const int record = AxisRecordFor(view->ViewType());
+        [&frame, &view](int id, int64_t) {
+            const int record = AxisRecordFor(view.ViewType());
             if (record < 0 || record == kEvmAxis) {
-                SetStatusText("Cannot scale in multi-view mode");
+                frame.SetStatusText("Cannot scale in multi-view mode");
                 return 1;
             }
-            AxisScale& axis = view->engine.axes[static_cast<size_t>(record)];
+            AxisScale& axis = view.engine.axes[static_cast<size_t>(record)];
             const AxisHints hints = HintsFor(record);
-            const double offset = view->engine.dbmOffsetDb;
+            const double offset = view.engine.dbmOffsetDb;
             if (id == kCmdSetReference) {
                 const double v =
-                    prompter->PromptDouble("Please enter the desired Reference Level",
-                                           hints.reference, axis.reference + offset, "");
+                    frame.Prompter().PromptDouble("Please enter the desired Reference Level",
+                                                  hints.reference, axis.reference + offset, "");
                 if (v == IPrompter::kCancelDouble) return 1;
                 if (!(std::fabs(v - offset) <= kMaxReference)) {
-                    SetStatusText("ERR: The reference level must lie within +/-1000000");
+                    frame.SetStatusText("ERR: The reference level must lie within +/-1000000");
                     return 1;
                 }
                 axis.reference = v - offset;
             } else if (id == kCmdSetDivisions) {
-                const double v = prompter->PromptDouble("Please enter the number of divisions",
-                                                        hints.divisions, axis.divisions, "");
+                const double v = frame.Prompter().PromptDouble(
+                    "Please enter the number of divisions", hints.divisions, axis.divisions, "");
                 if (!(v >= 2 && v <= 100)) return 1;
                 axis.divisions = v;
             } else {
-                const double v = prompter->PromptDouble("Please enter the scale per division",
-                                                        hints.scale, axis.scale, "");
+                const double v = frame.Prompter().PromptDouble(
+                    "Please enter the scale per division", hints.scale, axis.scale, "");
                 if (!(v >= 0 && v <= 100)) return 1;
                 axis.scale = v;
             }
-            view->RequestRedraw();
+            view.RequestRedraw();
             return 1;
         },
         kDisplayCommand);
-    AddCommand(
+    frame.AddCommand(
         {kCmdAxisDefaults},
-        [this](int, int64_t) {
-            SetAllDefaults(view->engine.axes);
-            view->RequestRedraw();
+        [&frame, &view](int, int64_t) {
+            SetAllDefaults(view.engine.axes);
+            view.RequestRedraw();
             return 1;
         },
         kDisplayCommand);
     // The queries answer in hundredths (reference with the dBm offset, scale) or divisions.
-    AddCommand(
+    frame.AddCommand(
         {kCmdQueryReference, kCmdQueryDivisions, kCmdQueryScale},
-        [this](int id, int64_t) {
-            const int record = AxisRecordFor(view->ViewType());
+        [&frame, &view](int id, int64_t) {
+            const int record = AxisRecordFor(view.ViewType());
             if (record < 0) return 0;
-            const AxisScale& axis = view->engine.axes[static_cast<size_t>(record)];
+            const AxisScale& axis = view.engine.axes[static_cast<size_t>(record)];
             if (id == kCmdQueryReference)
-                return QueryValue(100 * (axis.reference + view->engine.dbmOffsetDb));
+                return QueryValue(100 * (axis.reference + view.engine.dbmOffsetDb));
             if (id == kCmdQueryDivisions) return QueryValue(axis.divisions);
             return QueryValue(100 * axis.scale);
         },
         kDisplayCommand);
     // The setters take the value in the queries' units, with the prompts' limits.
-    AddCommand(
+    frame.AddCommand(
         {kCmdSetReferenceValue, kCmdSetDivisionsValue, kCmdSetScaleValue},
-        [this](int id, int64_t value) {
-            const int record = AxisRecordFor(view->ViewType());
+        [&frame, &view](int id, int64_t value) {
+            const int record = AxisRecordFor(view.ViewType());
             if (record < 0 || record == kEvmAxis) {
-                SetStatusText("Cannot scale in multi-view mode");
+                frame.SetStatusText("Cannot scale in multi-view mode");
                 return 0;
             }
-            AxisScale& axis = view->engine.axes[static_cast<size_t>(record)];
+            AxisScale& axis = view.engine.axes[static_cast<size_t>(record)];
             const double v = static_cast<double>(value);
-            const auto refuse = [this](const char* text) {
-                SetStatusText(text);
+            const auto refuse = [&frame, &view](const char* text) {
+                frame.SetStatusText(text);
                 return 0;
             };
             if (id == kCmdSetReferenceValue) {
-                const double reference = v / 100 - view->engine.dbmOffsetDb;
+                const double reference = v / 100 - view.engine.dbmOffsetDb;
                 if (!(std::fabs(reference) <= kMaxReference))
                     return refuse("ERR: The reference level must lie within +/-1000000");
                 axis.reference = reference;
@@ -129,19 +132,19 @@ void CMainFrame::RegisterAxisCommands() {
                     return refuse("ERR: The scale must lie within 0 ... 10000 hundredths");
                 axis.scale = v / 100;
             }
-            view->RequestRedraw();
+            view.RequestRedraw();
             return 1;
         },
         kDisplayCommand);
-    AddCommand(
+    frame.AddCommand(
         {kCmdDbmOffset},
-        [this](int, int64_t) {
-            const double x = static_cast<float>(prompter->PromptDouble(
+        [&frame, &view](int, int64_t) {
+            const double x = static_cast<float>(frame.Prompter().PromptDouble(
                 "Enter the offset for dBFS-to-dBm",
                 "This de-normalising scaler is used for power related measurements", 50.0,
                 "dBFS2dBm"));
-            if (x > -150 && x < 150) view->engine.dbmOffsetDb = x;
-            RecomputeNow();
+            if (x > -150 && x < 150) view.engine.dbmOffsetDb = x;
+            frame.RecomputeNow();
             return 1;
         },
         kDisplayCommand);
