@@ -167,9 +167,8 @@ const ToolRow kTrimLeftRow{
     .name = "trim-left",
     .summary = "remove the first TrimLeft samples",
     .successText = "Samples trimmed from the left",
-    .failureText =  // Trimming N − 1 passes the prompt and the crop then
-                    // refuses to keep a single sample.
-    "ERR: Trimming from the left must leave two samples or more",
+    // Trimming N − 1 passes the prompt and the crop then refuses to keep a single sample.
+    .failureText = "ERR: Trimming from the left must leave two samples or more",
     .prompts = {kTrimLeft},
     .menu = {.popup = "Length", .label = "&Trim X samples from the Left", .rank = 30},
     .make = Make<TrimLeft>(),
@@ -183,9 +182,8 @@ const PromptSpec kCropMiddle{.name = "Crop_Middle",
                              .note = "Crop X samples about the center of the waveform file",
                              .key = "Crop_Middle",
                              .unit = "samples",
-                             .min = 2,
-                             .max =  // 1 passes the prompt; the crop needs two samples
-                             kMaxIntAnswer,
+                             .min = 2,  // 1 passes the prompt; the crop needs two samples
+                             .max = kMaxIntAnswer,
                              .defaultValue = 8192};
 
 class CropMiddle : public cTool {

@@ -25,9 +25,8 @@ const PromptSpec kZeroStuffFactor{
     .note = "Integer for zero-stuffing upsample. Requires post filtering",
     .key = "Upsample",
     .unit = "factor",
-    .min = 2,
-    .max =  // 1 passes the prompt; the operation refuses it
-    100,
+    .min = 2,  // 1 passes the prompt; the operation refuses it
+    .max = 100,
     .defaultValue = 2,
     .defaultText = ""};
 
@@ -104,9 +103,8 @@ const PromptSpec kDecimateFactor{.name = "Downsample",
                                  .note = "Leave every other X sample.",
                                  .key = "Downsample",
                                  .unit = "factor",
-                                 .min = 2,
-                                 .max =  // 1 passes the prompt; the operation refuses it
-                                 2147483646,
+                                 .min = 2,  // 1 passes the prompt; the operation refuses it
+                                 .max = 2147483646,
                                  .defaultValue = 2};
 
 class DecimateTool : public cTool {

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMessageBox>
 #include <QTimer>
 #include <atomic>
 #include <thread>
@@ -170,6 +171,15 @@ TEST_F(Channel, NothingEverOpensADialog) {
     EXPECT_FALSE(dialogSeen);
     EXPECT_EQ(Remote({"command", std::to_string(kCmdHelp)}).status, 0);
     EXPECT_FALSE(dialogSeen);
+    // While a dialog of the window waits for its user, a change is refused; a reading is not.
+    watch.stop();
+    QMessageBox box(&frame);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.show();
+    const Result held = Remote({"tool", "conjugate"});
+    EXPECT_EQ(held.status, 2);
+    EXPECT_PRED2(Contains, held.err, "a dialog is open in the window");
+    EXPECT_EQ(Remote({"measure"}).status, 0);
 }
 
 // Calls that arrive while a tool runs (the window's event loop turns meanwhile) are refused

@@ -945,6 +945,7 @@ TEST_F(Frame, MonitoringReloadsRewritesAndStops) {
     EXPECT_FALSE(reload->isChecked());
     EXPECT_EQ(f->lastStatus, "Stopped Monitoring");
     EXPECT_EQ(f->statusBar->Mode(), kModeIdle);
+    EXPECT_EQ(f->statusBar->findChild<QLabel*>("count")->text(), "");  // the reloads went with it
     ASSERT_EQ(f->mainWave.sampleCount, lastLength);
     for (int k = 0; k < lastLength; k += 61) {
         ASSERT_EQ(f->mainWave.I[k], static_cast<float>((k + versions - 1) % 32767 / 32767.0)) << k;
