@@ -20,6 +20,7 @@
 #include "display/value_format.h"
 #include "display/view_kinds.h"
 #include "spectrum/trace_recompute.h"
+#include "waveform/capture_source.h"
 #include "waveform/file_messages.h"
 #include "waveform/number_format.h"
 #include "waveform/sample_rate_name.h"
@@ -74,8 +75,119 @@ std::string RateText(int64_t hz) { return FormatSampleRate(hz); }
 
 // ---- info ----------------------------------------------------------------------------------
 
+// The figures info prints; levels are absent for a capture described from its size.
+struct InfoFigures {
+    int fileType = 0;
+    int64_t samples = 0;
+    int64_t sampleRate = 0;
+    std::string rateSource;
+    const RecordingInfo* recording = nullptr;
+    bool levels = false;
+    double rmsDb = 0, peakDb = 0, dcI = 0, dcQ = 0;
+    bool real = false;
+    int64_t nonFinite = 0;
+};
+
+void PrintInfo(const std::string& file, const InfoFigures& f, bool json, std::ostream& out) {
+    const RecordingInfo& r = *f.recording;
+    const double duration = static_cast<double>(f.samples) / static_cast<double>(f.sampleRate);
+    if (json) {
+        JsonWriter j(out);
+        j.Begin();
+        j.Field("file", file);
+        j.Field("file_type", static_cast<double>(f.fileType));
+        j.Field("samples", static_cast<double>(f.samples));
+        j.Field("sample_rate_hz", static_cast<double>(f.sampleRate));
+        j.Field("sample_rate_source", f.rateSource);
+        j.Field("duration_s", duration);
+        if (f.levels) {
+            j.Field("rms_dbfs", f.rmsDb);
+            j.Field("peak_dbfs", f.peakDb);
+            j.Field("crest_factor_db", f.peakDb - f.rmsDb);
+            j.Field("dc_i", f.dcI);
+            j.Field("dc_q", f.dcQ);
+            j.Field("complex", !f.real);
+            j.Field("non_finite_values", static_cast<double>(f.nonFinite));
+        } else {
+            j.Field("levels_read", false);
+        }
+        if (r.centreFrequencyHz) j.Field("centre_frequency_hz", *r.centreFrequencyHz);
+        if (!r.datatype.empty()) {
+            j.BeginObject("sigmf");
+            j.Field("datatype", r.datatype);
+            j.Field("description", r.description);
+            j.Field("author", r.author);
+            j.Field("annotations", static_cast<double>(r.annotationCount));
+            j.Field("described_samples", static_cast<double>(r.describedSamples));
+            j.EndObject();
+        }
+        j.End();
+        return;
+    }
+    const char* typeName = FileTypeMenuText(f.fileType);
+    out << "file: " << Printable(file) << "\n";
+    out << "type: " << f.fileType << (typeName ? std::string(" (") + typeName + ")" : std::string())
+        << "\n";
+    if (!r.datatype.empty()) out << "recording: SigMF, datatype " << Printable(r.datatype) << "\n";
+    if (!r.description.empty()) out << "description: " << Printable(r.description) << "\n";
+    if (!r.author.empty()) out << "author: " << Printable(r.author) << "\n";
+    if (r.annotationCount > 0) out << "annotations: " << r.annotationCount << "\n";
+    if (r.centreFrequencyHz)
+        out << "centre frequency: " << CentreFrequencyText(*r.centreFrequencyHz) << "\n";
+    out << "samples: " << f.samples << "\n";
+    const std::string source = f.rateSource == "default" ? "default, none in the name"
+                               : f.rateSource == "fallback"
+                                   ? "fallback, the rate given is below 1 kHz"
+                                   : "from the " + f.rateSource;
+    out << "sample rate: " << RateText(f.sampleRate) << " (" << source << ")\n";
+    out << "duration: " << FormatDuration(f.samples, f.sampleRate) << "\n";
+    if (!f.levels) {
+        out << "levels: not read, the file is larger than the " << GroupThousands(kMaxFileBytes)
+            << " bytes a waveform holds (qrvn measure FILE --whole reads every sample)\n";
+        return;
+    }
+    out << "rms: " << Fixed(f.rmsDb, 2) << " dBFS\n";
+    out << "peak: " << Fixed(f.peakDb, 2) << " dBFS\n";
+    out << "crest factor: " << Fixed(f.peakDb - f.rmsDb, 2) << " dB\n";
+    out << "dc: I " << Fixed(f.dcI, 6) << ", Q " << Fixed(f.dcQ, 6) << "\n";
+    out << "signal: " << (f.real ? "real (Q is zero)" : "complex") << "\n";
+}
+
+// A binary capture larger than a waveform holds is described from its size and metadata at
+// once: its levels would take a read of every byte (measure --whole does that).
+bool InfoFromSize(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
+    const std::string& path = a.positional[0];
+    if (a.Has("--range")) return false;
+    const int type = FileTypeOrFail(path, a);
+    const std::optional<double> rate = RateOrFail(a);
+    cCaptureSource capture;
+    if (!capture.Open(path, type).empty() ||
+        capture.SampleCount() * capture.BytesPerSample() <= kMaxFileBytes)
+        return false;  // read whole, as every file within the limit is
+    InfoFigures f;
+    f.fileType = capture.FileType();
+    f.samples = capture.SampleCount();
+    f.recording = &capture.Recording();
+    if (rate) {
+        f.sampleRate = static_cast<int64_t>(std::llround(*rate));
+        f.rateSource = "option";
+    } else if (capture.NamedSampleRate() > 0) {
+        f.sampleRate = capture.NamedSampleRate();
+        const auto given = capture.Recording().sampleRateHz;
+        f.rateSource = !given ? "name" : *given < 999.5 ? "fallback" : "metadata";
+    } else {
+        f.sampleRate = kDefaultSampleRateHz;
+        f.rateSource = capture.Recording().sampleRateHz ? "fallback" : "default";
+    }
+    if (const std::string notes = capture.Notes(); !notes.empty())
+        err << "qrvn: " << Printable(path) << ": " << Printable(notes) << "\n";
+    PrintInfo(path, f, a.Has("--json"), out);
+    return true;
+}
+
 int Info(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.positional.size() != 1) Fail("info needs one FILE");
+    if (InfoFromSize(a, out, err)) return kExitOk;
     Loaded l;
     LoadOrFail(a.positional[0], a, l, err);
     const cWaveform& w = l.wave;
@@ -88,64 +200,20 @@ int Info(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
         sumI += w.I[k];
         sumQ += w.Q[k];
     }
-    const double meanPower = power / n;
-    const double rmsDb = 10 * std::log10(meanPower + kPowerFloor);
-    const double peakDb = 10 * std::log10(peak + kPowerFloor);
-    const bool real = IsRealWaveform(w);
-    const double duration = static_cast<double>(n) / static_cast<double>(w.sampleRate);
-    if (a.Has("--json")) {
-        JsonWriter j(out);
-        j.Begin();
-        j.Field("file", a.positional[0]);
-        j.Field("file_type", static_cast<double>(w.fileType));
-        j.Field("samples", static_cast<double>(n));
-        j.Field("sample_rate_hz", static_cast<double>(w.sampleRate));
-        j.Field("sample_rate_source", l.rateSource);
-        j.Field("duration_s", duration);
-        j.Field("rms_dbfs", rmsDb);
-        j.Field("peak_dbfs", peakDb);
-        j.Field("crest_factor_db", peakDb - rmsDb);
-        j.Field("dc_i", sumI / n);
-        j.Field("dc_q", sumQ / n);
-        j.Field("complex", !real);
-        j.Field("non_finite_values", static_cast<double>(w.nonFiniteValues));
-        const RecordingInfo& r = w.recording;
-        if (r.centreFrequencyHz) j.Field("centre_frequency_hz", *r.centreFrequencyHz);
-        if (!r.datatype.empty()) {
-            j.BeginObject("sigmf");
-            j.Field("datatype", r.datatype);
-            j.Field("description", r.description);
-            j.Field("author", r.author);
-            j.Field("annotations", static_cast<double>(r.annotationCount));
-            j.Field("described_samples", static_cast<double>(r.describedSamples));
-            j.EndObject();
-        }
-        j.End();
-        return kExitOk;
-    }
-    const char* typeName = FileTypeMenuText(w.fileType);
-    out << "file: " << Printable(a.positional[0]) << "\n";
-    out << "type: " << w.fileType << (typeName ? std::string(" (") + typeName + ")" : std::string())
-        << "\n";
-    const RecordingInfo& r = w.recording;
-    if (!r.datatype.empty()) out << "recording: SigMF, datatype " << Printable(r.datatype) << "\n";
-    if (!r.description.empty()) out << "description: " << Printable(r.description) << "\n";
-    if (!r.author.empty()) out << "author: " << Printable(r.author) << "\n";
-    if (r.annotationCount > 0) out << "annotations: " << r.annotationCount << "\n";
-    if (r.centreFrequencyHz)
-        out << "centre frequency: " << CentreFrequencyText(*r.centreFrequencyHz) << "\n";
-    out << "samples: " << n << "\n";
-    const std::string source = l.rateSource == "default" ? "default, none in the name"
-                               : l.rateSource == "fallback"
-                                   ? "fallback, the rate given is below 1 kHz"
-                                   : "from the " + l.rateSource;
-    out << "sample rate: " << RateText(w.sampleRate) << " (" << source << ")\n";
-    out << "duration: " << FormatDuration(n, w.sampleRate) << "\n";
-    out << "rms: " << Fixed(rmsDb, 2) << " dBFS\n";
-    out << "peak: " << Fixed(peakDb, 2) << " dBFS\n";
-    out << "crest factor: " << Fixed(peakDb - rmsDb, 2) << " dB\n";
-    out << "dc: I " << Fixed(sumI / n, 6) << ", Q " << Fixed(sumQ / n, 6) << "\n";
-    out << "signal: " << (real ? "real (Q is zero)" : "complex") << "\n";
+    InfoFigures f;
+    f.fileType = w.fileType;
+    f.samples = n;
+    f.sampleRate = w.sampleRate;
+    f.rateSource = l.rateSource;
+    f.recording = &w.recording;
+    f.levels = true;
+    f.rmsDb = 10 * std::log10(power / n + kPowerFloor);
+    f.peakDb = 10 * std::log10(peak + kPowerFloor);
+    f.dcI = sumI / n;
+    f.dcQ = sumQ / n;
+    f.real = IsRealWaveform(w);
+    f.nonFinite = w.nonFiniteValues;
+    PrintInfo(a.positional[0], f, a.Has("--json"), out);
     return kExitOk;
 }
 
@@ -500,6 +568,7 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
                    {{"--from", true, false},
                     {"--to", true, false},
                     {"--rate", true, false},
+                    {"--range", true, false},
                     {"--description", true, false},
                     {"--author", true, false},
                     {"--help", false, false}},
@@ -509,6 +578,7 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
                    "  --to ID         file type of OUT (400-412, 418, 420-422, 399, 40111, 40113,\n"
                    "                  40114); not needed for those names either\n"
                    "  --rate HZ       sample rate of IN\n"
+                   "  --range S:L     convert only L samples from sample S (or seconds: 12.5s:1s)\n"
                    "  --description TEXT, --author TEXT\n"
                    "                  written into a SigMF recording (default: IN's, if one)\n"
                    "OUT named x.sigmf-meta or x.sigmf-data writes both files of a SigMF\n"

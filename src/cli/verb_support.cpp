@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/commands.h"
+#include "waveform/capture_source.h"
 #include "waveform/file_messages.h"
 #include "waveform/sample_rate_name.h"
 #include "waveform/sigmf.h"
@@ -14,12 +15,15 @@ const char* const kLoadHelp =
     "                  for .cs8, 422 for .cu8, else 405); a SigMF recording (either file)\n"
     "                  is read as its metadata says\n"
     "  --rate HZ       sample rate (default: the recording's metadata, else the number\n"
-    "                  before MSPS in the name)\n";
+    "                  before MSPS in the name)\n"
+    "  --range S:L     read only L samples from sample S (or seconds, with an s suffix on\n"
+    "                  both: 12.5s:0.25s), from a binary file of any size\n";
 
 const std::vector<OptionSpec> kLoadOptions = {{"--type", true, false},
                                               {"--rate", true, false},
                                               {"--help", false, false},
-                                              {"--json", false, false}};
+                                              {"--json", false, false},
+                                              {"--range", true, false}};
 
 std::vector<OptionSpec> Join(std::vector<OptionSpec> a, const std::vector<OptionSpec>& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -50,7 +54,45 @@ std::string Printable(const std::string& path) {
     return s;
 }
 
-void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, std::ostream& err) {
+namespace {
+
+// One end of a --range: a count of samples, or seconds with an s suffix at the given rate.
+std::optional<int64_t> RangeSamples(const std::string& text, double rate) {
+    if (!text.empty() && text.back() == 's') {
+        const auto seconds = ParseNumber(text.substr(0, text.size() - 1));
+        if (!seconds || !std::isfinite(*seconds) || std::fabs(*seconds * rate) > 9e18)
+            return std::nullopt;
+        return std::llround(*seconds * rate);
+    }
+    const auto n = ParseInt(text);
+    if (!n) return std::nullopt;
+    return static_cast<int64_t>(*n);
+}
+
+// Loads the samples of --range START:LEN of a binary capture of any size, reading only them.
+void LoadRangeOrFail(const std::string& path, const std::string& range,
+                     const std::optional<double>& rate, cWaveform& w) {
+    cCaptureSource capture;
+    if (const std::string why = capture.Open(path, w.fileType); !why.empty())
+        Fail("cannot read a range of " + Printable(path) + ": " + Printable(why));
+    const double fs = rate                        ? *rate
+                      : capture.NamedSampleRate() ? static_cast<double>(capture.NamedSampleRate())
+                                                  : static_cast<double>(w.sampleRate);
+    const size_t colon = range.find(':');
+    const auto start =
+        colon == std::string::npos ? std::nullopt : RangeSamples(range.substr(0, colon), fs);
+    const auto count =
+        colon == std::string::npos ? std::nullopt : RangeSamples(range.substr(colon + 1), fs);
+    if (!start || !count)
+        Fail("--range takes START:LEN in samples, or in seconds with an s suffix (12.5s:0.25s)");
+    std::string why;
+    if (w.LoadRange(capture, *start, *count, &why) != 0)
+        Fail("--range " + range + " of " + Printable(path) + ": " + why);
+}
+
+}  // namespace
+
+int FileTypeOrFail(const std::string& path, const ParsedArguments& a) {
     // The extension names the type of a raw capture unless --type says otherwise.
     const int named = FileTypeForExtension(path);
     int type = named != 0 ? named : kDefaultFileType;
@@ -62,14 +104,26 @@ void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, 
         if (!t || !IsReadableFileType(*t)) Fail("unknown file type '" + a.Get("--type") + "'");
         type = *t;
     }
+    return type;
+}
+
+std::optional<double> RateOrFail(const ParsedArguments& a) {
     std::optional<double> rate;
     if (a.Has("--rate")) {
         rate = ParseNumber(a.Get("--rate"));
         if (!rate || !(*rate >= 1.0) || *rate > 9e18)
             Fail("invalid sample rate '" + a.Get("--rate") + "'");
     }
+    return rate;
+}
+
+void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, std::ostream& err) {
+    const int type = FileTypeOrFail(path, a);
+    const std::optional<double> rate = RateOrFail(a);
     out.wave.fileType = type;
-    if (out.wave.LoadFile(path, false) != 0) {
+    if (a.Has("--range")) {
+        LoadRangeOrFail(path, a.Get("--range"), rate, out.wave);
+    } else if (out.wave.LoadFile(path, false) != 0) {
         const std::string name = Printable(path);
         switch (out.wave.loadFailure) {
             case LoadFailure::NotRegularFile: Fail(name + " is not a regular file");

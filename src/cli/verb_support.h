@@ -3,6 +3,7 @@
 // --rate, paths printed as one line, and the frame a verb runs in (parse, --help, errors).
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -22,7 +23,7 @@ struct UsageError {
 std::string Printable(const std::string& path);
 
 extern const char* const kLoadHelp;
-// --type, --rate, --help and --json.
+// --type, --rate, --help, --json and --range.
 extern const std::vector<OptionSpec> kLoadOptions;
 
 std::vector<OptionSpec> Join(std::vector<OptionSpec> a, const std::vector<OptionSpec>& b);
@@ -31,6 +32,12 @@ struct Loaded {
     cWaveform wave;
     std::string rateSource;  // "option", "metadata", "name", "fallback" or "default"
 };
+
+// The file type path is read in: --type, else the extension's, else 405; fails on a bad --type
+// or --type given for a SigMF recording.
+int FileTypeOrFail(const std::string& path, const ParsedArguments& a);
+// The rate of --rate, if given; fails when it is not a rate.
+std::optional<double> RateOrFail(const ParsedArguments& a);
 
 // Loads path in the file type of --type (default 405) with the rate of --rate (default: the
 // name's); fails with one line when either option is invalid or nothing can be read. Notes

@@ -97,9 +97,9 @@ std::string FormatFrequency(double v) {
     return General(v, 7, " Hz");
 }
 
-std::string FormatDuration(int samples, int64_t sampleRateHz) {
+std::string FormatDuration(int64_t samples, int64_t sampleRateHz) {
     if (sampleRateHz <= 0) return "0 s";
-    const double d = samples / static_cast<double>(sampleRateHz);
+    const double d = static_cast<double>(samples) / static_cast<double>(sampleRateHz);
     if (d >= 1) return General(d, 6, " s");
     if (d >= 0.001) return General(d * 1e3, 6, " ms");
     if (d >= 1e-6) return General(d * 1e6, 6, " us");

@@ -31,7 +31,7 @@ std::string FormatFrequency(double v);
 
 // Duration of `samples` samples at sampleRateHz as "%.6g" in s, ms, us or ns (from 1, 1e-3,
 // 1e-6, 1e-9 seconds); shorter, negative, or a rate <= 0: the fixed text "0 s".
-std::string FormatDuration(int samples, int64_t sampleRateHz);
+std::string FormatDuration(int64_t samples, int64_t sampleRateHz);
 
 // Tick of a linear axis: "%.3g" when |v| > 0.999999999999; "%.1f" when |v| > 0.099999999999;
 // "%.3g" of v scaled to m, u, n or p with that suffix down to |v| > 9.9999999e-13; below that

@@ -39,7 +39,11 @@ std::string LoadNotes(const cWaveform& w) {
     const auto add = [&notes](const std::string& note) {
         notes += (notes.empty() ? "" : "; ") + note;
     };
-    if (w.source.ReadInPart())
+    if (w.source.IsRange() && w.source.ReadInPart())
+        add("Read samples " + GroupThousands(w.source.firstSample) + " to " +
+            GroupThousands(w.source.firstSample + w.sampleCount - 1) + " of " +
+            GroupThousands(w.source.fileSamples));
+    else if (w.source.ReadInPart())
         add("Read the first " + GroupThousands(w.source.bytesRead) + " of " +
             GroupThousands(w.source.fileBytes) + " bytes");
     // Only a data file read to its end can be said to be short.
@@ -104,6 +108,10 @@ std::string SaveFailureText(SaveFailure why, int error, const std::string& path,
             return path + " is write-protected (" + Reason(error, "Permission denied") +
                    "); it was left as it is";
         case SaveFailure::WouldCutSource:
+            if (source.IsRange())
+                return "only a range of the " + GroupThousands(source.fileSamples) +
+                       " samples of " + path +
+                       " was read, so saving over it would lose the rest; save under another name";
             return "only the first " + GroupThousands(source.bytesRead) + " of the " +
                    GroupThousands(source.fileBytes) + " bytes of " + path +
                    " were read, so saving over it would lose the rest; save under another name";

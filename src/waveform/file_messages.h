@@ -15,10 +15,10 @@ std::string GroupThousands(int64_t n);
 std::string LoadFailureText(const cWaveform& w);
 
 // What the last successful load of w did not take as data, or took other than it was: "Read
-// the first 500,000,000 of 600,000,000 bytes" (or, for a recording, "The data file holds 1,000
-// of the 2,000 samples the metadata describes"), "3 lines were not numbers" ("1 line was not a
-// number") and "2 values were NaN or infinite and read as 0", joined by "; ", or "" when the
-// whole file was samples.
+// samples 1,000 to 1,999 of 10,000" for a range of a capture, "Read the first 500,000,000 of
+// 600,000,000 bytes" (or, for a recording, "The data file holds 1,000 of the 2,000 samples the
+// metadata describes"), "3 lines were not numbers" ("1 line was not a number") and "2 values were
+// NaN or infinite and read as 0", joined by "; ", or "" when the whole file was samples.
 std::string LoadNotes(const cWaveform& w);
 
 // When the samples of the last load look decoded in the wrong file type (values that were not

@@ -55,8 +55,15 @@ struct SourceFile {
     int64_t fileBytes = 0;  // length on disk when it was read
     int64_t bytesRead = 0;
     uint64_t device = 0, inode = 0;
+    // A range of a capture: where its first sample lies in the file's samples, and how many
+    // whole samples the file holds (0 for a file read from its start).
+    int64_t firstSample = 0;
+    int64_t fileSamples = 0;
     bool ReadInPart() const { return bytesRead < fileBytes; }
+    bool IsRange() const { return fileSamples > 0; }
 };
+
+class cCaptureSource;
 
 class cWaveform {
 public:
@@ -136,6 +143,14 @@ public:
     // metadata when it has one, and what else it said in recording. A data file shorter than
     // the metadata describes loads what it holds (recording.describedSamples says more).
     int LoadFile(const std::string& path, bool keepOnFailure);
+
+    // Loads samples [start, start + count) of a capture: their bytes become the raw buffer (a
+    // re-parse decodes the range again), decoded in the capture's file type, with the rate its
+    // metadata or name gives (else the rate stays) and its recording's metadata. The source
+    // records the range, and a range short of the whole file as a partial read, so no save
+    // cuts the file to it. Returns 0, or kErrLoadFailed with the reason in *why and the
+    // waveform untouched (a range outside the file or beyond kMaxFileBytes, a file cut short).
+    int LoadRange(const cCaptureSource& capture, int64_t start, int64_t count, std::string* why);
 
     // Decodes the raw buffer by fileType into I and Q and counts the text lines without a
     // number (unparsedLines) and the NaN or infinite floats (nonFiniteValues, decoded as 0).

@@ -15,6 +15,7 @@
 #include "waveform/message_pump.h"
 #include "waveform/parse_decimal.h"
 #include "waveform/partial_reads.h"
+#include "waveform/reader_parts.h"
 #include "waveform/sample_rate_name.h"
 #include "waveform/sigmf.h"
 #include "waveform/split_work.h"
@@ -344,12 +345,12 @@ int64_t ReadRange(int fd, uint8_t* buf, int64_t begin, int64_t end) {
 // Files from this size on are read and decoded by two threads.
 constexpr int64_t kParallelBytes = int64_t{32} << 20;
 
-// Reads up to maxBytes of the regular file at path into buf. Anything else is refused after a
-// non-blocking open, so a FIFO or a device cannot hang the program. Returns None or the reason,
-// with errno in *error when the system gave one; source receives the file's length, identity
-// and the length of the part read without error (0 when the read failed at once).
+}  // namespace
+
+// A non-blocking open, so a FIFO or a device cannot hang the program; bytesRead is 0 when the
+// read failed at once.
 LoadFailure ReadWholeFile(const std::string& path, ByteArray& buf, SourceFile& source, int* error,
-                          int64_t maxBytes = kMaxFileBytes) {
+                          int64_t maxBytes) {
     source = SourceFile{};
     *error = 0;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -394,8 +395,7 @@ LoadFailure ReadWholeFile(const std::string& path, ByteArray& buf, SourceFile& s
     return LoadFailure::None;
 }
 
-// Bytes per sample of a binary type, 0 for the ASCII types, -1 for a type the reader does not
-// know. 413 and 414 have no menu entry and read like 410 and 412.
+// 413 and 414 have no menu entry and read like 410 and 412.
 int64_t BytesPerSample(int type) {
     switch (type) {
         case kFileAsciiIQLines:
@@ -427,6 +427,8 @@ int64_t BytesPerSample(int type) {
     }
 }
 
+namespace {
+
 // Samples the raw bytes hold for a file type (binary: whole samples; text: line feeds, two per
 // sample for 400), or -1 for an unknown type.
 int64_t SampleCountFor(int type, const uint8_t* raw, size_t bytes) {
@@ -437,7 +439,8 @@ int64_t SampleCountFor(int type, const uint8_t* raw, size_t bytes) {
     return type == kFileAsciiIQLines ? lines / 2 : lines;
 }
 
-// Decodes n samples; returns the count of float values that were NaN or infinite.
+}  // namespace
+
 int64_t DecodeBinary(int type, const uint8_t* raw, int n, float* i, float* q) {
     switch (type) {
         case kFileCf32Le: return DecodeFloat32<false, true>(raw, n, i, q);
@@ -466,12 +469,6 @@ int64_t DecodeBinary(int type, const uint8_t* raw, int n, float* i, float* q) {
     return 0;
 }
 
-std::string BaseName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Why a file of a recording could not be read, naming the file.
 std::string ReadFailureText(LoadFailure why, int error, const std::string& what) {
     switch (why) {
         case LoadFailure::NotRegularFile: return what + " is not a regular file";
@@ -480,32 +477,34 @@ std::string ReadFailureText(LoadFailure why, int error, const std::string& what)
     }
 }
 
-// Reads the recording path names: its metadata into info and *type (the file type of its
-// datatype), then up to kMaxFileBytes of its data file into buf, without the header and
-// trailing bytes the metadata names. Returns None, or BadRecording with the reason in detail.
-LoadFailure ReadRecording(const std::string& path, ByteArray& buf, SourceFile& source, int* error,
-                          RecordingInfo& info, int* type, std::string& detail) {
-    const std::string metaPath = SigmfMetaPath(path), dataPath = SigmfDataPath(path);
-    const std::string metaName = BaseName(metaPath), dataName = BaseName(dataPath);
+namespace {
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::string ReadSigmfMetaFile(const std::string& path, SigmfMeta& meta) {
+    const std::string metaPath = SigmfMetaPath(path);
+    const std::string metaName = BaseName(metaPath);
     ByteArray text;
     SourceFile metaSource;
-    LoadFailure why = ReadWholeFile(metaPath, text, metaSource, error, kMaxSigmfMetaBytes + 1);
-    if (why != LoadFailure::None) {
-        detail = ReadFailureText(why, *error, "metadata file " + metaName);
-        return LoadFailure::BadRecording;
-    }
-    SigmfMeta meta;
-    std::string problem =
+    int error = 0;
+    const LoadFailure why =
+        ReadWholeFile(metaPath, text, metaSource, &error, kMaxSigmfMetaBytes + 1);
+    if (why != LoadFailure::None) return ReadFailureText(why, error, "metadata file " + metaName);
+    const std::string problem =
         metaSource.fileBytes > kMaxSigmfMetaBytes
             ? "it is larger than " + std::to_string(kMaxSigmfMetaBytes >> 20) + " MB"
             : ParseSigmfMeta(
                   std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), meta);
-    if (!problem.empty()) {
-        detail = metaName + ": " + problem;
-        return LoadFailure::BadRecording;
-    }
-    *type = FileTypeForSigmfDatatype(meta.datatype);
-    info = RecordingInfo{};
+    return problem.empty() ? problem : metaName + ": " + problem;
+}
+
+RecordingInfo RecordingInfoFrom(const SigmfMeta& meta) {
+    RecordingInfo info;
     info.datatype = meta.datatype;
     info.sampleRateHz = meta.sampleRateHz;
     info.centreFrequencyHz = meta.frequencyHz;
@@ -513,8 +512,25 @@ LoadFailure ReadRecording(const std::string& path, ByteArray& buf, SourceFile& s
     info.author = meta.author;
     info.describedSamples = meta.describedSamples;
     info.annotationCount = meta.annotationCount;
+    return info;
+}
 
-    why = ReadWholeFile(dataPath, buf, source, error);
+namespace {
+
+// Reads the recording path names: its metadata into info and *type (the file type of its
+// datatype), then up to kMaxFileBytes of its data file into buf, without the header and
+// trailing bytes the metadata names. Returns None, or BadRecording with the reason in detail.
+LoadFailure ReadRecording(const std::string& path, ByteArray& buf, SourceFile& source, int* error,
+                          RecordingInfo& info, int* type, std::string& detail) {
+    const std::string dataName = BaseName(SigmfDataPath(path));
+    SigmfMeta meta;
+    *error = 0;
+    detail = ReadSigmfMetaFile(path, meta);
+    if (!detail.empty()) return LoadFailure::BadRecording;
+    *type = FileTypeForSigmfDatatype(meta.datatype);
+    info = RecordingInfoFrom(meta);
+
+    const LoadFailure why = ReadWholeFile(SigmfDataPath(path), buf, source, error);
     if (why != LoadFailure::None) {
         detail = ReadFailureText(why, *error, "data file " + dataName);
         if (why == LoadFailure::Empty && meta.describedSamples > 0)

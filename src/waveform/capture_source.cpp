@@ -1,0 +1,285 @@
+#include "waveform/capture_source.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <csetjmp>
+#include <csignal>
+#include <cstring>
+#include <mutex>
+
+#include "waveform/partial_reads.h"
+#include "waveform/reader_parts.h"
+#include "waveform/sample_rate_name.h"
+#include "waveform/sigmf.h"
+
+namespace {
+
+// A page of a mapped file past its end (the file was cut while mapped) raises SIGBUS on the
+// access. A read sets its thread's jump target before touching the mapping; the handler jumps
+// back to it, and hands any other bus error to what handled it before.
+// volatile: the stores around an inlined access would otherwise be merged away, as nothing in
+// the access reads them.
+thread_local sigjmp_buf* volatile tBusGuard = nullptr;
+struct sigaction gPreviousBus {};
+
+extern "C" void OnBusError(int sig, siginfo_t* info, void* context) {
+    if (sigjmp_buf* guard = tBusGuard) {
+        tBusGuard = nullptr;
+        siglongjmp(*guard, 1);
+    }
+    if (gPreviousBus.sa_flags & SA_SIGINFO) {
+        if (gPreviousBus.sa_sigaction) gPreviousBus.sa_sigaction(sig, info, context);
+        return;
+    }
+    if (gPreviousBus.sa_handler != SIG_DFL && gPreviousBus.sa_handler != SIG_IGN) {
+        gPreviousBus.sa_handler(sig);
+        return;
+    }
+    // The faulting access runs again on return and ends the program as it always would.
+    std::signal(SIGBUS, SIG_DFL);
+}
+
+void InstallBusGuard() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction sa {};
+        sa.sa_sigaction = OnBusError;
+        sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
+        sigemptyset(&sa.sa_mask);
+        ::sigaction(SIGBUS, &sa, &gPreviousBus);
+    });
+}
+
+// Runs access, which touches the mapping; false when a page of it was gone. access must hold
+// nothing that needs destroying: a bus error leaves it by a jump.
+template <class Access>
+bool Guarded(const Access& access) {
+    InstallBusGuard();
+    sigjmp_buf jump;
+    if (sigsetjmp(jump, 1) != 0) return false;
+    tBusGuard = &jump;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    access();
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    tBusGuard = nullptr;
+    return true;
+}
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+constexpr int64_t kDecodeChunk = 1 << 20;  // samples per guarded decode
+
+}  // namespace
+
+bool CopyFromMapping(uint8_t* out, const uint8_t* mapped, size_t n) {
+    return Guarded([&] { std::memcpy(out, mapped, n); });
+}
+
+cCaptureSource::~cCaptureSource() { Close(); }
+
+void cCaptureSource::Close() {
+    if (data_) ::munmap(const_cast<uint8_t*>(data_), static_cast<size_t>(mappedBytes_));
+    if (fd_ >= 0) ::close(fd_);
+    data_ = nullptr;
+    fd_ = -1;
+    mappedBytes_ = sampleCount_ = fileBytes_ = dataOffset_ = stride_ = namedRate_ = 0;
+    fileType_ = 0;
+    device_ = inode_ = 0;
+    recording_ = RecordingInfo{};
+    path_.clear();
+    dataPath_.clear();
+}
+
+std::string cCaptureSource::Open(const std::string& path, int fileType) {
+    Close();
+    const std::string name = BaseName(path);
+    int64_t trailing = 0;
+    if (IsSigmfPath(path)) {
+        SigmfMeta meta;
+        if (std::string why = ReadSigmfMetaFile(path, meta); !why.empty()) return why;
+        fileType_ = FileTypeForSigmfDatatype(meta.datatype);
+        dataPath_ = SigmfDataPath(path);
+        dataOffset_ = meta.headerBytes;
+        trailing = meta.trailingBytes;
+        recording_ = RecordingInfoFrom(meta);
+        if (meta.sampleRateHz) namedRate_ = LoadedSampleRateHz(*meta.sampleRateHz);
+    } else {
+        fileType_ = fileType;
+        dataPath_ = path;
+        const int64_t named = SampleRateFromName(path);
+        namedRate_ = named >= 1000 ? named : 0;
+    }
+    stride_ = ::BytesPerSample(fileType_);
+    if (stride_ == 0)
+        return name + " is a text type (" + std::to_string(fileType_) +
+               "): text files have no sample at a fixed place and are read whole";
+    if (stride_ < 0)
+        return "file type " + std::to_string(fileType_) + " is not one this program reads";
+
+    const std::string dataName = BaseName(dataPath_);
+    const int fd = ::open(dataPath_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return dataName + ": " + std::strerror(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+        const int error = errno;
+        ::close(fd);
+        if (!S_ISREG(st.st_mode)) return dataName + " is not a regular file";
+        return st.st_size <= 0 ? dataName + " is empty" : dataName + ": " + std::strerror(error);
+    }
+    void* map = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_SHARED, fd, 0);
+    if (map == MAP_FAILED) {
+        const int error = errno;
+        ::close(fd);
+        return dataName + " cannot be mapped: " + std::strerror(error);
+    }
+    fd_ = fd;
+    data_ = static_cast<const uint8_t*>(map);
+    mappedBytes_ = fileBytes_ = st.st_size;
+    device_ = static_cast<uint64_t>(st.st_dev);
+    inode_ = static_cast<uint64_t>(st.st_ino);
+    path_ = path;
+    const int64_t bytes = std::max<int64_t>(0, fileBytes_ - dataOffset_ - trailing);
+    sampleCount_ = bytes / stride_;
+    if (sampleCount_ < 1) {
+        const std::string why = dataName + " holds no whole sample of file type " +
+                                std::to_string(fileType_) + " (" + std::to_string(stride_) +
+                                " bytes each)";
+        Close();
+        return why;
+    }
+    return "";
+}
+
+std::string cCaptureSource::Notes() const {
+    if (recording_.describedSamples <= sampleCount_) return "";
+    return "the metadata describes " + std::to_string(recording_.describedSamples) + " samples; " +
+           BaseName(dataPath_) + " holds " + std::to_string(sampleCount_);
+}
+
+SourceFile cCaptureSource::Source() const {
+    SourceFile s;
+    s.fileBytes = s.bytesRead = fileBytes_;
+    s.device = device_;
+    s.inode = inode_;
+    return s;
+}
+
+std::string cCaptureSource::CheckRange(int64_t start, int64_t count) const {
+    if (!IsOpen()) return "no capture is open";
+    if (start < 0) return "a range cannot start before sample 0";
+    if (count < 1) return "a range needs at least one sample";
+    if (start >= sampleCount_ || count > sampleCount_ - start)
+        return "samples " + std::to_string(start) + " to " +
+               std::to_string(start + std::min(count, INT64_MAX - start) - 1) +
+               " lie past the end of " + BaseName(dataPath_) + ", which holds " +
+               std::to_string(sampleCount_) + " whole samples";
+    return "";
+}
+
+std::string cCaptureSource::Reachable(int64_t start, int64_t count) const {
+    if (std::string why = CheckRange(start, count); !why.empty()) return why;
+    struct stat st {};
+    const int64_t end = dataOffset_ + (start + count) * stride_;
+    if (::fstat(fd_, &st) == 0 && st.st_size < end)
+        return BaseName(dataPath_) + " is now " + std::to_string(st.st_size) +
+               " bytes, shorter than the " + std::to_string(fileBytes_) +
+               " it held when opened: the samples asked for are gone";
+    // Read ahead of a long range, so the disk streams while the first pages are decoded.
+    if (count * stride_ >= (int64_t{1} << 20)) {
+        const int64_t begin = (dataOffset_ + start * stride_) & ~int64_t{4095};
+        ::madvise(const_cast<uint8_t*>(data_) + begin,
+                  static_cast<size_t>(std::min(end, mappedBytes_) - begin), MADV_WILLNEED);
+    }
+    return "";
+}
+
+std::string cCaptureSource::Read(int64_t start, int64_t count, float* I, float* Q,
+                                 int64_t* nonFinite) const {
+    if (count > INT_MAX) return "a range read at once holds at most 2147483647 samples";
+    if (std::string why = Reachable(start, count); !why.empty()) return why;
+    int64_t bad = 0;
+    for (int64_t done = 0; done < count; done += kDecodeChunk) {
+        const int n = static_cast<int>(std::min(kDecodeChunk, count - done));
+        const uint8_t* raw = data_ + dataOffset_ + (start + done) * stride_;
+        int64_t chunkBad = 0;
+        if (!Guarded([&] { chunkBad = DecodeBinary(fileType_, raw, n, I + done, Q + done); }))
+            return BaseName(dataPath_) + " was cut shorter while it was read: sample " +
+                   std::to_string(start + done) + " onwards is gone";
+        bad += chunkBad;
+    }
+    if (nonFinite) *nonFinite += bad;
+    return "";
+}
+
+std::string cCaptureSource::ReadBytes(int64_t start, int64_t count, uint8_t* out) const {
+    if (std::string why = Reachable(start, count); !why.empty()) return why;
+    const int64_t bytes = count * stride_;
+    const uint8_t* raw = data_ + dataOffset_ + start * stride_;
+    constexpr int64_t kChunk = int64_t{16} << 20;
+    for (int64_t done = 0; done < bytes; done += kChunk) {
+        const size_t n = static_cast<size_t>(std::min(kChunk, bytes - done));
+        if (!CopyFromMapping(out + done, raw + done, n))
+            return BaseName(dataPath_) + " was cut shorter while it was read: byte " +
+                   std::to_string(dataOffset_ + start * stride_ + done) + " onwards is gone";
+    }
+    return "";
+}
+
+void cCaptureSource::Release(int64_t start, int64_t count) const {
+    if (!IsOpen() || count < 1) return;
+    // Whole pages inside the range only: a page shared with the next range stays.
+    const int64_t begin = (dataOffset_ + start * stride_ + 4095) & ~int64_t{4095};
+    const int64_t end =
+        std::min(dataOffset_ + (start + count) * stride_, mappedBytes_) & ~int64_t{4095};
+    if (end > begin)
+        ::madvise(const_cast<uint8_t*>(data_) + begin, static_cast<size_t>(end - begin),
+                  MADV_DONTNEED);
+}
+
+int cWaveform::LoadRange(const cCaptureSource& capture, int64_t start, int64_t count,
+                         std::string* why) {
+    std::string problem = capture.CheckRange(start, count);
+    const int64_t stride = capture.BytesPerSample();
+    if (problem.empty() && count * stride > kMaxFileBytes)
+        problem = "a range of " + std::to_string(count) + " samples is " +
+                  std::to_string(count * stride) + " bytes, more than the " +
+                  std::to_string(kMaxFileBytes) + " a waveform holds";
+    if (problem.empty() && count * stride < 2)
+        problem = "one sample of a one-byte type is too short to load";
+    ByteArray bytes;
+    if (problem.empty()) {
+        bytes.resize(static_cast<size_t>(count * stride));
+        problem = capture.ReadBytes(start, count, bytes.data());
+    }
+    if (!problem.empty()) {
+        if (why) *why = problem;
+        return kErrLoadFailed;
+    }
+    rawFile.swap(bytes);
+    rawByteCount = static_cast<int>(rawFile.size());
+    fileType = capture.FileType();
+    ParseRaw();
+    title = capture.Path();
+    source = capture.Source();
+    source.bytesRead = count == capture.SampleCount() ? source.fileBytes : count * stride;
+    source.firstSample = start;
+    source.fileSamples = capture.SampleCount();
+    RememberPartialRead(source);
+    recording = capture.Recording();
+    ReleaseArray(markers);
+    markerCount = 0;
+    if (capture.NamedSampleRate() > 0) sampleRate = capture.NamedSampleRate();
+    saveTypeMode = 0;
+    loadFailure = LoadFailure::None;
+    return 0;
+}
