@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <iostream>
 #include <optional>
 #include <sstream>
 
@@ -19,6 +21,7 @@
 #include "display/plot_engine.h"
 #include "display/value_format.h"
 #include "display/view_kinds.h"
+#include "measure/whole_capture.h"
 #include "spectrum/trace_recompute.h"
 #include "waveform/capture_source.h"
 #include "waveform/file_messages.h"
@@ -36,7 +39,9 @@ const char* kTopHelp =
     "usage: qrvn VERB [arguments]   (qrvn VERB --help for each verb)\n"
     "  info FILE       samples, rate, duration, RMS, peak, crest factor, DC, and a SigMF\n"
     "                  recording's metadata\n"
-    "  measure FILE    spectrum measurements as the spectrum view shows them\n"
+    "  measure FILE    spectrum measurements as the spectrum view shows them (--whole: of\n"
+    "                  every frame of a file of any size)\n"
+    "  overview FILE   peak and mean power against time of a whole file, as a .npy\n"
     "  convert IN OUT  re-encode a waveform file in another file type\n"
     "  render FILE     draw a view into a PNG file\n"
     "  remote ACTION   drive a running window (open, save, command, tool, measure, render)\n"
@@ -250,10 +255,17 @@ struct SpectrumRun {
     bool maskRequested = false;
 };
 
+// A pass over more samples than the waveform holds (measure --whole): it recomputes the trace of
+// a spectrum kind with the settings, as a one-channel transform when realFrame, and returns the
+// frames it averaged.
+using SpectrumPass =
+    std::function<int(cSpectrumTrace&, int kind, const SpectrumSettings&, bool realFrame)>;
+
 // Settings from the options, the recompute and Measure exactly as the view runs them, then the
 // spectrum drawing (which runs the draw-time tone measurements and writes the panel lines).
+// With a wider pass, the trace is then computed again by it over its samples and measured.
 void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run, int W, int H,
-                 QImage* image, bool anyKind = false) {
+                 QImage* image, bool anyKind = false, const SpectrumPass& wider = {}) {
     SpectrumSettings s;
     if (a.Has("--fft")) {
         const auto n = ParseInt(a.Get("--fft"));
@@ -363,6 +375,13 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
     hooks.measure = [&] { run.engine.Measure(); };
     rc.Recompute(run.engine.trace, w, s, stop, hooks, 0);
     run.frames = rc.framesLastRecompute;
+    if (wider && run.engine.trace.traceValid) {
+        // The kind and transform the recompute settled on for these samples.
+        const SpectrumKind kind = SpectrumKindShownBy(run.view);
+        run.frames = wider(run.engine.trace, kind, s,
+                           rc.lastWasReal || kind == kSpectrumI || kind == kSpectrumQ);
+        run.engine.Measure();
+    }
     if (!run.engine.trace.traceValid && run.drawKind == 0)
         Fail("the waveform is too short for a spectrum (8 samples at least)");
 
@@ -422,19 +441,79 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
     p.end();
 }
 
-void MeasureJson(const SpectrumRun& run, const std::string& file,
-                 const std::optional<double>& centreHz, std::ostream& out) {
-    WriteMeasurementsJson(run.engine, {file, run.view, run.frames, run.f0, run.f1, centreHz}, out);
+// The figures of a whole capture (measure --whole) after the spectrum's.
+void WholeFigureLines(const WholeCaptureFigures& f, std::ostream& out) {
+    const double rmsDb = 20 * std::log10(f.power.RmsAmplitude());
+    const double peakDb = 20 * std::log10(f.power.PeakAmplitude());
+    out << "Whole file: " << f.samples << " samples, " << f.frames << " frames\n";
+    out << "RMS: " << Fixed(rmsDb, 2) << " dBFS\n";
+    out << "Peak: " << Fixed(peakDb, 2) << " dBFS\n";
+    out << "Crest Factor: " << Fixed(peakDb - rmsDb, 2) << " dB\n";
+    for (size_t i = 0; i < f.parDb.size(); ++i)
+        out << "CCDF " << General(CcdfStatistics::kProbabilitiesPercent[i], 6)
+            << " %: " << Fixed(f.parDb[i], 2) << " dB\n";
+}
+
+void WholeFigureJson(const WholeCaptureFigures& f, JsonWriter& j) {
+    const double rmsDb = 20 * std::log10(f.power.RmsAmplitude());
+    const double peakDb = 20 * std::log10(f.power.PeakAmplitude());
+    j.BeginObject("whole");
+    j.Field("samples", static_cast<double>(f.samples));
+    j.Field("frames", static_cast<double>(f.frames));
+    j.Field("rms_dbfs", rmsDb);
+    j.Field("peak_dbfs", peakDb);
+    j.Field("crest_factor_db", peakDb - rmsDb);
+    j.BeginArray("ccdf");
+    for (size_t i = 0; i < f.parDb.size(); ++i) {
+        j.BeginObject();
+        j.Field("probability_percent", CcdfStatistics::kProbabilitiesPercent[i]);
+        j.Field("par_db", f.parDb[i]);
+        j.EndObject();
+    }
+    j.EndArray();
+    j.EndObject();
 }
 
 int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.positional.size() != 1) Fail("measure needs one FILE");
+    const std::string& path = a.positional[0];
     Loaded l;
-    LoadOrFail(a.positional[0], a, l, err);
     SpectrumRun run;
-    RunSpectrum(a, l.wave, run, 1600, 1000, nullptr);
+    std::optional<WholeCaptureFigures> whole;
+    if (a.Has("--whole")) {
+        if (a.Has("--range")) Fail("--whole and --range exclude each other");
+        cCaptureSource capture;
+        if (const std::string why = capture.Open(path, FileTypeOrFail(path, a)); !why.empty())
+            Fail("cannot read " + Printable(path) + " as a capture: " + Printable(why));
+        // The first samples settle the kind and the checks as a load would; the pass then
+        // averages every frame of the file.
+        ParsedArguments head = a;
+        head.options["--range"] =
+            "0:" + std::to_string(std::min<int64_t>(capture.SampleCount(), 1 << 20));
+        std::ostringstream headNotes;  // about the first samples only: not the file's
+        LoadOrFail(path, head, l, headNotes);
+        if (const std::string notes = capture.Notes(); !notes.empty())
+            err << "qrvn: " << Printable(path) << ": " << Printable(notes) << "\n";
+        whole.emplace();
+        RunSpectrum(a, l.wave, run, 1600, 1000, nullptr, false,
+                    [&](cSpectrumTrace& trace, int kind, const SpectrumSettings& s, bool real) {
+                        ProgressLine progress("measuring " + Printable(path));
+                        WorkControl control;
+                        control.progress = [&](int p) { progress(p); };
+                        const std::string why = MeasureWholeCapture(
+                            capture, l.wave.sampleRate, s, kind, real, trace, *whole, control);
+                        if (!why.empty()) Fail(Printable(path) + ": " + Printable(why));
+                        return static_cast<int>(std::min<int64_t>(whole->frames, INT32_MAX));
+                    });
+    } else {
+        LoadOrFail(path, a, l, err);
+        RunSpectrum(a, l.wave, run, 1600, 1000, nullptr);
+    }
     if (a.Has("--json")) {
-        MeasureJson(run, a.positional[0], l.wave.recording.centreFrequencyHz, out);
+        MeasurementView view{path,   run.view, run.frames,
+                             run.f0, run.f1,   l.wave.recording.centreFrequencyHz};
+        if (whole) view.more = [&](JsonWriter& j) { WholeFigureJson(*whole, j); };
+        WriteMeasurementsJson(run.engine, view, out);
     } else {
         // The panels' lines as the window shows them.
         const SpectrumPanels panels = SpectrumPanelTexts(run.engine, run.f0, run.f1);
@@ -452,6 +531,7 @@ int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
                 out << line << "\n";
         for (const PanelText& line : panels.left)
             out << line.text << "\n";
+        if (whole) WholeFigureLines(*whole, out);
     }
     const bool maskFailed =
         run.engine.measurements.settings.MaskOn() && !run.engine.measurements.mask.pass;
@@ -554,13 +634,16 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 }
 
 int RunMeasure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    return RunVerb(args, Join(kLoadOptions, kMeasureOptions),
-                   std::string("usage: qrvn measure FILE [options]\n") + kLoadHelp +
-                       kMeasureOptionsHelp +
-                       "  --json          one JSON object, units in the key names; with a\n"
-                       "                  recording's centre frequency also *_abs_hz\n"
-                       "exit status 3 when the emission mask fails\n",
-                   Measure, out, err);
+    return RunVerb(
+        args, Join(Join(kLoadOptions, kMeasureOptions), {{"--whole", false, false}}),
+        std::string("usage: qrvn measure FILE [options]\n") + kLoadHelp + kMeasureOptionsHelp +
+            "  --whole         average the spectrum over every frame of a binary file of\n"
+            "                  any size, and add its RMS, peak, crest factor and CCDF\n"
+            "                  (progress on stderr when it is a terminal)\n"
+            "  --json          one JSON object, units in the key names; with a\n"
+            "                  recording's centre frequency also *_abs_hz\n"
+            "exit status 3 when the emission mask fails\n",
+        Measure, out, err);
 }
 
 int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -618,6 +701,7 @@ int RunQrvn(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (args[0] == "render") return RunRender(rest, out, err);
     if (args[0] == "edit") return RunEdit(rest, out, err);
     if (args[0] == "fir-design") return RunFirDesign(rest, out, err);
+    if (args[0] == "overview") return RunOverview(rest, out, err);
     err << "qrvn: unknown verb '" << args[0] << "' (qrvn --help lists them)\n";
     return kExitUsage;
 }

@@ -21,6 +21,8 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
 // Drives a running window through its command channel (remote_command.cpp).
 int RunRemote(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunEdit(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The whole-file overview of a capture as a .npy file (overview_command.cpp).
+int RunOverview(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 // Designs a low-pass FIR filter and writes its taps (fir_design_command.cpp).
 int RunFirDesign(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

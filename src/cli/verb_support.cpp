@@ -1,6 +1,9 @@
 #include "cli/verb_support.h"
 
+#include <unistd.h>
+
 #include <cmath>
+#include <iostream>
 #include <optional>
 #include <sstream>
 
@@ -69,24 +72,36 @@ std::optional<int64_t> RangeSamples(const std::string& text, double rate) {
     return static_cast<int64_t>(*n);
 }
 
+}  // namespace
+
+std::pair<int64_t, int64_t> RangeOrFail(const std::string& range, double rate) {
+    const size_t colon = range.find(':');
+    const auto start =
+        colon == std::string::npos ? std::nullopt : RangeSamples(range.substr(0, colon), rate);
+    const auto count =
+        colon == std::string::npos ? std::nullopt : RangeSamples(range.substr(colon + 1), rate);
+    if (!start || !count)
+        Fail("--range takes START:LEN in samples, or in seconds with an s suffix (12.5s:0.25s)");
+    return {*start, *count};
+}
+
+int64_t CaptureRateOf(const cCaptureSource& capture, const std::optional<double>& rate) {
+    if (rate) return static_cast<int64_t>(std::llround(*rate));
+    return capture.NamedSampleRate() > 0 ? capture.NamedSampleRate() : kDefaultSampleRateHz;
+}
+
+namespace {
+
 // Loads the samples of --range START:LEN of a binary capture of any size, reading only them.
 void LoadRangeOrFail(const std::string& path, const std::string& range,
                      const std::optional<double>& rate, cWaveform& w) {
     cCaptureSource capture;
     if (const std::string why = capture.Open(path, w.fileType); !why.empty())
         Fail("cannot read a range of " + Printable(path) + ": " + Printable(why));
-    const double fs = rate                        ? *rate
-                      : capture.NamedSampleRate() ? static_cast<double>(capture.NamedSampleRate())
-                                                  : static_cast<double>(w.sampleRate);
-    const size_t colon = range.find(':');
-    const auto start =
-        colon == std::string::npos ? std::nullopt : RangeSamples(range.substr(0, colon), fs);
-    const auto count =
-        colon == std::string::npos ? std::nullopt : RangeSamples(range.substr(colon + 1), fs);
-    if (!start || !count)
-        Fail("--range takes START:LEN in samples, or in seconds with an s suffix (12.5s:0.25s)");
+    const auto [start, count] =
+        RangeOrFail(range, static_cast<double>(CaptureRateOf(capture, rate)));
     std::string why;
-    if (w.LoadRange(capture, *start, *count, &why) != 0)
+    if (w.LoadRange(capture, start, count, &why) != 0)
         Fail("--range " + range + " of " + Printable(path) + ": " + why);
 }
 
@@ -175,4 +190,16 @@ int RunVerb(const std::vector<std::string>& args, const std::vector<OptionSpec>&
         err << "qrvn: " << e.message << "\n";
         return kExitUsage;
     }
+}
+
+ProgressLine::ProgressLine(std::string what) : what_(std::move(what)), shown_(::isatty(2) == 1) {}
+
+ProgressLine::~ProgressLine() {
+    if (shown_ && last_ >= 0) std::cerr << "\r\033[K" << std::flush;
+}
+
+void ProgressLine::operator()(int percent) {
+    if (!shown_ || percent == last_) return;
+    last_ = percent;
+    std::cerr << "\rqrvn: " << what_ << ": " << percent << " %" << std::flush;
 }

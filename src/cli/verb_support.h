@@ -6,6 +6,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/arguments.h"
@@ -39,6 +40,13 @@ int FileTypeOrFail(const std::string& path, const ParsedArguments& a);
 // The rate of --rate, if given; fails when it is not a rate.
 std::optional<double> RateOrFail(const ParsedArguments& a);
 
+// START:LEN of --range in samples, or seconds with an s suffix at rate; fails when it is
+// neither. The numbers are not checked against any file.
+std::pair<int64_t, int64_t> RangeOrFail(const std::string& range, double rate);
+class cCaptureSource;
+// The rate a capture is read at: --rate's, else its metadata's or name's, else the default.
+int64_t CaptureRateOf(const cCaptureSource& capture, const std::optional<double>& rate);
+
 // Loads path in the file type of --type (default 405) with the rate of --rate (default: the
 // name's); fails with one line when either option is invalid or nothing can be read. Notes
 // about the load (lines that were not numbers, bytes not read) go to err.
@@ -57,3 +65,19 @@ enum class Notes {
 int RunVerb(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
             const std::string& help, Verb verb, std::ostream& out, std::ostream& err,
             Notes notes = Notes::AfterSuccess);
+
+// Progress of a long pass as one line rewritten on stderr, only when stderr is a terminal (a
+// script's log gets no carriage returns); cleared when the pass ends.
+class ProgressLine {
+public:
+    explicit ProgressLine(std::string what);
+    ~ProgressLine();
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+    void operator()(int percent);
+
+private:
+    std::string what_;
+    bool shown_;
+    int last_ = -1;
+};

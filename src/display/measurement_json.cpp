@@ -154,5 +154,6 @@ void WriteMeasurementsJson(const cPlotEngine& e, const MeasurementView& run, std
             j.Field("min_margin_frequency_abs_hz", abs(mask.smallestMarginFrequencyHz));
         j.EndObject();
     }
+    if (run.more) run.more(j);
     j.End();
 }

@@ -56,8 +56,8 @@ public:
     double PointFrequency(int64_t k) const;
 
     // Setup and frame state.
-    int frameStart = -1;  // -1 until the first frame
-    int frameEnd = 0;
+    int64_t frameStart = -1;  // -1 until the first frame
+    int64_t frameEnd = 0;
     bool resetRequest = false;
     int N = 0;
     WindowType windowType = kWindowBlackmanHarris;

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "dsp/work_control.h"
 #include "tools/failure_codes.h"
 #include "tools/tool_ids.h"
 #include "waveform/file_types.h"
@@ -58,19 +59,6 @@ struct ToolViewState {
     enum class Trace { None, I, Q, IQ, Other };
     Trace timeTrace = Trace::None;
     int64_t zoomFirst = 0, zoomLast = 0;  // first and last sample shown (time views)
-};
-
-// What an operation may use of the run it is part of: the stop request it polls and the
-// progress it reports. Operations take only this; safe from any thread.
-struct WorkControl {
-    const std::atomic<bool>* stop = nullptr;
-    // Progress in percent.
-    std::function<void(int)> progress;
-
-    void Progress(int percent) const {
-        if (progress) progress(percent);
-    }
-    bool StopRequested() const { return stop && stop->load(std::memory_order_relaxed); }
 };
 
 // Everything a tool may use besides the waveform. Thread rules: Ask runs on the caller's

@@ -79,6 +79,13 @@ std::string BaseName(const std::string& path) {
 
 constexpr int64_t kDecodeChunk = 1 << 20;  // samples per guarded decode
 
+// MADV_POPULATE_READ (Linux 5.14); older kernels refuse it and the pages fault in one by one.
+#ifdef MADV_POPULATE_READ
+constexpr int kPopulateRead = MADV_POPULATE_READ;
+#else
+constexpr int kPopulateRead = 22;
+#endif
+
 }  // namespace
 
 bool CopyFromMapping(uint8_t* out, const uint8_t* mapped, size_t n) {
@@ -194,11 +201,12 @@ std::string cCaptureSource::Reachable(int64_t start, int64_t count) const {
         return BaseName(dataPath_) + " is now " + std::to_string(st.st_size) +
                " bytes, shorter than the " + std::to_string(fileBytes_) +
                " it held when opened: the samples asked for are gone";
-    // Read ahead of a long range, so the disk streams while the first pages are decoded.
+    // A long range is mapped in with one call rather than a page fault per few pages (a
+    // failure, such as a page past a new end, is met again by the guarded read).
     if (count * stride_ >= (int64_t{1} << 20)) {
         const int64_t begin = (dataOffset_ + start * stride_) & ~int64_t{4095};
         ::madvise(const_cast<uint8_t*>(data_) + begin,
-                  static_cast<size_t>(std::min(end, mappedBytes_) - begin), MADV_WILLNEED);
+                  static_cast<size_t>(std::min(end, mappedBytes_) - begin), kPopulateRead);
     }
     return "";
 }

@@ -169,25 +169,25 @@ void DecodeMarker(const uint8_t* raw, int count, float* I, float* Q) {
 
 // IEEE single words as stored. A NaN or an infinity (all exponent bits set) would poison every
 // sum, spectrum and plot after it, so it becomes 0 and is counted for the load notes.
-template <bool BigEndian>
-inline float FloatWord(const uint8_t* p, int64_t& nonFinite) {
-    uint32_t u;
-    std::memcpy(&u, p, 4);
-    if constexpr (BigEndian != (std::endian::native == std::endian::big)) u = __builtin_bswap32(u);
-    const bool bad = (u & 0x7F800000u) == 0x7F800000u;
-    nonFinite += bad;
-    return std::bit_cast<float>(bad ? 0u : u);
-}
-
-// Returns the count of values that were NaN or infinite.
+// Returns that count; kept in a local, so the loop vectorises.
 template <bool BigEndian, bool Complex>
-int64_t DecodeFloat32(const uint8_t* raw, int count, float* I, float* Q) {
+int64_t DecodeFloat32(const uint8_t* raw, int count, float* __restrict I, float* __restrict Q) {
     constexpr size_t stride = Complex ? 8 : 4;
+    const auto value = [](const uint8_t* p, int64_t& bad) {
+        uint32_t u;
+        std::memcpy(&u, p, 4);
+        if constexpr (BigEndian != (std::endian::native == std::endian::big))
+            u = __builtin_bswap32(u);
+        const bool nonFinite = (u & 0x7F800000u) == 0x7F800000u;
+        bad += nonFinite;
+        return std::bit_cast<float>(nonFinite ? 0u : u);
+    };
     int64_t bad = 0;
+#pragma GCC ivdep
     for (int k = 0; k < count; ++k) {
         const uint8_t* p = raw + stride * static_cast<size_t>(k);
-        I[k] = FloatWord<BigEndian>(p, bad);
-        Q[k] = Complex ? FloatWord<BigEndian>(p + 4, bad) : 0.0f;
+        I[k] = value(p, bad);
+        Q[k] = Complex ? value(p + 4, bad) : 0.0f;
     }
     return bad;
 }

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "display/frequency_plot.h"
@@ -437,3 +438,75 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+namespace {
+
+// Sparse files beyond the working limit with a tone in their last 65,536 samples: described
+// from the size, ranges read alone (measured and converted as the same samples in a file of
+// their own), the whole file measured and its overview written as a .npy.
+TEST_F(Qrvn, CapturesOfAnySize) {
+    const std::string small = Save(
+        "tail_2.4MSPS.cf32", 65536, [](int k) { return Tone(0.5, 3e6, k); }, 420);
+    const std::string tail = Slurp(small);
+    const auto sparse = [&](const std::string& name, int64_t bytes) {
+        std::ofstream f(Path(name), std::ios::binary);
+        f.seekp(bytes - int64_t(tail.size()));
+        f.write(tail.data(), std::streamsize(tail.size()));
+        return Path(name);
+    };
+    constexpr int64_t kBytes = int64_t{20} << 30, kSamples = kBytes / 8;
+    const std::string big = sparse("big_2.4MSPS.cf32", kBytes);
+    // Passes over every sample take a smaller one: 75,000,000 samples.
+    const std::string mid = sparse("mid_2.4MSPS.cf32", 600'000'000);
+    Result r = Run({"info", big, "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    QJsonObject o = Json(r.out).object();
+    EXPECT_EQ(o["samples"].toDouble(), double(kSamples));
+    EXPECT_EQ(o["levels_read"].toBool(true), false);
+
+    const std::string range = std::to_string(kSamples - 65536) + ":65536";
+    EXPECT_EQ(Run({"measure", big, "--range", range, "--sfdr"}).out,
+              Run({"measure", small, "--sfdr"}).out);
+    r = Run({"convert", big, Path("cut.cf32"), "--range", range});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Slurp(Path("cut.cf32")), tail);
+    // Seconds at the rate in the name: 10 ms near the end (1118.48 s).
+    r = Run({"info", big, "--range", "1118.47s:0.01s"});
+    EXPECT_PRED2(Contains, r.out, "samples: 24000\n");
+
+    // The whole file: the tone's figures from every frame, a peak 6 dB below full scale.
+    r = Run({"measure", mid, "--whole", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    o = Json(r.out).object();
+    EXPECT_NEAR(o["peak_frequency_hz"].toDouble(), 3e6 * 2.4 / 30.72, 100);
+    EXPECT_EQ(o["whole"].toObject()["samples"].toDouble(), 75e6);
+    EXPECT_NEAR(o["whole"].toObject()["peak_dbfs"].toDouble(), -6.02, 0.01);
+
+    r = Run({"overview", mid, "-o", Path("o.npy"), "--columns", "4096"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string npy = Slurp(Path("o.npy"));
+    ASSERT_EQ(npy.size(), 128 + 2 * 4096 * 4);
+    EXPECT_EQ(npy.substr(0, 8), std::string("\x93NUMPY\x01\x00", 8));
+    EXPECT_PRED2(Contains, npy.substr(0, 128),
+                 "'descr': '<f4', 'fortran_order': False, 'shape': (2, 4096)");
+    float peak[4096];
+    std::memcpy(peak, npy.data() + 128, sizeof peak);
+    EXPECT_NEAR(peak[4095], -6.02f, 0.01f);  // the tone in the last column
+    EXPECT_LT(peak[4091], -290.0f);          // silence before it
+
+    for (const auto& [args, message] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"measure", big, "--range", "5:0"}, "at least one sample"},
+             {{"measure", big, "--range", "-1:5"}, "before sample 0"},
+             {{"measure", big, "--range", range + "1"}, "past the end"},
+             {{"measure", big, "--range", "1s"}, "START:LEN"},
+             {{"measure", big, "--range", "0:1", "--whole"}, "exclude each other"},
+             {{"info", small, "--type", "400", "--range", "0:5"}, "text type"},
+             {{"overview", big, "-o", Path("x.npy"), "--columns", "0"}, "--columns"}}) {
+        r = Run(args);
+        EXPECT_EQ(r.status, 2) << args[2];
+        EXPECT_PRED2(Contains, r.err, message);
+    }
+}
+
+}  // namespace

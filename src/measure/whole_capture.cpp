@@ -1,0 +1,238 @@
+#include "measure/whole_capture.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+#include "waveform/capture_source.h"
+#include "waveform/split_work.h"
+#include "waveform/waveform.h"
+
+namespace {
+
+constexpr int64_t kBlockSamples = int64_t{1} << 22;  // 32 MB of decoded I and Q at a time
+
+// Reads samples [first, first + n) of the capture into block (its sample arrays resized only
+// when n changes). "" or why not.
+std::string ReadBlock(const cCaptureSource& capture, int64_t first, int n, cWaveform& block) {
+    if (block.sampleCount != n) {
+        block.AllocateScratch(n);
+        block.SwapScratch();
+        block.AllocateScratch(0);
+    }
+    return capture.Read(first, n, block.I.data(), block.Q.data());
+}
+
+float PowerDbOf(double p) { return static_cast<float>(10.0 * std::log10(p + kPowerFloor)); }
+
+int Percent(int64_t done, int64_t total) {
+    return total > 0 ? static_cast<int>(100.0 * static_cast<double>(done) / total) : 100;
+}
+
+// Float sample powers in bins of their top 20 bits (sign, exponent, 11 mantissa bits): each
+// bin spans a ratio of 1 + 2^-11, 0.0021 dB. Powers are never negative or NaN; the last bin
+// holds the infinite ones.
+class PowerHistogram {
+public:
+    static constexpr uint32_t kInfiniteBin = 0x7F800000u >> 12;
+    PowerHistogram() : bins_(size_t{kInfiniteBin} + 1, 0) {}
+    void Add(const float* I, const float* Q, int n) {
+        for (int k = 0; k < n; ++k) {
+            const double i = I[k], q = Q[k];
+            const float p = static_cast<float>(i * i + q * q);
+            ++bins_[std::min(std::bit_cast<uint32_t>(p) >> 12, kInfiniteBin)];
+        }
+    }
+    // The peak-to-average ratios of the CCDF at each probability, as the CCDF of a waveform
+    // defines them: the power ranked round(q·n)+1 from the top, over the mean, while more than
+    // that many powers lie above the mean.
+    std::array<double, 6> ParDb(int64_t n, double meanPower, double rmsDb) const {
+        std::array<double, 6> par{};
+        int64_t above = 0;
+        for (size_t b = bins_.size(); b-- > 0 && Low(b) > meanPower;)
+            above += static_cast<int64_t>(bins_[b]);
+        for (size_t i = 0; i < par.size(); ++i) {
+            const double q = CcdfStatistics::kProbabilitiesPercent[i];
+            const int64_t j = static_cast<int64_t>(std::round(q / 100.0 * static_cast<double>(n)));
+            if (above - j - 1 <= 0) continue;
+            int64_t seen = 0;
+            for (size_t b = bins_.size(); b-- > 0;) {
+                seen += static_cast<int64_t>(bins_[b]);
+                if (seen > j) {
+                    par[i] = 10.0 * std::log10(Middle(b)) - rmsDb;
+                    break;
+                }
+            }
+        }
+        return par;
+    }
+
+private:
+    static double Low(size_t b) { return std::bit_cast<float>(static_cast<uint32_t>(b << 12)); }
+    static double Middle(size_t b) {
+        return std::bit_cast<float>(static_cast<uint32_t>(b << 12 | 0x800));
+    }
+    std::vector<uint64_t> bins_;
+};
+
+// Adds the sum and the largest of the powers I² + Q² of n samples to sum and peak; four
+// running sums and peaks, so the loop is not one chain of dependent additions.
+void SumPowers(const float* I, const float* Q, int n, double& sum, double& peak) {
+    double sums[4] = {}, peaks[4] = {};
+    int k = 0;
+    for (; k + 4 <= n; k += 4)
+        for (int l = 0; l < 4; ++l) {
+            const double i = I[k + l], q = Q[k + l], p = i * i + q * q;
+            sums[l] += p;
+            peaks[l] = p > peaks[l] ? p : peaks[l];
+        }
+    for (; k < n; ++k) {
+        const double i = I[k], q = Q[k], p = i * i + q * q;
+        sums[0] += p;
+        peaks[0] = p > peaks[0] ? p : peaks[0];
+    }
+    sum += (sums[0] + sums[1]) + (sums[2] + sums[3]);
+    peak = std::max({peak, peaks[0], peaks[1], peaks[2], peaks[3]});
+}
+
+// Adds block statistics to running sums (weighted by their counts).
+void AddStatistics(PowerStatistics& total, const PowerStatistics& part) {
+    const double n = static_cast<double>(total.count), m = static_cast<double>(part.count);
+    if (part.count == 0) return;
+    total.meanPower = (total.meanPower * n + part.meanPower * m) / (n + m);
+    total.meanI = (total.meanI * n + part.meanI * m) / (n + m);
+    total.meanQ = (total.meanQ * n + part.meanQ * m) / (n + m);
+    total.peakPower = std::max(total.peakPower, part.peakPower);
+    total.count += part.count;
+}
+
+}  // namespace
+
+std::string ComputeCaptureOverview(const cCaptureSource& capture, int64_t start, int64_t count,
+                                   int columns, CaptureOverview& out, const WorkControl& control,
+                                   const std::function<void(const CaptureOverview&)>& partial) {
+    out = CaptureOverview{};
+    if (columns < 1) return "an overview needs at least one column";
+    if (std::string why = capture.CheckRange(start, count); !why.empty()) return why;
+    out.start = start;
+    out.count = count;
+    out.peakDb.assign(static_cast<size_t>(columns), PowerDbOf(0));
+    out.meanDb.assign(static_cast<size_t>(columns), PowerDbOf(0));
+    const auto columnBegin = [&](int64_t c) {
+        return start + static_cast<int64_t>(static_cast<__int128>(c) * count / columns);
+    };
+    // Sized once: a column's end cuts reads short, and a new size each time would cost a fresh
+    // allocation and its page faults per read.
+    std::vector<float> I(static_cast<size_t>(std::min(kBlockSamples, count)));
+    std::vector<float> Q(I.size());
+    int64_t pos = start;
+    const int64_t end = start + count;
+    int c = 0;
+    double sum = 0.0, peak = 0.0;
+    int64_t taken = 0, sinceReport = 0;
+    while (c < columns) {
+        // A column with no sample of its own (fewer samples than columns) shows the one at
+        // its start.
+        const int64_t first = columnBegin(c);
+        const int64_t last = std::max(columnBegin(c + 1), first + 1);
+        if (pos < first || pos >= last) pos = first;
+        const int n = static_cast<int>(std::min({kBlockSamples, last - pos, end - pos}));
+        // Two halves on two cores: decoding and summing cost more than the read itself.
+        std::string why[2];
+        double sums[2] = {}, peaks[2] = {};
+        SplitInTwo(n, 1 << 16, 64, [&](int64_t b, int64_t e) {
+            const int h = b == 0 ? 0 : 1;
+            float* i = I.data() + b;
+            float* q = Q.data() + b;
+            why[h] = capture.Read(pos + b, e - b, i, q);
+            if (why[h].empty()) SumPowers(i, q, static_cast<int>(e - b), sums[h], peaks[h]);
+        });
+        for (const std::string& w : why)
+            if (!w.empty()) return w;
+        sum += sums[0] + sums[1];
+        peak = std::max({peak, peaks[0], peaks[1]});
+        taken += n;
+        capture.Release(pos, n);
+        pos += n;
+        sinceReport += n;
+        if (pos >= last) {
+            out.peakDb[static_cast<size_t>(c)] = PowerDbOf(peak);
+            out.meanDb[static_cast<size_t>(c)] = PowerDbOf(sum / static_cast<double>(taken));
+            out.columnsDone = ++c;
+            sum = peak = 0.0;
+            taken = 0;
+        }
+        // Reported every million samples or so, not per column: a narrow column is a few.
+        if (sinceReport >= (int64_t{1} << 20) || c == columns) {
+            sinceReport = 0;
+            control.Progress(Percent(pos - start, count));
+            if (partial) partial(out);
+        }
+        if (control.StopRequested()) return "stopped";
+    }
+    return "";
+}
+
+std::string MeasureWholeCapture(const cCaptureSource& capture, int64_t sampleRateHz,
+                                const SpectrumSettings& settings, int spectrumKind, bool realFrame,
+                                cSpectrumTrace& trace, WholeCaptureFigures& figures,
+                                const WorkControl& control) {
+    figures = WholeCaptureFigures{};
+    const int64_t total = capture.SampleCount();
+    if (total < 8) return "the capture is too short for a spectrum (8 samples at least)";
+    const int N = settings.fftSize;
+    const int L = static_cast<int>(std::min<int64_t>(N, total));
+    const int64_t step = std::max(1, N / std::max(1, settings.frameStepDivisor));
+    trace.phaseWanted = settings.phaseWanted;
+    trace.Setup(settings.acCoupling, L, N, settings.window, sampleRateHz, !realFrame);
+    // Frames start every step samples while a whole frame fits; one frame without averaging.
+    const int64_t frameCount = settings.averaging ? (total - L) / step + 1 : 1;
+    const int64_t framesPerBlock = std::max<int64_t>(1, (kBlockSamples - L) / step + 1);
+    PowerHistogram histogram;
+    cWaveform block;
+    int64_t counted = 0;  // samples already in the levels (blocks overlap by L - step)
+    const auto count = [&](int64_t first, int n) {
+        const int64_t from = std::max(counted, first) - first;
+        if (from >= n) return;
+        const int m = n - static_cast<int>(from);
+        AddStatistics(figures.power, ComputePowerStatistics(block.I.data() + from,
+                                                            block.Q.data() + from, 0, m - 1, true));
+        histogram.Add(block.I.data() + from, block.Q.data() + from, m);
+        counted = first + n;
+    };
+    for (int64_t f = 0; f < frameCount; f += framesPerBlock) {
+        const int64_t frames = std::min(framesPerBlock, frameCount - f);
+        const int64_t first = f * step;
+        const int n = static_cast<int>((frames - 1) * step + L);
+        if (std::string why = ReadBlock(capture, first, n, block); !why.empty()) return why;
+        for (int64_t k = 0; k < frames; ++k) {
+            if (f + k == 0) trace.resetRequest = true;
+            if (trace.RunFrame(spectrumKind, block, static_cast<int>(k * step)) == 0)
+                ++figures.frames;
+        }
+        count(first, n);
+        capture.Release(first, frames * step);
+        control.Progress(Percent(counted, total));
+        if (control.StopRequested()) return "stopped";
+    }
+    // The samples after the last whole frame count in the levels too.
+    while (counted < total) {
+        const int n = static_cast<int>(std::min(kBlockSamples, total - counted));
+        const int64_t first = counted;
+        if (std::string why = ReadBlock(capture, first, n, block); !why.empty()) return why;
+        count(first, n);
+        capture.Release(first, n);
+        control.Progress(Percent(counted, total));
+        if (control.StopRequested()) return "stopped";
+    }
+    capture.Release(0, total);
+    // The panels place the last frame in the file, not in the block it was read in.
+    if (figures.frames > 0) {
+        trace.frameStart = (frameCount - 1) * step;
+        trace.frameEnd = trace.frameStart + L;
+    }
+    figures.samples = total;
+    figures.parDb = histogram.ParDb(total, figures.power.meanPower,
+                                    20.0 * std::log10(figures.power.RmsAmplitude()));
+    return "";
+}
