@@ -155,6 +155,22 @@ def filters(out):
           f" {c['passes']:.0f} passes, PAR {c['par_in_db']:.2f} -> {c['par_out_db']:.2f} dB")
 
 
+def capture(out):
+    runs = load(out / "capture.json")
+    print("Whole cf32 capture against reading its bytes with read() (as cat); ratio = speed / reading's")
+    for arg, cache in ((0, "warm"), (1, "cold")):
+        read = median_time(runs, f"BM_ReadBytes/{arg}/iterations:3")
+        for name, target in (("Overview", 0.8), ("MeasureWhole", 0.7)):
+            iterations = 3 if name == "Overview" else 1
+            t = median_time(runs, f"BM_{name}/{arg}/iterations:{iterations}")
+            print(f"  {cache} {name:<12} {t:8.0f} ms, reading {read:7.0f} ms, speed ratio {read / t:5.2f}"
+                  f"  (target >= {target})")
+    t = median_time(runs, "BM_LoadRangeAtTheEnd/iterations:3")
+    print(f"  100 MB range from the end, cold: {t:.0f} ms  (target <= 500)")
+    t = median_time(runs, "BM_OpenTwentyGigabytes")
+    print(f"  opening a 20 GiB file: {t:.0f} us  (target <= 100000)")
+
+
 def main():
     out = Path(sys.argv[1])
     for suite in sys.argv[2:]:
@@ -162,7 +178,7 @@ def main():
          "tools": tools, "workers": workers, "modifiers": modifiers,
          "designer": designer,
          "resample": resample,
-         "filters": filters}[suite](out)
+         "filters": filters, "capture": capture}[suite](out)
 
 
 if __name__ == "__main__":

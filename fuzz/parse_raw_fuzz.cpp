@@ -1,13 +1,21 @@
 // Arbitrary bytes decoded under every file type (and a few that are not types), and read as
 // SigMF metadata. The raw buffer is exactly as long as the input, so the sanitizers see any
 // read past it; every sample must come out finite, and metadata that parses must map to a type
-// the reader decodes and survive being written and read again.
+// the reader decodes and survive being written and read again. The same bytes mapped as a
+// capture give, for a range the input chooses, the very bits of the whole decode.
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "waveform/capture_source.h"
 #include "waveform/sigmf.h"
 #include "waveform/waveform.h"
 
@@ -33,12 +41,43 @@ void CheckMetadata(const uint8_t* data, size_t size) {
         std::abort();
 }
 
+// A file in memory holding the input, named through /proc so the capture maps it.
+std::string MemoryFile(const uint8_t* data, size_t size) {
+    static const int fd = ::memfd_create("fuzz-capture", MFD_CLOEXEC);
+    if (fd < 0 || ::ftruncate(fd, 0) != 0) std::abort();
+    if (size > 0 && ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) std::abort();
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+void CheckRange(const cWaveform& whole, const std::string& path, int type, const uint8_t* data,
+                size_t size) {
+    cCaptureSource capture;
+    const std::string why = capture.Open(path, type);
+    if (!why.empty()) {
+        // Only a text type, an unknown one or bytes short of one sample are refused.
+        if (whole.sampleCount > 0 && type >= 404 && IsReadableFileType(type) && size >= 2)
+            std::abort();
+        return;
+    }
+    const int64_t n = capture.SampleCount();
+    if (n != whole.sampleCount) std::abort();
+    const int64_t start = size > 0 ? data[0] % n : 0;
+    const int64_t count = 1 + (size > 1 ? data[1] : 0) % (n - start);
+    std::vector<float> i(static_cast<size_t>(count)), q(static_cast<size_t>(count));
+    if (!capture.Read(start, count, i.data(), q.data()).empty()) std::abort();
+    if (std::memcmp(i.data(), whole.I.data() + start, i.size() * 4) != 0 ||
+        std::memcmp(q.data(), whole.Q.data() + start, q.size() * 4) != 0)
+        std::abort();
+    if (capture.CheckRange(start, n - start + 1).empty()) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const int kTypes[] = {400, 401, 402, 403, 404, 405, 406, 407, 408, 409,
                                  410, 411, 412, 413, 414, 418, 419, 420, 421, 422,
                                  423, 424, 425, 426, 427, 0,   415, -1};
+    const std::string file = MemoryFile(data, size);
     for (int type : kTypes) {
         cWaveform w;
         w.fileType = type;
@@ -52,6 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // too long for a float is capped like one with too large an exponent).
         for (int k = 0; k < n; ++k)
             if (!std::isfinite(w.I[k]) || !std::isfinite(w.Q[k])) std::abort();
+        if (n > 0 && type >= 404) CheckRange(w, file, type, data, size);
     }
     CheckMetadata(data, size);
     return 0;

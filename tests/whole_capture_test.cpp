@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <random>
+#include <thread>
 
 #include "measure/power_statistics.h"
 #include "measure/whole_capture.h"
@@ -96,6 +97,35 @@ TEST_F(WholeCapture, OverviewColumnsArePeakAndMeanOfTheirSamples) {
     WorkControl stopped;
     stopped.stop = &stop;
     EXPECT_EQ(ComputeCaptureOverview(capture, 0, 100'003, 4, o, stopped), "stopped");
+}
+
+// Passes on worker threads, as the window runs them: two at once over one capture agree, and
+// a stop from another thread ends one early (both run under ThreadSanitizer in CI).
+TEST_F(WholeCapture, OverviewsOnWorkersShareACaptureAndStop) {
+    Make(3'000'000, kFileCs8);
+    CaptureOverview a, b;
+    std::thread first([&] { ComputeCaptureOverview(capture, 0, 3'000'000, 300, a, {}); });
+    std::thread second([&] { ComputeCaptureOverview(capture, 0, 3'000'000, 300, b, {}); });
+    first.join();
+    second.join();
+    EXPECT_EQ(a.peakDb, b.peakDb);
+    EXPECT_EQ(a.meanDb, b.meanDb);
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> reported{0};
+    WorkControl control;
+    control.stop = &stop;
+    std::string why;
+    CaptureOverview o;
+    std::thread worker([&] {
+        why = ComputeCaptureOverview(capture, 0, 3'000'000, 3000, o, control,
+                                     [&](const CaptureOverview& p) { reported = p.columnsDone; });
+    });
+    while (reported == 0)
+        std::this_thread::yield();
+    stop = true;
+    worker.join();
+    EXPECT_TRUE(why == "stopped" || o.columnsDone == 3000) << why;
 }
 
 }  // namespace

@@ -76,6 +76,8 @@ constexpr int kCmdAnalysisFirst = 41000, kCmdAnalysisSetting = 41003, kCmdAnalys
 constexpr int kCmdSampleRate = 525;
 constexpr int kCmdShapeGaussian = 415, kCmdShapeRaisedCosine = 416, kCmdShapeRootRaisedCosine = 417;
 constexpr int kCmdFirDesigner = 32845;
+// Capture > Load Range…: a stretch of a capture of any size as the working waveform.
+constexpr int kCmdLoadRange = 32900;
 
 // The groups whose entries carry one check mark between them.
 inline constexpr int kFileTypeCommands[] = {kFileAsciiIQLines,

@@ -152,6 +152,7 @@ void CMainFrame::RegisterFileCommands() {
 
 int CMainFrame::NewWaveform() {
     SetStatusText("Creating new waveform...");
+    CloseCapture();
     TakeUndoCopy();
     // The file's bytes go with its samples into the undo slot, so an undo can re-parse them.
     SwapFileOrigin(mainWave, undoWave);
@@ -218,6 +219,26 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent,
         SetStatusText("ERR: File Open Failed: " + LoadFailureText(loaded));
         return result;
     }
+    AdoptLoadedWaveform(loaded, path);
+    SetModified(false);
+    if (addToRecent) AddRecentFile(path);
+    SetTitleFromPath(path);
+    ShowDecodeSettings();
+    CheckMenuItem(kCmdReparseMode, true);
+    CheckMenuItem(kCmdSaveTypeMode, false);
+    SelectViewType(kViewMulti);
+    view->recompute.recomputeNeeded = true;
+    // What the file held besides samples (or beyond the bytes read) says more than "Opened",
+    // and a decode that looks like the wrong type says so.
+    std::string notes = LoadNotes(mainWave);
+    if (const std::string doubt = DecodeDoubt(mainWave); !doubt.empty())
+        notes += (notes.empty() ? "" : "; ") + doubt + ": choose its type under File Type";
+    SetStatusText(notes.empty() ? "File Opened" : notes);
+    OpenCapture(path, mainWave.fileType);
+    return 0;
+}
+
+void CMainFrame::AdoptLoadedWaveform(cWaveform& loaded, const std::string& path) {
     mainWave.Clear();
     mainWave.I.swap(loaded.I);
     mainWave.Q.swap(loaded.Q);
@@ -251,21 +272,6 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent,
                       : mainWave.sampleRate == kFallbackSampleRateHz && named > 0
                           ? "fallback"
                           : "kept from before";
-    SetModified(false);
-    if (addToRecent) AddRecentFile(path);
-    SetTitleFromPath(path);
-    ShowDecodeSettings();
-    CheckMenuItem(kCmdReparseMode, true);
-    CheckMenuItem(kCmdSaveTypeMode, false);
-    SelectViewType(kViewMulti);
-    view->recompute.recomputeNeeded = true;
-    // What the file held besides samples (or beyond the bytes read) says more than "Opened",
-    // and a decode that looks like the wrong type says so.
-    std::string notes = LoadNotes(mainWave);
-    if (const std::string doubt = DecodeDoubt(mainWave); !doubt.empty())
-        notes += (notes.empty() ? "" : "; ") + doubt + ": choose its type under File Type";
-    SetStatusText(notes.empty() ? "File Opened" : notes);
-    return 0;
 }
 
 void CMainFrame::AddRecentFile(const std::string& path) {

@@ -28,6 +28,7 @@
 #include "ui/dialog_prompter.h"
 #include "ui/dlg_fir_design.h"
 #include "ui/status_bar.h"
+#include "waveform/capture_source.h"
 #include "waveform/file_messages.h"
 #include "waveform/message_pump.h"
 #include "waveform/sample_rate_name.h"
@@ -78,6 +79,7 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
     RegisterMeasureCommands(*this);
     RegisterToolCommands();
     RegisterWorkerCommands();
+    RegisterCaptureCommands();
     BuildMenus(
         menuBar(), MainMenuLayout(), [this](int id) { OnCommand(id); }, actions_);
     recentMenu_ = menuBar()->findChild<QMenu*>("Recent Files");
@@ -169,6 +171,7 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
 }
 
 CMainFrame::~CMainFrame() {
+    StopOverview();
     stopRequest = true;
     if (workerThread_.joinable()) workerThread_.join();
     QStringList recent;
@@ -323,6 +326,10 @@ void CMainFrame::ShowDecodeSettings() {
     if (!rateSource_.empty()) text += " (" + rateSource_ + ")";
     if (const auto& centre = mainWave.recording.centreFrequencyHz)
         text += " \u00b7 centre " + CentreFrequencyText(*centre);
+    const SourceFile& s = mainWave.source;
+    if (s.IsRange() && s.ReadInPart())
+        text += " \u00b7 " +
+                RangeTitle("range", s.firstSample, mainWave.sampleCount, mainWave.sampleRate);
     statusBar->SetDecodeText(text);
 }
 

@@ -28,7 +28,10 @@
 #include "waveform/waveform.h"
 #include "workers/worker_link.h"
 
+class CCaptureStrip;
 class CDlgFIRdesign;
+class QDockWidget;
+class cCaptureSource;
 class CView;
 class cQRVNStatusBar;
 class QAction;
@@ -155,6 +158,16 @@ public:
     bool ChannelRender(const std::string& path, int W, int H, ChannelCall& call);
     // The measurements as the channel gives them, without its checks.
     std::string MeasurementsJson();
+    // Loads samples [first, first + count) of the open capture as the working waveform (after
+    // asking about unsaved edits); says why not and keeps the waveform when it cannot.
+    // Returns 0 or an error code.
+    int LoadCaptureRange(int64_t first, int64_t count);
+    // The strip that shows a capture larger than a waveform holds (hidden otherwise).
+    CCaptureStrip* CaptureStrip() const { return captureStrip_; }
+    QDockWidget* CaptureDock() const { return captureDock_; }
+    // True while the overview of the capture is being computed.
+    bool OverviewRunning() const { return !overviewIdle_; }
+
     // Waveforms of at least this many samples load and recompute on a worker thread.
     int64_t busyThresholdSamples = 4'000'000;
 
@@ -167,6 +180,16 @@ private:
     void RegisterFileCommands();
     void RegisterToolCommands();
     void RegisterWorkerCommands();
+    void RegisterCaptureCommands();
+    // After a file is opened: maps it as a capture when it is binary, and when it holds more
+    // than a waveform takes, shows the strip and starts its overview. Otherwise no capture.
+    void OpenCapture(const std::string& path, int fileType);
+    void CloseCapture();
+    void StartOverview();
+    void StopOverview();
+    // Makes a waveform loaded aside the main one, with its name, type, rate and where the
+    // rate came from; the undo copy of the previous file is dropped.
+    void AdoptLoadedWaveform(cWaveform& loaded, const std::string& path);
     // Commands that only change what is shown: they run at once while a worker runs.
     bool IsDisplayCommand(int id) const;
     // The common start of a command from any source: refused (with a status text) while work
@@ -264,6 +287,14 @@ private:
     std::mutex waveLock_;                    // see WorkerLink::waveLock
     int reloadCount_ = 0;
     cWaveform pendingUndo_;  // the state before a running tool, until it ends
+    // The capture behind the working waveform, when it is a binary file: shared with the
+    // overview worker, which is stopped and joined before it is replaced.
+    std::shared_ptr<cCaptureSource> capture_;
+    QDockWidget* captureDock_ = nullptr;
+    CCaptureStrip* captureStrip_ = nullptr;
+    std::thread overviewThread_;
+    std::atomic<bool> overviewStop_{false};
+    std::atomic<bool> overviewIdle_{true};
 
     // What belongs to the samples shown besides the samples: the file they came from, the
     // type they were read as, whether they were edited since. The undo slot keeps its own.

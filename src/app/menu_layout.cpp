@@ -178,6 +178,7 @@ const std::vector<MenuEntry>& MainMenuLayout() {
                  Sep(), Pop("Recent Files", {}), Sep(),
                  Cmd("&Export FFT Data\u2026", kCmdExportFft), Sep(), Cmd("E&xit", kCmdExit)}),
             Pop("&Edit", {Cmd("&Undo\tCtrl+Z", kCmdUndo)}),
+            Pop("&Capture", {Cmd("Load &Range\u2026", kCmdLoadRange)}),
             Pop("File T&ype", FileTypeEntries()),
             Pop("&View", {Chk("&Status Bar", kCmdStatusBar, true),
                           Head("---Frequency Domain---"),

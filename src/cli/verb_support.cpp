@@ -57,29 +57,12 @@ std::string Printable(const std::string& path) {
     return s;
 }
 
-namespace {
-
-// One end of a --range: a count of samples, or seconds with an s suffix at the given rate.
-std::optional<int64_t> RangeSamples(const std::string& text, double rate) {
-    if (!text.empty() && text.back() == 's') {
-        const auto seconds = ParseNumber(text.substr(0, text.size() - 1));
-        if (!seconds || !std::isfinite(*seconds) || std::fabs(*seconds * rate) > 9e18)
-            return std::nullopt;
-        return std::llround(*seconds * rate);
-    }
-    const auto n = ParseInt(text);
-    if (!n) return std::nullopt;
-    return static_cast<int64_t>(*n);
-}
-
-}  // namespace
-
 std::pair<int64_t, int64_t> RangeOrFail(const std::string& range, double rate) {
     const size_t colon = range.find(':');
     const auto start =
-        colon == std::string::npos ? std::nullopt : RangeSamples(range.substr(0, colon), rate);
+        colon == std::string::npos ? std::nullopt : SamplesFromText(range.substr(0, colon), rate);
     const auto count =
-        colon == std::string::npos ? std::nullopt : RangeSamples(range.substr(colon + 1), rate);
+        colon == std::string::npos ? std::nullopt : SamplesFromText(range.substr(colon + 1), rate);
     if (!start || !count)
         Fail("--range takes START:LEN in samples, or in seconds with an s suffix (12.5s:0.25s)");
     return {*start, *count};

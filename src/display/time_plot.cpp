@@ -56,18 +56,21 @@ struct Frame {
     int left, top, pw, ph;
 };
 
-// Background, graticule, sample numbers and the X title; returns the plot area.
+// Background, graticule, sample numbers and the X title; returns the plot area. Samples are
+// numbered from the start of their file, so a range of a capture reads where it lies in it.
 Frame DrawTimeFrame(cPlotEngine& e, QPainter& p, int W, int H, int start, int end,
-                    const AxisScale& axis) {
+                    const AxisScale& axis, const cWaveform& w) {
+    const int64_t first = w.source.firstSample;
     const PlotStyle& st = e.style;
     FillPlotBackground(p, st, W, H);
     const Frame f{st.margins.left, st.margins.top, st.margins.PlotWidth(W),
                   st.margins.PlotHeight(H)};
     const double S = static_cast<double>(end) - start;
     // Numbers at round sample counts, as far apart as the widest of them needs.
-    const double widest = QFontMetrics(st.smallFont, p.device())
-                              .horizontalAdvance(QString::number(static_cast<long long>(end) + 1));
-    const std::vector<SampleTick> ticks = SampleAxisTicks(start, S, f.pw, widest + 16);
+    const double widest =
+        QFontMetrics(st.smallFont, p.device()).horizontalAdvance(QString::number(first + end + 1));
+    const std::vector<SampleTick> ticks =
+        SampleAxisTicks(static_cast<double>(first + start), S, f.pw, widest + 16);
     std::vector<double> lines;
     for (const SampleTick& t : ticks)
         lines.push_back(t.offsetPx);
@@ -252,7 +255,7 @@ LinearUnit LinearUnitFor(double T) {
 void DrawLogMag(cPlotEngine& e, QPainter& p, int W, int H, int start, int end, const cWaveform& w) {
     if (w.sampleCount <= 0) return;
     const AxisScale& axis = e.axes[kLogMagAxis];
-    const Frame f = DrawTimeFrame(e, p, W, H, start, end, axis);
+    const Frame f = DrawTimeFrame(e, p, W, H, start, end, axis, w);
     DrawYAxisTitle(p, e.style, H, e.dbmOffsetDb == 0.0 ? "Level (dB)" : "Level (dBm)");
     DrawDbAxisNumbers(p, e.style, axis, e.dbmOffsetDb, f.ph);
     p.setPen(e.style.tracePen);
@@ -266,7 +269,7 @@ void DrawLinear(cPlotEngine& e, QPainter& p, int W, int H, int start, int end, c
                 int channels) {
     if (w.sampleCount <= 0) return;
     const AxisScale& axis = e.axes[kLinearAxis];
-    const Frame f = DrawTimeFrame(e, p, W, H, start, end, axis);
+    const Frame f = DrawTimeFrame(e, p, W, H, start, end, axis, w);
     const double T = axis.reference + axis.scale * axis.divisions / 2;
     const LinearUnit unit = LinearUnitFor(T);
     DrawYAxisTitle(p, e.style, H, unit.title);
@@ -287,7 +290,7 @@ void DrawLinear(cPlotEngine& e, QPainter& p, int W, int H, int start, int end, c
 void DrawPhase(cPlotEngine& e, QPainter& p, int W, int H, int start, int end, const cWaveform& w) {
     if (w.sampleCount <= 0) return;
     const AxisScale& axis = e.axes[kPhaseAxis];
-    const Frame f = DrawTimeFrame(e, p, W, H, start, end, axis);
+    const Frame f = DrawTimeFrame(e, p, W, H, start, end, axis, w);
     const double T = axis.reference + axis.scale * axis.divisions / 2;
     DrawYAxisTitle(p, e.style, H, "Phase (Deg)");
     DrawCentredAxisNumbers(p, e.style, axis, f.ph, T, FormatLinearTick);

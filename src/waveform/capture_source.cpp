@@ -8,9 +8,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <climits>
+#include <cmath>
 #include <csetjmp>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -87,6 +90,42 @@ constexpr int kPopulateRead = 22;
 #endif
 
 }  // namespace
+
+std::optional<int64_t> SamplesFromText(const std::string& text, double rateHz) {
+    std::string t = text;
+    while (!t.empty() && t.back() == ' ')
+        t.pop_back();
+    while (!t.empty() && t.front() == ' ')
+        t.erase(t.begin());
+    const bool seconds = !t.empty() && t.back() == 's';
+    if (seconds) t.pop_back();
+    if (t.empty()) return std::nullopt;
+    // from_chars: the C locale's point whatever the user's locale.
+    const char* first = t.data() + (t[0] == '+' ? 1 : 0);
+    const char* end = t.data() + t.size();
+    if (seconds) {
+        double v = 0;
+        const auto [stop, error] = std::from_chars(first, end, v);
+        if (error != std::errc() || stop != end || !std::isfinite(v) ||
+            std::fabs(v * rateHz) > 9e18)
+            return std::nullopt;
+        return std::llround(v * rateHz);
+    }
+    int64_t v = 0;
+    const auto [stop, error] = std::from_chars(first, end, v);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return v;
+}
+
+std::string RangeTitle(const std::string& name, int64_t first, int64_t count, int64_t rateHz) {
+    const auto seconds = [rateHz](int64_t n) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.3f s",
+                      static_cast<double>(n) / static_cast<double>(std::max<int64_t>(1, rateHz)));
+        return std::string(text);
+    };
+    return name + " [" + seconds(first) + " + " + seconds(count) + "]";
+}
 
 bool CopyFromMapping(uint8_t* out, const uint8_t* mapped, size_t n) {
     return Guarded([&] { std::memcpy(out, mapped, n); });

@@ -9,6 +9,7 @@
 // bus error of a page beyond the new end into that error.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "waveform/waveform.h"
@@ -76,6 +77,14 @@ private:
     int64_t namedRate_ = 0;
     RecordingInfo recording_;
 };
+
+// A place or length in a capture as typed: a count of samples ("1200000"), or seconds with an
+// s suffix ("12.5s") at rateHz, rounded to the nearest sample; nullopt when it is neither.
+std::optional<int64_t> SamplesFromText(const std::string& text, double rateHz);
+
+// The title of a range: "rec.cf32 [12.500 s + 0.250 s]" (a name and times to the millisecond
+// from the start of the file).
+std::string RangeTitle(const std::string& name, int64_t first, int64_t count, int64_t rateHz);
 
 // Copies n bytes from a mapping: false, with out partly written, when a page of it is gone
 // (its file was cut shorter), where a plain copy would end the program with SIGBUS.

@@ -8,6 +8,7 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -24,9 +25,11 @@
 #include <fstream>
 #include <set>
 
+#include "app/capture_strip.h"
 #include "app/view.h"
 #include "ui/dlg_fir_design.h"
 #include "ui/status_bar.h"
+#include "waveform/capture_source.h"
 #include "waveform/message_pump.h"
 #include "window_test_support.h"
 
@@ -1118,6 +1121,73 @@ TEST_F(Frame, FirDesignerKeepsTheCaptureApartAndFiltersIt) {
     f->chooseToolFile = [&](const std::string&) { return Path("taps.cf32"); };
     f->OnCommand(kToolFirFile);
     EXPECT_EQ(f->mainWave.I, filtered);
+}
+
+}  // namespace
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// A sparse capture of 75,000,000 cf32 samples (beyond the working limit) with a tone in its
+// last 65,536: the strip fills with its overview on a worker while the window stays live; a
+// range dragged on the strip or typed under Capture > Load Range… becomes the working
+// waveform, named by its times and numbered from the start of the file; a range past the end
+// changes nothing, and the file is never saved over.
+TEST_F(Frame, ACaptureBeyondTheLimitShowsItsOverviewAndLoadsRanges) {
+    const std::string tone = Tone("tail_1MSPS.cf32", 65536, kFileCf32Le);
+    const std::string tail = Slurp(tone);
+    const std::string path = Path("rec_1MSPS.cf32");
+    constexpr int64_t kSamples = 75'000'000;
+    {
+        std::ofstream f(path, std::ios::binary);
+        f.seekp(kSamples * 8 - int64_t(tail.size()));
+        f.write(tail.data(), std::streamsize(tail.size()));
+    }
+    auto f = Start({path});
+    CCaptureStrip* strip = f->CaptureStrip();
+    ASSERT_FALSE(f->CaptureDock()->isHidden());
+    strip->resize(1000, 90);
+    for (int i = 0; i < 6000 && f->OverviewRunning(); ++i)
+        QTest::qWait(5);  // the event loop turns while the pass runs
+    QTest::qWait(20);
+    const CaptureOverview& o = strip->Overview();
+    ASSERT_GT(o.peakDb.size(), 0u);
+    EXPECT_EQ(o.columnsDone, int(o.peakDb.size()));
+    EXPECT_NEAR(o.peakDb.back(), -6.02, 0.01);
+    EXPECT_LT(o.peakDb.front(), -290);
+    EXPECT_EQ(f->MainWaveform().sampleCount, kMaxFileBytes / 8);  // the first part, as before
+
+    // Drag over the last tenth of the strip: that stretch is the working waveform.
+    const int y = strip->height() / 2, right = strip->width() - kOverviewRight;
+    const int left = right - (right - kOverviewLeft) / 10;
+    QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(left, y));
+    QTest::mouseMove(strip, QPoint(right, y));
+    QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(right, y));
+    const int64_t first = OverviewSampleAt(left, strip->width(), kSamples);
+    const cWaveform& w = f->MainWaveform();
+    EXPECT_EQ(w.source.firstSample, first);
+    EXPECT_EQ(w.sampleCount, kSamples - first);
+    EXPECT_EQ(w.I[w.sampleCount - 1], float(0.5 * std::cos(0.37 * 65535)));
+    EXPECT_PRED2(Contains, f->windowTitle().toStdString(),
+                 RangeTitle(path, first, kSamples - first, 1'000'000));
+
+    // Capture > Load Range… in seconds, then one past the end.
+    prompter_.texts = {{"Range start: samples, or seconds with s (12.5s)", "74.9s"},
+                       {"Range length: samples, or seconds with s (0.25s)", "0.05s"}};
+    f->ActionFor(kCmdLoadRange)->trigger();
+    EXPECT_EQ(w.source.firstSample, 74'900'000);
+    EXPECT_EQ(w.sampleCount, 50'000);
+    EXPECT_PRED2(Contains, f->windowTitle().toStdString(), "[74.900 s + 0.050 s]");
+    prompter_.texts["Range length: samples, or seconds with s (0.25s)"] = "100001";
+    f->ActionFor(kCmdLoadRange)->trigger();
+    EXPECT_PRED2(Contains, f->lastStatus, "ERR: Load Range failed: samples 74900000 to 75000000");
+    EXPECT_EQ(w.sampleCount, 50'000);
+
+    f->OnCommand(kCmdSave);
+    EXPECT_EQ(fs::file_size(path), uint64_t(kSamples * 8));
 }
 
 }  // namespace
