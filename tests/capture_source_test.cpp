@@ -61,6 +61,12 @@ TEST_F(Capture, RangesDecodeAsTheWholeFileDoes) {
                 ASSERT_EQ(std::memcmp(&q[size_t(k)], &whole.Q[start + k], 4), 0) << start + k;
             }
             if (count == n) EXPECT_EQ(bad, whole.nonFiniteValues);
+            // Read through a buffer of a few samples at a time: the same bits.
+            std::vector<uint8_t> buffer(20);
+            std::vector<float> i2(i.size()), q2(q.size());
+            ASSERT_EQ(capture.ReadThrough(start, count, i2.data(), q2.data(), buffer), "");
+            ASSERT_EQ(std::memcmp(i2.data(), i.data(), i.size() * 4), 0);
+            ASSERT_EQ(std::memcmp(q2.data(), q.data(), q.size() * 4), 0);
             cWaveform part;
             ASSERT_EQ(part.LoadRange(capture, start, count, nullptr), 0);
             EXPECT_EQ(SamplePairs(part), SamplePairs(cWaveform(whole, start, count)));
@@ -137,6 +143,9 @@ TEST_F(Capture, AFileCutWhileMappedIsAnErrorNotACrash) {
     const std::string why = capture.Read(page / 4 + 10, 100, i.data(), q.data());
     EXPECT_NE(why.find("shorter"), std::string::npos) << why;
     EXPECT_EQ(capture.Read(0, 100, i.data(), q.data()), "");
+    std::vector<uint8_t> buffer(4096);
+    EXPECT_NE(capture.ReadThrough(page / 4 + 10, 100, i.data(), q.data(), buffer).find("cut"),
+              std::string::npos);
 
     // The bare mapping, without the length check, meets the missing page itself.
     std::filesystem::resize_file(path, size_t(4 * page));

@@ -69,15 +69,20 @@ void CMainFrame::RegisterCaptureCommands() {
     });
 }
 
-void CMainFrame::OpenCapture(const std::string& path, int fileType) {
-    CloseCapture();
+std::shared_ptr<cCaptureSource> CMainFrame::MapCapture(const std::string& path, int fileType) {
     auto capture = std::make_shared<cCaptureSource>();
-    // Text files and files that cannot be mapped simply have no capture: they were read whole.
-    if (!capture->Open(path, fileType).empty()) return;
-    capture_ = capture;
-    if (capture->SampleCount() * capture->BytesPerSample() <= kMaxFileBytes) return;
-    captureStrip_->Reset(capture->SampleCount(), mainWave.sampleRate);
-    captureStrip_->SetRange(0, mainWave.sampleCount);
+    // Text files and files that cannot be mapped have no capture: they are read whole.
+    if (!capture->Open(path, fileType).empty()) return nullptr;
+    return capture;
+}
+
+void CMainFrame::UseCapture(std::shared_ptr<cCaptureSource> capture) {
+    CloseCapture();
+    capture_ = std::move(capture);
+    if (!capture_ || capture_->SampleCount() * capture_->BytesPerSample() <= kMaxFileBytes) return;
+    const int64_t rate =
+        capture_->NamedSampleRate() > 0 ? capture_->NamedSampleRate() : mainWave.sampleRate;
+    captureStrip_->Reset(capture_->SampleCount(), rate);
     captureDock_->show();
     StartOverview();
 }
@@ -85,6 +90,7 @@ void CMainFrame::OpenCapture(const std::string& path, int fileType) {
 void CMainFrame::CloseCapture() {
     StopOverview();
     capture_.reset();
+    if (captureStrip_) captureStrip_->Reset(0, 1);
     if (captureDock_) captureDock_->hide();
 }
 

@@ -10,12 +10,14 @@
 #include <cctype>
 #include <optional>
 
+#include "app/capture_strip.h"
 #include "app/command_line.h"
 #include "app/main_frame.h"
 #include "app/view.h"
 #include "spectrum/trace_export.h"
 #include "tools/failure_codes.h"
 #include "ui/status_bar.h"
+#include "waveform/capture_source.h"
 #include "waveform/file_messages.h"
 #include "waveform/message_pump.h"
 #include "waveform/sample_rate_name.h"
@@ -204,6 +206,10 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent,
     const int namedType = FileTypeForExtension(path);
     loaded.fileType = namedType != 0 ? namedType : chosenFileType_;
     loaded.sampleRate = mainWave.sampleRate;
+    // A capture beyond the working limit shows its overview while its first part loads; a
+    // failed open gives the window back the capture it had.
+    std::shared_ptr<cCaptureSource> previousCapture = capture_;
+    UseCapture(MapCapture(path, loaded.fileType));
     int result;
     // A large file is read on a worker thread so the window stays alive meanwhile.
     if (busy_) {
@@ -216,6 +222,8 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent,
                        : loaded.LoadFile(path, false);
     }
     if (result != 0) {
+        UseCapture(previousCapture);
+        if (capture_) captureStrip_->SetRange(mainWave.source.firstSample, mainWave.sampleCount);
         SetStatusText("ERR: File Open Failed: " + LoadFailureText(loaded));
         return result;
     }
@@ -234,7 +242,7 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent,
     if (const std::string doubt = DecodeDoubt(mainWave); !doubt.empty())
         notes += (notes.empty() ? "" : "; ") + doubt + ": choose its type under File Type";
     SetStatusText(notes.empty() ? "File Opened" : notes);
-    OpenCapture(path, mainWave.fileType);
+    if (capture_) captureStrip_->SetRange(0, mainWave.sampleCount);
     return 0;
 }
 
@@ -438,6 +446,12 @@ void CMainFrame::SelectFileType(int type) {
         readFileType_ = type;
         chosenFileType_ = type;
         SetModified(true);
+        // The capture behind the samples is read in the new type too (ranges, the overview).
+        if (capture_ && !IsSigmfPath(capture_->Path())) {
+            UseCapture(MapCapture(capture_->Path(), type));
+            if (capture_)
+                captureStrip_->SetRange(mainWave.source.firstSample, mainWave.sampleCount);
+        }
         view->recompute.recomputeNeeded = true;
         RecomputeNow();
         ShowDecodeSettings();

@@ -181,9 +181,11 @@ private:
     void RegisterToolCommands();
     void RegisterWorkerCommands();
     void RegisterCaptureCommands();
-    // After a file is opened: maps it as a capture when it is binary, and when it holds more
-    // than a waveform takes, shows the strip and starts its overview. Otherwise no capture.
-    void OpenCapture(const std::string& path, int fileType);
+    // The file mapped as a capture, or nullptr for a text file or one that cannot be mapped.
+    static std::shared_ptr<cCaptureSource> MapCapture(const std::string& path, int fileType);
+    // Makes capture the one behind the working waveform; when it holds more than a waveform
+    // takes, shows the strip and starts its overview.
+    void UseCapture(std::shared_ptr<cCaptureSource> capture);
     void CloseCapture();
     void StartOverview();
     void StopOverview();

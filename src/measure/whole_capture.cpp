@@ -14,14 +14,18 @@ constexpr int64_t kBlockSamples = int64_t{1} << 22;  // 32 MB of decoded I and Q
 
 // Reads samples [first, first + n) of the capture into block (its sample arrays resized only
 // when n changes). "" or why not.
-std::string ReadBlock(const cCaptureSource& capture, int64_t first, int n, cWaveform& block) {
+std::string ReadBlock(const cCaptureSource& capture, int64_t first, int n, cWaveform& block,
+                      std::vector<uint8_t>& buffer) {
     if (block.sampleCount != n) {
         block.AllocateScratch(n);
         block.SwapScratch();
         block.AllocateScratch(0);
     }
-    return capture.Read(first, n, block.I.data(), block.Q.data());
+    return capture.ReadThrough(first, n, block.I.data(), block.Q.data(), buffer);
 }
+
+constexpr size_t kReadBytes = size_t{1} << 20;  // each pread, small enough to stay in the cache
+constexpr int64_t kPiece = 32768;               // samples decoded and summed at a time
 
 float PowerDbOf(double p) { return static_cast<float>(10.0 * std::log10(p + kPowerFloor)); }
 
@@ -95,6 +99,17 @@ void SumPowers(const float* I, const float* Q, int n, double& sum, double& peak)
     peak = std::max({peak, peaks[0], peaks[1], peaks[2], peaks[3]});
 }
 
+// The sum and the largest of the sample powers of a column, and how many samples it has.
+struct ColumnSums {
+    double sum = 0.0, peak = 0.0;
+    int64_t n = 0;
+    void Add(const ColumnSums& o) {
+        sum += o.sum;
+        peak = std::max(peak, o.peak);
+        n += o.n;
+    }
+};
+
 // Adds block statistics to running sums (weighted by their counts).
 void AddStatistics(PowerStatistics& total, const PowerStatistics& part) {
     const double n = static_cast<double>(total.count), m = static_cast<double>(part.count);
@@ -118,56 +133,87 @@ std::string ComputeCaptureOverview(const cCaptureSource& capture, int64_t start,
     out.count = count;
     out.peakDb.assign(static_cast<size_t>(columns), PowerDbOf(0));
     out.meanDb.assign(static_cast<size_t>(columns), PowerDbOf(0));
-    const auto columnBegin = [&](int64_t c) {
-        return start + static_cast<int64_t>(static_cast<__int128>(c) * count / columns);
+    const int64_t C = columns;
+    // Column c covers [begin(c), begin(c + 1)); the column of sample x is the last whose
+    // begin is at most x.
+    const auto begin = [&](int64_t c) {
+        return start + static_cast<int64_t>(static_cast<__int128>(c) * count / C);
     };
-    // Sized once: a column's end cuts reads short, and a new size each time would cost a fresh
-    // allocation and its page faults per read.
-    std::vector<float> I(static_cast<size_t>(std::min(kBlockSamples, count)));
-    std::vector<float> Q(I.size());
-    int64_t pos = start;
+    const auto columnOf = [&](int64_t x) {
+        return static_cast<int64_t>((static_cast<__int128>(x - start + 1) * C - 1) / count);
+    };
+    const auto finish = [&](int64_t c, const ColumnSums& t) {
+        out.peakDb[static_cast<size_t>(c)] = PowerDbOf(t.peak);
+        out.meanDb[static_cast<size_t>(c)] = PowerDbOf(t.sum / static_cast<double>(t.n));
+    };
+    // Each of the two cores reads its half of a block through buffers of its own, in pieces
+    // that stay in the cache from the read through the decode to the sums.
+    struct Half {
+        std::vector<uint8_t> buffer;
+        std::vector<float> i, q;
+        std::vector<ColumnSums> sums;  // per column of the block
+        std::string why;
+    } halves[2];
+    for (Half& h : halves) {
+        h.buffer.resize(static_cast<size_t>(kPiece * capture.BytesPerSample()));
+        h.i.resize(static_cast<size_t>(kPiece));
+        h.q.resize(static_cast<size_t>(kPiece));
+    }
+    if (count < C) {
+        // Fewer samples than columns: each column shows the one sample at its start.
+        std::vector<float> i(1), q(1);
+        for (int64_t c = 0; c < C; ++c) {
+            if (std::string why =
+                    capture.ReadThrough(begin(c), 1, i.data(), q.data(), halves[0].buffer);
+                !why.empty())
+                return why;
+            const double p = double(i[0]) * i[0] + double(q[0]) * q[0];
+            finish(c, {p, p, 1});
+        }
+        out.columnsDone = columns;
+        control.Progress(100);
+        if (partial) partial(out);
+        return "";
+    }
+    ColumnSums open;  // the column that runs on into the next block
     const int64_t end = start + count;
-    int c = 0;
-    double sum = 0.0, peak = 0.0;
-    int64_t taken = 0, sinceReport = 0;
-    while (c < columns) {
-        // A column with no sample of its own (fewer samples than columns) shows the one at
-        // its start.
-        const int64_t first = columnBegin(c);
-        const int64_t last = std::max(columnBegin(c + 1), first + 1);
-        if (pos < first || pos >= last) pos = first;
-        const int n = static_cast<int>(std::min({kBlockSamples, last - pos, end - pos}));
-        // Two halves on two cores: decoding and summing cost more than the read itself.
-        std::string why[2];
-        double sums[2] = {}, peaks[2] = {};
-        SplitInTwo(n, 1 << 16, 64, [&](int64_t b, int64_t e) {
-            const int h = b == 0 ? 0 : 1;
-            float* i = I.data() + b;
-            float* q = Q.data() + b;
-            why[h] = capture.Read(pos + b, e - b, i, q);
-            if (why[h].empty()) SumPowers(i, q, static_cast<int>(e - b), sums[h], peaks[h]);
+    for (int64_t b0 = start; b0 < end; b0 += kBlockSamples) {
+        const int64_t b1 = std::min(end, b0 + kBlockSamples);
+        const int64_t c0 = columnOf(b0), c1 = columnOf(b1 - 1);
+        for (Half& h : halves) {  // both, as a short block runs on one core only
+            h.sums.assign(static_cast<size_t>(c1 - c0 + 1), ColumnSums{});
+            h.why.clear();
+        }
+        SplitInTwo(b1 - b0, 1 << 16, 64, [&](int64_t lo, int64_t hi) {
+            Half& h = halves[lo == 0 ? 0 : 1];
+            for (int64_t p0 = b0 + lo; p0 < b0 + hi && h.why.empty(); p0 += kPiece) {
+                const int64_t p1 = std::min(b0 + hi, p0 + kPiece);
+                h.why = capture.ReadThrough(p0, p1 - p0, h.i.data(), h.q.data(), h.buffer);
+                for (int64_t x = p0, c = columnOf(p0); x < p1 && h.why.empty(); ++c) {
+                    const int64_t y = std::min(p1, begin(c + 1));
+                    ColumnSums& t = h.sums[static_cast<size_t>(c - c0)];
+                    SumPowers(h.i.data() + (x - p0), h.q.data() + (x - p0), static_cast<int>(y - x),
+                              t.sum, t.peak);
+                    t.n += y - x;
+                    x = y;
+                }
+            }
         });
-        for (const std::string& w : why)
-            if (!w.empty()) return w;
-        sum += sums[0] + sums[1];
-        peak = std::max({peak, peaks[0], peaks[1]});
-        taken += n;
-        capture.Release(pos, n);
-        pos += n;
-        sinceReport += n;
-        if (pos >= last) {
-            out.peakDb[static_cast<size_t>(c)] = PowerDbOf(peak);
-            out.meanDb[static_cast<size_t>(c)] = PowerDbOf(sum / static_cast<double>(taken));
-            out.columnsDone = ++c;
-            sum = peak = 0.0;
-            taken = 0;
+        for (const Half& h : halves)
+            if (!h.why.empty()) return h.why;
+        for (int64_t c = c0; c <= c1; ++c) {
+            ColumnSums t = c == c0 ? open : ColumnSums{};
+            for (const Half& h : halves)
+                t.Add(h.sums[static_cast<size_t>(c - c0)]);
+            if (begin(c + 1) <= b1) {
+                finish(c, t);
+                out.columnsDone = static_cast<int>(c + 1);
+            } else {
+                open = t;
+            }
         }
-        // Reported every million samples or so, not per column: a narrow column is a few.
-        if (sinceReport >= (int64_t{1} << 20) || c == columns) {
-            sinceReport = 0;
-            control.Progress(Percent(pos - start, count));
-            if (partial) partial(out);
-        }
+        control.Progress(Percent(b1 - start, count));
+        if (partial) partial(out);
         if (control.StopRequested()) return "stopped";
     }
     return "";
@@ -190,6 +236,7 @@ std::string MeasureWholeCapture(const cCaptureSource& capture, int64_t sampleRat
     const int64_t framesPerBlock = std::max<int64_t>(1, (kBlockSamples - L) / step + 1);
     PowerHistogram histogram;
     cWaveform block;
+    std::vector<uint8_t> buffer(kReadBytes);
     int64_t counted = 0;  // samples already in the levels (blocks overlap by L - step)
     const auto count = [&](int64_t first, int n) {
         const int64_t from = std::max(counted, first) - first;
@@ -204,14 +251,13 @@ std::string MeasureWholeCapture(const cCaptureSource& capture, int64_t sampleRat
         const int64_t frames = std::min(framesPerBlock, frameCount - f);
         const int64_t first = f * step;
         const int n = static_cast<int>((frames - 1) * step + L);
-        if (std::string why = ReadBlock(capture, first, n, block); !why.empty()) return why;
+        if (std::string why = ReadBlock(capture, first, n, block, buffer); !why.empty()) return why;
         for (int64_t k = 0; k < frames; ++k) {
             if (f + k == 0) trace.resetRequest = true;
             if (trace.RunFrame(spectrumKind, block, static_cast<int>(k * step)) == 0)
                 ++figures.frames;
         }
         count(first, n);
-        capture.Release(first, frames * step);
         control.Progress(Percent(counted, total));
         if (control.StopRequested()) return "stopped";
     }
@@ -219,13 +265,11 @@ std::string MeasureWholeCapture(const cCaptureSource& capture, int64_t sampleRat
     while (counted < total) {
         const int n = static_cast<int>(std::min(kBlockSamples, total - counted));
         const int64_t first = counted;
-        if (std::string why = ReadBlock(capture, first, n, block); !why.empty()) return why;
+        if (std::string why = ReadBlock(capture, first, n, block, buffer); !why.empty()) return why;
         count(first, n);
-        capture.Release(first, n);
         control.Progress(Percent(counted, total));
         if (control.StopRequested()) return "stopped";
     }
-    capture.Release(0, total);
     // The panels place the last frame in the file, not in the block it was read in.
     if (figures.frames > 0) {
         trace.frameStart = (frameCount - 1) * step;

@@ -2,7 +2,7 @@
 // Figures of a whole capture of any size, each from one streaming pass over its samples in
 // bounded memory: the overview (peak and mean power against time) and the whole-file
 // measurements (the spectrum averaged over every frame, levels and the CCDF). Both read the
-// capture block by block and let go of each block's pages once it is used.
+// capture through small buffers (cCaptureSource::ReadThrough), never mapping it whole.
 
 #include <array>
 #include <cstdint>

@@ -268,6 +268,34 @@ std::string cCaptureSource::Read(int64_t start, int64_t count, float* I, float* 
     return "";
 }
 
+std::string cCaptureSource::ReadThrough(int64_t start, int64_t count, float* I, float* Q,
+                                        std::vector<uint8_t>& buffer, int64_t* nonFinite) const {
+    if (std::string why = CheckRange(start, count); !why.empty()) return why;
+    const int64_t piece = std::max<int64_t>(1, static_cast<int64_t>(buffer.size()) / stride_);
+    if (buffer.size() < static_cast<size_t>(stride_)) buffer.resize(static_cast<size_t>(stride_));
+    int64_t bad = 0;
+    for (int64_t done = 0; done < count;) {
+        const int64_t n = std::min(piece, count - done);
+        const int64_t at = dataOffset_ + (start + done) * stride_;
+        int64_t got = 0;
+        while (got < n * stride_) {
+            const ssize_t r =
+                ::pread(fd_, buffer.data() + got, static_cast<size_t>(n * stride_ - got),
+                        static_cast<off_t>(at + got));
+            if (r < 0 && errno == EINTR) continue;
+            if (r < 0) return BaseName(dataPath_) + ": " + std::strerror(errno);
+            if (r == 0)
+                return BaseName(dataPath_) + " was cut shorter while it was read: byte " +
+                       std::to_string(at + got) + " onwards is gone";
+            got += r;
+        }
+        bad += DecodeBinary(fileType_, buffer.data(), static_cast<int>(n), I + done, Q + done);
+        done += n;
+    }
+    if (nonFinite) *nonFinite += bad;
+    return "";
+}
+
 std::string cCaptureSource::ReadBytes(int64_t start, int64_t count, uint8_t* out) const {
     if (std::string why = Reachable(start, count); !why.empty()) return why;
     const int64_t bytes = count * stride_;
@@ -280,17 +308,6 @@ std::string cCaptureSource::ReadBytes(int64_t start, int64_t count, uint8_t* out
                    std::to_string(dataOffset_ + start * stride_ + done) + " onwards is gone";
     }
     return "";
-}
-
-void cCaptureSource::Release(int64_t start, int64_t count) const {
-    if (!IsOpen() || count < 1) return;
-    // Whole pages inside the range only: a page shared with the next range stays.
-    const int64_t begin = (dataOffset_ + start * stride_ + 4095) & ~int64_t{4095};
-    const int64_t end =
-        std::min(dataOffset_ + (start + count) * stride_, mappedBytes_) & ~int64_t{4095};
-    if (end > begin)
-        ::madvise(const_cast<uint8_t*>(data_) + begin, static_cast<size_t>(end - begin),
-                  MADV_DONTNEED);
 }
 
 int cWaveform::LoadRange(const cCaptureSource& capture, int64_t start, int64_t count,

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "waveform/waveform.h"
 
@@ -53,12 +54,13 @@ public:
     // having been cut shorter since it was opened is one such reason.
     std::string Read(int64_t start, int64_t count, float* I, float* Q,
                      int64_t* nonFinite = nullptr) const;
+    // The same as Read for passes over a whole file: the bytes come through pread in pieces of
+    // buffer's size (at least one sample), so no page of the file is mapped into the program
+    // and its memory stays that of the buffer, whatever the file's size.
+    std::string ReadThrough(int64_t start, int64_t count, float* I, float* Q,
+                            std::vector<uint8_t>& buffer, int64_t* nonFinite = nullptr) const;
     // Copies the bytes of samples [start, start + count) into out; "" or why not.
     std::string ReadBytes(int64_t start, int64_t count, uint8_t* out) const;
-
-    // Lets go of the pages behind samples [start, start + count): a pass over the whole file
-    // then holds only what it reads at a time, whatever the file's size.
-    void Release(int64_t start, int64_t count) const;
 
 private:
     // Checks the range and that the file still holds it; "" or why not.

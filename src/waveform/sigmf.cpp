@@ -122,6 +122,11 @@ std::string ParseChecked(std::string_view text, SigmfMeta& meta) {
     if (!TextField(g, "core:version", meta.version)) return "core:version is not text";
     if (!TextField(g, "core:description", meta.description)) return "core:description is not text";
     if (!TextField(g, "core:author", meta.author)) return "core:author is not text";
+    if (const auto offset = g.find("core:offset"); offset != g.end()) {
+        const auto n = Count(*offset);
+        if (!n) return "core:offset is not a sample index";
+        meta.offset = *n;
+    }
     if (const auto trailing = g.find("core:trailing_bytes"); trailing != g.end()) {
         const auto n = Count(*trailing);
         if (!n) return "core:trailing_bytes is not a count of bytes";
@@ -177,6 +182,8 @@ std::string ParseChecked(std::string_view text, SigmfMeta& meta) {
             meta.describedSamples = std::max(meta.describedSamples, SaturatingAdd(*first, count));
         }
     }
+    // Indices count from the recording's first sample, which is the data file's sample 0.
+    meta.describedSamples = std::max<int64_t>(0, meta.describedSamples - meta.offset);
     return "";
 }
 
@@ -252,8 +259,9 @@ std::string BuildSigmfMeta(std::string_view datatype, const SigmfSaveFields& fie
     global["core:recorder"] = "Quorvalen";
     if (!fields.description.empty()) global["core:description"] = fields.description;
     if (!fields.author.empty()) global["core:author"] = fields.author;
+    if (fields.firstSample > 0) global["core:offset"] = fields.firstSample;
     nlohmann::ordered_json capture;
-    capture["core:sample_start"] = 0;
+    capture["core:sample_start"] = std::max<int64_t>(0, fields.firstSample);
     if (fields.frequencyHz && std::isfinite(*fields.frequencyHz))
         capture["core:frequency"] = *fields.frequencyHz;
     nlohmann::ordered_json meta;

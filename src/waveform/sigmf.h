@@ -20,7 +20,8 @@ struct SigmfMeta {
     std::optional<double> frequencyHz;         // core:frequency of the first capture
     std::string version, description, author;  // core:version, core:description, core:author
     int64_t headerBytes = 0;                   // core:header_bytes of the first capture
-    int64_t trailingBytes = 0;                 // core:trailing_bytes
+    int64_t offset = 0;         // core:offset: the index of the first sample (indices are absolute)
+    int64_t trailingBytes = 0;  // core:trailing_bytes
     // Samples the data file must hold for every capture and annotation to lie within it.
     int64_t describedSamples = 0;
     int64_t captureCount = 0, annotationCount = 0;
@@ -46,9 +47,13 @@ struct SigmfSaveFields {
     int64_t sampleRateHz = 0;
     std::optional<double> frequencyHz;  // written in the capture only when known
     std::string description, author;    // written only when not empty
+    // Where the samples begin in the capture they were cut from (a range): written as
+    // core:offset and as the capture's core:sample_start when above 0.
+    int64_t firstSample = 0;
 };
 
-// The metadata text of a recording of datatype (core:version 1.0.0, one capture from sample 0,
+// The metadata text of a recording of datatype (core:version 1.0.0, one capture from sample 0
+// or, for a range, from its core:offset,
 // no annotations), ending in a line feed. Text that is not UTF-8 is written with U+FFFD for
 // the bytes that are not.
 std::string BuildSigmfMeta(std::string_view datatype, const SigmfSaveFields& fields);

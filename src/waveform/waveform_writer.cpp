@@ -394,6 +394,7 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
         fields.frequencyHz = recording.centreFrequencyHz;
         fields.description = recording.description;
         fields.author = recording.author;
+        fields.firstSample = source.IsRange() ? source.firstSample : 0;
         const std::string text = BuildSigmfMeta(SigmfSaveDatatype(fileType), fields);
         AtomicFileReplace meta(metaPath);
         if (!meta.Opened()) {

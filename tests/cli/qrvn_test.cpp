@@ -470,6 +470,13 @@ TEST_F(Qrvn, CapturesOfAnySize) {
     r = Run({"convert", big, Path("cut.cf32"), "--range", range});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Slurp(Path("cut.cf32")), tail);
+    // As a recording, it says where it began; its metadata describes no missing samples.
+    r = Run({"convert", big, Path("cut.sigmf-meta"), "--range", range, "--to", "420"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Slurp(Path("cut.sigmf-data")), tail);
+    EXPECT_PRED2(Contains, Slurp(Path("cut.sigmf-meta")),
+                 "\"core:offset\": " + std::to_string(kSamples - 65536));
+    EXPECT_EQ(Run({"info", Path("cut.sigmf-meta")}).err, "");
     // Seconds at the rate in the name: 10 ms near the end (1118.48 s).
     r = Run({"info", big, "--range", "1118.47s:0.01s"});
     EXPECT_PRED2(Contains, r.out, "samples: 24000\n");
