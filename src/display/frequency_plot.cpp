@@ -296,7 +296,8 @@ SpectrumPanels SpectrumPanelTexts(const cPlotEngine& e, double f0, double f1) {
         panels.right.push_back({text, st.panelCyanColour, true});
     };
     const double offset = e.dbmOffsetDb;
-    if (t.frameStart > 0) line("FFT Position: " + FormatDuration(t.frameStart, t.sampleRate));
+    if (t.frameStart >= 0 && t.frameStart + t.firstSampleInFile > 0)
+        line("FFT Position: " + FormatDuration(t.frameStart + t.firstSampleInFile, t.sampleRate));
     if (t.frameStart >= 0)
         line("FFT Time: " + FormatDuration(t.frameEnd - t.frameStart, t.sampleRate));
     const std::string tdd = "TDD Burst(s) Detected";

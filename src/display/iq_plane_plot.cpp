@@ -278,7 +278,8 @@ void DrawFrequencyPhase(cPlotEngine& e, QPainter& p, int W, int H, double f0, do
 
     if (t.frameStart >= 0) {
         Panel right(p, st, e.rightPanel, W - 20, top + 5, TextAnchor::RightTop, st.panelCyanColour);
-        right.Line("FFT Time Position: " + FormatDuration(t.frameStart, t.sampleRate));
+        right.Line("FFT Time Position: " +
+                   FormatDuration(t.frameStart + t.firstSampleInFile, t.sampleRate));
     }
     Panel left_(p, st, e.leftPanel, 55, top + 5, TextAnchor::LeftTop, st.panelWhiteColour);
     left_.Line("Sample Rate: " + FormatSampleRate(t.sampleRate));

@@ -231,6 +231,7 @@ std::string MeasureWholeCapture(const cCaptureSource& capture, int64_t sampleRat
     const int64_t step = std::max(1, N / std::max(1, settings.frameStepDivisor));
     trace.phaseWanted = settings.phaseWanted;
     trace.Setup(settings.acCoupling, L, N, settings.window, sampleRateHz, !realFrame);
+    trace.firstSampleInFile = 0;
     // Frames start every step samples while a whole frame fits; one frame without averaging.
     const int64_t frameCount = settings.averaging ? (total - L) / step + 1 : 1;
     const int64_t framesPerBlock = std::max<int64_t>(1, (kBlockSamples - L) / step + 1);

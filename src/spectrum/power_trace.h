@@ -68,6 +68,9 @@ public:
     int dcHalfWidth = 4;  // w, in points
     int64_t sampleRate = 61'440'000;
     bool phaseWanted = false;
+    // Where the waveform's sample 0 lies in its file (a range of a capture), so the panels
+    // place a frame in the file.
+    int64_t firstSampleInFile = 0;
 
     // Results.
     bool traceValid = false;

@@ -59,6 +59,7 @@ void cSpectrumRecompute::Recompute(cSpectrumTrace& trace, const cWaveform& wave,
     // "I" and "Q" are the real transform of one channel, 0 .. fs/2, whatever the waveform.
     const bool realFrame = real || kind == kSpectrumI || kind == kSpectrumQ;
     trace.Setup(settings.acCoupling, L, N, settings.window, wave.sampleRate, !realFrame);
+    trace.firstSampleInFile = wave.source.firstSample;
 
     const int step = std::max(1, N / std::max(1, settings.frameStepDivisor));
     framesLastRecompute = 0;
