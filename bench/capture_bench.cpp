@@ -63,53 +63,50 @@ void Prepare(const std::string& path, bool cold) {
     ::close(fd);
 }
 
-void BM_ReadBytes(benchmark::State& state) {
+// Times pass over the whole capture once per iteration, its pages made cold (argument 1) or
+// warm (0) before each, and counts the capture's bytes as processed.
+template <class Pass>
+void OverTheCapture(benchmark::State& state, Pass pass) {
     const std::string& path = Capture();
-    std::vector<char> buf(128 << 10);
+    cCaptureSource capture;
+    capture.Open(path, kFileCf32Le);
     for (auto _ : state) {
         state.PauseTiming();
         Prepare(path, state.range(0) == 1);
         state.ResumeTiming();
+        pass(path, capture);
+    }
+    state.SetBytesProcessed(state.iterations() * CaptureBytes());
+}
+
+void BM_ReadBytes(benchmark::State& state) {
+    std::vector<char> buf(128 << 10);
+    OverTheCapture(state, [&](const std::string& path, const cCaptureSource&) {
         const int fd = ::open(path.c_str(), O_RDONLY);
         while (::read(fd, buf.data(), buf.size()) > 0) {
         }
         ::close(fd);
-    }
-    state.SetBytesProcessed(state.iterations() * CaptureBytes());
+    });
 }
 BENCHMARK(BM_ReadBytes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_Overview(benchmark::State& state) {
-    const std::string& path = Capture();
-    cCaptureSource capture;
-    capture.Open(path, kFileCf32Le);
-    for (auto _ : state) {
-        state.PauseTiming();
-        Prepare(path, state.range(0) == 1);
-        state.ResumeTiming();
+    OverTheCapture(state, [](const std::string&, const cCaptureSource& capture) {
         CaptureOverview o;
         ComputeCaptureOverview(capture, 0, capture.SampleCount(), 1500, o, {});
         benchmark::DoNotOptimize(o.peakDb.data());
-    }
-    state.SetBytesProcessed(state.iterations() * CaptureBytes());
+    });
 }
 BENCHMARK(BM_Overview)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_MeasureWhole(benchmark::State& state) {
-    const std::string& path = Capture();
-    cCaptureSource capture;
-    capture.Open(path, kFileCf32Le);
-    for (auto _ : state) {
-        state.PauseTiming();
-        Prepare(path, state.range(0) == 1);
-        state.ResumeTiming();
+    OverTheCapture(state, [](const std::string&, const cCaptureSource& capture) {
         cSpectrumTrace trace;
         WholeCaptureFigures f;
         MeasureWholeCapture(capture, 10'000'000, SpectrumSettings{}, kSpectrumIQ, false, trace, f,
                             {});
         benchmark::DoNotOptimize(f.frames);
-    }
-    state.SetBytesProcessed(state.iterations() * CaptureBytes());
+    });
 }
 BENCHMARK(BM_MeasureWhole)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -60,7 +60,9 @@ TEST_F(Capture, RangesDecodeAsTheWholeFileDoes) {
                 ASSERT_EQ(std::memcmp(&i[size_t(k)], &whole.I[start + k], 4), 0) << start + k;
                 ASSERT_EQ(std::memcmp(&q[size_t(k)], &whole.Q[start + k], 4), 0) << start + k;
             }
-            if (count == n) EXPECT_EQ(bad, whole.nonFiniteValues);
+            if (count == n) {
+                EXPECT_EQ(bad, whole.nonFiniteValues);
+            }
             // Read through a buffer of a few samples at a time: the same bits.
             std::vector<uint8_t> buffer(20);
             std::vector<float> i2(i.size()), q2(q.size());
