@@ -14,13 +14,6 @@
 #include "waveform/file_messages.h"
 #include "waveform/sigmf.h"
 
-namespace {
-std::string NameOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-}  // namespace
-
 void CMainFrame::RegisterCaptureCommands() {
     captureStrip_ = new CCaptureStrip;
     captureStrip_->setObjectName("captureStrip");
@@ -42,7 +35,7 @@ void CMainFrame::RegisterCaptureCommands() {
             return 1;
         }
         const double rate = static_cast<double>(mainWave.sampleRate);
-        const std::string note = NameOf(capture_->Path()) + " holds " +
+        const std::string note = BaseName(capture_->Path()) + " holds " +
                                  GroupThousands(capture_->SampleCount()) + " samples (" +
                                  FormatDuration(capture_->SampleCount(), mainWave.sampleRate) + ")";
         const std::string startText = prompter->PromptString(
@@ -150,7 +143,7 @@ int CMainFrame::LoadCaptureRange(int64_t first, int64_t count) {
     const bool large = count * capture_->BytesPerSample() >= 4 * busyThresholdSamples;
     const auto load = [&] { return loaded.LoadRange(*capture_, first, count, &why); };
     const int result =
-        large && !busy_ ? RunBusy(load, "loading a range of " + NameOf(path)) : load();
+        large && !busy_ ? RunBusy(load, "loading a range of " + BaseName(path)) : load();
     if (result != 0) {
         SetStatusText("ERR: Load Range failed: " + why);
         return result;

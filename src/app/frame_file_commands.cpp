@@ -33,10 +33,6 @@ std::string TypeName(int type) {
     const char* text = FileTypeMenuText(type);
     return text ? std::string(text) + " (" + std::to_string(type) + ")" : std::to_string(type);
 }
-std::string BaseName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 // Bytes in the file at path, 0 when it cannot be looked at (the load then says why).
 int64_t FileBytes(const std::string& path) {
     struct stat st {};

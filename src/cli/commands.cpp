@@ -173,17 +173,12 @@ bool InfoFromSize(const ParsedArguments& a, std::ostream& out, std::ostream& err
     f.fileType = capture.FileType();
     f.samples = capture.SampleCount();
     f.recording = &capture.Recording();
-    if (rate) {
-        f.sampleRate = static_cast<int64_t>(std::llround(*rate));
-        f.rateSource = "option";
-    } else if (capture.NamedSampleRate() > 0) {
-        f.sampleRate = capture.NamedSampleRate();
-        const auto given = capture.Recording().sampleRateHz;
-        f.rateSource = !given ? "name" : *given < 999.5 ? "fallback" : "metadata";
-    } else {
-        f.sampleRate = kDefaultSampleRateHz;
-        f.rateSource = capture.Recording().sampleRateHz ? "fallback" : "default";
-    }
+    f.sampleRate = CaptureRateOf(capture, rate);
+    const auto given = capture.Recording().sampleRateHz;
+    f.rateSource = rate             ? "option"
+                   : !given         ? (capture.NamedSampleRate() > 0 ? "name" : "default")
+                   : *given < 999.5 ? "fallback"
+                                    : "metadata";
     if (const std::string notes = capture.Notes(); !notes.empty())
         err << "qrvn: " << Printable(path) << ": " << Printable(notes) << "\n";
     PrintInfo(path, f, a.Has("--json"), out);

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "waveform/file_messages.h"
 #include "waveform/partial_reads.h"
 #include "waveform/reader_parts.h"
 #include "waveform/sample_rate_name.h"
@@ -73,11 +74,6 @@ bool Guarded(const Access& access) {
     std::atomic_signal_fence(std::memory_order_seq_cst);
     tBusGuard = nullptr;
     return true;
-}
-
-std::string BaseName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 constexpr int64_t kDecodeChunk = 1 << 20;  // samples per guarded decode

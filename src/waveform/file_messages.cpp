@@ -21,6 +21,11 @@ std::string GroupThousands(int64_t n) {
     return n < 0 ? "-" + s : s;
 }
 
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string LoadFailureText(const cWaveform& w) {
     switch (w.loadFailure) {
         case LoadFailure::None: return "";

@@ -7,6 +7,9 @@
 
 #include "waveform/waveform.h"
 
+// The file name of a path: what follows its last slash.
+std::string BaseName(const std::string& path);
+
 // 600000000 as "600,000,000".
 std::string GroupThousands(int64_t n);
 

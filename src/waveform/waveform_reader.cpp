@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "waveform/decode_kernels.h"
+#include "waveform/file_messages.h"
 #include "waveform/message_pump.h"
 #include "waveform/parse_decimal.h"
 #include "waveform/partial_reads.h"
@@ -476,15 +477,6 @@ std::string ReadFailureText(LoadFailure why, int error, const std::string& what)
         default: return what + ": " + (error != 0 ? std::strerror(error) : "cannot be read");
     }
 }
-
-namespace {
-
-std::string BaseName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-}  // namespace
 
 std::string ReadSigmfMetaFile(const std::string& path, SigmfMeta& meta) {
     const std::string metaPath = SigmfMetaPath(path);
