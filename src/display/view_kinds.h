@@ -30,6 +30,7 @@ constexpr int kViewAnalysisEvm = 316;
 constexpr int kViewAnalysisLast = 325;
 constexpr int kViewAnalysisMulti = 318;     // an analysis 4-up view
 constexpr int kViewAnalysisSpectrum = 324;  // an analysis view that computes a spectrum
+constexpr int kViewSpectrogram = 330;       // time against frequency (its own FFT settings)
 constexpr int kCmdPhaseDisplay = 40014;     // the spectrum's phase instead of its magnitude
 
 constexpr bool IsTimeKind(int kind) { return kind >= kViewTimeI && kind <= kViewPhase; }
@@ -59,9 +60,10 @@ constexpr bool IsSpectrumOverview(int kind) {
 
 // The view kinds of the View menu, one check mark between them.
 inline constexpr int kViewKindCommands[] = {
-    kViewMulti,  kViewI,      kViewQ,      kViewIQ,    kViewQI,
-    kViewIQDcFs, kViewQIDcFs, kViewTimeI,  kViewTimeQ, kViewTimeIQ,
-    kViewLogMag, kViewPhase,  kViewVector, kViewCcdf,  kViewConstellation};
+    kViewMulti,      kViewI,      kViewQ,      kViewIQ,    kViewQI,
+    kViewIQDcFs,     kViewQIDcFs, kViewTimeI,  kViewTimeQ, kViewTimeIQ,
+    kViewLogMag,     kViewPhase,  kViewVector, kViewCcdf,  kViewConstellation,
+    kViewSpectrogram};
 
 class cPlotEngine;
 class cWaveform;
