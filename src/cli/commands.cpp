@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "cli/arguments.h"
+#include "cli/spectrogram_command.h"
 #include "cli/verb_support.h"
 #include "display/frequency_plot.h"
 #include "display/json_writer.h"
@@ -42,6 +43,7 @@ const char* kTopHelp =
     "  measure FILE    spectrum measurements as the spectrum view shows them (--whole: of\n"
     "                  every frame of a file of any size)\n"
     "  overview FILE   peak and mean power against time of a whole file, as a .npy\n"
+    "  spectrogram FILE  power against time and frequency of a file of any size, as a .npy\n"
     "  convert IN OUT  re-encode a waveform file in another file type\n"
     "  render FILE     draw a view into a PNG file\n"
     "  remote ACTION   drive a running window (open, save, command, tool, measure, render)\n"
@@ -268,19 +270,7 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
             Fail("--fft must be a power of two from 128 to 524288");
         s.fftSize = static_cast<int>(*n);
     }
-    if (a.Has("--window")) {
-        const std::string v = a.Get("--window");
-        if (v == "rect")
-            s.window = kWindowRect;
-        else if (v == "hann")
-            s.window = kWindowHann;
-        else if (v == "blackman-harris")
-            s.window = kWindowBlackmanHarris;
-        else if (v == "bartlett")
-            s.window = kWindowBartlett;
-        else
-            Fail("unknown window '" + v + "'");
-    }
+    if (a.Has("--window")) s.window = WindowOrFail(a.Get("--window"));
     if (a.Has("--average") && a.Has("--clear-write"))
         Fail("--average and --clear-write exclude each other");
     s.averaging = !a.Has("--clear-write");
@@ -552,7 +542,10 @@ int Render(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     SpectrumRun run;
     QImage image(W, H, QImage::Format_RGB32);
     image.fill(QColor(28, 28, 28));
-    RunSpectrum(a, l.wave, run, W, H, &image, true);
+    if (a.Has("--view") && a.Get("--view") == "spectrogram")
+        run.drawKind = RenderSpectrogram(a, l.wave, image);
+    else
+        RunSpectrum(a, l.wave, run, W, H, &image, true);
     // Encoded in memory, then written like a waveform: never in place over the old picture,
     // never into a FIFO or device, and the encoder never sees (or prints) a write error.
     QByteArray png;
@@ -671,15 +664,20 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
     return RunVerb(
         args,
         Join(Join(kLoadOptions, kMeasureOptions),
-             {{"-o", true, false}, {"--size", true, false}, {"--phase", false, false}}),
+             Join(kSpectrogramOptions, {{"-o", true, false},
+                                        {"--size", true, false},
+                                        {"--phase", false, false},
+                                        {"--colours", true, false}})),
         std::string(
             "usage: qrvn render FILE -o OUT.png [--view V] [--size WxH] [measure options]\n") +
             "  -o OUT.png      the picture to write\n"
             "  --size WxH      picture size (default 1600x1000)\n"
             "  --view V        also any view kind: multi, time-i, time-q, time-iq, logmag, phase,\n"
-            "                  vector, ccdf, constellation or 300-314 (full range)\n"
-            "  --phase         the spectrum's phase against frequency instead\n" +
-            kLoadHelp + kMeasureOptionsHelp,
+            "                  vector, ccdf, constellation or 300-314 (full range), or\n"
+            "                  spectrogram (the whole waveform; --fft from 64 to 65536, and:)\n" +
+            kSpectrogramHelp + "  --colours C     perceptual (default) or grey\n" +
+            "  --phase         the spectrum's phase against frequency instead\n" + kLoadHelp +
+            kMeasureOptionsHelp,
         Render, out, err);
 }
 
@@ -697,6 +695,7 @@ int RunQrvn(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (args[0] == "edit") return RunEdit(rest, out, err);
     if (args[0] == "fir-design") return RunFirDesign(rest, out, err);
     if (args[0] == "overview") return RunOverview(rest, out, err);
+    if (args[0] == "spectrogram") return RunSpectrogram(rest, out, err);
     err << "qrvn: unknown verb '" << args[0] << "' (qrvn --help lists them)\n";
     return kExitUsage;
 }

@@ -23,6 +23,8 @@ int RunRemote(const std::vector<std::string>& args, std::ostream& out, std::ostr
 int RunEdit(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 // The whole-file overview of a capture as a .npy file (overview_command.cpp).
 int RunOverview(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// Rows of a spectrogram of a file of any size as a .npy file (spectrogram_command.cpp).
+int RunSpectrogram(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 // Designs a low-pass FIR filter and writes its taps (fir_design_command.cpp).
 int RunFirDesign(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

@@ -1,7 +1,6 @@
 // qrvn overview: the whole-file overview of a capture of any size (peak and mean power per
 // column) as a NumPy array file.
 
-#include <cstring>
 #include <optional>
 #include <string>
 
@@ -15,31 +14,6 @@
 namespace {
 
 constexpr int kMaxColumns = 10'000'000;
-
-// A version 1.0 .npy file of little-endian float32 rows, C order: the magic, the header's
-// length, a dictionary padded with spaces to a multiple of 64 bytes ending in a line feed, then
-// the values.
-std::string NpyFloatRows(const std::vector<const std::vector<float>*>& rows) {
-    const size_t columns = rows.empty() ? 0 : rows[0]->size();
-    std::string dict = "{'descr': '<f4', 'fortran_order': False, 'shape': (" +
-                       std::to_string(rows.size()) + ", " + std::to_string(columns) + "), }";
-    const size_t unpadded = 10 + dict.size() + 1;
-    dict.append((64 - unpadded % 64) % 64, ' ');
-    dict += '\n';
-    std::string out = "\x93NUMPY";
-    out += '\x01';
-    out += '\x00';
-    out += static_cast<char>(dict.size() & 0xFF);
-    out += static_cast<char>(dict.size() >> 8);
-    out += dict;
-    for (const std::vector<float>* row : rows) {
-        // The host is little-endian, as every platform this program builds for.
-        const size_t at = out.size();
-        out.resize(at + row->size() * 4);
-        std::memcpy(out.data() + at, row->data(), row->size() * 4);
-    }
-    return out;
-}
 
 int Overview(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.positional.size() != 1) Fail("overview needs one FILE");
@@ -76,7 +50,9 @@ int Overview(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
             !why.empty())
             Fail(Printable(path) + ": " + Printable(why));
     }
-    const std::string npy = NpyFloatRows({&overview.peakDb, &overview.meanDb});
+    std::vector<float> rows = overview.peakDb;
+    rows.insert(rows.end(), overview.meanDb.begin(), overview.meanDb.end());
+    const std::string npy = NpyFloat32(2, columns, rows.data());
     const std::string target = a.Get("-o");
     int error = 0;
     const SaveFailure why = WriteWholeFile(target, npy.data(), npy.size(), &error);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -185,4 +186,33 @@ void ProgressLine::operator()(int percent) {
     if (!shown_ || percent == last_) return;
     last_ = percent;
     std::cerr << "\rqrvn: " << what_ << ": " << percent << " %" << std::flush;
+}
+
+WindowType WindowOrFail(const std::string& v) {
+    if (v == "rect") return kWindowRect;
+    if (v == "hann") return kWindowHann;
+    if (v == "blackman-harris") return kWindowBlackmanHarris;
+    if (v == "bartlett") return kWindowBartlett;
+    Fail("unknown window '" + v + "'");
+}
+
+std::string NpyFloat32(int64_t rows, int64_t columns, const float* values) {
+    // The magic, the header's length, a dictionary padded with spaces to a multiple of 64 bytes
+    // ending in a line feed, then the values.
+    std::string dict = "{'descr': '<f4', 'fortran_order': False, 'shape': (" +
+                       std::to_string(rows) + ", " + std::to_string(columns) + "), }";
+    const size_t unpadded = 10 + dict.size() + 1;
+    dict.append((64 - unpadded % 64) % 64, ' ');
+    dict += '\n';
+    std::string out = "\x93NUMPY";
+    out += '\x01';
+    out += '\x00';
+    out += static_cast<char>(dict.size() & 0xFF);
+    out += static_cast<char>(dict.size() >> 8);
+    out += dict;
+    // The host is little-endian, as every platform this program builds for.
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(rows * columns) * 4);
+    std::memcpy(out.data() + at, values, static_cast<size_t>(rows * columns) * 4);
+    return out;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "dsp/window.h"
 #include "waveform/waveform.h"
 
 // Thrown inside a verb for a one-line error with exit status 2; caught at the verb's edge.
@@ -43,6 +44,12 @@ std::optional<double> RateOrFail(const ParsedArguments& a);
 // START:LEN of --range in samples, or seconds with an s suffix at rate; fails when it is
 // neither. The numbers are not checked against any file.
 std::pair<int64_t, int64_t> RangeOrFail(const std::string& range, double rate);
+// The analysis window named rect, hann, blackman-harris or bartlett; fails on any other name.
+WindowType WindowOrFail(const std::string& name);
+
+// A version 1.0 .npy file holding a rows × columns matrix of little-endian float32, C order.
+std::string NpyFloat32(int64_t rows, int64_t columns, const float* values);
+
 class cCaptureSource;
 // The rate a capture is read at: --rate's, else its metadata's or name's, else the default.
 int64_t CaptureRateOf(const cCaptureSource& capture, const std::optional<double>& rate);

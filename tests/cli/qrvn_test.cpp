@@ -15,6 +15,7 @@
 
 #include "display/frequency_plot.h"
 #include "display/plot_engine.h"
+#include "display/spectrogram_plot.h"
 #include "qrvn_runner.h"
 #include "spectrum/trace_recompute.h"
 #include "waveform/number_format.h"
@@ -518,6 +519,84 @@ TEST_F(Qrvn, CapturesOfAnySize) {
         EXPECT_EQ(r.status, 2) << args[2];
         EXPECT_PRED2(Contains, r.err, message);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Rows of a tone that hops from +1/8 to -1/4 of the rate half way, as .npy files and as a
+// picture; the axes on stdout; bad settings refused with the reason.
+TEST_F(Qrvn, SpectrogramRowsAxesAndPicture) {
+    constexpr int n = 65536;
+    const std::string hop = Save(
+        "hop_1MSPS.cf32", n,
+        [](int k) { return std::polar(0.5, 2 * M_PI * (k < n / 2 ? 0.125 : -0.25) * k); }, 420);
+    auto rowsOf = [&](const std::string& npy, int rows, int points) {
+        const std::string bytes = Slurp(npy);
+        EXPECT_EQ(bytes.substr(0, 6), "\x93NUMPY");
+        const size_t header = 10 + size_t(uint8_t(bytes[8])) + 256 * size_t(uint8_t(bytes[9]));
+        EXPECT_PRED2(Contains, bytes.substr(0, header),
+                     "'shape': (" + std::to_string(rows) + ", " + std::to_string(points) + ")");
+        EXPECT_EQ(header % 64, 0u);
+        std::vector<float> v(size_t(rows) * points);
+        EXPECT_EQ(bytes.size(), header + v.size() * 4);
+        std::memcpy(v.data(), bytes.data() + header, std::min(bytes.size() - header, v.size() * 4));
+        return v;
+    };
+    auto peakOf = [](const std::vector<float>& v, int row, int points) {
+        return int(std::max_element(v.begin() + row * points, v.begin() + (row + 1) * points) -
+                   (v.begin() + row * points));
+    };
+    Result r = Run({"spectrogram", hop, "-o", Path("s.npy"), "--fft", "256", "--rows", "64"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    QJsonObject o = Json(r.out).object();
+    EXPECT_EQ(o["rows"].toInt(), 64);
+    EXPECT_EQ(o["first_frequency_hz"].toDouble(), -500000.0);
+    EXPECT_EQ(o["frequency_step_hz"].toDouble(), 1e6 / 256);
+    EXPECT_EQ(o["time_step_s"].toDouble(), 1024 / 1e6);
+    EXPECT_EQ(o["hold"].toString(), "peak");
+    std::vector<float> v = rowsOf(Path("s.npy"), 64, 256);
+    EXPECT_EQ(peakOf(v, 0, 256), 128 + 32);
+    EXPECT_EQ(peakOf(v, 63, 256), 128 - 64);
+    // A tone on a bin under the 256-point Hann window of unit RMS: its mean, 255/512, over the
+    // continuous window's RMS.
+    EXPECT_NEAR(v[160], 20 * std::log10(0.5 * (255.0 / 512) / std::sqrt(3.0 / 8)), 0.002);
+
+    // Only the range is read: every row is the second tone's; seconds work as elsewhere.
+    r = Run({"spectrogram", hop, "-o", Path("r.npy"), "--fft", "64", "--rows", "8", "--range",
+             "0.04s:0.02s", "--hold", "mean", "--window", "rect", "--overlap", "0"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Json(r.out).object()["first_time_s"].toDouble(), 0.04);
+    v = rowsOf(Path("r.npy"), 8, 64);
+    for (int row = 0; row < 8; ++row)
+        EXPECT_EQ(peakOf(v, row, 64), 32 - 16) << row;
+
+    for (const auto& [args, message] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--fft", "100"}, "--fft must be a power of two from 64 to 65536"},
+             {{"--overlap", "96"}, "--overlap takes a percent from 0 to 95"},
+             {{"--rows", "70000"}, "--rows 70000 is more than the 65536 samples to show"},
+             {{"--hold", "max"}, "--hold takes peak or mean"}}) {
+        std::vector<std::string> call = {"spectrogram", hop, "-o", Path("bad.npy")};
+        call.insert(call.end(), args.begin(), args.end());
+        r = Run(call);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_PRED2(Contains, r.err, message);
+    }
+    EXPECT_FALSE(fs::exists(Path("bad.npy")));
+
+    r = Run({"render", hop, "--view", "spectrogram", "--size", "640x400", "--colours", "grey", "-o",
+             Path("s.png")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "wrote " + Path("s.png") + " (640x400, view 330)\n");
+    QImage png(QString::fromStdString(Path("s.png")));
+    EXPECT_EQ(png.size(), QSize(640, 400));
+    // Grey: the tone's column is the lightest of the top row.
+    const QRect area = SpectrogramPlotArea(640, 400);
+    const int toneX = int(SpectrogramXOfHz(1.25e5, 640, -5e5, 5e5));
+    EXPECT_EQ(qGray(png.pixel(toneX, area.top() + 3)), 255);
+    EXPECT_LT(qGray(png.pixel(area.left() + 5, area.top() + 3)), 128);
 }
 
 }  // namespace
