@@ -78,6 +78,9 @@ constexpr int kCmdShapeGaussian = 415, kCmdShapeRaisedCosine = 416, kCmdShapeRoo
 constexpr int kCmdFirDesigner = 32845;
 // Capture > Load Range…: a stretch of a capture of any size as the working waveform.
 constexpr int kCmdLoadRange = 32900;
+// View: the spectrogram's FFT settings, its grey colour map, and its pane in the 4-up view.
+constexpr int kCmdSpectrogramSettings = 32910, kCmdSpectrogramGrey = 32911,
+              kCmdSpectrogramInMulti = 32912;
 
 // The groups whose entries carry one check mark between them.
 inline constexpr int kFileTypeCommands[] = {kFileAsciiIQLines,

@@ -80,6 +80,7 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
     RegisterToolCommands();
     RegisterWorkerCommands();
     RegisterCaptureCommands();
+    RegisterSpectrogramCommands();
     BuildMenus(
         menuBar(), MainMenuLayout(), [this](int id) { OnCommand(id); }, actions_);
     recentMenu_ = menuBar()->findChild<QMenu*>("Recent Files");

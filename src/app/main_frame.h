@@ -20,6 +20,7 @@
 #include "app/app_settings.h"
 #include "app/command_ids.h"
 #include "app/frame_services.h"
+#include "app/spectrogram_view.h"
 #include "display/view_kinds.h"
 #include "measure/measure_ids.h"
 #include "tools/prompter.h"
@@ -181,6 +182,15 @@ private:
     void RegisterToolCommands();
     void RegisterWorkerCommands();
     void RegisterCaptureCommands();
+    void RegisterSpectrogramCommands();
+    // What the spectrogram shows: the whole capture behind an unedited range of it, else a
+    // copy of the working waveform (taken again when the samples change). While a worker
+    // holds the samples, the last source stands.
+    SpectrogramSource SpectrogramSourceNow();
+    // A box's time in the working waveform's samples; false (with a status text) when it
+    // lies outside it.
+    bool BoxInWorkingWaveform(int64_t& t0, int64_t& t1);
+    SpectrogramSource spectrogramSource_;
     // The file mapped as a capture, or nullptr for a text file or one that cannot be mapped.
     static std::shared_ptr<cCaptureSource> MapCapture(const std::string& path, int fileType);
     // Makes capture the one behind the working waveform; when it holds more than a waveform

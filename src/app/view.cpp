@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/spectrogram_view.h"
 #include "display/view_kinds.h"
 #include "waveform/message_pump.h"
 #include "waveform/sample_edits.h"
@@ -39,6 +40,40 @@ CView::CView(cWaveform* wave, const std::atomic<bool>* stopRequest, QWidget* par
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(320, 200);
+    spectrogram = new CSpectrogramView(this);
+    spectrogram->hide();
+}
+
+void CView::PlaceSpectrogram() {
+    const int kind = viewType_;
+    if (kind == kViewSpectrogram) {
+        spectrogram->setGeometry(rect());
+    } else if (kind == kViewMulti && spectrogramInMulti_) {
+        // The CCDF's quadrant.
+        const int cx = width() / 2 + 1, cy = height() / 2 + 1;
+        spectrogram->setGeometry(cx, cy, width() - cx, height() - cy);
+    } else {
+        spectrogram->hide();
+        return;
+    }
+    spectrogram->show();
+}
+
+void CView::SetSpectrogramInMulti(bool on) {
+    spectrogramInMulti_ = on;
+    PlaceSpectrogram();
+}
+
+void CView::ShowXRange(double x0, double x1) {
+    const PlotMargins& mg = engine.style.margins;
+    xStart = x0;
+    xEnd = x1;
+    // A drag that covers the plot area: DrawView keeps the range as it is.
+    dragX0_ = mg.left;
+    dragX1_ = std::max(mg.left + 1, width() - mg.right);
+    dragY0_ = 0;
+    zoomPending = false;
+    update();
 }
 
 bool CView::HasSamples() const { return wave_->sampleCount > 0; }
@@ -55,6 +90,7 @@ void CView::SetViewType(int kind, bool resetZoom) {
     if (recompute.lastWasReal && kind == kViewIQ) viewType_ = kViewI;
     if (resetZoom) ResetZoom();
     if (kind == kViewLogMag) zoom_ = 4;
+    PlaceSpectrogram();
 }
 
 void CView::ResetZoom() {
@@ -136,6 +172,7 @@ void CView::DrawView(QPainter& p, int W, int H) {
             ResetZoom();
         }
     }
+    if (viewType_ == kViewSpectrogram) return;  // its own child widget draws it
     if (viewType_ >= kViewAnalysisFirst && viewType_ <= kViewAnalysisFirst + 2) {
         // analysis kinds: no results in this program
         viewType_ = kViewTimeIQ;
@@ -184,10 +221,15 @@ QImage CView::Render(int W, int H) {
     image.fill(engine.style.backgroundBrush.color());
     if (W <= 0 || H <= 0 || viewType_ == kViewAnalysisMulti || viewType_ == kViewAnalysisSpectrum)
         return image;
+    if (viewType_ == kViewSpectrogram) return spectrogram->Render(W, H);
     QPainter p(&image);
     // The phase display replaces every kind, the 4-up view included.
     if (viewType_ == kViewMulti && !phaseDisplay) {
         DrawMultiView(engine, p, W, H, *wave_, recompute.lastWasReal);
+        if (spectrogramInMulti_) {
+            const int cx = W / 2 + 1, cy = H / 2 + 1;
+            p.drawImage(cx, cy, spectrogram->Render(W - cx, H - cy));
+        }
         if (wave_->sampleCount != lastSampleCount_) lastSampleCount_ = wave_->sampleCount;
         homeMultiView_ = kViewMulti;
         animationState = 0;
@@ -247,7 +289,10 @@ void CView::paintEvent(QPaintEvent*) {
     p.drawImage(0, 0, lastFrame_);
 }
 
-void CView::resizeEvent(QResizeEvent*) { RequestRedraw(); }
+void CView::resizeEvent(QResizeEvent*) {
+    PlaceSpectrogram();
+    RequestRedraw();
+}
 
 void CView::showEvent(QShowEvent*) { setFocus(); }
 

@@ -18,6 +18,7 @@
 #include "spectrum/trace_recompute.h"
 
 class cWaveform;
+class CSpectrogramView;
 
 class CView : public QWidget {
 public:
@@ -41,6 +42,14 @@ public:
     void DrawView(QPainter& painter, int W, int H);
     // The picture as the window shows it (the multi view's four panes, or one kind).
     QImage Render(int W, int H);
+
+    // The spectrogram: a child that covers the view while its kind is shown, or the 4-up
+    // view's bottom-right pane when spectrogramInMulti is set.
+    CSpectrogramView* spectrogram = nullptr;
+    void SetSpectrogramInMulti(bool on);
+    bool SpectrogramInMulti() const { return spectrogramInMulti_; }
+    // Shows x0 … x1 (Hz in the spectrum kinds, samples in the time kinds) as a drag would.
+    void ShowXRange(double x0, double x1);
 
     cPlotEngine engine;
     SpectrumSettings settings;
@@ -87,11 +96,13 @@ protected:
 
 private:
     void ShadeDragBand(QImage& image, int mouseX, int mouseY) const;
+    void PlaceSpectrogram();
     void WheelYAxis(bool back);
     void EditAndRecompute(const std::function<void()>& edit);
     bool HasSamples() const;
 
     int homeMultiView_ = kViewMulti;
+    bool spectrogramInMulti_ = false;
     int animationStops_ = 0;
     int lastSampleCount_ = 0;
     int dragX0_ = 0, dragY0_ = 0, dragX1_ = 0, dragY1_ = 0;  // 314: x1, y1 = zoom centre

@@ -4,6 +4,7 @@
 
 #include "app/command_ids.h"
 #include "app/frame_services.h"
+#include "app/spectrogram_view.h"
 #include "app/view.h"
 #include "spectrum/spectrum_settings.h"
 #include "waveform/message_pump.h"
@@ -100,8 +101,22 @@ void RegisterViewCommands(IFrameServices& frame) {
 
 void SelectView(IFrameServices& frame, int kind) {
     CView& v = frame.View();
+    // The spectrogram and the complex spectrum kinds share one frequency span.
+    const int previous = v.ViewType();
+    auto sharesSpan = [](int k) { return k == kViewIQ || k == kViewQI; };
+    const bool spanFromSpectrum = sharesSpan(previous) && v.xEnd > v.xStart;
+    const double spectrumF0 = v.xStart, spectrumF1 = v.xEnd;
 
-    if (IsViewKindCommand(kind)) frame.CheckMenuItem(v.ViewType(), false);
+    if (IsViewKindCommand(kind) || kind == kViewSpectrogram)
+        frame.CheckMenuItem(v.ViewType(), false);
+    if (kind == kViewSpectrogram) {
+        CheckOnly(frame, kViewKindCommands, kind);
+        v.phaseDisplay = false;
+        v.SetViewType(kind, false);
+        if (spanFromSpectrum) v.spectrogram->SetFrequencySpan(spectrumF0, spectrumF1);
+        frame.SetStatusText("Spectrogram view type selected");
+        return;
+    }
     if (kind == kViewMulti) {
         v.SetViewType(kind, true);
         CheckOnly(frame, kViewKindCommands, v.ViewType());
@@ -113,6 +128,8 @@ void SelectView(IFrameServices& frame, int kind) {
         frame.SetStatusText("Frequency domain view type selected");
         v.settings.fftPosition = 0;
         v.recompute.recomputeNeeded = true;
+        if (previous == kViewSpectrogram && sharesSpan(v.ViewType()))
+            v.ShowXRange(v.spectrogram->FrequencyStart(), v.spectrogram->FrequencyEnd());
     } else if (IsTimeKind(kind) || kind == kViewCcdf) {
         CheckOnly(frame, kViewKindCommands, kind);
         v.phaseDisplay = false;

@@ -26,6 +26,7 @@
 #include <set>
 
 #include "app/capture_strip.h"
+#include "app/spectrogram_view.h"
 #include "app/view.h"
 #include "ui/dlg_fir_design.h"
 #include "ui/status_bar.h"
@@ -1188,6 +1189,121 @@ TEST_F(Frame, ACaptureBeyondTheLimitShowsItsOverviewAndLoadsRanges) {
 
     f->OnCommand(kCmdSave);
     EXPECT_EQ(fs::file_size(path), uint64_t(kSamples * 8));
+}
+
+}  // namespace
+
+namespace {
+
+// Renders the spectrogram until every row of its screen has arrived from the workers.
+void SettleSpectrogram(CSpectrogramView& s) {
+    for (int i = 0; i < 4000; ++i) {
+        s.Render(s.width(), s.height());
+        if (s.Screen().rows > 0 && s.Screen().missingRows == 0) return;
+        QTest::qWait(2);
+    }
+    FAIL() << "the spectrogram's tiles never arrived";
+}
+
+// The point of a row with the highest level.
+int PeakPoint(const SpectrogramScreen& s, int row) {
+    const float* r = s.db.data() + size_t(row) * s.points;
+    return int(std::max_element(r, r + s.points) - r);
+}
+
+// A tone that hops from +100 kHz to -200 kHz half way, at 1 Msps, driven through the View
+// menu, the mouse, the keys and the box menu.
+TEST_F(Frame, TheSpectrogramIsDrivenThroughItsMenuMouseAndKeys) {
+    constexpr int n = 262144;
+    cWaveform hop = SignalWave(n, 1'000'000, [](int k) {
+        return std::polar(0.5, 2 * M_PI * (k < n / 2 ? 0.1 : -0.2) * k);
+    });
+    hop.fileType = kFileCf32Le;
+    ASSERT_EQ(hop.SaveFile(Path("hop_1MSPS.cf32")), 1);
+    auto f = Start({Path("hop_1MSPS.cf32")});
+    f->resize(1000, 700);
+    f->show();
+    CSpectrogramView& s = *f->view->spectrogram;
+    f->ActionFor(kViewSpectrogram)->trigger();
+    EXPECT_EQ(f->lastStatus, "Spectrogram view type selected");
+    EXPECT_TRUE(f->ActionFor(kViewSpectrogram)->isChecked());
+    ASSERT_TRUE(s.isVisible());
+    EXPECT_EQ(s.geometry(), f->view->rect());
+    SettleSpectrogram(s);
+    const SpectrogramScreen& screen = s.Screen();
+    EXPECT_EQ(PeakPoint(screen, 2), 512 + 102);
+    EXPECT_EQ(PeakPoint(screen, screen.rows - 3), 512 - 205);
+
+    const QRect area = SpectrogramPlotArea(s.width(), s.height());
+    auto xOf = [&](double hz) { return int(SpectrogramXOfHz(hz, s.width(), -5e5, 5e5)); };
+    QTest::mouseMove(&s, QPoint(xOf(1e5), area.top() + 10));
+    EXPECT_PRED2(Contains, f->lastStatus, " s (sample ");
+    EXPECT_PRED2(Contains, f->lastStatus, "dBFS");
+
+    // A drag zooms to its band and time; + and - halve and double the time; a right click
+    // shows everything again; the wheel moves the levels.
+    const int mid = area.top() + area.height() / 2;
+    QTest::mousePress(&s, Qt::LeftButton, {}, QPoint(xOf(0), area.top()));
+    QTest::mouseMove(&s, QPoint(xOf(2.5e5), mid));
+    QTest::mouseRelease(&s, Qt::LeftButton, {}, QPoint(xOf(2.5e5), mid));
+    EXPECT_NEAR(s.FrequencyStart(), 0, 2e3);
+    EXPECT_NEAR(s.FrequencyEnd(), 2.5e5, 2e3);
+    EXPECT_NEAR(s.TimeCount(), n / 2, n / 100);
+    QTest::keyClick(&s, Qt::Key_Plus);
+    EXPECT_NEAR(s.TimeCount(), n / 4, n / 100);
+    QTest::keyClick(&s, Qt::Key_Minus);
+    EXPECT_NEAR(s.TimeCount(), n / 2, n / 100);
+    // The spectrum takes the spectrogram's band, and gives its own back.
+    f->ActionFor(kViewIQ)->trigger();
+    f->view->Render(f->view->width(), f->view->height());
+    EXPECT_NEAR(f->view->xStart, s.FrequencyStart(), 1);
+    EXPECT_FALSE(s.isVisible());
+    f->ActionFor(kViewSpectrogram)->trigger();
+    QTest::mouseClick(&s, Qt::RightButton);
+    EXPECT_EQ(s.TimeCount(), n);
+    EXPECT_EQ(s.FrequencyStart(), -5e5);
+    SettleSpectrogram(s);
+    const double hi = s.LevelHi();
+    QWheelEvent wheel(QPointF(100, 100), s.mapToGlobal(QPointF(100, 100)), {}, {0, 120},
+                      Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&s, &wheel);
+    EXPECT_DOUBLE_EQ(s.LevelHi(), hi + 3);
+
+    // Shift+drag chooses a box around the first tone; its menu measures the band's power.
+    QTest::mousePress(&s, Qt::LeftButton, Qt::ShiftModifier, QPoint(xOf(5e4), area.top() + 5));
+    QTest::mouseMove(&s, QPoint(xOf(1.5e5), mid - 20));
+    QTest::mouseRelease(&s, Qt::LeftButton, Qt::ShiftModifier, QPoint(xOf(1.5e5), mid - 20));
+    ASSERT_TRUE(s.BoxMenu()->isVisible());
+    EXPECT_FALSE(s.BoxMenu()->findChild<QAction*>("loadBoxRange")->isEnabled());
+    for (QAction* a : s.BoxMenu()->actions())
+        if (a->text() == "Measure Band Power in Box") a->trigger();
+    s.BoxMenu()->hide();
+    EXPECT_PRED2(Contains, f->lastStatus, "Band power");
+    const size_t at = f->lastStatus.find(": ");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_NEAR(std::stod(f->lastStatus.substr(at + 2)), -6.02, 0.1) << f->lastStatus;
+
+    // Settings through the menu, refused when wrong; grey colours; the 4-up pane.
+    prompter_.numbers = {{"Spectrogram FFT size (64 to 65536)", 256},
+                         {"Spectrogram overlap (0 to 95 %)", 75}};
+    prompter_.texts = {{"Spectrogram window: rect, hann, blackman-harris or bartlett", "rect"},
+                       {"Rows that cover several frames keep their: peak or mean", "mean"}};
+    f->ActionFor(kCmdSpectrogramSettings)->trigger();
+    EXPECT_EQ(s.Settings(), (SpectrogramSettings{256, kWindowRect, 75, SpectrogramHold::kMean}));
+    prompter_.numbers["Spectrogram FFT size (64 to 65536)"] = 100;
+    f->ActionFor(kCmdSpectrogramSettings)->trigger();
+    EXPECT_PRED2(Contains, f->lastStatus, "ERR: spectrogram settings kept: FFT size");
+    EXPECT_EQ(s.Settings().fftSize, 256);
+    SettleSpectrogram(s);
+    EXPECT_EQ(PeakPoint(s.Screen(), 2), 128 + 26);
+    f->ActionFor(kCmdSpectrogramGrey)->trigger();
+    EXPECT_EQ(s.Colours(), SpectrogramColours::kGrey);
+    f->ActionFor(kViewMulti)->trigger();
+    EXPECT_FALSE(s.isVisible());
+    f->ActionFor(kCmdSpectrogramInMulti)->trigger();
+    EXPECT_TRUE(s.isVisible());
+    EXPECT_EQ(s.geometry().bottomRight(), f->view->rect().bottomRight());
+    EXPECT_NEAR(s.width(), f->view->width() / 2, 2);
 }
 
 }  // namespace
