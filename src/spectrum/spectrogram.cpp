@@ -26,19 +26,19 @@ std::string CheckSpectrogramSettings(const SpectrogramSettings& s) {
     return "";
 }
 
-cSpectrogramRows::cSpectrogramRows(const SpectrogramSettings& settings) : settings_(settings) {
-    const int N = settings_.fftSize;
-    ComputeWindow(settings_.window, N, window_);
-    frame_.assign(static_cast<size_t>(2 * N), 0.0f);
-    acc_.assign(static_cast<size_t>(N), 0.0f);
-    sum_.assign(static_cast<size_t>(N), 0.0);
+cSpectrogramRows::cSpectrogramRows(const SpectrogramSettings& settings)
+    : settings_(settings), fft_(settings.fftSize) {
+    ComputeWindow(settings_.window, settings_.fftSize, window_);
+    power_.assign(static_cast<size_t>(settings_.fftSize), 0.0f);
 }
 
-std::string cSpectrogramRows::AddFrame(const SampleReader& read, int64_t total, int64_t start) {
+std::string cSpectrogramRows::AddFrame(const SampleReader& read, int64_t total, int64_t start,
+                                       int row) {
     const int N = settings_.fftSize;
     start = std::max<int64_t>(0, std::min(start, total - N));
     const int64_t have = std::min<int64_t>(N, total - start);
     if (start < bufStart_ || start + have > bufStart_ + bufCount_) {
+        Flush();  // the queued frames are read from the buffer about to be refilled
         const int64_t count = std::min(total - start, std::max<int64_t>(N, kReadAhead));
         bufI_.resize(static_cast<size_t>(count));
         bufQ_.resize(static_cast<size_t>(count));
@@ -48,39 +48,35 @@ std::string cSpectrogramRows::AddFrame(const SampleReader& read, int64_t total, 
             return why;
         bufCount_ = count;
     }
-    const float* I = bufI_.data() + (start - bufStart_);
-    const float* Q = bufQ_.data() + (start - bufStart_);
-    float* f = frame_.data();
-    if (window_.empty()) {
-        for (int64_t k = 0; k < have; ++k) {
-            f[2 * k] = I[k];
-            f[2 * k + 1] = Q[k];
-        }
-    } else {
-        const float* w = window_.data();
-        for (int64_t k = 0; k < have; ++k) {
-            f[2 * k] = I[k] * w[k];
-            f[2 * k + 1] = Q[k] * w[k];
-        }
-    }
-    std::fill(f + 2 * have, f + 2 * N, 0.0f);
-    ComplexFFT(f, N, -1);
-    const float scale = 1.0f / static_cast<float>(N);
-    if (settings_.hold == SpectrogramHold::kPeak) {
-        float* acc = acc_.data();
-        for (int k = 0; k < N; ++k) {
-            const float re = f[2 * k] * scale, im = f[2 * k + 1] * scale;
-            acc[k] = std::max(acc[k], re * re + im * im);
-        }
-    } else {
-        double* sum = sum_.data();
-        for (int k = 0; k < N; ++k) {
-            const float re = f[2 * k] * scale, im = f[2 * k + 1] * scale;
-            sum[k] += re * re + im * im;
-        }
-    }
-    ++framesInRow_;
+    fft_.Load(queued_, bufI_.data() + (start - bufStart_), bufQ_.data() + (start - bufStart_),
+              window_.empty() ? nullptr : window_.data(), static_cast<int>(have));
+    queuedRow_[queued_++] = row;
+    if (queued_ == cBatchFft::kLanes) Flush();
     return "";
+}
+
+void cSpectrogramRows::Flush() {
+    if (queued_ == 0) return;
+    for (int lane = queued_; lane < cBatchFft::kLanes; ++lane)
+        fft_.Clear(lane);
+    fft_.Run();
+    const int N = settings_.fftSize;
+    const float scale = 1.0f / static_cast<float>(N);
+    for (int lane = 0; lane < queued_; ++lane) {
+        const size_t row = static_cast<size_t>(queuedRow_[lane]);
+        fft_.Powers(lane, scale, power_.data());
+        if (settings_.hold == SpectrogramHold::kPeak) {
+            float* acc = peak_.data() + row * N;
+            for (int k = 0; k < N; ++k)
+                acc[k] = std::max(acc[k], power_[static_cast<size_t>(k)]);
+        } else {
+            double* acc = sum_.data() + row * N;
+            for (int k = 0; k < N; ++k)
+                acc[k] += power_[static_cast<size_t>(k)];
+        }
+        ++frames_[row];
+    }
+    queued_ = 0;
 }
 
 std::string cSpectrogramRows::Compute(const SampleReader& read, int64_t total,
@@ -89,38 +85,54 @@ std::string cSpectrogramRows::Compute(const SampleReader& read, int64_t total,
     const int N = settings_.fftSize;
     const int64_t S = std::max<int64_t>(1, samplesPerRow);
     const int64_t hop = settings_.Hop();
+    const bool peak = settings_.hold == SpectrogramHold::kPeak;
+    const size_t cells = static_cast<size_t>(std::max(0, rowCount)) * N;
+    if (peak)
+        peak_.assign(cells, 0.0f);
+    else
+        sum_.assign(cells, 0.0);
+    frames_.assign(static_cast<size_t>(std::max(0, rowCount)), 0);
+    queued_ = 0;
+    int64_t queuedSince = 0;
     for (int r = 0; r < rowCount; ++r) {
-        float* row = out + static_cast<int64_t>(r) * N;
         const int64_t begin = (firstRow + r) * S;
-        if (begin >= total || begin < 0) {
-            std::fill(row, row + N, std::numeric_limits<float>::quiet_NaN());
-            continue;
-        }
-        std::fill(acc_.begin(), acc_.end(), 0.0f);
-        std::fill(sum_.begin(), sum_.end(), 0.0);
-        framesInRow_ = 0;
+        if (begin >= total || begin < 0) continue;
+        std::string why;
         if (S < hop) {
-            if (std::string why = AddFrame(read, total, begin); !why.empty()) return why;
+            why = AddFrame(read, total, begin, r);
         } else {
             // The grid's frames that start in [begin, begin + S): there is at least one.
             const int64_t end = std::min(begin + S, total);
-            for (int64_t s = (begin + hop - 1) / hop * hop; s < end; s += hop) {
-                if (control && control->StopRequested()) return "stopped";
-                if (std::string why = AddFrame(read, total, s); !why.empty()) return why;
+            int added = 0;
+            for (int64_t s = (begin + hop - 1) / hop * hop; s < end && why.empty(); s += hop) {
+                why = AddFrame(read, total, s, r);
+                ++added;
+                if (++queuedSince >= 256) {
+                    queuedSince = 0;
+                    if (control && control->StopRequested()) return "stopped";
+                }
             }
             // The row's span ends before the grid's next frame (the capture's last samples).
-            if (framesInRow_ == 0)
-                if (std::string why = AddFrame(read, total, begin); !why.empty()) return why;
+            if (added == 0 && why.empty()) why = AddFrame(read, total, begin, r);
         }
-        const int half = N / 2;
-        const bool mean = settings_.hold == SpectrogramHold::kMean;
+        if (!why.empty()) return why;
+        if (control && control->StopRequested()) return "stopped";
+    }
+    Flush();
+    const int half = N / 2;
+    for (int r = 0; r < rowCount; ++r) {
+        float* row = out + static_cast<int64_t>(r) * N;
+        const int frames = frames_[static_cast<size_t>(r)];
+        if (frames == 0) {
+            std::fill(row, row + N, std::numeric_limits<float>::quiet_NaN());
+            continue;
+        }
+        const size_t base = static_cast<size_t>(r) * N;
         for (int k = 0; k < N; ++k) {
-            const int bin = k < half ? k + half : k - half;
-            const double p = mean ? sum_[static_cast<size_t>(bin)] / framesInRow_
-                                  : static_cast<double>(acc_[static_cast<size_t>(bin)]);
+            const size_t bin = base + static_cast<size_t>(k < half ? k + half : k - half);
+            const double p = peak ? static_cast<double>(peak_[bin]) : sum_[bin] / frames;
             row[k] = static_cast<float>(PowerDb(p));
         }
-        if (control && control->StopRequested()) return "stopped";
     }
     return "";
 }

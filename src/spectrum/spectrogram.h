@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "dsp/batch_fft.h"
 #include "dsp/window.h"
 #include "dsp/work_control.h"
 
@@ -59,17 +60,23 @@ public:
                         const WorkControl* control = nullptr);
 
 private:
-    // Adds the power of the frame at start to acc_ (max or sum); "" or the reader's reason.
-    std::string AddFrame(const SampleReader& read, int64_t totalSamples, int64_t start);
+    // Queues the frame at start (moved back to end at the last sample) for row; transforms
+    // the queue when it is full. "" or the reader's reason.
+    std::string AddFrame(const SampleReader& read, int64_t totalSamples, int64_t start, int row);
+    // Transforms the queued frames and merges their powers into their rows.
+    void Flush();
 
     SpectrogramSettings settings_;
     std::vector<float> window_;
-    std::vector<float> frame_;        // 2N interleaved
-    std::vector<float> acc_;          // N linear powers (max) or sums
-    std::vector<double> sum_;         // N sums of powers (mean)
+    cBatchFft fft_;
+    int queued_ = 0;
+    int queuedRow_[cBatchFft::kLanes] = {};
+    std::vector<float> power_;        // one frame's powers
+    std::vector<float> peak_;         // rows × N largest powers (peak hold)
+    std::vector<double> sum_;         // rows × N sums of powers (mean)
+    std::vector<int> frames_;         // frames merged into each row
     std::vector<float> bufI_, bufQ_;  // samples read ahead
     int64_t bufStart_ = 0, bufCount_ = 0;
-    int framesInRow_ = 0;
 };
 
 // The power (linear, full scale 1) in the band [f0Hz, f1Hz] over samples [first, first + count):
