@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "display/value_format.h"
 
@@ -76,22 +77,24 @@ QRgb SpectrogramColour(SpectrogramColours map, double t) {
 }
 
 void AutoSpectrogramLevels(const std::vector<float>& db, double& lo, double& hi) {
-    std::vector<float> finite;
-    finite.reserve(db.size() / 4 + 1);
-    // Every fourth value is plenty for a percentile and keeps a large screen quick.
-    for (size_t i = 0; i < db.size(); i += 4)
-        if (std::isfinite(db[i])) finite.push_back(db[i]);
-    if (finite.empty()) {
+    // The floor from every 16th value (plenty for a percentile); the peak from all of them,
+    // since one narrow tone may be the peak. NaN compares false and is skipped.
+    std::vector<float> sample;
+    sample.reserve(db.size() / 16 + 1);
+    for (size_t i = 0; i < db.size(); i += 16)
+        if (std::isfinite(db[i])) sample.push_back(db[i]);
+    float peak = -std::numeric_limits<float>::infinity();
+    for (float v : db)
+        peak = v > peak ? v : peak;
+    if (sample.empty() || !std::isfinite(peak)) {
         lo = -120;
         hi = 0;
         return;
     }
-    const auto at = finite.begin() + static_cast<std::ptrdiff_t>(finite.size() / 10);
-    std::nth_element(finite.begin(), at, finite.end());
+    const auto at = sample.begin() + static_cast<std::ptrdiff_t>(sample.size() / 10);
+    std::nth_element(sample.begin(), at, sample.end());
     lo = *at;
-    hi = -1e30;
-    for (float v : db)
-        if (std::isfinite(v)) hi = std::max(hi, static_cast<double>(v));
+    hi = peak;
     if (hi - lo < 1) hi = lo + 1;
 }
 
@@ -129,27 +132,58 @@ void DrawSpectrogram(QPainter& p, int W, int H, const SpectrogramDrawing& d) {
             k0[x] = std::clamp(a, 0, N - 1);
             k1[x] = std::clamp(b, 0, N - 1);
         }
-        const auto& table = Table(d.colours);
-        const double scale = 255.0 / std::max(1e-9, d.levelHi - d.levelLo);
-        QImage image(PW, std::min(area.height(), s->rows), QImage::Format_RGB32);
-        for (int y = 0; y < image.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        // The colours, and the empty colour after them for points not computed yet.
+        QRgb colours[257];
+        std::copy(Table(d.colours).begin(), Table(d.colours).end(), colours);
+        colours[256] = kEmpty.rgb();
+        const float lo = static_cast<float>(d.levelLo);
+        const float scale = static_cast<float>(255.0 / std::max(1e-9, d.levelHi - d.levelLo));
+        bool onePointPerColumn = true;
+        for (int x = 0; x < PW; ++x)
+            onePointPerColumn = onePointPerColumn && k0[x] == k1[x];
+        const int rows = std::min(area.height(), s->rows);
+        // Straight into the target when it is a picture without a transform; else through one.
+        QImage own;
+        QImage* target = nullptr;
+        QPoint origin = area.topLeft();
+        if (p.device() && p.device()->devType() == QInternal::Image && p.transform().isIdentity()) {
+            auto* image = static_cast<QImage*>(p.device());
+            if ((image->format() == QImage::Format_RGB32 ||
+                 image->format() == QImage::Format_ARGB32) &&
+                QRect(QPoint(0, 0), image->size()).contains(QRect(origin, QSize(PW, rows))))
+                target = image;
+        }
+        if (!target) {
+            own = QImage(PW, rows, QImage::Format_RGB32);
+            target = &own;
+            origin = QPoint(0, 0);
+        }
+        for (int y = 0; y < rows; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(target->scanLine(origin.y() + y)) + origin.x();
             const float* row = s->db.data() + static_cast<size_t>(y) * N;
             if (!std::isfinite(row[N / 2]) && !std::isfinite(row[0])) {
-                std::fill(line, line + PW, kEmpty.rgb());
+                std::fill(line, line + PW, colours[256]);
                 continue;
             }
-            for (int x = 0; x < PW; ++x) {
-                float v = row[k0[x]];
-                for (int k = k0[x] + 1; k <= k1[x]; ++k)
-                    v = std::max(v, row[k]);
-                const double t = (v - d.levelLo) * scale;
-                line[x] = std::isfinite(v)
-                              ? table[static_cast<size_t>(std::clamp(static_cast<int>(t), 0, 255))]
-                              : kEmpty.rgb();
+            auto colourOf = [&](float v) {
+                float t = (v - lo) * scale;
+                t = t < 0.0f ? 0.0f : t;
+                t = t > 255.0f ? 255.0f : t;
+                return colours[v == v ? static_cast<int>(t) : 256];  // NaN: not computed
+            };
+            if (onePointPerColumn) {
+                for (int x = 0; x < PW; ++x)
+                    line[x] = colourOf(row[k0[x]]);
+            } else {
+                for (int x = 0; x < PW; ++x) {
+                    float v = row[k0[x]];
+                    for (int k = k0[x] + 1; k <= k1[x]; ++k)
+                        v = row[k] > v ? row[k] : v;
+                    line[x] = colourOf(v);
+                }
             }
         }
-        p.drawImage(area.topLeft(), image);
+        if (target == &own) p.drawImage(area.topLeft(), own);
     }
 
     p.setPen(kAxis);
