@@ -27,6 +27,11 @@ def fft(out):
         ref = median_time(runs, f"BM_Fftw/{log2n}")
         target = f"  (target <= {targets[log2n]})" if log2n in targets else ""
         print(f"  2^{log2n:<2}  ours {ours:10.1f} us  fftw {ref:10.1f} us  ratio {ours / ref:5.2f}{target}")
+    print("  batches of 64 (the spectrogram's sizes):")
+    for log2n in (8, 10, 12):
+        ours = median_time(runs, f"BM_OursBatch/{log2n}")
+        ref = median_time(runs, f"BM_FftwBatch/{log2n}")
+        print(f"  2^{log2n:<2}  ours {ours:10.1f} us  fftw {ref:10.1f} us  ratio {ours / ref:5.2f}  (target <= 1.5)")
 
 
 def trace(out):
@@ -171,6 +176,23 @@ def capture(out):
     print(f"  opening a 20 GiB file: {t:.0f} us  (target <= 100000)")
 
 
+def spectrogram(out):
+    runs = load(out / "spectrogram.json")
+    numpy = json.loads((out / "spectrogram_numpy.json").read_text())
+    print("Spectrogram, FFT 1024, 1000 rows of peak hold over a 1 GiB cf32 capture (warm)")
+    print(f"  qrvn spectrogram {numpy['qrvn']:6.2f} s  numpy framed FFT {numpy['numpy']:6.2f} s"
+          f"  ratio {numpy['qrvn'] / numpy['numpy']:5.2f}  (target <= 0.5)")
+    print("Window, 1600x1000")
+    t = median_time(runs, "BM_RedrawFromCachedTiles")
+    print(f"  redraw from cached tiles: {t:6.1f} ms  (target <= 8)")
+    for frames in (1, 64):
+        t = median_time(runs, f"BM_UncachedScreen/{frames}/real_time")
+        note = "  (target <= 150)" if frames == 1 else ""
+        print(f"  a screen of uncached tiles, {frames:2} frame(s) per row: {t:7.1f} ms{note}")
+    t = median_time(runs, "BM_FirstScreenOfWorkingRange/real_time")
+    print(f"  first screen of a large capture (its first 500 MB): {t:7.1f} ms  (target <= 1000)")
+
+
 def main():
     out = Path(sys.argv[1])
     for suite in sys.argv[2:]:
@@ -178,7 +200,7 @@ def main():
          "tools": tools, "workers": workers, "modifiers": modifiers,
          "designer": designer,
          "resample": resample,
-         "filters": filters, "capture": capture}[suite](out)
+         "filters": filters, "capture": capture, "spectrogram": spectrogram}[suite](out)
 
 
 if __name__ == "__main__":

@@ -235,7 +235,9 @@ TEST(Spectrogram, TilesFromWorkersMatchDirectRowsWithinTheBudget) {
         std::vector<float> want(static_cast<size_t>(rows) * 128);
         direct.Compute(s.Reader(), total, S, static_cast<int64_t>(first) / S, rows, want.data());
         for (size_t i = 0; i < want.size(); ++i)
-            if (std::isfinite(want[i])) ASSERT_EQ(screen.db[i], want[i]) << i;
+            if (std::isfinite(want[i])) {
+                ASSERT_EQ(screen.db[i], want[i]) << i;
+            }
     };
     // The same screen from another thread (two screens would take each other's tiles off the
     // queue, as a window showing one screen never does).

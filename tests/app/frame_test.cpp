@@ -1307,3 +1307,56 @@ TEST_F(Frame, TheSpectrogramIsDrivenThroughItsMenuMouseAndKeys) {
 }
 
 }  // namespace
+
+namespace {
+
+// A capture beyond the limit: the spectrogram opens on the working range, a right click shows
+// the whole file, and a box at its end loads that stretch as the working waveform.
+TEST_F(Frame, TheSpectrogramOfALargeCaptureCoversTheFileAndLoadsABox) {
+    const std::string tail = Slurp(Tone("tail_1MSPS.cf32", 65536, kFileCf32Le));
+    const std::string path = Path("rec_1MSPS.cf32");
+    constexpr int64_t kSamples = 65'000'000;
+    {
+        std::ofstream f(path, std::ios::binary);
+        f.seekp(kSamples * 8 - int64_t(tail.size()));
+        f.write(tail.data(), std::streamsize(tail.size()));
+    }
+    auto f = Start({path});
+    f->resize(900, 600);
+    f->show();
+    // Frames of 4096 without overlap: few transforms for 65 million samples.
+    prompter_.numbers = {{"Spectrogram FFT size (64 to 65536)", 4096},
+                         {"Spectrogram overlap (0 to 95 %)", 0}};
+    prompter_.texts = {{"Spectrogram window: rect, hann, blackman-harris or bartlett", "hann"},
+                       {"Rows that cover several frames keep their: peak or mean", "peak"}};
+    f->ActionFor(kCmdSpectrogramSettings)->trigger();
+    f->ActionFor(kViewSpectrogram)->trigger();
+    CSpectrogramView& s = *f->view->spectrogram;
+    SettleSpectrogram(s);
+    EXPECT_EQ(s.TimeFirst(), 0);
+    EXPECT_EQ(s.TimeCount(), f->MainWaveform().sampleCount);
+    QTest::mouseClick(&s, Qt::RightButton);
+    EXPECT_EQ(s.TimeCount(), kSamples);
+    SettleSpectrogram(s);
+    const SpectrogramScreen& screen = s.Screen();
+    EXPECT_LT(*std::max_element(screen.db.begin(), screen.db.begin() + screen.points), -250);
+    const float* last = screen.db.data() + size_t(screen.rows - 1) * screen.points;
+    EXPECT_GT(*std::max_element(last, last + screen.points), -10);
+
+    const QRect area = SpectrogramPlotArea(s.width(), s.height());
+    const int y0 = area.bottom() - 4, y1 = area.bottom();
+    QTest::mousePress(&s, Qt::LeftButton, Qt::ShiftModifier, QPoint(area.left() + 10, y0));
+    QTest::mouseMove(&s, QPoint(area.right() - 10, y1));
+    QTest::mouseRelease(&s, Qt::LeftButton, Qt::ShiftModifier, QPoint(area.right() - 10, y1));
+    QAction* load = s.BoxMenu()->findChild<QAction*>("loadBoxRange");
+    ASSERT_TRUE(load->isEnabled());
+    load->trigger();
+    s.BoxMenu()->hide();
+    const cWaveform& w = f->MainWaveform();
+    const double perRow = double(kSamples) / area.height();
+    EXPECT_NEAR(double(w.source.firstSample), (y0 - area.top()) * perRow, 1.0);
+    EXPECT_NEAR(double(w.source.firstSample + w.sampleCount), (y1 + 1 - area.top()) * perRow, 1.0);
+    EXPECT_EQ(w.I[w.sampleCount - 1], float(0.5 * std::cos(0.37 * 65535)));
+}
+
+}  // namespace
