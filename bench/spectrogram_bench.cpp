@@ -65,8 +65,10 @@ struct Source {
     SampleReader read;
     Source() {
         capture.Open(Capture(), kFileCf32Le);
+        // As the window reads a whole capture: small buffers, one per worker thread.
         read = [this](int64_t first, int64_t count, float* I, float* Q) {
-            return capture.Read(first, count, I, Q);
+            thread_local std::vector<uint8_t> buffer(size_t{1} << 20);
+            return capture.ReadThrough(first, count, I, Q, buffer);
         };
     }
 };

@@ -38,6 +38,9 @@ const char* WindowName(WindowType w) {
 }  // namespace
 
 SpectrogramSource CMainFrame::SpectrogramSourceNow() {
+    // The colour bar reads dBm when the spectrum's levels do.
+    view->spectrogram->dbmOffsetDb = view->engine.dbmOffsetDb;
+    view->spectrogram->dbm = view->engine.dbmOffsetDb != 0.0;
     if (busy_ || view->Frozen()) return spectrogramSource_;
     std::unique_lock<std::mutex> lock(waveLock_, std::try_to_lock);
     if (!lock.owns_lock()) return spectrogramSource_;
@@ -50,8 +53,11 @@ SpectrogramSource CMainFrame::SpectrogramSourceNow() {
     if (largeCapture && !modified_ && w.source.device == file.device &&
         w.source.inode == file.inode) {
         std::shared_ptr<cCaptureSource> capture = capture_;
+        // Through small buffers, one per worker thread: a whole-file screen never maps the
+        // file into the program.
         s.read = [capture](int64_t first, int64_t count, float* I, float* Q) {
-            return capture->Read(first, count, I, Q);
+            thread_local std::vector<uint8_t> buffer(size_t{1} << 20);
+            return capture->ReadThrough(first, count, I, Q, buffer);
         };
         s.total = capture->SampleCount();
         s.workingFirst = w.source.firstSample;

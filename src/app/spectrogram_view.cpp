@@ -269,9 +269,21 @@ void CSpectrogramView::wheelEvent(QWheelEvent* event) {
 
 void CSpectrogramView::keyPressEvent(QKeyEvent* event) {
     const double span = f1_ - f0_;
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    const bool control = event->modifiers() & Qt::ControlModifier;
     switch (event->key()) {
-        case Qt::Key_Up: SetTimeSpan(t0_ - tCount_ / 4, tCount_); break;
-        case Qt::Key_Down: SetTimeSpan(t0_ + tCount_ / 4, tCount_); break;
+        case Qt::Key_Up:
+            if (shift || control)
+                ShiftLevels(shift ? 3 : 0, control ? 3 : 0);
+            else
+                SetTimeSpan(t0_ - tCount_ / 4, tCount_);
+            break;
+        case Qt::Key_Down:
+            if (shift || control)
+                ShiftLevels(shift ? -3 : 0, control ? -3 : 0);
+            else
+                SetTimeSpan(t0_ + tCount_ / 4, tCount_);
+            break;
         case Qt::Key_PageUp: SetTimeSpan(t0_ - tCount_, tCount_); break;
         case Qt::Key_PageDown: SetTimeSpan(t0_ + tCount_, tCount_); break;
         case Qt::Key_Left: {

@@ -7,7 +7,8 @@
 // Mouse: drag a box to zoom into its band and time; Shift+drag selects a box and offers what
 // to do with it; right click shows the whole source. Wheel: levels 3 dB up or down (Ctrl: the
 // range). Keys: Up/Down and Page Up/Down scroll in time, Left/Right in frequency, +/- zoom in
-// time, A levels automatic again.
+// time; Shift+Up/Down move the levels and Ctrl+Up/Down the range by 3 dB; A levels automatic
+// again.
 
 #include <QImage>
 #include <QWidget>

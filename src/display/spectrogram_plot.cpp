@@ -216,7 +216,8 @@ void DrawSpectrogram(QPainter& p, int W, int H, const SpectrogramDrawing& d) {
         }
     }
     // Colour bar.
-    const QRect bar(area.right() + 12, area.top(), kBarWidth, area.height());
+    // The unit above the bar, clear of the frequency axis's last number.
+    const QRect bar(area.right() + 12, area.top() + 18, kBarWidth, area.height() - 18);
     const auto& table = Table(d.colours);
     for (int y = 0; y < bar.height(); ++y) {
         const int i = 255 - y * 255 / std::max(1, bar.height() - 1);
@@ -234,7 +235,7 @@ void DrawSpectrogram(QPainter& p, int W, int H, const SpectrogramDrawing& d) {
         p.drawText(QRect(bar.right() + 6, y - 7, 50, 14), Qt::AlignLeft | Qt::AlignVCenter,
                    QString::fromStdString(FormatTrimmed(std::fabs(v) < step * 1e-6 ? 0 : v)));
     }
-    p.drawText(QRect(bar.left() - 10, area.bottom() + 5, 70, 14), Qt::AlignLeft,
+    p.drawText(QRect(bar.left() - 4, area.top() - 2, 70, 16), Qt::AlignLeft | Qt::AlignVCenter,
                d.dbm ? "dBm" : "dBFS");
 
     if (!d.box.isEmpty()) {

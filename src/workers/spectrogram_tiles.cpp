@@ -24,11 +24,23 @@ cSpectrogramTiles::~cSpectrogramTiles() {
         t.join();
 }
 
-int64_t cSpectrogramTiles::LevelFor(double samplesPerPixel) {
-    int64_t level = 1;
-    while (level <= (int64_t{1} << 40) && static_cast<double>(level * 2) <= samplesPerPixel)
-        level *= 2;
-    return level;
+namespace {
+// The largest power of two not above x, at least 1.
+int64_t PowerOfTwoBelow(double x) {
+    int64_t p = 1;
+    while (p <= (int64_t{1} << 40) && static_cast<double>(p * 2) <= x)
+        p *= 2;
+    return p;
+}
+}  // namespace
+
+int64_t cSpectrogramTiles::LevelFor(double samplesPerPixel, int64_t hop) {
+    if (samplesPerPixel <= static_cast<double>(hop)) return PowerOfTwoBelow(samplesPerPixel);
+    int64_t atLeastHop = 1;
+    while (atLeastHop < hop)
+        atLeastHop *= 2;
+    const int64_t S = std::max(atLeastHop, PowerOfTwoBelow(samplesPerPixel / 4));
+    return static_cast<double>(S) <= samplesPerPixel ? S : PowerOfTwoBelow(samplesPerPixel);
 }
 
 int cSpectrogramTiles::RowsPerTile() const {
@@ -78,7 +90,9 @@ void cSpectrogramTiles::Assemble(double firstSample, double samplesPerPixel, int
     std::unique_lock lock(mutex_);
     const int N = settings_.fftSize;
     const int R = RowsPerTile();
-    const int64_t S = LevelFor(samplesPerPixel);
+    const int64_t hop = settings_.Hop();
+    const int64_t S = LevelFor(samplesPerPixel, hop);
+    const bool zoomedIn = samplesPerPixel <= static_cast<double>(hop);
     const bool peak = settings_.hold == SpectrogramHold::kPeak;
     out.firstSample = firstSample;
     out.samplesPerPixel = samplesPerPixel;
@@ -105,7 +119,8 @@ void cSpectrogramTiles::Assemble(double firstSample, double samplesPerPixel, int
         const double b = a + samplesPerPixel;
         if (b <= 0 || a >= static_cast<double>(total_)) continue;
         const int64_t r0 = std::max<int64_t>(0, static_cast<int64_t>(std::floor(a / S)));
-        const int64_t r1 = std::max(r0, static_cast<int64_t>(std::ceil(b / S)) - 1);
+        // Zoomed in, rows as close as the hop or closer: the one at the pixel row's start.
+        const int64_t r1 = zoomedIn ? r0 : std::max(r0, static_cast<int64_t>(std::ceil(b / S)) - 1);
         bool missing = false;
         for (int64_t r = r0; r <= r1; ++r) {
             if (r * S >= total_) break;

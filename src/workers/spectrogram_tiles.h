@@ -1,8 +1,8 @@
 #pragma once
 // Spectrogram rows computed in tiles on worker threads and kept within a memory budget (the
 // least recently used tile goes first), and the screen assembled from them: each pixel row
-// merges the rows it covers by the hold of the settings, at the zoom level nearest below the
-// screen's samples per pixel, so no frame is skipped at any zoom. Nothing here waits for a
+// merges the rows it covers by the hold of the settings (LevelFor), so no frame is skipped at
+// any zoom. Nothing here waits for a
 // tile: what is not computed yet is NaN and is requested, the visible tiles first.
 
 #include <atomic>
@@ -60,8 +60,11 @@ public:
     size_t HeldBytes() const;
     int TilesComputed() const;
 
-    // The zoom level used for a screen step: the largest power of two not above it (at least 1).
-    static int64_t LevelFor(double samplesPerPixel);
+    // The rows a screen step is made of (samples per row, a power of two). Zoomed in (a step
+    // of at most the hop), each pixel row shows the one row at its start, no coarser than the
+    // step. Zoomed out, each merges every row it overlaps; rows of a quarter of the step (but
+    // at least the hop) make the count per pixel row nearly even, so noise shows no bands.
+    static int64_t LevelFor(double samplesPerPixel, int64_t hop);
 
 private:
     using Key = std::pair<int64_t, int64_t>;  // samplesPerRow, tile index

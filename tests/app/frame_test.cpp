@@ -1241,7 +1241,7 @@ TEST_F(Frame, TheSpectrogramIsDrivenThroughItsMenuMouseAndKeys) {
     EXPECT_PRED2(Contains, f->lastStatus, "dBFS");
 
     // A drag zooms to its band and time; + and - halve and double the time; a right click
-    // shows everything again; the wheel moves the levels.
+    // shows everything again; the wheel and Shift+Up move the levels, A makes them automatic.
     const int mid = area.top() + area.height() / 2;
     QTest::mousePress(&s, Qt::LeftButton, {}, QPoint(xOf(0), area.top()));
     QTest::mouseMove(&s, QPoint(xOf(2.5e5), mid));
@@ -1268,6 +1268,11 @@ TEST_F(Frame, TheSpectrogramIsDrivenThroughItsMenuMouseAndKeys) {
                       Qt::NoButton, {}, Qt::NoScrollPhase, false);
     QApplication::sendEvent(&s, &wheel);
     EXPECT_DOUBLE_EQ(s.LevelHi(), hi + 3);
+    QTest::keyClick(&s, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_DOUBLE_EQ(s.LevelHi(), hi + 6);
+    QTest::keyClick(&s, Qt::Key_A);
+    s.Render(s.width(), s.height());
+    EXPECT_DOUBLE_EQ(s.LevelHi(), hi);
 
     // Shift+drag chooses a box around the first tone; its menu measures the band's power.
     QTest::mousePress(&s, Qt::LeftButton, Qt::ShiftModifier, QPoint(xOf(5e4), area.top() + 5));
