@@ -106,6 +106,9 @@ void CMainFrame::RegisterSpectrogramCommands() {
     CSpectrogramView& sg = *view->spectrogram;
     sg.sourceProvider = [this] { return SpectrogramSourceNow(); };
     sg.onStatus = [this](const std::string& text) { SetStatusText(text); };
+    sg.onClick = [this] {
+        if (view->ViewType() == kViewMulti) SelectViewType(kViewSpectrogram);
+    };
     sg.onShowInSpectrum = [this](double f0, double f1, int64_t t0, int64_t t1) {
         if (!BoxInWorkingWaveform(t0, t1) || !MayRunCommand(kViewIQ)) return;
         SelectViewType(kViewIQ);

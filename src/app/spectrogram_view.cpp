@@ -240,6 +240,7 @@ void CSpectrogramView::mouseReleaseEvent(QMouseEvent* event) {
     if (box.width() < kMinBoxPixels || box.height() < kMinBoxPixels) {
         box_ = QRect();
         update();
+        if (onClick) onClick();
         return;
     }
     box_ = box;

@@ -42,6 +42,8 @@ public:
     // Called before each paint for the source; a change of identity or generation drops the
     // tiles and shows the working part of the new source.
     std::function<SpectrogramSource()> sourceProvider;
+    // A click that drew no box (the 4-up view's pane opens the view itself).
+    std::function<void()> onClick;
     // The readout under the mouse and what the view did.
     std::function<void(const std::string&)> onStatus;
     // The box's actions (Shift+drag), in source samples [t0, t1) and Hz.

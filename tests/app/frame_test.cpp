@@ -1288,7 +1288,8 @@ TEST_F(Frame, TheSpectrogramIsDrivenThroughItsMenuMouseAndKeys) {
     ASSERT_NE(at, std::string::npos);
     EXPECT_NEAR(std::stod(f->lastStatus.substr(at + 2)), -6.02, 0.1) << f->lastStatus;
 
-    // Settings through the menu, refused when wrong; grey colours; the 4-up pane.
+    // Settings through the menu, refused when wrong; grey colours; the 4-up pane, which a
+    // click opens.
     prompter_.numbers = {{"Spectrogram FFT size (64 to 65536)", 256},
                          {"Spectrogram overlap (0 to 95 %)", 75}};
     prompter_.texts = {{"Spectrogram window: rect, hann, blackman-harris or bartlett", "rect"},
@@ -1309,6 +1310,9 @@ TEST_F(Frame, TheSpectrogramIsDrivenThroughItsMenuMouseAndKeys) {
     EXPECT_TRUE(s.isVisible());
     EXPECT_EQ(s.geometry().bottomRight(), f->view->rect().bottomRight());
     EXPECT_NEAR(s.width(), f->view->width() / 2, 2);
+    QTest::mouseClick(&s, Qt::LeftButton, {}, QPoint(s.width() / 2, s.height() / 2));
+    EXPECT_EQ(f->view->ViewType(), kViewSpectrogram);  // a click on the pane opens the view
+    EXPECT_EQ(s.geometry(), f->view->rect());
 }
 
 }  // namespace
