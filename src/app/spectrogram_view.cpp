@@ -60,6 +60,8 @@ CSpectrogramView::CSpectrogramView(QWidget* parent)
     load->setObjectName("loadBoxRange");
 }
 
+CSpectrogramView::~CSpectrogramView() { tiles_.reset(); }
+
 void CSpectrogramView::SetSettings(const SpectrogramSettings& settings) {
     if (settings == settings_) return;
     settings_ = settings;

@@ -38,6 +38,8 @@ struct SpectrogramSource {
 class CSpectrogramView : public QWidget {
 public:
     explicit CSpectrogramView(QWidget* parent = nullptr);
+    // Stops the tile workers while the widget is whole (they post repaints to it).
+    ~CSpectrogramView() override;
 
     // Called before each paint for the source; a change of identity or generation drops the
     // tiles and shows the working part of the new source.

@@ -62,9 +62,9 @@ int RenderSpectrogram(const ParsedArguments& a, const cWaveform& wave, QImage& i
     const int W = image.width(), H = image.height();
     const QRect area = SpectrogramPlotArea(W, H);
     const int64_t n = wave.sampleCount;
-    cSpectrogramTiles tiles;
     std::mutex m;
     std::condition_variable arrived;
+    cSpectrogramTiles tiles;  // after what its workers call, so it stops first
     tiles.onTileReady = [&] {
         std::lock_guard lock(m);
         arrived.notify_all();
@@ -134,7 +134,7 @@ int Spectrogram(const ParsedArguments& a, std::ostream& out, std::ostream& err) 
     // Two halves of the rows, one per core, each reading its samples through its own buffer.
     std::string why[2];
     std::atomic<int64_t> done{0};
-    std::atomic<bool> finished{false};
+    std::atomic<bool> finished{false}, failed{false};
     {
         ProgressLine progress("spectrogram of " + Printable(path));
         auto half = [&](int h) {
@@ -149,12 +149,13 @@ int Spectrogram(const ParsedArguments& a, std::ostream& out, std::ostream& err) 
                 const int n = static_cast<int>(std::min(kBlock, r1 - r));
                 why[h] = computer.Compute(read, count, perRow, r, n,
                                           matrix.data() + static_cast<size_t>(r * N));
+                if (!why[h].empty()) failed = true;
                 done += n;
             }
         };
         std::thread second(half, 1);
         std::thread progressThread([&] {
-            while (done.load() < rows && why[0].empty() && why[1].empty() && !finished) {
+            while (done.load() < rows && !failed && !finished) {
                 progress(static_cast<int>(100 * done.load() / rows));
                 std::this_thread::sleep_for(std::chrono::milliseconds(200));
             }

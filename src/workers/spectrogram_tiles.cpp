@@ -161,8 +161,9 @@ void cSpectrogramTiles::Assemble(double firstSample, double samplesPerPixel, int
         if (!running_.count(key)) queue_.push_back(key);
     for (auto& [key, cancel] : running_)
         if (!wantedSet.count(key)) *cancel = true;
+    const bool work = !queue_.empty();
     lock.unlock();
-    if (!queue_.empty()) wake_.notify_all();
+    if (work) wake_.notify_all();
 }
 
 void cSpectrogramTiles::WorkerLoop() {
