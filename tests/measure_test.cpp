@@ -12,6 +12,7 @@
 #include "dsp/fft.h"
 #include "measure/channel_measurements.h"
 #include "measure/emission_mask.h"
+#include "measure/markers.h"
 #include "measure/measurements.h"
 #include "measure/tone_measurements.h"
 #include "spectrum/trace_recompute.h"
@@ -421,5 +422,70 @@ TEST(Measure, CommandRules) {
     EXPECT_EQ(m.SetSnrBandwidth(-1.0, 30.72e6), "");
     EXPECT_EQ(m.settings.snrBandwidthHz, 1e6);
 }
+
+// A marker on a tone reads the tone measurement (its marker power, the tone's power, and its
+// centroid frequency); band power over a channel reads ACLR's channel power; the peak search
+// walks the two tones and skips the window's sidelobes; delta mode reads M2 against M1.
+TEST(Markers, ToneChannelAndPeakReadouts) {
+    const int64_t fs = 122'880'000;
+    const int N = 8192;
+    const double bin = fs / double(N);
+    const cWaveform carrier = BandNoise(fs, 1 << 18, 9e6, 20e6, -30.0);
+    const cWaveform w = SignalWave(1 << 18, fs, [&](int k) {
+        return cd(carrier.I[k], carrier.Q[k]) + Tone(0.5, 3000.25, N, k) + Tone(0.05, -2000, N, k);
+    });
+    cSpectrumTrace t = Trace(w, N);
+    cMeasurements m;
+    m.SelectAclrBandwidth(kCmdAclr20);
+    m.Measure(t, 0.0);
+
+    MarkerSettings s;
+    s.frequencyHz[0] = 3000 * bin;  // near the tone, not on its peak point
+    s.frequencyHz[2] = -2000.3 * bin;
+    s.delta = true;
+    const std::vector<MarkerReading> r = MeasureSpectrumMarkers(t, s);
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[0].number, 1);
+    EXPECT_EQ(r[1].number, 3);
+    EXPECT_EQ(r[0].point, N / 2 + 3000);
+    EXPECT_NEAR(r[0].markerPowerDb, t.markerPower, 0.01);  // the tone measurement's reading
+    EXPECT_NEAR(r[0].markerPowerDb, Db(0.5), 0.05);
+    EXPECT_NEAR(r[0].peakFrequencyHz, t.peakFrequency, 1e-6);
+    EXPECT_NEAR(r[0].peakFrequencyHz, 3000.25 * bin, 0.05 * bin);
+    EXPECT_EQ(r[1].point, N / 2 - 2000);
+    EXPECT_DOUBLE_EQ(*r[1].deltaHz, -5000 * bin);
+    EXPECT_DOUBLE_EQ(*r[1].deltaDb, r[1].levelDb - r[0].levelDb);
+
+    // The ACLR channels: 20 MHz spacing, 0.903 of it integrated.
+    const double width = 20e6 * 0.903;
+    EXPECT_NEAR(*BandPowerDb(t, 0, width), m.results.aclrDb[0], 0.01);
+    EXPECT_NEAR(*BandPowerDb(t, 20e6, width), m.results.aclrDb[2], 0.01);
+    EXPECT_FALSE(BandPowerDb(t, 60e6, width).has_value());  // runs past the trace
+
+    const int all0 = 0, all1 = t.pointCount - 1;
+    const int top = HighestPeak(t, all0, all1);
+    EXPECT_EQ(top, N / 2 + 3000);
+    EXPECT_EQ(NextLowerPeak(t, top, all0, all1), N / 2 - 2000);
+    // Left of the strong tone within a span below the carrier: the weak tone.
+    EXPECT_EQ(NextPeak(t, top, -1, N / 2 - 2500, N / 2 - 1000), N / 2 - 2000);
+    EXPECT_EQ(HighestPeak(t, N / 2 + 3100, N / 2 + 3200), -1);  // sidelobes only
+}
+
+// White noise of power P reads P - 10 log10(fs) dB/Hz under every window.
+class NoiseDensity : public testing::TestWithParam<WindowType> {};
+
+TEST_P(NoiseDensity, ReadsThePowerOverTheRate) {
+    const int64_t fs = 30'720'000;
+    std::mt19937 g(11);
+    std::normal_distribution<double> n(0.0, 0.01);  // P = 2e-4 (complex)
+    const cWaveform w = SignalWave(1 << 20, fs, [&](int) { return cd(n(g), n(g)); });
+    const cSpectrumTrace t = Trace(w, 4096, GetParam());
+    for (double f : {-5e6, 0.0, 7e6})
+        EXPECT_NEAR(NoiseDensityDbHz(t, f, 3e6), 10 * std::log10(2e-4 / fs), 0.1) << f;
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, NoiseDensity,
+                         testing::Values(kWindowRect, kWindowHann, kWindowBlackmanHarris,
+                                         kWindowBartlett));
 
 }  // namespace

@@ -64,6 +64,7 @@ std::optional<ParsedArguments> ParseArguments(const std::vector<std::string>& ar
                 }
             }
             parsed.options[a] = value;
+            parsed.all[a].push_back(value);
         } else {
             parsed.positional.push_back(a);
         }

@@ -15,11 +15,17 @@ struct OptionSpec {
 
 struct ParsedArguments {
     std::vector<std::string> positional;
-    std::map<std::string, std::string> options;  // present options; "" for flags
+    std::map<std::string, std::string> options;  // present options (the last value); "" for flags
+    std::map<std::string, std::vector<std::string>> all;  // every value of each, in order
     bool Has(const std::string& name) const { return options.count(name) != 0; }
     std::string Get(const std::string& name, const std::string& fallback = "") const {
         auto it = options.find(name);
         return it == options.end() ? fallback : it->second;
+    }
+    // Every value an option was given, for the options that may repeat.
+    std::vector<std::string> GetAll(const std::string& name) const {
+        auto it = all.find(name);
+        return it == all.end() ? std::vector<std::string>{} : it->second;
     }
 };
 

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "cli/arguments.h"
+#include "cli/marker_readouts.h"
 #include "cli/spectrogram_command.h"
 #include "cli/verb_support.h"
 #include "display/frequency_plot.h"
@@ -462,6 +463,7 @@ void WholeFigureJson(const WholeCaptureFigures& f, JsonWriter& j) {
 int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.positional.size() != 1) Fail("measure needs one FILE");
     const std::string& path = a.positional[0];
+    const MarkerRequest markers = MarkerRequestOrFail(a);  // before a long pass, not after
     Loaded l;
     SpectrumRun run;
     std::optional<WholeCaptureFigures> whole;
@@ -494,10 +496,15 @@ int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
         LoadOrFail(path, a, l, err);
         RunSpectrum(a, l.wave, run, 1600, 1000, nullptr);
     }
+    const cSpectrumTrace& trace = run.engine.trace;
+    const double offset = run.engine.dbmOffsetDb;
     if (a.Has("--json")) {
         MeasurementView view{path,   run.view, run.frames,
                              run.f0, run.f1,   l.wave.recording.centreFrequencyHz};
-        if (whole) view.more = [&](JsonWriter& j) { WholeFigureJson(*whole, j); };
+        view.more = [&](JsonWriter& j) {
+            if (whole) WholeFigureJson(*whole, j);
+            MarkerJson(trace, offset, markers, j);
+        };
         WriteMeasurementsJson(run.engine, view, out);
     } else {
         // The panels' lines as the window shows them.
@@ -517,6 +524,7 @@ int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
         for (const PanelText& line : panels.left)
             out << line.text << "\n";
         if (whole) WholeFigureLines(*whole, out);
+        MarkerLines(trace, offset, markers, out);
     }
     const bool maskFailed =
         run.engine.measurements.settings.MaskOn() && !run.engine.measurements.mask.pass;
@@ -623,8 +631,11 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
 int RunMeasure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     return RunVerb(
-        args, Join(Join(kLoadOptions, kMeasureOptions), {{"--whole", false, false}}),
+        args,
+        Join(Join(Join(kLoadOptions, kMeasureOptions), kMarkerOptions),
+             {{"--whole", false, false}}),
         std::string("usage: qrvn measure FILE [options]\n") + kLoadHelp + kMeasureOptionsHelp +
+            kMarkerHelp +
             "  --whole         average the spectrum over every frame of a binary file of\n"
             "                  any size, and add its RMS, peak, crest factor and CCDF\n"
             "                  (progress on stderr when it is a terminal)\n"

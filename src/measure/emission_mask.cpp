@@ -63,6 +63,15 @@ double cEmissionMask::Evaluate(const std::vector<Point>& t, double f) {
     return a.y + (b.y - a.y) * (f - a.x) / (b.x - a.x);
 }
 
+std::optional<double> ChannelPowerLinear(const std::vector<float>& power, int pointCount, int c,
+                                         int h) {
+    if (h < 0 || c < h || c >= pointCount - h) return std::nullopt;
+    double sum = 0.0;
+    for (int i = c - h; i <= c + h; ++i)
+        sum += power[static_cast<size_t>(i)];
+    return sum;
+}
+
 void cEmissionMask::AdjacentChannelPower(const std::vector<float>& power, int pointCount, float df,
                                          double spacingHz, double widthRatio) {
     aclrDb.clear();
@@ -74,11 +83,8 @@ void cEmissionMask::AdjacentChannelPower(const std::vector<float>& power, int po
     const int c0 = pointCount / 2;
     for (int k = 0; k < channels; ++k) {
         const int c = RoundHalfAway(offsets[k] / df) + c0;
-        if (c < h || c >= pointCount - h) continue;
-        double sum = 0.0;
-        for (int i = c - h; i <= c + h; ++i)
-            sum += power[static_cast<size_t>(i)];
-        aclrDb.push_back(static_cast<float>(10.0 * std::log10(sum)));
+        if (const std::optional<double> sum = ChannelPowerLinear(power, pointCount, c, h))
+            aclrDb.push_back(static_cast<float>(10.0 * std::log10(*sum)));
     }
 }
 

@@ -3,6 +3,7 @@
 // the offset from the carrier centre, the adjacent channel powers, and the check of a trace
 // against the limit after integrating it over the measurement bandwidth.
 
+#include <optional>
 #include <vector>
 
 #include "measure/measure_settings.h"
@@ -11,6 +12,12 @@
 constexpr int kErrResolutionTooCoarse = 0x10000044;
 // BuildMask result for an unknown mask number.
 constexpr int kErrUnknownMask = 71;
+
+// The linear power of points c − h … c + h of a trace of pointCount points: a channel as the
+// adjacent channel powers and the markers' band power integrate it. Empty when the channel
+// does not lie wholly in the trace.
+std::optional<double> ChannelPowerLinear(const std::vector<float>& power, int pointCount, int c,
+                                         int h);
 
 // Mask number (1 .. 5) of a mask type command, 0 for none.
 int MaskNumberForType(int maskType);

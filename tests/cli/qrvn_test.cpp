@@ -600,3 +600,71 @@ TEST_F(Qrvn, SpectrogramRowsAxesAndPicture) {
 }
 
 }  // namespace
+
+namespace {
+
+// Markers, band power and noise density in the text and the JSON; the marker on the tone reads
+// what the tone measurement reads; bad requests are refused before any reading.
+TEST_F(Qrvn, MarkersBandPowerAndNoiseDensity) {
+    std::mt19937 g(5);
+    std::normal_distribution<double> noise(0.0, 0.001);
+    const std::string file = Save("tone_30.72MSPS.bin", 1 << 18, [&](int k) {
+        return Tone(0.5, 1.875e6, k) + cd(noise(g), noise(g));
+    });
+    const std::vector<std::string> ask = {"measure",
+                                          file,
+                                          "--marker",
+                                          "1.875e6",
+                                          "--marker",
+                                          "-3e6",
+                                          "--marker-delta",
+                                          "--band-power",
+                                          "1.875e6:200e3",
+                                          "--noise-density",
+                                          "5e6",
+                                          "--dbm-offset",
+                                          "30"};
+    std::vector<std::string> json = ask;
+    json.push_back("--json");
+    Result r = Run(json);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QJsonObject o = Json(r.out).object();
+    const QJsonArray markers = o["markers"].toArray();
+    ASSERT_EQ(markers.size(), 2);
+    const QJsonObject m1 = markers[0].toObject(), m2 = markers[1].toObject();
+    EXPECT_NEAR(m1["frequency_hz"].toDouble(), 1.875e6, 1.0);
+    EXPECT_NEAR(m1["marker_power_db"].toDouble(), o["marker_power_db"].toDouble(), 0.01);
+    EXPECT_NEAR(m1["marker_power_db"].toDouble(), -6.02, 0.05);
+    EXPECT_DOUBLE_EQ(m1["level_dbm"].toDouble(), m1["level_dbfs"].toDouble() + 30);
+    EXPECT_NEAR(m2["delta_hz"].toDouble(), -4.875e6, 2e3);
+    const QJsonObject band = o["band_power"].toArray()[0].toObject();
+    EXPECT_NEAR(band["power_db"].toDouble(), -6.02, 0.05);
+    // Noise of 2e-6 (complex) over 30.72 MHz: -131.9 dB/Hz.
+    const QJsonObject density = o["noise_density"].toArray()[0].toObject();
+    EXPECT_NEAR(density["db_per_hz"].toDouble(), 10 * std::log10(2e-6 / kFs), 0.3);
+    EXPECT_EQ(density["width_hz"].toDouble(), kFs / 100);
+
+    r = Run(ask);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_PRED2(Contains, r.out, "M1: 1.875 MHz, ");
+    EXPECT_PRED2(Contains, r.out, "M2: -3 MHz, ");
+    EXPECT_PRED2(Contains, r.out, ", delta to M1 -4.875 MHz, ");
+    EXPECT_PRED2(Contains, r.out, "Band power at 1.875 MHz over 200 kHz: ");
+    EXPECT_PRED2(Contains, r.out, "Noise density at 5 MHz over 307.2 kHz: ");
+
+    for (const auto& [extra, message] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--marker", "1", "--marker", "2", "--marker", "3", "--marker", "4", "--marker", "5"},
+              "at most four markers"},
+             {{"--marker", "1MHz"}, "--marker takes a frequency in Hz: '1MHz'"},
+             {{"--band-power", "1e6"}, "--band-power takes F:WIDTH"},
+             {{"--noise-density", "1e6:-5"}, "--noise-density takes F[:WIDTH]"}}) {
+        std::vector<std::string> call = {"measure", file};
+        call.insert(call.end(), extra.begin(), extra.end());
+        r = Run(call);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_PRED2(Contains, r.err, message);
+    }
+}
+
+}  // namespace
