@@ -82,24 +82,20 @@ using Frame = cBatchFft::LaneFrame;
 
 // Columns j … j+7 of eight rows of eight: the 8 × 8 transpose in registers.
 inline __attribute__((always_inline)) void Transpose(V (&x)[8]) {
-    typedef int M __attribute__((vector_size(32)));
-    const M lo = {0, 8, 1, 9, 4, 12, 5, 13}, hi = {2, 10, 3, 11, 6, 14, 7, 15};
-    const M lo2 = {0, 1, 8, 9, 4, 5, 12, 13}, hi2 = {2, 3, 10, 11, 6, 7, 14, 15};
-    const M lo4 = {0, 1, 2, 3, 8, 9, 10, 11}, hi4 = {4, 5, 6, 7, 12, 13, 14, 15};
     V t[8], u[8];
     for (int r = 0; r < 8; r += 2) {
-        t[r] = __builtin_shuffle(x[r], x[r + 1], lo);
-        t[r + 1] = __builtin_shuffle(x[r], x[r + 1], hi);
+        t[r] = __builtin_shufflevector(x[r], x[r + 1], 0, 8, 1, 9, 4, 12, 5, 13);
+        t[r + 1] = __builtin_shufflevector(x[r], x[r + 1], 2, 10, 3, 11, 6, 14, 7, 15);
     }
     for (int r = 0; r < 8; r += 4) {
-        u[r] = __builtin_shuffle(t[r], t[r + 2], lo2);
-        u[r + 1] = __builtin_shuffle(t[r], t[r + 2], hi2);
-        u[r + 2] = __builtin_shuffle(t[r + 1], t[r + 3], lo2);
-        u[r + 3] = __builtin_shuffle(t[r + 1], t[r + 3], hi2);
+        u[r] = __builtin_shufflevector(t[r], t[r + 2], 0, 1, 8, 9, 4, 5, 12, 13);
+        u[r + 1] = __builtin_shufflevector(t[r], t[r + 2], 2, 3, 10, 11, 6, 7, 14, 15);
+        u[r + 2] = __builtin_shufflevector(t[r + 1], t[r + 3], 0, 1, 8, 9, 4, 5, 12, 13);
+        u[r + 3] = __builtin_shufflevector(t[r + 1], t[r + 3], 2, 3, 10, 11, 6, 7, 14, 15);
     }
     for (int c = 0; c < 4; ++c) {
-        x[c] = __builtin_shuffle(u[c], u[c + 4], lo4);
-        x[c + 4] = __builtin_shuffle(u[c], u[c + 4], hi4);
+        x[c] = __builtin_shufflevector(u[c], u[c + 4], 0, 1, 2, 3, 8, 9, 10, 11);
+        x[c + 4] = __builtin_shufflevector(u[c], u[c + 4], 4, 5, 6, 7, 12, 13, 14, 15);
     }
 }
 
