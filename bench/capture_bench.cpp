@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "generated_capture.h"
 #include "measure/whole_capture.h"
 #include "waveform/capture_source.h"
 #include "waveform/waveform.h"
@@ -25,27 +26,14 @@ int64_t CaptureBytes() {
     return (gb ? std::atoll(gb) : 4) << 30;
 }
 
-// Noise in [-0.5, 0.5) written in full (not sparse), made once.
+// Noise in [-0.5, 0.5), made once.
 const std::string& Capture() {
-    static const std::string path = [] {
-        const std::string p =
-            (std::filesystem::temp_directory_path() / "qrvn_bench_capture_10MSPS.cf32").string();
-        std::error_code ec;
-        if (std::filesystem::file_size(p, ec) != static_cast<uintmax_t>(CaptureBytes())) {
-            std::vector<float> block(1 << 22);
+    static const std::string path =
+        GeneratedCapture("qrvn_bench_capture_10MSPS.cf32", CaptureBytes(), [](auto& block) {
             std::mt19937 rng(1);
             for (float& v : block)
                 v = static_cast<float>(rng() % 65536) / 65536.0f - 0.5f;
-            std::ofstream f(p, std::ios::binary | std::ios::trunc);
-            for (int64_t left = CaptureBytes(); left > 0;) {
-                const auto n = static_cast<std::streamsize>(
-                    std::min<int64_t>(left, int64_t(block.size() * 4)));
-                f.write(reinterpret_cast<const char*>(block.data()), n);
-                left -= n;
-            }
-        }
-        return p;
-    }();
+        });
     return path;
 }
 

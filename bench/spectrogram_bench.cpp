@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "display/spectrogram_plot.h"
+#include "generated_capture.h"
 #include "waveform/capture_source.h"
 #include "waveform/file_types.h"
 #include "workers/spectrogram_tiles.h"
@@ -30,15 +31,10 @@ int64_t CaptureBytes() {
     return (gb ? std::atoll(gb) : 1) << 30;
 }
 
-// Noise with a tone, written in full (not sparse), made once.
+// Noise with a tone, made once.
 const std::string& Capture() {
-    static const std::string path = [] {
-        const std::string p =
-            (std::filesystem::temp_directory_path() / "qrvn_bench_spectrogram_10MSPS.cf32")
-                .string();
-        std::error_code ec;
-        if (std::filesystem::file_size(p, ec) != static_cast<uintmax_t>(CaptureBytes())) {
-            std::vector<float> block(1 << 22);
+    static const std::string path =
+        GeneratedCapture("qrvn_bench_spectrogram_10MSPS.cf32", CaptureBytes(), [](auto& block) {
             std::mt19937 rng(1);
             for (size_t k = 0; k < block.size(); k += 2) {
                 const double phase = 0.3 * static_cast<double>(k / 2);
@@ -47,16 +43,7 @@ const std::string& Capture() {
                 block[k + 1] = static_cast<float>(rng() % 65536) / 262144.0f +
                                static_cast<float>(0.3 * std::sin(phase));
             }
-            std::ofstream f(p, std::ios::binary | std::ios::trunc);
-            for (int64_t left = CaptureBytes(); left > 0;) {
-                const auto n = static_cast<std::streamsize>(
-                    std::min<int64_t>(left, int64_t(block.size() * 4)));
-                f.write(reinterpret_cast<const char*>(block.data()), n);
-                left -= n;
-            }
-        }
-        return p;
-    }();
+        });
     return path;
 }
 

@@ -1132,21 +1132,23 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+// A sparse file of bytes whose last bytes are tail: a large capture that costs no disk.
+void WriteSparseCapture(const std::string& path, int64_t bytes, const std::string& tail) {
+    std::ofstream f(path, std::ios::binary);
+    f.seekp(bytes - int64_t(tail.size()));
+    f.write(tail.data(), std::streamsize(tail.size()));
+}
+
 // A sparse capture of 75,000,000 cf32 samples (beyond the working limit) with a tone in its
 // last 65,536: the strip fills with its overview on a worker while the window stays live; a
 // range dragged on the strip or typed under Capture > Load Range… becomes the working
 // waveform, named by its times and numbered from the start of the file; a range past the end
 // changes nothing, and the file is never saved over.
 TEST_F(Frame, ACaptureBeyondTheLimitShowsItsOverviewAndLoadsRanges) {
-    const std::string tone = Tone("tail_1MSPS.cf32", 65536, kFileCf32Le);
-    const std::string tail = Slurp(tone);
+    const std::string tail = Slurp(Tone("tail_1MSPS.cf32", 65536, kFileCf32Le));
     const std::string path = Path("rec_1MSPS.cf32");
     constexpr int64_t kSamples = 75'000'000;
-    {
-        std::ofstream f(path, std::ios::binary);
-        f.seekp(kSamples * 8 - int64_t(tail.size()));
-        f.write(tail.data(), std::streamsize(tail.size()));
-    }
+    WriteSparseCapture(path, kSamples * 8, tail);
     auto f = Start({path});
     CCaptureStrip* strip = f->CaptureStrip();
     ASSERT_FALSE(f->CaptureDock()->isHidden());
@@ -1325,11 +1327,7 @@ TEST_F(Frame, TheSpectrogramOfALargeCaptureCoversTheFileAndLoadsABox) {
     const std::string tail = Slurp(Tone("tail_1MSPS.cf32", 65536, kFileCf32Le));
     const std::string path = Path("rec_1MSPS.cf32");
     constexpr int64_t kSamples = 65'000'000;
-    {
-        std::ofstream f(path, std::ios::binary);
-        f.seekp(kSamples * 8 - int64_t(tail.size()));
-        f.write(tail.data(), std::streamsize(tail.size()));
-    }
+    WriteSparseCapture(path, kSamples * 8, tail);
     auto f = Start({path});
     f->resize(900, 600);
     f->show();
