@@ -4,6 +4,7 @@
 
 #include "cli/verb_support.h"
 #include "display/json_writer.h"
+#include "display/marker_table.h"
 #include "display/value_format.h"
 #include "spectrum/power_trace.h"
 
@@ -107,20 +108,8 @@ void MarkerJson(const cSpectrumTrace& trace, double offset, const MarkerRequest&
     const std::vector<MarkerReading> readings = MeasureSpectrumMarkers(trace, request.markers);
     if (!readings.empty()) {
         j.BeginArray("markers");
-        for (const MarkerReading& m : readings) {
-            j.BeginObject();
-            j.Field("number", static_cast<double>(m.number));
-            j.Field("frequency_hz", m.frequencyHz);
-            j.Field("level_dbfs", m.levelDb);
-            j.Field("level_dbm", m.levelDb + offset);
-            j.Field("marker_power_db", m.markerPowerDb);
-            j.Field("centroid_frequency_hz", m.peakFrequencyHz);
-            if (m.deltaHz) {
-                j.Field("delta_hz", *m.deltaHz);
-                j.Field("delta_db", *m.deltaDb);
-            }
-            j.EndObject();
-        }
+        for (const MarkerReading& m : readings)
+            WriteMarkerJson(j, m, offset);
         j.EndArray();
     }
     if (!request.bands.empty()) {
