@@ -74,6 +74,16 @@ QString cCommandChannel::Measurements() {
     return Reply(QString::fromStdString(frame_->ChannelMeasurements(call)), call.error);
 }
 
+QString cCommandChannel::Markers() {
+    CMainFrame::ChannelCall call;
+    return Reply(QString::fromStdString(frame_->ChannelMarkers(call)), call.error);
+}
+
+bool cCommandChannel::SetMarker(int n, double position) {
+    CMainFrame::ChannelCall call;
+    return Reply(frame_->ChannelSetMarker(n, position, call), call.error);
+}
+
 bool cCommandChannel::Render(const QString& png, int width, int height) {
     CMainFrame::ChannelCall call;
     return Reply(frame_->ChannelRender(png.toStdString(), width, height, call), call.error);

@@ -41,6 +41,10 @@ public slots:
     // A qrvn edit step; returns the tool's code (0 done).
     int RunTool(const QString& step);
     QString Measurements();
+    // The marker table of the plot shown, as JSON.
+    QString Markers();
+    // Marker n (1 … 4) at position in the plot's unit (Hz, sample number, dB); NaN: off.
+    bool SetMarker(int n, double position);
     bool Render(const QString& png, int width, int height);
 
 signals:

@@ -81,6 +81,11 @@ constexpr int kCmdLoadRange = 32900;
 // View: the spectrogram's FFT settings, its grey colour map, and its pane in the 4-up view.
 constexpr int kCmdSpectrogramSettings = 32910, kCmdSpectrogramGrey = 32911,
               kCmdSpectrogramInMulti = 32912;
+// View: the markers of the plot shown and their table.
+constexpr int kCmdMarkerPlace = 32920, kCmdMarkerPeak = 32921, kCmdMarkerNextLeft = 32922,
+              kCmdMarkerNextRight = 32923, kCmdMarkerNextLower = 32924, kCmdMarkerDelete = 32925,
+              kCmdMarkerDeleteAll = 32926, kCmdMarkerDelta = 32927, kCmdMarkerWidths = 32928,
+              kCmdMarkerTable = 32929;
 
 // The groups whose entries carry one check mark between them.
 inline constexpr int kFileTypeCommands[] = {kFileAsciiIQLines,

@@ -149,6 +149,8 @@ int CMainFrame::LoadCaptureRange(int64_t first, int64_t count) {
         return result;
     }
     AdoptLoadedWaveform(loaded, path);
+    // Time markers count the samples of the range they were placed on.
+    view->timeMarkers = {};
     SetModified(false);
     SetTitleFromPath(RangeTitle(path, first, count, mainWave.sampleRate));
     ShowDecodeSettings();

@@ -159,6 +159,7 @@ int CMainFrame::NewWaveform() {
         return 1;
     }
     currentFileName = "New Waveform";
+    view->ClearMarkers();
     readFileType_ = 0;
     rateSource_ = "new";
     // A type that came from a file's name or metadata was for that file only.
@@ -224,6 +225,7 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent,
         return result;
     }
     AdoptLoadedWaveform(loaded, path);
+    view->ClearMarkers();  // they marked the previous file
     SetModified(false);
     if (addToRecent) AddRecentFile(path);
     SetTitleFromPath(path);

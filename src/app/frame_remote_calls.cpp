@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 
 #include "app/main_frame.h"
@@ -241,6 +242,26 @@ std::string CMainFrame::MeasurementsJson() {
 
 std::string CMainFrame::ChannelMeasurements(ChannelCall& call) {
     return RunForChannel(false, call, [&] { return MeasurementsJson(); });
+}
+
+std::string CMainFrame::ChannelMarkers(ChannelCall& call) {
+    return RunForChannel(false, call, [&] {
+        std::unique_lock<std::mutex> lock(waveLock_, std::defer_lock);
+        if (WorkerRunning()) lock.lock();
+        return view->MarkerTableNow().json;
+    });
+}
+
+bool CMainFrame::ChannelSetMarker(int number, double position, ChannelCall& call) {
+    return RunForChannel(false, call, [&] {
+        std::unique_lock<std::mutex> lock(waveLock_, std::defer_lock);
+        if (WorkerRunning()) lock.lock();
+        std::string why;
+        const std::optional<double> at =
+            std::isnan(position) ? std::nullopt : std::optional<double>(position);
+        if (!view->SetMarker(number, at, why)) call.error = why;
+        return call.error.empty();
+    });
 }
 
 bool CMainFrame::ChannelRender(const std::string& path, int W, int H, ChannelCall& call) {

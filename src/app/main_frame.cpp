@@ -1,5 +1,7 @@
 #include "app/main_frame.h"
 
+#include "app/marker_dock.h"
+
 #include <unistd.h>
 
 #include <QAction>
@@ -81,6 +83,7 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
     RegisterWorkerCommands();
     RegisterCaptureCommands();
     RegisterSpectrogramCommands();
+    RegisterMarkerCommands();
     BuildMenus(
         menuBar(), MainMenuLayout(), [this](int id) { OnCommand(id); }, actions_);
     recentMenu_ = menuBar()->findChild<QMenu*>("Recent Files");
@@ -172,6 +175,10 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
 }
 
 CMainFrame::~CMainFrame() {
+    // The docks hide as the window goes; nothing of the frame may answer them by then.
+    disconnect(markerDock_, nullptr, this, nullptr);
+    view->onMarkersChanged = nullptr;
+    view->spectrogram->onPainted = nullptr;
     StopOverview();
     stopRequest = true;
     if (workerThread_.joinable()) workerThread_.join();

@@ -30,6 +30,7 @@
 #include "workers/worker_link.h"
 
 class CCaptureStrip;
+class CMarkerDock;
 class CDlgFIRdesign;
 class QDockWidget;
 class cCaptureSource;
@@ -163,6 +164,11 @@ public:
     // asking about unsaved edits); says why not and keeps the waveform when it cannot.
     // Returns 0 or an error code.
     int LoadCaptureRange(int64_t first, int64_t count);
+    // The markers of the plot shown, as JSON; SetMarker puts marker n (1 … 4) at position in
+    // the plot's unit (Hz, sample number, dB; NaN takes it off).
+    std::string ChannelMarkers(ChannelCall& call);
+    bool ChannelSetMarker(int number, double position, ChannelCall& call);
+    CMarkerDock* MarkerDock() const { return markerDock_; }
     // The strip that shows a capture larger than a waveform holds (hidden otherwise).
     CCaptureStrip* CaptureStrip() const { return captureStrip_; }
     QDockWidget* CaptureDock() const { return captureDock_; }
@@ -183,6 +189,12 @@ private:
     void RegisterWorkerCommands();
     void RegisterCaptureCommands();
     void RegisterSpectrogramCommands();
+    void RegisterMarkerCommands();
+    // The table's rows from the plot shown (when the table is visible); lockHeld: the caller
+    // holds the samples' lock (the view's paint).
+    void RefreshMarkerTable(bool lockHeld);
+    CMarkerDock* markerDock_ = nullptr;
+    bool markerTableOffered_ = false;  // the table appeared with the first marker, or was asked for
     // What the spectrogram shows: the whole capture behind an unedited range of it, else a
     // copy of the working waveform (taken again when the samples change). While a worker
     // holds the samples, the last source stands.

@@ -208,6 +208,18 @@ const std::vector<MenuEntry>& MainMenuLayout() {
                           Chk("Grey Spectrogram Colours", kCmdSpectrogramGrey),
                           Chk("Spectrogram in Multi-overview", kCmdSpectrogramInMulti),
                           Sep(),
+                          Head("---Markers---"),
+                          Cmd("Place Marker at Mouse", kCmdMarkerPlace),
+                          Cmd("Marker to Peak", kCmdMarkerPeak),
+                          Cmd("Marker to Next Peak Left", kCmdMarkerNextLeft),
+                          Cmd("Marker to Next Peak Right", kCmdMarkerNextRight),
+                          Cmd("Marker to Next Lower Peak", kCmdMarkerNextLower),
+                          Cmd("Delete Marker", kCmdMarkerDelete),
+                          Cmd("Delete All Markers", kCmdMarkerDeleteAll),
+                          Chk("Marker Delta (M2 to M4 against M1)", kCmdMarkerDelta),
+                          Cmd("Marker Band Power and Noise Widths\u2026", kCmdMarkerWidths),
+                          Chk("Marker Table", kCmdMarkerTable),
+                          Sep(),
                           Chk("Phase (frequency domain)", kCmdPhaseDisplay)}),
             Pop("&Processed Views",
                 {Head("---File Monitoring---"), Chk("Reload External updates", kCmdMonitorReload),
@@ -314,9 +326,16 @@ void BuildMenus(QMenuBar* bar, const std::vector<MenuEntry>& layout,
                 const std::function<void(int)>& onCommand, std::map<int, QAction*>& actions) {
     for (const MenuEntry& popup : layout)
         Fill(AddPopup(bar, popup.text), popup.children, onCommand, actions);
-    const std::pair<int, QKeySequence> keys[] = {{kCmdNew, QKeySequence(Qt::CTRL | Qt::Key_N)},
-                                                 {kCmdOpen, QKeySequence(Qt::CTRL | Qt::Key_O)},
-                                                 {kCmdSave, QKeySequence(Qt::CTRL | Qt::Key_S)}};
+    const std::pair<int, QKeySequence> keys[] = {
+        {kCmdNew, QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {kCmdOpen, QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {kCmdSave, QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {kCmdMarkerPlace, QKeySequence(Qt::Key_M)},
+        {kCmdMarkerPeak, QKeySequence(Qt::Key_P)},
+        {kCmdMarkerNextLeft, QKeySequence(Qt::CTRL | Qt::Key_Left)},
+        {kCmdMarkerNextRight, QKeySequence(Qt::CTRL | Qt::Key_Right)},
+        {kCmdMarkerNextLower, QKeySequence(Qt::Key_L)},
+        {kCmdMarkerDelete, QKeySequence(Qt::Key_Delete)}};
     for (const auto& [id, key] : keys)
         if (actions.count(id)) actions[id]->setShortcut(key);
 }

@@ -164,12 +164,14 @@ QImage CSpectrogramView::Render(int W, int H) {
     if (dragging_ || !box_.isNull()) d.box = box_;
     QPainter p(&image);
     DrawSpectrogram(p, W, H, d);
+    DrawMarkerFlags(p, W, H);
     return image;
 }
 
 void CSpectrogramView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawImage(0, 0, Render(width(), height()));
+    if (onPainted) onPainted();
 }
 
 double CSpectrogramView::SampleAt(int y) const {
@@ -201,6 +203,17 @@ void CSpectrogramView::mousePressEvent(QMouseEvent* event) {
     }
     if (event->button() != Qt::LeftButton) return;
     pressAt_ = event->position().toPoint();
+    // Ctrl+click places a marker; a press on a marker's point takes it; either drags it.
+    if (event->modifiers() & Qt::ControlModifier) {
+        draggedMarker_ = selectedMarker = MarkerToPlace(markerHz, selectedMarker);
+        MoveMarkerTo(draggedMarker_, pressAt_);
+        return;
+    }
+    if (const int m = MarkerNear(pressAt_)) {
+        draggedMarker_ = selectedMarker = m;
+        update();
+        return;
+    }
     dragging_ = true;
     selecting_ = event->modifiers() & Qt::ShiftModifier;
     box_ = QRect();
@@ -208,6 +221,9 @@ void CSpectrogramView::mousePressEvent(QMouseEvent* event) {
 
 void CSpectrogramView::mouseMoveEvent(QMouseEvent* event) {
     mouseAt_ = event->position().toPoint();
+    hoverValid_ = true;
+    if (draggedMarker_ && (event->buttons() & Qt::LeftButton))
+        MoveMarkerTo(draggedMarker_, mouseAt_);
     if (dragging_) {
         box_ = QRect(pressAt_, mouseAt_).normalized();
         update();
@@ -236,6 +252,10 @@ void CSpectrogramView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CSpectrogramView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && draggedMarker_) {
+        draggedMarker_ = 0;
+        return;
+    }
     if (event->button() != Qt::LeftButton || !dragging_) return;
     dragging_ = false;
     const QRect box = QRect(pressAt_, event->position().toPoint()).normalized();
@@ -270,7 +290,33 @@ void CSpectrogramView::wheelEvent(QWheelEvent* event) {
         ShiftLevels(step, 0);
 }
 
+void CSpectrogramView::leaveEvent(QEvent*) { hoverValid_ = false; }
+
 void CSpectrogramView::keyPressEvent(QKeyEvent* event) {
+    // A selected marker takes the arrows: a bin left or right, a row of the hop grid up or down.
+    const size_t sel = static_cast<size_t>(std::max(selectedMarker, 1) - 1);
+    if (selectedMarker > 0 && markerHz[sel] && markerSample[sel]) {
+        const double bin = source_.sampleRateHz / settings_.fftSize;
+        const double row = static_cast<double>(settings_.Hop());
+        const double last = std::max(0.0, static_cast<double>(source_.total - 1));
+        bool moved = true;
+        switch (event->key()) {
+            case Qt::Key_Left: *markerHz[sel] -= bin; break;
+            case Qt::Key_Right: *markerHz[sel] += bin; break;
+            case Qt::Key_Up:
+                markerSample[sel] = std::clamp(*markerSample[sel] - row, 0.0, last);
+                break;
+            case Qt::Key_Down:
+                markerSample[sel] = std::clamp(*markerSample[sel] + row, 0.0, last);
+                break;
+            case Qt::Key_Escape: selectedMarker = 0; break;
+            default: moved = false; break;
+        }
+        if (moved) {
+            update();
+            return;
+        }
+    }
     const double span = f1_ - f0_;
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     const bool control = event->modifiers() & Qt::ControlModifier;

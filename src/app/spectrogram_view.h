@@ -14,8 +14,12 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 
+#include "display/marker_overlay.h"
+#include "display/marker_table.h"
 #include "display/spectrogram_plot.h"
 #include "workers/spectrogram_tiles.h"
 
@@ -76,6 +80,20 @@ public:
     // The box chosen with Shift+drag (empty when none), and its menu.
     QRect SelectedBox() const { return box_; }
     QMenu* BoxMenu() const { return boxMenu_; }
+    // Markers M1 … M4, each at a time (source samples) and a frequency, read from the frame
+    // on the hop grid that starts at or before its time. Ctrl+click places one, a drag moves
+    // it, the arrows move the selected one by a bin or a row (Escape lets go of it).
+    MarkerPositions markerSample, markerHz;
+    int selectedMarker = 0;
+    bool markerDelta = false;
+    std::string MarkerCommand(MarkerAction action);
+    // Puts marker number at frequency hz, at its time or the middle of the time shown.
+    bool SetMarker(int number, std::optional<double> hz, std::string& why);
+    void ClearMarkers();
+    MarkerTable MarkerTableNow();
+    // After each paint (the frame's marker table follows).
+    std::function<void()> onPainted;
+
     // The picture the window shows at W × H (tiles as they are now).
     QImage Render(int W, int H);
     const SpectrogramScreen& Screen() const { return screen_; }
@@ -88,8 +106,23 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
+    // The marker whose point is within a few pixels of p, or 0.
+    int MarkerNear(QPoint p) const;
+    void MoveMarkerTo(int number, QPoint p);
+    void DrawMarkerFlags(QPainter& p, int W, int H) const;
+    // Powers (linear) of the frame on the hop grid at or before sample; empty when it cannot
+    // be read. Kept until the source or the settings change.
+    const std::vector<float>& FrameAt(double sample);
+    std::map<int64_t, std::vector<float>> frames_;
+    const void* framesSource_ = nullptr;
+    uint64_t framesGeneration_ = 0;
+    SpectrogramSettings framesSettings_;
+    int draggedMarker_ = 0;
+    bool hoverValid_ = false;
+
     void Refresh();  // the source, then a new screen
     // Source sample and frequency under widget point (x, y).
     double SampleAt(int y) const;

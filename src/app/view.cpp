@@ -40,6 +40,7 @@ CView::CView(cWaveform* wave, const std::atomic<bool>* stopRequest, QWidget* par
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(320, 200);
+    setMouseTracking(true);  // a marker is placed where the mouse is
     spectrogram = new CSpectrogramView(this);
     spectrogram->hide();
 }
@@ -214,6 +215,8 @@ void CView::DrawView(QPainter& p, int W, int H) {
     d.centreY = centreY;
     d.phaseDisplay = phaseDisplay;
     DrawKind(engine, p, W, H, *wave_, d);
+    if (const MarkerPositions* at = ShownMarkers())
+        DrawMarkers(engine, p, W, H, *wave_, d, *at, selectedMarker);
 }
 
 QImage CView::Render(int W, int H) {
@@ -287,6 +290,8 @@ void CView::paintEvent(QPaintEvent*) {
     }
     lastFrame_ = Render(width(), height());
     p.drawImage(0, 0, lastFrame_);
+    // The table reads the trace just drawn, while the samples are still the view's.
+    if (onMarkersChanged) onMarkersChanged();
 }
 
 void CView::resizeEvent(QResizeEvent*) {
@@ -307,6 +312,14 @@ void CView::mousePressEvent(QMouseEvent* event) {
             const int kind = MultiViewPaneKind(x, y, width(), height());
             if (kind && onSelectViewType) onSelectViewType(kind);
             RequestRedraw();
+        } else if (ShownMarkers() && (event->modifiers() & Qt::ControlModifier)) {
+            // Ctrl+click places a marker and holds it for a drag.
+            draggedMarker_ = selectedMarker = MarkerToPlace(*ShownMarkers(), selectedMarker);
+            MoveMarkerTo(draggedMarker_, x);
+            MarkersChanged();
+        } else if (const int m = y <= height() - kXAxisStrip ? MarkerNear(x) : 0) {
+            draggedMarker_ = selectedMarker = m;
+            MarkersChanged();
         } else if (y <= height() - kXAxisStrip) {
             dragging_ = true;
             dragX0_ = anchorX_ = x;
@@ -326,6 +339,13 @@ void CView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CView::mouseMoveEvent(QMouseEvent* event) {
+    hoverValid_ = true;
+    hoverX_ = static_cast<int16_t>(event->position().x());
+    if (draggedMarker_ && (event->buttons() & Qt::LeftButton)) {
+        MoveMarkerTo(draggedMarker_, hoverX_);
+        MarkersChanged();
+        return;
+    }
     if (!(event->buttons() & Qt::LeftButton) || !dragging_ || viewType_ == kViewMulti ||
         viewType_ == kViewVector)
         return;
@@ -343,6 +363,10 @@ void CView::mouseMoveEvent(QMouseEvent* event) {
 
 void CView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    if (draggedMarker_) {
+        draggedMarker_ = 0;
+        return;
+    }
     const int x = static_cast<int16_t>(event->position().x());
     const int y = static_cast<int16_t>(event->position().y());
     const bool wasDragging = dragging_;
@@ -425,8 +449,23 @@ void CView::EditAndRecompute(const std::function<void()>& edit) {
     RequestRedraw();
 }
 
+void CView::leaveEvent(QEvent*) { hoverValid_ = false; }
+
 void CView::keyPressEvent(QKeyEvent* event) {
     if (frozen_) return;
+    // A selected marker takes the arrows (also while play-through runs).
+    const MarkerPositions* at = ShownMarkers();
+    if (at && selectedMarker > 0 && (*at)[static_cast<size_t>(selectedMarker - 1)]) {
+        if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
+            StepMarker(event->key() == Qt::Key_Left ? -1 : 1);
+            return;
+        }
+        if (event->key() == Qt::Key_Escape) {
+            selectedMarker = 0;
+            MarkersChanged();
+            return;
+        }
+    }
     if (playThroughState != 0) return;
     const int n = wave_->sampleCount;
     const bool clearWriteSpectrum =

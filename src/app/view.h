@@ -12,6 +12,8 @@
 #include <functional>
 #include <mutex>
 
+#include "display/marker_overlay.h"
+#include "display/marker_table.h"
 #include "display/plot_engine.h"
 #include "display/view_kinds.h"
 #include "spectrum/spectrum_settings.h"
@@ -73,6 +75,29 @@ public:
     int Zoom() const { return zoom_; }
     QPoint ConstellationCentre() const { return {dragX1_, dragY1_}; }
 
+    // Markers M1 … M4 of each plot: the spectrum's in Hz (with the delta mode and the band and
+    // noise widths), the time traces' in samples of the waveform, the CCDF's in dB; the
+    // spectrogram keeps its own. Positions stay through recomputes; levels follow the trace.
+    MarkerSettings markers;
+    MarkerPositions timeMarkers, ccdfMarkers;
+    int selectedMarker = 0;  // 1 … 4 on the plot shown, 0: none
+    // The positions of the plot shown, or nullptr where it has no markers (the 4-up view, the
+    // vector and constellation views, the spectrum's phase).
+    MarkerPositions* ShownMarkers();
+    // Carries out a marker command on the plot shown (Place: at the mouse, or the middle of
+    // the plot when the mouse is elsewhere; the peaks: the selected marker, M1 when none is).
+    // Returns what to tell the user, or "".
+    std::string MarkerCommand(MarkerAction action);
+    // Puts marker number (1 … 4) at position (the plot's unit; empty: off). False with why
+    // when the plot shown has no markers or the number is out of range.
+    bool SetMarker(int number, std::optional<double> position, std::string& why);
+    void ClearMarkers();
+    // The readings of the plot shown.
+    MarkerTable MarkerTableNow();
+    // The picture was redrawn (the markers' readings may have changed with it); called with
+    // waveLock held.
+    std::function<void()> onMarkersChanged;
+
     // The frame's view selection (quadrant clicks and the middle button go through it).
     std::function<void(int)> onSelectViewType;
     // Check marks follow the stored kind.
@@ -91,10 +116,25 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The samples' lock when it is free (an empty lock without one).
+    std::unique_lock<std::mutex> TraceLock() const;
+    // The range shown (Hz or samples), the full one before the kind's first drawing.
+    void ShownXRange(double& x0, double& x1) const;
+    // The marker axis of the plot shown at the window's size.
+    MarkerAxis ShownMarkerAxis() const;
+    // The marker whose flag is within a few pixels of x, or 0.
+    int MarkerNear(int x);
+    // Puts marker number at window x (snapped to a sample on the time traces).
+    void MoveMarkerTo(int number, double x);
+    // One point right (+1) or left (−1): a trace point, a sample, or a pixel on the CCDF.
+    void StepMarker(int direction);
+    std::string PeakCommand(MarkerAction action);
+    void MarkersChanged();
     void ShadeDragBand(QImage& image, int mouseX, int mouseY) const;
     void PlaceSpectrogram();
     void WheelYAxis(bool back);
@@ -108,6 +148,9 @@ private:
     int dragX0_ = 0, dragY0_ = 0, dragX1_ = 0, dragY1_ = 0;  // 314: x1, y1 = zoom centre
     int anchorX_ = 0, anchorY_ = 0;
     bool dragging_ = false;
+    int draggedMarker_ = 0;  // the marker the left button holds, or 0
+    bool hoverValid_ = false;
+    int hoverX_ = 0;
     int zoom_ = 1;  // Z
     cWaveform* wave_;
     const std::atomic<bool>* stopRequest_;

@@ -4,6 +4,7 @@
 #include <QDBusInterface>
 #include <QDBusReply>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -29,6 +30,11 @@ const char* kRemoteHelp =
     "  tool STEP            run a tool step as qrvn edit takes it (NAME:KEY=VALUE,...)\n"
     "  measure              print the measurements of what the window shows, as JSON\n"
     "  render PNG [WxH]     write the window's picture (default 1600x1000)\n"
+    "  markers              print the marker table of the plot shown, as JSON\n"
+    "  marker N POSITION|off\n"
+    "                       put marker N (1-4) at POSITION in the plot's unit (Hz on the\n"
+    "                       spectrum and spectrogram, sample number on the time views, dB\n"
+    "                       on the CCDF), or take it off\n"
     "The window refuses what would lose unsaved edits unless --discard is given, and\n"
     "anything while it is busy or a dialog is open; the reason is printed.\n"
     "exit status: 0 done, 2 bad arguments, no window or the window refused, 4 the tool failed\n";
@@ -107,6 +113,26 @@ int RunRemote(const std::vector<std::string>& args, std::ostream& out, std::ostr
         const QDBusReply<QString> r = window.call("Measurements");
         if (!r.isValid()) return failed(r.error());
         out << r.value().toStdString();
+        return kExitOk;
+    }
+    if (action == "markers" && rest.empty()) {
+        const QDBusReply<QString> r = window.call("Markers");
+        if (!r.isValid()) return failed(r.error());
+        out << r.value().toStdString();
+        return kExitOk;
+    }
+    if (action == "marker" && rest.size() == 2) {
+        long long n;
+        if (!ParseLong(rest[0], n) || n < 1 || n > 4) return usage("N must be 1 .. 4");
+        double position = std::nan("");
+        if (rest[1] != "off") {
+            char* end = nullptr;
+            position = std::strtod(rest[1].c_str(), &end);
+            if (rest[1].empty() || *end != '\0' || !std::isfinite(position))
+                return usage("POSITION must be a number or off: '" + rest[1] + "'");
+        }
+        const QDBusReply<bool> r = window.call("SetMarker", static_cast<int>(n), position);
+        if (!r.isValid()) return failed(r.error());
         return kExitOk;
     }
     if (action == "render" && (rest.size() == 1 || rest.size() == 2)) {

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageBox>
@@ -122,6 +123,50 @@ TEST_F(Channel, EveryMethodFromAnotherProgram) {
     const std::string meta = (dir_ / "r.sigmf-meta").string();
     EXPECT_EQ(Remote({"save", meta, "405", "bench capture", "lab"}).status, 0);
     EXPECT_PRED2(Contains, Slurp(meta), "\"core:description\": \"bench capture\"");
+}
+
+// Markers from another program: set and read over the channel, they read what qrvn measure
+// --marker reads from the same file at the same settings.
+TEST_F(Channel, MarkersReadAsQrvnMeasureReadsThem) {
+    const auto owned = OnTheBus();
+    CMainFrame& frame = *owned;
+    const std::string file = Tone("t_30.72MSPS.bin", 65536);
+    ASSERT_EQ(Remote({"open", file}).status, 0);
+    ASSERT_EQ(Remote({"command", std::to_string(kViewIQ)}).status, 0);
+    const std::string f = "1790000";  // the tone (0.37 rad a sample) is at 1.809 MHz
+    ASSERT_EQ(Remote({"marker", "1", f}).status, 0);
+    ASSERT_EQ(Remote({"marker", "2", "-5e6"}).status, 0);
+    const Result window = Remote({"markers"});
+    ASSERT_EQ(window.status, 0);
+    const Result cli =
+        RunQrvn({"measure", file, "--marker", f, "--marker", "-5e6", "--json"}, dir_);
+    ASSERT_EQ(cli.status, 0) << cli.err;
+    const QJsonObject w = QJsonDocument::fromJson(QByteArray::fromStdString(window.out)).object();
+    const QJsonObject c = QJsonDocument::fromJson(QByteArray::fromStdString(cli.out)).object();
+    EXPECT_EQ(w["plot"].toString(), "spectrum");
+    ASSERT_EQ(w["markers"].toArray().size(), 2);
+    for (int m = 0; m < 2; ++m)
+        for (const char* key :
+             {"number", "frequency_hz", "level_dbfs", "marker_power_db", "centroid_frequency_hz"})
+            EXPECT_EQ(w["markers"][m][key].toDouble(), c["markers"][m][key].toDouble()) << key;
+
+    // Off again; bad numbers and plots without markers are refused with the reason.
+    EXPECT_EQ(Remote({"marker", "2", "off"}).status, 0);
+    EXPECT_FALSE(frame.view->markers.frequencyHz[1]);
+    EXPECT_EQ(Remote({"marker", "5", "1"}).status, 2);
+    EXPECT_EQ(Remote({"marker", "1", "nan"}).status, 2);
+    ASSERT_EQ(Remote({"command", std::to_string(kViewConstellation)}).status, 0);
+    const Result refused = Remote({"marker", "1", "0"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_PRED2(Contains, refused.err, "has no markers");
+    // On a time view a marker is a sample number.
+    ASSERT_EQ(Remote({"command", std::to_string(kViewLogMag)}).status, 0);
+    ASSERT_EQ(Remote({"marker", "1", "100"}).status, 0);
+    const QJsonObject t =
+        QJsonDocument::fromJson(QByteArray::fromStdString(Remote({"markers"}).out)).object();
+    EXPECT_EQ(t["plot"].toString(), "time");
+    EXPECT_EQ(t["markers"][0]["sample"].toDouble(), 100);
+    EXPECT_FLOAT_EQ(t["markers"][0]["i"].toDouble(), frame.mainWave.I[100]);
 }
 
 // What would open a dialog in the window is refused with its reason; nothing waits on a

@@ -19,6 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <cmath>
@@ -26,12 +27,16 @@
 #include <set>
 
 #include "app/capture_strip.h"
+#include "app/marker_dock.h"
 #include "app/spectrogram_view.h"
 #include "app/view.h"
+#include "display/value_format.h"
+#include "dsp/random.h"
 #include "ui/dlg_fir_design.h"
 #include "ui/status_bar.h"
 #include "waveform/capture_source.h"
 #include "waveform/message_pump.h"
+#include "waveform/number_format.h"
 #include "window_test_support.h"
 
 namespace {
@@ -268,7 +273,13 @@ TEST_F(Frame, MenusRecentFilesShortcutsAndCheckMarks) {
                                               {QKeySequence("Ctrl+O"), 102},
                                               {QKeySequence("Ctrl+S"), 103},
                                               {QKeySequence("Ctrl+P"), 105},
-                                              {QKeySequence("Ctrl+Z"), 40002}};
+                                              {QKeySequence("Ctrl+Z"), 40002},
+                                              {QKeySequence("M"), kCmdMarkerPlace},
+                                              {QKeySequence("P"), kCmdMarkerPeak},
+                                              {QKeySequence("Ctrl+Left"), kCmdMarkerNextLeft},
+                                              {QKeySequence("Ctrl+Right"), kCmdMarkerNextRight},
+                                              {QKeySequence("L"), kCmdMarkerNextLower},
+                                              {QKeySequence("Del"), kCmdMarkerDelete}};
     EXPECT_EQ(keyIds, keys);
     for (int id : {101, 102, 104, 107, 525, 502, 601, 133, 40002})
         EXPECT_FALSE(byId.at(id)->isCheckable()) << id;
@@ -1367,3 +1378,170 @@ TEST_F(Frame, TheSpectrogramOfALargeCaptureCoversTheFileAndLoadsABox) {
 }
 
 }  // namespace
+
+// The text of the marker table's cell in row r under the column titled title.
+std::string MarkerCell(CMainFrame& f, int r, const std::string& title) {
+    f.view->repaint();
+    const QTableWidget* t = f.MarkerDock()->Table();
+    for (int c = 0; c < t->columnCount(); ++c)
+        if (t->horizontalHeaderItem(c)->text().toStdString() == title && r < t->rowCount())
+            return t->item(r, c)->text().toStdString();
+    return "(no " + title + " in row " + std::to_string(r) + ")";
+}
+
+TEST_F(Frame, SpectrumMarkersThroughTheMouseKeysAndMenus) {
+    constexpr int n = 65536;
+    cWaveform two = SignalWave(n, 1'000'000, [](int k) {
+        return std::polar(0.5, 2 * M_PI * 0.125 * k) + std::polar(0.05, 2 * M_PI * 0.25 * k);
+    });
+    two.fileType = kFileCf32Le;
+    ASSERT_EQ(two.SaveFile(Path("two_1MSPS.cf32")), 1);
+    auto f = Start({Path("two_1MSPS.cf32")});
+    f->resize(1000, 700);
+    PressKeys(*f, Qt::Key_Escape);  // shown and active
+    f->ActionFor(kViewIQ)->trigger();
+    CView& v = *f->view;
+    v.repaint();
+    const auto x = [&](double hz) {
+        return int(std::lround(
+            MarkerAxisFor(v.engine.style.margins, v.width(), kViewIQ, v.xStart, v.xEnd, n).X(hz)));
+    };
+    const double df = 1e6 / v.settings.fftSize;
+
+    // M places M1 under the mouse (the table appears with it); P puts it on the highest peak,
+    // where it reads what the tone measurement reads; Ctrl+Right and Ctrl+Left go from tone
+    // to tone, L to the highest peak below the marker's.
+    QTest::mouseMove(&v, QPoint(x(-2e5), 300));
+    PressKeys(*f, Qt::Key_M);
+    ASSERT_TRUE(v.markers.frequencyHz[0]);
+    EXPECT_NEAR(*v.markers.frequencyHz[0], -2e5, 2e3);
+    EXPECT_TRUE(f->MarkerDock()->isVisible());
+    EXPECT_TRUE(f->ActionFor(kCmdMarkerTable)->isChecked());
+    PressKeys(*f, Qt::Key_P);
+    EXPECT_NEAR(*v.markers.frequencyHz[0], 1.25e5, df);
+    EXPECT_EQ(MarkerCell(*f, 0, "Marker power"),
+              Fixed(v.engine.shown.toneMarkerPowerDb, 2) + " dB");
+    EXPECT_NEAR(v.engine.shown.toneMarkerPowerDb, -6.02, 0.01);
+    PressKeys(*f, Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_NEAR(*v.markers.frequencyHz[0], 2.5e5, df);
+    PressKeys(*f, Qt::Key_Left, Qt::ControlModifier);  // over the first tone's sidelobes
+    EXPECT_NEAR(*v.markers.frequencyHz[0], 1.25e5, df);
+    PressKeys(*f, Qt::Key_L);
+    EXPECT_NEAR(*v.markers.frequencyHz[0], 2.5e5, df);
+    PressKeys(*f, Qt::Key_P);
+
+    // Ctrl+click places M2; a drag moves it; the arrows step it by one point; delta mode
+    // reads it against M1; Del removes it.
+    QTest::mouseClick(&v, Qt::LeftButton, Qt::ControlModifier, QPoint(x(-3e5), 300));
+    ASSERT_TRUE(v.markers.frequencyHz[1]);
+    EXPECT_EQ(v.selectedMarker, 2);
+    QTest::mousePress(&v, Qt::LeftButton, {}, QPoint(x(-3e5), 300));
+    QTest::mouseMove(&v, QPoint(x(2.5e5), 300));
+    QTest::mouseRelease(&v, Qt::LeftButton, {}, QPoint(x(2.5e5), 300));
+    EXPECT_NEAR(*v.markers.frequencyHz[1], 2.5e5, 2e3);
+    const double dragged = *v.markers.frequencyHz[1];
+    PressKeys(*f, Qt::Key_Right);
+    EXPECT_DOUBLE_EQ(*v.markers.frequencyHz[1], dragged + df);
+    f->ActionFor(kCmdMarkerDelta)->trigger();
+    PressKeys(*f, Qt::Key_P);  // the selected marker: M2 on the first tone's peak
+    EXPECT_EQ(MarkerCell(*f, 1, "\u0394f"), "0 Hz");
+    f->ActionFor(kCmdMarkerNextRight)->trigger();
+    EXPECT_EQ(MarkerCell(*f, 1, "\u0394f"),
+              FormatFrequency(*v.markers.frequencyHz[1] - *v.markers.frequencyHz[0]));
+    EXPECT_NEAR(std::stod(MarkerCell(*f, 1, "\u0394dB")), -20, 0.01);
+
+    // Band power and noise density around the markers; an FFT size change keeps the markers
+    // where they are and their levels follow the new trace.
+    prompter_.numbers = {{"Band power around each marker over (Hz, 0 for none)", 20e3},
+                         {"Noise density around each marker over (Hz, 0 for none)", 0}};
+    f->ActionFor(kCmdMarkerWidths)->trigger();
+    EXPECT_NEAR(std::stod(MarkerCell(*f, 0, "Band power")), -6.02, 0.01);
+    f->OnCommand(kCmdFftSizeFirst + 6);  // 8192
+    v.repaint();
+    EXPECT_NEAR(*v.markers.frequencyHz[0], 1.25e5, df);
+    EXPECT_NEAR(std::stod(MarkerCell(*f, 0, "Marker power")), -6.02, 0.01);
+    PressKeys(*f, Qt::Key_Delete);
+    EXPECT_FALSE(v.markers.frequencyHz[1]);
+    EXPECT_EQ(MarkerCell(*f, 1, "Marker"), "(no Marker in row 1)");
+
+    // The table can be hidden and brought back; markers go with the file they marked.
+    f->ActionFor(kCmdMarkerTable)->trigger();
+    EXPECT_FALSE(f->MarkerDock()->isVisible());
+    f->ActionFor(kCmdMarkerTable)->trigger();
+    EXPECT_TRUE(f->MarkerDock()->isVisible());
+    ASSERT_EQ(f->OpenWaveformFile(Path("two_1MSPS.cf32"), false, false), 0);
+    EXPECT_FALSE(v.markers.frequencyHz[0]);
+}
+
+TEST_F(Frame, TimeCcdfAndSpectrogramMarkersReadClosedForms) {
+    // Pulses 1000 samples apart at 1 MSPS, the third the strongest: Peak, then the next peak
+    // right, read a period of 1 ms, a rate of 1 kHz.
+    constexpr int n = 8000;
+    cWaveform pulses = SignalWave(n, 1'000'000, [](int k) {
+        const int c = k / 1000 * 1000 + 500;
+        return std::complex<double>(
+            (k / 1000 == 2 ? 0.8 : 0.4) * std::exp(-std::pow((k - c) / 40.0, 2)), 0);
+    });
+    pulses.fileType = kFileCf32Le;
+    ASSERT_EQ(pulses.SaveFile(Path("pulses_1MSPS.cf32")), 1);
+    auto f = Start({Path("pulses_1MSPS.cf32")});
+    f->resize(1000, 700);
+    PressKeys(*f, Qt::Key_Escape);
+    f->ActionFor(kViewLogMag)->trigger();
+    CView& v = *f->view;
+    PressKeys(*f, Qt::Key_P);
+    EXPECT_EQ(MarkerCell(*f, 0, "Sample"), "2500");
+    EXPECT_EQ(MarkerCell(*f, 0, "I"), "0.8");
+    f->ActionFor(kCmdMarkerDelta)->trigger();
+    f->ActionFor(kCmdMarkerPlace)->trigger();  // M2, then on to the next pulse to the right
+    ASSERT_EQ(v.selectedMarker, 2);
+    std::string why;
+    ASSERT_TRUE(v.SetMarker(2, 2500, why)) << why;
+    PressKeys(*f, Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(MarkerCell(*f, 1, "Sample"), "3500");
+    EXPECT_EQ(MarkerCell(*f, 1, "\u0394t"), "1 ms (1000 samples)");
+    EXPECT_EQ(MarkerCell(*f, 1, "1/\u0394t"), "1 kHz");
+    EXPECT_NEAR(std::stod(MarkerCell(*f, 1, "\u0394dB")), -6.02, 0.01);
+    PressKeys(*f, Qt::Key_Left);  // one sample
+    EXPECT_EQ(MarkerCell(*f, 1, "Sample"), "3499");
+    // The same markers on the I view read the I value.
+    f->ActionFor(kViewTimeI)->trigger();
+    EXPECT_EQ(MarkerCell(*f, 0, "I"), "0.8");
+
+    // On complex Gaussian noise, e^-1 of the samples lie above the mean power.
+    cRandom r;
+    r.Seed(-7);
+    cWaveform noise = SignalWave(
+        200000, 1'000'000, [&](int) { return std::complex<double>(r.Gaussian(), r.Gaussian()); });
+    noise.fileType = kFileCf32Le;
+    ASSERT_EQ(noise.SaveFile(Path("noise_1MSPS.cf32")), 1);
+    ASSERT_EQ(f->OpenWaveformFile(Path("noise_1MSPS.cf32"), false, false), 0);
+    f->ActionFor(kViewCcdf)->trigger();
+    ASSERT_TRUE(v.SetMarker(1, 0.0, why)) << why;
+    EXPECT_NEAR(std::stod(MarkerCell(*f, 0, "Probability")), 100 * std::exp(-1), 0.3);
+    PressKeys(*f, Qt::Key_P);
+    EXPECT_EQ(f->lastStatus,
+              "The CCDF has no peaks: move its markers with the mouse or the arrows");
+
+    // On the spectrogram, Ctrl+click places a marker at a time and frequency; P puts it on the
+    // tone of its frame, a bin-centred tone at its level under the Hann window (coherent gain
+    // 0.5 over an RMS of sqrt(3/8)).
+    cWaveform tone =
+        SignalWave(65536, 1'000'000, [](int k) { return std::polar(0.5, 2 * M_PI * 0.125 * k); });
+    tone.fileType = kFileCf32Le;
+    ASSERT_EQ(tone.SaveFile(Path("tone_1MSPS.cf32")), 1);
+    ASSERT_EQ(f->OpenWaveformFile(Path("tone_1MSPS.cf32"), false, false), 0);
+    f->ActionFor(kViewSpectrogram)->trigger();
+    CSpectrogramView& s = *v.spectrogram;
+    SettleSpectrogram(s);
+    const QRect area = SpectrogramPlotArea(s.width(), s.height());
+    QTest::mouseClick(&s, Qt::LeftButton, Qt::ControlModifier, area.center());
+    ASSERT_TRUE(s.markerHz[0]);
+    PressKeys(*f, Qt::Key_P);
+    EXPECT_EQ(*s.markerHz[0], 125000);
+    EXPECT_EQ(MarkerCell(*f, 0, "Frequency"), "125 kHz");
+    EXPECT_NEAR(std::stod(MarkerCell(*f, 0, "Level")),
+                20 * std::log10(0.5 * 0.5 / std::sqrt(3.0 / 8)), 0.01);
+    QTest::keyClick(&s, Qt::Key_Right);
+    EXPECT_EQ(*s.markerHz[0], 125000 + 1e6 / s.Settings().fftSize);
+}
