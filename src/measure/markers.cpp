@@ -50,8 +50,10 @@ struct LocalFloor {
     }
 };
 
-// One floor for a whole range of samples (estimated from at most 65536 of them): a burst's
-// samples are too many to take a median around each.
+// One floor for a whole range of samples, 20 dB over their median (estimated from at most
+// 65536 of them): a burst's samples are too many to take a median around each, and the
+// instantaneous power of noise exceeds its median by 10 dB once in a thousand samples (on
+// a burst's skirt too), by 20 dB practically never.
 template <class Power>
 struct RangeFloor {
     double value = 0.0;
@@ -63,7 +65,7 @@ struct RangeFloor {
             values.push_back(power(k));
         auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
         std::nth_element(values.begin(), middle, values.end());
-        value = *middle * 10.0;
+        value = *middle * 100.0;
     }
     double operator()(int64_t) const { return value; }
 };

@@ -62,7 +62,7 @@ int HighestPeak(const cSpectrumTrace& trace, int first, int last);
 int NextPeak(const cSpectrumTrace& trace, int from, int direction, int first, int last);
 int NextLowerPeak(const cSpectrumTrace& trace, int from, int first, int last);
 
-// The same searches over the instantaneous power of samples [first, last] of n (10 dB above
+// The same searches over the instantaneous power of samples [first, last] of n (20 dB above
 // the median of the range); the highest sample of the range (not only a peak that stands out,
 // so a flat burst has one).
 int64_t HighestSample(const float* I, const float* Q, int64_t n, int64_t first, int64_t last);
