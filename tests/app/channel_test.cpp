@@ -12,12 +12,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageBox>
+#include <QTableWidget>
 #include <QTimer>
 #include <atomic>
 #include <thread>
 
 #include "../cli/qrvn_runner.h"
 #include "app/command_channel.h"
+#include "app/marker_dock.h"
 #include "app/view.h"
 #include "waveform/message_pump.h"
 #include "window_test_support.h"
@@ -289,6 +291,41 @@ TEST_F(Channel, AToolStopsMonitoringFirst) {
     }
     writing = false;
     writer.join();
+}
+
+// Markers are set and read, and their table kept, while monitoring reloads a rewritten file
+// on its worker; the reloads keep them.
+TEST_F(Channel, MarkersFollowAMonitoredFile) {
+    const auto owned = OnTheBus();
+    CMainFrame& frame = *owned;
+    frame.show();
+    const std::string file = Tone("mark_1MSPS.bin", 4000);
+    ASSERT_EQ(Remote({"open", "--discard", file}).status, 0);
+    ASSERT_EQ(Remote({"command", std::to_string(kViewIQ)}).status, 0);
+    ASSERT_EQ(Remote({"command", std::to_string(kCmdMarkerTable)}).status, 0);
+    ASSERT_EQ(Remote({"marker", "1", "58887"}).status, 0);  // the tone: 0.37 rad a sample
+    std::atomic<bool> writing{true};
+    std::thread writer([&] {
+        for (int i = 0; writing; ++i) {
+            Tone("mark_1MSPS.bin", 3000 + i % 7 * 100);
+            usleep(3000);
+        }
+    });
+    ASSERT_EQ(Remote({"command", std::to_string(kCmdMonitorReload)}).status, 0);
+    for (int round = 0; round < 8; ++round) {
+        ASSERT_EQ(Remote({"marker", "2", std::to_string(100000 + round)}).status, 0);
+        const QJsonObject m =
+            QJsonDocument::fromJson(QByteArray::fromStdString(Remote({"markers"}).out)).object();
+        ASSERT_EQ(m["markers"].toArray().size(), 2) << round;
+        EXPECT_NEAR(m["markers"][0]["marker_power_db"].toDouble(), -6.02, 0.05);
+        frame.OnCommand(kCmdMarkerPeak);  // M2, the selected one, onto the tone
+        PumpMessagesFor(30);
+    }
+    writing = false;
+    writer.join();
+    EXPECT_TRUE(frame.WorkerRunning());
+    EXPECT_EQ(frame.MarkerDock()->Table()->rowCount(), 2);
+    EXPECT_TRUE(frame.view->markers.frequencyHz[0]);
 }
 
 // Without a session bus the window starts as always, only without the channel.
