@@ -33,26 +33,46 @@ protected:
     cCaptureSource capture;
 };
 
-// Over a seam between blocks, with overlapping frames, the average is the recompute's bit for
-// bit; the levels are the waveform's, and the CCDF within the histogram's resolution.
+// Over a seam between blocks, with overlapping frames, the average is the recompute's: bit for
+// bit through the recompute's own frames (AC coupled), within float rounding through the batch
+// transform (DC coupled, the QI swap); the levels are the waveform's, and the CCDF within the
+// histogram's resolution.
 TEST_F(WholeCapture, SpectrumLevelsAndCcdfAreThoseOfTheWaveform) {
     Make(4'500'000, kFileCs8);
-    SpectrumSettings s;
-    s.frameStepDivisor = 2;
-    cSpectrumTrace reference;
-    std::atomic<bool> stop{false};
-    cSpectrumRecompute().Recompute(reference, whole, s, stop, {}, 0);
+    for (const bool ac : {true, false}) {
+        SpectrumSettings s;
+        s.frameStepDivisor = 2;
+        s.acCoupling = ac;
+        const int kind = ac ? kSpectrumIQ : kSpectrumQI;
+        cSpectrumTrace reference;
+        std::atomic<bool> stop{false};
+        RecomputeHooks hooks;
+        hooks.spectrumKind = [kind] { return static_cast<SpectrumKind>(kind); };
+        cSpectrumRecompute().Recompute(reference, whole, s, stop, hooks, 0);
 
-    cSpectrumTrace trace;
+        cSpectrumTrace trace;
+        WholeCaptureFigures f;
+        ASSERT_EQ(MeasureWholeCapture(capture, whole.sampleRate, s, kind, false, trace, f, {}), "");
+        EXPECT_EQ(f.samples, 4'500'000);
+        EXPECT_EQ(f.frames, (4'500'000 - 16384) / 8192 + 1);
+        ASSERT_EQ(trace.pointCount, reference.pointCount);
+        for (int k = 0; k < trace.pointCount; ++k) {
+            const float r = reference.power[size_t(k)];
+            if (ac)
+                ASSERT_EQ(trace.power[size_t(k)], r) << k;
+            else
+                ASSERT_NEAR(trace.power[size_t(k)], r, 2e-5 * r) << k;
+        }
+        EXPECT_EQ(trace.peakPoint, reference.peakPoint);
+    }
+
     WholeCaptureFigures f;
-    ASSERT_EQ(MeasureWholeCapture(capture, whole.sampleRate, s, kSpectrumIQ, false, trace, f, {}),
-              "");
-    EXPECT_EQ(f.samples, 4'500'000);
-    EXPECT_EQ(f.frames, (4'500'000 - 16384) / 8192 + 1);
-    ASSERT_EQ(trace.pointCount, reference.pointCount);
-    for (int k = 0; k < trace.pointCount; ++k)
-        ASSERT_EQ(trace.power[size_t(k)], reference.power[size_t(k)]) << k;
-
+    {
+        cSpectrumTrace trace;
+        ASSERT_EQ(MeasureWholeCapture(capture, whole.sampleRate, SpectrumSettings{}, kSpectrumIQ,
+                                      false, trace, f, {}),
+                  "");
+    }
     const CcdfStatistics c = ComputeCcdfStatistics(whole.I.data(), whole.Q.data(), 4'500'000);
     EXPECT_NEAR(f.power.meanPower, c.power.meanPower, 1e-12 * c.power.meanPower);
     EXPECT_EQ(f.power.peakPower, c.power.peakPower);

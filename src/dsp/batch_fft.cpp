@@ -202,6 +202,17 @@ void cBatchFft::Run(bool vectorised) {
               twiddleIm_.data(), n_);
 }
 
+void cBatchFft::AddPowers(int lanes, float scale, double* sum) const {
+    Vector mask;
+    for (int l = 0; l < kLanes; ++l)
+        mask[l] = l < lanes ? scale * scale : 0.0f;
+    for (int k = 0; k < n_; ++k) {
+        const Vector r = re_[static_cast<size_t>(k)].v, i = im_[static_cast<size_t>(k)].v;
+        const Vector p = (r * r + i * i) * mask;
+        sum[k] += ((p[0] + p[1]) + (p[2] + p[3])) + ((p[4] + p[5]) + (p[6] + p[7]));
+    }
+}
+
 void cBatchFft::Powers(int lane, float scale, float* out) const {
     for (int k = 0; k < n_; ++k) {
         const float r = re_[static_cast<size_t>(k)].v[lane] * scale;

@@ -32,6 +32,9 @@ public:
     void Run(bool vectorised = true);
     // |X[k]·scale|² of lane for k = 0 … n−1 into out.
     void Powers(int lane, float scale, float* out) const;
+    // Adds the sum over lanes 0 … lanes − 1 of |X[k]·scale|² to sum[k] for k = 0 … n−1 (the
+    // lanes summed in single precision, the running sums kept in double).
+    void AddPowers(int lanes, float scale, double* sum) const;
     // Re and Im of X[k] in lane (for tests).
     float Re(int lane, int k) const { return re_[static_cast<size_t>(k)].v[lane]; }
     float Im(int lane, int k) const { return im_[static_cast<size_t>(k)].v[lane]; }

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <memory>
+#include <thread>
 
+#include "dsp/batch_fft.h"
 #include "waveform/capture_source.h"
 #include "waveform/split_work.h"
 #include "waveform/waveform.h"
@@ -24,6 +27,17 @@ std::string ReadBlock(const cCaptureSource& capture, int64_t first, int n, cWave
     return capture.ReadThrough(first, n, block.I.data(), block.Q.data(), buffer);
 }
 
+// ReadBlock through the mapping, its pages let go of afterwards: no copy of the bytes, for
+// the passes whose work per sample makes that copy count.
+std::string ReadBlockOnce(const cCaptureSource& capture, int64_t first, int n, cWaveform& block) {
+    if (block.sampleCount != n) {
+        block.AllocateScratch(n);
+        block.SwapScratch();
+        block.AllocateScratch(0);
+    }
+    return capture.ReadOnce(first, n, block.I.data(), block.Q.data());
+}
+
 constexpr size_t kReadBytes = size_t{1} << 20;  // each pread, small enough to stay in the cache
 constexpr int64_t kPiece = 32768;               // samples decoded and summed at a time
 
@@ -39,13 +53,27 @@ int Percent(int64_t done, int64_t total) {
 class PowerHistogram {
 public:
     static constexpr uint32_t kInfiniteBin = 0x7F800000u >> 12;
-    PowerHistogram() : bins_(size_t{kInfiniteBin} + 1, 0) {}
+    PowerHistogram() : bins_(size_t{kInfiniteBin} + 1, 0), counts_(size_t{kInfiniteBin} + 1, 0) {}
+    // n < 2^32. The samples are counted in 32-bit counts first, whose few touched bins fit in
+    // the cache where the 64-bit totals would not, then added to the totals.
     void Add(const float* I, const float* Q, int n) {
+        uint32_t lo = kInfiniteBin, hi = 0;
         for (int k = 0; k < n; ++k) {
             const double i = I[k], q = Q[k];
             const float p = static_cast<float>(i * i + q * q);
-            ++bins_[std::min(std::bit_cast<uint32_t>(p) >> 12, kInfiniteBin)];
+            const uint32_t b = std::min(std::bit_cast<uint32_t>(p) >> 12, kInfiniteBin);
+            ++counts_[b];
+            lo = std::min(lo, b);
+            hi = std::max(hi, b);
         }
+        for (uint32_t b = lo; b <= hi && n > 0; ++b) {
+            bins_[b] += counts_[b];
+            counts_[b] = 0;
+        }
+    }
+    void Merge(const PowerHistogram& other) {
+        for (size_t b = 0; b < bins_.size(); ++b)
+            bins_[b] += other.bins_[b];
     }
     // The peak-to-average ratios of the CCDF at each probability, as the CCDF of a waveform
     // defines them: the power ranked round(q·n)+1 from the top, over the mean, while more than
@@ -53,15 +81,15 @@ public:
     std::array<double, 6> ParDb(int64_t n, double meanPower, double rmsDb) const {
         std::array<double, 6> par{};
         int64_t above = 0;
-        for (size_t b = bins_.size(); b-- > 0 && Low(b) > meanPower;)
-            above += static_cast<int64_t>(bins_[b]);
+        for (size_t b = Bins(); b-- > 0 && Low(b) > meanPower;)
+            above += Count(b);
         for (size_t i = 0; i < par.size(); ++i) {
             const double q = CcdfStatistics::kProbabilitiesPercent[i];
             const int64_t j = static_cast<int64_t>(std::round(q / 100.0 * static_cast<double>(n)));
             if (above - j - 1 <= 0) continue;
             int64_t seen = 0;
-            for (size_t b = bins_.size(); b-- > 0;) {
-                seen += static_cast<int64_t>(bins_[b]);
+            for (size_t b = Bins(); b-- > 0;) {
+                seen += Count(b);
                 if (seen > j) {
                     par[i] = 10.0 * std::log10(Middle(b)) - rmsDb;
                     break;
@@ -72,11 +100,14 @@ public:
     }
 
 private:
+    size_t Bins() const { return bins_.size(); }
+    int64_t Count(size_t b) const { return static_cast<int64_t>(bins_[b]); }
     static double Low(size_t b) { return std::bit_cast<float>(static_cast<uint32_t>(b << 12)); }
     static double Middle(size_t b) {
         return std::bit_cast<float>(static_cast<uint32_t>(b << 12 | 0x800));
     }
     std::vector<uint64_t> bins_;
+    std::vector<uint32_t> counts_;  // of the samples being added, zero between calls
 };
 
 // Adds the sum and the largest of the powers I² + Q² of n samples to sum and peak; four
@@ -235,41 +266,124 @@ std::string MeasureWholeCapture(const cCaptureSource& capture, int64_t sampleRat
     // Frames start every step samples while a whole frame fits; one frame without averaging.
     const int64_t frameCount = settings.averaging ? (total - L) / step + 1 : 1;
     const int64_t framesPerBlock = std::max<int64_t>(1, (kBlockSamples - L) / step + 1);
-    PowerHistogram histogram;
-    cWaveform block;
-    std::vector<uint8_t> buffer(kReadBytes);
-    int64_t counted = 0;  // samples already in the levels (blocks overlap by L - step)
-    const auto count = [&](int64_t first, int n) {
-        const int64_t from = std::max(counted, first) - first;
-        if (from >= n) return;
-        const int m = n - static_cast<int>(from);
-        AddStatistics(figures.power, ComputePowerStatistics(block.I.data() + from,
-                                                            block.Q.data() + from, 0, m - 1, true));
-        histogram.Add(block.I.data() + from, block.Q.data() + from, m);
-        counted = first + n;
-    };
-    for (int64_t f = 0; f < frameCount; f += framesPerBlock) {
-        const int64_t frames = std::min(framesPerBlock, frameCount - f);
-        const int64_t first = f * step;
-        const int n = static_cast<int>((frames - 1) * step + L);
-        if (std::string why = ReadBlock(capture, first, n, block, buffer); !why.empty()) return why;
-        for (int64_t k = 0; k < frames; ++k) {
-            if (f + k == 0) trace.resetRequest = true;
-            if (trace.RunFrame(spectrumKind, block, static_cast<int>(k * step)) == 0)
-                ++figures.frames;
+    // Complex frames of whole length go through the batch transform, eight at a time on each
+    // core, their powers summed in double and averaged once at the end: the frame-by-frame
+    // path would spend most of the pass in one transform at a time. The result differs from
+    // the recompute's running mean only by rounding. AC coupling, phases and one-channel
+    // frames keep the recompute's own path.
+    const bool batched = settings.averaging && !realFrame && spectrumKind != kSpectrumQ &&
+                         !settings.acCoupling && !settings.phaseWanted && L == N;
+    const bool swapped = spectrumKind == kSpectrumQI || spectrumKind == kSpectrumQIDcFs;
+    // What each core keeps: its transform and power sums, and the levels and histogram of the
+    // samples it counted.
+    struct Half {
+        std::unique_ptr<cBatchFft> fft;
+        std::vector<double> sum;
+        PowerStatistics power;
+        PowerHistogram histogram;
+    } halves[2];
+    if (batched)
+        for (Half& h : halves) {
+            h.fft = std::make_unique<cBatchFft>(N);
+            h.sum.assign(static_cast<size_t>(N), 0.0);
         }
-        count(first, n);
+    const float* window = trace.FrameWindow();
+    const float scale = 1.0f / static_cast<float>(N);  // RunFrame's for L = N
+
+    // Blocks of frames, each read (on a thread of its own) while the one before is
+    // transformed: a pass over a large file waits on its reads and its transforms in turn
+    // otherwise.
+    cWaveform blocks[2];
+    std::vector<uint8_t> buffers[2] = {std::vector<uint8_t>(kReadBytes),
+                                       std::vector<uint8_t>(kReadBytes)};
+    const auto blockFirst = [&](int64_t f) { return f * step; };
+    const auto blockLength = [&](int64_t f) {
+        return static_cast<int>((std::min(framesPerBlock, frameCount - f) - 1) * step + L);
+    };
+    int64_t counted = 0;  // samples already in the levels (blocks overlap by L - step)
+    std::string readWhy = ReadBlock(capture, 0, blockLength(0), blocks[0], buffers[0]);
+    for (int64_t f = 0, slot = 0; f < frameCount && readWhy.empty();
+         f += framesPerBlock, slot ^= 1) {
+        const int64_t frames = std::min(framesPerBlock, frameCount - f);
+        const int64_t first = blockFirst(f);
+        const int n = blockLength(f);
+        const cWaveform& block = blocks[slot];
+        std::thread reader;
+        std::string nextWhy;
+        if (f + framesPerBlock < frameCount)
+            reader = std::thread([&, f, slot] {
+                const int64_t g = f + framesPerBlock;
+                nextWhy = ReadBlockOnce(capture, blockFirst(g), blockLength(g), blocks[slot ^ 1]);
+            });
+        // The samples this block adds to the levels, half to each core.
+        const int from = static_cast<int>(std::max(counted, first) - first);
+        const int middle = from + (n - from) / 2;
+        const auto countPart = [&](Half& h, int a, int b) {
+            if (b <= a) return;
+            AddStatistics(h.power, ComputePowerStatistics(block.I.data() + a, block.Q.data() + a, 0,
+                                                          b - a - 1, true));
+            h.histogram.Add(block.I.data() + a, block.Q.data() + a, b - a);
+        };
+        if (batched) {
+            const float* re = swapped ? block.Q.data() : block.I.data();
+            const float* im = swapped ? block.I.data() : block.Q.data();
+            SplitInTwo(frames, 16, cBatchFft::kLanes, [&](int64_t lo, int64_t hi) {
+                Half& h = halves[lo == 0 ? 0 : 1];
+                for (int64_t k0 = lo; k0 < hi; k0 += cBatchFft::kLanes) {
+                    const int lanes =
+                        static_cast<int>(std::min<int64_t>(cBatchFft::kLanes, hi - k0));
+                    for (int lane = 0; lane < cBatchFft::kLanes; ++lane) {
+                        if (lane >= lanes) {
+                            h.fft->Clear(lane);
+                            continue;
+                        }
+                        const int64_t at = (k0 + lane) * step;
+                        h.fft->Load(lane, re + at, im + at, window, N);
+                    }
+                    h.fft->Run();
+                    h.fft->AddPowers(lanes, scale, h.sum.data());
+                }
+                if (lo == 0) countPart(h, from, hi == frames ? n : middle);
+                if (hi == frames && lo > 0) countPart(h, middle, n);
+            });
+            figures.frames += frames;
+        } else {
+            for (int64_t k = 0; k < frames; ++k) {
+                if (f + k == 0) trace.resetRequest = true;
+                if (trace.RunFrame(spectrumKind, block, static_cast<int>(k * step)) == 0)
+                    ++figures.frames;
+            }
+            countPart(halves[0], from, n);
+        }
+        counted = std::max(counted, first + n);
+        if (reader.joinable()) reader.join();
+        readWhy = nextWhy;
         control.Progress(Percent(counted, total));
         if (control.StopRequested()) return "stopped";
     }
+    if (!readWhy.empty()) return readWhy;
     // The samples after the last whole frame count in the levels too.
     while (counted < total) {
         const int n = static_cast<int>(std::min(kBlockSamples, total - counted));
-        const int64_t first = counted;
-        if (std::string why = ReadBlock(capture, first, n, block, buffer); !why.empty()) return why;
-        count(first, n);
+        if (std::string why = ReadBlock(capture, counted, n, blocks[0], buffers[0]); !why.empty())
+            return why;
+        AddStatistics(halves[0].power, ComputePowerStatistics(blocks[0].I.data(),
+                                                              blocks[0].Q.data(), 0, n - 1, true));
+        halves[0].histogram.Add(blocks[0].I.data(), blocks[0].Q.data(), n);
+        counted += n;
         control.Progress(Percent(counted, total));
         if (control.StopRequested()) return "stopped";
+    }
+    AddStatistics(figures.power, halves[0].power);
+    AddStatistics(figures.power, halves[1].power);
+    halves[0].histogram.Merge(halves[1].histogram);
+    if (batched && figures.frames > 0) {
+        std::vector<double> mean(static_cast<size_t>(N));
+        for (int k = 0; k < N; ++k)
+            mean[static_cast<size_t>(k)] =
+                (halves[0].sum[static_cast<size_t>(k)] + halves[1].sum[static_cast<size_t>(k)]) /
+                static_cast<double>(figures.frames);
+        trace.SetAveragedPower(mean.data(), figures.frames);
     }
     // The panels place the last frame in the file, not in the block it was read in.
     if (figures.frames > 0) {
@@ -277,7 +391,7 @@ std::string MeasureWholeCapture(const cCaptureSource& capture, int64_t sampleRat
         trace.frameEnd = trace.frameStart + L;
     }
     figures.samples = total;
-    figures.parDb = histogram.ParDb(total, figures.power.meanPower,
-                                    20.0 * std::log10(figures.power.RmsAmplitude()));
+    figures.parDb = halves[0].histogram.ParDb(total, figures.power.meanPower,
+                                              20.0 * std::log10(figures.power.RmsAmplitude()));
     return "";
 }

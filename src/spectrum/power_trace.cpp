@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "dsp/fft.h"
 #include "waveform/waveform.h"
@@ -118,6 +119,35 @@ int cSpectrumTrace::RunFrame(int kind, const cWaveform& wave, int start) {
 
     Accumulate();
     return 0;
+}
+
+const float* cSpectrumTrace::FrameWindow() const {
+    return windowType != kWindowRect && static_cast<int>(windowTable_.size()) >= L
+               ? windowTable_.data()
+               : nullptr;
+}
+
+void cSpectrumTrace::SetAveragedPower(const double* meanPower, int64_t frames) {
+    resetRequest = false;
+    averageCount = static_cast<int>(std::min<int64_t>(frames, INT32_MAX));
+    peakPoint = 0;
+    totalPower = 0.0;
+    double runningMax = -200.0, dcSum = 0.0;
+    const int half = N / 2;
+    for (int k = 0; k < N; ++k) {
+        const double p = meanPower[k < half ? k + half : k - half] + 1e-38;
+        totalPower += p;
+        power[static_cast<size_t>(k)] = static_cast<float>(p);
+        if (p > runningMax) {
+            runningMax = p;
+            peakPoint = k;
+        }
+    }
+    power[static_cast<size_t>(N)] = power[0];
+    for (int k = std::max(0, half - dcHalfWidth); k < std::min(N, half + dcHalfWidth); ++k)
+        dcSum += power[static_cast<size_t>(k)];
+    traceValid = L > 7;
+    dcLevel = PowerDb(dcSum);
 }
 
 void cSpectrumTrace::AccumulatePoint(int k, float re, float im, bool searchPeak,

@@ -39,6 +39,13 @@ public:
     // kErrFramePastEnd (trace unchanged) when start + L passes the last sample.
     int RunFrame(int spectrumKind, const cWaveform& wave, int start);
 
+    // The window RunFrame multiplies frames of L samples by, or nullptr (rectangular).
+    const float* FrameWindow() const;
+    // The trace of a complex frame's mean power, given in transform order (scaled as RunFrame
+    // scales a frame), over frames frames: what averaging them frame by frame gives, without
+    // the rounding of the running mean. Phases are not kept.
+    void SetAveragedPower(const double* meanPower, int64_t frames);
+
     // Peak frequency (centroid of the 7 points around the peak), marker power (the 2w+1 points
     // around it) and total power in dB, from the current trace.
     void MeasurePeak();

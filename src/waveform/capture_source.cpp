@@ -264,6 +264,18 @@ std::string cCaptureSource::Read(int64_t start, int64_t count, float* I, float* 
     return "";
 }
 
+std::string cCaptureSource::ReadOnce(int64_t start, int64_t count, float* I, float* Q) const {
+    std::string why = Read(start, count, I, Q);
+    const int64_t page = ::sysconf(_SC_PAGESIZE);
+    const int64_t begin = (dataOffset_ + start * stride_) / page * page;
+    const int64_t end =
+        std::min(mappedBytes_, (dataOffset_ + (start + count) * stride_ + page - 1) / page * page);
+    if (data_ && end > begin)
+        ::madvise(const_cast<uint8_t*>(data_) + begin, static_cast<size_t>(end - begin),
+                  MADV_DONTNEED);
+    return why;
+}
+
 std::string cCaptureSource::ReadThrough(int64_t start, int64_t count, float* I, float* Q,
                                         std::vector<uint8_t>& buffer, int64_t* nonFinite) const {
     if (std::string why = CheckRange(start, count); !why.empty()) return why;
