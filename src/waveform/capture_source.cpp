@@ -265,14 +265,16 @@ std::string cCaptureSource::Read(int64_t start, int64_t count, float* I, float* 
 }
 
 std::string cCaptureSource::ReadOnce(int64_t start, int64_t count, float* I, float* Q) const {
-    std::string why = Read(start, count, I, Q);
     const int64_t page = ::sysconf(_SC_PAGESIZE);
     const int64_t begin = (dataOffset_ + start * stride_) / page * page;
     const int64_t end =
         std::min(mappedBytes_, (dataOffset_ + (start + count) * stride_ + page - 1) / page * page);
-    if (data_ && end > begin)
-        ::madvise(const_cast<uint8_t*>(data_) + begin, static_cast<size_t>(end - begin),
-                  MADV_DONTNEED);
+    auto* range = data_ ? const_cast<uint8_t*>(data_) + begin : nullptr;
+    // The whole range is asked for at once: page by page, a cold file would be read in the
+    // small steps of the faults' readahead.
+    if (range && end > begin) ::madvise(range, static_cast<size_t>(end - begin), MADV_WILLNEED);
+    std::string why = Read(start, count, I, Q);
+    if (range && end > begin) ::madvise(range, static_cast<size_t>(end - begin), MADV_DONTNEED);
     return why;
 }
 
