@@ -245,7 +245,9 @@ TEST_F(Channel, CallsDuringAToolAreRefused) {
               {"render", (dir_ / "busy.png").string(), "200x200"},
               {"measure"},
               {"open", "--discard", Tone("c_1MSPS.bin", 100)},
-              {"command", std::to_string(kViewIQ)}})
+              {"command", std::to_string(kViewIQ)},
+              {"markers"},
+              {"marker", "1", "1000"}})
             during.push_back(Remote(args, "during"));
     });
     probe.start(1);
@@ -253,7 +255,7 @@ TEST_F(Channel, CallsDuringAToolAreRefused) {
         FinishQrvn(StartQrvn({"remote", "tool", "noise:AddNoise=-30"}, dir_, Answering("long")),
                    Answering("long"));
     EXPECT_EQ(noise.status, 0) << noise.err;
-    ASSERT_EQ(during.size(), 5u);
+    ASSERT_EQ(during.size(), 7u);
     for (const Result& r : during) {
         EXPECT_EQ(r.status, 2);
         EXPECT_PRED2(Contains, r.err, "the window is busy with the tool noise");
