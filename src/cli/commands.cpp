@@ -15,6 +15,7 @@
 
 #include "cli/arguments.h"
 #include "cli/marker_readouts.h"
+#include "cli/modulation_readouts.h"
 #include "cli/spectrogram_command.h"
 #include "cli/verb_support.h"
 #include "display/frequency_plot.h"
@@ -464,6 +465,9 @@ int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.positional.size() != 1) Fail("measure needs one FILE");
     const std::string& path = a.positional[0];
     const MarkerRequest markers = MarkerRequestOrFail(a);  // before a long pass, not after
+    const ModulationRequest modulation = ModulationRequestOrFail(a);
+    if (modulation.Any() && a.Has("--whole"))
+        Fail("--modulation and --evm-reference measure the loaded samples, not --whole");
     Loaded l;
     SpectrumRun run;
     std::optional<WholeCaptureFigures> whole;
@@ -496,6 +500,8 @@ int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
         LoadOrFail(path, a, l, err);
         RunSpectrum(a, l.wave, run, 1600, 1000, nullptr);
     }
+    std::optional<ModulationFigures> accuracy;
+    if (modulation.Any()) accuracy = ModulationFiguresOrFail(modulation, l.wave, a, err);
     const cSpectrumTrace& trace = run.engine.trace;
     const double offset = run.engine.dbmOffsetDb;
     if (a.Has("--json")) {
@@ -504,6 +510,7 @@ int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
         view.more = [&](JsonWriter& j) {
             if (whole) WholeFigureJson(*whole, j);
             MarkerJson(trace, offset, markers, j);
+            if (accuracy) ModulationFigureJson(*accuracy, j);
         };
         WriteMeasurementsJson(run.engine, view, out);
     } else {
@@ -525,6 +532,7 @@ int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
             out << line.text << "\n";
         if (whole) WholeFigureLines(*whole, out);
         MarkerLines(trace, offset, markers, out);
+        if (accuracy) ModulationFigureLines(*accuracy, out);
     }
     const bool maskFailed =
         run.engine.measurements.settings.MaskOn() && !run.engine.measurements.mask.pass;
@@ -632,10 +640,10 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 int RunMeasure(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     return RunVerb(
         args,
-        Join(Join(Join(kLoadOptions, kMeasureOptions), kMarkerOptions),
+        Join(Join(Join(Join(kLoadOptions, kMeasureOptions), kMarkerOptions), kModulationOptions),
              {{"--whole", false, false}}),
         std::string("usage: qrvn measure FILE [options]\n") + kLoadHelp + kMeasureOptionsHelp +
-            kMarkerHelp +
+            kMarkerHelp + kModulationHelp +
             "  --whole         average the spectrum over every frame of a binary file of\n"
             "                  any size, and add its RMS, peak, crest factor and CCDF\n"
             "                  (progress on stderr when it is a terminal)\n"

@@ -534,7 +534,7 @@ std::string AnalyseModulation(const float* I, const float* Q, int64_t n, double 
     result = {};
     result.symbols = static_cast<int64_t>(K);
     result.firstSymbolSample = t0;
-    result.timingOffsetSymbols = std::fmod(t0 / T, 1.0);
+    result.timingOffsetSymbols = std::remainder(t0 / T, 1.0);
     result.frequencyErrorHz = fit.cyclesPerSymbol * s.symbolRateHz;
     const cd uI = fit.a + fit.b, uQ = fit.a - fit.b;
     // BPSK has no Q axis to compare.

@@ -54,7 +54,7 @@ struct ModulationResult {
     double originOffsetDb = 0.0;       // origin offset power over the constellation's
     double gainImbalanceDb = 0.0;      // I's gain over Q's
     double quadratureErrorDeg = 0.0;   // the Q axis's angle from I beyond 90°
-    double timingOffsetSymbols = 0.0;  // the first symbol instant after the first sample
+    double timingOffsetSymbols = 0.0;  // symbol instants after whole symbols from sample 0 (±0.5)
     double firstSymbolSample = 0.0;    // that instant in samples
     // Per symbol: the symbol after every correction, its decision and the error vector's
     // magnitude in percent of the constellation's rms.

@@ -11,6 +11,8 @@
 #include <QPainter>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <numbers>
 #include <random>
 
 #include "display/frequency_plot.h"
@@ -664,6 +666,74 @@ TEST_F(Qrvn, MarkersBandPowerAndNoiseDensity) {
         r = Run(call);
         EXPECT_EQ(r.status, 2);
         EXPECT_PRED2(Contains, r.err, message);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Unshaped QPSK, a symbol a sample, in noise 30 dB down: the EVM is the noise; the same symbols
+// three samples late, turned 20° and in noise 40 dB down read that against the clean ones;
+// requests that cannot be measured print no figures.
+TEST_F(Qrvn, ModulationAccuracyAndEvmAgainstAReference) {
+    std::mt19937 g(9);
+    std::uniform_int_distribution<int> bit(0, 1);
+    std::vector<cd> symbols(1 << 16);
+    for (cd& s : symbols)
+        s = cd(bit(g) ? 0.5 : -0.5, bit(g) ? 0.5 : -0.5);
+    // Noise of total power 0.5·10^(−dB/10) beside the symbols' 0.5.
+    const auto noisy = [&](double db) {
+        auto noise = std::make_shared<std::normal_distribution<double>>(
+            0.0, std::sqrt(0.25 * std::pow(10.0, -db / 10)));
+        return [noise, &g](cd v) { return v + cd((*noise)(g), (*noise)(g)); };
+    };
+    const auto at30 = noisy(30), at40 = noisy(40);
+    const std::string capture = Save(
+        "q_4MSPS.cf32", 1 << 16, [&](int k) { return at30(symbols[static_cast<size_t>(k)]); },
+        kFileCf32Le);
+    const std::string reference = Save(
+        "ref_4MSPS.cf32", 1 << 16, [&](int k) { return symbols[static_cast<size_t>(k)]; },
+        kFileCf32Le);
+    const std::string late = Save(
+        "late_4MSPS.cf32", 1 << 16,
+        [&](int k) {
+            return at40(symbols[static_cast<size_t>((k + (1 << 16) - 3) % (1 << 16))] *
+                        std::polar(1.0, 20 * std::numbers::pi / 180));
+        },
+        kFileCf32Le);
+    Result r = Run({"measure", capture, "--modulation", "qpsk", "--symbol-rate", "4e6", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QJsonObject m = Json(r.out).object()["modulation"].toObject();
+    EXPECT_EQ(m["modulation"].toString(), "QPSK");
+    EXPECT_NEAR(m["evm_rms_db"].toDouble(), -30, 0.2);
+    EXPECT_NEAR(m["mer_db"].toDouble(), 30, 0.2);
+    EXPECT_GT(m["symbols"].toDouble(), 65000);
+    EXPECT_NEAR(m["timing_offset_symbols"].toDouble(), 0, 0.01);
+
+    r = Run({"measure", late, "--evm-reference", reference, "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QJsonObject e = Json(r.out).object()["evm_reference"].toObject();
+    EXPECT_NEAR(e["evm_rms_db"].toDouble(), -40, 0.2);
+    EXPECT_NEAR(e["delay_samples"].toDouble(), 3, 1e-3);
+    EXPECT_NEAR(e["phase_offset_deg"].toDouble(), 20, 0.05);
+    r = Run({"measure", late, "--evm-reference", reference});
+    EXPECT_PRED2(Contains, r.out, "\nReference Delay: 3.0000 samples (7.5");
+
+    for (const auto& [extra, message] :
+         std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--modulation", "qam32", "--symbol-rate", "1e6"}, "--modulation takes bpsk"},
+             {{"--modulation", "qpsk"}, "--modulation needs --symbol-rate"},
+             {{"--symbol-rate", "1e6"}, "go with --modulation"},
+             {{"--modulation", "qpsk", "--symbol-rate", "5e6"}, "at most the sample rate"},
+             {{"--modulation", "qpsk", "--symbol-rate", "1e6", "--rrc", "1.5"}, "--rrc takes"},
+             {{"--evm-reference", "/nonexistent.cf32"}, "nonexistent"}}) {
+        std::vector<std::string> call = {"measure", capture};
+        call.insert(call.end(), extra.begin(), extra.end());
+        r = Run(call);
+        EXPECT_EQ(r.status, 2) << message;
+        EXPECT_PRED2(Contains, r.err, message);
+        EXPECT_EQ(r.out, "");
     }
 }
 
