@@ -76,6 +76,7 @@ Capture Make(Modulation m, int K, double sps, double beta, double snrDb, const I
 struct SnrCase {
     Modulation modulation;
     double snrDb;
+    double sps = 4;  // samples a symbol
 };
 
 class ModulationAtSnr : public testing::TestWithParam<SnrCase> {};
@@ -84,12 +85,12 @@ class ModulationAtSnr : public testing::TestWithParam<SnrCase> {};
 // the matched filter, at every SNR where the symbols can be decided.
 TEST_P(ModulationAtSnr, EvmReadsTheNoise) {
     const SnrCase p = GetParam();
-    const Capture c = Make(p.modulation, 20000, 4, 0.22, p.snrDb, {0.3});
+    const Capture c = Make(p.modulation, 20000, p.sps, 0.22, p.snrDb, {0.3});
     ModulationResult r;
     const ModulationSettings s{p.modulation, 1e6, PulseShape::RootRaisedCosine, 0.22, false};
-    ASSERT_EQ(
-        AnalyseModulation(c.I.data(), c.Q.data(), static_cast<int64_t>(c.I.size()), 4e6, s, r, {}),
-        "");
+    ASSERT_EQ(AnalyseModulation(c.I.data(), c.Q.data(), static_cast<int64_t>(c.I.size()),
+                                p.sps * 1e6, s, r, {}),
+              "");
     EXPECT_NEAR(r.evmRmsDb, -p.snrDb, 0.2);
     EXPECT_NEAR(r.evmRmsPercent, 100 * std::pow(10.0, -p.snrDb / 20), 0.025 * r.evmRmsPercent);
     EXPECT_NEAR(r.merDb, p.snrDb, 0.25);
@@ -104,7 +105,10 @@ INSTANTIATE_TEST_SUITE_P(
                     SnrCase{Modulation::Bpsk, 15}, SnrCase{Modulation::Psk8, 25},
                     SnrCase{Modulation::Qam16, 22}, SnrCase{Modulation::Qam64, 30},
                     SnrCase{Modulation::Qam64, 40}, SnrCase{Modulation::Qam256, 32},
-                    SnrCase{Modulation::Qam256, 40}));
+                    SnrCase{Modulation::Qam256, 40},
+                    // Instants on ten fractions of a sample, and on no repeating ones.
+                    SnrCase{Modulation::Qam16, 30, 3.3},
+                    SnrCase{Modulation::Qam16, 30, 2.718281828}));
 
 TEST(Modulation, ImpairmentsAreReportedAndTakenOutOfTheEvm) {
     Impairments imp;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <thread>
 
 #include "dsp/fft.h"
 
@@ -117,6 +118,36 @@ public:
                 f * (table_[static_cast<size_t>(i) + 1] - table_[static_cast<size_t>(i)]);
             re += I_[k] * h;
             im += Q_[k] * h;
+        }
+        return {re, im};
+    }
+
+    // The filter's taps for an instant fraction (0 … 1) past a whole sample s: taps[j] weighs
+    // sample s − Reach() + j.
+    int Reach() const { return static_cast<int>(std::ceil(halfWidth_)); }
+    void Taps(double fraction, std::vector<double>& taps) const {
+        taps.assign(static_cast<size_t>(2 * Reach() + 2), 0.0);
+        for (size_t j = 0; j < taps.size(); ++j) {
+            const double u = (fraction + Reach() - static_cast<double>(j)) / step_ + kHalfTable;
+            if (u < 0 || u > 2 * kHalfTable) continue;
+            const int i = static_cast<int>(u);
+            taps[j] =
+                table_[static_cast<size_t>(i)] +
+                (u - i) * (table_[static_cast<size_t>(i) + 1] - table_[static_cast<size_t>(i)]);
+        }
+    }
+    // The output at whole sample s plus the fraction the taps were made for; the same as At
+    // within rounding. The taps must lie within the samples.
+    bool Inside(int64_t s, size_t taps) const {
+        return s - Reach() >= 0 && s - Reach() + static_cast<int64_t>(taps) <= n_;
+    }
+    cd Apply(int64_t s, const std::vector<double>& taps) const {
+        const float* I = I_ + (s - Reach());
+        const float* Q = Q_ + (s - Reach());
+        double re = 0, im = 0;
+        for (size_t j = 0; j < taps.size(); ++j) {
+            re += I[j] * taps[j];
+            im += Q[j] * taps[j];
         }
         return {re, im};
     }
@@ -247,6 +278,21 @@ bool FitLeastSquares(const std::vector<cd>& u, Rows rows, std::array<cd, N>& x) 
     return Solve(A, y, x);
 }
 
+// v[k]·e^(−j(2π·c·(k + offset) + φ)) for every k, the phasor stepped by a product and set
+// exactly every 1024 steps (sines and cosines of every sample would cost more than the rest).
+void Unturn(const std::vector<cd>& v, std::vector<cd>& out, double c, double phase,
+            double offset = 0.0) {
+    out.resize(v.size());
+    const cd step = std::polar(1.0, -2 * kPi * c);
+    cd p = 1.0;
+    for (size_t k = 0; k < v.size(); ++k) {
+        if (k % 1024 == 0)
+            p = std::polar(1.0, -(2 * kPi * c * (static_cast<double>(k) + offset) + phase));
+        out[k] = v[k] * p;
+        p *= step;
+    }
+}
+
 // What carrier recovery and the fit of the symbols to their decisions found.
 struct CarrierFit {
     double cyclesPerSymbol = 0.0, phase = 0.0;
@@ -273,12 +319,15 @@ CarrierFit RecoverCarrier(const std::vector<cd>& z, Modulation modulation, doubl
         power += std::norm(v);
     const double scale = 1.0 / std::sqrt(std::max(power / static_cast<double>(K), 1e-300));
     // |z|²·e^(jMθ): the M-th power of the phase, weighted towards the outer points.
-    const size_t L = std::min<size_t>(PowerOfTwoAtLeast(4 * K), size_t{1} << 23);
+    const size_t L = std::min<size_t>(PowerOfTwoAtLeast(2 * K), size_t{1} << 23);
     std::vector<cd> w(L, 0.0);
     for (size_t k = 0; k < K && k < L; ++k) {
         const cd u = z[k] * scale;
-        const double m = std::abs(u);
-        w[k] = m > 0 ? std::pow(u / m, M) * (m * m) : 0.0;
+        const double m = std::sqrt(std::norm(u));
+        cd v = m > 0 ? u / m : 0.0;
+        for (int power = 1; power < M; power *= 2)
+            v *= v;
+        w[k] = v * (m * m);
     }
     std::vector<cd> spectrum = w;
     Transform(spectrum, -1);
@@ -289,12 +338,15 @@ CarrierFit RecoverCarrier(const std::vector<cd>& z, Modulation modulation, doubl
         total += std::norm(v);
     fit.lineRatio = std::norm(spectrum[at]) / (total / static_cast<double>(L));
     fit.lineNeeded = 4 * std::log(static_cast<double>(L));
-    // Four times zero-padded, the parabola finds the line within a hundredth of a symbol's turn
-    // over the capture; the decisions take it from there.
+    // Twice zero-padded, the parabola finds the line within a few hundredths of a turn over the
+    // capture; the decisions take it from there.
     const double nu = bin / static_cast<double>(L);
     cd line = 0, ideal = 0;
-    for (size_t k = 0; k < K; ++k)
-        line += w[k] * std::polar(1.0, -2 * kPi * nu * static_cast<double>(k));
+    std::vector<cd> turned;
+    Unturn(std::vector<cd>(w.begin(), w.begin() + static_cast<std::ptrdiff_t>(std::min(K, L))),
+           turned, nu, 0.0);
+    for (const cd& v : turned)
+        line += v;
     for (const cd& p : ConstellationPoints(modulation))
         ideal += std::pow(p / std::abs(p), M) * std::norm(p);
     fit.cyclesPerSymbol = nu / M;
@@ -309,9 +361,7 @@ CarrierFit RecoverCarrier(const std::vector<cd>& z, Modulation modulation, doubl
     fit.corrected.resize(K);
     fit.decided.resize(K);
     for (int round = 0; round < 4; ++round) {
-        for (size_t k = 0; k < K; ++k)
-            u[k] = z[k] * std::polar(1.0, -(2 * kPi * fit.cyclesPerSymbol * static_cast<double>(k) +
-                                            fit.phase));
+        Unturn(z, u, fit.cyclesPerSymbol, fit.phase);
         for (size_t k = 0; k < K; ++k)
             fit.decided[k] = decide(Corrected(fit, u[k]));
         // Decision-directed: what phase and frequency are left.
@@ -321,9 +371,7 @@ CarrierFit RecoverCarrier(const std::vector<cd>& z, Modulation modulation, doubl
         const auto [slope, intercept] = PhaseLine(q, 64);
         fit.cyclesPerSymbol += slope / (2 * kPi);
         fit.phase += intercept;
-        for (size_t k = 0; k < K; ++k)
-            u[k] = z[k] * std::polar(1.0, -(2 * kPi * fit.cyclesPerSymbol * static_cast<double>(k) +
-                                            fit.phase));
+        Unturn(z, u, fit.cyclesPerSymbol, fit.phase);
         // u = a·d + b·conj(d) + c, least squares (BPSK's d is its own conjugate: no b).
         const std::vector<cd>& d = fit.decided;
         if (modulation == Modulation::Bpsk) {
@@ -362,10 +410,40 @@ CarrierFit RecoverCarrier(const std::vector<cd>& z, Modulation modulation, doubl
 }
 
 // The symbols at t0, t0 + T, … (count of them).
+// (Long runs on two cores.)
 std::vector<cd> SymbolsAt(const cReceiveFilter& filter, double t0, double T, size_t count) {
     std::vector<cd> z(count);
-    for (size_t k = 0; k < count; ++k)
-        z[k] = filter.At(t0 + T * static_cast<double>(k));
+    // Where the instants fall on a few fractions of a sample (a whole or simple ratio of
+    // samples a symbol), each fraction's taps are made once.
+    const auto run = [&](size_t from, size_t to) {
+        std::vector<std::pair<int64_t, std::vector<double>>> made;
+        for (size_t k = from; k < to; ++k) {
+            const double t = t0 + T * static_cast<double>(k);
+            const double whole = std::floor(t);
+            const auto key = static_cast<int64_t>(std::llround((t - whole) * 1048576.0));
+            const auto s = static_cast<int64_t>(whole) + key / 1048576;
+            size_t at = 0;
+            while (at < made.size() && made[at].first != key)
+                ++at;
+            if (at == made.size()) {
+                if (made.size() >= 64) {
+                    z[k] = filter.At(t);
+                    continue;
+                }
+                made.emplace_back(key, std::vector<double>());
+                filter.Taps(static_cast<double>(key % 1048576) / 1048576.0, made.back().second);
+            }
+            const std::vector<double>& taps = made[at].second;
+            z[k] = filter.Inside(s, taps.size()) ? filter.Apply(s, taps) : filter.At(t);
+        }
+    };
+    if (count < 20000) {
+        run(0, count);
+    } else {
+        std::thread other(run, count / 2, count);
+        run(0, count / 2);
+        other.join();
+    }
     return z;
 }
 
@@ -640,26 +718,40 @@ double BinFrequency(size_t k, size_t P) {
            static_cast<double>(P);
 }
 
-// r delayed by D samples (r(k − D), band-limited, zeros beyond its ends) at k = from … from +
-// count − 1.
-std::vector<cd> Delayed(const float* I, const float* Q, int64_t m, double D, int64_t from,
-                        int64_t count) {
-    const double whole = std::floor(D), fraction = D - whole;
-    const size_t P = PowerOfTwoAtLeast(static_cast<size_t>(m) + 256);
-    std::vector<cd> v(P, 0.0);
-    for (int64_t k = 0; k < m; ++k)
-        v[static_cast<size_t>(k)] = cd(I[k], Q[k]);
-    Transform(v, -1);
-    for (size_t k = 0; k < P; ++k)
-        v[k] *= std::polar(1.0 / static_cast<double>(P), -2 * kPi * BinFrequency(k, P) * fraction);
-    Transform(v, +1);
-    std::vector<cd> out(static_cast<size_t>(count), 0.0);
-    for (int64_t k = 0; k < count; ++k) {
-        const int64_t j = from + k - static_cast<int64_t>(whole);
-        if (j >= 0 && j < m) out[static_cast<size_t>(k)] = v[static_cast<size_t>(j)];
+// The reference's spectrum, zero-padded to P points (room for its length and the capture's
+// block), computed once: every delayed copy and the lag search start from it.
+class cReferenceSpectrum {
+public:
+    cReferenceSpectrum(const float* I, const float* Q, int64_t m, int64_t room) : m_(m) {
+        spectrum_.assign(PowerOfTwoAtLeast(static_cast<size_t>(m + room)), 0.0);
+        for (int64_t k = 0; k < m; ++k)
+            spectrum_[static_cast<size_t>(k)] = cd(I[k], Q[k]);
+        Transform(spectrum_, -1);
     }
-    return out;
-}
+    size_t Size() const { return spectrum_.size(); }
+    const std::vector<cd>& Spectrum() const { return spectrum_; }
+    // r delayed by D samples (r(k − D), band-limited, zeros beyond its ends) at k = from …
+    // from + count − 1.
+    std::vector<cd> Delayed(double D, int64_t from, int64_t count) const {
+        const size_t P = spectrum_.size();
+        const double whole = std::floor(D), fraction = D - whole;
+        std::vector<cd> v(P);
+        for (size_t k = 0; k < P; ++k)
+            v[k] = spectrum_[k] * std::polar(1.0 / static_cast<double>(P),
+                                             -2 * kPi * BinFrequency(k, P) * fraction);
+        Transform(v, +1);
+        std::vector<cd> out(static_cast<size_t>(count), 0.0);
+        for (int64_t k = 0; k < count; ++k) {
+            const int64_t j = from + k - static_cast<int64_t>(whole);
+            if (j >= 0 && j < m_) out[static_cast<size_t>(k)] = v[static_cast<size_t>(j)];
+        }
+        return out;
+    }
+
+private:
+    int64_t m_;
+    std::vector<cd> spectrum_;
+};
 
 // The delay of x behind y (both count samples, lined up to within a sample) to a fraction of a
 // sample, from the slope of the phase of their cross spectrum.
@@ -700,16 +792,14 @@ std::string MeasureEvmAgainstReference(const float* xI, const float* xQ, int64_t
     control.Progress(10);
     const int64_t L = std::min<int64_t>(n, 8192);
     const int64_t start = (n - L) / 2;
-    const size_t P = PowerOfTwoAtLeast(static_cast<size_t>(m + L));
-    std::vector<cd> a(P, 0.0), b(P, 0.0);
+    const cReferenceSpectrum spectrum(rI, rQ, m, std::max<int64_t>(L, 256));
+    const size_t P = spectrum.Size();
+    std::vector<cd> a(P, 0.0);
     const std::vector<cd> block = Turned(xI, xQ, start, L, f);
     std::copy(block.begin(), block.end(), a.begin());
-    for (int64_t k = 0; k < m; ++k)
-        b[static_cast<size_t>(k)] = cd(rI[k], rQ[k]);
     Transform(a, -1);
-    Transform(b, -1);
     for (size_t k = 0; k < P; ++k)
-        a[k] = std::conj(a[k]) * b[k];
+        a[k] = std::conj(a[k]) * spectrum.Spectrum()[k];
     Transform(a, +1);  // a[j]: block against the reference from j
     size_t at = 0;
     for (size_t k = 1; k < P; ++k)
@@ -724,13 +814,13 @@ std::string MeasureEvmAgainstReference(const float* xI, const float* xQ, int64_t
     const int64_t to = std::min<int64_t>(n, lag + m) - kEnds;
     if (to - from < 2 * kEnds) return "the capture and the reference overlap by too few samples";
     const int64_t count = to - from;
-    // Frequency from the phase of their product, then delay, phase and gain, twice over.
+    // Frequency from the phase of their product, then the delay to a fraction of a sample,
+    // twice over; then phase and gain.
     double D = static_cast<double>(lag);
-    cd g = 1.0;
     std::vector<cd> x, y;
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < 2; ++round) {
         x = Turned(xI, xQ, from, count, f);
-        y = Delayed(rI, rQ, m, D, from, count);
+        y = spectrum.Delayed(D, from, count);
         std::vector<cd> q(static_cast<size_t>(count));
         for (size_t k = 0; k < q.size(); ++k)
             q[k] = x[k] * std::conj(y[k]);
@@ -747,20 +837,27 @@ std::string MeasureEvmAgainstReference(const float* xI, const float* xQ, int64_t
                 q[k] = x[k] * std::conj(y[k]);
         }
         f += PhaseLine(q, 256).first / (2 * kPi);
-        x = Turned(xI, xQ, from, count, f);
-        D += FractionalDelay(x, y);
-        y = Delayed(rI, rQ, m, D, from, count);
-        cd xy = 0;
-        double yy = 0;
-        for (size_t k = 0; k < x.size(); ++k) {
-            xy += x[k] * std::conj(y[k]);
-            yy += std::norm(y[k]);
-        }
-        if (yy <= 0) return "the reference is silent where it overlaps the capture";
-        g = xy / yy;
+        // The delay from the middle 2^18 samples at most: plenty for a fraction of a sample.
+        const size_t middle = std::min<size_t>(x.size(), size_t{1} << 18);
+        const size_t skip = (x.size() - middle) / 2;
+        const std::vector<cd> xm =
+            Turned(xI, xQ, from + static_cast<int64_t>(skip), static_cast<int64_t>(middle), f);
+        const std::vector<cd> ym(y.begin() + static_cast<std::ptrdiff_t>(skip),
+                                 y.begin() + static_cast<std::ptrdiff_t>(skip + middle));
+        D += FractionalDelay(xm, ym);
         if (control.StopRequested()) return "stopped";
         control.Progress(40 + 20 * round);
     }
+    x = Turned(xI, xQ, from, count, f);
+    y = spectrum.Delayed(D, from, count);
+    cd xy = 0;
+    double yy = 0;
+    for (size_t k = 0; k < x.size(); ++k) {
+        xy += x[k] * std::conj(y[k]);
+        yy += std::norm(y[k]);
+    }
+    if (!(yy > 0)) return "the reference is silent where it overlaps the capture";
+    const cd g = xy / yy;
     result = {};
     result.samples = count;
     result.firstSample = from;
