@@ -86,6 +86,8 @@ constexpr int kCmdMarkerPlace = 32920, kCmdMarkerPeak = 32921, kCmdMarkerNextLef
               kCmdMarkerNextRight = 32923, kCmdMarkerNextLower = 32924, kCmdMarkerDelete = 32925,
               kCmdMarkerDeleteAll = 32926, kCmdMarkerDelta = 32927, kCmdMarkerWidths = 32928,
               kCmdMarkerTable = 32929;
+// Measure: modulation accuracy (blind, or against a reference file) and clearing its results.
+constexpr int kCmdModulationAnalysis = 32930, kCmdEvmReference = 32931, kCmdModulationClear = 32932;
 
 // The groups whose entries carry one check mark between them.
 inline constexpr int kFileTypeCommands[] = {kFileAsciiIQLines,

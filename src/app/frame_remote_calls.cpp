@@ -14,7 +14,9 @@
 #include "app/main_frame.h"
 #include "app/view.h"
 #include "display/frequency_plot.h"
+#include "display/json_writer.h"
 #include "display/measurement_json.h"
+#include "display/modulation_text.h"
 #include "display/view_kinds.h"
 #include "tools/tool.h"
 #include "waveform/fast_file.h"
@@ -233,10 +235,19 @@ std::string CMainFrame::MeasurementsJson() {
     // Measured as the window's spectrum of this width shows it.
     MeasureShown(view->engine, std::max(view->width(), 400), f0, f1);
     std::ostringstream out;
-    WriteMeasurementsJson(view->engine,
-                          {currentFileName, kind, view->recompute.framesLastRecompute, f0, f1,
-                           mainWave.recording.centreFrequencyHz},
-                          out);
+    MeasurementView shown{currentFileName,
+                          kind,
+                          view->recompute.framesLastRecompute,
+                          f0,
+                          f1,
+                          mainWave.recording.centreFrequencyHz};
+    // The modulation analysis of these samples, when one was made.
+    shown.more = [&](JsonWriter& j) {
+        const auto* m = view->engine.ModulationOf(mainWave);
+        if (m && m->blind) WriteModulationJson(m->settings, *m->blind, j);
+        if (m && m->reference) WriteReferenceEvmJson(*m->reference, m->sampleRate, j);
+    };
+    WriteMeasurementsJson(view->engine, shown, out);
     return out.str();
 }
 

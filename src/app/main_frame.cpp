@@ -84,6 +84,7 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
     RegisterCaptureCommands();
     RegisterSpectrogramCommands();
     RegisterMarkerCommands();
+    RegisterModulationCommands();
     BuildMenus(
         menuBar(), MainMenuLayout(), [this](int id) { OnCommand(id); }, actions_);
     recentMenu_ = menuBar()->findChild<QMenu*>("Recent Files");

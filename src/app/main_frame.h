@@ -190,6 +190,8 @@ private:
     void RegisterCaptureCommands();
     void RegisterSpectrogramCommands();
     void RegisterMarkerCommands();
+    void RegisterModulationCommands();
+    void ShowModulationTable();  // the marker table, listing the results
     // The table's rows from the plot shown (when the table is visible); lockHeld: the caller
     // holds the samples' lock (the view's paint).
     void RefreshMarkerTable(bool lockHeld);

@@ -154,8 +154,13 @@ const std::vector<MenuEntry>& MainMenuLayout() {
             Chk("Single Carrier W-CDMA", kCmdAclrWcdma),
             Sep(),
             Head("---Spectral Emission Mask---")};
+        const std::vector<E> accuracy = {Sep(), Head("---Modulation Accuracy---"),
+                                         Cmd("Modulation Analysis\u2026", kCmdModulationAnalysis),
+                                         Cmd("EVM against Reference File\u2026", kCmdEvmReference),
+                                         Cmd("Clear Modulation Results", kCmdModulationClear)};
         for (E& e : MaskEntries())
             measure.push_back(e);
+        measure.insert(measure.end(), accuracy.begin(), accuracy.end());
         std::vector<E> fft = FftSizeEntries();
         for (E e :
              {Sep(), Head("---Window Function---"), Rad("Rect Window", kWindowRect, kWindowGroup),
@@ -200,6 +205,7 @@ const std::vector<MenuEntry>& MainMenuLayout() {
                           Rad("Vector", kViewVector, kViewKindGroup),
                           Rad("Constellation", kViewConstellation, kViewKindGroup),
                           Rad("CCDF", kViewCcdf, kViewKindGroup),
+                          Rad("EVM against Symbol", kViewAnalysisEvm, kViewKindGroup),
                           Rad("Multi-overview", kViewMulti, kViewKindGroup, true),
                           Sep(),
                           Head("---Time and Frequency---"),

@@ -174,8 +174,9 @@ void CView::DrawView(QPainter& p, int W, int H) {
         }
     }
     if (viewType_ == kViewSpectrogram) return;  // its own child widget draws it
-    if (viewType_ >= kViewAnalysisFirst && viewType_ <= kViewAnalysisFirst + 2) {
-        // analysis kinds: no results in this program
+    if (viewType_ >= kViewAnalysisFirst && viewType_ <= kViewAnalysisFirst + 2 &&
+        !(viewType_ == kViewAnalysisEvm && engine.ModulationOf(*wave_))) {
+        // analysis kinds without results of these samples
         viewType_ = kViewTimeIQ;
         ResetZoom();
     }

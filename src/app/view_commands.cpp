@@ -107,8 +107,22 @@ void SelectView(IFrameServices& frame, int kind) {
     const bool spanFromSpectrum = sharesSpan(previous) && v.xEnd > v.xStart;
     const double spectrumF0 = v.xStart, spectrumF1 = v.xEnd;
 
-    if (IsViewKindCommand(kind) || kind == kViewSpectrogram)
+    if (IsViewKindCommand(kind) || kind == kViewSpectrogram || kind == kViewAnalysisEvm)
         frame.CheckMenuItem(v.ViewType(), false);
+    if (kind == kViewAnalysisEvm) {
+        if (!v.engine.ModulationOf(frame.MainWaveform())) {
+            CheckOnly(frame, kViewKindCommands, previous);
+            frame.SetStatusText(
+                "No modulation results for these samples: Measure > Modulation Analysis\u2026 "
+                "or EVM against Reference File\u2026 first");
+            return;
+        }
+        CheckOnly(frame, kViewKindCommands, kind);
+        v.phaseDisplay = false;
+        v.SetViewType(kind, true);
+        frame.SetStatusText("EVM view type selected");
+        return;
+    }
     if (kind == kViewSpectrogram) {
         CheckOnly(frame, kViewKindCommands, kind);
         v.phaseDisplay = false;

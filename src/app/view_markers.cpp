@@ -8,6 +8,7 @@
 #include "app/spectrogram_view.h"
 #include "app/view.h"
 #include "display/json_writer.h"
+#include "display/modulation_text.h"
 #include "measure/shown_spectrum.h"
 #include "waveform/waveform.h"
 
@@ -244,8 +245,44 @@ bool CView::SetMarker(int number, std::optional<double> position, std::string& w
     return true;
 }
 
+namespace {
+
+// The modulation results as the table's rows ("EVM", "1.00 % rms (-40.00 dB)") and as JSON.
+MarkerTable ModulationTable(const cPlotEngine::ModulationAnalysis& a) {
+    MarkerTable table;
+    table.plot = "modulation";
+    table.columns = {"Result", "Value"};
+    std::vector<std::string> lines;
+    if (a.blind) lines = ModulationLines(a.settings, *a.blind);
+    if (a.reference) {
+        lines.push_back("Reference: " + a.referenceName);
+        for (const std::string& line : ReferenceEvmLines(*a.reference, a.sampleRate))
+            lines.push_back(line);
+    }
+    for (const std::string& line : lines) {
+        const size_t colon = line.find(": ");
+        table.rows.push_back(
+            {line.substr(0, colon), colon == std::string::npos ? "" : line.substr(colon + 2)});
+    }
+    std::ostringstream json;
+    JsonWriter j(json);
+    j.Begin();
+    j.Field("plot", "modulation");
+    if (a.blind) WriteModulationJson(a.settings, *a.blind, j);
+    if (a.reference) WriteReferenceEvmJson(*a.reference, a.sampleRate, j);
+    j.End();
+    table.json = json.str();
+    return table;
+}
+
+}  // namespace
+
 MarkerTable CView::MarkerTableNow() {
     if (viewType_ == kViewSpectrogram) return spectrogram->MarkerTableNow();
+    // The constellation and EVM views of an analysis list its results.
+    if (const auto* m = engine.ModulationOf(*wave_);
+        m && (viewType_ == kViewAnalysisEvm || (viewType_ == kViewConstellation && m->blind)))
+        return ModulationTable(*m);
     MarkerTable table;
     std::ostringstream json;
     JsonWriter j(json);

@@ -26,6 +26,15 @@ const char* ShapeName(PulseShape p) {
     return "";
 }
 
+// v with d decimals, never "-0.00": a value that rounds to nothing has no sign.
+std::string Number(double v, int d) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", d, v);
+    std::string t = text;
+    if (t[0] == '-' && t.find_first_of("123456789") == std::string::npos) t.erase(0, 1);
+    return t;
+}
+
 }  // namespace
 
 std::string ModulationSettingsText(const ModulationSettings& s) {
@@ -47,14 +56,14 @@ std::vector<std::string> ModulationLines(const ModulationSettings& s, const Modu
         Format("MER: %.2f dB", r.merDb),
         Format("Magnitude Error: %.2f %% rms", r.magnitudeErrorRmsPercent),
         Format("Phase Error: %.2f deg rms", r.phaseErrorRmsDeg),
-        Format("Frequency Error: %.1f Hz", r.frequencyErrorHz),
+        "Frequency Error: " + Number(r.frequencyErrorHz, 1) + " Hz",
         Format("IQ Origin Offset: %.2f dB", r.originOffsetDb),
     };
     if (std::isfinite(r.gainImbalanceDb)) {
-        lines.push_back(Format("Gain Imbalance: %.3f dB", r.gainImbalanceDb));
-        lines.push_back(Format("Quadrature Error: %.3f deg", r.quadratureErrorDeg));
+        lines.push_back("Gain Imbalance: " + Number(r.gainImbalanceDb, 3) + " dB");
+        lines.push_back("Quadrature Error: " + Number(r.quadratureErrorDeg, 3) + " deg");
     }
-    lines.push_back(Format("Timing Offset: %.3f symbols", r.timingOffsetSymbols));
+    lines.push_back("Timing Offset: " + Number(r.timingOffsetSymbols, 3) + " symbols");
     return lines;
 }
 
@@ -63,10 +72,11 @@ std::vector<std::string> ReferenceEvmLines(const ReferenceEvmResult& r, double s
         Format("EVM against Reference: %.3f %% rms (%.2f dB)", r.evmRmsPercent, r.evmRmsDb),
         Format("EVM Peak: %.3f %% at sample %lld", r.evmPeakPercent,
                static_cast<long long>(r.evmPeakSample)),
-        Format("Reference Delay: %.4f samples (%.6g s)", r.delaySamples,
-               r.delaySamples / sampleRate),
-        Format("Frequency Offset: %.2f Hz", r.frequencyOffsetHz),
-        Format("Phase Offset: %.3f deg", r.phaseDeg),
+        "Reference Delay: " + Number(r.delaySamples, 4) + " samples (" +
+            Format("%.6g", std::abs(r.delaySamples) < 5e-5 ? 0.0 : r.delaySamples / sampleRate) +
+            " s)",
+        "Frequency Offset: " + Number(r.frequencyOffsetHz, 2) + " Hz",
+        "Phase Offset: " + Number(r.phaseDeg, 3) + " deg",
         Format("Gain: %.3f dB", r.gainDb),
         Format("Samples Compared: %lld from sample %lld", static_cast<long long>(r.samples),
                static_cast<long long>(r.firstSample)),

@@ -1,5 +1,6 @@
 #include "display/plot_engine.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "waveform/waveform.h"
@@ -62,4 +63,56 @@ const std::vector<cPlotEngine::EnvelopeColumn>* cPlotEngine::FindEnvelope(
 void cPlotEngine::KeepEnvelope(const EnvelopeKey& key, std::vector<EnvelopeColumn> columns) {
     if (envelopes_.size() >= kKeptEnvelopes) envelopes_.erase(envelopes_.begin());
     envelopes_.emplace_back(key, std::move(columns));
+}
+
+namespace {
+
+// The samples at the ends and spread evenly between, I and Q.
+std::vector<float> Fingerprint(const cWaveform& w) {
+    std::vector<float> v;
+    const int64_t n = w.sampleCount;
+    const auto take = [&](int64_t k) {
+        v.push_back(w.I[k]);
+        v.push_back(w.Q[k]);
+    };
+    for (int64_t k = 0; k < std::min<int64_t>(n, 256); ++k)
+        take(k);
+    for (int64_t k = std::max<int64_t>(0, n - 256); k < n; ++k)
+        take(k);
+    for (int64_t i = 0; n > 0 && i < 4096; ++i)
+        take(i * n / 4096);
+    return v;
+}
+
+}  // namespace
+
+void cPlotEngine::KeepModulation(const cWaveform& w, const ModulationSettings& settings,
+                                 std::optional<ModulationResult> blind,
+                                 std::optional<ReferenceEvmResult> reference,
+                                 const std::string& referenceName) {
+    ModulationAnalysis a;
+    if (const ModulationAnalysis* kept = ModulationOf(w)) a = *kept;
+    if (blind) {
+        a.settings = settings;
+        a.blind = std::move(blind);
+    }
+    if (reference) {
+        a.reference = std::move(reference);
+        a.referenceName = referenceName;
+    }
+    a.sampleRate = static_cast<double>(w.sampleRate);
+    a.I = w.I.data();
+    a.Q = w.Q.data();
+    a.count = w.sampleCount;
+    a.fingerprint = Fingerprint(w);
+    modulation = std::move(a);
+}
+
+const cPlotEngine::ModulationAnalysis* cPlotEngine::ModulationOf(const cWaveform& w) const {
+    if (!modulation || modulation->I != w.I.data() || modulation->Q != w.Q.data() ||
+        modulation->count != w.sampleCount ||
+        modulation->sampleRate != static_cast<double>(w.sampleRate) ||
+        modulation->fingerprint != Fingerprint(w))
+        return nullptr;
+    return &*modulation;
 }

@@ -13,6 +13,7 @@
 #include "display/plot_style.h"
 #include "dsp/cubic_spline.h"
 #include "measure/measurements.h"
+#include "measure/modulation.h"
 #include "measure/power_statistics.h"
 #include "measure/shown_spectrum.h"
 #include "spectrum/power_trace.h"
@@ -93,6 +94,31 @@ public:
     const std::vector<EnvelopeColumn>* FindEnvelope(const EnvelopeKey& key) const;
     void KeepEnvelope(const EnvelopeKey& key, std::vector<EnvelopeColumn> columns);
     uint64_t Generation() const { return generation_; }
+
+    // The modulation analysis last made (blind, against a reference, or both) and the samples
+    // it read; the constellation and EVM views show it only while those samples are unchanged:
+    // the same arrays, count and rate, and the same values at a few thousand places (the ends
+    // and an even spread), which a redraw can afford to look at.
+    struct ModulationAnalysis {
+        ModulationSettings settings;
+        std::optional<ModulationResult> blind;
+        std::optional<ReferenceEvmResult> reference;
+        std::string referenceName;
+        double sampleRate = 0.0;
+        const float* I = nullptr;
+        const float* Q = nullptr;
+        int64_t count = -1;
+        std::vector<float> fingerprint;
+    };
+    std::optional<ModulationAnalysis> modulation;
+    // Files a result under the samples it was made of (kept beside the other half, blind or
+    // reference, when that was made of the same samples).
+    void KeepModulation(const cWaveform& w, const ModulationSettings& settings,
+                        std::optional<ModulationResult> blind,
+                        std::optional<ReferenceEvmResult> reference,
+                        const std::string& referenceName);
+    // The analysis of these samples as they are now, or nullptr.
+    const ModulationAnalysis* ModulationOf(const cWaveform& w) const;
 
 private:
     struct StatisticsKey {

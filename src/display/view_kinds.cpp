@@ -6,6 +6,7 @@
 #include "display/ccdf_plot.h"
 #include "display/frequency_plot.h"
 #include "display/iq_plane_plot.h"
+#include "display/modulation_plot.h"
 #include "display/plot_engine.h"
 #include "display/time_plot.h"
 #include "waveform/waveform.h"
@@ -50,7 +51,14 @@ void DrawKind(cPlotEngine& e, QPainter& p, int W, int H, const cWaveform& w, con
         case kViewVector: DrawVector(e, p, W, H, start, end, d.zoom, d.mode, w); break;
         case kViewCcdf: DrawCcdf(e, p, W, H, start, end, w); break;
         case kViewConstellation:
-            DrawConstellation(e, p, W, H, d.zoom, d.mode, d.centreX, d.centreY, w);
+            // With a modulation analysis of these samples: its symbols over the ideal points.
+            if (const auto* m = e.ModulationOf(w); m && m->blind)
+                DrawSymbolConstellation(e, p, W, H, *m);
+            else
+                DrawConstellation(e, p, W, H, d.zoom, d.mode, d.centreX, d.centreY, w);
+            break;
+        case kViewAnalysisEvm:
+            if (const auto* m = e.ModulationOf(w)) DrawEvmPlot(e, p, W, H, *m);
             break;
         default:
             // Also without a trace: the drawing then clears the panels of the last one.

@@ -24,9 +24,9 @@ constexpr int kViewPhase = 311;
 constexpr int kViewVector = 312;
 constexpr int kViewCcdf = 313;
 constexpr int kViewConstellation = 314;
-// Kinds reserved for an external symbol analysis (no results in this program).
+// Kinds reserved for symbol analysis; the modulation analysis draws the EVM kind.
 constexpr int kViewAnalysisFirst = 315;
-constexpr int kViewAnalysisEvm = 316;
+constexpr int kViewAnalysisEvm = 316;  // EVM against symbol (or time, against a reference)
 constexpr int kViewAnalysisLast = 325;
 constexpr int kViewAnalysisMulti = 318;     // an analysis 4-up view
 constexpr int kViewAnalysisSpectrum = 324;  // an analysis view that computes a spectrum
@@ -60,10 +60,10 @@ constexpr bool IsSpectrumOverview(int kind) {
 
 // The view kinds of the View menu, one check mark between them.
 inline constexpr int kViewKindCommands[] = {
-    kViewMulti,      kViewI,      kViewQ,      kViewIQ,    kViewQI,
-    kViewIQDcFs,     kViewQIDcFs, kViewTimeI,  kViewTimeQ, kViewTimeIQ,
-    kViewLogMag,     kViewPhase,  kViewVector, kViewCcdf,  kViewConstellation,
-    kViewSpectrogram};
+    kViewMulti,       kViewI,          kViewQ,      kViewIQ,    kViewQI,
+    kViewIQDcFs,      kViewQIDcFs,     kViewTimeI,  kViewTimeQ, kViewTimeIQ,
+    kViewLogMag,      kViewPhase,      kViewVector, kViewCcdf,  kViewConstellation,
+    kViewSpectrogram, kViewAnalysisEvm};
 
 class cPlotEngine;
 class cWaveform;

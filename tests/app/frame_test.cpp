@@ -1545,3 +1545,76 @@ TEST_F(Frame, TimeCcdfAndSpectrogramMarkersReadClosedForms) {
     QTest::keyClick(&s, Qt::Key_Right);
     EXPECT_EQ(*s.markerHz[0], 125000 + 1e6 / s.Settings().fftSize);
 }
+
+namespace {
+
+// Unshaped QPSK a symbol a sample in noise 30 dB down, analysed through the Measure menu: the
+// constellation then shows the symbols, the EVM view and the marker table the results, and
+// Measurements() carries them; against the clean symbols as a reference file the EVM reads the
+// noise too. Results of other samples are never shown.
+TEST_F(Frame, ModulationAnalysisThroughTheMenus) {
+    cRandom r;
+    r.Seed(-3);
+    std::vector<std::complex<double>> symbols(20000);
+    for (auto& s : symbols)
+        s = {r.Uniform() < 0.5 ? -0.5 : 0.5, r.Uniform() < 0.5 ? -0.5 : 0.5};
+    const double sigma = std::sqrt(0.25 * std::pow(10.0, -3.0));
+    cWaveform noisy = SignalWave(20000, 1'000'000, [&](int k) {
+        return symbols[static_cast<size_t>(k)] +
+               sigma * std::complex<double>(r.Gaussian(), r.Gaussian());
+    });
+    cWaveform clean =
+        SignalWave(20000, 1'000'000, [&](int k) { return symbols[static_cast<size_t>(k)]; });
+    noisy.fileType = clean.fileType = kFileCf32Le;
+    ASSERT_EQ(noisy.SaveFile(Path("qpsk_1MSPS.cf32")), 1);
+    ASSERT_EQ(clean.SaveFile(Path("clean_1MSPS.cf32")), 1);
+    auto f = Start({Path("qpsk_1MSPS.cf32")});
+    f->resize(1000, 700);
+    PressKeys(*f, Qt::Key_Escape);  // shown and active
+    CView& v = *f->view;
+    prompter_.texts["Modulation: bpsk, qpsk, 8psk, qam16, qam64 or qam256"] = "qpsk";
+    prompter_.numbers["Symbol rate (Hz)"] = 5e6;
+    prompter_.texts["Pulse shape: rrc ROLLOFF, rc ROLLOFF or none"] = "none";
+    prompter_.texts["Equaliser (nine taps, trained on the decisions): on or off"] = "off";
+    f->ActionFor(kCmdModulationAnalysis)->trigger();
+    EXPECT_EQ(f->lastStatus,
+              "ERR: modulation not analysed: the symbol rate must be above 0 and "
+              "at most the sample rate");
+    f->ActionFor(kViewAnalysisEvm)->trigger();  // nothing to show yet
+    EXPECT_NE(v.ViewType(), kViewAnalysisEvm);
+
+    prompter_.numbers["Symbol rate (Hz)"] = 1e6;
+    f->ActionFor(kCmdModulationAnalysis)->trigger();
+    ASSERT_EQ(v.ViewType(), kViewConstellation) << f->lastStatus;
+    const auto* m = v.engine.ModulationOf(f->mainWave);
+    ASSERT_TRUE(m && m->blind);
+    EXPECT_NEAR(m->blind->evmRmsDb, -30, 0.2);
+    EXPECT_TRUE(f->MarkerDock()->isVisible());
+    EXPECT_EQ(MarkerCell(*f, 2, "Result"), "EVM");
+    EXPECT_EQ(MarkerCell(*f, 2, "Value"), Fixed(m->blind->evmRmsPercent, 2) + " % rms (" +
+                                              Fixed(m->blind->evmRmsDb, 2) + " dB)");
+    const QJsonObject json =
+        QJsonDocument::fromJson(QByteArray::fromStdString(f->MeasurementsJson())).object();
+    EXPECT_DOUBLE_EQ(json["modulation"].toObject()["evm_rms_db"].toDouble(), m->blind->evmRmsDb);
+    v.Render(1000, 700);
+    EXPECT_EQ(v.engine.rightPanel.at(2).text, "EVM: " + MarkerCell(*f, 2, "Value"));
+
+    f->chooseToolFile = [&](const std::string&) { return Path("clean_1MSPS.cf32"); };
+    f->ActionFor(kCmdEvmReference)->trigger();
+    ASSERT_EQ(v.ViewType(), kViewAnalysisEvm) << f->lastStatus;
+    m = v.engine.ModulationOf(f->mainWave);
+    ASSERT_TRUE(m && m->blind && m->reference);  // both, of the same samples
+    EXPECT_NEAR(m->reference->evmRmsDb, -30, 0.2);
+    EXPECT_NEAR(m->reference->delaySamples, 0, 1e-3);
+    v.Render(1000, 700);
+    EXPECT_EQ(v.engine.rightPanel.back().text.rfind("Samples Compared: ", 0), 0u);
+
+    // Another file: the results are not its own.
+    ASSERT_EQ(f->OpenWaveformFile(Path("clean_1MSPS.cf32"), false, false), 0);
+    EXPECT_EQ(v.engine.ModulationOf(f->mainWave), nullptr);
+    f->ActionFor(kViewAnalysisEvm)->trigger();
+    EXPECT_NE(v.ViewType(), kViewAnalysisEvm);
+    EXPECT_EQ(f->lastStatus.rfind("No modulation results for these samples", 0), 0u);
+}
+
+}  // namespace
