@@ -437,7 +437,7 @@ std::vector<cd> SymbolsAt(const cReceiveFilter& filter, double t0, double T, siz
             z[k] = filter.Inside(s, taps.size()) ? filter.Apply(s, taps) : filter.At(t);
         }
     };
-    if (count < 20000) {
+    if (count < 8192) {
         run(0, count);
     } else {
         std::thread other(run, count / 2, count);
