@@ -186,6 +186,10 @@ TEST(Modulation, BadSettingsAndNoSignalReportNothing) {
         s.modulation = m;
         EXPECT_NE(run(nI.data(), nQ.data(), n, 4e6, s), "");
     }
+    s.modulation = Modulation::Qpsk;
+    std::vector<float> holed = c.I;
+    holed[4000] = NAN;
+    EXPECT_NE(run(holed.data(), c.Q.data(), n, 4e6, s).find("not finite"), std::string::npos);
     // 16QAM at 14 dB: decisions would go wrong often enough to read the EVM low.
     const Capture noisy = Make(Modulation::Qam16, 2000, 4, 0.22, 14, {});
     s.modulation = Modulation::Qam16;

@@ -563,8 +563,11 @@ std::string AnalyseModulation(const float* I, const float* Q, int64_t n, double 
     if (t0 < first) t0 += T;
     control.Progress(50);
 
-    const size_t K =
-        static_cast<size_t>(std::floor((static_cast<double>(n - 1) - first - t0) / T)) + 1;
+    // Memory grows with the symbols (about 100 bytes each): a long capture is analysed over its
+    // first kMaxAnalysedSymbols.
+    const size_t K = std::min<size_t>(
+        kMaxAnalysedSymbols,
+        static_cast<size_t>(std::floor((static_cast<double>(n - 1) - first - t0) / T)) + 1);
     const std::vector<cd> z = SymbolsAt(filter, t0, T, K);
     if (control.StopRequested()) return "stopped";
     control.Progress(80);
@@ -593,6 +596,8 @@ std::string AnalyseModulation(const float* I, const float* Q, int64_t n, double 
             fit.cyclesPerSymbol += cycles;
         }
     }
+    if (!std::isfinite(fit.errorPower) || !std::isfinite(fit.lineRatio))
+        return "the samples hold values that are not finite numbers";
     if (fit.lineRatio < fit.lineNeeded)
         return "the carrier could not be found: no " + std::string(ModulationName(s.modulation)) +
                " symbols at this symbol rate";
@@ -784,6 +789,10 @@ std::string MeasureEvmAgainstReference(const float* xI, const float* xQ, int64_t
                                        ReferenceEvmResult& result, const WorkControl& control) {
     constexpr int64_t kEnds = 64;  // left out at each end of the overlap: the delay's ringing
     if (!(sampleRate > 0)) return "the sample rate is not known";
+    // Memory grows with the samples (the reference's padded spectrum and the aligned copies):
+    // the first kMaxComparedSamples of each are compared.
+    n = std::min(n, kMaxComparedSamples);
+    m = std::min(m, kMaxComparedSamples);
     if (n < 4 * kEnds || m < 4 * kEnds)
         return "the capture and the reference need at least " + std::to_string(4 * kEnds) +
                " samples each";
@@ -875,6 +884,8 @@ std::string MeasureEvmAgainstReference(const float* xI, const float* xQ, int64_t
             result.evmPeakSample = from + static_cast<int64_t>(k);
         }
     }
+    if (!std::isfinite(error) || !std::isfinite(reference))
+        return "the samples hold values that are not finite numbers";
     if (!(reference > 0)) return "the reference is silent where it overlaps the capture";
     const double meanReference = reference / static_cast<double>(count);
     result.evmRmsPercent = 100 * std::sqrt(error / reference);

@@ -43,7 +43,7 @@ struct ModulationSettings {
 };
 
 struct ModulationResult {
-    int64_t symbols = 0;
+    int64_t symbols = 0;  // analysed (at most kMaxAnalysedSymbols)
     double evmRmsPercent = 0.0, evmRmsDb = 0.0;
     double evmPeakPercent = 0.0;
     int64_t evmPeakSymbol = 0;
@@ -61,6 +61,11 @@ struct ModulationResult {
     std::vector<std::complex<float>> measured, ideal;
     std::vector<float> evmPercent;
 };
+
+// The most symbols one analysis reads (the first ones of a longer capture), and the most
+// samples of the capture and of the reference the reference mode compares.
+constexpr size_t kMaxAnalysedSymbols = size_t{1} << 21;
+constexpr int64_t kMaxComparedSamples = int64_t{1} << 22;
 
 // "" on success; otherwise why nothing was measured: a symbol rate above the sample rate or
 // below 1/1000 of it, fewer than 100 symbols, a signal the recovery cannot lock to, "stopped".
