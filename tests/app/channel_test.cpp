@@ -15,6 +15,8 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <atomic>
+#include <cmath>
+#include <random>
 #include <thread>
 
 #include "../cli/qrvn_runner.h"
@@ -338,6 +340,53 @@ TEST_F(Channel, NoBusNoChannel) {
     EXPECT_FALSE(cCommandChannel::Start(&frame));
     EXPECT_EQ(frame.mainWave.sampleCount, 100);
     EXPECT_EQ(frame.OnCommand(kViewIQ), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The window's modulation analysis reaches another program through Measurements() with the
+// values qrvn measure --modulation reads from the same file.
+TEST_F(Channel, ModulationResultsReadAsQrvnMeasureReadsThem) {
+    const auto owned = OnTheBus();
+    CMainFrame& frame = *owned;
+    frame.prompter = &prompter_;
+    std::mt19937 g(4);
+    std::normal_distribution<double> noise(0.0, 0.01);
+    cWaveform qpsk = SignalWave(16384, 4'000'000, [&](int) {
+        return std::complex<double>(g() % 2 ? 0.5 : -0.5, g() % 2 ? 0.5 : -0.5) +
+               std::complex<double>(noise(g), noise(g));
+    });
+    qpsk.fileType = kFileCf32Le;
+    const std::string file = Path("q_4MSPS.cf32");
+    ASSERT_EQ(qpsk.SaveFile(file), 1);
+    ASSERT_EQ(Remote({"open", file}).status, 0);
+    prompter_.texts["Modulation: bpsk, qpsk, 8psk, qam16, qam64 or qam256"] = "qpsk";
+    prompter_.numbers["Symbol rate (Hz)"] = 4e6;
+    prompter_.texts["Pulse shape: rrc ROLLOFF, rc ROLLOFF or none"] = "none";
+    prompter_.texts["Equaliser (nine taps, trained on the decisions): on or off"] = "off";
+    // Over the channel a command that asks questions is refused; from the menu it asks them.
+    const Result asked = Remote({"command", std::to_string(kCmdModulationAnalysis)});
+    EXPECT_EQ(asked.status, 2);
+    EXPECT_PRED2(Contains, asked.err, "needs input");
+    frame.ActionFor(kCmdModulationAnalysis)->trigger();
+    ASSERT_EQ(frame.view->ViewType(), kViewConstellation) << frame.lastStatus;
+    const Result window = Remote({"measure"});
+    const Result cli =
+        RunQrvn({"measure", file, "--modulation", "qpsk", "--symbol-rate", "4e6", "--json"}, dir_);
+    ASSERT_EQ(cli.status, 0) << cli.err;
+    const QJsonObject w = QJsonDocument::fromJson(QByteArray::fromStdString(window.out))
+                              .object()["modulation"]
+                              .toObject();
+    const QJsonObject c = QJsonDocument::fromJson(QByteArray::fromStdString(cli.out))
+                              .object()["modulation"]
+                              .toObject();
+    ASSERT_FALSE(w.isEmpty()) << window.out;
+    for (const char* key : {"symbols", "evm_rms_db", "evm_peak_symbol", "mer_db",
+                            "frequency_error_hz", "gain_imbalance_db", "timing_offset_symbols"})
+        EXPECT_EQ(w[key].toDouble(), c[key].toDouble()) << key;
+    EXPECT_NEAR(w["evm_rms_db"].toDouble(), -10 * std::log10(0.5 / 2e-4), 0.2);
 }
 
 }  // namespace
