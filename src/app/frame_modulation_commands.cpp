@@ -52,6 +52,21 @@ bool ParsePulse(const std::string& text, ModulationSettings& s) {
 
 }  // namespace
 
+std::string CMainFrame::MeasureBusy(const std::function<std::string(const WorkControl&)>& work,
+                                    const std::string& what) {
+    std::string why;
+    RunBusy(
+        [&] {
+            WorkControl control;
+            control.stop = &stopRequest;
+            control.progress = [this](int percent) { statusBar->SetProgress(percent); };
+            why = work(control);
+            return 0;
+        },
+        what);
+    return why;
+}
+
 void CMainFrame::ShowModulationTable() {
     if (QAction* table = ActionFor(kCmdMarkerTable); table && markerDock_->isHidden())
         OnCommand(kCmdMarkerTable);
@@ -86,15 +101,10 @@ void CMainFrame::RegisterModulationCommands() {
             return SetStatusText("ERR: the equaliser is on or off, not '" + equalise + "'"), 0;
         s.equalise = equalise == "on";
         ModulationResult r;
-        std::string why;
-        RunBusy(
-            [&] {
-                WorkControl control;
-                control.stop = &stopRequest;
-                control.progress = [this](int percent) { statusBar->SetProgress(percent); };
-                why = AnalyseModulation(mainWave.I.data(), mainWave.Q.data(), mainWave.sampleCount,
-                                        static_cast<double>(mainWave.sampleRate), s, r, control);
-                return 0;
+        const std::string why = MeasureBusy(
+            [&](const WorkControl& control) {
+                return AnalyseModulation(mainWave.I.data(), mainWave.Q.data(), mainWave.sampleCount,
+                                         static_cast<double>(mainWave.sampleRate), s, r, control);
             },
             "a modulation analysis");
         if (!why.empty()) return SetStatusText("ERR: modulation not analysed: " + why), 0;
@@ -130,17 +140,12 @@ void CMainFrame::RegisterModulationCommands() {
                                  " Hz) is not the waveform's"),
                    0;
         ReferenceEvmResult r;
-        std::string why;
-        RunBusy(
-            [&] {
-                WorkControl control;
-                control.stop = &stopRequest;
-                control.progress = [this](int percent) { statusBar->SetProgress(percent); };
-                why = MeasureEvmAgainstReference(
+        const std::string why = MeasureBusy(
+            [&](const WorkControl& control) {
+                return MeasureEvmAgainstReference(
                     mainWave.I.data(), mainWave.Q.data(), mainWave.sampleCount, reference.I.data(),
                     reference.Q.data(), reference.sampleCount,
                     static_cast<double>(mainWave.sampleRate), r, control);
-                return 0;
             },
             "an EVM measurement against a reference");
         if (!why.empty()) return SetStatusText("ERR: EVM not measured: " + why), 0;

@@ -192,6 +192,9 @@ private:
     void RegisterMarkerCommands();
     void RegisterModulationCommands();
     void ShowModulationTable();  // the marker table, listing the results
+    // A measurement on a worker with progress and the stop button; its reason, "" when done.
+    std::string MeasureBusy(const std::function<std::string(const WorkControl&)>& work,
+                            const std::string& what);
     // The table's rows from the plot shown (when the table is visible); lockHeld: the caller
     // holds the samples' lock (the view's paint).
     void RefreshMarkerTable(bool lockHeld);
