@@ -1,6 +1,7 @@
 // Captures of any size: ranges decode as the whole file does, sparse files far beyond the
 // working limit, files cut while mapped, and the ranges that are refused.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -41,8 +42,8 @@ std::string RandomBytes(size_t n, unsigned seed) {
 // bits as the whole file loaded at once (odd trailing bytes, which hold no whole sample, are
 // outside every range).
 TEST_F(Capture, RangesDecodeAsTheWholeFileDoes) {
-    for (int type : {404, 405, 406, 407, 408, 409, 410, 411, 412, 413, 414,
-                     418, 419, 420, 421, 422, 423, 424, 425, 426, 427}) {
+    for (int type : {404, 405, 406, 407, 408, 409, 410, 411, 412, 413, 414, 418,
+                     419, 420, 421, 422, 423, 424, 425, 426, 427, 428, 429}) {
         SCOPED_TRACE(type);
         const std::string path = Write("c.bin", RandomBytes(8 * 3001 + 3, unsigned(type)));
         cWaveform whole;
@@ -69,6 +70,20 @@ TEST_F(Capture, RangesDecodeAsTheWholeFileDoes) {
             ASSERT_EQ(capture.ReadThrough(start, count, i2.data(), q2.data(), buffer), "");
             ASSERT_EQ(std::memcmp(i2.data(), i.data(), i.size() * 4), 0);
             ASSERT_EQ(std::memcmp(q2.data(), q.data(), q.size() * 4), 0);
+            // ReadOnce: through the mapping while the file is in the page cache, through pread
+            // once it has been dropped from it.
+            for (const bool dropped : {false, true}) {
+                if (dropped) {
+                    const int fd = ::open(path.c_str(), O_RDONLY);
+                    ::fdatasync(fd);
+                    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+                    ::close(fd);
+                }
+                std::fill(i2.begin(), i2.end(), 7.0f);
+                ASSERT_EQ(capture.ReadOnce(start, count, i2.data(), q2.data(), buffer), "");
+                ASSERT_EQ(std::memcmp(i2.data(), i.data(), i.size() * 4), 0) << dropped;
+                ASSERT_EQ(std::memcmp(q2.data(), q.data(), q.size() * 4), 0) << dropped;
+            }
             cWaveform part;
             ASSERT_EQ(part.LoadRange(capture, start, count, nullptr), 0);
             EXPECT_EQ(SamplePairs(part), SamplePairs(cWaveform(whole, start, count)));

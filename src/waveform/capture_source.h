@@ -56,8 +56,10 @@ public:
                      int64_t* nonFinite = nullptr) const;
     // The same as Read for passes over a whole file that decode much per byte: the mapped pages
     // it touched are let go of afterwards (the page cache keeps them), so the program's memory
-    // does not grow with the file, and no copy of the bytes is made.
-    std::string ReadOnce(int64_t start, int64_t count, float* I, float* Q) const;
+    // does not grow with the file, and no copy of the bytes is made. A range not wholly in the
+    // page cache is read as ReadThrough reads it, through buffer.
+    std::string ReadOnce(int64_t start, int64_t count, float* I, float* Q,
+                         std::vector<uint8_t>& buffer) const;
     // The same as Read for passes over a whole file: the bytes come through pread in pieces of
     // buffer's size (at least one sample), so no page of the file is mapped into the program
     // and its memory stays that of the buffer, whatever the file's size.
