@@ -76,7 +76,7 @@ void CheckRange(const cWaveform& whole, const std::string& path, int type, const
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const int kTypes[] = {400, 401, 402, 403, 404, 405, 406, 407, 408, 409,
                                  410, 411, 412, 413, 414, 418, 419, 420, 421, 422,
-                                 423, 424, 425, 426, 427, 0,   415, -1};
+                                 423, 424, 425, 426, 427, 428, 429, 0,   415, -1};
     const std::string file = MemoryFile(data, size);
     for (int type : kTypes) {
         cWaveform w;

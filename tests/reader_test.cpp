@@ -121,7 +121,14 @@ INSTANTIATE_TEST_SUITE_P(Reader, CaptureTypes, ::testing::Values(
     CaptureCase{421, {0x7f, 0x81, 0x80, 0}, {{1.0f, -1.0f}, {float(-128 / 127.0), 0.0f}}},
     CaptureCase{422, {0xff, 0, 0x80, 0x7f}, {{1.0f, -1.0f}, {float(0.5 / 127.5), float(-0.5 / 127.5)}}},
     CaptureCase{426, {0x7f, 0xc1}, {{1.0f, 0.0f}, {float(-63 / 127.0), 0.0f}}},
-    CaptureCase{427, {0, 0xff}, {{-1.0f, 0.0f}, {1.0f, 0.0f}}}));
+    CaptureCase{427, {0, 0xff}, {{-1.0f, 0.0f}, {1.0f, 0.0f}}},
+    // 1.0, -0.25 as little-endian doubles; NaN and 1e300 (no float) read 0 and are counted.
+    CaptureCase{428, {0, 0, 0, 0, 0, 0, 0xf0, 0x3f, 0, 0, 0, 0, 0, 0, 0xd0, 0xbf,
+                      0, 0, 0, 0, 0, 0, 0xf8, 0x7f, 0x9c, 0x75, 0x00, 0x88, 0x3c, 0xe4, 0x37, 0x7e, 7},
+                {{1.0f, -0.25f}, {0.0f, 0.0f}}, 2},
+    // Little-endian int32 over 2^31 - 1.
+    CaptureCase{429, {0xff, 0xff, 0xff, 0x7f, 0, 0, 0, 0x80, 1, 0, 0, 0, 0xff, 0xff, 0xff, 0xff},
+                {{1.0f, float(-2147483648.0 / 2147483647.0)}, {float(1 / 2147483647.0), float(-1 / 2147483647.0)}}}));
 // clang-format on
 
 TEST_F(Reader, NonFiniteFloatsAreNamedInTheLoadNotes) {
@@ -220,6 +227,12 @@ TEST_F(Reader, RateFromNameAndFallback) {
     w.sampleRate = 999;
     ASSERT_EQ(Load(w, 405, "\1\2\3\4", "plain.dat"), 0);
     EXPECT_EQ(w.sampleRate, 245'760'000);  // below 1 kHz: the fallback
+    // A name with a centre and a rate gives both; the next file without them keeps no centre.
+    ASSERT_EQ(Load(w, 422, "\1\2", "g001_433.92M_250k.cu8"), 0);
+    EXPECT_EQ(w.sampleRate, 250'000);
+    EXPECT_EQ(w.recording.centreFrequencyHz, 433.92e6);
+    ASSERT_EQ(Load(w, 422, "\1\2", "plain.cu8"), 0);
+    EXPECT_FALSE(w.recording.centreFrequencyHz);
 }
 
 TEST_F(Reader, SuccessfulLoadResetsStateAndMarkers) {

@@ -86,6 +86,8 @@ INSTANTIATE_TEST_SUITE_P(HandWritten, SigmfDatatypes, ::testing::Values(
     Readable{"ci8", Meta("ci8"), std::string("\x7f\x81", 2), 421, {{1.0f, -1.0f}}},
     Readable{"cu8", Meta("cu8"), std::string("\xff\0", 2), 422, {{1.0f, -1.0f}}},
     Readable{"ru8", Meta("ru8"), std::string("\xff\0", 2), 427, {{1.0f, 0.0f}, {-1.0f, 0.0f}}},
+    Readable{"cf64_le", Meta("cf64_le"), std::string("\0\0\0\0\0\0\xd0\x3f\0\0\0\0\0\0\x08\xc0", 16), 428, {{0.25f, -3.0f}}},
+    Readable{"ci32_le", Meta("ci32_le"), std::string("\xff\xff\xff\x7f\x01\0\0\x80", 8), 429, {{1.0f, -1.0f}}},
     // Fields and objects this program does not know are ignored, annotations included.
     Readable{"extras",
              Meta("ci8", R"(, "my:gain": {"stages": [1, 2, {"x": null}]}, "core:hw": "box")",
@@ -181,12 +183,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "rec.sigmf-meta: core:datatype is missing"},
         Unreadable{"not_a_datatype", Meta("cf16_le"),
                    "rec.sigmf-meta: core:datatype \"cf16_le\" is not a SigMF datatype"},
-        Unreadable{"int32", Meta("ci32_le"),
-                   "rec.sigmf-meta: datatype ci32_le is not supported (this program reads cf32, "
-                   "ci16, cu16, ci8 and cu8 and their real forms)"},
+        Unreadable{"uint32", Meta("cu32_le"),
+                   "rec.sigmf-meta: datatype cu32_le is not supported (this program reads cf32, "
+                   "ci16, cu16, ci8 and cu8 and their real forms, cf64_le and ci32_le)"},
         Unreadable{"float64", Meta("rf64_be"),
                    "rec.sigmf-meta: datatype rf64_be is not supported (this program reads cf32, "
-                   "ci16, cu16, ci8 and cu8 and their real forms)"},
+                   "ci16, cu16, ci8 and cu8 and their real forms, cf64_le and ci32_le)"},
         Unreadable{"two_channels", Meta("ci16_le", R"(, "core:num_channels": 2)"),
                    "rec.sigmf-meta: recordings of 2 channels are not supported "
                    "(core:num_channels)"},
@@ -303,6 +305,15 @@ TEST(SigmfNames, ExtensionsAndCompanionFiles) {
     EXPECT_EQ(FileTypeForExtension("cap.cfile"), 420);
     EXPECT_EQ(FileTypeForExtension("cap.cs8"), 421);
     EXPECT_EQ(FileTypeForExtension("cap.cu8"), 422);
+    for (const char* name : {"a.cs16", "a.SC16"})
+        EXPECT_EQ(FileTypeForExtension(name), 407) << name;
+    EXPECT_EQ(FileTypeForExtension("a.fc32"), 420);
+    for (const char* name : {"a.cf64", "a.fc64"})
+        EXPECT_EQ(FileTypeForExtension(name), 428) << name;
+    for (const char* name : {"a.ci32", "a.cs32"})
+        EXPECT_EQ(FileTypeForExtension(name), 429) << name;
+    EXPECT_EQ(FileTypeForExtension("/r/gqrx_20240131_235959_433920000_2400000_fc.raw"), 420);
+    EXPECT_EQ(FileTypeForExtension("gqrx_notes.raw"), 0);
     EXPECT_EQ(FileTypeForExtension("/x.cu8/cap"), 0);
     EXPECT_EQ(FileTypeForExtension("cap.bin"), 0);
 }

@@ -101,6 +101,43 @@ TEST(SampleRateFromName, NumberBeforeFirstMsps) {
     EXPECT_EQ(SampleRateFromName("v2_122.88MSPS"), 122'880'000);
 }
 
+struct NameCase {
+    const char* name;
+    int64_t rateHz;
+    double centreHz;  // 0: none
+    const char* rule;
+};
+
+class CaptureNames : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(CaptureNames, GiveRateCentreAndRule) {
+    const NameCase& c = GetParam();
+    const NamedCapture n = CaptureFromName(c.name);
+    EXPECT_EQ(n.rateHz, c.rateHz);
+    EXPECT_EQ(n.centreHz.value_or(0.0), c.centreHz);
+    EXPECT_EQ(n.rule, c.rule);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Rules, CaptureNames, ::testing::Values(
+    // MSPS comes first, anywhere in the path, below 1 kHz too (the readers fall back).
+    NameCase{"/d/433.92M_lte_30.72MSPS.bin", 30'720'000, 0, "N MSPS"},
+    NameCase{"x_0.0001MSPS.bin", 100, 0, "N MSPS"},
+    NameCase{"/rec/gqrx_20240131_235959_433920000_2400000_fc.raw", 2'400'000, 433'920'000, "gqrx"},
+    NameCase{"g001_433.92M_250k.cu8", 250'000, 433'920'000, "centre and rate tokens"},
+    NameCase{"capture_250k.cu8", 250'000, 0, "rate token"},
+    NameCase{"lte_1.92M_ch3.cs16", 1'920'000, 0, "rate token"},
+    NameCase{"fm-2.4Msps-98.5MHz.cf32", 2'400'000, 98'500'000, "rate token"},
+    NameCase{"s11.52e6_f2.6e9.cf32", 11'520'000, 0, "rate token"},
+    NameCase{"band_1.2G_s250k.cu8", 250'000, 0, "rate token"},  // G needs sps or Hz
+    NameCase{"ism_868M_s1e6.cs8", 1'000'000, 868'000'000, "rate token"},
+    NameCase{"x_1.92M", 1'920'000, 0, "rate token"},  // no extension to drop
+    // Words, dates, bare numbers and a lone G are no rate.
+    NameCase{"nr_5G_20231201_take2.cf32", 0, 0, ""},
+    NameCase{"gqrx_2024_fc.raw", 0, 0, ""},
+    NameCase{"Mode_k_M.bin", 0, 0, ""}));
+// clang-format on
+
 TEST(SampleRateFromName, RatesAboveTwoGigahertzAreKept) {
     EXPECT_EQ(SampleRateFromName("adc_5000MSPS.bin"), int64_t{5'000'000'000});
     EXPECT_EQ(SampleRateFromName("adc_2949.12MSPS.bin"), int64_t{2'949'120'000});

@@ -95,6 +95,20 @@ TEST_F(Writer, ExactBytesOfTheCaptureTypes) {
     EXPECT_EQ(Saved(w, 421, Path("a.cs8")), std::string("\x7f\x81\x7f\x80\0\0\x01\x80", 8));
     // cu8: 127.5 + 127.5x, half away from zero: 0 is 128.
     EXPECT_EQ(Saved(w, 422, Path("a.cu8")), std::string("\xff\0\xff\0\x80\x80\x80\0", 8));
+    // cf64: each single widened exactly (0.5 and -2 as doubles).
+    cWaveform d = Samples({{0.5f, -2.0f}});
+    EXPECT_EQ(Saved(d, 428, Path("a.cf64")),
+              std::string("\0\0\0\0\0\0\xe0\x3f\0\0\0\0\0\0\0\xc0", 16));
+    // ci32 saturates too: 1 and -1 at +-(2^31 - 1), beyond full scale and infinities at the
+    // ends of the word, NaN 0, half away from zero (0.6 / (2^31 - 1) is 1).
+    cWaveform c = Samples({{1.0f, -1.0f},
+                           {1.5f, -1.5f},
+                           {0.0f, std::numeric_limits<float>::quiet_NaN()},
+                           {float(0.6 / 2147483647.0), -std::numeric_limits<float>::infinity()}});
+    EXPECT_EQ(Saved(c, 429, Path("a.ci32")),
+              std::string("\xff\xff\xff\x7f\x01\0\0\x80\xff\xff\xff\x7f\0\0\0\x80"
+                          "\0\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\x80",
+                          32));
 }
 
 struct RoundTrip {
@@ -155,7 +169,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundTrip{403, kStep16, false}, RoundTrip{400, 1e-6, false},
                       RoundTrip{401, 1e-6, false}, RoundTrip{418, 0, false},
                       RoundTrip{420, 0, false}, RoundTrip{421, 0.5 / 127 + 1e-9, false},
-                      RoundTrip{422, 0.5 / 127.5 + 1e-9, false}));
+                      RoundTrip{422, 0.5 / 127.5 + 1e-9, false}, RoundTrip{428, 0, false},
+                      RoundTrip{429, 1e-7, false}));
 
 TEST(Cpri, ExponentKeepsTheMostMantissaBitsAndDecodesBack) {
     uint16_t wi, wq;

@@ -90,23 +90,12 @@ constexpr int kCmdMarkerPlace = 32920, kCmdMarkerPeak = 32921, kCmdMarkerNextLef
 constexpr int kCmdModulationAnalysis = 32930, kCmdEvmReference = 32931, kCmdModulationClear = 32932;
 
 // The groups whose entries carry one check mark between them.
-inline constexpr int kFileTypeCommands[] = {kFileAsciiIQLines,
-                                            kFileAsciiIQPair,
-                                            kFileAsciiInt16,
-                                            kFileAsciiHex16,
-                                            kFileBin16BeOffset,
-                                            kFileBin16BeTwos,
-                                            kFileBin16LeOffset,
-                                            kFileBin16LeTwos,
-                                            kFileBin32BeTwos,
-                                            kFileReal16BeOffset,
-                                            kFileReal16BeTwos,
-                                            kFileReal16LeOffset,
-                                            kFileReal16LeTwos,
-                                            kFileCpriMantExp,
-                                            kFileCf32Le,
-                                            kFileCs8,
-                                            kFileCu8};
+inline constexpr int kFileTypeCommands[] = {
+    kFileAsciiIQLines,  kFileAsciiIQPair,    kFileAsciiInt16,    kFileAsciiHex16,
+    kFileBin16BeOffset, kFileBin16BeTwos,    kFileBin16LeOffset, kFileBin16LeTwos,
+    kFileBin32BeTwos,   kFileReal16BeOffset, kFileReal16BeTwos,  kFileReal16LeOffset,
+    kFileReal16LeTwos,  kFileCpriMantExp,    kFileCf32Le,        kFileCs8,
+    kFileCu8,           kFileCf64Le,         kFileCi32Le};
 inline constexpr int kWindowCommands[] = {kWindowRect, kWindowHann, kWindowBlackmanHarris,
                                           kWindowBartlett};
 inline constexpr int kShapeCommands[] = {kCmdShapeGaussian, kCmdShapeRaisedCosine,

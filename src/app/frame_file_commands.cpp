@@ -27,7 +27,14 @@
 namespace {
 // The extension a raw capture type is known by, or "".
 std::string ExtensionOf(int type) {
-    return type == kFileCf32Le ? "cf32" : type == kFileCs8 ? "cs8" : type == kFileCu8 ? "cu8" : "";
+    switch (type) {
+        case kFileCf32Le: return "cf32";
+        case kFileCs8: return "cs8";
+        case kFileCu8: return "cu8";
+        case kFileCf64Le: return "cf64";
+        case kFileCi32Le: return "ci32";
+        default: return "";
+    }
 }
 std::string TypeName(int type) {
     const char* text = FileTypeMenuText(type);
@@ -270,12 +277,12 @@ void CMainFrame::AdoptLoadedWaveform(cWaveform& loaded, const std::string& path)
     UpdateUndoAction();
     keyEditRun_ = false;
     readFileType_ = mainWave.fileType;
-    const int64_t named = SampleRateFromName(path);
+    const NamedCapture named = CaptureFromName(path);
     if (const std::optional<double> given = mainWave.recording.sampleRateHz)
         rateSource_ = *given < 999.5 ? "fallback" : "from metadata";
     else
-        rateSource_ = named >= 1000 ? "from name"
-                      : mainWave.sampleRate == kFallbackSampleRateHz && named > 0
+        rateSource_ = named.rateHz >= 1000 ? "from name: " + std::string(named.rule)
+                      : mainWave.sampleRate == kFallbackSampleRateHz && named.rateHz > 0
                           ? "fallback"
                           : "kept from before";
 }

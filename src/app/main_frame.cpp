@@ -101,7 +101,9 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
     // Headerless files are read in the chosen file type; the others by their name.
     static const QString kWaveformFilters =
         "Waveform Files (*);;All files (*);;SigMF recordings (*.sigmf-meta);;"
-        "Complex float32 (*.cf32 *.cfile);;Complex int8 (*.cs8);;Complex uint8 (*.cu8)";
+        "Complex float32 (*.cf32 *.fc32 *.cfile);;Complex int16 (*.cs16 *.sc16);;"
+        "Complex int8 (*.cs8);;Complex uint8 (*.cu8);;Complex float64 (*.cf64 *.fc64);;"
+        "Complex int32 (*.ci32 *.cs32)";
     chooseOpenFile = [this] {
         const QString folder =
             QString::fromStdString(settings_.waveformFolder.value_or(startDirectory));
@@ -116,13 +118,16 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
         const QString headerless =
             QString::fromStdString("File type " + FileTypeLabel(chosenFileType_) + " (*)");
         const QString cf32 = "Complex float32 (*.cf32 *.cfile)", cs8 = "Complex int8 (*.cs8)",
-                      cu8 = "Complex uint8 (*.cu8)";
-        QString filter = mainWave.fileType == kFileCf32Le ? cf32
-                         : mainWave.fileType == kFileCs8  ? cs8
-                         : mainWave.fileType == kFileCu8  ? cu8
-                                                          : headerless;
-        const QString filters = headerless + ";;" + cf32 + ";;" + cs8 + ";;" + cu8 +
-                                ";;SigMF recordings (*.sigmf-meta);;All files (*)";
+                      cu8 = "Complex uint8 (*.cu8)", cf64 = "Complex float64 (*.cf64)",
+                      ci32 = "Complex int32 (*.ci32)";
+        QString filter = mainWave.fileType == kFileCf32Le   ? cf32
+                         : mainWave.fileType == kFileCs8    ? cs8
+                         : mainWave.fileType == kFileCu8    ? cu8
+                         : mainWave.fileType == kFileCf64Le ? cf64
+                         : mainWave.fileType == kFileCi32Le ? ci32
+                                                            : headerless;
+        const QString filters = headerless + ";;" + cf32 + ";;" + cs8 + ";;" + cu8 + ";;" + cf64 +
+                                ";;" + ci32 + ";;SigMF recordings (*.sigmf-meta);;All files (*)";
         QString name =
             QFileDialog::getSaveFileName(this, "Save Waveform as", offered, filters, &filter);
         // A name without an extension takes the one of the format chosen in the dialog.

@@ -130,7 +130,8 @@ std::vector<E> FileTypeEntries() {
     section("---Real Binary File Type---",
             {kFileReal16BeOffset, kFileReal16BeTwos, kFileReal16LeOffset, kFileReal16LeTwos});
     v.push_back(Sep());
-    section("---SDR Capture File Types---", {kFileCf32Le, kFileCs8, kFileCu8});
+    section("---SDR Capture File Types---",
+            {kFileCf32Le, kFileCs8, kFileCu8, kFileCf64Le, kFileCi32Le});
     return v;
 }
 }  // namespace

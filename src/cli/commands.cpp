@@ -89,7 +89,7 @@ struct InfoFigures {
     int fileType = 0;
     int64_t samples = 0;
     int64_t sampleRate = 0;
-    std::string rateSource;
+    std::string rateSource, rateRule;
     const RecordingInfo* recording = nullptr;
     bool levels = false;
     double rmsDb = 0, peakDb = 0, dcI = 0, dcQ = 0;
@@ -108,6 +108,7 @@ void PrintInfo(const std::string& file, const InfoFigures& f, bool json, std::os
         j.Field("samples", static_cast<double>(f.samples));
         j.Field("sample_rate_hz", static_cast<double>(f.sampleRate));
         j.Field("sample_rate_source", f.rateSource);
+        if (!f.rateRule.empty()) j.Field("sample_rate_rule", f.rateRule);
         j.Field("duration_s", duration);
         if (f.levels) {
             j.Field("rms_dbfs", f.rmsDb);
@@ -147,7 +148,8 @@ void PrintInfo(const std::string& file, const InfoFigures& f, bool json, std::os
     const std::string source = f.rateSource == "default" ? "default, none in the name"
                                : f.rateSource == "fallback"
                                    ? "fallback, the rate given is below 1 kHz"
-                                   : "from the " + f.rateSource;
+                               : f.rateRule.empty() ? "from the " + f.rateSource
+                                                    : "from the name: " + f.rateRule;
     out << "sample rate: " << RateText(f.sampleRate) << " (" << source << ")\n";
     out << "duration: " << FormatDuration(f.samples, f.sampleRate) << "\n";
     if (!f.levels) {
@@ -183,6 +185,7 @@ bool InfoFromSize(const ParsedArguments& a, std::ostream& out, std::ostream& err
                    : !given         ? (capture.NamedSampleRate() > 0 ? "name" : "default")
                    : *given < 999.5 ? "fallback"
                                     : "metadata";
+    if (f.rateSource == "name") f.rateRule = CaptureFromName(path).rule;
     if (const std::string notes = capture.Notes(); !notes.empty())
         err << "qrvn: " << Printable(path) << ": " << Printable(notes) << "\n";
     PrintInfo(path, f, a.Has("--json"), out);
@@ -209,6 +212,7 @@ int Info(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     f.samples = n;
     f.sampleRate = w.sampleRate;
     f.rateSource = l.rateSource;
+    f.rateRule = l.rateRule;
     f.recording = &w.recording;
     f.levels = true;
     f.rmsDb = 10 * std::log10(power / n + kPowerFloor);
@@ -654,29 +658,31 @@ int RunMeasure(const std::vector<std::string>& args, std::ostream& out, std::ost
 }
 
 int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    return RunVerb(args,
-                   {{"--from", true, false},
-                    {"--to", true, false},
-                    {"--rate", true, false},
-                    {"--range", true, false},
-                    {"--description", true, false},
-                    {"--author", true, false},
-                    {"--help", false, false}},
-                   "usage: qrvn convert IN OUT [--from ID] [--to ID]\n"
-                   "  --from ID       file type of IN (400-414, 418-427); not needed for a SigMF\n"
-                   "                  recording or a .cf32, .cfile, .cs8 or .cu8 file\n"
-                   "  --to ID         file type of OUT (400-412, 418, 420-422, 399, 40111, 40113,\n"
-                   "                  40114); not needed for those names either\n"
-                   "  --rate HZ       sample rate of IN\n"
-                   "  --range S:L     convert only L samples from sample S (or seconds: 12.5s:1s)\n"
-                   "  --description TEXT, --author TEXT\n"
-                   "                  written into a SigMF recording (default: IN's, if one)\n"
-                   "OUT named x.sigmf-meta or x.sigmf-data writes both files of a SigMF\n"
-                   "recording: ci16_le (--to 407, the default) or cf32_le (--to 420), with the\n"
-                   "rate and the centre frequency when IN's metadata gave one.\n"
-                   "OUT is replaced only once it is completely written; a file that was read\n"
-                   "only in part (longer than 500,000,000 bytes) is never written over\n",
-                   Convert, out, err);
+    return RunVerb(
+        args,
+        {{"--from", true, false},
+         {"--to", true, false},
+         {"--rate", true, false},
+         {"--range", true, false},
+         {"--description", true, false},
+         {"--author", true, false},
+         {"--help", false, false}},
+        "usage: qrvn convert IN OUT [--from ID] [--to ID]\n"
+        "  --from ID       file type of IN (400-414, 418-429); not needed for a SigMF\n"
+        "                  recording or a file whose extension names its type (.cf32,\n"
+        "                  .cs8, .cu8, .cs16, .cf64, .ci32 and the like)\n"
+        "  --to ID         file type of OUT (400-412, 418, 420-422, 428, 429, 399, 40111,\n"
+        "                  40113, 40114); not needed for those names either\n"
+        "  --rate HZ       sample rate of IN\n"
+        "  --range S:L     convert only L samples from sample S (or seconds: 12.5s:1s)\n"
+        "  --description TEXT, --author TEXT\n"
+        "                  written into a SigMF recording (default: IN's, if one)\n"
+        "OUT named x.sigmf-meta or x.sigmf-data writes both files of a SigMF\n"
+        "recording: ci16_le (--to 407, the default) or cf32_le (--to 420), with the\n"
+        "rate and the centre frequency when IN's metadata gave one.\n"
+        "OUT is replaced only once it is completely written; a file that was read\n"
+        "only in part (longer than 500,000,000 bytes) is never written over\n",
+        Convert, out, err);
 }
 
 int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

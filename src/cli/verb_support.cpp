@@ -15,11 +15,13 @@
 #include "waveform/sigmf.h"
 
 const char* const kLoadHelp =
-    "  --type ID       file type (400-414, 418-427; default: 420 for .cf32 and .cfile, 421\n"
-    "                  for .cs8, 422 for .cu8, else 405); a SigMF recording (either file)\n"
-    "                  is read as its metadata says\n"
-    "  --rate HZ       sample rate (default: the recording's metadata, else the number\n"
-    "                  before MSPS in the name)\n"
+    "  --type ID       file type (400-414, 418-429; default: 420 for .cf32, .fc32 and\n"
+    "                  .cfile, 421 for .cs8, 422 for .cu8, 407 for .cs16 and .sc16, 428\n"
+    "                  for .cf64 and .fc64, 429 for .ci32 and .cs32, else 405); a SigMF\n"
+    "                  recording (either file) is read as its metadata says\n"
+    "  --rate HZ       sample rate (default: the recording's metadata, else the name's:\n"
+    "                  30.72MSPS, gqrx_DATE_TIME_FREQ_RATE_fc, 2.4Msps, s11.52e6, or\n"
+    "                  250k; of two like 433.92M_250k the second)\n"
     "  --range S:L     read only L samples from sample S (or seconds, with an s suffix on\n"
     "                  both: 12.5s:0.25s), from a binary file of any size\n";
 
@@ -146,8 +148,9 @@ void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, 
         out.rateSource = *given < 999.5 ? "fallback" : "metadata";
     } else {
         // A rate below 1 kHz in the name is replaced by the reader's fallback.
-        const int64_t named = SampleRateFromName(path);
-        out.rateSource = named >= 1000 ? "name" : named > 0 ? "fallback" : "default";
+        const NamedCapture named = CaptureFromName(path);
+        out.rateSource = named.rateHz >= 1000 ? "name" : named.rateHz > 0 ? "fallback" : "default";
+        if (out.rateSource == "name") out.rateRule = named.rule;
     }
 }
 

@@ -33,6 +33,7 @@ std::vector<OptionSpec> Join(std::vector<OptionSpec> a, const std::vector<Option
 struct Loaded {
     cWaveform wave;
     std::string rateSource;  // "option", "metadata", "name", "fallback" or "default"
+    std::string rateRule;    // which rule of the name gave the rate (CaptureFromName)
 };
 
 // The file type path is read in: --type, else the extension's, else 405; fails on a bad --type

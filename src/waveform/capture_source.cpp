@@ -158,8 +158,9 @@ std::string cCaptureSource::Open(const std::string& path, int fileType) {
     } else {
         fileType_ = fileType;
         dataPath_ = path;
-        const int64_t named = SampleRateFromName(path);
-        namedRate_ = named >= 1000 ? named : 0;
+        const NamedCapture named = CaptureFromName(path);
+        namedRate_ = named.rateHz >= 1000 ? named.rateHz : 0;
+        recording_.centreFrequencyHz = named.centreHz;
     }
     stride_ = ::BytesPerSample(fileType_);
     if (stride_ == 0)

@@ -35,6 +35,8 @@ enum WaveformFileType : int {
     kFileRf32Be = 425,  // no menu entry: SigMF rf32_be
     kFileRi8 = 426,     // no menu entry: SigMF ri8, as 421
     kFileRu8 = 427,     // no menu entry: SigMF ru8, as 422
+    kFileCf64Le = 428,  // "Binary 64b float LE - IQ Interleave (.cf64)", rounded to float
+    kFileCi32Le = 429,  // "Binary 32b LE 2s - IQ Interleave (.ci32)", full scale 2^31 - 1
 };
 
 // Formats that are only written, chosen through the stored file type setting.
@@ -52,6 +54,7 @@ constexpr int64_t kMaxFileBytes = 500'000'000;
 // Full-scale divisors of the integer formats.
 constexpr double kScale16 = 32767.0;
 constexpr double kScale32 = 131071.0;
+constexpr double kScaleInt32 = 2147483647.0;  // the .ci32 captures, which use the whole word
 
 // True for the types the reader decodes.
 bool IsReadableFileType(int type);

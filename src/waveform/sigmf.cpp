@@ -14,13 +14,14 @@
 #include <limits>
 
 #include "waveform/file_types.h"
+#include "waveform/sample_rate_name.h"
 
 namespace {
 
 using nlohmann::json;
 
 constexpr const char* kSupported =
-    "this program reads cf32, ci16, cu16, ci8 and cu8 and their real forms";
+    "this program reads cf32, ci16, cu16, ci8 and cu8 and their real forms, cf64_le and ci32_le";
 
 // A JSON number that is a whole count >= 0 within 64 bits.
 std::optional<int64_t> Count(const json& v) {
@@ -218,6 +219,7 @@ int FileTypeForSigmfDatatype(std::string_view datatype) {
     const bool c = p->complex, be = p->bigEndian;
     switch (p->kind) {
         case 'f':
+            if (p->bits == 64) return c && !be ? kFileCf64Le : 0;
             if (p->bits != 32) return 0;
             return c ? (be ? kFileCf32Be : kFileCf32Le) : (be ? kFileRf32Be : kFileRf32Le);
         case 'i':
@@ -225,6 +227,7 @@ int FileTypeForSigmfDatatype(std::string_view datatype) {
                 return c ? (be ? kFileBin16BeTwos : kFileBin16LeTwos)
                          : (be ? kFileReal16BeTwos : kFileReal16LeTwos);
             if (p->bits == 8) return c ? kFileCs8 : kFileRi8;
+            if (p->bits == 32) return c && !be ? kFileCi32Le : 0;
             return 0;
         case 'u':
             // Unsigned 16-bit words about 32768 are the offset-binary types.
@@ -280,12 +283,20 @@ std::string SigmfDataPath(std::string_view path) { return WithSuffix(path, ".sig
 
 int FileTypeForExtension(std::string_view path) {
     const size_t slash = path.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    // gqrx records complex float32 under gqrx_DATE_TIME_FREQ_RATE_fc.raw.
+    if (name.starts_with("gqrx_") && name.ends_with("_fc.raw") &&
+        CaptureFromName(name).rule == "gqrx")
+        return kFileCf32Le;
     const size_t dot = path.rfind('.');
     if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return 0;
     std::string ext(path.substr(dot + 1));
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (ext == "cf32" || ext == "cfile") return kFileCf32Le;
+    if (ext == "cf32" || ext == "cfile" || ext == "fc32") return kFileCf32Le;
+    if (ext == "cf64" || ext == "fc64") return kFileCf64Le;
+    if (ext == "cs32" || ext == "ci32") return kFileCi32Le;
+    if (ext == "cs16" || ext == "sc16") return kFileBin16LeTwos;
     if (ext == "cs8") return kFileCs8;
     if (ext == "cu8") return kFileCu8;
     return 0;

@@ -64,6 +64,8 @@ bool IsSigmfPath(std::string_view path);
 std::string SigmfMetaPath(std::string_view path);
 std::string SigmfDataPath(std::string_view path);
 
-// The file type a raw capture's extension names: ".cf32" and ".cfile" 420, ".cs8" 421, ".cu8"
-// 422, in any letter case; 0 for any other name.
+// The file type a raw capture's extension names, in any letter case: ".cf32", ".fc32" and
+// ".cfile" 420, ".cs8" 421, ".cu8" 422, ".cs16" and ".sc16" 407 (little-endian int16), ".cf64"
+// and ".fc64" 428, ".ci32" and ".cs32" 429; a gqrx recording (gqrx_DATE_TIME_FREQ_RATE_fc.raw)
+// 420; 0 for any other name.
 int FileTypeForExtension(std::string_view path);

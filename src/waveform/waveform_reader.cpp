@@ -41,6 +41,8 @@ const char* FileTypeMenuText(int type) {
         case kFileCf32Le: return "Binary 32b float LE - IQ Interleave (.cf32)";
         case kFileCs8: return "Binary 8b 2s - IQ Interleave (.cs8)";
         case kFileCu8: return "Binary 8b unsigned - IQ Interleave (.cu8)";
+        case kFileCf64Le: return "Binary 64b float LE - IQ Interleave (.cf64)";
+        case kFileCi32Le: return "Binary 32b LE 2s - IQ Interleave (.ci32)";
         default: return nullptr;
     }
 }
@@ -73,6 +75,8 @@ const char* FileTypeShortName(int type) {
         case kFileRf32Be: return "rf32 BE";
         case kFileRi8: return "ri8";
         case kFileRu8: return "ru8";
+        case kFileCf64Le: return "cf64";
+        case kFileCi32Le: return "ci32";
         case kFileTableMhzQ3:
         case kFileTableMhzQSpec:
         case kFileTableMilli:
@@ -191,6 +195,39 @@ int64_t DecodeFloat32(const uint8_t* raw, int count, float* __restrict I, float*
         Q[k] = Complex ? value(p + 4, bad) : 0.0f;
     }
     return bad;
+}
+
+// Complex float64, little-endian, rounded to float. A value that is no finite float (NaN, an
+// infinity, or beyond float's range) reads as 0 and is counted, as in the float32 types.
+int64_t DecodeFloat64Le(const uint8_t* raw, int count, float* __restrict I, float* __restrict Q) {
+    const auto value = [](const uint8_t* p, int64_t& bad) {
+        uint64_t u;
+        std::memcpy(&u, p, 8);
+        if constexpr (std::endian::native == std::endian::big) u = __builtin_bswap64(u);
+        const float f = static_cast<float>(std::bit_cast<double>(u));
+        const bool nonFinite = !std::isfinite(f);
+        bad += nonFinite;
+        return nonFinite ? 0.0f : f;
+    };
+    int64_t bad = 0;
+    for (int k = 0; k < count; ++k) {
+        I[k] = value(raw + 16 * static_cast<size_t>(k), bad);
+        Q[k] = value(raw + 16 * static_cast<size_t>(k) + 8, bad);
+    }
+    return bad;
+}
+
+// Complex int32, little-endian, over 2^31 - 1.
+void DecodeInt32Le(const uint8_t* raw, int count, float* __restrict I, float* __restrict Q) {
+    const auto word = [](const uint8_t* p) {
+        const uint32_t u =
+            (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+        return static_cast<float>(static_cast<int32_t>(u) / kScaleInt32);
+    };
+    for (int k = 0; k < count; ++k) {
+        I[k] = word(raw + 8 * static_cast<size_t>(k));
+        Q[k] = word(raw + 8 * static_cast<size_t>(k) + 4);
+    }
 }
 
 // The value of every byte: int8 over 127 (so -128 reads slightly beyond full scale), or uint8
@@ -424,6 +461,8 @@ int64_t BytesPerSample(int type) {
         case kFileCu8: return 2;
         case kFileRi8:
         case kFileRu8: return 1;
+        case kFileCf64Le: return 16;
+        case kFileCi32Le: return 8;
         default: return -1;
     }
 }
@@ -448,6 +487,8 @@ int64_t DecodeBinary(int type, const uint8_t* raw, int n, float* i, float* q) {
         case kFileCf32Be: return DecodeFloat32<true, true>(raw, n, i, q);
         case kFileRf32Le: return DecodeFloat32<false, false>(raw, n, i, q);
         case kFileRf32Be: return DecodeFloat32<true, false>(raw, n, i, q);
+        case kFileCf64Le: return DecodeFloat64Le(raw, n, i, q);
+        case kFileCi32Le: DecodeInt32Le(raw, n, i, q); break;
         case kFileCs8: DecodeBytes<true>(Int8Values(), raw, n, i, q); break;
         case kFileCu8: DecodeBytes<true>(Uint8Values(), raw, n, i, q); break;
         case kFileRi8: DecodeBytes<false>(Int8Values(), raw, n, i, q); break;
@@ -598,11 +639,12 @@ int cWaveform::LoadFile(const std::string& path, bool keepOnFailure) {
             recording = info;
             ReleaseArray(markers);
             markerCount = 0;
-            const int64_t named = SampleRateFromName(title);
+            const NamedCapture named = CaptureFromName(title);
             if (info.sampleRateHz)
                 sampleRate = LoadedSampleRateHz(*info.sampleRateHz);
-            else if (named > 0)
-                sampleRate = named;
+            else if (named.rateHz > 0)
+                sampleRate = named.rateHz;
+            if (!recordingFile) recording.centreFrequencyHz = named.centreHz;
             if (sampleRate < 1000) sampleRate = kFallbackSampleRateHz;
             saveTypeMode = 0;
             domainState = DomainState::TimeOnly;

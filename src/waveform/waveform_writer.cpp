@@ -41,7 +41,9 @@ bool HasEncoder(int fileType) {
         case kFileTableMhzQ4:
         case kFileCf32Le:
         case kFileCs8:
-        case kFileCu8: return true;
+        case kFileCu8:
+        case kFileCf64Le:
+        case kFileCi32Le: return true;
         default: return false;
     }
 }
@@ -294,6 +296,36 @@ char* Encode8(const float* I, const float* Q, int count, char* p) {
     return p;
 }
 
+// Each value widened to double, exactly.
+char* EncodeCf64(const float* I, const float* Q, int count, char* p) {
+    const auto put = [](char* at, float v) {
+        uint64_t u = std::bit_cast<uint64_t>(static_cast<double>(v));
+        if constexpr (std::endian::native == std::endian::big) u = __builtin_bswap64(u);
+        std::memcpy(at, &u, 8);
+    };
+    for (int k = 0; k < count; ++k, p += 16) {
+        put(p, I[k]);
+        put(p + 8, Q[k]);
+    }
+    return p;
+}
+
+// Saturating, as the 8-bit types do: a word that wrapped would flip the sign of an overdrive.
+char* EncodeCi32(const float* I, const float* Q, int count, char* p) {
+    const auto put = [](char* at, float x) {
+        const int64_t r = std::clamp<int64_t>(RoundHalfAway(x * kScaleInt32), INT32_MIN, INT32_MAX);
+        const uint32_t u = static_cast<uint32_t>(r);
+        const char bytes[4] = {static_cast<char>(u), static_cast<char>(u >> 8),
+                               static_cast<char>(u >> 16), static_cast<char>(u >> 24)};
+        std::memcpy(at, bytes, 4);
+    };
+    for (int k = 0; k < count; ++k, p += 8) {
+        put(p, I[k]);
+        put(p + 4, Q[k]);
+    }
+    return p;
+}
+
 using BlockEncoder = char* (*)(const float*, const float*, int, char*);
 
 BlockEncoder BlockEncoderFor(int type) {
@@ -301,6 +333,8 @@ BlockEncoder BlockEncoderFor(int type) {
         case kFileCf32Le: return EncodeCf32;
         case kFileCs8: return Encode8<false>;
         case kFileCu8: return Encode8<true>;
+        case kFileCf64Le: return EncodeCf64;
+        case kFileCi32Le: return EncodeCi32;
         case kFileBin16BeOffset: return Encode16<true, true, false>;
         case kFileBin16BeTwos: return Encode16<true, false, false>;
         case kFileBin16LeOffset: return Encode16<false, true, false>;
@@ -320,8 +354,8 @@ void WriteSamples(const cWaveform& w, int type, int n, CFastFile& file) {
         sink.Append(BuildInstrumentHeader(w.sampleRate, w.centreFrequencyKHz, w.inputRange,
                                           std::time(nullptr)));
     if (const BlockEncoder encode = BlockEncoderFor(type)) {
-        constexpr int kBlock = 8192;  // samples: at most 64 kB of output
-        std::unique_ptr<char[]> block(new char[8 * kBlock]);
+        constexpr int kBlock = 8192;  // samples: at most 128 kB of output
+        std::unique_ptr<char[]> block(new char[16 * kBlock]);
         for (int k = 0; k < n; k += kBlock) {
             const int count = std::min(kBlock, n - k);
             file.Write(

@@ -152,14 +152,25 @@ TEST_F(Frame, StartUpFailureStaysAndDecodeSettingsShow) {
     auto f = Start({"-f", (dir_ / "missing_30.72MSPS.bin").string()});
     EXPECT_EQ(f->lastStatus, "ERR: File Open Failed: No such file or directory");
     f->OpenWaveformFile(Tone("d_61.44MSPS.bin", 100), true);
-    EXPECT_EQ(Decode(*f), "405 16-bit BE \u00b7 61.44 Msps (from name)");
+    EXPECT_EQ(Decode(*f), "405 16-bit BE \u00b7 61.44 Msps (from name: N MSPS)");
     prompter_.numbers["Enter the sample rate of the waveform"] = 1'000'000;
     f->OnCommand(525);
     EXPECT_EQ(Decode(*f), "405 16-bit BE \u00b7 1 Msps (entered)");
     f->OpenWaveformFile(Tone("plain.bin", 100), true);
     EXPECT_EQ(Decode(*f), "405 16-bit BE \u00b7 1 Msps (kept from before)");
+    // A name with a centre and a rate (as rtl_433 writes them) and a type in its extension.
+    f->OpenWaveformFile(Tone("g001_433.92M_250k.ci32", 100, kFileCi32Le), true);
+    EXPECT_EQ(Decode(*f),
+              "429 ci32 \u00b7 250 ksps (from name: centre and rate tokens) \u00b7 "
+              "centre 433.92 MHz");
+    // The new types are in the File Type menu: chosen there, a headerless file is read in them.
+    f->ActionFor(kFileCf64Le)->trigger();
+    EXPECT_TRUE(f->ActionFor(kFileCf64Le)->isChecked());
+    f->OpenWaveformFile(Tone("take_s2.4e6.bin", 100, kFileCf64Le), true);
+    EXPECT_EQ(f->mainWave.sampleCount, 100);
+    EXPECT_EQ(Decode(*f), "428 cf64 \u00b7 2.4 Msps (from name: rate token)");
     f->OnCommand(kCmdNew);
-    EXPECT_EQ(Decode(*f), "405 16-bit BE \u00b7 1 Msps (new)");
+    EXPECT_EQ(Decode(*f), "428 cf64 \u00b7 2.4 Msps (new)");
 }
 
 TEST_F(Frame, SavesThatWouldLoseDataAreRefusedWithTheReason) {

@@ -44,7 +44,8 @@ TEST_F(Qrvn, InfoAgreesWithTheSamplesToThePrintedPrecision) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     for (const std::string& line :
-         {std::string("samples: 10000\n"), std::string("sample rate: 30.72 Msps (from the name)"),
+         {std::string("samples: 10000\n"),
+          std::string("sample rate: 30.72 Msps (from the name: N MSPS)"),
           "rms: " + Fixed(10 * std::log10(power / 10000), 2) + " dBFS",
           "peak: " + Fixed(10 * std::log10(peak), 2) + " dBFS", std::string("signal: complex")})
         EXPECT_PRED2(Contains, r.out, line);
@@ -55,6 +56,53 @@ TEST_F(Qrvn, InfoAgreesWithTheSamplesToThePrintedPrecision) {
     EXPECT_EQ(o["sample_rate_hz"].toDouble(), 1e6);
     EXPECT_EQ(o["sample_rate_source"].toString(), "option");
     EXPECT_DOUBLE_EQ(o["duration_s"].toDouble(), 0.01);
+}
+
+// The names SDR programs give their captures: the type from the extension, the rate and the
+// centre from the name; the levels as a decode of the bytes written here says.
+TEST_F(Qrvn, SdrCaptureNamesGiveTypeRateAndCentre) {
+    std::string bytes;
+    double power = 0.0;
+    for (int k = 0; k < 4000; ++k) {
+        const auto i = static_cast<int16_t>(std::lround(529 * std::cos(0.1 * k)));
+        const auto q = static_cast<int16_t>(std::lround(529 * std::sin(0.1 * k)));
+        for (const int16_t v : {i, q}) {
+            bytes += static_cast<char>(v & 0xff);
+            bytes += static_cast<char>((v >> 8) & 0xff);
+        }
+        power += (double(i) * i + double(q) * q) / (32767.0 * 32767.0);
+    }
+    const std::string cs16 = Path("g001_433.92M_250k.cs16");
+    std::ofstream(cs16, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    const Result r = Run({"info", cs16, "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    QJsonObject o = Json(r.out).object();
+    EXPECT_EQ(o["file_type"].toDouble(), 407);
+    EXPECT_EQ(o["sample_rate_hz"].toDouble(), 250e3);
+    EXPECT_EQ(o["sample_rate_source"].toString(), "name");
+    EXPECT_EQ(o["sample_rate_rule"].toString(), "centre and rate tokens");
+    EXPECT_EQ(o["centre_frequency_hz"].toDouble(), 433.92e6);
+    const double rms = 10 * std::log10(power / 4000);
+    EXPECT_NEAR(o["rms_dbfs"].toDouble(), rms, 1e-4);
+    EXPECT_PRED2(Contains, Run({"info", cs16}).out, "(from the name: centre and rate tokens)");
+
+    const std::string gqrx = Save(
+        "gqrx_20240131_235959_433920000_2400000_fc.raw", 1000,
+        [](int k) { return Tone(0.5, 1e5, k); }, 420);
+    o = Json(Run({"info", gqrx, "--json"}).out).object();
+    EXPECT_EQ(o["file_type"].toDouble(), 420);
+    EXPECT_EQ(o["sample_rate_hz"].toDouble(), 2.4e6);
+    EXPECT_EQ(o["centre_frequency_hz"].toDouble(), 433.92e6);
+    EXPECT_EQ(o["sample_rate_rule"].toString(), "gqrx");
+
+    // Converted by name into the 64-bit float and 32-bit integer types and read back by name.
+    for (const auto& [name, type] :
+         {std::pair{"c_250k.cf64", 428}, std::pair{"c_250k.ci32", 429}}) {
+        ASSERT_EQ(Run({"convert", cs16, Path(name)}).status, 0) << name;
+        o = Json(Run({"info", Path(name), "--json"}).out).object();
+        EXPECT_EQ(o["file_type"].toDouble(), type);
+        EXPECT_NEAR(o["rms_dbfs"].toDouble(), rms, 1e-4) << name;
+    }
 }
 
 TEST_F(Qrvn, RecordingsAreReadWrittenAndDescribed) {
@@ -228,7 +276,7 @@ TEST_F(Qrvn, BadInputGivesOneLineErrors) {
     const std::string cs8 = Save(
         "a.cs8", 16, [](int) { return cd(0.5, 0); }, 421);
     std::ofstream(Path("empty.bin")).close();
-    std::ofstream(Path("bad.sigmf-meta")) << R"({"global": {"core:datatype": "ci32_le"}})";
+    std::ofstream(Path("bad.sigmf-meta")) << R"({"global": {"core:datatype": "cu32_le"}})";
     std::ofstream(Path("bad.sigmf-data")) << std::string(64, 'x');
     const std::string fifo = Path("fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
@@ -257,8 +305,8 @@ TEST_F(Qrvn, BadInputGivesOneLineErrors) {
         {{"convert", good, fifo, "--from", "405", "--to", "401"}, "is not a regular file"},
         {{"info", Path("bad.sigmf-data")},
          "qrvn: cannot read the recording " + Path("bad.sigmf-data") +
-             ": bad.sigmf-meta: datatype ci32_le is not supported (this program reads cf32, "
-             "ci16, cu16, ci8 and cu8 and their real forms)\n"},
+             ": bad.sigmf-meta: datatype cu32_le is not supported (this program reads cf32, "
+             "ci16, cu16, ci8 and cu8 and their real forms, cf64_le and ci32_le)\n"},
         {{"info", Path("bad.sigmf-meta"), "--type", "405"},
          "qrvn: --type does not apply to " + Path("bad.sigmf-meta") +
              ": a SigMF recording is read as its metadata says\n"},
