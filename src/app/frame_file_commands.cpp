@@ -8,12 +8,14 @@
 #include <QMessageBox>
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <optional>
 
 #include "app/capture_strip.h"
 #include "app/command_line.h"
 #include "app/main_frame.h"
 #include "app/view.h"
+#include "display/axis_scale.h"
 #include "spectrum/trace_export.h"
 #include "tools/failure_codes.h"
 #include "ui/status_bar.h"
@@ -285,6 +287,24 @@ void CMainFrame::AdoptLoadedWaveform(cWaveform& loaded, const std::string& path)
                       : mainWave.sampleRate == kFallbackSampleRateHz && named.rateHz > 0
                           ? "fallback"
                           : "kept from before";
+    ScaleViewsToTheData();
+}
+
+void CMainFrame::ScaleViewsToTheData() {
+    const double peak =
+        LargestComponent(mainWave.I.data(), mainWave.Q.data(), mainWave.sampleCount);
+    cPlotEngine& engine = view->engine;
+    overFullScaleDb_ = 0.0;
+    if (peak > 1.0) {
+        engine.iqPlaneFullScale = ScaleAxesToPeak(engine.axes, peak);
+        overFullScaleDb_ = 20.0 * std::log10(peak);
+        axesScaledToData_ = true;
+    } else if (axesScaledToData_) {
+        RestoreFullScaleAxes(engine.axes);
+        engine.iqPlaneFullScale = 1.0;
+        axesScaledToData_ = false;
+    }
+    view->RequestRedraw();
 }
 
 void CMainFrame::AddRecentFile(const std::string& path) {

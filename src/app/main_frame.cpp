@@ -33,6 +33,7 @@
 #include "waveform/capture_source.h"
 #include "waveform/file_messages.h"
 #include "waveform/message_pump.h"
+#include "waveform/number_format.h"
 #include "waveform/sample_rate_name.h"
 
 CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettings()) {
@@ -340,6 +341,8 @@ void CMainFrame::ShowDecodeSettings() {
     if (!rateSource_.empty()) text += " (" + rateSource_ + ")";
     if (const auto& centre = mainWave.recording.centreFrequencyHz)
         text += " \u00b7 centre " + CentreFrequencyText(*centre);
+    if (overFullScaleDb_ > 0.0)
+        text += " \u00b7 " + Fixed(overFullScaleDb_, 1) + " dB over full scale";
     const SourceFile& s = mainWave.source;
     if (s.IsRange() && s.ReadInPart())
         text += " \u00b7 " +

@@ -280,6 +280,10 @@ private:
     void ShowFileType(int type);
     // File type, sample rate and where the rate came from, in the status bar.
     void ShowDecodeSettings();
+    // A capture beyond full scale is shown whole (the time, I/Q and spectrum axes scaled to its
+    // largest value, the decode pane saying by how much); the next one within full scale puts
+    // those axes back.
+    void ScaleViewsToTheData();
     void AfterRecompute();
     void UpdateUndoAction();
     void AddWindowShortcut(int id, const QKeySequence& key);
@@ -348,4 +352,6 @@ private:
     bool modified_ = false;
     bool keyEditRun_ = false;  // a run of key edits shares one undo copy
     std::string rateSource_ = "stored setting";
+    double overFullScaleDb_ = 0.0;   // how far the open capture's largest value exceeds 1
+    bool axesScaledToData_ = false;  // ScaleViewsToTheData changed the axes
 };

@@ -18,6 +18,7 @@
 #include "cli/modulation_readouts.h"
 #include "cli/spectrogram_command.h"
 #include "cli/verb_support.h"
+#include "display/axis_scale.h"
 #include "display/frequency_plot.h"
 #include "display/json_writer.h"
 #include "display/measurement_json.h"
@@ -410,6 +411,9 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
         MeasureShown(run.engine, W, run.f0, run.f1);
         return;
     }
+    // A capture beyond full scale is drawn whole, as the window shows it.
+    if (const double peak = LargestComponent(w.I.data(), w.Q.data(), w.sampleCount); peak > 1.0)
+        run.engine.iqPlaneFullScale = ScaleAxesToPeak(run.engine.axes, peak);
     QPainter p(image);
     if (a.Has("--phase")) {
         // The spectrum's phase against frequency, as the window's phase display shows it.

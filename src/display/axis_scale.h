@@ -3,6 +3,7 @@
 // mouse wheel steps through.
 
 #include <array>
+#include <cstdint>
 
 // One Y-axis record. Scale and reference are in the unit of the views that use it (dB,
 // full scale, degrees or percent).
@@ -45,3 +46,14 @@ using AxisScaleSet = std::array<AxisScale, kAxisScaleCount>;
 // Restores every record's scale table, scale, reference and divisions to their defaults.
 // Running it again gives the same records (each table holds each value once).
 void SetAllDefaults(AxisScaleSet& axes);
+
+// The largest magnitude of any finite I or Q value of n samples (0 for none).
+double LargestComponent(const float* I, const float* Q, int64_t n);
+
+// A capture beyond full scale (a float recording at +58 dBFS) drawn whole: for a largest
+// component peak above 1, the linear record spans ±top and the log-magnitude and spectrum
+// records' tops lie at top in dB, top being the 1-2-5 step at or above peak. Returns top, the
+// amplitude the I/Q plane's edge stands for.
+double ScaleAxesToPeak(AxisScaleSet& axes, double peak);
+// Puts back the defaults of what ScaleAxesToPeak set (the scale tables stay as they are).
+void RestoreFullScaleAxes(AxisScaleSet& axes);

@@ -73,8 +73,9 @@ void DrawVector(cPlotEngine& e, QPainter& p, int W, int H, int start, int end, i
     }
     DrawPlotEdges(p, st, sq.left, sq.top, sq.pw, sq.ph);
 
+    const double fs = e.iqPlaneFullScale;
     if (mode == 1 || mode == 3) {
-        const double gain = static_cast<double>(sq.h) * zoom;
+        const double gain = static_cast<double>(sq.h) * zoom / fs;
         const float* I = w.I.data();
         const float* Q = w.Q.data();
         const int last = std::min(end, w.sampleCount);
@@ -106,9 +107,9 @@ void DrawVector(cPlotEngine& e, QPainter& p, int W, int H, int start, int end, i
     DrawXAxisTitle(p, st, H, sq.pw, "Sample I");
     for (int k = 0; k <= kGridDivisions; ++k) {
         DrawYAxisNumber(p, st, sq.sqTop - sq.top + sq.GridStep(k),
-                        QString::fromStdString(FormatLinearTick((10.0 - k) / (10.0 * zoom))));
+                        QString::fromStdString(FormatLinearTick((10.0 - k) / (10.0 * zoom) * fs)));
         DrawXAxisNumber(p, st, H, sq.sqLeft - sq.left + sq.GridStep(k),
-                        QString::fromStdString(FormatLinearTick((k - 10.0) / (10.0 * zoom))));
+                        QString::fromStdString(FormatLinearTick((k - 10.0) / (10.0 * zoom) * fs)));
     }
     e.rightPanel.clear();
     e.leftPanel.clear();
@@ -126,7 +127,8 @@ void DrawConstellation(cPlotEngine& e, QPainter& p, int W, int H, int zoom, int 
     e.zoomShiftX = static_cast<int>((sq.pw / 2 - cx) * static_cast<double>(zoom));
     e.zoomShiftY = static_cast<int>((sq.ph / 2 - cy) * static_cast<double>(zoom));
     const bool shifted = cx > 0;
-    const double gain = static_cast<double>(sq.h) * zoom;
+    const double fs = e.iqPlaneFullScale;  // the grid below is in units of it
+    const double gain = static_cast<double>(sq.h) * zoom / fs;
     // Plot-area offsets of a point in normalised units.
     auto mapX = [&](double i) { return sq.pw / 2.0 + i * gain + (shifted ? e.zoomShiftX : 0); };
     auto mapY = [&](double q) { return sq.ph / 2.0 - q * gain + (shifted ? e.zoomShiftY : 0); };
@@ -145,15 +147,16 @@ void DrawConstellation(cPlotEngine& e, QPainter& p, int W, int H, int zoom, int 
     segments.push_back({0.8, 0.8, 0.8, 0.8});
     segments.push_back({1, 1, 1, 1});
     for (const Segment& s : segments) {
-        double ax = mapX(s.x0), ay = mapY(s.y0), bx = mapX(s.x1), by = mapY(s.y1);
+        double ax = mapX(s.x0 * fs), ay = mapY(s.y0 * fs), bx = mapX(s.x1 * fs),
+               by = mapY(s.y1 * fs);
         const bool rowInside = ay >= 0 && ay <= sq.ph;
         const bool columnInside = ax >= 0 && ax <= sq.pw;
         if (std::fabs(s.y0) < 1.000001 && rowInside)
             DrawYAxisNumber(p, st, RoundHalfAwayPixel(ay),
-                            QString::fromStdString(FormatLinearTick(s.y0)));
+                            QString::fromStdString(FormatLinearTick(s.y0 * fs)));
         if (std::fabs(s.x0) < 1.000001 && columnInside)
             DrawXAxisNumber(p, st, H, RoundHalfAwayPixel(ax),
-                            QString::fromStdString(FormatLinearTick(s.x0)));
+                            QString::fromStdString(FormatLinearTick(s.x0 * fs)));
         // Axis-parallel segments: clip to the plot, skip what lies wholly outside.
         if (std::max(ax, bx) < 0 || std::min(ax, bx) > sq.pw || std::max(ay, by) < 0 ||
             std::min(ay, by) > sq.ph)

@@ -49,6 +49,7 @@ public:
 
     // Set for the panes of the multi view: the statistics panels stay off.
     bool hideStatistics = false;
+    double iqPlaneFullScale = 1.0;  // amplitude at the I/Q plane's edge when not zoomed
 
     // While the FIR designer shows its taps: the spectrum is the filter's response, drawn
     // relative to its gain at 0 Hz (the passband at 0 dB), and the panel shows what the design

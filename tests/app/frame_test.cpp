@@ -30,6 +30,7 @@
 #include "app/marker_dock.h"
 #include "app/spectrogram_view.h"
 #include "app/view.h"
+#include "display/axis_scale.h"
 #include "display/value_format.h"
 #include "dsp/random.h"
 #include "ui/dlg_fir_design.h"
@@ -579,6 +580,57 @@ TEST_F(Frame, CapturesAndRecordingsOpenInTheTypeTheirNamesSay) {
 }
 
 // Through the real menu entries; an undo copy only for a tool that changed the samples.
+// A float recording at +58 dBFS is drawn whole, not as a line clipped at full scale; the next
+// capture within full scale gets the default axes back.
+TEST_F(Frame, ACaptureBeyondFullScaleIsScaledToItsData) {
+    auto f = Start({});
+    const std::string loud = Path("loud_1MSPS.cf32");
+    cWaveform w = SignalWave(4000, 1'000'000, [](int k) { return std::polar(800.0, 0.01 * k); });
+    w.fileType = kFileCf32Le;
+    ASSERT_EQ(w.SaveFile(loud), 1);
+    // The share of the I view's trace columns that keep off its highest and lowest rows: a trace
+    // clipped at full scale sits on one or the other in almost every column, a sine drawn whole
+    // in about 60 % of them between 10 % and 90 % of its height.
+    const auto columnsInside = [&] {
+        f->ActionFor(kViewTimeI)->trigger();
+        const QImage image = f->view->Render(800, 500);
+        const QRgb trace = f->view->engine.style.tracePen.color().rgb();
+        std::vector<std::pair<int, int>> spans;  // each trace column's top and bottom rows
+        for (int x = 0; x < image.width(); ++x) {
+            int top = -1, bottom = -1;
+            for (int y = 0; y < image.height(); ++y)
+                if (image.pixel(x, y) == trace) {
+                    if (top < 0) top = y;
+                    bottom = y;
+                }
+            if (top >= 0) spans.emplace_back(top, bottom);
+        }
+        int lo = INT_MAX, hi = 0, inside = 0;
+        for (auto [t, b] : spans) {
+            lo = std::min(lo, t);
+            hi = std::max(hi, b);
+        }
+        for (auto [t, b] : spans)
+            inside += t > lo + (hi - lo) / 10 && b < hi - (hi - lo) / 10;
+        return spans.empty() ? 0.0 : double(inside) / double(spans.size());
+    };
+    ASSERT_EQ(f->OpenWaveformFile(loud, true), 0);
+    EXPECT_NE(Decode(*f).find("\u00b7 58.1 dB over full scale"), std::string::npos) << Decode(*f);
+    const AxisScaleSet& axes = f->view->engine.axes;
+    EXPECT_EQ(axes[kLinearAxis].scale * axes[kLinearAxis].divisions / 2, 1000.0);
+    EXPECT_EQ(axes[kSpectrumAxis].reference, 60.0);
+    EXPECT_EQ(f->view->engine.iqPlaneFullScale, 1000.0);
+    EXPECT_GT(columnsInside(), 0.4);
+
+    ASSERT_EQ(f->OpenWaveformFile(Tone("quiet.bin", 4000), true), 0);
+    EXPECT_EQ(Decode(*f).find("full scale"), std::string::npos);
+    AxisScaleSet defaults;
+    SetAllDefaults(defaults);
+    EXPECT_EQ(axes[kLinearAxis].scale, defaults[kLinearAxis].scale);
+    EXPECT_EQ(axes[kSpectrumAxis].reference, defaults[kSpectrumAxis].reference);
+    EXPECT_EQ(f->view->engine.iqPlaneFullScale, 1.0);
+}
+
 TEST_F(Frame, ToolsRunFromTheMenuWithUndo) {
     auto f = Start({"-f", Tone("t_30.72MSPS.bin", 4096)});
     const FloatArray before = f->mainWave.I;

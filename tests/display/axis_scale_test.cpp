@@ -55,6 +55,29 @@ TEST(AxisScale, DefaultsRestoreEveryRecordWithoutGrowingTables) {
 
 // Ticks at round sample numbers (1, 2 or 5 times a power of ten), as close as their numbers
 // allow and no closer, over spans from a few samples to a hundred million.
+// Beyond full scale the time, log-magnitude and spectrum records reach the next 1-2-5 step at or
+// above the largest component; restoring puts back exactly the defaults.
+TEST(AxisScale, CapturesBeyondFullScaleAreScaledToTheirLargestValue) {
+    const float nan = std::nanf(""), inf = INFINITY;
+    const float I[] = {0.5f, -794.3f, nan, inf}, Q[] = {-2.0f, 10.0f, 1.0f, 3.0f};
+    EXPECT_EQ(LargestComponent(I, Q, 4), 794.3f);  // NaN and infinity are not levels
+    AxisScaleSet axes, defaults;
+    SetAllDefaults(axes);
+    SetAllDefaults(defaults);
+    for (auto [peak, top] : {std::pair{794.3, 1000.0}, {1.5, 2.0}, {2.0, 2.0}, {3.01, 5.0}}) {
+        EXPECT_EQ(ScaleAxesToPeak(axes, peak), top) << peak;
+        EXPECT_DOUBLE_EQ(axes[kLinearAxis].scale * axes[kLinearAxis].divisions / 2, top);
+        EXPECT_DOUBLE_EQ(axes[kLogMagAxis].reference, 20 * std::log10(top));
+        EXPECT_DOUBLE_EQ(axes[kSpectrumAxis].reference, 20 * std::log10(top));
+    }
+    RestoreFullScaleAxes(axes);
+    for (int r = 0; r < kAxisScaleCount; ++r) {
+        EXPECT_EQ(axes[size_t(r)].scale, defaults[size_t(r)].scale) << r;
+        EXPECT_EQ(axes[size_t(r)].reference, defaults[size_t(r)].reference) << r;
+        EXPECT_EQ(axes[size_t(r)].tableIndex, defaults[size_t(r)].tableIndex) << r;
+    }
+}
+
 TEST(SampleAxis, TicksAtRoundNumbersThatFitTheirLabels) {
     // The whole of a 65,536-sample capture on 1000 pixels, numbers 50 pixels wide: every 5000.
     std::vector<SampleTick> t = SampleAxisTicks(0, 65536, 1000, 50);
