@@ -16,7 +16,9 @@
 #include <vector>
 
 #include "waveform/capture_source.h"
+#include "waveform/reader_parts.h"
 #include "waveform/sigmf.h"
+#include "waveform/wav_file.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -38,6 +40,17 @@ void CheckMetadata(const uint8_t* data, size_t size) {
     if (!ParseSigmfMeta(BuildSigmfMeta("cf32_le", fields), again).empty()) std::abort();
     if (again.description != meta.description || again.author != meta.author ||
         again.frequencyHz != meta.frequencyHz)
+        std::abort();
+}
+
+// The bytes as a WAV file: a header libsndfile reads must name a decoder and samples that lie
+// whole after it.
+void CheckWav(const std::string& file) {
+    WavLayout layout;
+    if (!ReadWavLayout(file, layout).empty()) return;
+    const int64_t stride = BytesPerSample(layout.fileType);
+    if (!IsReadableFileType(layout.fileType) || stride <= 0 || layout.dataOffset <= 0 ||
+        layout.dataBytes < 0 || layout.dataBytes % stride != 0 || layout.sampleRateHz <= 0)
         std::abort();
 }
 
@@ -74,9 +87,9 @@ void CheckRange(const cWaveform& whole, const std::string& path, int type, const
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const int kTypes[] = {400, 401, 402, 403, 404, 405, 406, 407, 408, 409,
-                                 410, 411, 412, 413, 414, 418, 419, 420, 421, 422,
-                                 423, 424, 425, 426, 427, 428, 429, 0,   415, -1};
+    static const int kTypes[] = {400, 401, 402, 403, 404, 405, 406, 407, 408, 409, 410,
+                                 411, 412, 413, 414, 418, 419, 420, 421, 422, 423, 424,
+                                 425, 426, 427, 428, 429, 415, 416, 0,   417, -1};
     const std::string file = MemoryFile(data, size);
     for (int type : kTypes) {
         cWaveform w;
@@ -94,5 +107,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (n > 0 && type >= 404) CheckRange(w, file, type, data, size);
     }
     CheckMetadata(data, size);
+    CheckWav(file);
     return 0;
 }

@@ -24,6 +24,7 @@
 #include "waveform/message_pump.h"
 #include "waveform/sample_rate_name.h"
 #include "waveform/sigmf.h"
+#include "waveform/wav_file.h"
 #include "waveform/waveform_writer.h"
 
 namespace {
@@ -354,6 +355,12 @@ void CMainFrame::SaveWaveform() {
                         "Its " + std::to_string(r.annotationCount) +
                         (r.annotationCount == 1 ? " annotation is" : " annotations are") +
                         " not kept.";
+    } else if (IsWavPath(currentFileName)) {
+        // A WAV file is written as 16-bit PCM or float, whatever it was read as.
+        const int written = WavSaveFileType(mainWave.fileType);
+        if (written != mainWave.fileType)
+            question = "Save " + BaseName(currentFileName) + " as " + TypeName(written) +
+                       "? It was read as " + TypeName(mainWave.fileType) + ".";
     } else if (readFileType_ != 0 && readFileType_ != mainWave.fileType) {
         question = "Save " + BaseName(currentFileName) + " as " + TypeName(mainWave.fileType) +
                    "? It was read as " + TypeName(readFileType_) + ".";
@@ -427,6 +434,7 @@ void CMainFrame::PrepareSaveAs(const std::string& path, bool ask) {
             prompter->PromptString("Author of the recording", "May be left empty", r.author, "");
         return;
     }
+    if (IsWavPath(path)) return;  // written as 16-bit PCM or float, the header says which
     // A capture saved as x.cs8 is written as int8, whatever type was chosen for headerless
     // files: the name would otherwise promise bytes the file does not hold.
     if (const int named = FileTypeForExtension(path); named != 0) {
@@ -472,7 +480,7 @@ void CMainFrame::SelectFileType(int type) {
         chosenFileType_ = type;
         SetModified(true);
         // The capture behind the samples is read in the new type too (ranges, the overview).
-        if (capture_ && !IsSigmfPath(capture_->Path())) {
+        if (capture_ && !IsSigmfPath(capture_->Path()) && !IsWavPath(capture_->Path())) {
             UseCapture(MapCapture(capture_->Path(), type));
             if (capture_)
                 captureStrip_->SetRange(mainWave.source.firstSample, mainWave.sampleCount);

@@ -104,7 +104,7 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
         "Waveform Files (*);;All files (*);;SigMF recordings (*.sigmf-meta);;"
         "Complex float32 (*.cf32 *.fc32 *.cfile);;Complex int16 (*.cs16 *.sc16);;"
         "Complex int8 (*.cs8);;Complex uint8 (*.cu8);;Complex float64 (*.cf64 *.fc64);;"
-        "Complex int32 (*.ci32 *.cs32)";
+        "Complex int32 (*.ci32 *.cs32);;WAV I/Q (*.wav *.rf64)";
     chooseOpenFile = [this] {
         const QString folder =
             QString::fromStdString(settings_.waveformFolder.value_or(startDirectory));
@@ -128,7 +128,8 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
                          : mainWave.fileType == kFileCi32Le ? ci32
                                                             : headerless;
         const QString filters = headerless + ";;" + cf32 + ";;" + cs8 + ";;" + cu8 + ";;" + cf64 +
-                                ";;" + ci32 + ";;SigMF recordings (*.sigmf-meta);;All files (*)";
+                                ";;" + ci32 +
+                                ";;SigMF recordings (*.sigmf-meta);;WAV I/Q (*.wav);;All files (*)";
         QString name =
             QFileDialog::getSaveFileName(this, "Save Waveform as", offered, filters, &filter);
         // A name without an extension takes the one of the format chosen in the dialog.

@@ -32,6 +32,7 @@
 #include "waveform/number_format.h"
 #include "waveform/sample_rate_name.h"
 #include "waveform/sigmf.h"
+#include "waveform/wav_file.h"
 #include "waveform/waveform.h"
 #include "waveform/waveform_writer.h"
 
@@ -135,7 +136,9 @@ void PrintInfo(const std::string& file, const InfoFigures& f, bool json, std::os
         j.End();
         return;
     }
+    // Types without a menu entry (SigMF's big-endian floats, WAV's 8 and 24-bit) by their name.
     const char* typeName = FileTypeMenuText(f.fileType);
+    if (!typeName && *FileTypeShortName(f.fileType)) typeName = FileTypeShortName(f.fileType);
     out << "file: " << Printable(file) << "\n";
     out << "type: " << f.fileType << (typeName ? std::string(" (") + typeName + ")" : std::string())
         << "\n";
@@ -590,13 +593,18 @@ int Convert(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.positional.size() != 2) Fail("convert needs IN and OUT");
     const std::string& source = a.positional[0];
     const std::string& target = a.positional[1];
-    const bool toRecording = IsSigmfPath(target);
-    // A recording's metadata and a capture's extension name their type: no option needed.
-    if (!a.Has("--from") && !IsSigmfPath(source) && FileTypeForExtension(source) == 0)
+    const bool toRecording = IsSigmfPath(target), toWav = IsWavPath(target);
+    // A recording's metadata, a WAV header and a capture's extension name their type: no
+    // option needed.
+    if (!a.Has("--from") && !IsSigmfPath(source) && !IsWavPath(source) &&
+        FileTypeForExtension(source) == 0)
         Fail("convert needs --from ID for " + Printable(source));
     if (a.Has("--from") && IsSigmfPath(source))
         Fail("--from does not apply to " + Printable(source) +
              ": a SigMF recording is read as its metadata says");
+    if (a.Has("--from") && IsWavPath(source))
+        Fail("--from does not apply to " + Printable(source) +
+             ": a WAV file is read as its header says");
     std::optional<int> to;
     if (a.Has("--to")) {
         to = ParseInt32(a.Get("--to"));
@@ -606,6 +614,8 @@ int Convert(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
         if (!to || !HasEncoder(*to)) Fail("file type '" + a.Get("--to") + "' cannot be written");
     } else if (toRecording) {
         to = kFileBin16LeTwos;
+    } else if (toWav) {
+        // Float samples stay float; the rest become 16-bit PCM (after loading).
     } else if (const int named = FileTypeForExtension(target); named != 0) {
         to = named;
     } else {
@@ -614,6 +624,9 @@ int Convert(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (toRecording && *to != kFileBin16LeTwos && *to != kFileCf32Le)
         Fail("a SigMF recording is written as 407 (ci16_le) or 420 (cf32_le), not as " +
              std::to_string(*to));
+    if (toWav && to && *to != kFileBin16LeTwos && *to != kFileCf32Le)
+        Fail("a WAV file is written as 407 (16-bit PCM) or 420 (32-bit float), not as " +
+             std::to_string(*to));
     if (!toRecording && (a.Has("--description") || a.Has("--author")))
         Fail("--description and --author go only into a SigMF recording");
     ParsedArguments load = a;
@@ -621,6 +634,7 @@ int Convert(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.Has("--from")) load.options["--type"] = a.Get("--from");
     Loaded l;
     LoadOrFail(source, load, l, err);
+    if (!to) to = WavSaveFileType(l.wave.fileType);
     l.wave.fileType = *to;
     if (a.Has("--description")) l.wave.recording.description = a.Get("--description");
     if (a.Has("--author")) l.wave.recording.author = a.Get("--author");

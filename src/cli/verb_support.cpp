@@ -13,6 +13,7 @@
 #include "waveform/file_messages.h"
 #include "waveform/sample_rate_name.h"
 #include "waveform/sigmf.h"
+#include "waveform/wav_file.h"
 
 const char* const kLoadHelp =
     "  --type ID       file type (400-414, 418-429; default: 420 for .cf32, .fc32 and\n"
@@ -100,6 +101,9 @@ int FileTypeOrFail(const std::string& path, const ParsedArguments& a) {
     if (a.Has("--type") && IsSigmfPath(path))
         Fail("--type does not apply to " + Printable(path) +
              ": a SigMF recording is read as its metadata says");
+    if (a.Has("--type") && IsWavPath(path))
+        Fail("--type does not apply to " + Printable(path) +
+             ": a WAV file is read as its header says");
     if (a.Has("--type")) {
         const auto t = ParseInt32(a.Get("--type"));
         if (!t || !IsReadableFileType(*t)) Fail("unknown file type '" + a.Get("--type") + "'");

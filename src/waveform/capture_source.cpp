@@ -22,6 +22,7 @@
 #include "waveform/reader_parts.h"
 #include "waveform/sample_rate_name.h"
 #include "waveform/sigmf.h"
+#include "waveform/wav_file.h"
 
 namespace {
 
@@ -146,6 +147,7 @@ std::string cCaptureSource::Open(const std::string& path, int fileType) {
     Close();
     const std::string name = BaseName(path);
     int64_t trailing = 0;
+    std::optional<int64_t> wavDataBytes;  // what follows a WAV file's samples is no sample
     if (IsSigmfPath(path)) {
         SigmfMeta meta;
         if (std::string why = ReadSigmfMetaFile(path, meta); !why.empty()) return why;
@@ -155,6 +157,16 @@ std::string cCaptureSource::Open(const std::string& path, int fileType) {
         trailing = meta.trailingBytes;
         recording_ = RecordingInfoFrom(meta);
         if (meta.sampleRateHz) namedRate_ = LoadedSampleRateHz(*meta.sampleRateHz);
+    } else if (IsWavPath(path)) {
+        WavLayout layout;
+        if (std::string why = ReadWavLayout(path, layout); !why.empty()) return why;
+        fileType_ = layout.fileType;
+        dataPath_ = path;
+        dataOffset_ = layout.dataOffset;
+        wavDataBytes = layout.dataBytes;
+        recording_.sampleRateHz = static_cast<double>(layout.sampleRateHz);
+        recording_.centreFrequencyHz = layout.centreHz;
+        namedRate_ = LoadedSampleRateHz(static_cast<double>(layout.sampleRateHz));
     } else {
         fileType_ = fileType;
         dataPath_ = path;
@@ -191,6 +203,7 @@ std::string cCaptureSource::Open(const std::string& path, int fileType) {
     device_ = static_cast<uint64_t>(st.st_dev);
     inode_ = static_cast<uint64_t>(st.st_ino);
     path_ = path;
+    if (wavDataBytes) trailing = std::max<int64_t>(0, fileBytes_ - dataOffset_ - *wavDataBytes);
     const int64_t bytes = std::max<int64_t>(0, fileBytes_ - dataOffset_ - trailing);
     sampleCount_ = bytes / stride_;
     if (sampleCount_ < 1) {

@@ -18,7 +18,8 @@ enum class SaveFailure {
     NotRegularFile,      // the target is a folder, FIFO, socket or device: left alone
     NotWritable,         // the target exists and the user may not write it
     WouldCutSource,      // the target is a file that was read only in part
-    DanglingLink         // the target is a symbolic link to nothing: left as it is
+    DanglingLink,        // the target is a symbolic link to nothing: left as it is
+    RateBeyondWav        // a WAV header cannot hold the sample rate (above 2^31 - 1 Hz)
 };
 
 // Checks a path about to be written: None when it does not exist or is a regular file the

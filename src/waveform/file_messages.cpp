@@ -103,6 +103,8 @@ std::string SaveFailureText(SaveFailure why, int error, const std::string& path,
             return "rewriting " + path + " in place failed (" + Reason(error, "write error") +
                    "); the file is incomplete";
         case SaveFailure::NoEncoder: return "this file type cannot be written";
+        case SaveFailure::RateBeyondWav:
+            return "a WAV file holds sample rates up to 2,147,483,647 Hz; save it in another type";
         case SaveFailure::NoSpectrumBuffer:
             return "file type 40112 needs a spectrum, which this waveform does not have";
         case SaveFailure::NotRegularFile:

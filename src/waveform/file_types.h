@@ -22,6 +22,8 @@ enum WaveformFileType : int {
     kFileReal16LeTwos = 412,     // "Binary 16b LE 2s - real"
     kFileReal16BeTwosAlt = 413,  // no menu entry: read as 410
     kFileReal16LeTwosAlt = 414,  // no menu entry: read as 412
+    kFileWavU8 = 415,            // no menu entry: 8-bit WAV, unsigned about 128, full scale 127
+    kFileInt24Le = 416,          // no menu entry: 24-bit WAV, full scale 2^23 - 1
     kFileCpriMantExp = 418,      // "Binary 16b CPRI Mantissa Exponent"
     kFileMarker = 419,           // marker file, one byte per sample (no menu entry)
     // Raw captures of receivers and generators, and the sample formats of SigMF recordings.

@@ -20,6 +20,7 @@
 #include "waveform/sample_rate_name.h"
 #include "waveform/sigmf.h"
 #include "waveform/split_work.h"
+#include "waveform/wav_file.h"
 #include "waveform/waveform.h"
 
 const char* FileTypeMenuText(int type) {
@@ -77,6 +78,8 @@ const char* FileTypeShortName(int type) {
         case kFileRu8: return "ru8";
         case kFileCf64Le: return "cf64";
         case kFileCi32Le: return "ci32";
+        case kFileWavU8: return "WAV 8-bit";
+        case kFileInt24Le: return "WAV 24-bit";
         case kFileTableMhzQ3:
         case kFileTableMhzQSpec:
         case kFileTableMilli:
@@ -227,6 +230,27 @@ void DecodeInt32Le(const uint8_t* raw, int count, float* __restrict I, float* __
     for (int k = 0; k < count; ++k) {
         I[k] = word(raw + 8 * static_cast<size_t>(k));
         Q[k] = word(raw + 8 * static_cast<size_t>(k) + 4);
+    }
+}
+
+// 8-bit WAV samples: unsigned about 128, over 127 as the int8 type (0 reads slightly beyond -1).
+void DecodeWavU8(const uint8_t* raw, int count, float* __restrict I, float* __restrict Q) {
+    for (int k = 0; k < count; ++k) {
+        I[k] = static_cast<float>((raw[2 * static_cast<size_t>(k)] - 128) / 127.0);
+        Q[k] = static_cast<float>((raw[2 * static_cast<size_t>(k) + 1] - 128) / 127.0);
+    }
+}
+
+// 24-bit WAV samples: little-endian two's complement over 2^23 - 1.
+void DecodeInt24Le(const uint8_t* raw, int count, float* __restrict I, float* __restrict Q) {
+    const auto word = [](const uint8_t* p) {
+        int32_t v = p[0] | p[1] << 8 | p[2] << 16;
+        if (v & 0x800000) v -= 0x1000000;
+        return static_cast<float>(v / 8388607.0);
+    };
+    for (int k = 0; k < count; ++k) {
+        I[k] = word(raw + 6 * static_cast<size_t>(k));
+        Q[k] = word(raw + 6 * static_cast<size_t>(k) + 3);
     }
 }
 
@@ -463,6 +487,8 @@ int64_t BytesPerSample(int type) {
         case kFileRu8: return 1;
         case kFileCf64Le: return 16;
         case kFileCi32Le: return 8;
+        case kFileWavU8: return 2;
+        case kFileInt24Le: return 6;
         default: return -1;
     }
 }
@@ -489,6 +515,8 @@ int64_t DecodeBinary(int type, const uint8_t* raw, int n, float* i, float* q) {
         case kFileRf32Be: return DecodeFloat32<true, false>(raw, n, i, q);
         case kFileCf64Le: return DecodeFloat64Le(raw, n, i, q);
         case kFileCi32Le: DecodeInt32Le(raw, n, i, q); break;
+        case kFileWavU8: DecodeWavU8(raw, n, i, q); break;
+        case kFileInt24Le: DecodeInt24Le(raw, n, i, q); break;
         case kFileCs8: DecodeBytes<true>(Int8Values(), raw, n, i, q); break;
         case kFileCu8: DecodeBytes<true>(Uint8Values(), raw, n, i, q); break;
         case kFileRi8: DecodeBytes<false>(Int8Values(), raw, n, i, q); break;
@@ -584,6 +612,34 @@ LoadFailure ReadRecording(const std::string& path, ByteArray& buf, SourceFile& s
     return LoadFailure::None;
 }
 
+// Reads the WAV file at path as ReadRecording reads a recording: its header into info and
+// *type, up to kMaxFileBytes of it into buf, only the samples kept.
+LoadFailure ReadWav(const std::string& path, ByteArray& buf, SourceFile& source, int* error,
+                    RecordingInfo& info, int* type, std::string& detail) {
+    WavLayout layout;
+    *error = 0;
+    detail = ReadWavLayout(path, layout);
+    if (!detail.empty()) return LoadFailure::BadRecording;
+    *type = layout.fileType;
+    info = RecordingInfo{};
+    info.sampleRateHz = static_cast<double>(layout.sampleRateHz);
+    info.centreFrequencyHz = layout.centreHz;
+    const LoadFailure why = ReadWholeFile(path, buf, source, error);
+    if (why != LoadFailure::None) {
+        detail = ReadFailureText(why, *error, BaseName(path));
+        return LoadFailure::BadRecording;
+    }
+    const int64_t end = std::min(source.bytesRead, layout.dataOffset + layout.dataBytes);
+    const int64_t begin = std::min(layout.dataOffset, end);
+    if (begin > 0) std::memmove(buf.data(), buf.data() + begin, static_cast<size_t>(end - begin));
+    buf.resize(static_cast<size_t>(end - begin));
+    if (static_cast<int64_t>(buf.size()) < BytesPerSample(*type)) {
+        detail = BaseName(path) + " holds no whole sample (" + layout.format + ")";
+        return LoadFailure::BadRecording;
+    }
+    return LoadFailure::None;
+}
+
 }  // namespace
 
 bool IsReadableFileType(int type) { return BytesPerSample(type) >= 0; }
@@ -626,9 +682,11 @@ int cWaveform::LoadFile(const std::string& path, bool keepOnFailure) {
     const bool recordingFile = IsSigmfPath(path);
     int type = fileType;
     loadDetail.clear();
+    const bool wavFile = IsWavPath(path);
     loadFailure = recordingFile
                       ? ReadRecording(path, rawFile, read, &loadErrno, info, &type, loadDetail)
-                      : ReadWholeFile(path, rawFile, read, &loadErrno);
+                  : wavFile ? ReadWav(path, rawFile, read, &loadErrno, info, &type, loadDetail)
+                            : ReadWholeFile(path, rawFile, read, &loadErrno);
     if (loadFailure == LoadFailure::None) {
         rawByteCount = static_cast<int>(rawFile.size());
         const int previousType = fileType;
@@ -644,7 +702,7 @@ int cWaveform::LoadFile(const std::string& path, bool keepOnFailure) {
                 sampleRate = LoadedSampleRateHz(*info.sampleRateHz);
             else if (named.rateHz > 0)
                 sampleRate = named.rateHz;
-            if (!recordingFile) recording.centreFrequencyHz = named.centreHz;
+            if (!recordingFile && !wavFile) recording.centreFrequencyHz = named.centreHz;
             if (sampleRate < 1000) sampleRate = kFallbackSampleRateHz;
             saveTypeMode = 0;
             domainState = DomainState::TimeOnly;
@@ -652,7 +710,7 @@ int cWaveform::LoadFile(const std::string& path, bool keepOnFailure) {
         }
         fileType = previousType;
         loadFailure = LoadFailure::NoSamples;
-    } else if (loadFailure == LoadFailure::ReadFailed || recordingFile) {
+    } else if (loadFailure == LoadFailure::ReadFailed || recordingFile || wavFile) {
         rawByteCount = static_cast<int>(rawFile.size());  // the buffer was emptied or replaced
     }
     if (!keepOnFailure) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -16,6 +17,7 @@
 #include "waveform/number_format.h"
 #include "waveform/partial_reads.h"
 #include "waveform/sigmf.h"
+#include "waveform/wav_file.h"
 #include "waveform/waveform.h"
 
 bool HasEncoder(int fileType) {
@@ -379,14 +381,25 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
     saveErrno = 0;
     EnsureTimeDomain(false);
     const bool recordingFile = IsSigmfPath(path);
-    // A recording is written in one of the two types SigMF readers all take.
-    const int type = recordingFile ? SigmfSaveFileType(fileType) : fileType;
+    const bool wavFile = IsWavPath(path);
+    // A recording is written in one of the two types SigMF readers all take; a WAV file in
+    // 16-bit PCM or float.
+    const int type = recordingFile ? SigmfSaveFileType(fileType)
+                     : wavFile     ? WavSaveFileType(fileType)
+                                   : fileType;
     // Refused before anything is created, so an existing file is never lost to them.
     if (!HasEncoder(type)) return fail(SaveFailure::NoEncoder);
     const int n = std::min<int>(sampleCount, static_cast<int>(std::min(I.size(), Q.size())));
     if (type == kFileTableMhzQSpec && (spectrum.empty() || static_cast<int>(spectrum.size()) < n))
         return fail(SaveFailure::NoSpectrumBuffer);
 
+    // The header libsndfile writes for these samples, ahead of them.
+    std::string wavHeader;
+    if (wavFile) {
+        if (!WavHeaderFor(type, n, sampleRate, wavHeader).empty())
+            return fail(sampleRate > INT_MAX ? SaveFailure::RateBeyondWav
+                                             : SaveFailure::WriteFailed);
+    }
     const std::string target = recordingFile ? SigmfDataPath(path) : path;
     const std::string metaPath = recordingFile ? SigmfMetaPath(path) : std::string();
     for (const std::string* p : {&target, &metaPath}) {
@@ -408,12 +421,14 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
         // The old bytes are overwritten as the new ones go out: the disk must hold all of them
         // before the first is written. The encoders are measured by a dry run.
         const std::unique_ptr<CFastFile> counter = CFastFile::Counter();
+        counter->Write(wavHeader.data(), wavHeader.size());
         WriteSamples(*this, type, n, *counter);
         if (!out.Reserve(counter->Written())) {
             saveErrno = out.Error();
             return fail(SaveFailure::WriteFailed);
         }
     }
+    out.File().Write(wavHeader.data(), wavHeader.size());
     WriteSamples(*this, type, n, out.File());
     const auto writeFailed = [&](AtomicFileReplace& file) {
         saveErrno = file.Error();

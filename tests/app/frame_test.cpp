@@ -164,6 +164,12 @@ TEST_F(Frame, StartUpFailureStaysAndDecodeSettingsShow) {
     EXPECT_EQ(Decode(*f),
               "429 ci32 \u00b7 250 ksps (from name: centre and rate tokens) \u00b7 "
               "centre 433.92 MHz");
+    // A WAV file opens as its header says, whatever the File Type.
+    cWaveform wav = SignalWave(100, 1'920'000, [](int k) { return std::polar(0.5, 0.1 * k); });
+    wav.fileType = kFileBin16LeTwos;
+    ASSERT_EQ(wav.SaveFile(Path("iq.wav")), 1);
+    f->OpenWaveformFile(Path("iq.wav"), true);
+    EXPECT_EQ(Decode(*f), "407 16-bit LE \u00b7 1.92 Msps (from metadata)");
     // The new types are in the File Type menu: chosen there, a headerless file is read in them.
     f->ActionFor(kFileCf64Le)->trigger();
     EXPECT_TRUE(f->ActionFor(kFileCf64Le)->isChecked());

@@ -95,6 +95,14 @@ TEST_F(Qrvn, SdrCaptureNamesGiveTypeRateAndCentre) {
     EXPECT_EQ(o["centre_frequency_hz"].toDouble(), 433.92e6);
     EXPECT_EQ(o["sample_rate_rule"].toString(), "gqrx");
 
+    // Into a WAV file (16-bit PCM, I left and Q right) and back: the rate from its header.
+    ASSERT_EQ(Run({"convert", cs16, Path("iq.wav")}).status, 0);
+    o = Json(Run({"info", Path("iq.wav"), "--json"}).out).object();
+    EXPECT_EQ(o["file_type"].toDouble(), 407);
+    EXPECT_EQ(o["sample_rate_hz"].toDouble(), 250e3);
+    EXPECT_EQ(o["sample_rate_source"].toString(), "metadata");
+    EXPECT_NEAR(o["rms_dbfs"].toDouble(), rms, 1e-4);
+
     // Converted by name into the 64-bit float and 32-bit integer types and read back by name.
     for (const auto& [name, type] :
          {std::pair{"c_250k.cf64", 428}, std::pair{"c_250k.ci32", 429}}) {
