@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "test_signals.h"
+#include "waveform/capture_source.h"
 #include "waveform/file_messages.h"
 #include "waveform/sigmf.h"
 #include "waveform/waveform.h"
@@ -102,6 +103,44 @@ INSTANTIATE_TEST_SUITE_P(HandWritten, SigmfDatatypes, ::testing::Values(
              std::string("HH\x7f\x81TTT", 7), 421, {{1.0f, -1.0f}}}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
+
+// Every capture segment with its frequency and start time, and every annotation, counted from
+// the data file's first sample (core:offset taken off); a range takes the centre frequency of
+// the segment it starts in.
+TEST_F(Sigmf, SegmentsAndAnnotationsAreReadAndARangeFollowsItsSegment) {
+    const std::string meta = Meta("ci8", R"(, "core:offset": 100)",
+                                  R"("captures": [{"core:sample_start": 100, "core:frequency": 1e8,
+                         "core:datetime": "2024-05-01T12:00:00Z"},
+                        {"core:sample_start": 140, "core:frequency": 2e8},
+                        {"core:sample_start": 180, "core:frequency": 3e8}],
+           "annotations": [{"core:sample_start": 110, "core:sample_count": 5, "core:label": "a",
+                            "core:comment": "c", "core:freq_lower_edge": 99.9e6,
+                            "core:freq_upper_edge": 100.1e6},
+                           {"core:sample_start": 150}, {"core:label": "no start"}])");
+    cWaveform w;
+    ASSERT_EQ(LoadRecording(w, meta, std::string(400, '\x10')), 0);
+    const RecordingInfo& r = w.recording;
+    ASSERT_EQ(r.segments.size(), 3u);
+    EXPECT_EQ(r.segments[1].firstSample, 40);
+    EXPECT_EQ(r.segments[2].frequencyHz, 3e8);
+    EXPECT_EQ(r.segments[0].datetime, "2024-05-01T12:00:00Z");
+    EXPECT_EQ(r.annotationCount, 3);
+    ASSERT_EQ(r.annotations.size(), 2u);
+    EXPECT_EQ(r.annotations[0].firstSample, 10);
+    EXPECT_EQ(r.annotations[0].sampleCount, 5);
+    EXPECT_EQ(r.annotations[0].label, "a");
+    EXPECT_EQ(r.annotations[0].comment, "c");
+    EXPECT_EQ(r.annotations[0].upperHz, 100.1e6);
+    EXPECT_FALSE(r.annotations[1].lowerHz.has_value());
+    EXPECT_EQ(r.centreFrequencyHz, 1e8);
+    for (auto [start, centre] : {std::pair{0, 1e8}, {39, 1e8}, {40, 2e8}, {120, 3e8}}) {
+        cCaptureSource capture;
+        ASSERT_EQ(capture.Open(Path("rec.sigmf-meta"), 0), "");
+        cWaveform range;
+        ASSERT_EQ(range.LoadRange(capture, start, 10, nullptr), 0);
+        EXPECT_EQ(range.recording.centreFrequencyHz, centre) << start;
+    }
+}
 
 TEST_F(Sigmf, RateCentreFrequencyAndTextsComeFromTheMetadata) {
     const std::string meta = Meta("ci8",

@@ -342,6 +342,10 @@ void CMainFrame::ShowDecodeSettings() {
     if (!rateSource_.empty()) text += " (" + rateSource_ + ")";
     if (const auto& centre = mainWave.recording.centreFrequencyHz)
         text += " \u00b7 centre " + CentreFrequencyText(*centre);
+    // The start time of the capture segment the samples begin in.
+    if (const SigmfSegment* segment = mainWave.recording.SegmentAt(mainWave.source.firstSample);
+        segment && !segment->datetime.empty())
+        text += " \u00b7 recorded " + segment->datetime;
     if (overFullScaleDb_ > 0.0)
         text += " \u00b7 " + Fixed(overFullScaleDb_, 1) + " dB over full scale";
     const SourceFile& s = mainWave.source;

@@ -131,6 +131,27 @@ void PrintInfo(const std::string& file, const InfoFigures& f, bool json, std::os
             j.Field("author", r.author);
             j.Field("annotations", static_cast<double>(r.annotationCount));
             j.Field("described_samples", static_cast<double>(r.describedSamples));
+            j.BeginArray("segments");
+            for (const SigmfSegment& s : r.segments) {
+                j.BeginObject();
+                j.Field("first_sample", static_cast<double>(s.firstSample));
+                if (s.frequencyHz) j.Field("frequency_hz", *s.frequencyHz);
+                if (!s.datetime.empty()) j.Field("datetime", s.datetime);
+                j.EndObject();
+            }
+            j.EndArray();
+            j.BeginArray("annotation_list");
+            for (const SigmfAnnotation& a : r.annotations) {
+                j.BeginObject();
+                j.Field("first_sample", static_cast<double>(a.firstSample));
+                j.Field("sample_count", static_cast<double>(a.sampleCount));
+                j.Field("label", a.label);
+                j.Field("comment", a.comment);
+                if (a.lowerHz) j.Field("freq_lower_edge_hz", *a.lowerHz);
+                if (a.upperHz) j.Field("freq_upper_edge_hz", *a.upperHz);
+                j.EndObject();
+            }
+            j.EndArray();
             j.EndObject();
         }
         j.End();
@@ -145,7 +166,26 @@ void PrintInfo(const std::string& file, const InfoFigures& f, bool json, std::os
     if (!r.datatype.empty()) out << "recording: SigMF, datatype " << Printable(r.datatype) << "\n";
     if (!r.description.empty()) out << "description: " << Printable(r.description) << "\n";
     if (!r.author.empty()) out << "author: " << Printable(r.author) << "\n";
+    if (r.segments.size() > 1 || (r.segments.size() == 1 && !r.segments[0].datetime.empty())) {
+        out << "segments: " << r.segments.size() << "\n";
+        for (size_t k = 0; k < r.segments.size(); ++k) {
+            const SigmfSegment& s = r.segments[k];
+            out << "  " << k + 1 << ": from sample " << s.firstSample;
+            if (s.frequencyHz) out << ", centre " << CentreFrequencyText(*s.frequencyHz);
+            if (!s.datetime.empty()) out << ", " << Printable(s.datetime);
+            out << "\n";
+        }
+    }
     if (r.annotationCount > 0) out << "annotations: " << r.annotationCount << "\n";
+    for (const SigmfAnnotation& a : r.annotations) {
+        out << "  " << Printable(a.label.empty() ? "(no label)" : a.label) << ": sample "
+            << a.firstSample << " + " << a.sampleCount;
+        if (a.lowerHz && a.upperHz)
+            out << ", " << CentreFrequencyText(*a.lowerHz) << " to "
+                << CentreFrequencyText(*a.upperHz);
+        if (!a.comment.empty()) out << " (" << Printable(a.comment) << ")";
+        out << "\n";
+    }
     if (r.centreFrequencyHz)
         out << "centre frequency: " << CentreFrequencyText(*r.centreFrequencyHz) << "\n";
     out << "samples: " << f.samples << "\n";

@@ -374,6 +374,9 @@ int cWaveform::LoadRange(const cCaptureSource& capture, int64_t start, int64_t c
     source.fileSamples = capture.SampleCount();
     RememberPartialRead(source);
     recording = capture.Recording();
+    // The centre frequency is that of the capture segment the range starts in.
+    if (const SigmfSegment* segment = recording.SegmentAt(start))
+        recording.centreFrequencyHz = segment->frequencyHz;
     ReleaseArray(markers);
     markerCount = 0;
     if (capture.NamedSampleRate() > 0) sampleRate = capture.NamedSampleRate();

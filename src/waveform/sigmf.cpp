@@ -155,13 +155,18 @@ std::string ParseChecked(std::string_view text, SigmfMeta& meta) {
                     return name + " has a header inside the data file (core:header_bytes), " +
                            "which is not supported";
             }
-            if (index == 1) {
-                if (const auto f = c.find("core:frequency"); f != c.end()) {
-                    if (!f->is_number() || !std::isfinite(f->get<double>()))
-                        return "core:frequency of capture 1 is not a number";
-                    meta.frequencyHz = f->get<double>();
-                }
+            SigmfSegment segment;
+            if (const auto start = c.find("core:sample_start"); start != c.end())
+                segment.firstSample = *Count(*start);
+            if (const auto f = c.find("core:frequency"); f != c.end()) {
+                if (!f->is_number() || !std::isfinite(f->get<double>()))
+                    return "core:frequency of " + name + " is not a number";
+                segment.frequencyHz = f->get<double>();
             }
+            if (!TextField(c, "core:datetime", segment.datetime))
+                return "core:datetime of " + name + " is not text";
+            if (index == 1) meta.frequencyHz = segment.frequencyHz;
+            meta.segments.push_back(std::move(segment));
         }
         meta.captureCount = index;
     }
@@ -181,10 +186,28 @@ std::string ParseChecked(std::string_view text, SigmfMeta& meta) {
             if (const auto c = a.find("core:sample_count"); c != a.end())
                 count = Count(*c).value_or(0);
             meta.describedSamples = std::max(meta.describedSamples, SaturatingAdd(*first, count));
+            SigmfAnnotation note;
+            note.firstSample = *first;
+            note.sampleCount = count;
+            const auto edge = [&a](const char* key) -> std::optional<double> {
+                const auto e = a.find(key);
+                if (e == a.end() || !e->is_number() || !std::isfinite(e->get<double>()))
+                    return std::nullopt;
+                return e->get<double>();
+            };
+            note.lowerHz = edge("core:freq_lower_edge");
+            note.upperHz = edge("core:freq_upper_edge");
+            TextField(a, "core:label", note.label);
+            TextField(a, "core:comment", note.comment);
+            meta.annotations.push_back(std::move(note));
         }
     }
     // Indices count from the recording's first sample, which is the data file's sample 0.
     meta.describedSamples = std::max<int64_t>(0, meta.describedSamples - meta.offset);
+    for (SigmfSegment& s : meta.segments)
+        s.firstSample = std::max<int64_t>(0, s.firstSample - meta.offset);
+    for (SigmfAnnotation& a : meta.annotations)
+        a.firstSample = std::max<int64_t>(0, a.firstSample - meta.offset);
     return "";
 }
 

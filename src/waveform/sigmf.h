@@ -8,10 +8,26 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Metadata files larger than this are refused rather than parsed (a recording's metadata is
 // kilobytes; a parsed JSON document takes several times its text in memory).
 constexpr int64_t kMaxSigmfMetaBytes = 16 << 20;
+
+// A capture segment: where it starts (counted from the data file's first sample) and the
+// centre frequency and start time the metadata gives it.
+struct SigmfSegment {
+    int64_t firstSample = 0;
+    std::optional<double> frequencyHz;  // core:frequency
+    std::string datetime;               // core:datetime, as written ("2024-05-01T12:00:00Z")
+};
+
+// An annotation: a span of samples (counted as segments are) and what it says.
+struct SigmfAnnotation {
+    int64_t firstSample = 0, sampleCount = 0;  // core:sample_start, core:sample_count
+    std::optional<double> lowerHz, upperHz;    // core:freq_lower_edge, core:freq_upper_edge
+    std::string label, comment;                // core:label, core:comment
+};
 
 // What the metadata says about the samples, in the fields this program uses.
 struct SigmfMeta {
@@ -25,6 +41,8 @@ struct SigmfMeta {
     // Samples the data file must hold for every capture and annotation to lie within it.
     int64_t describedSamples = 0;
     int64_t captureCount = 0, annotationCount = 0;
+    std::vector<SigmfSegment> segments;        // every capture, in the order given
+    std::vector<SigmfAnnotation> annotations;  // those with a sample_start this program reads
 };
 
 // Reads the text of a metadata file (at most kMaxSigmfMetaBytes). Returns "" with meta filled,

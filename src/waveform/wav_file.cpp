@@ -179,8 +179,8 @@ std::string WavHeaderFor(int saveType, int64_t sampleCount, int64_t sampleRateHz
     SF_INFO info{};
     info.samplerate = static_cast<int>(sampleRateHz);
     info.channels = 2;
-    info.format = (rf64 ? SF_FORMAT_RF64 : SF_FORMAT_WAV) |
-                  (floats ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16);
+    info.format =
+        (rf64 ? SF_FORMAT_RF64 : SF_FORMAT_WAV) | (floats ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16);
     HeaderSink sink;
     SF_VIRTUAL_IO io{SinkLength, SinkSeek, SinkRead, SinkWrite, SinkTell};
     SNDFILE* sf = sf_open_virtual(&io, SFM_WRITE, &info, &sink);

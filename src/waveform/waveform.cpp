@@ -159,3 +159,11 @@ void SwapSamples(cWaveform& a, cWaveform& b) {
     std::swap(a.domainState, b.domainState);
     std::swap(a.fileType, b.fileType);
 }
+
+const SigmfSegment* RecordingInfo::SegmentAt(int64_t s) const {
+    if (segments.empty()) return nullptr;
+    const SigmfSegment* found = &segments.front();
+    for (const SigmfSegment& segment : segments)
+        if (segment.firstSample <= s && segment.firstSample >= found->firstSample) found = &segment;
+    return found;
+}

@@ -11,6 +11,7 @@
 #include "waveform/allocator.h"
 #include "waveform/fast_file.h"
 #include "waveform/file_types.h"
+#include "waveform/sigmf.h"
 
 // Which representation of the samples is current.
 enum class DomainState : int { TimeOnly = 0, SpectrumOnly = 1, Both = 2 };
@@ -47,6 +48,11 @@ struct RecordingInfo {
     std::string description, author;
     int64_t describedSamples = 0;  // samples the captures and annotations reach
     int64_t annotationCount = 0;
+    std::vector<SigmfSegment> segments;        // the capture segments, counted in the data file
+    std::vector<SigmfAnnotation> annotations;  // the annotations that name their samples
+    // The segment holding sample s of the data file (the last starting at or before it, the
+    // first when none does), or nullptr without segments.
+    const SigmfSegment* SegmentAt(int64_t s) const;
 };
 
 // The file the samples were decoded from. A file longer than kMaxFileBytes (or cut while it

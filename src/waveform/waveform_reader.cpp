@@ -573,6 +573,8 @@ RecordingInfo RecordingInfoFrom(const SigmfMeta& meta) {
     info.author = meta.author;
     info.describedSamples = meta.describedSamples;
     info.annotationCount = meta.annotationCount;
+    info.segments = meta.segments;
+    info.annotations = meta.annotations;
     return info;
 }
 

@@ -170,6 +170,15 @@ TEST_F(Frame, StartUpFailureStaysAndDecodeSettingsShow) {
     ASSERT_EQ(wav.SaveFile(Path("iq.wav")), 1);
     f->OpenWaveformFile(Path("iq.wav"), true);
     EXPECT_EQ(Decode(*f), "407 16-bit LE \u00b7 1.92 Msps (from metadata)");
+    // A recording's decode settings name the centre and start time of its first segment.
+    std::ofstream(Path("s.sigmf-meta")) << R"({"global": {"core:datatype": "ci8",
+        "core:sample_rate": 1e6, "core:version": "1.0.0"}, "captures": [{"core:sample_start": 0,
+        "core:frequency": 1e8, "core:datetime": "2024-05-01T12:00:00Z"}]})";
+    std::ofstream(Path("s.sigmf-data")) << std::string(200, '\x21');
+    f->OpenWaveformFile(Path("s.sigmf-meta"), true);
+    EXPECT_EQ(Decode(*f),
+              "421 cs8 \u00b7 1 Msps (from metadata) \u00b7 centre 100 MHz \u00b7 "
+              "recorded 2024-05-01T12:00:00Z");
     // The new types are in the File Type menu: chosen there, a headerless file is read in them.
     f->ActionFor(kFileCf64Le)->trigger();
     EXPECT_TRUE(f->ActionFor(kFileCf64Le)->isChecked());

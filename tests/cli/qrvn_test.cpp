@@ -113,6 +113,36 @@ TEST_F(Qrvn, SdrCaptureNamesGiveTypeRateAndCentre) {
     }
 }
 
+// qrvn info lists a recording's segments and annotations; a range reads the centre of its own.
+TEST_F(Qrvn, SigmfSegmentsAndAnnotationsAreListed) {
+    std::ofstream(Path("s.sigmf-meta")) << R"({"global": {"core:datatype": "ci8",
+        "core:sample_rate": 1e6, "core:version": "1.0.0"},
+        "captures": [{"core:sample_start": 0, "core:frequency": 1e8,
+                      "core:datetime": "2024-05-01T12:00:00Z"},
+                     {"core:sample_start": 400, "core:frequency": 2e8}],
+        "annotations": [{"core:sample_start": 10, "core:sample_count": 50, "core:label": "burst",
+                         "core:comment": "first", "core:freq_lower_edge": 99.9e6,
+                         "core:freq_upper_edge": 100.1e6}]})";
+    std::ofstream(Path("s.sigmf-data")) << std::string(1600, '\x21');
+    const Result r = Run({"info", Path("s.sigmf-meta")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* line :
+         {"segments: 2\n  1: from sample 0, centre 100 MHz, 2024-05-01T12:00:00Z\n"
+          "  2: from sample 400, centre 200 MHz\n",
+          "annotations: 1\n  burst: sample 10 + 50, 99.9 MHz to 100.1 MHz (first)\n"})
+        EXPECT_PRED2(Contains, r.out, line);
+    const QJsonObject s =
+        Json(Run({"info", Path("s.sigmf-meta"), "--json"}).out).object()["sigmf"].toObject();
+    EXPECT_EQ(s["segments"].toArray()[1].toObject()["frequency_hz"].toDouble(), 2e8);
+    const QJsonObject a = s["annotation_list"].toArray()[0].toObject();
+    EXPECT_EQ(a["label"].toString(), "burst");
+    EXPECT_EQ(a["sample_count"].toDouble(), 50);
+    EXPECT_EQ(a["freq_upper_edge_hz"].toDouble(), 100.1e6);
+    const QJsonObject ranged =
+        Json(Run({"info", Path("s.sigmf-meta"), "--range", "500:100", "--json"}).out).object();
+    EXPECT_EQ(ranged["centre_frequency_hz"].toDouble(), 2e8);
+}
+
 TEST_F(Qrvn, RecordingsAreReadWrittenAndDescribed) {
     // A raw int8 capture converts into a recording without naming either type.
     const std::string cs8 = Save(
