@@ -175,7 +175,7 @@ private:
 
 // Adds the sum and the largest of the powers I² + Q² of n samples to sum and peak; four
 // running sums and peaks, so the loop is not one chain of dependent additions.
-void SumPowers(const float* I, const float* Q, int n, double& sum, double& peak) {
+void SumPowersPlain(const float* I, const float* Q, int n, double& sum, double& peak) {
     double sums[4] = {}, peaks[4] = {};
     int k = 0;
     for (; k + 4 <= n; k += 4)
@@ -191,6 +191,42 @@ void SumPowers(const float* I, const float* Q, int n, double& sum, double& peak)
     }
     sum += (sums[0] + sums[1]) + (sums[2] + sums[3]);
     peak = std::max({peak, peaks[0], peaks[1], peaks[2], peaks[3]});
+}
+
+#ifdef QRVN_HAVE_AVX2_PATH
+// The same sums eight samples a step (in another order of additions: the overview's levels
+// are kept to 1e-4 dB, not bit for bit).
+__attribute__((target("avx2"))) void SumPowersAvx2(const float* I, const float* Q, int n,
+                                                   double& sum, double& peak) {
+    __m256d s0 = _mm256_setzero_pd(), s1 = s0, p0 = s0, p1 = s0;
+    int k = 0;
+    for (; k + 8 <= n; k += 8) {
+        const __m256d i0 = _mm256_cvtps_pd(_mm_loadu_ps(I + k));
+        const __m256d q0 = _mm256_cvtps_pd(_mm_loadu_ps(Q + k));
+        const __m256d i1 = _mm256_cvtps_pd(_mm_loadu_ps(I + k + 4));
+        const __m256d q1 = _mm256_cvtps_pd(_mm_loadu_ps(Q + k + 4));
+        const __m256d a = _mm256_add_pd(_mm256_mul_pd(i0, i0), _mm256_mul_pd(q0, q0));
+        const __m256d b = _mm256_add_pd(_mm256_mul_pd(i1, i1), _mm256_mul_pd(q1, q1));
+        s0 = _mm256_add_pd(s0, a);
+        s1 = _mm256_add_pd(s1, b);
+        p0 = _mm256_max_pd(p0, a);
+        p1 = _mm256_max_pd(p1, b);
+    }
+    alignas(32) double sums[4], peaks[4];
+    _mm256_store_pd(sums, _mm256_add_pd(s0, s1));
+    _mm256_store_pd(peaks, _mm256_max_pd(p0, p1));
+    sum += (sums[0] + sums[1]) + (sums[2] + sums[3]);
+    peak = std::max({peak, peaks[0], peaks[1], peaks[2], peaks[3]});
+    SumPowersPlain(I + k, Q + k, n - k, sum, peak);
+}
+#endif
+
+void SumPowers(const float* I, const float* Q, int n, double& sum, double& peak) {
+#ifdef QRVN_HAVE_AVX2_PATH
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) return SumPowersAvx2(I, Q, n, sum, peak);
+#endif
+    SumPowersPlain(I, Q, n, sum, peak);
 }
 
 // The sum and the largest of the sample powers of a column, and how many samples it has.
@@ -280,9 +316,14 @@ std::string ComputeCaptureOverview(const cCaptureSource& capture, int64_t start,
         }
         SplitInTwo(b1 - b0, 1 << 16, 64, [&](int64_t lo, int64_t hi) {
             Half& h = halves[lo == 0 ? 0 : 1];
+            // Pages in the page cache are decoded where they are mapped, no copy made; the
+            // rest come through pread. One check and one release for the whole half: per
+            // piece, their system calls would cost more than the copy they save.
+            const bool mapped = capture.InPageCache(b0 + lo, hi - lo);
             for (int64_t p0 = b0 + lo; p0 < b0 + hi && h.why.empty(); p0 += kPiece) {
                 const int64_t p1 = std::min(b0 + hi, p0 + kPiece);
-                h.why = capture.ReadThrough(p0, p1 - p0, h.i.data(), h.q.data(), h.buffer);
+                h.why = mapped ? capture.Read(p0, p1 - p0, h.i.data(), h.q.data())
+                               : capture.ReadThrough(p0, p1 - p0, h.i.data(), h.q.data(), h.buffer);
                 for (int64_t x = p0, c = columnOf(p0); x < p1 && h.why.empty(); ++c) {
                     const int64_t y = std::min(p1, begin(c + 1));
                     ColumnSums& t = h.sums[static_cast<size_t>(c - c0)];
@@ -292,6 +333,7 @@ std::string ComputeCaptureOverview(const cCaptureSource& capture, int64_t start,
                     x = y;
                 }
             }
+            if (mapped) capture.ReleaseMapped(b0 + lo, hi - lo);
         });
         for (const Half& h : halves)
             if (!h.why.empty()) return h.why;

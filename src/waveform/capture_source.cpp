@@ -278,27 +278,45 @@ std::string cCaptureSource::Read(int64_t start, int64_t count, float* I, float* 
     return "";
 }
 
-std::string cCaptureSource::ReadOnce(int64_t start, int64_t count, float* I, float* Q,
-                                     std::vector<uint8_t>& buffer) const {
+// The mapped pages of samples [start, start + count): [begin, end) of the mapping.
+std::pair<int64_t, int64_t> cCaptureSource::MappedPages(int64_t start, int64_t count) const {
     const int64_t page = ::sysconf(_SC_PAGESIZE);
     const int64_t begin = (dataOffset_ + start * stride_) / page * page;
     const int64_t end =
         std::min(mappedBytes_, (dataOffset_ + (start + count) * stride_ + page - 1) / page * page);
-    auto* range = data_ ? const_cast<uint8_t*>(data_) + begin : nullptr;
+    return {begin, std::max(begin, end)};
+}
+
+bool cCaptureSource::InPageCache(int64_t start, int64_t count) const {
+    const auto [begin, end] = MappedPages(start, count);
+    if (!data_ || end <= begin) return false;
+    const int64_t page = ::sysconf(_SC_PAGESIZE);
+    std::vector<unsigned char> resident(static_cast<size_t>((end - begin + page - 1) / page));
+    return ::mincore(const_cast<uint8_t*>(data_) + begin, static_cast<size_t>(end - begin),
+                     resident.data()) == 0 &&
+           std::all_of(resident.begin(), resident.end(), [](unsigned char r) { return r & 1; });
+}
+
+void cCaptureSource::ReleaseMapped(int64_t start, int64_t count) const {
+    const auto [begin, end] = MappedPages(start, count);
+    if (data_ && end > begin)
+        ::madvise(const_cast<uint8_t*>(data_) + begin, static_cast<size_t>(end - begin),
+                  MADV_DONTNEED);
+}
+
+std::string cCaptureSource::ReadOnce(int64_t start, int64_t count, float* I, float* Q,
+                                     std::vector<uint8_t>& buffer) const {
     // Bytes not in the page cache come through pread in large pieces, which the kernel's
     // sequential readahead keeps ahead of: faults on the mapping fetch a cold file in small
     // steps, a third as fast (measured on a 2 GiB capture).
-    if (range && end > begin) {
-        std::vector<unsigned char> resident(static_cast<size_t>((end - begin + page - 1) / page));
-        if (::mincore(range, static_cast<size_t>(end - begin), resident.data()) != 0 ||
-            !std::all_of(resident.begin(), resident.end(), [](unsigned char r) { return r & 1; })) {
-            // Asked for whole, so the disk is not left to the readahead's guess of the pattern.
-            ::posix_fadvise(fd_, begin, end - begin, POSIX_FADV_WILLNEED);
-            return ReadThrough(start, count, I, Q, buffer);
-        }
+    if (!InPageCache(start, count)) {
+        // Asked for whole, so the disk is not left to the readahead's guess of the pattern.
+        const auto [begin, end] = MappedPages(start, count);
+        ::posix_fadvise(fd_, begin, end - begin, POSIX_FADV_WILLNEED);
+        return ReadThrough(start, count, I, Q, buffer);
     }
     std::string why = Read(start, count, I, Q);
-    if (range && end > begin) ::madvise(range, static_cast<size_t>(end - begin), MADV_DONTNEED);
+    ReleaseMapped(start, count);
     return why;
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "waveform/waveform.h"
@@ -60,6 +61,11 @@ public:
     // page cache is read as ReadThrough reads it, through buffer.
     std::string ReadOnce(int64_t start, int64_t count, float* I, float* Q,
                          std::vector<uint8_t>& buffer) const;
+    // True when every byte of samples [start, start + count) is in the page cache.
+    bool InPageCache(int64_t start, int64_t count) const;
+    // Lets go of the mapped pages of samples [start, start + count) (the page cache keeps
+    // them), so a pass through the mapping does not leave the program's memory grown.
+    void ReleaseMapped(int64_t start, int64_t count) const;
     // The same as Read for passes over a whole file: the bytes come through pread in pieces of
     // buffer's size (at least one sample), so no page of the file is mapped into the program
     // and its memory stays that of the buffer, whatever the file's size.
@@ -71,6 +77,9 @@ public:
 private:
     // Checks the range and that the file still holds it; "" or why not.
     std::string Reachable(int64_t start, int64_t count) const;
+    // The page-aligned bytes [first, end) of the mapping that samples [start, start + count) lie
+    // in.
+    std::pair<int64_t, int64_t> MappedPages(int64_t start, int64_t count) const;
 
     std::string path_, dataPath_;
     int fd_ = -1;
