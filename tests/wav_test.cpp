@@ -139,6 +139,21 @@ TEST_F(Wav, WhatIsNoIqCaptureIsRefusedWithTheReasonAndTheSamplesKept) {
     }
 }
 
+// A writer that never finished leaves the data length at 0xFFFFFFFF: the samples to the end
+// of the file are read.
+TEST_F(Wav, AnUnfinishedLengthReadsToTheEndOfTheFile) {
+    std::string bytes = WavBytes(1, 16, 2, std::string(4000, '\x01'));
+    const size_t data = bytes.find("data");
+    bytes.replace(data + 4, 4, Le(0xFFFFFFFFu, 4));
+    bytes.resize(data + 8 + 4000);  // nothing after the samples
+    cWaveform w;
+    ASSERT_EQ(w.LoadFile(Write("open.wav", bytes), false), 0) << w.LoadDetail();
+    EXPECT_EQ(w.sampleCount, 1000);
+    cCaptureSource capture;
+    ASSERT_EQ(capture.Open(Path("open.wav"), 405), "");
+    EXPECT_EQ(capture.SampleCount(), 1000);
+}
+
 // Saved as 16-bit PCM (format tag 1) or float (tag 3) in a plain RIFF header, the data the
 // bytes the raw .cs16 and .cf32 encodings give; read back, the same samples.
 TEST_F(Wav, SavedAsSixteenBitOrFloatAndReadBack) {

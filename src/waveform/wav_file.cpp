@@ -144,7 +144,12 @@ std::string ReadWavLayout(const std::string& path, WavLayout& out) {
         }
         out.fileType = type;
         out.dataOffset = offset;
-        out.dataBytes = static_cast<int64_t>(info.frames) * stride;
+        // A length left open by a writer that never finished (libsndfile then counts to the
+        // end of the file, or gives the largest count) stays far from overflowing an offset.
+        constexpr int64_t kOpenLength = INT64_MAX / 4;
+        out.dataBytes = info.frames >= 0 && info.frames < kOpenLength / stride
+                            ? static_cast<int64_t>(info.frames) * stride
+                            : kOpenLength / stride * stride;
         out.sampleRateHz = info.samplerate;
         out.format = words + ", " + std::to_string(info.channels) + " channel" +
                      (info.channels == 1 ? "" : "s");
