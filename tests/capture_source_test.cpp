@@ -21,14 +21,7 @@
 
 namespace {
 
-class Capture : public FolderTest {
-protected:
-    std::string Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(Path(name), std::ios::binary)
-            .write(bytes.data(), std::streamsize(bytes.size()));
-        return Path(name);
-    }
-};
+using Capture = FolderTest;
 
 std::string RandomBytes(size_t n, unsigned seed) {
     std::mt19937 g(seed);

@@ -84,5 +84,11 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    // Writes bytes as the file name in the folder; its path.
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(Path(name), std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return Path(name);
+    }
     std::filesystem::path dir_;
 };

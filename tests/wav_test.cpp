@@ -67,14 +67,7 @@ struct WavCase {
     int tag, bits, channels, type;
 };
 
-class Wav : public FolderTest {
-protected:
-    std::string Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(Path(name), std::ios::binary)
-            .write(bytes.data(), std::streamsize(bytes.size()));
-        return Path(name);
-    }
-};
+using Wav = FolderTest;
 
 class WavFormats : public Wav, public ::testing::WithParamInterface<WavCase> {};
 

@@ -71,6 +71,19 @@ void PowerBinsPlain(const float* I, const float* Q, int n, uint32_t* bins, uint3
 }
 
 #ifdef QRVN_HAVE_AVX2_PATH
+// The powers I² + Q² of samples 0 … 7 in double, without fused multiply-add (the roundings of
+// every power of a waveform): 0 … 3 in lower, 4 … 7 in upper.
+__attribute__((target("avx2"), always_inline)) inline void EightPowers(const float* I,
+                                                                       const float* Q,
+                                                                       __m256d& lower,
+                                                                       __m256d& upper) {
+    const __m256d i0 = _mm256_cvtps_pd(_mm_loadu_ps(I)), q0 = _mm256_cvtps_pd(_mm_loadu_ps(Q));
+    const __m256d i1 = _mm256_cvtps_pd(_mm_loadu_ps(I + 4));
+    const __m256d q1 = _mm256_cvtps_pd(_mm_loadu_ps(Q + 4));
+    lower = _mm256_add_pd(_mm256_mul_pd(i0, i0), _mm256_mul_pd(q0, q0));
+    upper = _mm256_add_pd(_mm256_mul_pd(i1, i1), _mm256_mul_pd(q1, q1));
+}
+
 // Eight samples a step with the same roundings (no fused multiply-add): the scalar form spends
 // more time finding the bins than counting them.
 __attribute__((target("avx2"))) void PowerBinsAvx2(const float* I, const float* Q, int n,
@@ -80,17 +93,13 @@ __attribute__((target("avx2"))) void PowerBinsAvx2(const float* I, const float* 
     __m256i high = _mm256_set1_epi32(static_cast<int>(hi));
     int k = 0;
     for (; k + 8 <= n; k += 8) {
-        const __m256d i0 = _mm256_cvtps_pd(_mm_loadu_ps(I + k));
-        const __m256d q0 = _mm256_cvtps_pd(_mm_loadu_ps(Q + k));
-        const __m256d i1 = _mm256_cvtps_pd(_mm_loadu_ps(I + k + 4));
-        const __m256d q1 = _mm256_cvtps_pd(_mm_loadu_ps(Q + k + 4));
-        const __m256 p = _mm256_set_m128(
-            _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(i1, i1), _mm256_mul_pd(q1, q1))),
-            _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(i0, i0), _mm256_mul_pd(q0, q0))));
-        const __m256i b = _mm256_min_epu32(_mm256_srli_epi32(_mm256_castps_si256(p), 12), top);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(bins + k), b);
-        low = _mm256_min_epu32(low, b);
-        high = _mm256_max_epu32(high, b);
+        __m256d a, b;
+        EightPowers(I + k, Q + k, a, b);
+        const __m256 p = _mm256_set_m128(_mm256_cvtpd_ps(b), _mm256_cvtpd_ps(a));
+        const __m256i bin = _mm256_min_epu32(_mm256_srli_epi32(_mm256_castps_si256(p), 12), top);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(bins + k), bin);
+        low = _mm256_min_epu32(low, bin);
+        high = _mm256_max_epu32(high, bin);
     }
     alignas(32) uint32_t lows[8], highs[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(lows), low);
@@ -201,12 +210,8 @@ __attribute__((target("avx2"))) void SumPowersAvx2(const float* I, const float* 
     __m256d s0 = _mm256_setzero_pd(), s1 = s0, p0 = s0, p1 = s0;
     int k = 0;
     for (; k + 8 <= n; k += 8) {
-        const __m256d i0 = _mm256_cvtps_pd(_mm_loadu_ps(I + k));
-        const __m256d q0 = _mm256_cvtps_pd(_mm_loadu_ps(Q + k));
-        const __m256d i1 = _mm256_cvtps_pd(_mm_loadu_ps(I + k + 4));
-        const __m256d q1 = _mm256_cvtps_pd(_mm_loadu_ps(Q + k + 4));
-        const __m256d a = _mm256_add_pd(_mm256_mul_pd(i0, i0), _mm256_mul_pd(q0, q0));
-        const __m256d b = _mm256_add_pd(_mm256_mul_pd(i1, i1), _mm256_mul_pd(q1, q1));
+        __m256d a, b;
+        EightPowers(I + k, Q + k, a, b);
         s0 = _mm256_add_pd(s0, a);
         s1 = _mm256_add_pd(s1, b);
         p0 = _mm256_max_pd(p0, a);
