@@ -1,6 +1,7 @@
 // Loading and decoding of every file type: scale, sign, byte order, counts, the ASCII corner
 // cases, the rate in the name and the failure paths.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@
 #include "test_signals.h"
 #include "unprivileged.h"
 #include "waveform/file_messages.h"
+#include "waveform/partial_reads.h"
 #include "waveform/waveform.h"
 
 namespace {
@@ -325,6 +327,28 @@ TEST_F(Reader, ReparseDecodesTheKeptBytesAgain) {
     EXPECT_EQ(w.ParseRaw(), 0);
     EXPECT_EQ(w.sampleCount, 4);
     EXPECT_EQ(w.I[0], Expect16(0x0100));
+}
+
+// The record of a file read in part names that file only: a file made later under a freed inode
+// number (another creation time) may be saved over.
+TEST_F(Reader, APartialReadRecordNamesOnlyTheFileItWasMadeFor) {
+    for (const bool sameFile : {true, false}) {
+        const std::string path = Write(sameFile ? "a.bin" : "b.bin", std::string(1000, 'x'));
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        struct stat st {};
+        ASSERT_EQ(::fstat(fd, &st), 0);
+        SourceFile s;
+        s.fileBytes = 1000;
+        s.bytesRead = 100;
+        s.device = static_cast<uint64_t>(st.st_dev);
+        s.inode = static_cast<uint64_t>(st.st_ino);
+        s.bornNs = FileBirthNs(fd);
+        ::close(fd);
+        if (s.bornNs == 0) GTEST_SKIP() << "this file system keeps no creation times";
+        if (!sameFile) s.bornNs -= 1;  // a file deleted before this one took its number
+        RememberPartialRead(s);
+        EXPECT_EQ(PartialReadAt(path).has_value(), sameFile);
+    }
 }
 
 TEST_F(Reader, OnlyTheFirst500MillionBytesAreReadAndTheFileIsNotSavedOver) {

@@ -138,6 +138,7 @@ void cCaptureSource::Close() {
     mappedBytes_ = sampleCount_ = fileBytes_ = dataOffset_ = stride_ = namedRate_ = 0;
     fileType_ = 0;
     device_ = inode_ = 0;
+    bornNs_ = 0;
     recording_ = RecordingInfo{};
     path_.clear();
     dataPath_.clear();
@@ -202,6 +203,7 @@ std::string cCaptureSource::Open(const std::string& path, int fileType) {
     mappedBytes_ = fileBytes_ = st.st_size;
     device_ = static_cast<uint64_t>(st.st_dev);
     inode_ = static_cast<uint64_t>(st.st_ino);
+    bornNs_ = FileBirthNs(fd);
     path_ = path;
     if (wavDataBytes) trailing = std::max<int64_t>(0, fileBytes_ - dataOffset_ - *wavDataBytes);
     const int64_t bytes = std::max<int64_t>(0, fileBytes_ - dataOffset_ - trailing);
@@ -227,6 +229,7 @@ SourceFile cCaptureSource::Source() const {
     s.fileBytes = s.bytesRead = fileBytes_;
     s.device = device_;
     s.inode = inode_;
+    s.bornNs = bornNs_;
     return s;
 }
 

@@ -91,6 +91,7 @@ private:
     int64_t fileBytes_ = 0;
     int64_t dataOffset_ = 0;
     uint64_t device_ = 0, inode_ = 0;
+    int64_t bornNs_ = 0;
     int64_t namedRate_ = 0;
     RecordingInfo recording_;
 };

@@ -9,6 +9,10 @@
 
 #include "waveform/waveform.h"
 
+// When the open file fd was created, in ns since the epoch; 0 where the file system does not
+// say.
+int64_t FileBirthNs(int fd);
+
 // Records a read that took only part of its file (source.ReadInPart()). Safe from any thread.
 void RememberPartialRead(const SourceFile& source);
 

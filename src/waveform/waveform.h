@@ -61,6 +61,9 @@ struct SourceFile {
     int64_t fileBytes = 0;  // length on disk when it was read
     int64_t bytesRead = 0;
     uint64_t device = 0, inode = 0;
+    // When the file was created (ns), 0 where the file system does not say: a file made later
+    // under a freed inode number is another file.
+    int64_t bornNs = 0;
     // A range of a capture: where its first sample lies in the file's samples, and how many
     // whole samples the file holds (0 for a file read from its start).
     int64_t firstSample = 0;

@@ -434,6 +434,7 @@ LoadFailure ReadWholeFile(const std::string& path, ByteArray& buf, SourceFile& s
     source.fileBytes = st.st_size;
     source.device = static_cast<uint64_t>(st.st_dev);
     source.inode = static_cast<uint64_t>(st.st_ino);
+    source.bornNs = FileBirthNs(fd);
     const int64_t length = std::min<int64_t>(st.st_size, maxBytes);
     ByteArray().swap(buf);
     buf.resize(static_cast<size_t>(length));
