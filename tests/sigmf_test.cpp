@@ -15,6 +15,7 @@
 
 #include "test_signals.h"
 #include "waveform/capture_source.h"
+#include "waveform/data_digest.h"
 #include "waveform/file_messages.h"
 #include "waveform/sigmf.h"
 #include "waveform/waveform.h"
@@ -228,9 +229,10 @@ INSTANTIATE_TEST_SUITE_P(
         Unreadable{"float64", Meta("rf64_be"),
                    "rec.sigmf-meta: datatype rf64_be is not supported (this program reads cf32, "
                    "ci16, cu16, ci8 and cu8 and their real forms, cf64_le and ci32_le)"},
-        Unreadable{"two_channels", Meta("ci16_le", R"(, "core:num_channels": 2)"),
-                   "rec.sigmf-meta: recordings of 2 channels are not supported "
-                   "(core:num_channels)"},
+        Unreadable{"no_channels", Meta("ci16_le", R"(, "core:num_channels": 0)"),
+                   "rec.sigmf-meta: core:num_channels is not a count of channels (1 to 4096)"},
+        Unreadable{"sha_number", Meta("ci8", R"(, "core:sha512": 7)"),
+                   "rec.sigmf-meta: core:sha512 is not text"},
         Unreadable{"rate_text", Meta("ci8", R"(, "core:sample_rate": "1e6")"),
                    "rec.sigmf-meta: core:sample_rate is not a positive number"},
         Unreadable{"rate_zero", Meta("ci8", R"(, "core:sample_rate": 0)"),
@@ -358,3 +360,202 @@ TEST(SigmfNames, ExtensionsAndCompanionFiles) {
 }
 
 }  // namespace
+
+// A ci8 recording of three channels, frames written one after another: channel c of sample k is
+// (10c + k, -k). Each channel reads alone, whole, by range and through pread.
+TEST_F(Sigmf, OneChannelOfAnInterleavedRecordingIsRead) {
+    std::string data;
+    for (int k = 0; k < 50; ++k)
+        for (int c = 0; c < 3; ++c)
+            data += {static_cast<char>(10 * c + k), static_cast<char>(-k)};
+    const std::string meta = Meta("ci8", R"(, "core:num_channels": 3)");
+    for (int c = 0; c < 3; ++c) {
+        IqPairs want;
+        for (int k = 0; k < 50; ++k)
+            want.push_back({(10 * c + k) / 127.0f, -k / 127.0f});
+        cWaveform w;
+        w.recordingChannel = c;
+        ASSERT_EQ(LoadRecording(w, meta, data), 0) << LoadFailureText(w);
+        EXPECT_EQ(SamplePairs(w), want);
+        EXPECT_EQ(w.recording.channelCount, 3);
+        cCaptureSource capture;
+        ASSERT_EQ(capture.Open(Path("rec.sigmf-meta"), 0, c), "");
+        EXPECT_EQ(capture.SampleCount(), 50);
+        std::vector<float> i(7), q(7), i2(7), q2(7);
+        std::vector<uint8_t> buffer(20);  // a few frames per pread
+        ASSERT_EQ(capture.Read(43, 7, i.data(), q.data()), "");
+        ASSERT_EQ(capture.ReadThrough(43, 7, i2.data(), q2.data(), buffer), "");
+        for (int k = 0; k < 7; ++k) {
+            EXPECT_EQ(i[k], want[43 + k].first);
+            EXPECT_EQ(i2[k], i[k]);
+            EXPECT_EQ(q2[k], q[k]);
+        }
+        cWaveform range;
+        ASSERT_EQ(range.LoadRange(capture, 48, 2, nullptr), 0);
+        EXPECT_EQ(SamplePairs(range), IqPairs(want.begin() + 48, want.end()));
+    }
+    cWaveform w;
+    w.recordingChannel = 3;
+    EXPECT_NE(LoadRecording(w, meta, data), 0);
+    EXPECT_EQ(w.LoadDetail(), "the recording holds 3 channels (0 to 2); there is no channel 3");
+}
+
+// The digest is SHA-512 (the FIPS 180-2 value of "abc"), of the bytes asked for; a save writes
+// that of the data it wrote.
+TEST_F(Sigmf, TheDigestIsSha512AndASaveWritesThatOfItsData) {
+    const std::string abc =
+        "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a"
+        "2192992a274fc1a836ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f";
+    cSha512 digest;
+    digest.Add("ab", 2);
+    digest.Add("c", 1);
+    EXPECT_EQ(digest.Hex(), abc);
+    std::string hex;
+    ASSERT_EQ(Sha512OfFile(Write("x", "--abc--"), 2, 3, hex), "");
+    EXPECT_EQ(hex, abc);
+    EXPECT_EQ(Sha512OfFile(Path("x"), 2, 30, hex), "the file ends 25 bytes early");
+
+    cWaveform w = SignalWave(300, 1'000'000, [](int k) { return std::polar(0.5, 0.1 * k); });
+    w.fileType = 407;
+    ASSERT_EQ(w.SaveFile(Path("out.sigmf-meta")), 1);
+    SigmfMeta meta;
+    ASSERT_EQ(ParseSigmfMeta(Slurp(Path("out.sigmf-meta")), meta), "");
+    ASSERT_EQ(Sha512OfFile(Path("out.sigmf-data"), 0, -1, hex), "");
+    EXPECT_EQ(meta.sha512, hex);
+}
+
+// What this program does not use comes back on a save: extension keys of the global object, of
+// captures and annotations, and of the document. Annotations are written, those of a range cut
+// to it, in the order of their first sample.
+TEST_F(Sigmf, ASaveKeepsWhatItDoesNotUseAndWritesTheAnnotations) {
+    const std::string meta =
+        Meta("ci8", R"(, "core:extensions": [{"name": "ext", "version": "1.0.0", "optional": true}],
+                   "ext:gain": 12.5, "core:sha512": "00")",
+             R"("captures": [{"core:sample_start": 0, "core:frequency": 1e8, "ext:antenna": "A"},
+                        {"core:sample_start": 60, "core:frequency": 2e8,
+                         "core:datetime": "2024-05-01T12:00:00Z"}],
+           "annotations": [{"core:sample_start": 70, "core:sample_count": 20, "core:label": "b",
+                            "ext:score": [1, 2]},
+                           {"core:sample_start": 10, "core:sample_count": 45, "core:label": "a"}],
+           "ext:top": {"k": null})");
+    cWaveform w;
+    ASSERT_EQ(LoadRecording(w, meta, std::string(400, 5)), 0);
+    w.recording.annotations.push_back({150, 5, 1e6, 2e6, "new", "made here", ""});
+    ASSERT_EQ(w.SaveFile(Path("out.sigmf")), 1);
+    ASSERT_EQ(w.SaveFile(Path("out.sigmf-meta")), 1);
+    for (const char* saved : {"out.sigmf", "out.sigmf-meta"}) {
+        cWaveform r;
+        ASSERT_EQ(r.LoadFile(Path(saved), false), 0) << saved << ": " << LoadFailureText(r);
+        const RecordingInfo& k = r.recording;
+        EXPECT_EQ(k.otherGlobalKeys,
+                  R"({"core:extensions":[{"name":"ext","optional":true,"version":"1.0.0"}],)"
+                  R"("ext:gain":12.5})");
+        EXPECT_EQ(k.otherTopKeys, R"({"ext:top":{"k":null}})");
+        ASSERT_EQ(k.segments.size(), 2u);
+        EXPECT_EQ(k.segments[0].otherKeys, R"({"ext:antenna":"A"})");
+        EXPECT_EQ(k.segments[1].datetime, "2024-05-01T12:00:00Z");
+        ASSERT_EQ(k.annotations.size(), 3u);
+        EXPECT_EQ(k.annotations[0].label, "a");
+        EXPECT_EQ(k.annotations[1].otherKeys, R"({"ext:score":[1,2]})");
+        EXPECT_EQ(k.annotations[2].comment, "made here");
+        EXPECT_EQ(k.annotations[2].upperHz, 2e6);
+        EXPECT_EQ(k.sha512.size(), 128u);
+        EXPECT_EQ(r.sampleCount, 200);
+    }
+
+    // Samples 50 to 79: the first segment's start and the annotations are cut to them.
+    cCaptureSource capture;
+    ASSERT_EQ(capture.Open(Path("rec.sigmf-meta"), 0), "");
+    cWaveform range;
+    ASSERT_EQ(range.LoadRange(capture, 50, 30, nullptr), 0);
+    ASSERT_EQ(range.SaveFile(Path("cut.sigmf-meta")), 1);
+    SigmfMeta cut;
+    ASSERT_EQ(ParseSigmfMeta(Slurp(Path("cut.sigmf-meta")), cut), "");
+    ASSERT_EQ(cut.segments.size(), 2u);
+    EXPECT_EQ(cut.segments[1].firstSample, 10);  // sample 60 of the original
+    ASSERT_EQ(cut.annotations.size(), 2u);
+    EXPECT_EQ(cut.annotations[0].firstSample, 0);  // 10 to 54, cut to 50 to 54
+    EXPECT_EQ(cut.annotations[0].sampleCount, 5);
+    EXPECT_EQ(cut.annotations[1].firstSample, 20);
+    EXPECT_EQ(cut.annotations[1].sampleCount, 10);
+}
+
+// A ustar header block as the format describes it, the body padded to whole blocks.
+std::string TarEntry(const std::string& name, const std::string& body, char type = '0') {
+    std::string h(512, '\0');
+    h.replace(0, name.size(), name);
+    std::snprintf(&h[100], 8, "%07o", type == '5' ? 0755 : 0644);
+    std::snprintf(&h[108], 8, "%07o", 0);
+    std::snprintf(&h[116], 8, "%07o", 0);
+    std::snprintf(&h[124], 12, "%011o", static_cast<unsigned>(body.size()));
+    std::snprintf(&h[136], 12, "%011o", 0);
+    h.replace(148, 8, 8, ' ');
+    h[156] = type;
+    h.replace(257, 8,
+              std::string("ustar\0"
+                          "00",
+                          8));
+    unsigned sum = 0;
+    for (unsigned char c : h)
+        sum += c;
+    std::snprintf(&h[148], 8, "%06o", sum);
+    h[155] = ' ';
+    return h + body + std::string((512 - body.size() % 512) % 512, '\0');
+}
+
+// An archive made in the test reads as its two files do, whole and by range where its data
+// lies; a saved archive is a tar of the metadata and the very bytes of a data file's save.
+TEST_F(Sigmf, ArchivesReadAsTheirFilesAndSaveAsATar) {
+    const std::string meta =
+        Meta("cf32_le", R"(, "core:sample_rate": 48000)",
+             R"("captures": [{"core:sample_start": 0, "core:frequency": 433.92e6}])");
+    std::string data;
+    for (int k = 0; k < 300; ++k)
+        data += LeFloats({k / 300.0f, -k / 600.0f});
+    Write("rec.sigmf", TarEntry("rec/", "", '5') + TarEntry("rec/rec.sigmf-meta", meta) +
+                           TarEntry("rec/rec.sigmf-data", data) + std::string(1024, '\0'));
+    cWaveform a, pair;
+    ASSERT_EQ(a.LoadFile(Path("rec.sigmf"), false), 0) << LoadFailureText(a);
+    ASSERT_EQ(LoadRecording(pair, meta, data), 0);
+    EXPECT_EQ(SamplePairs(a), SamplePairs(pair));
+    EXPECT_EQ(a.sampleRate, 48000);
+    EXPECT_EQ(a.recording.centreFrequencyHz, 433.92e6);
+    cCaptureSource capture;
+    ASSERT_EQ(capture.Open(Path("rec.sigmf"), 0), "");
+    EXPECT_EQ(capture.SampleCount(), 300);
+    cWaveform range;
+    ASSERT_EQ(range.LoadRange(capture, 290, 10, nullptr), 0);
+    const IqPairs all = SamplePairs(pair);
+    EXPECT_EQ(SamplePairs(range), IqPairs(all.end() - 10, all.end()));
+
+    ASSERT_EQ(pair.SaveFile(Path("out.sigmf")), 1);
+    ASSERT_EQ(pair.SaveFile(Path("out.sigmf-meta")), 1);
+    const std::string tar = Slurp(Path("out.sigmf"));
+    const std::string written = Slurp(Path("out.sigmf-meta")),
+                      samples = Slurp(Path("out.sigmf-data"));
+    // Entries in order, each a header naming it and its length, then its bytes.
+    size_t at = 0;
+    for (const auto& [name, body] : {std::pair<std::string, std::string>{"out/", ""},
+                                     {"out/out.sigmf-meta", written},
+                                     {"out/out.sigmf-data", samples}}) {
+        ASSERT_LT(at + 512, tar.size());
+        EXPECT_EQ(tar.substr(at, name.size() + 1), name + '\0');
+        EXPECT_EQ(std::stoul(tar.substr(at + 124, 11), nullptr, 8), body.size()) << name;
+        EXPECT_EQ(tar.substr(at + 512, body.size()), body) << name;
+        at += 512 + (body.size() + 511) / 512 * 512;
+    }
+
+    for (const auto& [bytes, why] :
+         {std::pair<std::string, std::string>{"plain text, not a tar",
+                                              "rec.sigmf: it is not a tar archive"},
+          {TarEntry("rec/rec.sigmf-meta", meta) + std::string(1024, '\0'),
+           "rec.sigmf: the archive holds no rec/rec.sigmf-data for rec/rec.sigmf-meta"},
+          {TarEntry("rec/rec.sigmf-data", data) + std::string(1024, '\0'),
+           "rec.sigmf: the archive holds no .sigmf-meta file"}}) {
+        Write("rec.sigmf", bytes);
+        cWaveform bad;
+        EXPECT_NE(bad.LoadFile(Path("rec.sigmf"), false), 0);
+        EXPECT_EQ(bad.LoadDetail().substr(0, why.size()), why);
+        EXPECT_EQ(capture.Open(Path("rec.sigmf"), 0).substr(0, why.size()), why);
+    }
+}

@@ -22,6 +22,7 @@
 #include "waveform/reader_parts.h"
 #include "waveform/sample_rate_name.h"
 #include "waveform/sigmf.h"
+#include "waveform/sigmf_archive.h"
 #include "waveform/wav_file.h"
 
 namespace {
@@ -135,7 +136,7 @@ void cCaptureSource::Close() {
     if (fd_ >= 0) ::close(fd_);
     data_ = nullptr;
     fd_ = -1;
-    mappedBytes_ = sampleCount_ = fileBytes_ = dataOffset_ = stride_ = namedRate_ = 0;
+    mappedBytes_ = sampleCount_ = fileBytes_ = dataOffset_ = stride_ = frame_ = namedRate_ = 0;
     fileType_ = 0;
     device_ = inode_ = 0;
     bornNs_ = 0;
@@ -144,19 +145,29 @@ void cCaptureSource::Close() {
     dataPath_.clear();
 }
 
-std::string cCaptureSource::Open(const std::string& path, int fileType) {
+std::string cCaptureSource::Open(const std::string& path, int fileType, int64_t channel) {
     Close();
     const std::string name = BaseName(path);
     int64_t trailing = 0;
-    std::optional<int64_t> wavDataBytes;  // what follows a WAV file's samples is no sample
-    if (IsSigmfPath(path)) {
+    int64_t channels = 1;
+    // What follows a WAV file's samples or an archive's data entry is no sample.
+    std::optional<int64_t> wavDataBytes;
+    if (IsSigmfPath(path) || IsSigmfArchivePath(path)) {
         SigmfMeta meta;
-        if (std::string why = ReadSigmfMetaFile(path, meta); !why.empty()) return why;
+        int64_t dataStart = 0, dataBytes = -1;
+        if (std::string why = ReadRecordingMeta(path, meta, dataPath_, dataStart, dataBytes);
+            !why.empty())
+            return why;
+        if (std::string why = CheckChannel(meta, channel); !why.empty()) return name + ": " + why;
         fileType_ = FileTypeForSigmfDatatype(meta.datatype);
-        dataPath_ = SigmfDataPath(path);
-        dataOffset_ = meta.headerBytes;
+        dataOffset_ = dataStart + meta.headerBytes;
+        if (dataBytes >= 0) wavDataBytes = std::max<int64_t>(0, dataBytes - meta.headerBytes);
         trailing = meta.trailingBytes;
-        recording_ = RecordingInfoFrom(meta);
+        channels = meta.channelCount;
+        recording_ = RecordingInfoFrom(meta, channel);
+        recording_.dataPath = dataPath_;
+        recording_.dataOffset = dataStart;
+        recording_.dataBytes = dataBytes;
         if (meta.sampleRateHz) namedRate_ = LoadedSampleRateHz(*meta.sampleRateHz);
     } else if (IsWavPath(path)) {
         WavLayout layout;
@@ -205,9 +216,15 @@ std::string cCaptureSource::Open(const std::string& path, int fileType) {
     inode_ = static_cast<uint64_t>(st.st_ino);
     bornNs_ = FileBirthNs(fd);
     path_ = path;
-    if (wavDataBytes) trailing = std::max<int64_t>(0, fileBytes_ - dataOffset_ - *wavDataBytes);
+    if (wavDataBytes)
+        trailing =
+            std::max(trailing, std::max<int64_t>(0, fileBytes_ - dataOffset_ - *wavDataBytes));
     const int64_t bytes = std::max<int64_t>(0, fileBytes_ - dataOffset_ - trailing);
-    sampleCount_ = bytes / stride_;
+    // Samples of the channels interleave, a frame of one sample each; a channel's samples lie
+    // a frame apart from its place in the first frame.
+    frame_ = stride_ * channels;
+    sampleCount_ = bytes / frame_;
+    dataOffset_ += channel * stride_;
     if (sampleCount_ < 1) {
         const std::string why = dataName + " holds no whole sample of file type " +
                                 std::to_string(fileType_) + " (" + std::to_string(stride_) +
@@ -248,15 +265,15 @@ std::string cCaptureSource::CheckRange(int64_t start, int64_t count) const {
 std::string cCaptureSource::Reachable(int64_t start, int64_t count) const {
     if (std::string why = CheckRange(start, count); !why.empty()) return why;
     struct stat st {};
-    const int64_t end = dataOffset_ + (start + count) * stride_;
+    const int64_t end = EndByte(start, count);
     if (::fstat(fd_, &st) == 0 && st.st_size < end)
         return BaseName(dataPath_) + " is now " + std::to_string(st.st_size) +
                " bytes, shorter than the " + std::to_string(fileBytes_) +
                " it held when opened: the samples asked for are gone";
     // A long range is mapped in with one call rather than a page fault per few pages (a
     // failure, such as a page past a new end, is met again by the guarded read).
-    if (count * stride_ >= (int64_t{1} << 20)) {
-        const int64_t begin = (dataOffset_ + start * stride_) & ~int64_t{4095};
+    if (count * frame_ >= (int64_t{1} << 20)) {
+        const int64_t begin = ByteAt(start) & ~int64_t{4095};
         ::madvise(const_cast<uint8_t*>(data_) + begin,
                   static_cast<size_t>(std::min(end, mappedBytes_) - begin), kPopulateRead);
     }
@@ -268,11 +285,21 @@ std::string cCaptureSource::Read(int64_t start, int64_t count, float* I, float* 
     if (count > INT_MAX) return "a range read at once holds at most 2147483647 samples";
     if (std::string why = Reachable(start, count); !why.empty()) return why;
     int64_t bad = 0;
+    std::vector<uint8_t> gathered;  // one channel's samples of a chunk, packed
     for (int64_t done = 0; done < count; done += kDecodeChunk) {
         const int n = static_cast<int>(std::min(kDecodeChunk, count - done));
-        const uint8_t* raw = data_ + dataOffset_ + (start + done) * stride_;
+        const uint8_t* raw = data_ + ByteAt(start + done);
         int64_t chunkBad = 0;
-        if (!Guarded([&] { chunkBad = DecodeBinary(fileType_, raw, n, I + done, Q + done); }))
+        if (!Guarded([&] {
+                if (frame_ != stride_) {
+                    gathered.resize(static_cast<size_t>(n * stride_));
+                    for (int64_t k = 0; k < n; ++k)
+                        std::memcpy(gathered.data() + k * stride_, raw + k * frame_,
+                                    static_cast<size_t>(stride_));
+                    raw = gathered.data();
+                }
+                chunkBad = DecodeBinary(fileType_, raw, n, I + done, Q + done);
+            }))
             return BaseName(dataPath_) + " was cut shorter while it was read: sample " +
                    std::to_string(start + done) + " onwards is gone";
         bad += chunkBad;
@@ -284,9 +311,8 @@ std::string cCaptureSource::Read(int64_t start, int64_t count, float* I, float* 
 // The mapped pages of samples [start, start + count): [begin, end) of the mapping.
 std::pair<int64_t, int64_t> cCaptureSource::MappedPages(int64_t start, int64_t count) const {
     const int64_t page = ::sysconf(_SC_PAGESIZE);
-    const int64_t begin = (dataOffset_ + start * stride_) / page * page;
-    const int64_t end =
-        std::min(mappedBytes_, (dataOffset_ + (start + count) * stride_ + page - 1) / page * page);
+    const int64_t begin = ByteAt(start) / page * page;
+    const int64_t end = std::min(mappedBytes_, (EndByte(start, count) + page - 1) / page * page);
     return {begin, std::max(begin, end)};
 }
 
@@ -326,17 +352,17 @@ std::string cCaptureSource::ReadOnce(int64_t start, int64_t count, float* I, flo
 std::string cCaptureSource::ReadThrough(int64_t start, int64_t count, float* I, float* Q,
                                         std::vector<uint8_t>& buffer, int64_t* nonFinite) const {
     if (std::string why = CheckRange(start, count); !why.empty()) return why;
-    const int64_t piece = std::max<int64_t>(1, static_cast<int64_t>(buffer.size()) / stride_);
-    if (buffer.size() < static_cast<size_t>(stride_)) buffer.resize(static_cast<size_t>(stride_));
+    const int64_t piece = std::max<int64_t>(1, static_cast<int64_t>(buffer.size()) / frame_);
+    if (buffer.size() < static_cast<size_t>(frame_)) buffer.resize(static_cast<size_t>(frame_));
     int64_t bad = 0;
     for (int64_t done = 0; done < count;) {
         const int64_t n = std::min(piece, count - done);
-        const int64_t at = dataOffset_ + (start + done) * stride_;
+        const int64_t at = ByteAt(start + done);
+        const int64_t bytes = EndByte(start + done, n) - at;
         int64_t got = 0;
-        while (got < n * stride_) {
-            const ssize_t r =
-                ::pread(fd_, buffer.data() + got, static_cast<size_t>(n * stride_ - got),
-                        static_cast<off_t>(at + got));
+        while (got < bytes) {
+            const ssize_t r = ::pread(fd_, buffer.data() + got, static_cast<size_t>(bytes - got),
+                                      static_cast<off_t>(at + got));
             if (r < 0 && errno == EINTR) continue;
             if (r < 0) return BaseName(dataPath_) + ": " + std::strerror(errno);
             if (r == 0)
@@ -344,6 +370,7 @@ std::string cCaptureSource::ReadThrough(int64_t start, int64_t count, float* I, 
                        std::to_string(at + got) + " onwards is gone";
             got += r;
         }
+        KeepChannel(buffer.data(), n, stride_, frame_ / stride_, 0);
         bad += DecodeBinary(fileType_, buffer.data(), static_cast<int>(n), I + done, Q + done);
         done += n;
     }
@@ -353,14 +380,22 @@ std::string cCaptureSource::ReadThrough(int64_t start, int64_t count, float* I, 
 
 std::string cCaptureSource::ReadBytes(int64_t start, int64_t count, uint8_t* out) const {
     if (std::string why = Reachable(start, count); !why.empty()) return why;
+    const uint8_t* raw = data_ + ByteAt(start);
+    const auto gone = [&](int64_t byte) {
+        return BaseName(dataPath_) + " was cut shorter while it was read: byte " +
+               std::to_string(byte) + " onwards is gone";
+    };
+    if (frame_ != stride_) {
+        for (int64_t k = 0; k < count; ++k)
+            if (!CopyFromMapping(out + k * stride_, raw + k * frame_, static_cast<size_t>(stride_)))
+                return gone(ByteAt(start + k));
+        return "";
+    }
     const int64_t bytes = count * stride_;
-    const uint8_t* raw = data_ + dataOffset_ + start * stride_;
     constexpr int64_t kChunk = int64_t{16} << 20;
     for (int64_t done = 0; done < bytes; done += kChunk) {
         const size_t n = static_cast<size_t>(std::min(kChunk, bytes - done));
-        if (!CopyFromMapping(out + done, raw + done, n))
-            return BaseName(dataPath_) + " was cut shorter while it was read: byte " +
-                   std::to_string(dataOffset_ + start * stride_ + done) + " onwards is gone";
+        if (!CopyFromMapping(out + done, raw + done, n)) return gone(ByteAt(start) + done);
     }
     return "";
 }

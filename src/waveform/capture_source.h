@@ -23,9 +23,10 @@ public:
     cCaptureSource(const cCaptureSource&) = delete;
     cCaptureSource& operator=(const cCaptureSource&) = delete;
 
-    // Opens path in fileType (a SigMF recording, either file, in the type its metadata names).
+    // Opens path in fileType (a SigMF recording, either file or its archive, in the type its
+    // metadata names, and of a multi-channel recording the channel given, counted from 0).
     // Returns "" or why it cannot be read as a capture, in words that name the file.
-    std::string Open(const std::string& path, int fileType);
+    std::string Open(const std::string& path, int fileType, int64_t channel = 0);
     void Close();
     bool IsOpen() const { return data_ != nullptr; }
 
@@ -36,7 +37,7 @@ public:
     // Whole samples between the header and the trailing bytes when the file was opened.
     int64_t SampleCount() const { return sampleCount_; }
     int64_t FileBytes() const { return fileBytes_; }
-    int64_t DataOffset() const { return dataOffset_; }  // header bytes before sample 0
+    int64_t DataOffset() const { return dataOffset_; }  // bytes before sample 0
     const RecordingInfo& Recording() const { return recording_; }
     // The rate the metadata gives, else the name's, else 0.
     int64_t NamedSampleRate() const { return namedRate_; }
@@ -80,6 +81,11 @@ private:
     // The page-aligned bytes [first, end) of the mapping that samples [start, start + count) lie
     // in.
     std::pair<int64_t, int64_t> MappedPages(int64_t start, int64_t count) const;
+    // Where sample s's bytes begin in the file, and where those of [start, start + count) end.
+    int64_t ByteAt(int64_t s) const { return dataOffset_ + s * frame_; }
+    int64_t EndByte(int64_t start, int64_t count) const {
+        return ByteAt(start + count - 1) + stride_;
+    }
 
     std::string path_, dataPath_;
     int fd_ = -1;
@@ -87,6 +93,7 @@ private:
     int64_t mappedBytes_ = 0;
     int fileType_ = 0;
     int64_t stride_ = 0;
+    int64_t frame_ = 0;  // bytes from one sample to the next: stride_ times the channels
     int64_t sampleCount_ = 0;
     int64_t fileBytes_ = 0;
     int64_t dataOffset_ = 0;

@@ -21,6 +21,13 @@ std::unique_ptr<CFastFile> CFastFile::Counter() {
     return counter;
 }
 
+std::unique_ptr<CFastFile> CFastFile::Sink(std::function<void(const void*, size_t)> to) {
+    std::unique_ptr<CFastFile> sink(new CFastFile());
+    sink->sink_ = std::move(to);
+    sink->buffer_.reset(new char[kBufferBytes]);
+    return sink;
+}
+
 CFastFile::~CFastFile() {
     if (fd_ >= 0) {
         Flush();
@@ -28,12 +35,19 @@ CFastFile::~CFastFile() {
     }
 }
 
+void CFastFile::Drain() { Flush(); }
+
 void CFastFile::Fail(int error) {
     if (!failed_) error_ = error;
     failed_ = true;
 }
 
 void CFastFile::WriteAll(const char* data, size_t n) {
+    if (sink_) {
+        sink_(data, n);
+        written_ += static_cast<int64_t>(n);
+        return;
+    }
     while (n > 0 && !failed_) {
         const ssize_t w = ::write(fd_, data, n);
         if (w < 0 && errno == EINTR) continue;
@@ -57,7 +71,7 @@ void CFastFile::Write(const void* data, size_t n) {
         written_ += static_cast<int64_t>(n);
         return;
     }
-    if (fd_ < 0 || n == 0) return;
+    if ((fd_ < 0 && !sink_) || n == 0) return;
     if (n >= kFlushThreshold) {
         Flush();
         WriteAll(static_cast<const char*>(data), n);

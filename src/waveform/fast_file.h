@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -44,6 +45,10 @@ public:
     explicit CFastFile(int fd);  // takes ownership of fd
     // A file that writes nothing and only counts the bytes it is given (Written()).
     static std::unique_ptr<CFastFile> Counter();
+    // A file that hands every byte it is given to `to`, in order, in pieces of up to a few
+    // kilobytes (small writes are gathered); Drain hands over what is pending.
+    static std::unique_ptr<CFastFile> Sink(std::function<void(const void*, size_t)> to);
+    void Drain();
     ~CFastFile();  // writes what is pending and closes (errors then go unreported)
     CFastFile(const CFastFile&) = delete;
     CFastFile& operator=(const CFastFile&) = delete;
@@ -70,6 +75,7 @@ private:
     CFastFile() = default;  // the counter
     int fd_ = -1;
     bool countOnly_ = false;
+    std::function<void(const void*, size_t)> sink_;
     std::unique_ptr<char[]> buffer_;
     size_t fill_ = 0;
     int64_t written_ = 0;

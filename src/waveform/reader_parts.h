@@ -29,5 +29,15 @@ struct SigmfMeta;
 // Reads and parses the metadata file of the recording path names; "" or why it cannot be
 // used, naming the file.
 std::string ReadSigmfMetaFile(const std::string& path, SigmfMeta& meta);
-// What a waveform keeps of a recording's metadata.
-RecordingInfo RecordingInfoFrom(const SigmfMeta& meta);
+// Reads the metadata of the recording path names (either file of a pair, or an archive) into
+// meta, and where its data file's bytes lie into dataPath, dataOffset and dataBytes (< 0: to
+// the end of the file); "" or why it cannot be used, naming the file.
+std::string ReadRecordingMeta(const std::string& path, SigmfMeta& meta, std::string& dataPath,
+                              int64_t& dataOffset, int64_t& dataBytes);
+// What a waveform keeps of a recording's metadata, reading channel of it.
+RecordingInfo RecordingInfoFrom(const SigmfMeta& meta, int64_t channel = 0);
+// Why channel is not one of a recording's, or "".
+std::string CheckChannel(const SigmfMeta& meta, int64_t channel);
+// Keeps, of the n frames of `channels` samples of `stride` bytes each in bytes, the samples of
+// channel, packed at the start; returns their byte count.
+int64_t KeepChannel(uint8_t* bytes, int64_t n, int64_t stride, int64_t channels, int64_t channel);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 
 #include "waveform/file_types.h"
@@ -84,6 +85,32 @@ bool TextField(const json& obj, const char* key, std::string& out) {
     return true;
 }
 
+// The keys of obj but those named, as the text of a JSON object ("" when none is left).
+std::string OtherKeys(const json& obj, std::initializer_list<const char*> known) {
+    json rest = json::object();
+    for (auto it = obj.begin(); it != obj.end(); ++it)
+        if (std::none_of(known.begin(), known.end(), [&](const char* k) { return it.key() == k; }))
+            rest[it.key()] = it.value();
+    return rest.empty() ? std::string() : rest.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+// Global keys a save writes from what it knows, or leaves out because they no longer hold for
+// the samples it writes: the rest are kept.
+const std::initializer_list<const char*> kWrittenGlobalKeys = {
+    "core:datatype",     "core:sample_rate",    "core:version", "core:recorder",
+    "core:description",  "core:author",         "core:offset",  "core:sha512",
+    "core:num_channels", "core:trailing_bytes", "core:dataset", "core:metadata_only"};
+
+// Adds the keys of a kept JSON object text to obj, where obj has no such key.
+void AddKept(nlohmann::ordered_json& obj, const std::string& kept) {
+    if (kept.empty()) return;
+    const nlohmann::ordered_json rest =
+        nlohmann::ordered_json::parse(kept, nullptr, false);  // no exception: kept text is ours
+    if (!rest.is_object()) return;
+    for (auto it = rest.begin(); it != rest.end(); ++it)
+        if (!obj.contains(it.key())) obj[it.key()] = it.value();
+}
+
 std::string ParseChecked(std::string_view text, SigmfMeta& meta) {
     json doc;
     try {
@@ -105,11 +132,14 @@ std::string ParseChecked(std::string_view text, SigmfMeta& meta) {
         return "datatype " + meta.datatype + " is not supported (" + kSupported + ")";
     if (const auto channels = g.find("core:num_channels"); channels != g.end()) {
         const auto n = Count(*channels);
-        if (!n || *n < 1) return "core:num_channels is not a count of channels";
-        if (*n > 1)
-            return "recordings of " + std::to_string(*n) +
-                   " channels are not supported (core:num_channels)";
+        if (!n || *n < 1 || *n > kMaxSigmfChannels)
+            return "core:num_channels is not a count of channels (1 to " +
+                   std::to_string(kMaxSigmfChannels) + ")";
+        meta.channelCount = *n;
     }
+    if (!TextField(g, "core:sha512", meta.sha512)) return "core:sha512 is not text";
+    std::transform(meta.sha512.begin(), meta.sha512.end(), meta.sha512.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (g.contains("core:dataset"))
         return "samples in another file (core:dataset) are not supported";
     if (const auto only = g.find("core:metadata_only");
@@ -165,6 +195,8 @@ std::string ParseChecked(std::string_view text, SigmfMeta& meta) {
             }
             if (!TextField(c, "core:datetime", segment.datetime))
                 return "core:datetime of " + name + " is not text";
+            segment.otherKeys = OtherKeys(
+                c, {"core:sample_start", "core:frequency", "core:datetime", "core:header_bytes"});
             if (index == 1) meta.frequencyHz = segment.frequencyHz;
             meta.segments.push_back(std::move(segment));
         }
@@ -199,9 +231,14 @@ std::string ParseChecked(std::string_view text, SigmfMeta& meta) {
             note.upperHz = edge("core:freq_upper_edge");
             TextField(a, "core:label", note.label);
             TextField(a, "core:comment", note.comment);
+            note.otherKeys =
+                OtherKeys(a, {"core:sample_start", "core:sample_count", "core:freq_lower_edge",
+                              "core:freq_upper_edge", "core:label", "core:comment"});
             meta.annotations.push_back(std::move(note));
         }
     }
+    meta.otherGlobalKeys = OtherKeys(g, kWrittenGlobalKeys);
+    meta.otherTopKeys = OtherKeys(doc, {"global", "captures", "annotations"});
     // Indices count from the recording's first sample, which is the data file's sample 0.
     meta.describedSamples = std::max<int64_t>(0, meta.describedSamples - meta.offset);
     for (SigmfSegment& s : meta.segments)
@@ -278,28 +315,82 @@ int SigmfSaveFileType(int fileType) {
 }
 
 std::string BuildSigmfMeta(std::string_view datatype, const SigmfSaveFields& fields) {
-    nlohmann::ordered_json global;
+    using ojson = nlohmann::ordered_json;
+    const int64_t first = std::max<int64_t>(0, fields.firstSample);
+    const int64_t end = fields.sampleCount > 0 ? SaturatingAdd(first, fields.sampleCount)
+                                               : std::numeric_limits<int64_t>::max();
+    ojson global;
     global["core:datatype"] = std::string(datatype);
     global["core:sample_rate"] = fields.sampleRateHz;
     global["core:version"] = "1.0.0";
     global["core:recorder"] = "Quorvalen";
     if (!fields.description.empty()) global["core:description"] = fields.description;
     if (!fields.author.empty()) global["core:author"] = fields.author;
-    if (fields.firstSample > 0) global["core:offset"] = fields.firstSample;
-    nlohmann::ordered_json capture;
-    capture["core:sample_start"] = std::max<int64_t>(0, fields.firstSample);
-    if (fields.frequencyHz && std::isfinite(*fields.frequencyHz))
-        capture["core:frequency"] = *fields.frequencyHz;
-    nlohmann::ordered_json meta;
+    if (first > 0) global["core:offset"] = first;
+    if (!fields.sha512.empty()) global["core:sha512"] = fields.sha512;
+    AddKept(global, fields.otherGlobalKeys);
+
+    ojson captures = ojson::array();
+    for (size_t k = 0; k < fields.segments.size(); ++k) {
+        const SigmfSegment& s = fields.segments[k];
+        const int64_t next = k + 1 < fields.segments.size() ? fields.segments[k + 1].firstSample
+                                                            : std::numeric_limits<int64_t>::max();
+        // A segment wholly before the samples written, or after them, describes none of them.
+        if (next <= first || s.firstSample >= end) continue;
+        ojson capture;
+        capture["core:sample_start"] = std::max(first, s.firstSample);
+        if (s.frequencyHz && std::isfinite(*s.frequencyHz))
+            capture["core:frequency"] = *s.frequencyHz;
+        if (!s.datetime.empty()) capture["core:datetime"] = s.datetime;
+        AddKept(capture, s.otherKeys);
+        captures.push_back(std::move(capture));
+    }
+    if (captures.empty()) {
+        ojson capture;
+        capture["core:sample_start"] = first;
+        if (fields.frequencyHz && std::isfinite(*fields.frequencyHz))
+            capture["core:frequency"] = *fields.frequencyHz;
+        captures.push_back(std::move(capture));
+    }
+
+    // SigMF asks for annotations in the order of their first sample.
+    std::vector<const SigmfAnnotation*> order;
+    for (const SigmfAnnotation& a : fields.annotations)
+        order.push_back(&a);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto* x, const auto* y) { return x->firstSample < y->firstSample; });
+    ojson annotations = ojson::array();
+    for (const SigmfAnnotation* ap : order) {
+        const SigmfAnnotation& a = *ap;
+        const int64_t aEnd = SaturatingAdd(a.firstSample, std::max<int64_t>(0, a.sampleCount));
+        const int64_t start = std::max(first, a.firstSample);
+        const int64_t stop = std::min(end, aEnd);
+        if (a.firstSample >= end || (a.sampleCount > 0 ? stop <= start : a.firstSample < first))
+            continue;
+        ojson note;
+        note["core:sample_start"] = start;
+        if (a.sampleCount > 0) note["core:sample_count"] = stop - start;
+        if (a.lowerHz && std::isfinite(*a.lowerHz)) note["core:freq_lower_edge"] = *a.lowerHz;
+        if (a.upperHz && std::isfinite(*a.upperHz)) note["core:freq_upper_edge"] = *a.upperHz;
+        if (!a.label.empty()) note["core:label"] = a.label;
+        if (!a.comment.empty()) note["core:comment"] = a.comment;
+        AddKept(note, a.otherKeys);
+        annotations.push_back(std::move(note));
+    }
+
+    ojson meta;
     meta["global"] = std::move(global);
-    meta["captures"] = nlohmann::ordered_json::array({std::move(capture)});
-    meta["annotations"] = nlohmann::ordered_json::array();
+    meta["captures"] = std::move(captures);
+    meta["annotations"] = std::move(annotations);
+    AddKept(meta, fields.otherTopKeys);
     return meta.dump(4, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 bool IsSigmfPath(std::string_view path) {
     return EndsWith(path, ".sigmf-meta") || EndsWith(path, ".sigmf-data");
 }
+
+bool IsSigmfArchivePath(std::string_view path) { return EndsWith(path, ".sigmf"); }
 
 std::string SigmfMetaPath(std::string_view path) { return WithSuffix(path, ".sigmf-meta"); }
 std::string SigmfDataPath(std::string_view path) { return WithSuffix(path, ".sigmf-data"); }

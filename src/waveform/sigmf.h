@@ -13,6 +13,8 @@
 // Metadata files larger than this are refused rather than parsed (a recording's metadata is
 // kilobytes; a parsed JSON document takes several times its text in memory).
 constexpr int64_t kMaxSigmfMetaBytes = 16 << 20;
+// Channels a recording may interleave (core:num_channels); more is taken for a damaged file.
+constexpr int64_t kMaxSigmfChannels = 4096;
 
 // A capture segment: where it starts (counted from the data file's first sample) and the
 // centre frequency and start time the metadata gives it.
@@ -20,6 +22,7 @@ struct SigmfSegment {
     int64_t firstSample = 0;
     std::optional<double> frequencyHz;  // core:frequency
     std::string datetime;               // core:datetime, as written ("2024-05-01T12:00:00Z")
+    std::string otherKeys;  // the capture's other keys as a JSON object, kept for a save
 };
 
 // An annotation: a span of samples (counted as segments are) and what it says.
@@ -27,6 +30,7 @@ struct SigmfAnnotation {
     int64_t firstSample = 0, sampleCount = 0;  // core:sample_start, core:sample_count
     std::optional<double> lowerHz, upperHz;    // core:freq_lower_edge, core:freq_upper_edge
     std::string label, comment;                // core:label, core:comment
+    std::string otherKeys;  // the annotation's other keys as a JSON object, kept for a save
 };
 
 // What the metadata says about the samples, in the fields this program uses.
@@ -41,8 +45,14 @@ struct SigmfMeta {
     // Samples the data file must hold for every capture and annotation to lie within it.
     int64_t describedSamples = 0;
     int64_t captureCount = 0, annotationCount = 0;
+    int64_t channelCount = 1;                  // core:num_channels: samples of channels interleave
+    std::string sha512;                        // core:sha512 of the data file, lower-case hex
     std::vector<SigmfSegment> segments;        // every capture, in the order given
     std::vector<SigmfAnnotation> annotations;  // those with a sample_start this program reads
+    // Keys this program does not use (extensions, other namespaces, keys of later versions), as
+    // JSON objects: those of "global", and the document's besides global, captures and
+    // annotations. A save writes them back.
+    std::string otherGlobalKeys, otherTopKeys;
 };
 
 // Reads the text of a metadata file (at most kMaxSigmfMetaBytes). Returns "" with meta filled,
@@ -63,21 +73,32 @@ int SigmfSaveFileType(int fileType);
 // What a save writes into the metadata besides the datatype.
 struct SigmfSaveFields {
     int64_t sampleRateHz = 0;
-    std::optional<double> frequencyHz;  // written in the capture only when known
+    std::optional<double> frequencyHz;  // the capture's, when there are no segments and known
     std::string description, author;    // written only when not empty
     // Where the samples begin in the capture they were cut from (a range): written as
-    // core:offset and as the capture's core:sample_start when above 0.
+    // core:offset and as the first capture's core:sample_start when above 0. Segments and
+    // annotations count in the same samples (those of the file they were read from).
     int64_t firstSample = 0;
+    // Samples written; 0 keeps every segment and annotation. Otherwise only those that reach
+    // into [firstSample, firstSample + sampleCount) are written, cut to it.
+    int64_t sampleCount = 0;
+    std::vector<SigmfSegment> segments;
+    std::vector<SigmfAnnotation> annotations;
+    std::string otherGlobalKeys, otherTopKeys;  // as SigmfMeta holds them
+    std::string sha512;                         // written as core:sha512 when not empty
 };
 
-// The metadata text of a recording of datatype (core:version 1.0.0, one capture from sample 0
-// or, for a range, from its core:offset,
-// no annotations), ending in a line feed. Text that is not UTF-8 is written with U+FFFD for
-// the bytes that are not.
+// The metadata text of a recording of datatype (core:version 1.0.0, its segments or one
+// capture from sample 0 or, for a range, from its core:offset, and its annotations), ending in
+// a line feed. Keys kept from a read come back where they were, except those that no longer
+// hold for the samples written (a header, trailing bytes, channels, a checksum). Text that is
+// not UTF-8 is written with U+FFFD for the bytes that are not.
 std::string BuildSigmfMeta(std::string_view datatype, const SigmfSaveFields& fields);
 
 // True when path names either file of a recording (ends in ".sigmf-meta" or ".sigmf-data").
 bool IsSigmfPath(std::string_view path);
+// True when path names a recording's archive (ends in ".sigmf": a tar of both files).
+bool IsSigmfArchivePath(std::string_view path);
 // The metadata and data file of the recording a path names (the path with the other suffix).
 std::string SigmfMetaPath(std::string_view path);
 std::string SigmfDataPath(std::string_view path);

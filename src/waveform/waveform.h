@@ -50,6 +50,14 @@ struct RecordingInfo {
     int64_t annotationCount = 0;
     std::vector<SigmfSegment> segments;        // the capture segments, counted in the data file
     std::vector<SigmfAnnotation> annotations;  // the annotations that name their samples
+    int64_t channelCount = 1;  // core:num_channels; channel is the one read (from 0)
+    int64_t channel = 0;
+    std::string sha512;                         // core:sha512 as read, lower-case hex
+    std::string otherGlobalKeys, otherTopKeys;  // keys kept for a save (see SigmfMeta)
+    // Where the data file's bytes lie (a data file, or the data entry of an archive), for a
+    // check of core:sha512: the file, and the bytes from dataOffset (dataBytes < 0: to its end).
+    std::string dataPath;
+    int64_t dataOffset = 0, dataBytes = -1;
     // The segment holding sample s of the data file (the last starting at or before it, the
     // first when none does), or nullptr without segments.
     const SigmfSegment* SegmentAt(int64_t s) const;
@@ -100,9 +108,10 @@ public:
     int scratchCount = 0;
     SourceFile source;  // cleared when the samples no longer come from a file (New, failed load)
     LoadFailure loadFailure = LoadFailure::None;  // of the last LoadFile
-    int64_t unparsedLines = 0;    // text lines of the last ParseRaw that held no number
-    int64_t nonFiniteValues = 0;  // NaN or infinite floats of the last ParseRaw, read as 0
-    RecordingInfo recording;      // cleared with source
+    int64_t unparsedLines = 0;     // text lines of the last ParseRaw that held no number
+    int64_t nonFiniteValues = 0;   // NaN or infinite floats of the last ParseRaw, read as 0
+    RecordingInfo recording;       // cleared with source
+    int64_t recordingChannel = 0;  // the channel LoadFile reads of a multi-channel recording
 
     cWaveform() = default;
     ~cWaveform() { Clear(); }

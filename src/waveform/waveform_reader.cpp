@@ -19,6 +19,7 @@
 #include "waveform/reader_parts.h"
 #include "waveform/sample_rate_name.h"
 #include "waveform/sigmf.h"
+#include "waveform/sigmf_archive.h"
 #include "waveform/split_work.h"
 #include "waveform/wav_file.h"
 #include "waveform/waveform.h"
@@ -565,8 +566,49 @@ std::string ReadSigmfMetaFile(const std::string& path, SigmfMeta& meta) {
     return problem.empty() ? problem : metaName + ": " + problem;
 }
 
-RecordingInfo RecordingInfoFrom(const SigmfMeta& meta) {
+std::string ReadRecordingMeta(const std::string& path, SigmfMeta& meta, std::string& dataPath,
+                              int64_t& dataOffset, int64_t& dataBytes) {
+    if (!IsSigmfArchivePath(path)) {
+        dataPath = SigmfDataPath(path);
+        dataOffset = 0;
+        dataBytes = -1;
+        return ReadSigmfMetaFile(path, meta);
+    }
+    SigmfArchiveLayout layout;
+    if (std::string why = ReadSigmfArchive(path, layout); !why.empty())
+        return BaseName(path) + ": " + why;
+    dataPath = path;
+    dataOffset = layout.dataOffset;
+    dataBytes = layout.dataBytes;
+    const std::string problem = ParseSigmfMeta(layout.metaText, meta);
+    return problem.empty() ? problem : BaseName(path) + ": " + layout.metaEntry + ": " + problem;
+}
+
+std::string CheckChannel(const SigmfMeta& meta, int64_t channel) {
+    if (channel >= 0 && channel < meta.channelCount) return "";
+    return "the recording holds " + std::to_string(meta.channelCount) +
+           (meta.channelCount == 1
+                ? " channel (0)"
+                : " channels (0 to " + std::to_string(meta.channelCount - 1) + ")") +
+           "; there is no channel " + std::to_string(channel);
+}
+
+int64_t KeepChannel(uint8_t* bytes, int64_t n, int64_t stride, int64_t channels, int64_t channel) {
+    if (channels <= 1) return n * stride;
+    // Each sample moves to an earlier place (or stays), so one pass forward is safe.
+    for (int64_t i = 0; i < n; ++i)
+        std::memmove(bytes + i * stride, bytes + (i * channels + channel) * stride,
+                     static_cast<size_t>(stride));
+    return n * stride;
+}
+
+RecordingInfo RecordingInfoFrom(const SigmfMeta& meta, int64_t channel) {
     RecordingInfo info;
+    info.channelCount = meta.channelCount;
+    info.channel = channel;
+    info.sha512 = meta.sha512;
+    info.otherGlobalKeys = meta.otherGlobalKeys;
+    info.otherTopKeys = meta.otherTopKeys;
     info.datatype = meta.datatype;
     info.sampleRateHz = meta.sampleRateHz;
     info.centreFrequencyHz = meta.frequencyHz;
@@ -584,32 +626,47 @@ namespace {
 // Reads the recording path names: its metadata into info and *type (the file type of its
 // datatype), then up to kMaxFileBytes of its data file into buf, without the header and
 // trailing bytes the metadata names. Returns None, or BadRecording with the reason in detail.
-LoadFailure ReadRecording(const std::string& path, ByteArray& buf, SourceFile& source, int* error,
-                          RecordingInfo& info, int* type, std::string& detail) {
-    const std::string dataName = BaseName(SigmfDataPath(path));
+LoadFailure ReadRecording(const std::string& path, int64_t channel, ByteArray& buf,
+                          SourceFile& source, int* error, RecordingInfo& info, int* type,
+                          std::string& detail) {
     SigmfMeta meta;
+    std::string dataPath;
+    int64_t dataOffset = 0, dataBytes = -1;
     *error = 0;
-    detail = ReadSigmfMetaFile(path, meta);
+    detail = ReadRecordingMeta(path, meta, dataPath, dataOffset, dataBytes);
+    if (detail.empty()) detail = CheckChannel(meta, channel);
     if (!detail.empty()) return LoadFailure::BadRecording;
+    const std::string dataName = IsSigmfArchivePath(path) ? "the data of " + BaseName(path)
+                                                          : "data file " + BaseName(dataPath);
     *type = FileTypeForSigmfDatatype(meta.datatype);
-    info = RecordingInfoFrom(meta);
+    info = RecordingInfoFrom(meta, channel);
+    info.dataPath = dataPath;
+    info.dataOffset = dataOffset;
+    info.dataBytes = dataBytes;
 
-    const LoadFailure why = ReadWholeFile(SigmfDataPath(path), buf, source, error);
+    const LoadFailure why = ReadWholeFile(dataPath, buf, source, error);
     if (why != LoadFailure::None) {
-        detail = ReadFailureText(why, *error, "data file " + dataName);
+        detail = ReadFailureText(why, *error, dataName);
         if (why == LoadFailure::Empty && meta.describedSamples > 0)
             detail +=
                 "; the metadata describes " + std::to_string(meta.describedSamples) + " samples";
         return LoadFailure::BadRecording;
     }
-    // The trailing bytes are known only when the file was read to its end.
-    int64_t end = source.bytesRead;
-    if (!source.ReadInPart()) end -= std::min(end, meta.trailingBytes);
-    const int64_t begin = std::min(meta.headerBytes, end);
+    // The trailing bytes are known only when the data was read to its end.
+    const int64_t dataEnd = dataBytes < 0 ? source.fileBytes : dataOffset + dataBytes;
+    int64_t end = std::min(source.bytesRead, dataEnd);
+    if (source.bytesRead >= dataEnd) end -= std::min(end - dataOffset, meta.trailingBytes);
+    const int64_t begin = std::min(dataOffset + meta.headerBytes, end);
     if (begin > 0) std::memmove(buf.data(), buf.data() + begin, static_cast<size_t>(end - begin));
-    buf.resize(static_cast<size_t>(end - begin));
-    if (static_cast<int64_t>(buf.size()) < std::max<int64_t>(2, BytesPerSample(*type))) {
-        detail = "data file " + dataName + " holds no whole " + meta.datatype + " sample";
+    int64_t kept = end - begin;
+    const int64_t stride = BytesPerSample(*type);
+    if (meta.channelCount > 1 && stride > 0) {
+        const int64_t frames = kept / (stride * meta.channelCount);
+        kept = KeepChannel(buf.data(), frames, stride, meta.channelCount, channel);
+    }
+    buf.resize(static_cast<size_t>(kept));
+    if (static_cast<int64_t>(buf.size()) < std::max<int64_t>(2, stride)) {
+        detail = dataName + " holds no whole " + meta.datatype + " sample";
         return LoadFailure::BadRecording;
     }
     return LoadFailure::None;
@@ -682,14 +739,14 @@ int cWaveform::LoadFile(const std::string& path, bool keepOnFailure) {
     // Read-only: a capture on a read-only disk or without write permission must load.
     SourceFile read;
     RecordingInfo info;
-    const bool recordingFile = IsSigmfPath(path);
+    const bool recordingFile = IsSigmfPath(path) || IsSigmfArchivePath(path);
     int type = fileType;
     loadDetail.clear();
     const bool wavFile = IsWavPath(path);
-    loadFailure = recordingFile
-                      ? ReadRecording(path, rawFile, read, &loadErrno, info, &type, loadDetail)
-                  : wavFile ? ReadWav(path, rawFile, read, &loadErrno, info, &type, loadDetail)
-                            : ReadWholeFile(path, rawFile, read, &loadErrno);
+    loadFailure = recordingFile ? ReadRecording(path, recordingChannel, rawFile, read, &loadErrno,
+                                                info, &type, loadDetail)
+                  : wavFile     ? ReadWav(path, rawFile, read, &loadErrno, info, &type, loadDetail)
+                                : ReadWholeFile(path, rawFile, read, &loadErrno);
     if (loadFailure == LoadFailure::None) {
         rawByteCount = static_cast<int>(rawFile.size());
         const int previousType = fileType;

@@ -13,10 +13,13 @@
 #include <memory>
 #include <optional>
 
+#include "waveform/data_digest.h"
 #include "waveform/fast_file.h"
 #include "waveform/number_format.h"
 #include "waveform/partial_reads.h"
+#include "waveform/reader_parts.h"
 #include "waveform/sigmf.h"
+#include "waveform/sigmf_archive.h"
 #include "waveform/wav_file.h"
 #include "waveform/waveform.h"
 
@@ -381,12 +384,13 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
     saveErrno = 0;
     EnsureTimeDomain(false);
     const bool recordingFile = IsSigmfPath(path);
+    const bool archiveFile = IsSigmfArchivePath(path);
     const bool wavFile = IsWavPath(path);
     // A recording is written in one of the two types SigMF readers all take; a WAV file in
     // 16-bit PCM or float.
-    const int type = recordingFile ? SigmfSaveFileType(fileType)
-                     : wavFile     ? WavSaveFileType(fileType)
-                                   : fileType;
+    const int type = recordingFile || archiveFile ? SigmfSaveFileType(fileType)
+                     : wavFile                    ? WavSaveFileType(fileType)
+                                                  : fileType;
     // Refused before anything is created, so an existing file is never lost to them.
     if (!HasEncoder(type)) return fail(SaveFailure::NoEncoder);
     const int n = std::min<int>(sampleCount, static_cast<int>(std::min(I.size(), Q.size())));
@@ -412,24 +416,73 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
         }
     }
 
+    // The metadata of a recording: what was read, the digest of the samples as written.
+    std::string metaText;
+    if (recordingFile || archiveFile) {
+        cSha512 digest;
+        const auto hasher = CFastFile::Sink([&](const void* b, size_t k) { digest.Add(b, k); });
+        WriteSamples(*this, type, n, *hasher);
+        hasher->Drain();
+        SigmfSaveFields fields;
+        fields.sampleRateHz = sampleRate;
+        fields.frequencyHz = recording.centreFrequencyHz;
+        fields.description = recording.description;
+        fields.author = recording.author;
+        fields.firstSample = source.IsRange() ? source.firstSample : 0;
+        fields.sampleCount = n;
+        fields.segments = recording.segments;
+        fields.annotations = recording.annotations;
+        fields.otherGlobalKeys = recording.otherGlobalKeys;
+        fields.otherTopKeys = recording.otherTopKeys;
+        fields.sha512 = digest.Hex();
+        metaText = BuildSigmfMeta(SigmfSaveDatatype(fileType), fields);
+    }
+
     AtomicFileReplace out(target);
     if (!out.Opened()) {
         saveErrno = out.Error();
         return fail(SaveFailure::CannotCreate);
     }
+    // An archive's bytes: a tar of the metadata and the samples.
+    const auto writeArchive = [&](CFastFile& file) {
+        std::string name = path.substr(path.rfind('/') + 1);
+        name.resize(name.size() - 6);  // ".sigmf"
+        if (name.empty()) name = "recording";
+        return WriteSigmfArchive(
+            name, metaText, n * BytesPerSample(type),
+            [&](const std::function<void(const void*, size_t)>& to) {
+                const auto sink = CFastFile::Sink(to);
+                WriteSamples(*this, type, n, *sink);
+                sink->Drain();
+            },
+            [&file](const void* b, size_t k) {
+                file.Write(b, k);
+                return !file.Failed();
+            });
+    };
     if (out.InPlace()) {
         // The old bytes are overwritten as the new ones go out: the disk must hold all of them
         // before the first is written. The encoders are measured by a dry run.
         const std::unique_ptr<CFastFile> counter = CFastFile::Counter();
         counter->Write(wavHeader.data(), wavHeader.size());
-        WriteSamples(*this, type, n, *counter);
+        if (archiveFile)
+            writeArchive(*counter);
+        else
+            WriteSamples(*this, type, n, *counter);
         if (!out.Reserve(counter->Written())) {
             saveErrno = out.Error();
             return fail(SaveFailure::WriteFailed);
         }
     }
-    out.File().Write(wavHeader.data(), wavHeader.size());
-    WriteSamples(*this, type, n, out.File());
+    if (archiveFile) {
+        if (!writeArchive(out.File()).empty() && !out.File().Failed()) {
+            saveErrno = EIO;
+            return fail(SaveFailure::WriteFailed);
+        }
+    } else {
+        out.File().Write(wavHeader.data(), wavHeader.size());
+        WriteSamples(*this, type, n, out.File());
+    }
     const auto writeFailed = [&](AtomicFileReplace& file) {
         saveErrno = file.Error();
         return fail(file.InPlace() ? SaveFailure::WriteFailedInPlace : SaveFailure::WriteFailed);
@@ -438,13 +491,7 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
         // Both files complete on disk before either replaces its target; the data goes first,
         // so the metadata never names samples that are not there.
         if (!out.Finish()) return writeFailed(out);
-        SigmfSaveFields fields;
-        fields.sampleRateHz = sampleRate;
-        fields.frequencyHz = recording.centreFrequencyHz;
-        fields.description = recording.description;
-        fields.author = recording.author;
-        fields.firstSample = source.IsRange() ? source.firstSample : 0;
-        const std::string text = BuildSigmfMeta(SigmfSaveDatatype(fileType), fields);
+        const std::string& text = metaText;
         AtomicFileReplace meta(metaPath);
         if (!meta.Opened()) {
             saveErrno = meta.Error();
@@ -458,11 +505,13 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
         if (!meta.Finish()) return writeFailed(meta);
         if (!out.Commit()) return writeFailed(out);
         if (!meta.Commit()) return writeFailed(meta);
-        recording.datatype = SigmfSaveDatatype(fileType);
-        recording.describedSamples = 0;
-        recording.annotationCount = 0;
     } else if (!out.Commit()) {
         return writeFailed(out);
+    }
+    if (recordingFile || archiveFile) {
+        recording.datatype = SigmfSaveDatatype(fileType);
+        recording.describedSamples = 0;
+        recording.annotationCount = static_cast<int64_t>(recording.annotations.size());
     }
     title = path;
     return 1;

@@ -1,0 +1,61 @@
+#include "waveform/data_digest.h"
+
+#include <fcntl.h>
+#include <nettle/sha2.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+struct cSha512::State {
+    sha512_ctx ctx;
+};
+
+cSha512::cSha512() : state_(std::make_unique<State>()) { sha512_init(&state_->ctx); }
+cSha512::~cSha512() = default;
+
+void cSha512::Add(const void* bytes, size_t n) {
+    sha512_update(&state_->ctx, n, static_cast<const uint8_t*>(bytes));
+}
+
+std::string cSha512::Hex() {
+    uint8_t digest[SHA512_DIGEST_SIZE];
+    sha512_digest(&state_->ctx, sizeof digest, digest);
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (uint8_t b : digest) {
+        hex += kDigits[b >> 4];
+        hex += kDigits[b & 15];
+    }
+    return hex;
+}
+
+std::string Sha512OfFile(const std::string& path, int64_t offset, int64_t bytes, std::string& hex,
+                         const std::atomic<bool>* cancel) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return std::strerror(errno);
+    struct Fd {
+        int fd;
+        ~Fd() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return "not a regular file";
+    if (bytes < 0) bytes = std::max<int64_t>(0, st.st_size - offset);
+    ::posix_fadvise(fd, offset, bytes, POSIX_FADV_SEQUENTIAL);
+    cSha512 digest;
+    std::vector<uint8_t> buffer(size_t{1} << 20);
+    for (int64_t done = 0; done < bytes;) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) return "cancelled";
+        const size_t want = static_cast<size_t>(std::min<int64_t>(bytes - done, buffer.size()));
+        const ssize_t r = ::pread(fd, buffer.data(), want, offset + done);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return std::strerror(errno);
+        if (r == 0) return "the file ends " + std::to_string(bytes - done) + " bytes early";
+        digest.Add(buffer.data(), static_cast<size_t>(r));
+        done += r;
+    }
+    hex = digest.Hex();
+    return "";
+}
