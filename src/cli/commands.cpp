@@ -28,6 +28,7 @@
 #include "measure/whole_capture.h"
 #include "spectrum/trace_recompute.h"
 #include "waveform/capture_source.h"
+#include "waveform/data_digest.h"
 #include "waveform/file_messages.h"
 #include "waveform/number_format.h"
 #include "waveform/sample_rate_name.h"
@@ -97,7 +98,17 @@ struct InfoFigures {
     double rmsDb = 0, peakDb = 0, dcI = 0, dcQ = 0;
     bool real = false;
     int64_t nonFinite = 0;
+    std::string digestCheck;  // "matches", "differs", "not checked (why)", or "" without a digest
 };
+
+// Reads the recording's data to compare its digest with core:sha512 (see InfoFigures).
+std::string DigestCheck(const RecordingInfo& r) {
+    if (r.sha512.empty() || r.dataPath.empty()) return "";
+    std::string hex;
+    if (std::string why = Sha512OfFile(r.dataPath, r.dataOffset, r.dataBytes, hex); !why.empty())
+        return "not checked (" + why + ")";
+    return hex == r.sha512 ? "matches" : "differs";
+}
 
 void PrintInfo(const std::string& file, const InfoFigures& f, bool json, std::ostream& out) {
     const RecordingInfo& r = *f.recording;
@@ -131,6 +142,12 @@ void PrintInfo(const std::string& file, const InfoFigures& f, bool json, std::os
             j.Field("author", r.author);
             j.Field("annotations", static_cast<double>(r.annotationCount));
             j.Field("described_samples", static_cast<double>(r.describedSamples));
+            j.Field("channels", static_cast<double>(r.channelCount));
+            j.Field("channel", static_cast<double>(r.channel));
+            if (!r.sha512.empty()) {
+                j.Field("sha512", r.sha512);
+                j.Field("sha512_check", f.digestCheck);
+            }
             j.BeginArray("segments");
             for (const SigmfSegment& s : r.segments) {
                 j.BeginObject();
@@ -166,6 +183,16 @@ void PrintInfo(const std::string& file, const InfoFigures& f, bool json, std::os
     if (!r.datatype.empty()) out << "recording: SigMF, datatype " << Printable(r.datatype) << "\n";
     if (!r.description.empty()) out << "description: " << Printable(r.description) << "\n";
     if (!r.author.empty()) out << "author: " << Printable(r.author) << "\n";
+    if (r.channelCount > 1)
+        out << "channels: " << r.channelCount << " (reading channel " << r.channel
+            << "; --channel N for another)\n";
+    if (!f.digestCheck.empty())
+        out << "sha512: "
+            << (f.digestCheck == "matches"   ? "matches the data"
+                : f.digestCheck == "differs" ? "does not match the data: the samples are not "
+                                               "those that were recorded"
+                                             : f.digestCheck)
+            << "\n";
     if (r.segments.size() > 1 || (r.segments.size() == 1 && !r.segments[0].datetime.empty())) {
         out << "segments: " << r.segments.size() << "\n";
         for (size_t k = 0; k < r.segments.size(); ++k) {
@@ -216,7 +243,7 @@ bool InfoFromSize(const ParsedArguments& a, std::ostream& out, std::ostream& err
     const int type = FileTypeOrFail(path, a);
     const std::optional<double> rate = RateOrFail(a);
     cCaptureSource capture;
-    if (!capture.Open(path, type).empty() ||
+    if (!capture.Open(path, type, ChannelOrFail(path, a)).empty() ||
         capture.SampleCount() * capture.BytesPerSample() <= kMaxFileBytes)
         return false;  // read whole, as every file within the limit is
     InfoFigures f;
@@ -232,6 +259,7 @@ bool InfoFromSize(const ParsedArguments& a, std::ostream& out, std::ostream& err
     if (f.rateSource == "name") f.rateRule = CaptureFromName(path).rule;
     if (const std::string notes = capture.Notes(); !notes.empty())
         err << "qrvn: " << Printable(path) << ": " << Printable(notes) << "\n";
+    f.digestCheck = DigestCheck(capture.Recording());
     PrintInfo(path, f, a.Has("--json"), out);
     return true;
 }
@@ -265,6 +293,7 @@ int Info(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     f.dcQ = sumQ / n;
     f.real = IsRealWaveform(w);
     f.nonFinite = w.nonFiniteValues;
+    f.digestCheck = DigestCheck(w.recording);
     PrintInfo(a.positional[0], f, a.Has("--json"), out);
     return kExitOk;
 }
@@ -525,7 +554,9 @@ int Measure(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.Has("--whole")) {
         if (a.Has("--range")) Fail("--whole and --range exclude each other");
         cCaptureSource capture;
-        if (const std::string why = capture.Open(path, FileTypeOrFail(path, a)); !why.empty())
+        if (const std::string why =
+                capture.Open(path, FileTypeOrFail(path, a), ChannelOrFail(path, a));
+            !why.empty())
             Fail("cannot read " + Printable(path) + " as a capture: " + Printable(why));
         // The first samples settle the kind and the checks as a load would; the pass then
         // averages every frame of the file.
@@ -633,13 +664,15 @@ int Convert(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.positional.size() != 2) Fail("convert needs IN and OUT");
     const std::string& source = a.positional[0];
     const std::string& target = a.positional[1];
-    const bool toRecording = IsSigmfPath(target), toWav = IsWavPath(target);
+    const bool toRecording = IsSigmfPath(target) || IsSigmfArchivePath(target),
+               toWav = IsWavPath(target);
+    const bool fromRecording = IsSigmfPath(source) || IsSigmfArchivePath(source);
     // A recording's metadata, a WAV header and a capture's extension name their type: no
     // option needed.
-    if (!a.Has("--from") && !IsSigmfPath(source) && !IsWavPath(source) &&
+    if (!a.Has("--from") && !fromRecording && !IsWavPath(source) &&
         FileTypeForExtension(source) == 0)
         Fail("convert needs --from ID for " + Printable(source));
-    if (a.Has("--from") && IsSigmfPath(source))
+    if (a.Has("--from") && fromRecording)
         Fail("--from does not apply to " + Printable(source) +
              ": a SigMF recording is read as its metadata says");
     if (a.Has("--from") && IsWavPath(source))
@@ -683,7 +716,9 @@ int Convert(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
         Fail(SaveFailureText(why, l.wave.SaveErrno(), Printable(target), l.wave.SaveCutFile()));
     out << "wrote " << l.wave.sampleCount << " samples to " << Printable(target) << " as type "
         << *to;
-    if (toRecording)
+    if (IsSigmfArchivePath(target))
+        out << " (SigMF archive, " << SigmfSaveDatatype(*to) << ")";
+    else if (toRecording)
         out << " (SigMF " << SigmfSaveDatatype(*to) << ", metadata "
             << Printable(SigmfMetaPath(target)) << ")";
     out << "\n";
@@ -724,6 +759,7 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
          {"--range", true, false},
          {"--description", true, false},
          {"--author", true, false},
+         {"--channel", true, false},
          {"--help", false, false}},
         "usage: qrvn convert IN OUT [--from ID] [--to ID]\n"
         "  --from ID       file type of IN (400-414, 418-429); not needed for a SigMF\n"
@@ -733,11 +769,13 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
         "                  40113, 40114); not needed for those names either\n"
         "  --rate HZ       sample rate of IN\n"
         "  --range S:L     convert only L samples from sample S (or seconds: 12.5s:1s)\n"
+        "  --channel N     the channel of a multi-channel SigMF recording IN (from 0)\n"
         "  --description TEXT, --author TEXT\n"
         "                  written into a SigMF recording (default: IN's, if one)\n"
         "OUT named x.sigmf-meta or x.sigmf-data writes both files of a SigMF\n"
-        "recording: ci16_le (--to 407, the default) or cf32_le (--to 420), with the\n"
-        "rate and the centre frequency when IN's metadata gave one.\n"
+        "recording, x.sigmf an archive of them: ci16_le (--to 407, the default) or\n"
+        "cf32_le (--to 420), with the rate, the digest of the samples, and what IN's\n"
+        "metadata said (segments, annotations, keys of extensions).\n"
         "OUT is replaced only once it is completely written; a file that was read\n"
         "only in part (longer than 500,000,000 bytes) is never written over\n",
         Convert, out, err);

@@ -111,7 +111,7 @@ int Spectrogram(const ParsedArguments& a, std::ostream& out, std::ostream& err) 
     const int type = FileTypeOrFail(path, a);
     const std::optional<double> rateOption = RateOrFail(a);
     cCaptureSource capture;
-    if (const std::string why = capture.Open(path, type); !why.empty())
+    if (const std::string why = capture.Open(path, type, ChannelOrFail(path, a)); !why.empty())
         Fail("cannot read " + Printable(path) + " as a capture: " + Printable(why));
     if (const std::string notes = capture.Notes(); !notes.empty())
         err << "qrvn: " << Printable(path) << ": " << Printable(notes) << "\n";

@@ -24,13 +24,12 @@ const char* const kLoadHelp =
     "                  30.72MSPS, gqrx_DATE_TIME_FREQ_RATE_fc, 2.4Msps, s11.52e6, or\n"
     "                  250k; of two like 433.92M_250k the second)\n"
     "  --range S:L     read only L samples from sample S (or seconds, with an s suffix on\n"
-    "                  both: 12.5s:0.25s), from a binary file of any size\n";
+    "                  both: 12.5s:0.25s), from a binary file of any size\n"
+    "  --channel N     the channel of a multi-channel SigMF recording (from 0; default 0)\n";
 
-const std::vector<OptionSpec> kLoadOptions = {{"--type", true, false},
-                                              {"--rate", true, false},
-                                              {"--help", false, false},
-                                              {"--json", false, false},
-                                              {"--range", true, false}};
+const std::vector<OptionSpec> kLoadOptions = {{"--type", true, false},  {"--rate", true, false},
+                                              {"--help", false, false}, {"--json", false, false},
+                                              {"--range", true, false}, {"--channel", true, false}};
 
 std::vector<OptionSpec> Join(std::vector<OptionSpec> a, const std::vector<OptionSpec>& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -81,9 +80,9 @@ namespace {
 
 // Loads the samples of --range START:LEN of a binary capture of any size, reading only them.
 void LoadRangeOrFail(const std::string& path, const std::string& range,
-                     const std::optional<double>& rate, cWaveform& w) {
+                     const std::optional<double>& rate, int64_t channel, cWaveform& w) {
     cCaptureSource capture;
-    if (const std::string why = capture.Open(path, w.fileType); !why.empty())
+    if (const std::string why = capture.Open(path, w.fileType, channel); !why.empty())
         Fail("cannot read a range of " + Printable(path) + ": " + Printable(why));
     const auto [start, count] =
         RangeOrFail(range, static_cast<double>(CaptureRateOf(capture, rate)));
@@ -98,7 +97,7 @@ int FileTypeOrFail(const std::string& path, const ParsedArguments& a) {
     // The extension names the type of a raw capture unless --type says otherwise.
     const int named = FileTypeForExtension(path);
     int type = named != 0 ? named : kDefaultFileType;
-    if (a.Has("--type") && IsSigmfPath(path))
+    if (a.Has("--type") && (IsSigmfPath(path) || IsSigmfArchivePath(path)))
         Fail("--type does not apply to " + Printable(path) +
              ": a SigMF recording is read as its metadata says");
     if (a.Has("--type") && IsWavPath(path))
@@ -110,6 +109,18 @@ int FileTypeOrFail(const std::string& path, const ParsedArguments& a) {
         type = *t;
     }
     return type;
+}
+
+int64_t ChannelOrFail(const std::string& path, const ParsedArguments& a) {
+    if (!a.Has("--channel")) return 0;
+    if (!IsSigmfPath(path) && !IsSigmfArchivePath(path))
+        Fail(
+            "--channel applies to SigMF recordings, whose metadata says how many channels "
+            "interleave; " +
+            Printable(path) + " is not one");
+    const auto c = ParseInt32(a.Get("--channel"));
+    if (!c || *c < 0) Fail("invalid channel '" + a.Get("--channel") + "' (channels count from 0)");
+    return *c;
 }
 
 std::optional<double> RateOrFail(const ParsedArguments& a) {
@@ -126,8 +137,9 @@ void LoadOrFail(const std::string& path, const ParsedArguments& a, Loaded& out, 
     const int type = FileTypeOrFail(path, a);
     const std::optional<double> rate = RateOrFail(a);
     out.wave.fileType = type;
+    out.wave.recordingChannel = ChannelOrFail(path, a);
     if (a.Has("--range")) {
-        LoadRangeOrFail(path, a.Get("--range"), rate, out.wave);
+        LoadRangeOrFail(path, a.Get("--range"), rate, out.wave.recordingChannel, out.wave);
     } else if (out.wave.LoadFile(path, false) != 0) {
         const std::string name = Printable(path);
         switch (out.wave.loadFailure) {

@@ -39,6 +39,9 @@ struct Loaded {
 // The file type path is read in: --type, else the extension's, else 405; fails on a bad --type
 // or --type given for a SigMF recording.
 int FileTypeOrFail(const std::string& path, const ParsedArguments& a);
+// The channel of a multi-channel recording --channel names (0 without it); fails on a bad
+// --channel or one given for a file that is no SigMF recording.
+int64_t ChannelOrFail(const std::string& path, const ParsedArguments& a);
 // The rate of --rate, if given; fails when it is not a rate.
 std::optional<double> RateOrFail(const ParsedArguments& a);
 

@@ -29,7 +29,8 @@ struct WriterCloser {
 };
 
 bool EndsWith(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return s.size() >= suffix.size() &&
+           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 std::string Stem(const std::string& entry, const std::string& suffix) {
@@ -50,8 +51,8 @@ int64_t ReadAt(int fd, int64_t offset, uint8_t* out, int64_t n) {
 
 // Where the bytes `first` (the start of an entry of `size` bytes) lie in the file: the first
 // 512-byte block after headerAt that holds them, or -1.
-int64_t FindEntryBytes(int fd, int64_t fileBytes, int64_t headerAt, const std::vector<uint8_t>& first,
-                       int64_t size) {
+int64_t FindEntryBytes(int fd, int64_t fileBytes, int64_t headerAt,
+                       const std::vector<uint8_t>& first, int64_t size) {
     // A pax header with long names or many attributes can take some blocks; 1 MB of them is
     // far beyond any this program would meet.
     std::vector<uint8_t> here(first.size());
@@ -98,7 +99,8 @@ std::string ReadSigmfArchive(const std::string& path, SigmfArchiveLayout& out) {
         const int r = archive_read_next_header(a.get(), &entry);
         if (r == ARCHIVE_EOF) break;
         if (r < ARCHIVE_WARN)
-            return std::string("the archive cannot be read (") + archive_error_string(a.get()) + ")";
+            return std::string("the archive cannot be read (") + archive_error_string(a.get()) +
+                   ")";
         if (archive_filter_count(a.get()) > 1)
             return "the archive is compressed; a SigMF archive is a plain tar, which this "
                    "program reads where it lies";
@@ -141,7 +143,8 @@ std::string ReadSigmfArchive(const std::string& path, SigmfArchiveLayout& out) {
     if (d == data.end()) return "the archive holds no " + stem + ".sigmf-data for " + out.metaEntry;
     out.dataEntry = d->name;
     out.dataBytes = d->size;
-    out.dataOffset = d->size == 0 ? 0 : FindEntryBytes(fd, fileBytes, d->headerAt, d->first, d->size);
+    out.dataOffset =
+        d->size == 0 ? 0 : FindEntryBytes(fd, fileBytes, d->headerAt, d->first, d->size);
     if (out.dataOffset < 0)
         return d->name + " does not lie whole in the archive file (a compressed or cut archive)";
     return "";
