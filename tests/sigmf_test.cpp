@@ -7,10 +7,12 @@
 
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "test_signals.h"
@@ -558,4 +560,39 @@ TEST_F(Sigmf, ArchivesReadAsTheirFilesAndSaveAsATar) {
         EXPECT_EQ(bad.LoadDetail().substr(0, why.size()), why);
         EXPECT_EQ(capture.Open(Path("rec.sigmf"), 0).substr(0, why.size()), why);
     }
+}
+
+// Times against the C library's timegm; annotations of any length within a span.
+TEST(SigmfTimes, DatetimesAreSecondsSinceTheEpochAndSpansFindTheirAnnotations) {
+    for (const auto& [text, y, mo, d, h, mi, sec, frac] :
+         {std::tuple{"1970-01-01T00:00:00Z", 1970, 1, 1, 0, 0, 0, 0.0},
+          {"2000-02-29T23:59:59.5Z", 2000, 2, 29, 23, 59, 59, 0.5},
+          {"2024-05-01T12:00:00.000001Z", 2024, 5, 1, 12, 0, 0, 1e-6},
+          {"1969-12-31T23:59:00Z", 1969, 12, 31, 23, 59, 0, 0.0},
+          {"2100-03-01T00:00:00Z", 2100, 3, 1, 0, 0, 0, 0.0}}) {
+        std::tm tm{};
+        tm.tm_year = y - 1900;
+        tm.tm_mon = mo - 1;
+        tm.tm_mday = d;
+        tm.tm_hour = h;
+        tm.tm_min = mi;
+        tm.tm_sec = sec;
+        const auto got = DatetimeSeconds(text);
+        ASSERT_TRUE(got) << text;
+        EXPECT_NEAR(*got, static_cast<double>(timegm(&tm)) + frac, 1e-7) << text;
+    }
+    EXPECT_EQ(DatetimeSeconds("2024-05-01T14:00:00+02:00"),
+              DatetimeSeconds("2024-05-01T12:00:00Z"));
+    for (const char* bad : {"", "2024-05-01", "2024-13-01T00:00:00Z", "2024-05-01T12:00:00Zx",
+                            "2024-05-01T12:00:00.Z", "yesterday"})
+        EXPECT_FALSE(DatetimeSeconds(bad)) << bad;
+
+    const std::vector<SigmfAnnotation> notes = {{0, 1000, {}, {}, "long", "", ""},
+                                                {10, 0, {}, {}, "point", "", ""},
+                                                {500, 5, {}, {}, "later", "", ""},
+                                                {2000, 5, {}, {}, "after", "", ""}};
+    EXPECT_EQ(AnnotationsWithin(notes, 400, 600, 10), (std::vector<size_t>{0, 2}));
+    EXPECT_EQ(AnnotationsWithin(notes, 10, 11, 10), (std::vector<size_t>{0, 1}));
+    EXPECT_EQ(AnnotationsWithin(notes, 1000, 2000, 10), (std::vector<size_t>{}));
+    EXPECT_EQ(AnnotationsWithin(notes, 0, 3000, 2), (std::vector<size_t>{0, 1}));
 }

@@ -386,6 +386,65 @@ std::string BuildSigmfMeta(std::string_view datatype, const SigmfSaveFields& fie
     return meta.dump(4, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
+std::vector<size_t> AnnotationsWithin(const std::vector<SigmfAnnotation>& annotations,
+                                      int64_t first, int64_t end, size_t limit) {
+    std::vector<size_t> within;
+    for (size_t k = 0; k < annotations.size() && within.size() < limit; ++k) {
+        const SigmfAnnotation& a = annotations[k];
+        const int64_t last = SaturatingAdd(a.firstSample, std::max<int64_t>(1, a.sampleCount));
+        if (a.firstSample < end && last > first) within.push_back(k);
+    }
+    return within;
+}
+
+std::optional<double> DatetimeSeconds(std::string_view t) {
+    // YYYY-MM-DDTHH:MM:SS[.fraction](Z|+HH:MM|-HH:MM)
+    const auto digits = [&t](size_t at, size_t n) -> std::optional<int> {
+        if (at + n > t.size()) return std::nullopt;
+        int v = 0;
+        for (size_t k = at; k < at + n; ++k) {
+            if (!std::isdigit(static_cast<unsigned char>(t[k]))) return std::nullopt;
+            v = v * 10 + (t[k] - '0');
+        }
+        return v;
+    };
+    const auto year = digits(0, 4), month = digits(5, 2), day = digits(8, 2), hour = digits(11, 2),
+               minute = digits(14, 2), second = digits(17, 2);
+    if (!year || !month || !day || !hour || !minute || !second || t[4] != '-' || t[7] != '-' ||
+        (t[10] != 'T' && t[10] != 't' && t[10] != ' ') || t[13] != ':' || t[16] != ':')
+        return std::nullopt;
+    if (*month < 1 || *month > 12 || *day < 1 || *day > 31 || *hour > 23 || *minute > 59 ||
+        *second > 60)
+        return std::nullopt;
+    size_t at = 19;
+    double fraction = 0, scale = 0.1;
+    if (at < t.size() && t[at] == '.') {
+        ++at;
+        if (at >= t.size() || !std::isdigit(static_cast<unsigned char>(t[at]))) return std::nullopt;
+        for (; at < t.size() && std::isdigit(static_cast<unsigned char>(t[at])); ++at, scale /= 10)
+            fraction += (t[at] - '0') * scale;
+    }
+    double offset = 0;
+    if (at < t.size() && (t[at] == 'Z' || t[at] == 'z')) {
+        ++at;
+    } else if (at < t.size() && (t[at] == '+' || t[at] == '-')) {
+        const auto oh = digits(at + 1, 2), om = digits(at + 4, 2);
+        if (!oh || !om || at + 3 >= t.size() || t[at + 3] != ':') return std::nullopt;
+        offset = (t[at] == '+' ? 1 : -1) * (*oh * 3600.0 + *om * 60.0);
+        at += 6;
+    }
+    if (at != t.size()) return std::nullopt;
+    // Days since 1970-01-01 of the date in the proleptic Gregorian calendar: years counted
+    // from March (so a leap day ends its year) in eras of 400 years.
+    const int y = *year - (*month <= 2 ? 1 : 0);
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (*month + (*month > 2 ? -3 : 9)) + 2) / 5 + *day - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const double days = era * 146097.0 + doe - 719468.0;
+    return days * 86400.0 + *hour * 3600.0 + *minute * 60.0 + *second + fraction - offset;
+}
+
 bool IsSigmfPath(std::string_view path) {
     return EndsWith(path, ".sigmf-meta") || EndsWith(path, ".sigmf-data");
 }

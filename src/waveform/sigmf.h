@@ -95,6 +95,16 @@ struct SigmfSaveFields {
 // not UTF-8 is written with U+FFFD for the bytes that are not.
 std::string BuildSigmfMeta(std::string_view datatype, const SigmfSaveFields& fields);
 
+// Indices of the annotations that reach into samples [first, end) (one of no length: whose
+// sample lies there), in their order, at most limit of them; a paint draws only these.
+std::vector<size_t> AnnotationsWithin(const std::vector<SigmfAnnotation>& annotations,
+                                      int64_t first, int64_t end, size_t limit);
+
+// Seconds since 1970-01-01T00:00:00Z of a core:datetime ("2024-05-01T12:00:00.25Z", UTC as
+// SigMF writes it; a numeric offset such as +02:00 is taken off), or nullopt for text that is
+// not such a time.
+std::optional<double> DatetimeSeconds(std::string_view datetime);
+
 // True when path names either file of a recording (ends in ".sigmf-meta" or ".sigmf-data").
 bool IsSigmfPath(std::string_view path);
 // True when path names a recording's archive (ends in ".sigmf": a tar of both files).
