@@ -86,6 +86,12 @@ constexpr int kCmdMarkerPlace = 32920, kCmdMarkerPeak = 32921, kCmdMarkerNextLef
               kCmdMarkerNextRight = 32923, kCmdMarkerNextLower = 32924, kCmdMarkerDelete = 32925,
               kCmdMarkerDeleteAll = 32926, kCmdMarkerDelta = 32927, kCmdMarkerWidths = 32928,
               kCmdMarkerTable = 32929;
+// Capture: a recording's annotations (the list, going to the next or previous one, adding
+// one from the selection, editing and deleting the chosen one) and the channel read of a
+// recording of several; View: the time axes in the time of day a recording gives.
+constexpr int kCmdAnnotationList = 32940, kCmdAnnotationAdd = 32941, kCmdAnnotationNext = 32942,
+              kCmdAnnotationPrevious = 32943, kCmdAnnotationEdit = 32944,
+              kCmdAnnotationDelete = 32945, kCmdRecordingChannel = 32946, kCmdAbsoluteTime = 32947;
 // Measure: modulation accuracy (blind, or against a reference file) and clearing its results.
 constexpr int kCmdModulationAnalysis = 32930, kCmdEvmReference = 32931, kCmdModulationClear = 32932;
 

@@ -62,10 +62,11 @@ void CMainFrame::RegisterCaptureCommands() {
     });
 }
 
-std::shared_ptr<cCaptureSource> CMainFrame::MapCapture(const std::string& path, int fileType) {
+std::shared_ptr<cCaptureSource> CMainFrame::MapCapture(const std::string& path, int fileType,
+                                                       int64_t channel) {
     auto capture = std::make_shared<cCaptureSource>();
     // Text files and files that cannot be mapped have no capture: they are read whole.
-    if (!capture->Open(path, fileType).empty()) return nullptr;
+    if (!capture->Open(path, fileType, channel).empty()) return nullptr;
     return capture;
 }
 

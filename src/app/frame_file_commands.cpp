@@ -213,10 +213,11 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent,
     const int namedType = FileTypeForExtension(path);
     loaded.fileType = namedType != 0 ? namedType : chosenFileType_;
     loaded.sampleRate = mainWave.sampleRate;
+    loaded.recordingChannel = nextOpenChannel_;
     // A capture beyond the working limit shows its overview while its first part loads; a
     // failed open gives the window back the capture it had.
     std::shared_ptr<cCaptureSource> previousCapture = capture_;
-    UseCapture(MapCapture(path, loaded.fileType));
+    UseCapture(MapCapture(path, loaded.fileType, nextOpenChannel_));
     int result;
     // A large file is read on a worker thread so the window stays alive meanwhile.
     if (busy_) {
@@ -236,6 +237,7 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent,
     }
     AdoptLoadedWaveform(loaded, path);
     view->ClearMarkers();  // they marked the previous file
+    currentAnnotation_ = -1;
     SetModified(false);
     if (addToRecent) AddRecentFile(path);
     SetTitleFromPath(path);
@@ -342,19 +344,27 @@ void CMainFrame::SaveWaveform() {
     }
     // Saving over the file in another encoding than it was read in is the user's choice,
     // never a side effect of the save-type setting. A recording is written as ci16_le or
-    // cf32_le, and without the annotations it may have had.
+    // cf32_le, with one channel, and with the annotations that name samples it holds.
     std::string question;
-    if (IsSigmfPath(currentFileName)) {
+    if (IsSigmfPath(currentFileName) || IsSigmfArchivePath(currentFileName)) {
         const std::string datatype = SigmfSaveDatatype(mainWave.fileType);
         const RecordingInfo& r = mainWave.recording;
+        const std::string save = "Save " + BaseName(currentFileName) + "? ";
         if (!r.datatype.empty() && r.datatype != datatype)
             question = "Save " + BaseName(currentFileName) + " as " + datatype +
                        "? It was read as " + r.datatype + ".";
-        if (r.annotationCount > 0)
-            question += (question.empty() ? "Save " + BaseName(currentFileName) + "? " : " ") +
-                        "Its " + std::to_string(r.annotationCount) +
-                        (r.annotationCount == 1 ? " annotation is" : " annotations are") +
+        const int64_t first = mainWave.source.IsRange() ? mainWave.source.firstSample : 0;
+        const auto kept = static_cast<int64_t>(
+            AnnotationsWithin(r.annotations, first, first + mainWave.sampleCount, SIZE_MAX).size());
+        if (const int64_t lost = std::max(r.annotationCount, kept) - kept; lost > 0)
+            question += (question.empty() ? save : " ") + "Its " + std::to_string(lost) +
+                        (lost == 1 ? " annotation" : " annotations") +
+                        " outside the samples (or naming none) " + (lost == 1 ? "is" : "are") +
                         " not kept.";
+        if (r.channelCount > 1)
+            question += (question.empty() ? save : " ") + "Only channel " +
+                        std::to_string(r.channel) + " of its " + std::to_string(r.channelCount) +
+                        " is written.";
     } else if (IsWavPath(currentFileName)) {
         // A WAV file is written as 16-bit PCM or float, whatever it was read as.
         const int written = WavSaveFileType(mainWave.fileType);

@@ -1,5 +1,6 @@
 #include "app/main_frame.h"
 
+#include "app/annotation_dock.h"
 #include "app/marker_dock.h"
 
 #include <unistd.h>
@@ -86,6 +87,7 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
     RegisterSpectrogramCommands();
     RegisterMarkerCommands();
     RegisterModulationCommands();
+    RegisterAnnotationCommands();
     BuildMenus(
         menuBar(), MainMenuLayout(), [this](int id) { OnCommand(id); }, actions_);
     recentMenu_ = menuBar()->findChild<QMenu*>("Recent Files");
@@ -185,6 +187,8 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
 CMainFrame::~CMainFrame() {
     // The docks hide as the window goes; nothing of the frame may answer them by then.
     disconnect(markerDock_, nullptr, this, nullptr);
+    disconnect(annotationDock_, nullptr, this, nullptr);
+    view->spectrogram->drawAnnotations = nullptr;
     view->onMarkersChanged = nullptr;
     view->spectrogram->onPainted = nullptr;
     StopOverview();
@@ -342,6 +346,9 @@ void CMainFrame::ShowDecodeSettings() {
     if (!rateSource_.empty()) text += " (" + rateSource_ + ")";
     if (const auto& centre = mainWave.recording.centreFrequencyHz)
         text += " \u00b7 centre " + CentreFrequencyText(*centre);
+    if (mainWave.recording.channelCount > 1)
+        text += " \u00b7 channel " + std::to_string(mainWave.recording.channel) + " of " +
+                std::to_string(mainWave.recording.channelCount);
     // The start time of the capture segment the samples begin in.
     if (const SigmfSegment* segment = mainWave.recording.SegmentAt(mainWave.source.firstSample);
         segment && !segment->datetime.empty())
@@ -353,6 +360,8 @@ void CMainFrame::ShowDecodeSettings() {
         text += " \u00b7 " +
                 RangeTitle("range", s.firstSample, mainWave.sampleCount, mainWave.sampleRate);
     statusBar->SetDecodeText(text);
+    // The annotations belong to the samples the pane describes.
+    if (annotationDock_) RefreshAnnotations();
 }
 
 void CMainFrame::SetStatusText(const std::string& text) {

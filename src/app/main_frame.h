@@ -29,6 +29,7 @@
 #include "waveform/waveform.h"
 #include "workers/worker_link.h"
 
+class CAnnotationDock;
 class CCaptureStrip;
 class CMarkerDock;
 class CDlgFIRdesign;
@@ -169,6 +170,9 @@ public:
     std::string ChannelMarkers(ChannelCall& call);
     bool ChannelSetMarker(int number, double position, ChannelCall& call);
     CMarkerDock* MarkerDock() const { return markerDock_; }
+    CAnnotationDock* AnnotationDock() const { return annotationDock_; }
+    // The annotation chosen (in the list, or by next and previous), or -1.
+    int CurrentAnnotation() const { return currentAnnotation_; }
     // The strip that shows a capture larger than a waveform holds (hidden otherwise).
     CCaptureStrip* CaptureStrip() const { return captureStrip_; }
     QDockWidget* CaptureDock() const { return captureDock_; }
@@ -191,7 +195,27 @@ private:
     void RegisterSpectrogramCommands();
     void RegisterMarkerCommands();
     void RegisterModulationCommands();
-    void ShowModulationTable();  // the marker table, listing the results
+    void RegisterAnnotationCommands();
+    // The list and the plots after the annotations changed or other samples came.
+    void RefreshAnnotations();
+    // Chooses annotation k and shows it (the list's row, the view's span, the status text).
+    void GoToAnnotation(int k);
+    // The next (+1) or previous (-1) annotation: from the chosen one, else from the view.
+    int StepAnnotation(int direction);
+    std::string AnnotationText(int k) const;
+    // What the view has selected as an annotation's samples and band; false with why when
+    // nothing is.
+    bool SelectionForAnnotation(SigmfAnnotation& a, std::string& why);
+    bool AskAnnotationTexts(SigmfAnnotation& a);
+    // Asks for a's texts and adds it to the recording's annotations.
+    void AddAnnotation(SigmfAnnotation a);
+    // The centre frequency of the segment a sample of the data file lies in.
+    std::optional<double> CentreAt(int64_t fileSample) const;
+    CAnnotationDock* annotationDock_ = nullptr;
+    int currentAnnotation_ = -1;
+    bool annotationListOffered_ = false;
+    int64_t nextOpenChannel_ = 0;  // the channel the next open reads of a multi-channel recording
+    void ShowModulationTable();    // the marker table, listing the results
     // A measurement on a worker with progress and the stop button; its reason, "" when done.
     std::string MeasureBusy(const std::function<std::string(const WorkControl&)>& work,
                             const std::string& what);
@@ -209,7 +233,8 @@ private:
     bool BoxInWorkingWaveform(int64_t& t0, int64_t& t1);
     SpectrogramSource spectrogramSource_;
     // The file mapped as a capture, or nullptr for a text file or one that cannot be mapped.
-    static std::shared_ptr<cCaptureSource> MapCapture(const std::string& path, int fileType);
+    static std::shared_ptr<cCaptureSource> MapCapture(const std::string& path, int fileType,
+                                                      int64_t channel = 0);
     // Makes capture the one behind the working waveform; when it holds more than a waveform
     // takes, shows the strip and starts its overview.
     void UseCapture(std::shared_ptr<cCaptureSource> capture);

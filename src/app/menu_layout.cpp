@@ -184,7 +184,14 @@ const std::vector<MenuEntry>& MainMenuLayout() {
                  Sep(), Pop("Recent Files", {}), Sep(),
                  Cmd("&Export FFT Data\u2026", kCmdExportFft), Sep(), Cmd("E&xit", kCmdExit)}),
             Pop("&Edit", {Cmd("&Undo\tCtrl+Z", kCmdUndo)}),
-            Pop("&Capture", {Cmd("Load &Range\u2026", kCmdLoadRange)}),
+            Pop("&Capture", {Cmd("Load &Range\u2026", kCmdLoadRange),
+                             Cmd("Recording &Channel\u2026", kCmdRecordingChannel), Sep(),
+                             Head("---Annotations---"), Chk("Annotation &List", kCmdAnnotationList),
+                             Cmd("&Next Annotation", kCmdAnnotationNext),
+                             Cmd("&Previous Annotation", kCmdAnnotationPrevious),
+                             Cmd("&Annotate Selection\u2026", kCmdAnnotationAdd),
+                             Cmd("&Edit Annotation\u2026", kCmdAnnotationEdit),
+                             Cmd("&Delete Annotation", kCmdAnnotationDelete)}),
             Pop("File T&ype", FileTypeEntries()),
             Pop("&View", {Chk("&Status Bar", kCmdStatusBar, true),
                           Head("---Frequency Domain---"),
@@ -227,6 +234,7 @@ const std::vector<MenuEntry>& MainMenuLayout() {
                           Cmd("Marker Band Power and Noise Widths\u2026", kCmdMarkerWidths),
                           Chk("Marker Table", kCmdMarkerTable),
                           Sep(),
+                          Chk("Time of Day on Time Axes", kCmdAbsoluteTime),
                           Chk("Phase (frequency domain)", kCmdPhaseDisplay)}),
             Pop("&Processed Views",
                 {Head("---File Monitoring---"), Chk("Reload External updates", kCmdMonitorReload),
@@ -342,7 +350,10 @@ void BuildMenus(QMenuBar* bar, const std::vector<MenuEntry>& layout,
         {kCmdMarkerNextLeft, QKeySequence(Qt::CTRL | Qt::Key_Left)},
         {kCmdMarkerNextRight, QKeySequence(Qt::CTRL | Qt::Key_Right)},
         {kCmdMarkerNextLower, QKeySequence(Qt::Key_L)},
-        {kCmdMarkerDelete, QKeySequence(Qt::Key_Delete)}};
+        {kCmdMarkerDelete, QKeySequence(Qt::Key_Delete)},
+        {kCmdAnnotationNext, QKeySequence(Qt::Key_N)},
+        {kCmdAnnotationPrevious, QKeySequence(Qt::SHIFT | Qt::Key_N)},
+        {kCmdAnnotationAdd, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)}};
     for (const auto& [id, key] : keys)
         if (actions.count(id)) actions[id]->setShortcut(key);
 }

@@ -53,6 +53,9 @@ CSpectrogramView::CSpectrogramView(QWidget* parent)
     add("Measure Band Power in Box", [this](double f0, double f1, int64_t t0, int64_t t1) {
         if (onMeasureBand) onMeasureBand(f0, f1, t0, t1);
     });
+    add("Annotate Box\u2026", [this](double f0, double f1, int64_t t0, int64_t t1) {
+        if (onAnnotate) onAnnotate(f0, f1, t0, t1);
+    })->setObjectName("annotateBox");
     QAction* load = add("Load Box Time Range as Working Waveform",
                         [this](double f0, double f1, int64_t t0, int64_t t1) {
                             if (onLoadRange) onLoadRange(f0, f1, t0, t1);
@@ -164,6 +167,15 @@ QImage CSpectrogramView::Render(int W, int H) {
     if (dragging_ || !box_.isNull()) d.box = box_;
     QPainter p(&image);
     DrawSpectrogram(p, W, H, d);
+    if (drawAnnotations) {
+        AnnotationPlace place;
+        place.area = area;
+        place.firstSample = t0_ + static_cast<double>(source_.timeOffset);
+        place.sampleCount = tCount_;
+        place.fStart = f0_;
+        place.fEnd = f1_;
+        drawAnnotations(p, place);
+    }
     DrawMarkerFlags(p, W, H);
     return image;
 }

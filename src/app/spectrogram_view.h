@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 
+#include "display/annotation_overlay.h"
 #include "display/marker_overlay.h"
 #include "display/marker_table.h"
 #include "display/spectrogram_plot.h"
@@ -54,7 +55,10 @@ public:
     std::function<void(const std::string&)> onStatus;
     // The box's actions (Shift+drag), in source samples [t0, t1) and Hz.
     std::function<void(double f0, double f1, int64_t t0, int64_t t1)> onShowInSpectrum,
-        onShowInTime, onMeasureBand, onLoadRange;
+        onShowInTime, onMeasureBand, onLoadRange, onAnnotate;
+    // Draws the recording's annotations over the plot; the view fills in where (the area, the
+    // data file's samples and the band shown).
+    std::function<void(QPainter&, AnnotationPlace)> drawAnnotations;
 
     void SetSettings(const SpectrogramSettings& settings);
     const SpectrogramSettings& Settings() const { return settings_; }
@@ -79,6 +83,12 @@ public:
 
     // The box chosen with Shift+drag (empty when none), and its menu.
     QRect SelectedBox() const { return box_; }
+    // The selected box's band (Hz) and source samples [t0, t1); false when there is none.
+    bool SelectedBoxBounds(double& f0, double& f1, int64_t& t0, int64_t& t1) const {
+        if (box_.isNull()) return false;
+        BoxBounds(box_, f0, f1, t0, t1);
+        return true;
+    }
     QMenu* BoxMenu() const { return boxMenu_; }
     // Markers M1 … M4, each at a time (source samples) and a frequency, read from the frame
     // on the hop grid that starts at or before its time. Ctrl+click places one, a drag moves

@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "app/spectrogram_view.h"
+#include "display/annotation_overlay.h"
 #include "display/view_kinds.h"
 #include "waveform/message_pump.h"
 #include "waveform/sample_edits.h"
@@ -216,6 +217,14 @@ void CView::DrawView(QPainter& p, int W, int H) {
     d.centreY = centreY;
     d.phaseDisplay = phaseDisplay;
     DrawKind(engine, p, W, H, *wave_, d);
+    if (IsTimeKind(viewType_) && !phaseDisplay) {
+        AnnotationPlace place;
+        place.area = QRect(mg.left, mg.top, mg.PlotWidth(W), mg.PlotHeight(H));
+        place.firstSample = static_cast<double>(wave_->source.firstSample) + xStart;
+        place.sampleCount = xEnd - xStart;
+        place.selected = selectedAnnotation;
+        DrawAnnotationSpans(p, wave_->recording.annotations, place);
+    }
     if (const MarkerPositions* at = ShownMarkers())
         DrawMarkers(engine, p, W, H, *wave_, d, *at, selectedMarker);
 }

@@ -81,6 +81,8 @@ public:
     MarkerSettings markers;
     MarkerPositions timeMarkers, ccdfMarkers;
     int selectedMarker = 0;  // 1 … 4 on the plot shown, 0: none
+    // The recording's annotation drawn as chosen over the time views, or -1.
+    int selectedAnnotation = -1;
     // The positions of the plot shown, or nullptr where it has no markers (the 4-up view, the
     // vector and constellation views, the spectrum's phase).
     MarkerPositions* ShownMarkers();

@@ -49,6 +49,9 @@ public:
 
     // Set for the panes of the multi view: the statistics panels stay off.
     bool hideStatistics = false;
+    // The time views number their axis in the time of day the recording's core:datetime gives
+    // (where it gives one) in place of sample numbers.
+    bool timeOfDayAxis = false;
     double iqPlaneFullScale = 1.0;  // amplitude at the I/Q plane's edge when not zoomed
 
     // While the FIR designer shows its taps: the spectrum is the filter's response, drawn

@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <ctime>
 
 #include "display/axis_labels.h"
 #include "display/panel_writer.h"
@@ -66,9 +68,16 @@ Frame DrawTimeFrame(cPlotEngine& e, QPainter& p, int W, int H, int start, int en
     const Frame f{st.margins.left, st.margins.top, st.margins.PlotWidth(W),
                   st.margins.PlotHeight(H)};
     const double S = static_cast<double>(end) - start;
+    const std::optional<double> clock =
+        e.timeOfDayAxis ? TimeOfDayAtFileStart(w) : std::optional<double>();
+    const double rate = static_cast<double>(std::max<int64_t>(1, w.sampleRate));
+    // Decimals of the time of day that tell ticks a few samples apart.
+    const int decimals = std::clamp(static_cast<int>(std::ceil(std::log10(rate / 2))), 0, 9);
     // Numbers at round sample counts, as far apart as the widest of them needs.
+    const QFontMetrics metrics(st.smallFont, p.device());
     const double widest =
-        QFontMetrics(st.smallFont, p.device()).horizontalAdvance(QString::number(first + end + 1));
+        clock ? metrics.horizontalAdvance(QString::fromStdString(TimeOfDayText(*clock, decimals)))
+              : metrics.horizontalAdvance(QString::number(first + end + 1));
     const std::vector<SampleTick> ticks =
         SampleAxisTicks(static_cast<double>(first + start), S, f.pw, widest + 16);
     std::vector<double> lines;
@@ -76,8 +85,24 @@ Frame DrawTimeFrame(cPlotEngine& e, QPainter& p, int W, int H, int start, int en
         lines.push_back(t.offsetPx);
     DrawGraticule(p, st, f.pw, f.ph, axis.divisions, 0);
     DrawVerticalGridLines(p, st, f.ph, lines);
-    DrawXAxisTitle(p, st, H, f.pw, "Sample");  // first, so numbers stay readable over it
-    DrawSampleAxisNumbers(p, st, H, ticks);
+    if (!clock) {
+        DrawXAxisTitle(p, st, H, f.pw, "Sample");  // first, so numbers stay readable over it
+        DrawSampleAxisNumbers(p, st, H, ticks);
+        return f;
+    }
+    // The tick's sample number counts from 1; its time is that of the sample before.
+    const auto at = [&](long long number) {
+        return *clock + static_cast<double>(number - 1) / rate;
+    };
+    std::time_t whole = static_cast<std::time_t>(std::floor(at(first + start + 1)));
+    std::tm utc{};
+    gmtime_r(&whole, &utc);
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%d", &utc);
+    DrawXAxisTitle(p, st, H, f.pw, QString("Time of day (UTC), ") + date);
+    for (const SampleTick& t : ticks)
+        DrawXAxisNumber(p, st, H, t.offsetPx,
+                        QString::fromStdString(TimeOfDayText(at(t.number), decimals)));
     return f;
 }
 
@@ -235,6 +260,37 @@ std::string Line2(const char* prefix, double v, const char* suffix) {
 }
 
 }  // namespace
+
+std::optional<double> TimeOfDayAtFileStart(const cWaveform& w) {
+    const SigmfSegment* segment = w.recording.SegmentAt(w.source.firstSample);
+    if (!segment || w.sampleRate <= 0) return std::nullopt;
+    const std::optional<double> start = DatetimeSeconds(segment->datetime);
+    if (!start) return std::nullopt;
+    return *start - static_cast<double>(segment->firstSample) / static_cast<double>(w.sampleRate);
+}
+
+std::string TimeOfDayText(double seconds, int decimals) {
+    decimals = std::clamp(decimals, 0, 9);
+    // Whole seconds and the fraction apart, so the fraction keeps its figures.
+    const double whole = std::floor(seconds);
+    const double unit = std::pow(10.0, decimals);
+    auto ticks = static_cast<long long>(std::llround((seconds - whole) * unit));
+    auto daySeconds = static_cast<long long>(whole) % 86400;
+    if (daySeconds < 0) daySeconds += 86400;
+    if (ticks >= static_cast<long long>(unit)) {
+        ticks -= static_cast<long long>(unit);
+        daySeconds = (daySeconds + 1) % 86400;
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", daySeconds / 3600,
+                  daySeconds / 60 % 60, daySeconds % 60);
+    std::string out = text;
+    if (decimals > 0) {
+        std::snprintf(text, sizeof text, ".%0*lld", decimals, ticks);
+        out += text;
+    }
+    return out;
+}
 
 int LogMagStride(int64_t d) {
     return d <= 10000 ? 1 : static_cast<int>(std::floor(static_cast<double>(d) / 100.0 + 1.5));

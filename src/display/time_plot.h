@@ -5,9 +5,18 @@
 
 #include <QPainter>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 class cPlotEngine;
 class cWaveform;
+
+// The time of day, in seconds since 1970 (UTC), of sample 0 of the waveform's data file, from
+// the core:datetime of the recording's segment that the waveform starts in; nullopt without one.
+std::optional<double> TimeOfDayAtFileStart(const cWaveform& wave);
+inline bool TimeOfDayKnown(const cWaveform& wave) { return TimeOfDayAtFileStart(wave).has_value(); }
+// "12:00:00.000250": the time of day of seconds since 1970 (UTC) with decimals figures.
+std::string TimeOfDayText(double seconds, int decimals);
 
 // Channel selector of the linear view.
 enum LinearChannels : int { kLinearQ = 1, kLinearI = 2, kLinearIQ = 3 };

@@ -306,7 +306,10 @@ TEST_F(Frame, MenusRecentFilesShortcutsAndCheckMarks) {
                                               {QKeySequence("Ctrl+Left"), kCmdMarkerNextLeft},
                                               {QKeySequence("Ctrl+Right"), kCmdMarkerNextRight},
                                               {QKeySequence("L"), kCmdMarkerNextLower},
-                                              {QKeySequence("Del"), kCmdMarkerDelete}};
+                                              {QKeySequence("Del"), kCmdMarkerDelete},
+                                              {QKeySequence("N"), kCmdAnnotationNext},
+                                              {QKeySequence("Shift+N"), kCmdAnnotationPrevious},
+                                              {QKeySequence("Ctrl+Shift+A"), kCmdAnnotationAdd}};
     EXPECT_EQ(keyIds, keys);
     for (int id : {101, 102, 104, 107, 525, 502, 601, 133, 40002})
         EXPECT_FALSE(byId.at(id)->isCheckable()) << id;
@@ -558,7 +561,8 @@ TEST_F(Frame, CapturesAndRecordingsOpenInTheTypeTheirNamesSay) {
     };
     std::ofstream(dir_ / "ann.sigmf-meta")
         << R"({"global": {"core:datatype": "ci8", "core:sample_rate": 1e6},
-               "annotations": [{"core:sample_start": 0, "core:sample_count": 600}]})";
+               "annotations": [{"core:sample_start": 0, "core:sample_count": 600},
+                               {"core:sample_start": 300}]})";
     std::ofstream(dir_ / "ann.sigmf-data") << std::string(200, '\x10');
     ASSERT_EQ(f->OpenWaveformFile((dir_ / "ann.sigmf-meta").string(), true), 0);
     EXPECT_EQ(f->lastStatus, "The data file holds 100 of the 600 samples the metadata describes");
@@ -566,7 +570,8 @@ TEST_F(Frame, CapturesAndRecordingsOpenInTheTypeTheirNamesSay) {
     f->SaveWaveform();
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0],
-              "Save ann.sigmf-meta as ci16_le? It was read as ci8. Its 1 annotation is not kept.");
+              "Save ann.sigmf-meta as ci16_le? It was read as ci8. Its 1 annotation outside the "
+              "samples (or naming none) is not kept.");
     EXPECT_EQ(f->lastStatus, "Save File Cancelled");
     EXPECT_EQ(Slurp((dir_ / "ann.sigmf-meta").string()), before);
 
