@@ -1,8 +1,8 @@
 // Arbitrary bytes decoded under every file type (and a few that are not types), and read as
-// SigMF metadata. The raw buffer is exactly as long as the input, so the sanitizers see any
-// read past it; every sample must come out finite, and metadata that parses must map to a type
-// the reader decodes and survive being written and read again. The same bytes mapped as a
-// capture give, for a range the input chooses, the very bits of the whole decode.
+// SigMF metadata, a WAV header and a SigMF archive. The raw buffer is exactly as long as the input,
+// so the sanitizers see any read past it; every sample must come out finite, and metadata that
+// parses must map to a type the reader decodes and survive being written and read again. The same
+// bytes mapped as a capture give, for a range the input chooses, the very bits of the whole decode.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -18,6 +18,7 @@
 #include "waveform/capture_source.h"
 #include "waveform/reader_parts.h"
 #include "waveform/sigmf.h"
+#include "waveform/sigmf_archive.h"
 #include "waveform/wav_file.h"
 #include "waveform/waveform.h"
 
@@ -36,10 +37,31 @@ void CheckMetadata(const uint8_t* data, size_t size) {
     fields.frequencyHz = meta.frequencyHz;
     fields.description = meta.description;
     fields.author = meta.author;
+    fields.segments = meta.segments;
+    fields.annotations = meta.annotations;
+    fields.otherGlobalKeys = meta.otherGlobalKeys;
+    fields.otherTopKeys = meta.otherTopKeys;
+    fields.sha512 = meta.sha512;
     SigmfMeta again;
     if (!ParseSigmfMeta(BuildSigmfMeta("cf32_le", fields), again).empty()) std::abort();
+    // What was read comes back: texts, segments, annotations, and the keys not used.
     if (again.description != meta.description || again.author != meta.author ||
-        again.frequencyHz != meta.frequencyHz)
+        again.frequencyHz != meta.frequencyHz || again.sha512 != meta.sha512 ||
+        again.otherGlobalKeys != meta.otherGlobalKeys || again.otherTopKeys != meta.otherTopKeys ||
+        again.annotations.size() != meta.annotations.size() ||
+        again.segments.size() != std::max<size_t>(1, meta.segments.size()))
+        std::abort();
+}
+
+// The bytes as a SigMF archive: an entry found must lie whole within the file, holding the
+// bytes libarchive gave for it.
+void CheckArchive(const std::string& file, size_t size) {
+    SigmfArchiveLayout layout;
+    if (!ReadSigmfArchive(file, layout).empty()) return;
+    if (layout.dataOffset < 0 || layout.dataBytes < 0 ||
+        static_cast<uint64_t>(layout.dataOffset + layout.dataBytes) > size ||
+        layout.metaText.size() > static_cast<size_t>(kMaxSigmfMetaBytes) ||
+        layout.recordingsInArchive < 1)
         std::abort();
 }
 
@@ -108,5 +130,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     CheckMetadata(data, size);
     CheckWav(file);
+    CheckArchive(file, size);
     return 0;
 }

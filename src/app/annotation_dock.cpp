@@ -13,8 +13,8 @@
 
 namespace {
 enum Column { kLabel, kComment, kStart, kLength, kLower, kUpper, kColumns };
-const char* const kTitles[kColumns] = {"Label", "Comment", "Start", "Length", "Low edge",
-                                       "High edge"};
+const char* const kTitles[kColumns] = {"Label",  "Comment",  "Start",
+                                       "Length", "Low edge", "High edge"};
 }  // namespace
 
 void CAnnotationModel::Reset(const std::vector<SigmfAnnotation>* annotations, double rateHz) {
@@ -84,8 +84,13 @@ CAnnotationDock::CAnnotationDock(QWidget* parent) : QDockWidget("Annotations", p
     table_->verticalHeader()->hide();
     // Rows of one height need no measuring: a hundred thousand of them scroll at once.
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->setWordWrap(false);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     table_->horizontalHeader()->setStretchLastSection(true);
+    // Widths set once: measuring a hundred thousand rows' texts would stall the list.
+    const int widths[kColumns] = {110, 120, 90, 70, 90, 90};
+    for (int c = 0; c < kColumns; ++c)
+        table_->setColumnWidth(c, widths[c]);
     layout->addWidget(hint_);
     layout->addWidget(table_);
     setWidget(body);

@@ -53,8 +53,8 @@ std::string CMainFrame::AnnotationText(int k) const {
                        Fixed(static_cast<double>(a.firstSample) / mainWave.sampleRate, 6) +
                        " s + " + FormatDuration(a.sampleCount, mainWave.sampleRate);
     if (a.lowerHz && a.upperHz)
-        text += " \u00b7 " + CentreFrequencyText(*a.lowerHz) + " to " +
-                CentreFrequencyText(*a.upperHz);
+        text +=
+            " \u00b7 " + CentreFrequencyText(*a.lowerHz) + " to " + CentreFrequencyText(*a.upperHz);
     if (!a.comment.empty()) text += " \u00b7 " + a.comment;
     return text;
 }
@@ -102,9 +102,10 @@ int CMainFrame::StepAnnotation(int direction) {
             from = view->spectrogram->TimeFirst() + spectrogramSource_.timeOffset;
         else if (IsTimeKind(view->ViewType()))
             from += view->xStart;
-        const auto after = std::upper_bound(
-            notes.begin(), notes.end(), from,
-            [](double v, const SigmfAnnotation& a) { return v < static_cast<double>(a.firstSample); });
+        const auto after = std::upper_bound(notes.begin(), notes.end(), from,
+                                            [](double v, const SigmfAnnotation& a) {
+                                                return v < static_cast<double>(a.firstSample);
+                                            });
         k = direction > 0 ? static_cast<int>(after - notes.begin())
                           : static_cast<int>(after - notes.begin()) - 1;
         if (direction > 0 && k < n && k > 0 &&
@@ -148,16 +149,16 @@ bool CMainFrame::SelectionForAnnotation(SigmfAnnotation& a, std::string& why) {
         a.upperHz = centre + std::max(view->xStart, view->xEnd);
         return true;
     }
-    why = "ERR: nothing to annotate: drag across a time or spectrum view, or Shift+drag a box on "
-          "the spectrogram, first";
+    why =
+        "ERR: nothing to annotate: drag across a time or spectrum view, or Shift+drag a box on "
+        "the spectrogram, first";
     return false;
 }
 
 // Asks for the label and comment of a, starting from what it says; false when cancelled.
 bool CMainFrame::AskAnnotationTexts(SigmfAnnotation& a) {
-    const std::string label = prompter->PromptString("Label of the annotation",
-                                                     "A few words: burst, preamble, interferer",
-                                                     a.label, "");
+    const std::string label = prompter->PromptString(
+        "Label of the annotation", "A few words: burst, preamble, interferer", a.label, "");
     if (prompter->lastCancelled) return false;
     const std::string comment =
         prompter->PromptString("Comment on the annotation", "May be left empty", a.comment, "");
@@ -260,8 +261,7 @@ void CMainFrame::RegisterAnnotationCommands() {
                                           static_cast<int>(r.channel), "");
         if (prompter->lastCancelled) return SetStatusText("Cancelled"), 1;
         if (c < 0 || c > last)
-            return SetStatusText("ERR: the recording has channels 0 to " + std::to_string(last)),
-                   0;
+            return SetStatusText("ERR: the recording has channels 0 to " + std::to_string(last)), 0;
         if (!MayDiscardEdits()) return 0;
         nextOpenChannel_ = c;
         const int result = OpenWaveformFile(currentFileName, false, false);
@@ -277,8 +277,9 @@ void CMainFrame::RegisterAnnotationCommands() {
             view->engine.timeOfDayAxis = on;
             view->update();
             if (on && !TimeOfDayKnown(mainWave))
-                SetStatusText("The samples' recording gives no start time (core:datetime): the "
-                              "time axes count samples");
+                SetStatusText(
+                    "The samples' recording gives no start time (core:datetime): the "
+                    "time axes count samples");
             return 1;
         },
         kAnyTimeCommand);

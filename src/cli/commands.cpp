@@ -18,6 +18,7 @@
 #include "cli/modulation_readouts.h"
 #include "cli/spectrogram_command.h"
 #include "cli/verb_support.h"
+#include "display/annotation_overlay.h"
 #include "display/axis_scale.h"
 #include "display/frequency_plot.h"
 #include "display/json_writer.h"
@@ -502,6 +503,15 @@ void RunSpectrum(const ParsedArguments& a, const cWaveform& w, SpectrumRun& run,
         d.kind = run.drawKind;
         FullViewRange(d.kind, w.sampleRate, w.sampleCount, d.xStart, d.xEnd);
         DrawKind(run.engine, p, W, H, w, d);
+        if (IsTimeKind(d.kind)) {
+            // A recording's annotations, as the window draws them over its time views.
+            const PlotMargins& mg = run.engine.style.margins;
+            AnnotationPlace place;
+            place.area = QRect(mg.left, mg.top, mg.PlotWidth(W), mg.PlotHeight(H));
+            place.firstSample = static_cast<double>(w.source.firstSample) + d.xStart;
+            place.sampleCount = d.xEnd - d.xStart;
+            DrawAnnotationSpans(p, w.recording.annotations, place);
+        }
     } else {
         MeasureAndDrawSpectrum(run.engine, p, W, H, run.f0, run.f1);
     }

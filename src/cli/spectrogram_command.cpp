@@ -13,6 +13,7 @@
 
 #include "cli/commands.h"
 #include "cli/verb_support.h"
+#include "display/annotation_overlay.h"
 #include "display/json_writer.h"
 #include "display/spectrogram_plot.h"
 #include "display/view_kinds.h"
@@ -92,6 +93,18 @@ int RenderSpectrogram(const ParsedArguments& a, const cWaveform& wave, QImage& i
     d.colours = colours;
     QPainter p(&image);
     DrawSpectrogram(p, W, H, d);
+    AnnotationPlace place;
+    place.area = area;
+    place.firstSample = static_cast<double>(wave.source.firstSample);
+    place.sampleCount = static_cast<double>(n);
+    place.fStart = d.fStart;
+    place.fEnd = d.fEnd;
+    if (const SigmfSegment* segment = wave.recording.SegmentAt(wave.source.firstSample);
+        segment && segment->frequencyHz)
+        place.centreHz = segment->frequencyHz;
+    else
+        place.centreHz = wave.recording.centreFrequencyHz;
+    DrawAnnotationBoxes(p, wave.recording.annotations, place);
     return kViewSpectrogram;
 }
 

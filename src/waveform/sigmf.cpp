@@ -335,8 +335,9 @@ std::string BuildSigmfMeta(std::string_view datatype, const SigmfSaveFields& fie
         const SigmfSegment& s = fields.segments[k];
         const int64_t next = k + 1 < fields.segments.size() ? fields.segments[k + 1].firstSample
                                                             : std::numeric_limits<int64_t>::max();
-        // A segment wholly before the samples written, or after them, describes none of them.
-        if (next <= first || s.firstSample >= end) continue;
+        // A segment that ends before the samples written, or starts after them, describes none
+        // of them (one of no samples among them is kept, with what it says).
+        if ((next <= first && s.firstSample < first) || s.firstSample >= end) continue;
         ojson capture;
         capture["core:sample_start"] = std::max(first, s.firstSample);
         if (s.frequencyHz && std::isfinite(*s.frequencyHz))
