@@ -11,12 +11,14 @@
 #include <QPainter>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <numbers>
 #include <random>
 
 #include "display/frequency_plot.h"
 #include "display/plot_engine.h"
+#include "display/plot_style.h"
 #include "display/spectrogram_plot.h"
 #include "qrvn_runner.h"
 #include "spectrum/trace_recompute.h"
@@ -142,6 +144,28 @@ TEST_F(Qrvn, SigmfSegmentsAndAnnotationsAreListed) {
     const QJsonObject ranged =
         Json(Run({"info", Path("s.sigmf-meta"), "--range", "500:100", "--json"}).out).object();
     EXPECT_EQ(ranged["centre_frequency_hz"].toDouble(), 2e8);
+
+    // A time view drawn by render shows the annotation's span: against the same samples
+    // without it, only the columns of samples 10 to 60 of the 800 differ.
+    ASSERT_EQ(Run({"render", Path("s.sigmf-meta"), "--view", "time-iq", "-o", Path("a.png"),
+                   "--size", "900x300"})
+                  .status,
+              0);
+    std::filesystem::copy_file(Path("s.sigmf-data"), Path("plain.cs8"));
+    ASSERT_EQ(Run({"render", Path("plain.cs8"), "--rate", "1e6", "--view", "time-iq", "-o",
+                   Path("b.png"), "--size", "900x300"})
+                  .status,
+              0);
+    const QImage with(QString::fromStdString(Path("a.png"))),
+        without(QString::fromStdString(Path("b.png")));
+    int lo = 900, hi = -1;
+    for (int y = 40; y < 250; ++y)  // below the statistics, above the axis
+        for (int x = 0; x < 900; ++x)
+            if (with.pixel(x, y) != without.pixel(x, y)) lo = std::min(lo, x), hi = std::max(hi, x);
+    const PlotMargins mg = PlotStyle().margins;
+    const double pw = mg.PlotWidth(900);
+    EXPECT_NEAR(lo, mg.left + 10 / 799.0 * pw, 2);
+    EXPECT_NEAR(hi, mg.left + 60 / 799.0 * pw, 2);
 }
 
 // A two-channel recording: --channel picks one, whose levels are those of the bytes written
