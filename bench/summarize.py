@@ -91,6 +91,14 @@ def view(out):
         what = "first draw" if first else "redraw"
         print(f"  {names[kind]:6} {what:10} {shown:>11,} of {capture}M samples: {t:7.2f} ms"
               f"  plain pass {ref:6.1f} ms  ratio {t / ref:5.2f}  (target <= {target} ms)")
+    print("I/Q view redrawn with 100,000 annotations (one every 10 samples) against without")
+    for shown in (1000, 1000000):
+        t = median_time(runs, f"BM_ViewAnnotated/annotations:100000/shown:{shown}")
+        ref = median_time(runs, f"BM_ViewAnnotated/annotations:0/shown:{shown}")
+        print(f"  {shown:>9,} samples shown: {t:7.2f} ms  without {ref:6.2f} ms  ratio {t / ref:5.2f}")
+    for shown in (1000, 1000000):
+        t = median_time(runs, f"BM_AnnotationBoxes/{shown}")
+        print(f"  spectrogram boxes alone, {shown:>9,} samples shown: {t:6.2f} ms")
 
 
 def tools(out):

@@ -1,6 +1,7 @@
 // Drawing the time-domain and CCDF views of long captures into 1600 x 1000: the first draw
 // (statistics scanned) and a redraw of the unchanged view, against one plain pass over the
-// same samples, which bounds what any first draw can cost.
+// same samples, which bounds what any first draw can cost; and a redraw with a hundred thousand
+// annotations against the same without.
 
 #include <benchmark/benchmark.h>
 
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <memory>
 
+#include "display/annotation_overlay.h"
 #include "display/ccdf_plot.h"
 #include "display/plot_engine.h"
 #include "display/time_plot.h"
@@ -84,7 +86,61 @@ void BM_PlainPass(benchmark::State& state) {
     }
 }
 
+// A redraw of the I/Q time view with a recording's annotations over it: range(0) annotations,
+// one every 10 samples of the 10 million; range(1) samples shown (from the start). Against
+// the same redraw without any (range(0) = 0).
+void BM_ViewAnnotated(benchmark::State& state) {
+    const cWaveform& w = Wave10M();
+    std::vector<SigmfAnnotation> notes(static_cast<size_t>(state.range(0)));
+    for (size_t k = 0; k < notes.size(); ++k)
+        notes[k] = {static_cast<int64_t>(10 * k), 5, {}, {}, "n" + std::to_string(k), "", ""};
+    const int shown = static_cast<int>(state.range(1));
+    cPlotEngine engine;
+    QImage image(kW, kH, QImage::Format_RGB32);
+    Draw(engine, image, w, kIq, 0, shown - 1);
+    for (auto _ : state) {
+        Draw(engine, image, w, kIq, 0, shown - 1);
+        QPainter p(&image);
+        AnnotationPlace place;
+        place.area = QRect(80, 20, kW - 100, kH - 70);
+        place.sampleCount = shown;
+        benchmark::DoNotOptimize(DrawAnnotationSpans(p, notes, place));
+    }
+}
+
+// The spectrogram's boxes alone, a hundred thousand annotations with bands (one every 10
+// samples) over range(0) samples shown, drawn into 1600 x 1000.
+void BM_AnnotationBoxes(benchmark::State& state) {
+    std::vector<SigmfAnnotation> notes(100'000);
+    for (size_t k = 0; k < notes.size(); ++k)
+        notes[k] = {static_cast<int64_t>(10 * k),
+                    5,
+                    -1e5 + static_cast<double>(k % 7) * 2e4,
+                    1e5,
+                    "n" + std::to_string(k),
+                    "",
+                    ""};
+    QImage image(kW, kH, QImage::Format_RGB32);
+    for (auto _ : state) {
+        QPainter p(&image);
+        AnnotationPlace place;
+        place.area = QRect(80, 20, kW - 200, kH - 70);
+        place.sampleCount = static_cast<double>(state.range(0));
+        place.fStart = -5e5;
+        place.fEnd = 5e5;
+        benchmark::DoNotOptimize(DrawAnnotationBoxes(p, notes, place));
+    }
+}
+
 BENCHMARK(BM_PlainPass)->Arg(100)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AnnotationBoxes)->Arg(1'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ViewAnnotated)
+    ->ArgNames({"annotations", "shown"})
+    ->Args({0, 1'000})
+    ->Args({100'000, 1'000})
+    ->Args({0, 1'000'000})
+    ->Args({100'000, 1'000'000})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_View)
     ->ArgNames({"kind", "first", "shown", "capture_M"})
     ->Args({kIq, 1, 100'000'000, 100})
