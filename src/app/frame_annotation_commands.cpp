@@ -1,8 +1,9 @@
 // A recording's annotations in the window: the list, spans on the time views and boxes on the
 // spectrogram, going from one to the next, adding one from what is selected, editing and
-// deleting; and the channel read of a recording of several.
+// deleting; the channel read of a recording of several; the check of its core:sha512.
 
 #include <QPainter>
+#include <QThread>
 #include <algorithm>
 
 #include "app/annotation_dock.h"
@@ -11,6 +12,7 @@
 #include "display/annotation_overlay.h"
 #include "display/time_plot.h"
 #include "display/value_format.h"
+#include "waveform/data_digest.h"
 #include "waveform/file_messages.h"
 #include "waveform/number_format.h"
 
@@ -180,6 +182,53 @@ void CMainFrame::AddAnnotation(SigmfAnnotation a) {
     annotationDock_->show();
     RefreshAnnotations();
     GoToAnnotation(k);
+}
+
+void CMainFrame::StopDigestCheck() {
+    digestStop_ = true;
+    if (digestThread_.joinable()) digestThread_.join();
+    digestStop_ = false;
+}
+
+std::string CMainFrame::DigestCheck() const { return digestCheck_; }
+
+void CMainFrame::StartDigestCheck() {
+    StopDigestCheck();
+    const uint64_t generation = ++digestGeneration_;
+    const RecordingInfo& r = mainWave.recording;
+    digestCheck_.clear();
+    if (r.sha512.empty() || r.dataPath.empty()) return;
+    digestCheck_ = "checking";
+    // Read again from the file, on a thread of its own: a recording of gigabytes takes a while,
+    // and the window stays with the user meanwhile.
+    digestThread_ = std::thread([this, generation, path = r.dataPath, offset = r.dataOffset,
+                                 bytes = r.dataBytes, want = r.sha512] {
+        std::string hex;
+        const std::string why = Sha512OfFile(path, offset, bytes, hex, &digestStop_);
+        if (why == "cancelled") return;
+        const std::string name = BaseName(path);
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, why, hex, want, name] {
+                if (generation != digestGeneration_) return;  // another file came meanwhile
+                if (!why.empty()) {
+                    digestCheck_ = "not checked: " + why;
+                    SetStatusText("The data of " + name +
+                                  " was not checked against its "
+                                  "core:sha512: " +
+                                  why);
+                } else if (hex == want) {
+                    digestCheck_ = "matches";
+                    SetStatusText(name + " matches its core:sha512");
+                } else {
+                    digestCheck_ = "differs";
+                    SetStatusText("ERR: " + name +
+                                  " does not match its core:sha512: the samples "
+                                  "are not those that were recorded");
+                }
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void CMainFrame::RegisterAnnotationCommands() {

@@ -253,6 +253,7 @@ int CMainFrame::OpenWaveformFile(const std::string& requested, bool addToRecent,
         notes += (notes.empty() ? "" : "; ") + doubt + ": choose its type under File Type";
     SetStatusText(notes.empty() ? "File Opened" : notes);
     if (capture_) captureStrip_->SetRange(0, mainWave.sampleCount);
+    StartDigestCheck();
     return 0;
 }
 

@@ -192,6 +192,7 @@ CMainFrame::~CMainFrame() {
     view->onMarkersChanged = nullptr;
     view->spectrogram->onPainted = nullptr;
     StopOverview();
+    StopDigestCheck();
     stopRequest = true;
     if (workerThread_.joinable()) workerThread_.join();
     QStringList recent;

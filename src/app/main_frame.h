@@ -171,6 +171,9 @@ public:
     bool ChannelSetMarker(int number, double position, ChannelCall& call);
     CMarkerDock* MarkerDock() const { return markerDock_; }
     CAnnotationDock* AnnotationDock() const { return annotationDock_; }
+    // What the check of the open recording's core:sha512 found: "matches", "differs",
+    // "checking", "not checked: WHY", or "" when the samples came with no digest.
+    std::string DigestCheck() const;
     // The annotation chosen (in the list, or by next and previous), or -1.
     int CurrentAnnotation() const { return currentAnnotation_; }
     // The strip that shows a capture larger than a waveform holds (hidden otherwise).
@@ -215,7 +218,15 @@ private:
     int currentAnnotation_ = -1;
     bool annotationListOffered_ = false;
     int64_t nextOpenChannel_ = 0;  // the channel the next open reads of a multi-channel recording
-    void ShowModulationTable();    // the marker table, listing the results
+    // The check of a recording's core:sha512 runs on a thread of its own after an open, its
+    // result for the open it was started for (digestGeneration_) only.
+    void StartDigestCheck();
+    void StopDigestCheck();
+    std::thread digestThread_;
+    std::atomic<bool> digestStop_{false};
+    uint64_t digestGeneration_ = 0;
+    std::string digestCheck_;
+    void ShowModulationTable();  // the marker table, listing the results
     // A measurement on a worker with progress and the stop button; its reason, "" when done.
     std::string MeasureBusy(const std::function<std::string(const WorkControl&)>& work,
                             const std::string& what);

@@ -417,7 +417,7 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
     }
 
     // The metadata of a recording: what was read, the digest of the samples as written.
-    std::string metaText;
+    std::string metaText, digestHex;
     if (recordingFile || archiveFile) {
         cSha512 digest;
         const auto hasher = CFastFile::Sink([&](const void* b, size_t k) { digest.Add(b, k); });
@@ -434,7 +434,7 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
         fields.annotations = recording.annotations;
         fields.otherGlobalKeys = recording.otherGlobalKeys;
         fields.otherTopKeys = recording.otherTopKeys;
-        fields.sha512 = digest.Hex();
+        fields.sha512 = digestHex = digest.Hex();
         metaText = BuildSigmfMeta(SigmfSaveDatatype(fileType), fields);
     }
 
@@ -512,6 +512,7 @@ int cWaveform::SaveFile(const std::string& path, SaveFailure* failure) {
         recording.datatype = SigmfSaveDatatype(fileType);
         recording.describedSamples = 0;
         recording.annotationCount = static_cast<int64_t>(recording.annotations.size());
+        recording.sha512 = digestHex;
     }
     title = path;
     return 1;

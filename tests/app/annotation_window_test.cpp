@@ -21,6 +21,7 @@
 #include "display/time_plot.h"
 #include "ui/status_bar.h"
 #include "waveform/sigmf.h"
+#include "waveform/sigmf_archive.h"
 #include "window_test_support.h"
 
 namespace {
@@ -198,7 +199,25 @@ TEST_F(Annotations, AreListedDrawnVisitedAddedEditedDeletedAndSaved) {
         EXPECT_EQ(notes[2].upperHz, box.upperHz);
         EXPECT_EQ(back.recording.otherGlobalKeys, R"({"ext:site":"roof"})");
     }
+    // Opened, the archive's digest is checked on a thread of its own; a changed sample is
+    // reported, and the samples still open.
     ASSERT_EQ(f->OpenWaveformFile(Path("copy.sigmf"), true), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f->DigestCheck() != "checking"; }, 10000));
+    EXPECT_EQ(f->DigestCheck(), "matches");
+    EXPECT_EQ(f->lastStatus, "copy.sigmf matches its core:sha512");
+    {
+        SigmfArchiveLayout layout;
+        ASSERT_EQ(ReadSigmfArchive(Path("copy.sigmf"), layout), "");
+        std::fstream data(Path("copy.sigmf"), std::ios::in | std::ios::out | std::ios::binary);
+        data.seekp(layout.dataOffset + 100);
+        data.put('\x55');
+    }
+    ASSERT_EQ(f->OpenWaveformFile(Path("copy.sigmf"), true), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f->DigestCheck() != "checking"; }, 10000));
+    EXPECT_EQ(f->DigestCheck(), "differs");
+    EXPECT_EQ(f->lastStatus,
+              "ERR: copy.sigmf does not match its core:sha512: the samples are "
+              "not those that were recorded");
     EXPECT_EQ(Decode(*f),
               "420 cf32 \u00b7 1 Msps (from metadata) \u00b7 centre 100 MHz \u00b7 recorded "
               "2024-05-01T12:00:00Z");
