@@ -509,16 +509,18 @@ std::string TarEntry(const std::string& name, const std::string& body, char type
 // lies; a saved archive is a tar of the metadata and the very bytes of a data file's save.
 TEST_F(Sigmf, ArchivesReadAsTheirFilesAndSaveAsATar) {
     const std::string meta =
-        Meta("cf32_le", R"(, "core:sample_rate": 48000)",
+        Meta("cf32_le", R"(, "core:sample_rate": 48000, "core:trailing_bytes": 8)",
              R"("captures": [{"core:sample_start": 0, "core:frequency": 433.92e6}])");
     std::string data;
     for (int k = 0; k < 300; ++k)
         data += LeFloats({k / 300.0f, -k / 600.0f});
+    data += "trailing";
     Write("rec.sigmf", TarEntry("rec/", "", '5') + TarEntry("rec/rec.sigmf-meta", meta) +
                            TarEntry("rec/rec.sigmf-data", data) + std::string(1024, '\0'));
     cWaveform a, pair;
     ASSERT_EQ(a.LoadFile(Path("rec.sigmf"), false), 0) << LoadFailureText(a);
     ASSERT_EQ(LoadRecording(pair, meta, data), 0);
+    EXPECT_EQ(pair.sampleCount, 300);
     EXPECT_EQ(SamplePairs(a), SamplePairs(pair));
     EXPECT_EQ(a.sampleRate, 48000);
     EXPECT_EQ(a.recording.centreFrequencyHz, 433.92e6);

@@ -347,7 +347,7 @@ void CMainFrame::SaveWaveform() {
     // never a side effect of the save-type setting. A recording is written as ci16_le or
     // cf32_le, with one channel, and with the annotations that name samples it holds.
     std::string question;
-    if (IsSigmfPath(currentFileName) || IsSigmfArchivePath(currentFileName)) {
+    if (IsSigmfRecordingPath(currentFileName)) {
         const std::string datatype = SigmfSaveDatatype(mainWave.fileType);
         const RecordingInfo& r = mainWave.recording;
         const std::string save = "Save " + BaseName(currentFileName) + "? ";
@@ -435,7 +435,7 @@ void CMainFrame::SaveWaveformAs(const std::string& requested, bool addToRecent, 
 }
 
 void CMainFrame::PrepareSaveAs(const std::string& path, bool ask) {
-    if (IsSigmfPath(path)) {
+    if (IsSigmfRecordingPath(path)) {
         if (!prompter || !ask) return;
         RecordingInfo& r = mainWave.recording;
         // Both may stay empty; a cancelled prompt leaves its field empty.
@@ -491,7 +491,7 @@ void CMainFrame::SelectFileType(int type) {
         chosenFileType_ = type;
         SetModified(true);
         // The capture behind the samples is read in the new type too (ranges, the overview).
-        if (capture_ && !IsSigmfPath(capture_->Path()) && !IsWavPath(capture_->Path())) {
+        if (capture_ && !IsSigmfRecordingPath(capture_->Path()) && !IsWavPath(capture_->Path())) {
             UseCapture(MapCapture(capture_->Path(), type));
             if (capture_)
                 captureStrip_->SetRange(mainWave.source.firstSample, mainWave.sampleCount);

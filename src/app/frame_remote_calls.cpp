@@ -189,7 +189,7 @@ bool CMainFrame::ChannelSave(const std::string& path, int type, const std::strin
             return false;
         }
         // A recording's texts come with the call, never from prompts.
-        if (IsSigmfPath(path)) {
+        if (IsSigmfRecordingPath(path)) {
             mainWave.recording.description = description;
             mainWave.recording.author = author;
         }

@@ -103,7 +103,7 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
     prompter = ownPrompter_.get();
     // Headerless files are read in the chosen file type; the others by their name.
     static const QString kWaveformFilters =
-        "Waveform Files (*);;All files (*);;SigMF recordings (*.sigmf-meta);;"
+        "Waveform Files (*);;All files (*);;SigMF recordings (*.sigmf-meta *.sigmf);;"
         "Complex float32 (*.cf32 *.fc32 *.cfile);;Complex int16 (*.cs16 *.sc16);;"
         "Complex int8 (*.cs8);;Complex uint8 (*.cu8);;Complex float64 (*.cf64 *.fc64);;"
         "Complex int32 (*.ci32 *.cs32);;WAV I/Q (*.wav *.rf64)";
@@ -131,7 +131,8 @@ CMainFrame::CMainFrame(QSettings* store) : store_(store ? store : &ProgramSettin
                                                             : headerless;
         const QString filters = headerless + ";;" + cf32 + ";;" + cs8 + ";;" + cu8 + ";;" + cf64 +
                                 ";;" + ci32 +
-                                ";;SigMF recordings (*.sigmf-meta);;WAV I/Q (*.wav);;All files (*)";
+                                ";;SigMF recordings (*.sigmf-meta);;SigMF archive (*.sigmf);;"
+                                "WAV I/Q (*.wav);;All files (*)";
         QString name =
             QFileDialog::getSaveFileName(this, "Save Waveform as", offered, filters, &filter);
         // A name without an extension takes the one of the format chosen in the dialog.

@@ -674,9 +674,8 @@ int Convert(const ParsedArguments& a, std::ostream& out, std::ostream& err) {
     if (a.positional.size() != 2) Fail("convert needs IN and OUT");
     const std::string& source = a.positional[0];
     const std::string& target = a.positional[1];
-    const bool toRecording = IsSigmfPath(target) || IsSigmfArchivePath(target),
-               toWav = IsWavPath(target);
-    const bool fromRecording = IsSigmfPath(source) || IsSigmfArchivePath(source);
+    const bool toRecording = IsSigmfRecordingPath(target), toWav = IsWavPath(target);
+    const bool fromRecording = IsSigmfRecordingPath(source);
     // A recording's metadata, a WAV header and a capture's extension name their type: no
     // option needed.
     if (!a.Has("--from") && !fromRecording && !IsWavPath(source) &&

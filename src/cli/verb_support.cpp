@@ -97,7 +97,7 @@ int FileTypeOrFail(const std::string& path, const ParsedArguments& a) {
     // The extension names the type of a raw capture unless --type says otherwise.
     const int named = FileTypeForExtension(path);
     int type = named != 0 ? named : kDefaultFileType;
-    if (a.Has("--type") && (IsSigmfPath(path) || IsSigmfArchivePath(path)))
+    if (a.Has("--type") && IsSigmfRecordingPath(path))
         Fail("--type does not apply to " + Printable(path) +
              ": a SigMF recording is read as its metadata says");
     if (a.Has("--type") && IsWavPath(path))
@@ -113,7 +113,7 @@ int FileTypeOrFail(const std::string& path, const ParsedArguments& a) {
 
 int64_t ChannelOrFail(const std::string& path, const ParsedArguments& a) {
     if (!a.Has("--channel")) return 0;
-    if (!IsSigmfPath(path) && !IsSigmfArchivePath(path))
+    if (!IsSigmfRecordingPath(path))
         Fail(
             "--channel applies to SigMF recordings, whose metadata says how many channels "
             "interleave; " +

@@ -150,9 +150,9 @@ std::string cCaptureSource::Open(const std::string& path, int fileType, int64_t 
     const std::string name = BaseName(path);
     int64_t trailing = 0;
     int64_t channels = 1;
-    // What follows a WAV file's samples or an archive's data entry is no sample.
-    std::optional<int64_t> wavDataBytes;
-    if (IsSigmfPath(path) || IsSigmfArchivePath(path)) {
+    // Where a WAV file's samples or an archive's data entry end: what follows is no sample.
+    std::optional<int64_t> dataEnd;
+    if (IsSigmfRecordingPath(path)) {
         SigmfMeta meta;
         int64_t dataStart = 0, dataBytes = -1;
         if (std::string why = ReadRecordingMeta(path, meta, dataPath_, dataStart, dataBytes);
@@ -161,7 +161,7 @@ std::string cCaptureSource::Open(const std::string& path, int fileType, int64_t 
         if (std::string why = CheckChannel(meta, channel); !why.empty()) return name + ": " + why;
         fileType_ = FileTypeForSigmfDatatype(meta.datatype);
         dataOffset_ = dataStart + meta.headerBytes;
-        if (dataBytes >= 0) wavDataBytes = std::max<int64_t>(0, dataBytes - meta.headerBytes);
+        if (dataBytes >= 0) dataEnd = dataStart + dataBytes;
         trailing = meta.trailingBytes;
         channels = meta.channelCount;
         recording_ = RecordingInfoFrom(meta, channel);
@@ -175,7 +175,7 @@ std::string cCaptureSource::Open(const std::string& path, int fileType, int64_t 
         fileType_ = layout.fileType;
         dataPath_ = path;
         dataOffset_ = layout.dataOffset;
-        wavDataBytes = layout.dataBytes;
+        dataEnd = layout.dataOffset + layout.dataBytes;
         recording_.sampleRateHz = static_cast<double>(layout.sampleRateHz);
         recording_.centreFrequencyHz = layout.centreHz;
         namedRate_ = LoadedSampleRateHz(static_cast<double>(layout.sampleRateHz));
@@ -216,10 +216,9 @@ std::string cCaptureSource::Open(const std::string& path, int fileType, int64_t 
     inode_ = static_cast<uint64_t>(st.st_ino);
     bornNs_ = FileBirthNs(fd);
     path_ = path;
-    if (wavDataBytes)
-        trailing =
-            std::max(trailing, std::max<int64_t>(0, fileBytes_ - dataOffset_ - *wavDataBytes));
-    const int64_t bytes = std::max<int64_t>(0, fileBytes_ - dataOffset_ - trailing);
+    // The trailing bytes a recording names lie at the end of its data, inside an archive too.
+    const int64_t end = dataEnd ? std::min(fileBytes_, *dataEnd) : fileBytes_;
+    const int64_t bytes = std::max<int64_t>(0, end - dataOffset_ - trailing);
     // Samples of the channels interleave, a frame of one sample each; a channel's samples lie
     // a frame apart from its place in the first frame.
     frame_ = stride_ * channels;
@@ -386,9 +385,16 @@ std::string cCaptureSource::ReadBytes(int64_t start, int64_t count, uint8_t* out
                std::to_string(byte) + " onwards is gone";
     };
     if (frame_ != stride_) {
-        for (int64_t k = 0; k < count; ++k)
-            if (!CopyFromMapping(out + k * stride_, raw + k * frame_, static_cast<size_t>(stride_)))
-                return gone(ByteAt(start + k));
+        // One channel's samples, gathered a chunk under each guard.
+        for (int64_t done = 0; done < count; done += kDecodeChunk) {
+            const int64_t n = std::min(kDecodeChunk, count - done);
+            if (!Guarded([&] {
+                    for (int64_t k = done; k < done + n; ++k)
+                        std::memcpy(out + k * stride_, raw + k * frame_,
+                                    static_cast<size_t>(stride_));
+                }))
+                return gone(ByteAt(start + done));
+        }
         return "";
     }
     const int64_t bytes = count * stride_;

@@ -109,6 +109,10 @@ std::optional<double> DatetimeSeconds(std::string_view datetime);
 bool IsSigmfPath(std::string_view path);
 // True when path names a recording's archive (ends in ".sigmf": a tar of both files).
 bool IsSigmfArchivePath(std::string_view path);
+// True when path names a recording in either form: one of its two files, or its archive.
+inline bool IsSigmfRecordingPath(std::string_view path) {
+    return IsSigmfPath(path) || IsSigmfArchivePath(path);
+}
 // The metadata and data file of the recording a path names (the path with the other suffix).
 std::string SigmfMetaPath(std::string_view path);
 std::string SigmfDataPath(std::string_view path);

@@ -739,7 +739,7 @@ int cWaveform::LoadFile(const std::string& path, bool keepOnFailure) {
     // Read-only: a capture on a read-only disk or without write permission must load.
     SourceFile read;
     RecordingInfo info;
-    const bool recordingFile = IsSigmfPath(path) || IsSigmfArchivePath(path);
+    const bool recordingFile = IsSigmfRecordingPath(path);
     int type = fileType;
     loadDetail.clear();
     const bool wavFile = IsWavPath(path);

@@ -188,7 +188,10 @@ TEST_F(Annotations, AreListedDrawnVisitedAddedEditedDeletedAndSaved) {
     f->ActionFor(kCmdSave)->trigger();
     EXPECT_FALSE(f->Modified());
     for (const char* saved : {"rec.sigmf-meta", "copy.sigmf"}) {
-        if (std::string(saved) == "copy.sigmf") f->SaveWaveformAs(Path(saved), true, true, false);
+        if (std::string(saved) == "copy.sigmf") {
+            prompter_.texts = {{"Description of the recording", "roof"}};
+            f->SaveWaveformAs(Path(saved), true, true);
+        }
         cWaveform back;
         ASSERT_EQ(back.LoadFile(Path(saved), false), 0) << saved;
         const auto& notes = back.recording.annotations;
@@ -198,6 +201,7 @@ TEST_F(Annotations, AreListedDrawnVisitedAddedEditedDeletedAndSaved) {
         EXPECT_EQ(notes[1].label, "B");
         EXPECT_EQ(notes[2].upperHz, box.upperHz);
         EXPECT_EQ(back.recording.otherGlobalKeys, R"({"ext:site":"roof"})");
+        EXPECT_EQ(back.recording.description, std::string(saved) == "copy.sigmf" ? "roof" : "");
     }
     // Opened, the archive's digest is checked on a thread of its own; a changed sample is
     // reported, and the samples still open.
