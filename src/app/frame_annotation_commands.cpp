@@ -122,17 +122,23 @@ int CMainFrame::StepAnnotation(int direction) {
     return 1;
 }
 
+SigmfAnnotation CMainFrame::AnnotationOfBox(double f0, double f1, int64_t t0, int64_t t1) const {
+    SigmfAnnotation a;
+    a.firstSample = t0 + spectrogramSource_.timeOffset;
+    a.sampleCount = t1 - t0;
+    const double centre = CentreAt(a.firstSample).value_or(0.0);
+    a.lowerHz = centre + std::min(f0, f1);
+    a.upperHz = centre + std::max(f0, f1);
+    return a;
+}
+
 bool CMainFrame::SelectionForAnnotation(SigmfAnnotation& a, std::string& why) {
     const int kind = view->ViewType();
     CSpectrogramView& sg = *view->spectrogram;
     double f0 = 0, f1 = 0;
     int64_t t0 = 0, t1 = 0;
     if (kind == kViewSpectrogram && sg.SelectedBoxBounds(f0, f1, t0, t1)) {
-        a.firstSample = t0 + spectrogramSource_.timeOffset;
-        a.sampleCount = t1 - t0;
-        const double centre = CentreAt(a.firstSample).value_or(0.0);
-        a.lowerHz = centre + std::min(f0, f1);
-        a.upperHz = centre + std::max(f0, f1);
+        a = AnnotationOfBox(f0, f1, t0, t1);
         return true;
     }
     if (IsTimeKind(kind) && mainWave.sampleCount > 0) {
@@ -248,14 +254,7 @@ void CMainFrame::RegisterAnnotationCommands() {
         DrawAnnotationBoxes(p, mainWave.recording.annotations, place);
     };
     view->spectrogram->onAnnotate = [this](double f0, double f1, int64_t t0, int64_t t1) {
-        if (!MayRunCommand(kCmdAnnotationAdd)) return;
-        SigmfAnnotation a;
-        a.firstSample = t0 + spectrogramSource_.timeOffset;
-        a.sampleCount = t1 - t0;
-        const double centre = CentreAt(a.firstSample).value_or(0.0);
-        a.lowerHz = centre + std::min(f0, f1);
-        a.upperHz = centre + std::max(f0, f1);
-        AddAnnotation(std::move(a));
+        if (MayRunCommand(kCmdAnnotationAdd)) AddAnnotation(AnnotationOfBox(f0, f1, t0, t1));
     };
 
     AddCommand(

@@ -209,6 +209,9 @@ private:
     // What the view has selected as an annotation's samples and band; false with why when
     // nothing is.
     bool SelectionForAnnotation(SigmfAnnotation& a, std::string& why);
+    // A spectrogram box's band (Hz about the centre) and source samples [t0, t1) as an
+    // annotation of the data file's samples and absolute frequencies.
+    SigmfAnnotation AnnotationOfBox(double f0, double f1, int64_t t0, int64_t t1) const;
     bool AskAnnotationTexts(SigmfAnnotation& a);
     // Asks for a's texts and adds it to the recording's annotations.
     void AddAnnotation(SigmfAnnotation a);

@@ -2,12 +2,12 @@
 
 #include <fcntl.h>
 #include <nettle/sha2.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include "waveform/read_only_file.h"
 
 struct cSha512::State {
     sha512_ctx ctx;
@@ -34,27 +34,20 @@ std::string cSha512::Hex() {
 
 std::string Sha512OfFile(const std::string& path, int64_t offset, int64_t bytes, std::string& hex,
                          const std::atomic<bool>* cancel) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return std::strerror(errno);
-    struct Fd {
-        int fd;
-        ~Fd() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return "not a regular file";
-    if (bytes < 0) bytes = std::max<int64_t>(0, st.st_size - offset);
-    ::posix_fadvise(fd, offset, bytes, POSIX_FADV_SEQUENTIAL);
+    const cReadOnlyFile file(path);
+    if (!file.Error().empty()) return file.Error();
+    if (bytes < 0) bytes = std::max<int64_t>(0, file.Size() - offset);
+    ::posix_fadvise(file.Fd(), offset, bytes, POSIX_FADV_SEQUENTIAL);
     cSha512 digest;
     std::vector<uint8_t> buffer(size_t{1} << 20);
     for (int64_t done = 0; done < bytes;) {
         if (cancel && cancel->load(std::memory_order_relaxed)) return "cancelled";
-        const size_t want = static_cast<size_t>(std::min<int64_t>(bytes - done, buffer.size()));
-        const ssize_t r = ::pread(fd, buffer.data(), want, offset + done);
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) return std::strerror(errno);
-        if (r == 0) return "the file ends " + std::to_string(bytes - done) + " bytes early";
-        digest.Add(buffer.data(), static_cast<size_t>(r));
-        done += r;
+        const int64_t want = std::min<int64_t>(bytes - done, static_cast<int64_t>(buffer.size()));
+        const int64_t got = file.ReadAt(offset + done, buffer.data(), want);
+        if (got < 0) return std::strerror(errno);
+        digest.Add(buffer.data(), static_cast<size_t>(got));
+        done += got;
+        if (got < want) return "the file ends " + std::to_string(bytes - done) + " bytes early";
     }
     hex = digest.Hex();
     return "";

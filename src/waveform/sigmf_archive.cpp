@@ -7,16 +7,13 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <ctime>
 #include <memory>
 #include <vector>
 
+#include "waveform/read_only_file.h"
 #include "waveform/sigmf.h"
 
 namespace {
@@ -37,28 +34,16 @@ std::string Stem(const std::string& entry, const std::string& suffix) {
     return entry.substr(0, entry.size() - suffix.size());
 }
 
-// Reads up to n bytes of the file at offset; the count read.
-int64_t ReadAt(int fd, int64_t offset, uint8_t* out, int64_t n) {
-    int64_t got = 0;
-    while (got < n) {
-        const ssize_t r = ::pread(fd, out + got, static_cast<size_t>(n - got), offset + got);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;
-        got += r;
-    }
-    return got;
-}
-
 // Where the bytes `first` (the start of an entry of `size` bytes) lie in the file: the first
 // 512-byte block after headerAt that holds them, or -1.
-int64_t FindEntryBytes(int fd, int64_t fileBytes, int64_t headerAt,
+int64_t FindEntryBytes(const cReadOnlyFile& file, int64_t headerAt,
                        const std::vector<uint8_t>& first, int64_t size) {
     // A pax header with long names or many attributes can take some blocks; 1 MB of them is
     // far beyond any this program would meet.
     std::vector<uint8_t> here(first.size());
     for (int64_t at = headerAt + 512; at <= headerAt + (int64_t{1} << 20); at += 512) {
-        if (at + size > fileBytes) return -1;
-        if (ReadAt(fd, at, here.data(), static_cast<int64_t>(here.size())) !=
+        if (at + size > file.Size()) return -1;
+        if (file.ReadAt(at, here.data(), static_cast<int64_t>(here.size())) !=
             static_cast<int64_t>(here.size()))
             return -1;
         if (here == first) return at;
@@ -70,21 +55,12 @@ int64_t FindEntryBytes(int fd, int64_t fileBytes, int64_t headerAt,
 
 std::string ReadSigmfArchive(const std::string& path, SigmfArchiveLayout& out) {
     out = SigmfArchiveLayout{};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return std::strerror(errno);
-    struct Fd {
-        int fd;
-        ~Fd() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return std::strerror(errno);
-    if (!S_ISREG(st.st_mode)) return "it is not a regular file";
-    const int64_t fileBytes = st.st_size;
-
+    const cReadOnlyFile file(path);
+    if (!file.Error().empty()) return file.Error();
     std::unique_ptr<archive, ArchiveCloser> a(archive_read_new());
     archive_read_support_filter_all(a.get());
     archive_read_support_format_tar(a.get());
-    if (archive_read_open_fd(a.get(), fd, 64 * 1024) != ARCHIVE_OK)
+    if (archive_read_open_fd(a.get(), file.Fd(), 64 * 1024) != ARCHIVE_OK)
         return std::string("it is not a tar archive (") + archive_error_string(a.get()) + ")";
 
     struct DataEntry {
@@ -143,8 +119,7 @@ std::string ReadSigmfArchive(const std::string& path, SigmfArchiveLayout& out) {
     if (d == data.end()) return "the archive holds no " + stem + ".sigmf-data for " + out.metaEntry;
     out.dataEntry = d->name;
     out.dataBytes = d->size;
-    out.dataOffset =
-        d->size == 0 ? 0 : FindEntryBytes(fd, fileBytes, d->headerAt, d->first, d->size);
+    out.dataOffset = d->size == 0 ? 0 : FindEntryBytes(file, d->headerAt, d->first, d->size);
     if (out.dataOffset < 0)
         return d->name + " does not lie whole in the archive file (a compressed or cut archive)";
     return "";
